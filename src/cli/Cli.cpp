@@ -1,0 +1,109 @@
+#include "cli/Cli.h"
+
+#include "platform/LanguageModel.h"
+#include "platform/model/OpenAiCompatibleModel.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+struct Command {
+    QString name;
+    QString usage;
+    QString summary;
+    std::function<int(const QStringList&)> run;
+};
+
+const QList<Command>& commands()
+{
+    static const QList<Command> table = {
+        {QStringLiteral("lookup"),
+         QStringLiteral("lookup [--format F] [--meaning S] [--context C] [--json] [--pick N] TEXT..."),
+         QStringLiteral("show the candidate list a shortcut press would show for TEXT; with --pick, "
+                        "pick row N as the panel would (the pick is learned)"),
+         lookupCommand},
+        {QStringLiteral("history"), QStringLiteral("history [--clear]"),
+         QStringLiteral("print how many picks are learned; --clear forgets them"), historyCommand},
+    };
+    return table;
+}
+
+void printHelp()
+{
+    QTextStream& o = Cli::out();
+    o << "Usage: sorelwick COMMAND [OPTIONS] ARGS...\n\n"
+      << "Sorelwick writes Hanja for Korean words. Commands:\n";
+    for (const Command& c : commands()) o << "  " << c.usage << "\n      " << c.summary << "\n";
+    o << "\n  --help       this text\n  --version    the version\n";
+    o.flush();
+}
+
+} // namespace
+
+namespace Cli {
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream& err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+int usageError(const QString& command, const QString& message)
+{
+    err() << "sorelwick: " << message << "\n";
+    for (const Command& c : commands())
+        if (c.name == command) err() << "usage: sorelwick " << c.usage << "\n";
+    err().flush();
+    return kExitUsage;
+}
+
+int run(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("sorelwick"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SORELWICK_VERSION));
+    // The local model server, when one runs, ranks and corrects; without one nothing is sent.
+    // It goes before the application object does.
+    LanguageModels::setShared(std::make_shared<OpenAiCompatibleModel>());
+    struct ModelGuard {
+        ~ModelGuard() { LanguageModels::setShared(nullptr); }
+    } modelGuard;
+    QStringList args = app.arguments();
+    args.removeFirst();
+    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+        printHelp();
+        return args.isEmpty() ? kExitUsage : kExitOk;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        out() << "sorelwick " << SORELWICK_VERSION << "\n";
+        out().flush();
+        return kExitOk;
+    }
+    const QString name = args.takeFirst();
+    for (const Command& c : commands()) {
+        if (c.name != name) continue;
+        if (args.contains(QLatin1String("--help"))) {
+            out() << "usage: sorelwick " << c.usage << "\n" << c.summary << "\n";
+            out().flush();
+            return kExitOk;
+        }
+        const int code = c.run(args);
+        out().flush();
+        err().flush();
+        return code;
+    }
+    err() << "sorelwick: unknown command '" << name << "' (see sorelwick --help)\n";
+    err().flush();
+    return kExitUsage;
+}
+
+} // namespace Cli

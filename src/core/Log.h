@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// Diagnostic lines, each "[Sorelwick] " + message, to the system journal (syslog) and to stderr
+// when stderr is a terminal. Never shown to the user.
+namespace Log {
+
+void write(const QString& message);
+
+using Sink = std::function<void(const QString& line)>;
+int addSink(Sink sink);
+void removeSink(int id);
+
+// Collects the lines written while it lives; tests use it to check what was logged.
+class Capture {
+public:
+    Capture();
+    ~Capture();
+    Capture(const Capture&) = delete;
+    Capture& operator=(const Capture&) = delete;
+
+    QStringList lines() const;
+    bool contains(const QString& fragment) const;
+    int count(const QString& fragment) const;
+    void clear();
+
+private:
+    struct State;
+    State* m_state;
+    int m_id;
+};
+
+} // namespace Log

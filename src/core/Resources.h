@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// Where the data files live: $SORELWICK_DATA_DIR when set (it overrides everything), else the
+// installed data dir, else the build tree's, so that tests and scripts/run work uninstalled.
+namespace Resources {
+QString dataDirectories(); // for messages: the folders searched, in order
+// Full path of the named file in the first folder that has it; empty when none has it.
+QString locate(const QString& fileName);
+} // namespace Resources

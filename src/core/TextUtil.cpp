@@ -1,0 +1,63 @@
+#include "core/TextUtil.h"
+
+#include <QTextBoundaryFinder>
+
+namespace TextUtil {
+namespace {
+
+bool allSimple(QStringView text)
+{
+    for (QChar c : text)
+        if (!isSimpleUnit(c.unicode())) return false;
+    return true;
+}
+
+} // namespace
+
+bool isSimple(QStringView text) { return allSimple(text); }
+
+QString nfc(const QString& text)
+{
+    if (allSimple(text)) return text;
+    return text.normalized(QString::NormalizationForm_C);
+}
+
+QList<qsizetype> graphemeBoundaries(QStringView text)
+{
+    QList<qsizetype> bounds;
+    if (allSimple(text)) {
+        bounds.reserve(text.size() + 1);
+        for (qsizetype i = 0; i <= text.size(); ++i) bounds.append(i);
+        return bounds;
+    }
+    bounds.append(0);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
+    while (finder.toNextBoundary() > 0) bounds.append(finder.position());
+    if (bounds.last() != text.size()) bounds.append(text.size());
+    return bounds;
+}
+
+qsizetype characterCount(QStringView text)
+{
+    if (allSimple(text)) return text.size();
+    return graphemeBoundaries(text).size() - 1;
+}
+
+QString characterPrefix(const QString& text, qsizetype count)
+{
+    if (count <= 0) return QString();
+    if (allSimple(text)) return text.left(count);
+    const QList<qsizetype> bounds = graphemeBoundaries(text);
+    if (count >= bounds.size() - 1) return text;
+    return text.left(bounds[count]);
+}
+
+QString trimmed(const QString& text) { return text.trimmed(); }
+
+QString displayCut(const QString& text)
+{
+    if (characterCount(text) < 25) return text;
+    return characterPrefix(text, 24) + QChar(0x2026);
+}
+
+} // namespace TextUtil

@@ -1,0 +1,70 @@
+#include "core/Coordinator.h"
+#include "core/Notifier.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using Format = Coordinator::Format;
+using Style = Coordinator::MeaningStyle;
+
+TEST(FormatsTest, StoredValuesReadAsTheirCaseOrTheDefault)
+{
+    auto store = TestSupport::freshDefaults();
+    EXPECT_EQ(Coordinator::format(), Format::hangulParenHanja);
+    EXPECT_EQ(Coordinator::meaningStyle(), Style::gloss);
+
+    store->setValue("format", "HanjaOnly");
+    store->setValue("meaningStyle", 3);
+    EXPECT_EQ(Coordinator::format(), Format::hangulParenHanja) << "raw values are case-sensitive";
+    EXPECT_EQ(Coordinator::meaningStyle(), Style::gloss) << "a foreign type reads as the default";
+    EXPECT_EQ(store->value("format").toString(), "HanjaOnly") << "a foreign value is not rewritten";
+
+    store->setValue("format", "hanjaParenHangul");
+    store->setValue("meaningStyle", "none");
+    EXPECT_EQ(Coordinator::format(), Format::hanjaParenHangul);
+    EXPECT_EQ(Coordinator::meaningStyle(), Style::none);
+}
+
+TEST(FormatsTest, EveryFormatWritePostsAndMeaningStyleWritesDoNot)
+{
+    auto store = TestSupport::freshDefaults();
+    int posts = 0;
+    const auto handle = Notifier::shared().observe("SorelwickFormatDidChange", [&] { ++posts; });
+    Coordinator::setFormat(Format::hanjaOnly);
+    Coordinator::setFormat(Format::hanjaOnly);
+    Coordinator::setMeaningStyle(Style::summary);
+    Notifier::shared().remove(handle);
+    Coordinator::setFormat(Format::hanjaOnly);
+    EXPECT_EQ(posts, 2);
+    EXPECT_EQ(store->value("format").toString(), "hanjaOnly");
+    EXPECT_EQ(store->value("meaningStyle").toString(), "summary");
+}
+
+TEST(FormatsTest, ExamplesAndPreviews)
+{
+    EXPECT_EQ(Coordinator::example(Format::hangulParenHanja, u"수도", u"首都"), "수도(首都)");
+    EXPECT_EQ(Coordinator::example(Format::hanjaParenHangul, u"수도", u"首都"), "首都(수도)");
+    EXPECT_EQ(Coordinator::example(Format::hanjaOnly, u"수도", u"首都"), "首都");
+    EXPECT_EQ(Coordinator::formatPreview(Format::hanjaParenHangul), "漢字(한글)");
+    for (Format f : Coordinator::allFormats()) EXPECT_EQ(Coordinator::formatFromRawValue(Coordinator::rawValue(f)), f);
+}
+
+TEST(FormatsTest, MeaningTextFallsBackAlongItsChain)
+{
+    TestSupport::DataDir dir;
+    dir.write("hanja.tsv", "수\t首\t머리 수\n도\t都\t도읍 도\n수도\t首都\t나라의 서울\n수도\t手刀\t\n수도\t囚徒\t갇힌 무리\n");
+    HanjaDictionary dict(dir.path());
+    const HanjaEntry capital("수도", "首都", "나라의 서울");
+    const HanjaEntry half("수도", "首徒", "");
+    const HanjaEntry none("수도", "囚徒", "갇힌 무리");
+    const QHash<QString, QString> model{{"首都", "나라의 중앙 도시"}, {"囚徒", ""}};
+
+    EXPECT_EQ(Coordinator::meaningText(capital, Style::none, model, dict), "");
+    EXPECT_EQ(Coordinator::meaningText(capital, Style::gloss, model, dict), "머리 수 · 도읍 도");
+    EXPECT_EQ(Coordinator::meaningText(half, Style::gloss, model, dict), "머리 수") << "unknown characters are skipped";
+    EXPECT_EQ(Coordinator::meaningText(none, Style::gloss, model, dict), "갇힌 무리") << "no gloss: the entry's meaning";
+    EXPECT_EQ(Coordinator::meaningText(capital, Style::summary, model, dict), "나라의 중앙 도시");
+    EXPECT_EQ(Coordinator::meaningText(none, Style::summary, model, dict), "갇힌 무리") << "an empty model meaning is passed over";
+    EXPECT_EQ(Coordinator::meaningText(half, Style::summary, {}, dict), "머리 수");
+}
