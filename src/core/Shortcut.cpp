@@ -148,9 +148,8 @@ ShortcutCenter::ShortcutCenter()
     const bool valid = code && *code >= 0 && *code <= std::numeric_limits<quint32>::max() && modifiers
         && *modifiers >= 0;
     if (!valid) {
-        Log::write(QStringLiteral("저장된 단축키 값이 잘못되어 기본 단축키 %1을 씀 (hotKeyCode %2, hotKeyModifiers %3)")
-                       .arg(Shortcut::defaultShortcut().displayString(),
-                            defaults.value(kHotKeyCode).toVariant().toString(),
+        Log::write(QStringLiteral("저장된 단축키 값이 잘못되어 기본 단축키로 돌아감: hotKeyCode %1, hotKeyModifiers %2")
+                       .arg(defaults.value(kHotKeyCode).toVariant().toString(),
                             defaults.value(kHotKeyModifiers).toVariant().toString()));
         return;
     }
