@@ -10,3 +10,30 @@ struct TextRange {
     qint64 end() const { return location + length; }
     bool operator==(const TextRange&) const = default;
 };
+
+// A process id, as the workspace and the accessibility layer name applications.
+using Pid = qint32;
+
+// Modifier flags in the event-flag encoding that the core keeps everywhere (key posting, the
+// panel's key table, shortcuts). The X11 layer translates them to and from its own masks.
+namespace ModifierFlag {
+inline constexpr quint64 capsLock = 0x10000;
+inline constexpr quint64 shift = 0x20000;
+inline constexpr quint64 control = 0x40000;
+inline constexpr quint64 option = 0x80000; // Alt
+inline constexpr quint64 command = 0x100000; // Super
+// The four that a user holds down on purpose; caps lock is not one of them.
+inline constexpr quint64 deviceIndependentMask = 0x1E0000;
+} // namespace ModifierFlag
+
+// Virtual key codes are positions on an ANSI keyboard (8 is C wherever the layout puts its C).
+namespace KeyCode {
+inline constexpr quint16 h = 4;
+inline constexpr quint16 c = 8;
+inline constexpr quint16 v = 9;
+inline constexpr quint16 returnKey = 36;
+inline constexpr quint16 space = 49;
+inline constexpr quint16 escape = 53;
+inline constexpr quint16 keypadEnter = 76;
+inline constexpr quint16 rightArrow = 124;
+} // namespace KeyCode

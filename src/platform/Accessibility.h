@@ -1,0 +1,90 @@
+#pragma once
+
+#include "platform/Types.h"
+
+#include <QRectF>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <type_traits>
+#include <variant>
+
+// An element of another application's user interface (an AT-SPI accessible on Linux). Opaque to
+// the core: it is only handed back to the Accessibility service that produced it.
+class AccessibleElement {
+public:
+    virtual ~AccessibleElement() = default;
+};
+using AXElementRef = std::shared_ptr<AccessibleElement>;
+
+// Error codes of the accessibility layer; success is 0.
+enum class AXError : qint32 {
+    success = 0,
+    failure = -25200,
+    illegalArgument = -25201,
+    invalidUIElement = -25202,
+    cannotComplete = -25204,
+    attributeUnsupported = -25205,
+    notImplemented = -25208,
+    apiDisabled = -25211,
+    noValue = -25212,
+};
+
+// A value read from or written to an attribute. Every read value is type-tested before use: a
+// value of another kind than expected counts as a failed read.
+using AXValue = std::variant<std::monostate, QString, TextRange, QRectF, AXElementRef>;
+
+template <typename T>
+struct AXResult {
+    AXError error = AXError::noValue;
+    T value{};
+
+    bool ok() const { return error == AXError::success; }
+};
+
+// Reading and writing other applications' text through the accessibility interface. The attribute
+// names are the accessibility layer's own; an implementation maps each of them to its calls.
+class Accessibility {
+public:
+    static inline const QString focusedUIElementAttribute = QStringLiteral("AXFocusedUIElement");
+    static inline const QString selectedTextAttribute = QStringLiteral("AXSelectedText");
+    static inline const QString selectedTextRangeAttribute = QStringLiteral("AXSelectedTextRange");
+    static inline const QString valueAttribute = QStringLiteral("AXValue");
+    // Parameterised by a range; answers a rectangle in global screen coordinates, origin at the top
+    // left of the primary screen, y downwards.
+    static inline const QString boundsForRangeParameterizedAttribute = QStringLiteral("AXBoundsForRange");
+
+    virtual ~Accessibility() = default;
+
+    // Whether this program may use the interface; with prompt the system may ask the user.
+    virtual bool isProcessTrusted(bool prompt = false) = 0;
+
+    // The element for system-wide queries ("AXFocusedUIElement" on it is the keyboard focus).
+    virtual AXElementRef systemWide() = 0;
+    // The element of the application with that process id; null when there is none.
+    virtual AXElementRef application(Pid pid) = 0;
+
+    virtual AXResult<AXValue> copyAttributeValue(const AXElementRef& element, const QString& attribute) = 0;
+    virtual AXResult<AXValue> copyParameterizedAttributeValue(const AXElementRef& element,
+                                                              const QString& attribute,
+                                                              const AXValue& parameter) = 0;
+    // Success does not prove that the application changed anything; callers verify.
+    virtual AXError setAttributeValue(const AXElementRef& element, const QString& attribute,
+                                      const AXValue& value) = 0;
+};
+
+// Typed views of a read: absent on an error or a value of another kind.
+namespace AX {
+template <typename T>
+std::optional<T> as(const AXResult<AXValue>& result)
+{
+    if (!result.ok()) return std::nullopt;
+    if (const T* v = std::get_if<T>(&result.value)) {
+        if constexpr (std::is_same_v<T, AXElementRef>)
+            if (!*v) return std::nullopt;
+        return *v;
+    }
+    return std::nullopt;
+}
+} // namespace AX

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <functional>
+
+// System-wide hot keys (XGrabKey on X11). Key codes are ANSI virtual key codes; modifiers are in
+// the classic hot-key encoding (command 0x100, shift 0x200, option 0x800, control 0x1000).
+class HotKeyService {
+public:
+    // Registration statuses.
+    static constexpr qint32 noErr = 0;
+    static constexpr qint32 eventHotKeyExistsErr = -9878; // another program holds the combination
+    static constexpr qint32 eventHotKeyInvalidErr = -9879; // the combination cannot be grabbed
+
+    struct Registration {
+        qint32 status = eventHotKeyInvalidErr;
+        quint64 ref = 0; // set when status is noErr
+    };
+
+    // Called on the main thread with the id given at registration, for every press.
+    using Dispatch = std::function<void(quint32 id)>;
+
+    virtual ~HotKeyService() = default;
+
+    // Installs the one handler that receives every press of this process's hot keys.
+    virtual void installEventHandler(Dispatch dispatch) = 0;
+    virtual Registration registerHotKey(quint32 keyCode, quint32 carbonModifiers, quint32 id) = 0;
+    virtual void unregisterHotKey(quint64 ref) = 0;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/Types.h"
+
+// Synthetic keyboard events. Key codes are ANSI virtual key codes and flags are ModifierFlag
+// values; the X11 layer translates both.
+class KeyPoster {
+public:
+    virtual ~KeyPoster() = default;
+
+    // The modifier keys held now on any keyboard of the session (the combined state).
+    virtual quint64 combinedModifierFlags() = 0;
+
+    // One key event with exactly these flags, injected system-wide where hardware events enter.
+    // False when the event could not be created.
+    virtual bool postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown) = 0;
+
+    // A key-down delivered to one process only (typing that arrived while our panel had the keys).
+    virtual bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags) = 0;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// One item of the clipboard: (type, data) pairs in the item's order of types.
+using PasteboardItem = QList<QPair<QString, QByteArray>>;
+
+// The system clipboard (on X11 the CLIPBOARD selection). Another program may write to it at any
+// moment; the change count is how the core notices.
+class Pasteboard {
+public:
+    // Plain text, as the clipboard carries it between programs.
+    static inline const QString stringType = QStringLiteral("text/plain");
+
+    virtual ~Pasteboard() = default;
+
+    // Grows by at least one with every change of the contents, by this program or another.
+    virtual qint64 changeCount() = 0;
+
+    // The types that each item offers, items and types in the clipboard's order.
+    virtual QList<QStringList> itemTypes() = 0;
+    // The data of one type of one item; absent when the owner does not deliver it.
+    virtual std::optional<QByteArray> data(qsizetype item, const QString& type) = 0;
+    // The plain-text string of the first item that has one.
+    virtual std::optional<QString> string() = 0;
+
+    // Empties the clipboard; returns the change count afterwards.
+    virtual qint64 clearContents() = 0;
+    // Writes all items in one operation (after clearContents); false when it was not accepted.
+    virtual bool writeObjects(const QList<PasteboardItem>& items) = 0;
+    // Adds the text as plain text to the clipboard's contents (after clearContents).
+    virtual bool setString(const QString& text) = 0;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+
+#include <optional>
+
+// A monitor. Coordinates are global, origin at the top left of the primary screen, y downwards
+// (Qt's and X11's convention, and the one accessibility bounds come in).
+struct Screen {
+    QRectF frame;
+    QRectF visibleFrame; // without panels and docks
+
+    bool operator==(const Screen&) const = default;
+};
+
+class Screens {
+public:
+    virtual ~Screens() = default;
+
+    // The primary screen first.
+    virtual QList<Screen> screens() = 0;
+    // The screen that has the keyboard focus; absent when there is no screen.
+    virtual std::optional<Screen> mainScreen() = 0;
+    virtual QPointF mouseLocation() = 0;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/Types.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// A running application as the workspace names it. The identifier is the desktop id on Linux
+// (the .desktop file name or the WM_CLASS); some applications have none.
+struct RunningApplication {
+    Pid pid = 0;
+    std::optional<QString> bundleIdentifier;
+
+    bool operator==(const RunningApplication&) const = default;
+};
+
+// Applications and which of them is in front.
+class Workspace {
+public:
+    using ObserverHandle = quint64;
+    using ActivationObserver = std::function<void(const RunningApplication& activated)>;
+
+    virtual ~Workspace() = default;
+
+    // The application that receives the keyboard; absent when none can be told.
+    virtual std::optional<RunningApplication> frontmostApplication() = 0;
+    virtual Pid ownPid() = 0;
+    virtual std::optional<QString> ownBundleIdentifier() = 0;
+
+    // Called on the main thread each time an application becomes active.
+    virtual ObserverHandle observeActivation(ActivationObserver observer) = 0;
+    virtual void removeObserver(ObserverHandle handle) = 0;
+};

@@ -1,0 +1,343 @@
+#include "platform/fake/FakeDesktop.h"
+
+// ---------------------------------------------------------------- application
+
+FakeApplication::FakeApplication(Pid pid, std::optional<QString> bundleIdentifier)
+    : m_pid(pid)
+    , m_bundleIdentifier(std::move(bundleIdentifier))
+{
+    boundsForRange = [](TextRange range) -> std::optional<QRectF> {
+        return QRectF(100 + 10.0 * double(range.location), 200, 10.0 * double(range.length), 20);
+    };
+}
+
+QString FakeApplication::selectedText() const
+{
+    return text.mid(selection.location, selection.length);
+}
+
+void FakeApplication::replaceSelection(const QString& replacement)
+{
+    text.replace(selection.location, selection.length, replacement);
+    selection = TextRange{selection.location + replacement.size(), 0};
+}
+
+void FakeApplication::copySelection(FakePasteboard& pasteboard)
+{
+    // Like most editors, a copy without a selection leaves the clipboard alone.
+    if (selection.length <= 0) return;
+    pasteboard.clearContents();
+    pasteboard.setString(selectedText());
+}
+
+void FakeApplication::pasteFrom(FakePasteboard& pasteboard)
+{
+    if (const auto s = pasteboard.string()) replaceSelection(*s);
+}
+
+// ---------------------------------------------------------------- workspace
+
+FakeWorkspace::FakeWorkspace(Pid ownPid, std::optional<QString> ownIdentifier)
+    : m_ownPid(ownPid)
+    , m_ownIdentifier(std::move(ownIdentifier))
+{
+}
+
+std::shared_ptr<FakeApplication> FakeWorkspace::addApplication(Pid pid, std::optional<QString> identifier)
+{
+    auto app = std::make_shared<FakeApplication>(pid, std::move(identifier));
+    m_apps[pid] = app;
+    return app;
+}
+
+std::shared_ptr<FakeApplication> FakeWorkspace::application(Pid pid) const
+{
+    const auto it = m_apps.find(pid);
+    return it == m_apps.end() ? nullptr : it->second;
+}
+
+void FakeWorkspace::activate(Pid pid)
+{
+    m_frontmost = pid;
+    const RunningApplication activated = pid == m_ownPid ? RunningApplication{pid, m_ownIdentifier}
+                                         : application(pid) ? application(pid)->running()
+                                                            : RunningApplication{pid, std::nullopt};
+    // Observers may remove themselves while being told.
+    const auto observers = m_observers;
+    for (const auto& [handle, observer] : observers)
+        if (m_observers.count(handle)) observer(activated);
+}
+
+void FakeWorkspace::clearFrontmost() { m_frontmost.reset(); }
+
+std::shared_ptr<FakeApplication> FakeWorkspace::frontmost() const
+{
+    return m_frontmost ? application(*m_frontmost) : nullptr;
+}
+
+std::optional<RunningApplication> FakeWorkspace::frontmostApplication()
+{
+    if (!m_frontmost) return std::nullopt;
+    if (*m_frontmost == m_ownPid) return RunningApplication{m_ownPid, m_ownIdentifier};
+    if (const auto app = application(*m_frontmost)) return app->running();
+    return RunningApplication{*m_frontmost, std::nullopt};
+}
+
+Workspace::ObserverHandle FakeWorkspace::observeActivation(ActivationObserver observer)
+{
+    const ObserverHandle handle = m_nextHandle++;
+    m_observers.emplace(handle, std::move(observer));
+    return handle;
+}
+
+void FakeWorkspace::removeObserver(ObserverHandle handle) { m_observers.erase(handle); }
+
+// ---------------------------------------------------------------- pasteboard
+
+QList<QStringList> FakePasteboard::itemTypes()
+{
+    QList<QStringList> result;
+    for (const PasteboardItem& item : m_items) {
+        QStringList types;
+        for (const auto& [type, data] : item) types << type;
+        result << types;
+    }
+    return result;
+}
+
+std::optional<QByteArray> FakePasteboard::data(qsizetype item, const QString& type)
+{
+    if (item < 0 || item >= m_items.size() || unreadableTypes.contains(type)) return std::nullopt;
+    for (const auto& [t, data] : m_items[item])
+        if (t == type) return data;
+    return std::nullopt;
+}
+
+std::optional<QString> FakePasteboard::string()
+{
+    for (qsizetype i = 0; i < m_items.size(); ++i)
+        if (const auto d = data(i, stringType)) return QString::fromUtf8(*d);
+    return std::nullopt;
+}
+
+qint64 FakePasteboard::clearContents()
+{
+    m_items.clear();
+    return ++m_changeCount;
+}
+
+bool FakePasteboard::writeObjects(const QList<PasteboardItem>& items)
+{
+    m_items += items;
+    ++m_changeCount;
+    return true;
+}
+
+bool FakePasteboard::setString(const QString& text)
+{
+    if (m_items.isEmpty()) m_items.append(PasteboardItem{});
+    PasteboardItem& item = m_items.first();
+    item.removeIf([](const auto& pair) { return pair.first == stringType; });
+    item.append({stringType, text.toUtf8()});
+    ++m_changeCount;
+    return true;
+}
+
+void FakePasteboard::writeFromOtherProgram(const QList<PasteboardItem>& items)
+{
+    clearContents();
+    writeObjects(items);
+}
+
+void FakePasteboard::writeStringFromOtherProgram(const QString& text)
+{
+    clearContents();
+    setString(text);
+}
+
+// ---------------------------------------------------------------- accessibility
+
+namespace {
+
+struct FakeElement : AccessibleElement {
+    enum class Kind { systemWide, application, textField };
+    Kind kind;
+    std::weak_ptr<FakeApplication> app;
+
+    FakeElement(Kind k, std::weak_ptr<FakeApplication> a)
+        : kind(k)
+        , app(std::move(a))
+    {
+    }
+};
+
+template <typename T>
+AXResult<AXValue> answer(T value)
+{
+    return {AXError::success, AXValue(std::move(value))};
+}
+
+AXResult<AXValue> failed(AXError error) { return {error, AXValue()}; }
+
+} // namespace
+
+FakeAccessibility::FakeAccessibility(std::shared_ptr<FakeWorkspace> workspace)
+    : m_workspace(std::move(workspace))
+{
+}
+
+bool FakeAccessibility::isProcessTrusted(bool prompt)
+{
+    if (prompt) ++promptCount;
+    return trusted;
+}
+
+AXElementRef FakeAccessibility::systemWide()
+{
+    return std::make_shared<FakeElement>(FakeElement::Kind::systemWide, std::weak_ptr<FakeApplication>());
+}
+
+AXElementRef FakeAccessibility::application(Pid pid)
+{
+    const auto app = m_workspace->application(pid);
+    if (!app) return nullptr;
+    return std::make_shared<FakeElement>(FakeElement::Kind::application, app);
+}
+
+std::shared_ptr<FakeApplication> FakeAccessibility::owner(const AXElementRef& element)
+{
+    const auto* fake = dynamic_cast<const FakeElement*>(element.get());
+    return fake ? fake->app.lock() : nullptr;
+}
+
+AXResult<AXValue> FakeAccessibility::copyAttributeValue(const AXElementRef& element, const QString& attribute)
+{
+    const auto* fake = dynamic_cast<const FakeElement*>(element.get());
+    if (!fake) return failed(AXError::illegalArgument);
+    if (!trusted) return failed(AXError::apiDisabled);
+
+    if (fake->kind == FakeElement::Kind::systemWide) {
+        if (attribute != focusedUIElementAttribute) return failed(AXError::attributeUnsupported);
+        const auto app = m_workspace->frontmost();
+        if (!app || !app->hasAccessibleFocus || !app->answersSystemWideFocus) return failed(AXError::noValue);
+        return answer(AXElementRef(std::make_shared<FakeElement>(FakeElement::Kind::textField, app)));
+    }
+
+    const auto app = fake->app.lock();
+    if (!app) return failed(AXError::invalidUIElement);
+    if (fake->kind == FakeElement::Kind::application) {
+        if (attribute != focusedUIElementAttribute) return failed(AXError::attributeUnsupported);
+        if (!app->hasAccessibleFocus) return failed(AXError::noValue);
+        return answer(AXElementRef(std::make_shared<FakeElement>(FakeElement::Kind::textField, app)));
+    }
+
+    if (app->readOverrides.contains(attribute)) return app->readOverrides.value(attribute);
+    if (attribute == selectedTextAttribute) return answer(app->selectedText());
+    if (attribute == selectedTextRangeAttribute) return answer(app->selection);
+    if (attribute == valueAttribute) return answer(app->text);
+    return failed(AXError::attributeUnsupported);
+}
+
+AXResult<AXValue> FakeAccessibility::copyParameterizedAttributeValue(const AXElementRef& element,
+                                                                     const QString& attribute,
+                                                                     const AXValue& parameter)
+{
+    const auto* fake = dynamic_cast<const FakeElement*>(element.get());
+    if (!fake || fake->kind != FakeElement::Kind::textField) return failed(AXError::illegalArgument);
+    if (!trusted) return failed(AXError::apiDisabled);
+    const auto app = fake->app.lock();
+    if (!app) return failed(AXError::invalidUIElement);
+    if (app->readOverrides.contains(attribute)) return app->readOverrides.value(attribute);
+    if (attribute != boundsForRangeParameterizedAttribute) return failed(AXError::attributeUnsupported);
+    const auto* range = std::get_if<TextRange>(&parameter);
+    if (!range || range->location < 0 || range->length < 0 || range->end() > app->text.size())
+        return failed(AXError::illegalArgument);
+    const auto bounds = app->boundsForRange ? app->boundsForRange(*range) : std::nullopt;
+    if (!bounds) return failed(AXError::noValue);
+    return answer(*bounds);
+}
+
+AXError FakeAccessibility::setAttributeValue(const AXElementRef& element, const QString& attribute,
+                                             const AXValue& value)
+{
+    const auto* fake = dynamic_cast<const FakeElement*>(element.get());
+    if (!fake || fake->kind != FakeElement::Kind::textField) return AXError::illegalArgument;
+    if (!trusted) return AXError::apiDisabled;
+    const auto app = fake->app.lock();
+    if (!app) return AXError::invalidUIElement;
+    ++app->attributeWrites;
+    if (app->refusedWrites.contains(attribute)) return app->refusedWrites.value(attribute);
+
+    if (attribute == selectedTextRangeAttribute) {
+        const auto* range = std::get_if<TextRange>(&value);
+        if (!range || range->location < 0 || range->length < 0 || range->end() > app->text.size())
+            return AXError::illegalArgument;
+        if (!app->ignoredWrites.contains(attribute)) app->selection = *range;
+        return AXError::success;
+    }
+    if (attribute == selectedTextAttribute) {
+        const auto* text = std::get_if<QString>(&value);
+        if (!text) return AXError::illegalArgument;
+        if (!app->ignoredWrites.contains(attribute)) app->replaceSelection(*text);
+        return AXError::success;
+    }
+    return AXError::attributeUnsupported;
+}
+
+// ---------------------------------------------------------------- key poster
+
+FakeKeyPoster::FakeKeyPoster(std::shared_ptr<FakeClock> clock, std::shared_ptr<FakeWorkspace> workspace,
+                             std::shared_ptr<FakePasteboard> pasteboard)
+    : m_clock(std::move(clock))
+    , m_workspace(std::move(workspace))
+    , m_pasteboard(std::move(pasteboard))
+{
+}
+
+void FakeKeyPoster::holdModifiers(quint64 flags, std::optional<qint64> ms)
+{
+    m_held = flags;
+    m_heldUntil = ms ? std::optional<qint64>(m_clock->monotonicMs() + *ms) : std::nullopt;
+}
+
+quint64 FakeKeyPoster::combinedModifierFlags()
+{
+    if (m_heldUntil && m_clock->monotonicMs() >= *m_heldUntil) {
+        m_held = 0;
+        m_heldUntil.reset();
+    }
+    return m_held;
+}
+
+bool FakeKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
+{
+    m_posted.append({keyCode, flags, keyDown, std::nullopt, m_clock->monotonicMs()});
+    if (!keyDown || (flags & ModifierFlag::deviceIndependentMask) != ModifierFlag::command) return true;
+
+    // The application in front when the keystroke arrives acts on it, after its own delay.
+    const auto app = m_workspace->frontmost();
+    if (!app) return true;
+    const std::weak_ptr<FakeApplication> weakApp = app;
+    const std::weak_ptr<FakePasteboard> weakPasteboard = m_pasteboard;
+    if (keyCode == KeyCode::c && app->copiesOnCommandC) {
+        m_clock->afterMs(app->copyDelayMs, [weakApp, weakPasteboard] {
+            const auto a = weakApp.lock();
+            const auto p = weakPasteboard.lock();
+            if (a && p) a->copySelection(*p);
+        });
+    } else if (keyCode == KeyCode::v && app->pastesOnCommandV) {
+        m_clock->afterMs(app->pasteDelayMs, [weakApp, weakPasteboard] {
+            const auto a = weakApp.lock();
+            const auto p = weakPasteboard.lock();
+            if (a && p) a->pasteFrom(*p);
+        });
+    }
+    return true;
+}
+
+bool FakeKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags)
+{
+    m_posted.append({keyCode, flags, true, pid, m_clock->monotonicMs()});
+    if (const auto app = m_workspace->application(pid)) app->keysReceived.append({keyCode, flags});
+    return true;
+}

@@ -1,0 +1,172 @@
+#pragma once
+
+#include "platform/Accessibility.h"
+#include "platform/KeyPoster.h"
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
+#include "platform/fake/FakeClock.h"
+
+#include <QList>
+#include <QMap>
+#include <QSet>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+class FakePasteboard;
+
+// Another application with one text field that has the focus: its text, its selection and where
+// the text lies on screen. Its quirks are switches, so that each way a real application can let
+// the core down is one line in a test.
+class FakeApplication {
+public:
+    FakeApplication(Pid pid, std::optional<QString> bundleIdentifier);
+
+    Pid pid() const { return m_pid; }
+    const std::optional<QString>& bundleIdentifier() const { return m_bundleIdentifier; }
+    RunningApplication running() const { return {m_pid, m_bundleIdentifier}; }
+
+    QString text;
+    TextRange selection;
+    // Screen rectangle of a range (top-left global coordinates); by default a line of 10-point
+    // wide characters at (100, 200). Absent means the application cannot tell.
+    std::function<std::optional<QRectF>(TextRange)> boundsForRange;
+
+    // Accessibility quirks.
+    bool hasAccessibleFocus = true;              // false: no focused element at all
+    bool answersSystemWideFocus = true;          // false: only the application element knows it
+    QMap<QString, AXResult<AXValue>> readOverrides; // attribute → fixed answer (errors, wrong types)
+    QMap<QString, AXError> refusedWrites;        // attribute → error of every write
+    QSet<QString> ignoredWrites;                 // writes report success and change nothing
+    int attributeWrites = 0;
+
+    // Keyboard behaviour.
+    bool copiesOnCommandC = true;
+    bool pastesOnCommandV = true;
+    qint64 copyDelayMs = 40;  // how long the application takes to answer ⌘C
+    qint64 pasteDelayMs = 30; // when it reads the clipboard after ⌘V
+    QList<QPair<quint16, quint64>> keysReceived; // key-downs posted to this process
+
+    QString selectedText() const;
+    // Types text over the selection and leaves the caret after it.
+    void replaceSelection(const QString& replacement);
+    void copySelection(FakePasteboard& pasteboard);
+    void pasteFrom(FakePasteboard& pasteboard);
+
+private:
+    Pid m_pid;
+    std::optional<QString> m_bundleIdentifier;
+};
+
+class FakeWorkspace : public Workspace {
+public:
+    FakeWorkspace(Pid ownPid = 4242, std::optional<QString> ownIdentifier = QStringLiteral("sorelwick"));
+
+    std::shared_ptr<FakeApplication> addApplication(Pid pid, std::optional<QString> identifier);
+    std::shared_ptr<FakeApplication> application(Pid pid) const;
+    // Brings an application (or this program, with ownPid()) to the front and tells the observers.
+    void activate(Pid pid);
+    // No application in front (e.g. the desktop has the focus).
+    void clearFrontmost();
+    std::shared_ptr<FakeApplication> frontmost() const;
+
+    std::optional<RunningApplication> frontmostApplication() override;
+    Pid ownPid() override { return m_ownPid; }
+    std::optional<QString> ownBundleIdentifier() override { return m_ownIdentifier; }
+    ObserverHandle observeActivation(ActivationObserver observer) override;
+    void removeObserver(ObserverHandle handle) override;
+    qsizetype observerCount() const { return qsizetype(m_observers.size()); }
+
+private:
+    Pid m_ownPid;
+    std::optional<QString> m_ownIdentifier;
+    std::optional<Pid> m_frontmost;
+    std::map<Pid, std::shared_ptr<FakeApplication>> m_apps;
+    std::map<ObserverHandle, ActivationObserver> m_observers;
+    ObserverHandle m_nextHandle = 1;
+};
+
+// The clipboard. Every clear and every write counts as a change. Types listed in unreadableTypes
+// are offered but deliver no data.
+class FakePasteboard : public Pasteboard {
+public:
+    qint64 changeCount() override { return m_changeCount; }
+    QList<QStringList> itemTypes() override;
+    std::optional<QByteArray> data(qsizetype item, const QString& type) override;
+    std::optional<QString> string() override;
+    qint64 clearContents() override;
+    bool writeObjects(const QList<PasteboardItem>& items) override;
+    bool setString(const QString& text) override;
+
+    const QList<PasteboardItem>& items() const { return m_items; }
+    // Another program takes the clipboard and puts these items on it.
+    void writeFromOtherProgram(const QList<PasteboardItem>& items);
+    void writeStringFromOtherProgram(const QString& text);
+
+    QSet<QString> unreadableTypes;
+
+private:
+    QList<PasteboardItem> m_items;
+    qint64 m_changeCount = 1;
+};
+
+// Reads and writes the fake applications of a workspace.
+class FakeAccessibility : public Accessibility {
+public:
+    explicit FakeAccessibility(std::shared_ptr<FakeWorkspace> workspace);
+
+    bool trusted = true;
+    int promptCount = 0;
+
+    bool isProcessTrusted(bool prompt = false) override;
+    AXElementRef systemWide() override;
+    AXElementRef application(Pid pid) override;
+    AXResult<AXValue> copyAttributeValue(const AXElementRef& element, const QString& attribute) override;
+    AXResult<AXValue> copyParameterizedAttributeValue(const AXElementRef& element, const QString& attribute,
+                                                      const AXValue& parameter) override;
+    AXError setAttributeValue(const AXElementRef& element, const QString& attribute,
+                              const AXValue& value) override;
+
+    // The application behind an element that this service handed out; null for others.
+    static std::shared_ptr<FakeApplication> owner(const AXElementRef& element);
+
+private:
+    std::shared_ptr<FakeWorkspace> m_workspace;
+};
+
+// Key posting against the fake desktop. The modifier state is scripted; ⌘C and ⌘V reach the
+// frontmost fake application, which copies or pastes after its own delay.
+class FakeKeyPoster : public KeyPoster {
+public:
+    struct Posted {
+        quint16 keyCode;
+        quint64 flags;
+        bool keyDown;
+        std::optional<Pid> pid; // set for posts to one process
+        qint64 atMs;
+    };
+
+    FakeKeyPoster(std::shared_ptr<FakeClock> clock, std::shared_ptr<FakeWorkspace> workspace,
+                  std::shared_ptr<FakePasteboard> pasteboard);
+
+    // The user holds these modifiers for ms from now, or until release when ms is absent.
+    void holdModifiers(quint64 flags, std::optional<qint64> ms = std::nullopt);
+    void releaseModifiers() { m_held = 0; }
+
+    quint64 combinedModifierFlags() override;
+    bool postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown) override;
+    bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags) override;
+
+    const QList<Posted>& posted() const { return m_posted; }
+    void clearPosted() { m_posted.clear(); }
+
+private:
+    std::shared_ptr<FakeClock> m_clock;
+    std::shared_ptr<FakeWorkspace> m_workspace;
+    std::shared_ptr<FakePasteboard> m_pasteboard;
+    quint64 m_held = 0;
+    std::optional<qint64> m_heldUntil;
+    QList<Posted> m_posted;
+};
