@@ -4,192 +4,269 @@
 #include "core/Resources.h"
 #include "core/TextUtil.h"
 
-#include <QFile>
-#include <QHash>
-#include <QStringDecoder>
 #include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QtEndian>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
-#include <cstring>
-#include <deque>
 #include <cmath>
+#include <cstring>
+#include <future>
+#include <limits>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
 
-constexpr char16_t kTab = u'\t';
-constexpr char16_t kNewline = u'\n';
+using Byte = unsigned char;
 
-// FNV-1a over UTF-16 units; it can be fed in pieces, so a (word, TAB, spelling) key hashes
-// without being built.
-struct Fnv {
-    quint64 h = 14695981039346656037ull;
-    void add(QStringView s)
-    {
-        for (QChar c : s) {
-            h ^= c.unicode();
-            h *= 1099511628211ull;
-        }
-    }
-    void add(char16_t c)
-    {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-};
+// Keys are hashed as UTF-16, a unit at a time, so the loader can hash a word while it decodes it;
+// the final mix spreads every unit over the top bits, which pick the slot, and the low bits,
+// which the slots keep as a tag.
+constexpr quint64 kHashSeed = 0xCBF29CE484222325ull;
+constexpr quint64 kHashPrime = 0x100000001B3ull;
 
-quint64 hashOf(QStringView s)
+inline quint64 hashStep(quint64 h, char16_t unit) { return (h ^ unit) * kHashPrime; }
+
+inline quint64 hashFinish(quint64 h, qsizetype length)
 {
-    Fnv f;
-    f.add(s);
-    return f.h;
+    h ^= quint64(length);
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 33;
+    return h;
 }
 
-// Open addressing over record ids (id + 1; 0 is an empty slot). The records and their text are
-// kept by the caller; the table only finds them, and asks the caller for hashes when it grows.
-class SlotTable {
+quint64 hashText(const char16_t* s, qsizetype n)
+{
+    quint64 h = kHashSeed;
+    for (qsizetype i = 0; i < n; ++i) h = hashStep(h, s[i]);
+    return hashFinish(h, n);
+}
+
+quint64 hashText(QStringView s) { return hashText(s.utf16(), s.size()); }
+
+// Most words and spellings are a few units long: compared here rather than by a call.
+Q_ALWAYS_INLINE bool sameText(const char16_t* a, const char16_t* b, qsizetype n)
+{
+    if (n > 8) return std::memcmp(a, b, size_t(n) * 2) == 0;
+    for (qsizetype i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+const char16_t* unitsOf(const QString& s) { return reinterpret_cast<const char16_t*>(s.utf16()); }
+
+inline void prefetch(const void* p)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    Q_UNUSED(p);
+#endif
+}
+
+// Equal byte runs of the same length, for words of a few syllables.
+inline bool sameBytes(const Byte* a, const Byte* b, size_t n)
+{
+    const auto load8 = [](const Byte* p) {
+        quint64 v;
+        std::memcpy(&v, p, 8);
+        return v;
+    };
+    const auto load4 = [](const Byte* p) {
+        quint32 v;
+        std::memcpy(&v, p, 4);
+        return v;
+    };
+    if (n >= 8) {
+        for (size_t i = 0; i + 8 < n; i += 8)
+            if (load8(a + i) != load8(b + i)) return false;
+        return load8(a + n - 8) == load8(b + n - 8);
+    }
+    if (n >= 4) return load4(a) == load4(b) && load4(a + n - 4) == load4(b + n - 4);
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+// Open addressing over record ids. A slot holds id + 1 in its low bits and hash bits above them:
+// most probes that miss never touch the text. The records and their text are kept by the caller.
+class HashIndex {
 public:
-    void reserve(size_t records)
+    // Room for count records (ids below 2 * count) before the table grows.
+    void reserve(quint32 count)
     {
-        size_t size = 16;
-        while (size * 3 < records * 4) size *= 2;
-        m_slots.assign(size, 0);
-        m_mask = size - 1;
+        int bits = 1;
+        while (bits < 32 && (quint64(1) << bits) <= quint64(count) * 2 + 2) ++bits;
+        m_idMask = bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
+        m_size = quint32(std::max<quint64>(16, quint64(count) * 10 / 7 + 1));
+        m_limit = quint32(quint64(m_size) * 7 / 10);
+        m_slots.assign(m_size, 0);
+        m_count = 0;
     }
 
-    template <typename Matches, typename HashOf>
-    quint32 findOrInsert(quint64 hash, quint32 newId, Matches matches, HashOf hashOf)
+    void prefetchSlot(quint64 h) const { prefetch(m_slots.data() + start(h)); }
+
+    // The id of the record equal to the new one, or newId after adding it.
+    template <typename Equal, typename HashOf>
+    quint32 findOrInsert(quint64 h, quint32 newId, Equal equal, HashOf hashOf)
     {
-        if (m_slots.empty() || (m_count + 1) * 4 > m_slots.size() * 3) grow(hashOf);
-        size_t i = hash & m_mask;
-        while (m_slots[i] != 0) {
-            const quint32 id = m_slots[i] - 1;
-            if (matches(id)) return id;
-            i = (i + 1) & m_mask;
+        if (m_count >= m_limit || newId >= m_idMask) grow(std::max(m_count, newId / 2 + 1), hashOf);
+        const quint32 tag = quint32(h) & ~m_idMask;
+        for (quint32 i = start(h);; i = next(i)) {
+            const quint32 slot = m_slots[i];
+            if (slot == 0) {
+                m_slots[i] = tag | (newId + 1);
+                ++m_count;
+                return newId;
+            }
+            if ((slot & ~m_idMask) == tag && equal((slot & m_idMask) - 1)) return (slot & m_idMask) - 1;
         }
-        m_slots[i] = newId + 1;
-        ++m_count;
-        return newId;
     }
 
     template <typename Matches>
-    std::optional<quint32> find(quint64 hash, Matches matches) const
+    std::optional<quint32> find(quint64 h, Matches matches) const
     {
         if (m_slots.empty()) return std::nullopt;
-        size_t i = hash & m_mask;
-        while (m_slots[i] != 0) {
-            const quint32 id = m_slots[i] - 1;
-            if (matches(id)) return id;
-            i = (i + 1) & m_mask;
+        const quint32 tag = quint32(h) & ~m_idMask;
+        for (quint32 i = start(h);; i = next(i)) {
+            const quint32 slot = m_slots[i];
+            if (slot == 0) return std::nullopt;
+            if ((slot & ~m_idMask) == tag && matches((slot & m_idMask) - 1)) return (slot & m_idMask) - 1;
         }
-        return std::nullopt;
     }
 
 private:
+    quint32 start(quint64 h) const { return quint32(((h >> 32) * m_size) >> 32); }
+    quint32 next(quint32 i) const { return i + 1 == m_size ? 0 : i + 1; }
+
+    // Moves every record to a table for twice as many.
     template <typename HashOf>
-    void grow(HashOf hashOf)
+    void grow(quint32 count, HashOf hashOf)
     {
         std::vector<quint32> old;
         old.swap(m_slots);
-        m_slots.assign(std::max<size_t>(16, old.size() * 2), 0);
-        m_mask = m_slots.size() - 1;
+        const quint32 oldMask = m_idMask;
+        reserve(std::max<quint32>(count * 2, 64));
         for (quint32 slot : old) {
             if (slot == 0) continue;
-            size_t i = hashOf(slot - 1) & m_mask;
-            while (m_slots[i] != 0) i = (i + 1) & m_mask;
-            m_slots[i] = slot;
+            const quint32 id = (slot & oldMask) - 1;
+            const quint64 h = hashOf(id);
+            quint32 i = start(h);
+            while (m_slots[i] != 0) i = next(i);
+            m_slots[i] = (quint32(h) & ~m_idMask) | (id + 1);
+            ++m_count;
         }
     }
 
     std::vector<quint32> m_slots;
-    size_t m_mask = 0;
-    size_t m_count = 0;
+    quint32 m_size = 0;
+    quint32 m_limit = 0;
+    quint32 m_idMask = 0;
+    quint32 m_count = 0;
 };
 
-bool readUtf8(const QString& path, QString* out)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const qint64 size = file.size();
-    // Mapping spares a heap copy of the whole file, which would stay in the process's heap.
-    if (uchar* mapped = size > 0 ? file.map(0, size) : nullptr) {
-        *out = decoder(QByteArrayView(mapped, size));
-        file.unmap(mapped);
-    } else {
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) return false;
-        *out = decoder(bytes);
-    }
-    return !decoder.hasError();
-}
+// Blocks of 256 code points whose every unit is simple text (TextUtil::isSimpleUnit): Hangul
+// syllables and CJK ideographs, the bulk of both files. Anything else is checked exactly.
+constexpr std::array<bool, 256> kPlainBlocks = [] {
+    std::array<bool, 256> blocks{};
+    for (int b = 0x34; b <= 0x4C; ++b) blocks[b] = true;
+    for (int b = 0x4E; b <= 0x9F; ++b) blocks[b] = true;
+    for (int b = 0xAC; b <= 0xD6; ++b) blocks[b] = true;
+    return blocks;
+}();
 
-// Strict UTF-8 to UTF-16 (no overlongs, no surrogates, nothing past U+10FFFF). Writes at most
-// length units to out; false on invalid input. simple tells whether every unit is simple text
-// (TextUtil::isSimpleUnit), which needs no composition.
-bool decodeUtf8(const char* bytes, qsizetype length, char16_t* out, qsizetype* written, bool* simple)
+// The high bits of a three-byte character (lead byte 1110xxxx, then 10yyyyyy) by the bits
+// x and y of its first two bytes read as a little-endian number (w & 0x3F0F), or 0 when the
+// character is outside kPlainBlocks.
+constexpr std::array<quint16, 0x3F10> kThreeByteHigh = [] {
+    std::array<quint16, 0x3F10> high{};
+    for (unsigned i = 0; i < high.size(); ++i) {
+        const unsigned cp = (i & 0x0F) << 12 | (i >> 8 & 0x3F) << 6;
+        if ((i & 0xF0) == 0 && kPlainBlocks[cp >> 8]) high[i] = quint16(cp);
+    }
+    return high;
+}();
+
+// Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF) from s up to the first
+// TAB or LF, or to end. Returns where it stopped, or nullptr on invalid input. Each UTF-16 unit
+// goes to unit(); odd is set when some unit may not be simple text (TextUtil::isSimpleUnit).
+template <typename Unit>
+Q_ALWAYS_INLINE const Byte* decodeField(const Byte* s, const Byte* end, unsigned& odd, Unit unit)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
-    const auto* end = p + length;
-    char16_t* o = out;
-    bool allSimple = true;
-    while (p < end) {
-        const unsigned c = *p;
-        if (c < 0x80) {
-            // ASCII: simple unless a control character other than TAB.
-            allSimple &= (c >= 0x20 && c != 0x7F) || c == 0x09;
-            *o++ = char16_t(c);
-            p += 1;
-            continue;
+    while (s < end) {
+        // Runs of Hangul syllables and Hanja, three bytes each, the bulk of the data: read four
+        // bytes at a time (the fourth is the next character's or the delimiter).
+        for (const Byte* const last = end - 4; s <= last;) {
+            const quint32 w = qFromLittleEndian<quint32>(s);
+            if ((w & 0xC0C0F0u) != 0x8080E0u) break;
+            const unsigned high = kThreeByteHigh[w & 0x3F0F];
+            if (!high) break;
+            unit(char16_t(high | (w >> 16 & 0x3F)));
+            s += 3;
         }
-        if ((c & 0xF0) == 0xE0) {
+        if (s == end) break;
+        const unsigned c = *s;
+        if (c - 0xE0u < 0x10u && end - s >= 3) {
             // The bulk of the data: Hangul syllables and Hanja, three bytes each.
-            if (end - p < 3 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80) return false;
-            const char16_t cp = char16_t(((c & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
-            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-            allSimple &= (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0x3400 && cp <= 0x9FFF)
-                || TextUtil::isSimpleUnit(cp);
-            *o++ = cp;
-            p += 3;
+            const unsigned b1 = s[1], b2 = s[2];
+            if (((b1 | b2 << 8) & 0xC0C0u) != 0x8080u) return nullptr;
+            const unsigned cp = (c & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F);
+            if (!kPlainBlocks[cp >> 8]) {
+                if (cp < 0x800 || cp - 0xD800u < 0x800u) return nullptr;
+                odd = 1;
+            }
+            unit(char16_t(cp));
+            s += 3;
             continue;
         }
-        if (c >= 0xC2 && c <= 0xDF) {
-            if (end - p < 2 || (p[1] & 0xC0) != 0x80) return false;
-            const char16_t cp = char16_t(((c & 0x1F) << 6) | (p[1] & 0x3F));
-            allSimple &= TextUtil::isSimpleUnit(cp);
-            *o++ = cp;
-            p += 2;
+        if (c < 0x80) {
+            if (c - 9u < 2u) break; // TAB or LF
+            odd |= unsigned(c < 0x20 || c == 0x7F);
+            unit(char16_t(c));
+            ++s;
             continue;
         }
-        if (c >= 0xF0 && c <= 0xF4) {
-            if (end - p < 4 || (p[1] & 0xC0) != 0x80 || (p[2] & 0xC0) != 0x80 || (p[3] & 0xC0) != 0x80) return false;
-            const char32_t cp = ((c & 0x07) << 18) | ((p[1] & 0x3F) << 12) | ((p[2] & 0x3F) << 6) | (p[3] & 0x3F);
-            if (cp < 0x10000 || cp > 0x10FFFF) return false;
-            *o++ = char16_t(0xD800 + ((cp - 0x10000) >> 10));
-            *o++ = char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF));
-            allSimple = false;
-            p += 4;
+        odd = 1;
+        if (c - 0xC2u < 0x1Eu) {
+            if (end - s < 2 || (s[1] & 0xC0) != 0x80) return nullptr;
+            unit(char16_t((c & 0x1F) << 6 | (s[1] & 0x3F)));
+            s += 2;
             continue;
         }
-        return false;
+        if (c - 0xF0u < 5u && end - s >= 4) {
+            if (((s[1] & 0xC0) ^ 0x80) | ((s[2] & 0xC0) ^ 0x80) | ((s[3] & 0xC0) ^ 0x80)) return nullptr;
+            const char32_t cp = (c & 0x07) << 18 | (s[1] & 0x3F) << 12 | (s[2] & 0x3F) << 6 | (s[3] & 0x3F);
+            if (cp < 0x10000 || cp > 0x10FFFF) return nullptr;
+            unit(char16_t(0xD800 + ((cp - 0x10000) >> 10)));
+            unit(char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            s += 4;
+            continue;
+        }
+        return nullptr;
     }
-    *written = o - out;
-    *simple = allSimple;
-    return true;
+    return s;
 }
 
-const char* findByte(const char* from, const char* end, char byte)
+// Checks a stretch that is not kept, up to the end of its line; nullptr when invalid.
+const Byte* skipToLineEnd(const Byte* s, const Byte* end)
 {
-    const void* hit = std::memchr(from, byte, size_t(end - from));
-    return hit ? static_cast<const char*>(hit) : end;
-}
-
-qsizetype indexOfUnit(QStringView s, char16_t unit, qsizetype from = 0)
-{
-    for (qsizetype i = from; i < s.size(); ++i)
-        if (s[i].unicode() == unit) return i;
-    return -1;
+    unsigned odd = 0;
+    while (s && s < end && *s != '\n') {
+        if (*s == '\t')
+            ++s;
+        else
+            s = decodeField(s, end, odd, [](char16_t) {});
+    }
+    return s;
 }
 
 // A file's bytes, mapped when possible (which spares a heap copy that would stay in the heap).
@@ -200,6 +277,8 @@ public:
         m_file.setFileName(path);
         if (!m_file.open(QIODevice::ReadOnly)) return false;
         const qint64 size = m_file.size();
+        // Offsets into the text are 32-bit.
+        if (size >= qint64(INT32_MAX)) return false;
         if (size > 0 && (m_mapped = m_file.map(0, size))) {
             m_size = size;
             return true;
@@ -212,7 +291,8 @@ public:
     {
         if (m_mapped) m_file.unmap(m_mapped);
     }
-    const char* data() const { return m_mapped ? reinterpret_cast<const char*>(m_mapped) : m_copy.constData(); }
+    const Byte* begin() const { return m_mapped ? m_mapped : reinterpret_cast<const Byte*>(m_copy.constData()); }
+    const Byte* end() const { return begin() + m_size; }
     qsizetype size() const { return m_size; }
 
 private:
@@ -221,6 +301,67 @@ private:
     QByteArray m_copy;
     qsizetype m_size = 0;
 };
+
+// Text appended to one QString. Decoding writes straight into reserved room, a unit per byte
+// of what is left of the file; composition, the one thing that can make text longer than its
+// bytes, grows the room by what it added.
+class Arena {
+public:
+    Arena(QString& text, qsizetype room)
+        : m_text(text)
+    {
+        m_text.resize(std::max<qsizetype>(room, 64));
+        m_base = reinterpret_cast<char16_t*>(m_text.data());
+        m_end = m_base;
+    }
+    char16_t* cursor() const { return m_end; }
+    void setCursor(char16_t* cursor) { m_end = cursor; }
+    quint32 offset(const char16_t* p) const { return quint32(p - m_base); }
+    quint32 used() const { return offset(m_end); }
+    const char16_t* at(quint32 offset) const { return m_base + offset; }
+    QStringView view(quint32 offset, qsizetype length) const { return QStringView(m_base + offset, length); }
+
+    // Composes the text from offset to the cursor; returns its new length.
+    qsizetype compose(quint32 offset)
+    {
+        const QString composed = view(offset, m_end - (m_base + offset)).toString().normalized(QString::NormalizationForm_C);
+        const qsizetype added = composed.size() - (m_end - (m_base + offset));
+        if (added > 0) {
+            const qsizetype used = m_end - m_base;
+            m_text.resize(m_text.size() + std::max(added, m_text.size() / 2));
+            m_base = reinterpret_cast<char16_t*>(m_text.data());
+            m_end = m_base + used;
+        }
+        m_end = std::copy(unitsOf(composed), unitsOf(composed) + composed.size(), m_base + offset);
+        return composed.size();
+    }
+    void finish()
+    {
+        m_text.resize(m_end - m_base);
+        m_text.squeeze();
+    }
+
+private:
+    QString& m_text;
+    char16_t* m_base = nullptr;
+    char16_t* m_end = nullptr;
+};
+
+// Decodes one field at the arena's end, composed when it is not plainly composed already; the
+// field is [offset, offset + length). Returns where it stopped, nullptr on invalid UTF-8.
+Q_ALWAYS_INLINE const Byte* takeField(Arena& arena, const Byte* p, const Byte* end, quint32* offset, qsizetype* length)
+{
+    char16_t* const start = arena.cursor();
+    char16_t* out = start;
+    unsigned odd = 0;
+    p = decodeField(p, end, odd, [&out](char16_t u) { *out++ = u; });
+    arena.setCursor(out);
+    if (!p) return nullptr;
+    *offset = arena.offset(start);
+    *length = out - start;
+    if (odd && !TextUtil::isSimple(arena.view(*offset, *length))) *length = arena.compose(*offset);
+    return p;
+}
 
 // A character is one grapheme cluster; most Hanja are one UTF-16 unit.
 bool isOneCharacter(QStringView s)
@@ -252,24 +393,114 @@ QStringView glossOf(QStringView meaning)
 }
 
 // Plain decimal numbers with optional sign, fraction and exponent; no blanks, no inf or nan.
-std::optional<double> parseScore(QStringView s)
+std::optional<double> parseScore(const Byte* s, const Byte* e)
 {
-    if (s.isEmpty() || s.size() > 64) return std::nullopt;
-    char ascii[65];
-    qsizetype i = 0;
-    for (QChar c : s) {
-        const char16_t u = c.unicode();
+    // Digits with at most one point and at most 15 digits in all are exact as an integer over a
+    // power of ten, and the one division rounds correctly: the same double from_chars gives.
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (e - s <= 16) {
+        quint64 mantissa = 0;
+        int digits = 0, fraction = -1;
+        const Byte* q = s;
+        for (; q < e; ++q) {
+            if (*q - unsigned('0') < 10u) {
+                mantissa = mantissa * 10 + (*q - '0');
+                ++digits;
+                if (fraction >= 0) ++fraction;
+            } else if (*q == '.' && fraction < 0) {
+                fraction = 0;
+            } else {
+                break;
+            }
+        }
+        if (q == e && digits > 0 && digits <= 15)
+            return fraction > 0 ? double(mantissa) / kPowers[fraction] : double(mantissa);
+    }
+    if (s == e || e - s > 64) return std::nullopt;
+    for (const Byte* q = s; q < e; ++q) {
+        const Byte u = *q;
         const bool allowed = (u >= '0' && u <= '9') || u == '.' || u == '+' || u == '-' || u == 'e' || u == 'E';
         if (!allowed) return std::nullopt;
-        ascii[i++] = char(u);
     }
-    const char* begin = ascii;
+    const char* begin = reinterpret_cast<const char*>(s);
+    const char* const last = reinterpret_cast<const char*>(e);
     if (*begin == '+') ++begin; // from_chars takes no plus sign
-    if (begin == ascii + i || *begin == '+' || *begin == 'e' || *begin == 'E') return std::nullopt;
+    if (begin == last || *begin == '+' || *begin == 'e' || *begin == 'E') return std::nullopt;
     double value = 0;
-    const auto [end, error] = std::from_chars(begin, ascii + i, value, std::chars_format::general);
-    if (error != std::errc() || end != ascii + i || !std::isfinite(value)) return std::nullopt;
+    const auto [stop, error] = std::from_chars(begin, last, value, std::chars_format::general);
+    if (error != std::errc() || stop != last || !std::isfinite(value)) return std::nullopt;
     return value;
+}
+
+// A line of hanja_freq.tsv that counts: its word and spelling, composed, and its score.
+struct ScoreLine {
+    QStringView hangul;
+    QStringView hanja;
+    double score;
+};
+
+// Reads the whole lines of hanja_freq.tsv in [p, end) and gives each one that counts to take(),
+// in order, until take() returns false. False when the bytes read are not valid UTF-8.
+template <typename Take>
+bool readScoreLines(const Byte* p, const Byte* const end, Take take)
+{
+    std::vector<char16_t> scratch(256);
+    while (p < end) {
+        const auto* lf = static_cast<const Byte*>(std::memchr(p, '\n', size_t(end - p)));
+        const Byte* const lineEnd = lf ? lf : end;
+        if (p == lineEnd) {
+            ++p;
+            continue;
+        }
+        if (*p == '#') {
+            if (!skipToLineEnd(p, lineEnd)) return false;
+            p = lineEnd + (lf ? 1 : 0);
+            continue;
+        }
+        // Fields dropping empty ones: the first two are decoded, the third is the score.
+        if (scratch.size() < size_t(lineEnd - p)) scratch.resize(size_t(lineEnd - p));
+        char16_t* out = scratch.data();
+        const char16_t* fields[2] = {nullptr, nullptr};
+        qsizetype lengths[2] = {0, 0};
+        unsigned odd[2] = {0, 0};
+        const Byte* scoreBegin = nullptr;
+        const Byte* scoreEnd = nullptr;
+        int count = 0;
+        for (;;) {
+            while (p < lineEnd && *p == '\t') ++p;
+            if (p == lineEnd) break;
+            if (count < 2) {
+                fields[count] = out;
+                p = decodeField(p, lineEnd, odd[count], [&out](char16_t u) { *out++ = u; });
+                if (!p) return false;
+                lengths[count] = out - fields[count];
+            } else if (count == 2) {
+                scoreBegin = p;
+                while (p < lineEnd && *p >= 0x20 && *p < 0x80) ++p;
+                scoreEnd = p;
+                unsigned ignored = 0;
+                if (!(p = decodeField(p, lineEnd, ignored, [](char16_t) {}))) return false;
+                if (p != scoreEnd) scoreEnd = nullptr; // not plain ASCII: not a number
+            } else if (!(p = skipToLineEnd(p, lineEnd))) {
+                return false;
+            }
+            ++count;
+        }
+        p = lineEnd + (lf ? 1 : 0);
+        if (count != 3 || !scoreEnd) continue;
+        const std::optional<double> score = parseScore(scoreBegin, scoreEnd);
+        if (!score) continue;
+        QStringView texts[2] = {QStringView(fields[0], lengths[0]), QStringView(fields[1], lengths[1])};
+        QString composed[2];
+        for (int i = 0; i < 2; ++i) {
+            if (odd[i] && !TextUtil::isSimple(texts[i])) {
+                composed[i] = texts[i].toString().normalized(QString::NormalizationForm_C);
+                texts[i] = composed[i];
+            }
+        }
+        if (!take(ScoreLine{texts[0], texts[1], *score})) return true;
+    }
+    return true;
 }
 
 } // namespace
@@ -294,108 +525,548 @@ size_t qHash(const HanjaEntry& entry, size_t seed) noexcept
 }
 
 struct HanjaDictionary::Data {
+    // Key k of a part: its text is keyText[offset, next key's offset), its entries are
+    // entries[firstEntry, next key's firstEntry); a closing key ends both lists.
     struct Key {
         quint32 offset;
-        quint32 firstEntry;
-        quint16 length;
-        quint16 countAndFlag; // entry count, and the top bit: some spelling has a score
+        quint32 entryAndFlag; // first entry, and the top bit: some spelling has a score
 
-        quint32 entryCount() const { return countAndFlag & 0x7FFF; }
-        bool anyScored() const { return countAndFlag & 0x8000; }
+        quint32 firstEntry() const { return entryAndFlag & 0x7FFFFFFF; }
+        bool anyScored() const { return entryAndFlag & 0x80000000u; }
     };
+    // The meaning follows the spelling directly in the text. Lengths of 0xFFFF or more are kept
+    // in longEntries, by offset, and both fields here read 0xFFFF.
     struct Entry {
-        quint32 hanjaOffset; // the meaning follows the spelling directly
+        quint32 hanjaOffset;
         quint16 hanjaLength;
         quint16 meaningLength;
     };
+    struct LongEntry {
+        quint32 hanjaOffset;
+        quint32 hanjaLength;
+        quint32 meaningLength;
+    };
     struct Gloss {
+        quint32 part;
         quint32 charOffset;
+        quint32 charLength;
         quint32 glossOffset;
-        quint16 charLength;
-        quint16 glossLength;
+        quint32 glossLength;
     };
 
-    QString text; // each word once, then each entry's spelling and meaning
-    std::vector<Key> keys;
-    std::vector<Entry> entries;
-    SlotTable keyTable;
+    // A stretch of whole lines of the dictionary, parsed on its own: the file's head and tail
+    // are read by two threads and kept as they are, with one index over both.
+    struct Part {
+        QString keyText; // each word once
+        QString text;    // each entry's spelling and meaning
+        std::vector<Key> keys; // runs of lines with the same word while loading
+        std::vector<Entry> entries;
+        std::vector<LongEntry> longEntries;
+        std::vector<Gloss> glosses; // candidates in file order until indexed
+        std::vector<quint64> runHashes; // of runs not indexed yet
+        quint32 wordsUsed = 0;
+        quint32 textUsed = 0;
+
+        quint32 keyCount() const { return keys.empty() ? 0 : quint32(keys.size() - 1); }
+        quint32 keyLength(const Key& k) const { return (&k + 1)->offset - k.offset; }
+        quint32 entryCount(const Key& k) const { return (&k + 1)->firstEntry() - k.firstEntry(); }
+        const char16_t* words() const { return unitsOf(keyText); }
+        const char16_t* units() const { return unitsOf(text); }
+        std::pair<quint32, quint32> lengths(const Entry& e) const
+        {
+            if (e.hanjaLength != 0xFFFF) return {e.hanjaLength, e.meaningLength};
+            const auto it = std::lower_bound(longEntries.begin(), longEntries.end(), e.hanjaOffset,
+                                             [](const LongEntry& l, quint32 offset) { return l.hanjaOffset < offset; });
+            return {it->hanjaLength, it->meaningLength};
+        }
+
+        bool parse(const Byte* p, const Byte* end, quint32 part, HashIndex* index, quint32 expectedWords,
+                   std::vector<std::pair<quint32, quint32>>* repeats);
+        void append(Part& tail);
+        void finishText();
+    };
+
+    struct KeyRef {
+        const Part* part = nullptr;
+        const Key* key = nullptr;
+        explicit operator bool() const { return key != nullptr; }
+    };
+
+    Part parts[2]; // head, tail
+    quint32 headKeys = 0; // key ids below are the head's, the others the tail's
+    HashIndex keyIndex;
     std::vector<Gloss> glosses;
-    SlotTable glossTable;
+    HashIndex glossIndex;
     qsizetype scoreCount = 0;
+    std::vector<std::pair<quint32, quint32>> repeats; // while loading: (run, the earlier run of its word)
 
-    QStringView view(quint32 offset, quint32 length) const { return QStringView(text).sliced(offset, length); }
-    QStringView keyText(const Key& k) const { return view(k.offset, k.length); }
-
-    const Key* findKey(QStringView word) const
+    qsizetype keyCount() const { return qsizetype(parts[0].keyCount()) + parts[1].keyCount(); }
+    KeyRef keyAt(quint32 id) const
     {
-        const auto id = keyTable.find(hashOf(word), [&](quint32 i) { return keyText(keys[i]) == word; });
-        return id ? &keys[*id] : nullptr;
+        return id < headKeys ? KeyRef{&parts[0], &parts[0].keys[id]} : KeyRef{&parts[1], &parts[1].keys[id - headKeys]};
+    }
+    quint32 idOf(const KeyRef& k) const
+    {
+        return quint32(k.key - k.part->keys.data()) + (k.part == &parts[0] ? 0 : headKeys);
+    }
+    bool keyIs(quint32 id, const char16_t* word, quint32 length) const
+    {
+        const KeyRef k = keyAt(id);
+        return k.part->keyLength(*k.key) == length && sameText(k.part->words() + k.key->offset, word, length);
     }
 
-    HanjaEntry entry(const Key& key, const Entry& e) const
+    KeyRef findKey(QStringView word, quint64 hash) const
     {
+        const auto id = keyIndex.find(hash, [&](quint32 i) { return keyIs(i, word.utf16(), quint32(word.size())); });
+        return id ? keyAt(*id) : KeyRef{};
+    }
+    KeyRef findKey(QStringView word) const { return findKey(word, hashText(word)); }
+
+    HanjaEntry entry(const KeyRef& k, const Entry& e) const
+    {
+        const auto [hanjaLength, meaningLength] = k.part->lengths(e);
         HanjaEntry out;
-        out.m_hangul = text.constData() + key.offset;
-        out.m_hangulLen = key.length;
-        out.m_hanja = text.constData() + e.hanjaOffset;
-        out.m_hanjaLen = e.hanjaLength;
-        out.m_meaning = out.m_hanja + e.hanjaLength;
-        out.m_meaningLen = e.meaningLength;
+        out.m_hangul = k.part->keyText.constData() + k.key->offset;
+        out.m_hangulLen = k.part->keyLength(*k.key);
+        out.m_hanja = k.part->text.constData() + e.hanjaOffset;
+        out.m_hanjaLen = hanjaLength;
+        out.m_meaning = out.m_hanja + hanjaLength;
+        out.m_meaningLen = meaningLength;
         return out;
     }
+
+    // The word of a score line: among the few after the last one found first, since score lines
+    // usually come in the dictionary's order, and then by its hash.
+    KeyRef locate(QStringView word, quint32& cursor) const
+    {
+        const quint32 total = quint32(keyCount());
+        for (quint32 k = cursor, stop = std::min(cursor + 8, total); k < stop; ++k) {
+            if (keyIs(k, word.utf16(), quint32(word.size()))) {
+                cursor = k;
+                return keyAt(k);
+            }
+        }
+        const KeyRef key = findKey(word);
+        if (key) cursor = idOf(key);
+        return key;
+    }
+
+    // The outcome of scoring a stretch of the frequency table a word at a time.
+    struct ScoreRun {
+        bool valid = true;     // the bytes read were valid UTF-8
+        bool conflict = false; // a word came back after other words, or in the other stretch
+        qsizetype pairs = 0;   // pairs that matched entries
+        QSet<QString> others;  // pairs that matched none
+        std::vector<quint32> scored; // words with a scored spelling
+    };
+
+    void indexTail();
+    void joinRepeatedWords();
+    void indexGlosses();
+    bool matchEntries(const KeyRef& key, const ScoreLine& line, double* scores, qsizetype* pairs) const;
+    void sortByScore(const KeyRef& key, const double* scores, std::vector<std::pair<double, Entry>>& scratch);
+    void restoreFileOrder(quint32 id);
+    ScoreRun scoreByWord(const Byte* begin, const Byte* end, std::atomic<quint8>* claims);
+    bool scoreAll(const Byte* begin, const Byte* end);
 };
+
+// One pass over the bytes of whole lines: lines and fields are found on the UTF-8 text, and only
+// the fields that are kept are decoded, straight into the text, which has room for a unit per
+// byte. A word repeated on the next line (the usual case) is compared as bytes and not decoded
+// again; a new word is hashed as it is decoded. With an index, words are indexed as they come
+// (a word met before on lines further up is noted in repeats); without, their hashes are kept.
+// False when the bytes are not valid UTF-8.
+bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, quint32 part, HashIndex* index,
+                                        quint32 expectedWords, std::vector<std::pair<quint32, quint32>>* repeats)
+{
+    Arena words(keyText, end - p);
+    Arena arena(text, end - p);
+    // Sized for lines of 16 bytes or more; they grow past that. Pages reserved and never written
+    // cost no memory.
+    const size_t rows = size_t((end - p) / 16 + 16);
+    keys.reserve(rows);
+    entries.reserve(rows);
+    if (index)
+        index->reserve(expectedWords);
+    else
+        runHashes.reserve(rows);
+
+    const Byte* currentBytes = nullptr;
+    size_t currentLength = 0;
+    while (p < end) {
+        if (*p == '\n') {
+            ++p;
+            continue;
+        }
+        const Byte* const lineStart = p;
+        bool newWord = false;
+        quint32 wordOffset = 0;
+        qsizetype wordLength = 0;
+        quint64 hash = 0;
+        if (currentBytes && size_t(end - p) > currentLength && p[currentLength] == '\t'
+            && sameBytes(p, currentBytes, currentLength)) {
+            p += currentLength;
+        } else {
+            char16_t* const start = words.cursor();
+            char16_t* out = start;
+            quint64 h = kHashSeed;
+            unsigned odd = 0;
+            p = decodeField(p, end, odd, [&](char16_t u) {
+                *out++ = u;
+                h = hashStep(h, u);
+            });
+            if (!p) return false;
+            if (p == end || *p == '\n') continue; // no TAB: not an entry
+            words.setCursor(out);
+            wordOffset = words.offset(start);
+            wordLength = out - start;
+            if (odd && !TextUtil::isSimple(words.view(wordOffset, wordLength))) {
+                wordLength = words.compose(wordOffset);
+                hash = hashText(words.at(wordOffset), wordLength);
+            } else {
+                hash = hashFinish(h, wordLength);
+            }
+            if (index) {
+                // The slot is fetched while the rest of the line decodes.
+                index->prefetchSlot(hash);
+                newWord = true;
+            } else {
+                keys.push_back(Key{wordOffset, quint32(entries.size())});
+                runHashes.push_back(hash);
+            }
+            currentBytes = lineStart;
+            currentLength = size_t(p - lineStart);
+        }
+        ++p; // the TAB after the word
+
+        quint32 hanjaOffset, meaningOffset;
+        qsizetype hanjaLength, meaningLength = 0;
+        if (!(p = takeField(arena, p, end, &hanjaOffset, &hanjaLength))) return false;
+        meaningOffset = arena.used();
+        if (p < end && *p == '\t') {
+            if (!(p = takeField(arena, p + 1, end, &meaningOffset, &meaningLength))) return false;
+            if (p < end && *p == '\t' && !(p = skipToLineEnd(p, end))) return false;
+        }
+        if (p < end) ++p; // the LF
+
+        if (newWord) {
+            const quint32 run = quint32(keys.size());
+            const char16_t* const base = words.at(0);
+            const auto lengthOf = [&](quint32 id) { return (id + 1 < run ? keys[id + 1].offset : wordOffset) - keys[id].offset; };
+            const quint32 id = index->findOrInsert(
+                hash, run,
+                [&](quint32 i) { return lengthOf(i) == quint32(wordLength) && sameText(base + keys[i].offset, base + wordOffset, wordLength); },
+                [&](quint32 i) { return hashText(base + keys[i].offset, lengthOf(i)); });
+            if (id + 1 == run) {
+                words.setCursor(words.cursor() - wordLength); // the word above, spelt otherwise
+            } else {
+                if (id != run) repeats->emplace_back(run, id);
+                keys.push_back(Key{wordOffset, quint32(entries.size())});
+            }
+        }
+
+        if (hanjaLength < 0xFFFF && meaningLength < 0xFFFF) {
+            entries.push_back(Entry{hanjaOffset, quint16(hanjaLength), quint16(meaningLength)});
+        } else {
+            entries.push_back(Entry{hanjaOffset, 0xFFFF, 0xFFFF});
+            longEntries.push_back(LongEntry{hanjaOffset, quint32(hanjaLength), quint32(meaningLength)});
+        }
+
+        // Gloss candidates: single-character lines with a usable meaning. The first one for a
+        // character wins when they are indexed.
+        if (meaningLength > 0 && (hanjaLength == 1 || isOneCharacter(arena.view(hanjaOffset, hanjaLength)))) {
+            const QStringView meaning = arena.view(meaningOffset, meaningLength);
+            const QStringView gloss = glossOf(meaning);
+            if (!gloss.isEmpty())
+                glosses.push_back(Gloss{part, hanjaOffset, quint32(hanjaLength),
+                                        quint32(meaningOffset + (gloss.data() - meaning.data())), quint32(gloss.size())});
+        }
+    }
+    wordsUsed = words.used();
+    textUsed = arena.used();
+    keys.push_back(Key{wordsUsed, quint32(entries.size())});
+    return true;
+}
+
+// Takes the tail's lines after the head's own (only to join words on lines far apart).
+void HanjaDictionary::Data::Part::append(Part& tail)
+{
+    const auto copyText = [](QString& to, quint32 used, const QString& from, quint32 count) {
+        if (qsizetype(used) + count > to.size()) to.resize(qsizetype(used) + count);
+        std::copy(unitsOf(from), unitsOf(from) + count, reinterpret_cast<char16_t*>(to.data()) + used);
+    };
+    copyText(keyText, wordsUsed, tail.keyText, tail.wordsUsed);
+    copyText(text, textUsed, tail.text, tail.textUsed);
+    const quint32 firstEntry = quint32(entries.size());
+    keys.pop_back();
+    for (const Key& k : tail.keys) keys.push_back(Key{k.offset + wordsUsed, k.entryAndFlag + firstEntry});
+    for (const Entry& e : tail.entries) entries.push_back(Entry{e.hanjaOffset + textUsed, e.hanjaLength, e.meaningLength});
+    for (const LongEntry& l : tail.longEntries)
+        longEntries.push_back(LongEntry{l.hanjaOffset + textUsed, l.hanjaLength, l.meaningLength});
+    for (const Gloss& g : tail.glosses)
+        glosses.push_back(Gloss{0, g.charOffset + textUsed, g.charLength, g.glossOffset + textUsed, g.glossLength});
+    wordsUsed += tail.wordsUsed;
+    textUsed += tail.textUsed;
+    tail = Part();
+    tail.keys.push_back(Key{0, 0});
+}
+
+// Gives back the room reserved for text.
+void HanjaDictionary::Data::Part::finishText()
+{
+    keyText.resize(wordsUsed);
+    keyText.squeeze();
+    text.resize(textUsed);
+    text.squeeze();
+}
+
+// Indexes the tail's words (their hashes were kept). A word met in the head or further up in the
+// tail is noted as a repeat, and the words on lines far apart are joined.
+void HanjaDictionary::Data::indexTail()
+{
+    Part& tail = parts[1];
+    headKeys = parts[0].keyCount();
+    const quint32 runs = tail.keyCount();
+    const char16_t* const words = tail.words();
+    constexpr quint32 kAhead = 8;
+    for (quint32 r = 0; r < runs; ++r) {
+        if (r + kAhead < runs) keyIndex.prefetchSlot(tail.runHashes[r + kAhead]);
+        const Key& key = tail.keys[r];
+        const quint32 length = tail.keyLength(key);
+        const char16_t* const word = words + key.offset;
+        const quint32 id = keyIndex.findOrInsert(
+            tail.runHashes[r], headKeys + r, [&](quint32 i) { return keyIs(i, word, length); },
+            [&](quint32 i) {
+                const KeyRef k = keyAt(i);
+                return hashText(k.part->words() + k.key->offset, k.part->keyLength(*k.key));
+            });
+        if (id != headKeys + r) repeats.emplace_back(headKeys + r, id);
+    }
+    std::vector<quint64>().swap(tail.runHashes);
+    if (!repeats.empty()) joinRepeatedWords();
+}
+
+// Words on lines that are not adjacent: all lines are taken into the head, and each word's runs
+// are joined under its first one, in file order.
+void HanjaDictionary::Data::joinRepeatedWords()
+{
+    Part& all = parts[0];
+    all.append(parts[1]);
+    std::sort(repeats.begin(), repeats.end());
+    const quint32 runs = all.keyCount();
+    std::vector<quint32> keyOfRun(runs);
+    std::vector<quint32> count;
+    std::vector<Key> joined;
+    QString joinedText;
+    joinedText.reserve(all.wordsUsed);
+    size_t nextRepeat = 0;
+    for (quint32 r = 0; r < runs; ++r) {
+        if (nextRepeat < repeats.size() && repeats[nextRepeat].first == r) {
+            keyOfRun[r] = keyOfRun[repeats[nextRepeat++].second];
+        } else {
+            keyOfRun[r] = quint32(joined.size());
+            joined.push_back(Key{quint32(joinedText.size()), 0});
+            joinedText.append(QStringView(all.keyText).sliced(all.keys[r].offset, all.keyLength(all.keys[r])));
+            count.push_back(0);
+        }
+        count[keyOfRun[r]] += all.entryCount(all.keys[r]);
+    }
+    quint32 next = 0;
+    for (size_t k = 0; k < joined.size(); ++k) {
+        joined[k].entryAndFlag = next;
+        next += count[k];
+        count[k] = 0;
+    }
+    std::vector<Entry> grouped(all.entries.size());
+    for (quint32 r = 0; r < runs; ++r) {
+        const quint32 k = keyOfRun[r];
+        const auto from = all.entries.begin() + all.keys[r].firstEntry();
+        std::copy(from, from + all.entryCount(all.keys[r]), grouped.begin() + joined[k].firstEntry() + count[k]);
+        count[k] += all.entryCount(all.keys[r]);
+    }
+    joined.push_back(Key{quint32(joinedText.size()), next});
+    all.keys.swap(joined);
+    all.entries.swap(grouped);
+    all.keyText = joinedText;
+    all.wordsUsed = quint32(all.keyText.size());
+    headKeys = all.keyCount();
+    std::vector<std::pair<quint32, quint32>>().swap(repeats);
+
+    // The words are distinct now, and their ids have changed.
+    const auto hashOf = [&](quint32 k) { return hashText(all.words() + all.keys[k].offset, all.keyLength(all.keys[k])); };
+    keyIndex.reserve(headKeys);
+    for (quint32 k = 0; k < headKeys; ++k) keyIndex.findOrInsert(hashOf(k), k, [](quint32) { return false; }, hashOf);
+}
+
+// The first gloss of each character wins.
+void HanjaDictionary::Data::indexGlosses()
+{
+    glosses.reserve(parts[0].glosses.size() + parts[1].glosses.size());
+    glossIndex.reserve(quint32(glosses.capacity()));
+    const auto textOf = [&](const Gloss& g) { return parts[g.part].units() + g.charOffset; };
+    for (Part& part : parts) {
+        for (const Gloss& g : part.glosses) {
+            const quint32 newId = quint32(glosses.size());
+            const quint32 id = glossIndex.findOrInsert(
+                hashText(textOf(g), g.charLength), newId,
+                [&](quint32 i) { return glosses[i].charLength == g.charLength && sameText(textOf(glosses[i]), textOf(g), g.charLength); },
+                [&](quint32 i) { return hashText(textOf(glosses[i]), glosses[i].charLength); });
+            if (id == newId) glosses.push_back(g);
+        }
+        std::vector<Gloss>().swap(part.glosses);
+    }
+}
 
 namespace {
 
-// Appends to the arena by offset; the arena grows when composed text turned out longer.
-class Arena {
-public:
-    Arena(QString& text, qsizetype capacity)
-        : m_text(text)
-    {
-        m_text.resize(std::max<qsizetype>(capacity, 16));
-        m_data = reinterpret_cast<char16_t*>(m_text.data());
-        m_capacity = m_text.size();
-    }
-    quint32 append(QStringView s)
-    {
-        char16_t* out = reserve(s.size());
-        std::copy(s.utf16(), s.utf16() + s.size(), out);
-        return commit(s.size());
-    }
-    // Room for up to units more; the caller writes there and commits what it wrote.
-    char16_t* reserve(qsizetype units)
-    {
-        if (m_used + units > m_capacity) {
-            m_text.resize(std::max(m_capacity * 3 / 2, m_used + units));
-            m_data = reinterpret_cast<char16_t*>(m_text.data());
-            m_capacity = m_text.size();
-        }
-        return m_data + m_used;
-    }
-    quint32 commit(qsizetype units)
-    {
-        const quint32 at = quint32(m_used);
-        m_used += units;
-        return at;
-    }
-    QStringView last(quint32 at) const { return QStringView(m_data + at, m_used - at); }
-    QStringView view(quint32 at, qsizetype length) const { return QStringView(m_data + at, length); }
-    void truncate(quint32 at) { m_used = at; }
-    void finish()
-    {
-        m_text.resize(m_used);
-        m_text.squeeze();
-    }
-
-private:
-    QString& m_text;
-    char16_t* m_data = nullptr;
-    qsizetype m_capacity = 0;
-    qsizetype m_used = 0;
-};
+QString pairText(const ScoreLine& line)
+{
+    QString pair;
+    pair.reserve(line.hangul.size() + 1 + line.hanja.size());
+    pair.append(line.hangul).append(QChar(u'\t')).append(line.hanja);
+    return pair;
+}
 
 } // namespace
+
+// Gives a score line to the word's entries with its spelling (scores by entry of the word, NaN
+// for none yet). A pair is counted the first time it matches. False when no entry matches.
+bool HanjaDictionary::Data::matchEntries(const KeyRef& key, const ScoreLine& line, double* scores, qsizetype* pairs) const
+{
+    const Part& part = *key.part;
+    const Entry* const entries = part.entries.data() + key.key->firstEntry();
+    const quint32 n = part.entryCount(*key.key);
+    const quint32 length = quint32(line.hanja.size());
+    bool matched = false;
+    for (quint32 i = 0; i < n; ++i) {
+        const Entry& e = entries[i];
+        if ((e.hanjaLength == 0xFFFF ? part.lengths(e).first : e.hanjaLength) != length
+            || !sameText(part.units() + e.hanjaOffset, line.hanja.utf16(), length))
+            continue;
+        if (!matched && std::isnan(scores[i])) ++*pairs;
+        matched = true;
+        scores[i] = line.score;
+    }
+    return matched;
+}
+
+// Puts a word's entries, in file order, in score order: highest first, no score counting as 0,
+// ties in file order. One-character words and words with one entry stay as they are.
+void HanjaDictionary::Data::sortByScore(const KeyRef& key, const double* scores, std::vector<std::pair<double, Entry>>& order)
+{
+    Part& part = const_cast<Part&>(*key.part);
+    const quint32 n = part.entryCount(*key.key);
+    if (n < 2 || TextUtil::characterCount(QStringView(part.words() + key.key->offset, part.keyLength(*key.key))) < 2) return;
+    Entry* const entries = part.entries.data() + key.key->firstEntry();
+    order.clear();
+    for (quint32 i = 0; i < n; ++i) {
+        // A stable insertion sort: lists are short.
+        const double score = std::isnan(scores[i]) ? 0.0 : scores[i];
+        size_t at = order.size();
+        order.emplace_back();
+        for (; at > 0 && order[at - 1].first < score; --at) order[at] = order[at - 1];
+        order[at] = {score, entries[i]};
+    }
+    for (quint32 i = 0; i < n; ++i) entries[i] = order[i].second;
+}
+
+// Back to file order, which is text order: an entry's text follows the one before it, and only an
+// entry with no text at all can share its offset with the next one.
+void HanjaDictionary::Data::restoreFileOrder(quint32 id)
+{
+    const KeyRef key = keyAt(id);
+    Part& part = const_cast<Part&>(*key.part);
+    Entry* const entries = part.entries.data() + key.key->firstEntry();
+    std::sort(entries, entries + part.entryCount(*key.key), [&](const Entry& a, const Entry& b) {
+        if (a.hanjaOffset != b.hanjaOffset) return a.hanjaOffset < b.hanjaOffset;
+        const auto la = part.lengths(a), lb = part.lengths(b);
+        return la.first + la.second < lb.first + lb.second;
+    });
+}
+
+// Scores a stretch of the frequency table a word at a time: the table keeps each word's lines
+// together, so a word's entries are put in score order as soon as its lines end. Each word is
+// claimed first; a word met again, after other words or by the other thread, stops the run with
+// a conflict, and the caller then takes the general way (scoreAll).
+HanjaDictionary::Data::ScoreRun HanjaDictionary::Data::scoreByWord(const Byte* begin, const Byte* end, std::atomic<quint8>* claims)
+{
+    ScoreRun run;
+    quint32 cursor = 0;
+    KeyRef word;
+    quint32 wordId = 0;
+    bool wordScored = false;
+    std::vector<double> scores;
+    std::vector<std::pair<double, Entry>> order;
+    const auto finishWord = [&] {
+        if (!word || !wordScored) return;
+        run.scored.push_back(wordId);
+        sortByScore(word, scores.data(), order);
+    };
+    run.valid = readScoreLines(begin, end, [&](const ScoreLine& line) {
+        const KeyRef key = locate(line.hangul, cursor);
+        bool matched = false;
+        if (key) {
+            if (key.key != word.key) {
+                finishWord();
+                word = KeyRef{};
+                const quint32 id = idOf(key);
+                if (claims[id].exchange(1, std::memory_order_relaxed) != 0) {
+                    run.conflict = true;
+                    return false;
+                }
+                word = key;
+                wordId = id;
+                wordScored = false;
+                scores.assign(key.part->entryCount(*key.key), std::numeric_limits<double>::quiet_NaN());
+            }
+            matched = matchEntries(key, line, scores.data(), &run.pairs);
+            wordScored |= matched;
+        }
+        if (!matched) run.others.insert(pairText(line));
+        return true;
+    });
+    finishWord();
+    return run;
+}
+
+// The general way: the whole table in file order, each entry's score kept until the end, then
+// each scored word's entries put in score order. The entries are in file order. False (and
+// nothing changed) when the table is not valid UTF-8.
+bool HanjaDictionary::Data::scoreAll(const Byte* begin, const Byte* end)
+{
+    const quint32 headEntries = quint32(parts[0].entries.size());
+    std::vector<double> entryScore(headEntries + parts[1].entries.size(), std::numeric_limits<double>::quiet_NaN());
+    std::vector<quint32> scored;
+    std::vector<bool> isScored(size_t(keyCount()), false);
+    QSet<QString> others;
+    qsizetype pairs = 0;
+    quint32 cursor = 0;
+    const auto scoresOf = [&](const KeyRef& key) {
+        return entryScore.data() + (key.part == &parts[0] ? 0 : headEntries) + key.key->firstEntry();
+    };
+    const bool valid = readScoreLines(begin, end, [&](const ScoreLine& line) {
+        const KeyRef key = locate(line.hangul, cursor);
+        if (key && matchEntries(key, line, scoresOf(key), &pairs)) {
+            const quint32 id = idOf(key);
+            if (!isScored[id]) {
+                isScored[id] = true;
+                scored.push_back(id);
+            }
+        } else {
+            others.insert(pairText(line));
+        }
+        return true;
+    });
+    if (!valid) return false;
+    std::vector<std::pair<double, Entry>> order;
+    for (quint32 id : scored) {
+        const KeyRef key = keyAt(id);
+        const_cast<Key*>(key.key)->entryAndFlag |= 0x80000000u;
+        sortByScore(key, scoresOf(key), order);
+    }
+    scoreCount = pairs + others.size();
+    return true;
+}
 
 HanjaDictionary& HanjaDictionary::shared()
 {
@@ -423,11 +1094,40 @@ const HanjaDictionary::Data* HanjaDictionary::data()
     // Published only when complete: readers see either nothing or the whole dictionary.
     m_data.store(m_owned.get(), std::memory_order_release);
     Log::write(QStringLiteral("dictionary loaded: %1 keys, %2 char glosses, %3 word scores")
-                   .arg(m_owned->keys.size())
+                   .arg(m_owned->keyCount())
                    .arg(m_owned->glosses.size())
                    .arg(m_owned->scoreCount));
     return m_owned.get();
 }
+
+namespace {
+
+// Where the second thread's part of the dictionary starts: at a line start near `at`, and past
+// the lines of the word there, so that no word is in both parts (which would be joined right,
+// but at a cost).
+const Byte* splitPoint(const Byte* const begin, const Byte* const end, const Byte* at)
+{
+    if (at == begin || at == end) return at;
+    const auto nextLine = [end](const Byte* p) {
+        const void* lf = std::memchr(p, '\n', size_t(end - p));
+        return lf ? static_cast<const Byte*>(lf) + 1 : end;
+    };
+    const Byte* line = at[-1] == '\n' ? at : nextLine(at);
+    const Byte* previous = line - 1;
+    while (previous != begin && previous[-1] != '\n') --previous;
+    for (int lines = 0; line != end && lines < 64; ++lines) {
+        const void* tab = std::memchr(previous, '\t', size_t(line - previous));
+        if (!tab) break;
+        const size_t word = size_t(static_cast<const Byte*>(tab) - previous);
+        const Byte* const following = nextLine(line);
+        if (size_t(following - line) <= word || line[word] != '\t' || std::memcmp(previous, line, word) != 0) break;
+        previous = line;
+        line = following;
+    }
+    return line;
+}
+
+} // namespace
 
 std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
 {
@@ -437,235 +1137,85 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
         return QFile::exists(path) ? path : QString();
     };
 
-    auto d = std::make_unique<Data>();
     const QString dictionaryPath = locate(QStringLiteral("hanja.tsv"));
     FileBytes file;
     if (dictionaryPath.isEmpty() || !file.open(dictionaryPath)) {
         Log::write(QStringLiteral("hanja.tsv not found in bundle"));
         return nullptr;
     }
-    const char* const begin = file.data();
-    const char* const end = begin + file.size();
-    size_t lineEstimate = 16;
-    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)))); ++p) ++lineEstimate;
+    const QString scoresPath = locate(QStringLiteral("hanja_freq.tsv"));
 
-    // One pass over the bytes: lines and fields are found on the UTF-8 text, and only the fields
-    // that are kept are decoded, straight into the arena. A word repeated on the next line (the
-    // usual case) is compared as bytes and not decoded again.
-    Arena arena(d->text, file.size());
-    d->keys.reserve(lineEstimate);
-    d->entries.reserve(lineEstimate);
-    d->keyTable.reserve(lineEstimate);
-    std::vector<quint32> entryKey; // for regrouping a file whose words are not on adjacent lines
-    entryKey.reserve(lineEstimate);
-    bool adjacent = true;
-    quint32 previousKey = UINT32_MAX;
-    const char* previousKeyBytes = nullptr;
-    qsizetype previousKeyLength = 0;
-    const auto keyHash = [&](quint32 id) { return hashOf(arena.view(d->keys[id].offset, d->keys[id].length)); };
-    const auto glossHash = [&](quint32 id) { return hashOf(arena.view(d->glosses[id].charOffset, d->glosses[id].charLength)); };
-    std::vector<char16_t> scratch;
-    bool valid = true;
+    // Two threads, each with about half of both files. This one parses the dictionary's head,
+    // indexing it, and then indexes the tail that the other one parsed meanwhile; then each
+    // scores the words of its half of the frequency table. The result is that of one pass in
+    // file order, whatever the split and the timing: the parts are joined as they were, and a
+    // word whose score lines are not together falls back to scoring the whole table in order.
+    const Byte* const begin = file.begin();
+    const Byte* const end = file.end();
+    FileBytes scoresFile;
+    const bool haveScores = !scoresPath.isEmpty() && scoresFile.open(scoresPath);
+    const Byte* const scoresBegin = haveScores ? scoresFile.begin() : nullptr;
+    const Byte* const scoresEnd = haveScores ? scoresFile.end() : nullptr;
+    const Byte* const scoresSplit = haveScores ? splitPoint(scoresBegin, scoresEnd, scoresBegin + scoresFile.size() / 2) : nullptr;
+    const Byte* const split = splitPoint(begin, end, begin + file.size() * 9 / 20);
 
-    // Decodes bytes into the arena (composed when needed); returns its offset and length.
-    const auto decodeField = [&](const char* from, const char* to, quint32* offset, qsizetype* length) {
-        char16_t* out = arena.reserve(to - from);
-        qsizetype written = 0;
-        bool simple = true;
-        if (!decodeUtf8(from, to - from, out, &written, &simple)) return false;
-        *offset = arena.commit(written);
-        *length = written;
-        if (!simple) {
-            const QString composed = arena.last(*offset).toString().normalized(QString::NormalizationForm_C);
-            arena.truncate(*offset);
-            *offset = arena.append(composed);
-            *length = composed.size();
+    auto d = std::make_unique<Data>();
+    std::unique_ptr<std::atomic<quint8>[]> claims;
+    Data::ScoreRun headScores, tailScores;
+    std::promise<bool> tailDone, wordsDone;
+    std::future<bool> tailReady = tailDone.get_future(), wordsReady = wordsDone.get_future();
+    const auto parseTail = [&] { return d->parts[1].parse(split, end, 1, nullptr, 0, nullptr); };
+    struct Reader {
+        std::thread thread;
+        ~Reader()
+        {
+            if (thread.joinable()) thread.join();
         }
-        return true;
-    };
-
-    for (const char* lineStart = begin; lineStart < end && valid;) {
-        const char* lineEnd = findByte(lineStart, end, '\n');
-        const char* const next = lineEnd + 1;
-        if (lineEnd == lineStart) { lineStart = next; continue; }
-        const char* tab1 = findByte(lineStart, lineEnd, '\t');
-        if (tab1 == lineEnd) {
-            // Skipped, but the file must still be valid UTF-8 throughout.
-            scratch.resize(size_t(lineEnd - lineStart));
-            qsizetype n;
-            bool simple;
-            valid = decodeUtf8(lineStart, lineEnd - lineStart, scratch.data(), &n, &simple);
-            lineStart = next;
-            continue;
-        }
-        const char* tab2 = findByte(tab1 + 1, lineEnd, '\t');
-        const char* tab3 = tab2 == lineEnd ? lineEnd : findByte(tab2 + 1, lineEnd, '\t');
-        if (tab3 != lineEnd) {
-            scratch.resize(size_t(lineEnd - tab3));
-            qsizetype n;
-            bool simple;
-            if (!decodeUtf8(tab3, lineEnd - tab3, scratch.data(), &n, &simple)) { valid = false; break; }
-        }
-
-        quint32 keyId;
-        if (previousKeyBytes && tab1 - lineStart == previousKeyLength
-            && std::memcmp(lineStart, previousKeyBytes, size_t(previousKeyLength)) == 0) {
-            keyId = previousKey;
-        } else {
-            quint32 offset;
-            qsizetype length;
-            if (!decodeField(lineStart, tab1, &offset, &length)) { valid = false; break; }
-            if (length > 0x7FFF) { arena.truncate(offset); lineStart = next; continue; }
-            const QStringView hangul = arena.view(offset, length);
-            const quint32 newId = quint32(d->keys.size());
-            keyId = d->keyTable.findOrInsert(
-                hashOf(hangul), newId, [&](quint32 id) { return arena.view(d->keys[id].offset, d->keys[id].length) == hangul; },
-                keyHash);
-            if (keyId == newId) {
-                d->keys.push_back(Data::Key{offset, quint32(d->entries.size()), quint16(length), 0});
-            } else {
-                arena.truncate(offset);
-                adjacent = false;
-            }
-            previousKeyBytes = lineStart;
-            previousKeyLength = tab1 - lineStart;
-        }
-        previousKey = keyId;
-        Data::Key& key = d->keys[keyId];
-        if (key.entryCount() == 0x7FFF) { lineStart = next; continue; }
-
-        quint32 hanjaOffset, meaningOffset = 0;
-        qsizetype hanjaLength, meaningLength = 0;
-        if (!decodeField(tab1 + 1, tab2, &hanjaOffset, &hanjaLength)) { valid = false; break; }
-        if (tab2 != lineEnd && !decodeField(tab2 + 1, tab3, &meaningOffset, &meaningLength)) { valid = false; break; }
-        if (hanjaLength > 0xFFFF || meaningLength > 0xFFFF) { arena.truncate(hanjaOffset); lineStart = next; continue; }
-        ++key.countAndFlag;
-        d->entries.push_back(Data::Entry{hanjaOffset, quint16(hanjaLength), quint16(meaningLength)});
-        entryKey.push_back(keyId);
-
-        // Glosses: the first single-character line whose meaning yields one.
-        const QStringView hanja = arena.view(hanjaOffset, hanjaLength);
-        if (meaningLength > 0 && isOneCharacter(hanja)) {
-            const QStringView meaning = arena.view(meaningOffset, meaningLength);
-            const QStringView gloss = glossOf(meaning);
-            if (!gloss.isEmpty()) {
-                const quint32 newId = quint32(d->glosses.size());
-                const quint32 id = d->glossTable.findOrInsert(
-                    hashOf(hanja), newId,
-                    [&](quint32 g) { return arena.view(d->glosses[g].charOffset, d->glosses[g].charLength) == hanja; },
-                    glossHash);
-                if (id == newId)
-                    d->glosses.push_back(Data::Gloss{hanjaOffset, quint32(meaningOffset + (gloss.data() - meaning.data())),
-                                                     quint16(hanjaLength), quint16(gloss.size())});
-            }
-        }
-        lineStart = next;
+    } reader;
+    try {
+        reader.thread = std::thread([&] {
+            tailDone.set_value(parseTail());
+            if (wordsReady.get() && haveScores) tailScores = d->scoreByWord(scoresSplit, scoresEnd, claims.get());
+        });
+    } catch (const std::system_error&) {
+        tailDone.set_value(parseTail());
     }
-    if (!valid) {
+
+    // Words are about one per 29 bytes in the shipped file; the index grows if there are more.
+    const quint32 expectedWords = quint32(std::min<qint64>(file.size() / 26 + 64, INT32_MAX));
+    const bool headParsed = d->parts[0].parse(begin, split, 0, &d->keyIndex, expectedWords, &d->repeats);
+    const bool parsed = tailReady.get() && headParsed;
+    if (parsed) {
+        d->indexTail();
+        claims = std::make_unique<std::atomic<quint8>[]>(size_t(d->keyCount()));
+    }
+    wordsDone.set_value(parsed);
+    if (parsed && haveScores) headScores = d->scoreByWord(scoresBegin, scoresSplit, claims.get());
+    if (parsed) d->indexGlosses();
+    if (reader.thread.joinable()) {
+        reader.thread.join();
+    } else if (parsed && haveScores) {
+        tailScores = d->scoreByWord(scoresSplit, scoresEnd, claims.get());
+    }
+    if (!parsed) {
         Log::write(QStringLiteral("hanja.tsv not found in bundle"));
         return nullptr;
     }
-    arena.finish();
 
-    if (!adjacent) {
-        // Group each word's entries, keeping file order within a word.
-        quint32 next = 0;
-        std::vector<quint32> fill(d->keys.size(), 0);
-        for (Data::Key& key : d->keys) {
-            key.firstEntry = next;
-            next += key.entryCount();
-        }
-        std::vector<Data::Entry> grouped(d->entries.size());
-        for (size_t i = 0; i < d->entries.size(); ++i) {
-            const quint32 k = entryKey[i];
-            grouped[d->keys[k].firstEntry + fill[k]++] = d->entries[i];
-        }
-        d->entries.swap(grouped);
+    bool scored = haveScores && headScores.valid && tailScores.valid;
+    if (scored && !headScores.conflict && !tailScores.conflict) {
+        for (const Data::ScoreRun* run : {&headScores, &tailScores})
+            for (quint32 id : run->scored) const_cast<Data::Key*>(d->keyAt(id).key)->entryAndFlag |= 0x80000000u;
+        headScores.others.unite(tailScores.others);
+        d->scoreCount = headScores.pairs + tailScores.pairs + headScores.others.size();
+    } else if (haveScores) {
+        // Not valid, or not kept a word at a time: nothing of the runs stays.
+        for (const Data::ScoreRun* run : {&headScores, &tailScores})
+            for (quint32 id : run->scored) d->restoreFileOrder(id);
+        if (scored) scored = d->scoreAll(scoresBegin, scoresEnd);
     }
-    std::vector<quint32>().swap(entryKey);
-
-    // Scores: the last line of a pair wins. Each word's spellings are then put in score order
-    // once, since nothing changes after loading.
-    const QString scoresPath = locate(QStringLiteral("hanja_freq.tsv"));
-    QString scoresText;
-    if (scoresPath.isEmpty() || !readUtf8(scoresPath, &scoresText)) {
-        Log::write(QStringLiteral("hanja_freq.tsv not found in bundle"));
-        return d;
-    }
-    struct Pair {
-        QStringView hangul, hanja;
-    };
-    std::vector<Pair> pairs;
-    std::deque<QString> composedPairs; // composed copies of the rare fields that needed it
-    SlotTable pairTable;
-    pairTable.reserve(40000);
-    const auto pairHash = [](QStringView hangul, QStringView hanja) {
-        Fnv f;
-        f.add(hangul);
-        f.add(kTab);
-        f.add(hanja);
-        return f.h;
-    };
-    std::vector<double> entryScore;
-    std::vector<quint32> scoredKeys;
-    const QStringView scoreLines(scoresText);
-    for (qsizetype start = 0, end = 0; start < scoreLines.size(); start = end + 1) {
-        end = indexOfUnit(scoreLines, kNewline, start);
-        if (end < 0) end = scoreLines.size();
-        const QStringView line = scoreLines.sliced(start, end - start);
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
-        QStringView fields[3];
-        int count = 0;
-        for (qsizetype from = 0, tab = 0; from <= line.size() && count <= 3; from = tab + 1) {
-            tab = indexOfUnit(line, kTab, from);
-            if (tab < 0) tab = line.size();
-            if (tab > from) {
-                if (count < 3) fields[count] = line.sliced(from, tab - from);
-                ++count;
-            }
-        }
-        if (count != 3) continue;
-        const auto value = parseScore(fields[2]);
-        if (!value) continue;
-        for (int i = 0; i < 2; ++i)
-            if (!TextUtil::isSimple(fields[i]))
-                fields[i] = composedPairs.emplace_back(fields[i].toString().normalized(QString::NormalizationForm_C));
-        const QStringView hangul = fields[0], hanja = fields[1];
-        const quint32 newId = quint32(pairs.size());
-        const quint32 id = pairTable.findOrInsert(
-            pairHash(hangul, hanja), newId,
-            [&](quint32 p) { return pairs[p].hangul == hangul && pairs[p].hanja == hanja; },
-            [&](quint32 p) { return pairHash(pairs[p].hangul, pairs[p].hanja); });
-        if (id == newId) pairs.push_back(Pair{hangul, hanja});
-
-        const Data::Key* key = d->findKey(hangul);
-        if (!key) continue;
-        for (quint32 i = key->firstEntry; i < key->firstEntry + key->entryCount(); ++i) {
-            const Data::Entry& e = d->entries[i];
-            if (d->view(e.hanjaOffset, e.hanjaLength) != hanja) continue;
-            if (entryScore.empty()) entryScore.assign(d->entries.size(), 0.0);
-            entryScore[i] = *value;
-            if (!key->anyScored()) {
-                const_cast<Data::Key*>(key)->countAndFlag |= 0x8000;
-                scoredKeys.push_back(quint32(key - d->keys.data()));
-            }
-        }
-    }
-    d->scoreCount = qsizetype(pairs.size());
-
-    std::vector<quint32> order;
-    std::vector<Data::Entry> sorted;
-    for (quint32 keyId : scoredKeys) {
-        const Data::Key& key = d->keys[keyId];
-        if (key.entryCount() < 2 || TextUtil::characterCount(d->keyText(key)) < 2) continue;
-        order.resize(key.entryCount());
-        for (quint32 i = 0; i < key.entryCount(); ++i) order[i] = key.firstEntry + i;
-        std::stable_sort(order.begin(), order.end(),
-                         [&](quint32 a, quint32 b) { return entryScore[a] > entryScore[b]; });
-        sorted.clear();
-        for (quint32 i : order) sorted.push_back(d->entries[i]);
-        std::copy(sorted.begin(), sorted.end(), d->entries.begin() + key.firstEntry);
-    }
+    for (Data::Part& part : d->parts) part.finishText();
+    if (!scored) Log::write(QStringLiteral("hanja_freq.tsv not found in bundle"));
     return d;
 }
 
@@ -678,18 +1228,18 @@ std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& inpu
     const qsizetype n = bounds.size() - 1;
     if (n < 1) return std::nullopt;
 
-    const Data::Key* longest = nullptr;
+    bool found = false;
     qsizetype longestUnits = 0;
     for (qsizetype k = n; k >= 2; --k) {
-        const Data::Key* key = d->findKey(QStringView(text).first(bounds[k]));
+        const Data::KeyRef key = d->findKey(QStringView(text).first(bounds[k]));
         if (!key) continue;
-        if (key->anyScored()) return Split{text.first(bounds[k]), text.sliced(bounds[k])};
-        if (!longest) {
-            longest = key;
+        if (key.key->anyScored()) return Split{text.first(bounds[k]), text.sliced(bounds[k])};
+        if (!found) {
+            found = true;
             longestUnits = bounds[k];
         }
     }
-    if (longest) return Split{text.first(longestUnits), text.sliced(longestUnits)};
+    if (found) return Split{text.first(longestUnits), text.sliced(longestUnits)};
     if (n == 1 && d->findKey(text)) return Split{text, QString()};
     return std::nullopt;
 }
@@ -698,12 +1248,12 @@ QList<HanjaEntry> HanjaDictionary::candidates(const QString& word)
 {
     const Data* d = data();
     if (!d) return {};
-    const Data::Key* key = d->findKey(TextUtil::nfc(TextUtil::trimmed(word)));
+    const Data::KeyRef key = d->findKey(TextUtil::nfc(TextUtil::trimmed(word)));
     if (!key) return {};
+    const quint32 first = key.key->firstEntry(), count = key.part->entryCount(*key.key);
     QList<HanjaEntry> out;
-    out.reserve(key->entryCount());
-    for (quint32 i = key->firstEntry; i < key->firstEntry + key->entryCount(); ++i)
-        out.append(d->entry(*key, d->entries[i]));
+    out.reserve(count);
+    for (quint32 i = first; i < first + count; ++i) out.append(d->entry(key, key.part->entries[i]));
     return out;
 }
 
@@ -712,19 +1262,19 @@ QString HanjaDictionary::charGloss(QStringView character)
     const Data* d = data();
     if (!d) return QString();
     const QString c = TextUtil::nfc(character.toString());
-    const auto id = d->glossTable.find(hashOf(c), [&](quint32 g) {
+    const auto id = d->glossIndex.find(hashText(c), [&](quint32 g) {
         const Data::Gloss& x = d->glosses[g];
-        return d->view(x.charOffset, x.charLength) == c;
+        return QStringView(d->parts[x.part].units() + x.charOffset, x.charLength) == c;
     });
     if (!id) return QString();
     const Data::Gloss& x = d->glosses[*id];
-    return d->view(x.glossOffset, x.glossLength).toString();
+    return QStringView(d->parts[x.part].units() + x.glossOffset, x.glossLength).toString();
 }
 
 qsizetype HanjaDictionary::keyCount()
 {
     const Data* d = data();
-    return d ? qsizetype(d->keys.size()) : 0;
+    return d ? d->keyCount() : 0;
 }
 
 qsizetype HanjaDictionary::glossCount()
