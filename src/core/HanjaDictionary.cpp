@@ -302,17 +302,25 @@ private:
     qsizetype m_size = 0;
 };
 
-// Text appended to one QString. Decoding writes straight into reserved room, a unit per byte
-// of what is left of the file; composition, the one thing that can make text longer than its
-// bytes, grows the room by what it added.
+// Text appended to one QString. Decoding writes straight into room made beforehand, a unit per
+// byte of the lines to come (ensure()); composition, the one thing that can make text longer
+// than its bytes, makes more room by what it added.
 class Arena {
 public:
     Arena(QString& text, qsizetype room)
         : m_text(text)
     {
-        m_text.resize(std::max<qsizetype>(room, 64));
+        m_text = QString(std::max<qsizetype>(room, 64), Qt::Uninitialized); // no room beyond that
         m_base = reinterpret_cast<char16_t*>(m_text.data());
         m_end = m_base;
+    }
+    void ensure(qsizetype units)
+    {
+        if (units <= m_text.size() - (m_end - m_base)) return;
+        const qsizetype used = m_end - m_base;
+        m_text.resize(std::max(used + units, m_text.size() + m_text.size() / 2));
+        m_base = reinterpret_cast<char16_t*>(m_text.data());
+        m_end = m_base + used;
     }
     char16_t* cursor() const { return m_end; }
     void setCursor(char16_t* cursor) { m_end = cursor; }
@@ -326,19 +334,9 @@ public:
     {
         const QString composed = view(offset, m_end - (m_base + offset)).toString().normalized(QString::NormalizationForm_C);
         const qsizetype added = composed.size() - (m_end - (m_base + offset));
-        if (added > 0) {
-            const qsizetype used = m_end - m_base;
-            m_text.resize(m_text.size() + std::max(added, m_text.size() / 2));
-            m_base = reinterpret_cast<char16_t*>(m_text.data());
-            m_end = m_base + used;
-        }
+        if (added > 0) ensure(m_text.size() - (m_end - m_base) + added);
         m_end = std::copy(unitsOf(composed), unitsOf(composed) + composed.size(), m_base + offset);
         return composed.size();
-    }
-    void finish()
-    {
-        m_text.resize(m_end - m_base);
-        m_text.squeeze();
     }
 
 private:
@@ -346,6 +344,18 @@ private:
     char16_t* m_base = nullptr;
     char16_t* m_end = nullptr;
 };
+
+// Lines are read a stretch of about this many bytes at a time; room for decoding is made for
+// each stretch.
+constexpr qsizetype kStretch = 1 << 16;
+
+// The end of the stretch of whole lines that starts at p.
+const Byte* stretchEnd(const Byte* p, const Byte* end)
+{
+    if (end - p <= kStretch) return end;
+    const void* lf = std::memchr(p + kStretch, '\n', size_t(end - p - kStretch));
+    return lf ? static_cast<const Byte*>(lf) + 1 : end;
+}
 
 // Decodes one field at the arena's end, composed when it is not plainly composed already; the
 // field is [offset, offset + length). Returns where it stopped, nullptr on invalid UTF-8.
@@ -444,21 +454,22 @@ struct ScoreLine {
 template <typename Take>
 bool readScoreLines(const Byte* p, const Byte* const end, Take take)
 {
-    std::vector<char16_t> scratch(256);
+    std::vector<char16_t> scratch;
+    const Byte* stretch = p;
     while (p < end) {
-        const auto* lf = static_cast<const Byte*>(std::memchr(p, '\n', size_t(end - p)));
-        const Byte* const lineEnd = lf ? lf : end;
-        if (p == lineEnd) {
+        if (p >= stretch) {
+            stretch = stretchEnd(p, end);
+            if (scratch.size() < size_t(stretch - p)) scratch.resize(size_t(stretch - p));
+        }
+        if (*p == '\n') {
             ++p;
             continue;
         }
         if (*p == '#') {
-            if (!skipToLineEnd(p, lineEnd)) return false;
-            p = lineEnd + (lf ? 1 : 0);
+            if (!(p = skipToLineEnd(p, stretch))) return false;
             continue;
         }
         // Fields dropping empty ones: the first two are decoded, the third is the score.
-        if (scratch.size() < size_t(lineEnd - p)) scratch.resize(size_t(lineEnd - p));
         char16_t* out = scratch.data();
         const char16_t* fields[2] = {nullptr, nullptr};
         qsizetype lengths[2] = {0, 0};
@@ -467,29 +478,32 @@ bool readScoreLines(const Byte* p, const Byte* const end, Take take)
         const Byte* scoreEnd = nullptr;
         int count = 0;
         for (;;) {
-            while (p < lineEnd && *p == '\t') ++p;
-            if (p == lineEnd) break;
+            while (p < stretch && *p == '\t') ++p;
+            if (p == stretch || *p == '\n') break;
             if (count < 2) {
                 fields[count] = out;
-                p = decodeField(p, lineEnd, odd[count], [&out](char16_t u) { *out++ = u; });
+                p = decodeField(p, stretch, odd[count], [&out](char16_t u) { *out++ = u; });
                 if (!p) return false;
                 lengths[count] = out - fields[count];
             } else if (count == 2) {
                 scoreBegin = p;
-                while (p < lineEnd && *p >= 0x20 && *p < 0x80) ++p;
+                while (p < stretch && *p >= 0x20 && *p < 0x80) ++p;
                 scoreEnd = p;
                 unsigned ignored = 0;
-                if (!(p = decodeField(p, lineEnd, ignored, [](char16_t) {}))) return false;
+                if (!(p = decodeField(p, stretch, ignored, [](char16_t) {}))) return false;
                 if (p != scoreEnd) scoreEnd = nullptr; // not plain ASCII: not a number
-            } else if (!(p = skipToLineEnd(p, lineEnd))) {
+            } else if (!(p = skipToLineEnd(p, stretch))) {
                 return false;
             }
             ++count;
         }
-        p = lineEnd + (lf ? 1 : 0);
         if (count != 3 || !scoreEnd) continue;
         const std::optional<double> score = parseScore(scoreBegin, scoreEnd);
         if (!score) continue;
+        if (!(odd[0] | odd[1])) {
+            if (!take(ScoreLine{QStringView(fields[0], lengths[0]), QStringView(fields[1], lengths[1]), *score})) return true;
+            continue;
+        }
         QStringView texts[2] = {QStringView(fields[0], lengths[0]), QStringView(fields[1], lengths[1])};
         QString composed[2];
         for (int i = 0; i < 2; ++i) {
@@ -679,10 +693,10 @@ struct HanjaDictionary::Data {
 bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, quint32 part, HashIndex* index,
                                         quint32 expectedWords, std::vector<std::pair<quint32, quint32>>* repeats)
 {
-    Arena words(keyText, end - p);
-    Arena arena(text, end - p);
-    // Sized for lines of 16 bytes or more; they grow past that. Pages reserved and never written
-    // cost no memory.
+    // Sized for the shipped file (a unit of words for 8.5 bytes, of entry text for 6.6 bytes,
+    // lines of 21 bytes); all grow past that.
+    Arena words(keyText, (end - p) / 6);
+    Arena arena(text, (end - p) / 5);
     const size_t rows = size_t((end - p) / 16 + 16);
     keys.reserve(rows);
     entries.reserve(rows);
@@ -693,7 +707,13 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
 
     const Byte* currentBytes = nullptr;
     size_t currentLength = 0;
+    const Byte* stretch = p;
     while (p < end) {
+        if (p >= stretch) {
+            stretch = stretchEnd(p, end);
+            words.ensure(stretch - p);
+            arena.ensure(stretch - p);
+        }
         if (*p == '\n') {
             ++p;
             continue;
