@@ -449,73 +449,105 @@ struct ScoreLine {
     double score;
 };
 
-// Reads the whole lines of hanja_freq.tsv in [p, end) and gives each one that counts to take(),
-// in order, until take() returns false. False when the bytes read are not valid UTF-8.
-template <typename Take>
-bool readScoreLines(const Byte* p, const Byte* const end, Take take)
-{
-    std::vector<char16_t> scratch;
-    const Byte* stretch = p;
-    while (p < end) {
-        if (p >= stretch) {
-            stretch = stretchEnd(p, end);
-            if (scratch.size() < size_t(stretch - p)) scratch.resize(size_t(stretch - p));
-        }
-        if (*p == '\n') {
-            ++p;
-            continue;
-        }
-        if (*p == '#') {
-            if (!(p = skipToLineEnd(p, stretch))) return false;
-            continue;
-        }
-        // Fields dropping empty ones: the first two are decoded, the third is the score.
-        char16_t* out = scratch.data();
-        const char16_t* fields[2] = {nullptr, nullptr};
-        qsizetype lengths[2] = {0, 0};
-        unsigned odd[2] = {0, 0};
-        const Byte* scoreBegin = nullptr;
-        const Byte* scoreEnd = nullptr;
-        int count = 0;
-        for (;;) {
-            while (p < stretch && *p == '\t') ++p;
-            if (p == stretch || *p == '\n') break;
-            if (count < 2) {
-                fields[count] = out;
-                p = decodeField(p, stretch, odd[count], [&out](char16_t u) { *out++ = u; });
-                if (!p) return false;
-                lengths[count] = out - fields[count];
-            } else if (count == 2) {
-                scoreBegin = p;
-                while (p < stretch && *p >= 0x20 && *p < 0x80) ++p;
-                scoreEnd = p;
-                unsigned ignored = 0;
-                if (!(p = decodeField(p, stretch, ignored, [](char16_t) {}))) return false;
-                if (p != scoreEnd) scoreEnd = nullptr; // not plain ASCII: not a number
-            } else if (!(p = skipToLineEnd(p, stretch))) {
-                return false;
-            }
-            ++count;
-        }
-        if (count != 3 || !scoreEnd) continue;
-        const std::optional<double> score = parseScore(scoreBegin, scoreEnd);
-        if (!score) continue;
-        if (!(odd[0] | odd[1])) {
-            if (!take(ScoreLine{QStringView(fields[0], lengths[0]), QStringView(fields[1], lengths[1]), *score})) return true;
-            continue;
-        }
-        QStringView texts[2] = {QStringView(fields[0], lengths[0]), QStringView(fields[1], lengths[1])};
-        QString composed[2];
-        for (int i = 0; i < 2; ++i) {
-            if (odd[i] && !TextUtil::isSimple(texts[i])) {
-                composed[i] = texts[i].toString().normalized(QString::NormalizationForm_C);
-                texts[i] = composed[i];
-            }
-        }
-        if (!take(ScoreLine{texts[0], texts[1], *score})) return true;
+// Reads the whole lines of hanja_freq.tsv in [begin, end): next() gives each line that counts,
+// in order.
+class ScoreReader {
+public:
+    ScoreReader(const Byte* begin, const Byte* end)
+        : m_p(begin)
+        , m_end(end)
+        , m_stretch(begin)
+    {
     }
-    return true;
-}
+    // False when the bytes read were not valid UTF-8.
+    bool valid() const { return m_valid; }
+
+    // The next line that counts; false at the end, or at invalid UTF-8.
+    Q_ALWAYS_INLINE bool next(ScoreLine& line)
+    {
+        const Byte* p = m_p;
+        const Byte* const end = m_end;
+        while (p < end) {
+            if (p >= m_stretch) {
+                m_stretch = stretchEnd(p, end);
+                if (m_scratch.size() < size_t(m_stretch - p)) m_scratch.resize(size_t(m_stretch - p));
+            }
+            const Byte* const stretch = m_stretch;
+            if (*p == '\n') {
+                ++p;
+                continue;
+            }
+            if (*p == '#') {
+                if (!(p = skipToLineEnd(p, stretch))) return fail();
+                continue;
+            }
+            // Fields dropping empty ones: the first two are decoded, the third is the score.
+            char16_t* out = m_scratch.data();
+            const char16_t* fields[2] = {nullptr, nullptr};
+            qsizetype lengths[2] = {0, 0};
+            unsigned odd[2] = {0, 0};
+            const Byte* scoreBegin = nullptr;
+            const Byte* scoreEnd = nullptr;
+            int count = 0;
+            for (;;) {
+                while (p < stretch && *p == '\t') ++p;
+                if (p == stretch || *p == '\n') break;
+                if (count < 2) {
+                    fields[count] = out;
+                    p = decodeField(p, stretch, odd[count], [&out](char16_t u) { *out++ = u; });
+                    if (!p) return fail();
+                    lengths[count] = out - fields[count];
+                } else if (count == 2) {
+                    scoreBegin = p;
+                    while (p < stretch && *p >= 0x20 && *p < 0x80) ++p;
+                    scoreEnd = p;
+                    unsigned ignored = 0;
+                    if (!(p = decodeField(p, stretch, ignored, [](char16_t) {}))) return fail();
+                    if (p != scoreEnd) scoreEnd = nullptr; // not plain ASCII: not a number
+                } else if (!(p = skipToLineEnd(p, stretch))) {
+                    return fail();
+                }
+                ++count;
+            }
+            if (count != 3 || !scoreEnd) continue;
+            const std::optional<double> score = parseScore(scoreBegin, scoreEnd);
+            if (!score) continue;
+            line.hangul = QStringView(fields[0], lengths[0]);
+            line.hanja = QStringView(fields[1], lengths[1]);
+            line.score = *score;
+            if (Q_UNLIKELY(odd[0] | odd[1])) compose(line, odd);
+            m_p = p;
+            return true;
+        }
+        m_p = p;
+        return false;
+    }
+
+private:
+    bool fail()
+    {
+        m_valid = false;
+        m_p = m_end;
+        return false;
+    }
+    void compose(ScoreLine& line, const unsigned* odd)
+    {
+        QStringView* texts[2] = {&line.hangul, &line.hanja};
+        for (int i = 0; i < 2; ++i) {
+            if (odd[i] && !TextUtil::isSimple(*texts[i])) {
+                m_composed[i] = texts[i]->toString().normalized(QString::NormalizationForm_C);
+                *texts[i] = m_composed[i];
+            }
+        }
+    }
+
+    const Byte* m_p;
+    const Byte* m_end;
+    const Byte* m_stretch;
+    std::vector<char16_t> m_scratch;
+    QString m_composed[2];
+    bool m_valid = true;
+};
 
 } // namespace
 
@@ -951,7 +983,7 @@ QString pairText(const ScoreLine& line)
 
 // Gives a score line to the word's entries with its spelling (scores by entry of the word, NaN
 // for none yet). A pair is counted the first time it matches. False when no entry matches.
-bool HanjaDictionary::Data::matchEntries(const KeyRef& key, const ScoreLine& line, double* scores, qsizetype* pairs) const
+Q_ALWAYS_INLINE bool HanjaDictionary::Data::matchEntries(const KeyRef& key, const ScoreLine& line, double* scores, qsizetype* pairs) const
 {
     const Part& part = *key.part;
     const Entry* const entries = part.entries.data() + key.key->firstEntry();
@@ -1011,28 +1043,46 @@ void HanjaDictionary::Data::restoreFileOrder(quint32 id)
 HanjaDictionary::Data::ScoreRun HanjaDictionary::Data::scoreByWord(const Byte* begin, const Byte* end, std::atomic<quint8>* claims)
 {
     ScoreRun run;
-    quint32 cursor = 0;
-    KeyRef word;
+    ScoreReader reader(begin, end);
+    ScoreLine line;
+    KeyRef found;   // the word of the last line found
+    KeyRef word;    // the word being scored
     quint32 wordId = 0;
     bool wordScored = false;
-    std::vector<double> scores;
+    std::vector<double> scores; // of its entries; NaN: none yet
     std::vector<std::pair<double, Entry>> order;
     const auto finishWord = [&] {
         if (!word || !wordScored) return;
         run.scored.push_back(wordId);
         sortByScore(word, scores.data(), order);
     };
-    run.valid = readScoreLines(begin, end, [&](const ScoreLine& line) {
-        const KeyRef key = locate(line.hangul, cursor);
+    while (reader.next(line)) {
+        // The word: among the few after the last one found (score lines usually come in the
+        // dictionary's order), else by its hash.
+        const char16_t* const hangul = line.hangul.utf16();
+        const quint32 n = quint32(line.hangul.size());
+        KeyRef key;
+        if (found) {
+            const char16_t* const words = found.part->words();
+            const Key* const stop = std::min(found.key + 8, found.part->keys.data() + found.part->keyCount());
+            for (const Key* k = found.key; k < stop; ++k) {
+                if ((k + 1)->offset - k->offset == n && sameText(words + k->offset, hangul, n)) {
+                    key = KeyRef{found.part, k};
+                    break;
+                }
+            }
+        }
+        if (!key) key = findKey(line.hangul);
         bool matched = false;
         if (key) {
+            found = key;
             if (key.key != word.key) {
                 finishWord();
                 word = KeyRef{};
                 const quint32 id = idOf(key);
                 if (claims[id].exchange(1, std::memory_order_relaxed) != 0) {
                     run.conflict = true;
-                    return false;
+                    break;
                 }
                 word = key;
                 wordId = id;
@@ -1043,8 +1093,8 @@ HanjaDictionary::Data::ScoreRun HanjaDictionary::Data::scoreByWord(const Byte* b
             wordScored |= matched;
         }
         if (!matched) run.others.insert(pairText(line));
-        return true;
-    });
+    }
+    run.valid = reader.valid();
     finishWord();
     return run;
 }
@@ -1064,7 +1114,9 @@ bool HanjaDictionary::Data::scoreAll(const Byte* begin, const Byte* end)
     const auto scoresOf = [&](const KeyRef& key) {
         return entryScore.data() + (key.part == &parts[0] ? 0 : headEntries) + key.key->firstEntry();
     };
-    const bool valid = readScoreLines(begin, end, [&](const ScoreLine& line) {
+    ScoreReader reader(begin, end);
+    ScoreLine line;
+    while (reader.next(line)) {
         const KeyRef key = locate(line.hangul, cursor);
         if (key && matchEntries(key, line, scoresOf(key), &pairs)) {
             const quint32 id = idOf(key);
@@ -1075,8 +1127,8 @@ bool HanjaDictionary::Data::scoreAll(const Byte* begin, const Byte* end)
         } else {
             others.insert(pairText(line));
         }
-        return true;
-    });
+    }
+    const bool valid = reader.valid();
     if (!valid) return false;
     std::vector<std::pair<double, Entry>> order;
     for (quint32 id : scored) {
