@@ -447,6 +447,9 @@ struct ScoreLine {
     QStringView hangul;
     QStringView hanja;
     double score;
+    const Byte* line;  // where the line starts in the file
+    const Byte* word;  // the word's bytes as in the file
+    size_t wordBytes;
 };
 
 // Reads the whole lines of hanja_freq.tsv in [begin, end): next() gives each line that counts,
@@ -482,6 +485,8 @@ public:
                 continue;
             }
             // Fields dropping empty ones: the first two are decoded, the third is the score.
+            const Byte* const lineStart = p;
+            const Byte* wordBegin = nullptr;
             char16_t* out = m_scratch.data();
             const char16_t* fields[2] = {nullptr, nullptr};
             qsizetype lengths[2] = {0, 0};
@@ -493,10 +498,12 @@ public:
                 while (p < stretch && *p == '\t') ++p;
                 if (p == stretch || *p == '\n') break;
                 if (count < 2) {
+                    if (count == 0) wordBegin = p;
                     fields[count] = out;
                     p = decodeField(p, stretch, odd[count], [&out](char16_t u) { *out++ = u; });
                     if (!p) return fail();
                     lengths[count] = out - fields[count];
+                    if (count == 0) line.wordBytes = size_t(p - wordBegin);
                 } else if (count == 2) {
                     scoreBegin = p;
                     while (p < stretch && *p >= 0x20 && *p < 0x80) ++p;
@@ -515,6 +522,8 @@ public:
             line.hangul = QStringView(fields[0], lengths[0]);
             line.hanja = QStringView(fields[1], lengths[1]);
             line.score = *score;
+            line.line = lineStart;
+            line.word = wordBegin;
             if (Q_UNLIKELY(odd[0] | odd[1])) compose(line, odd);
             m_p = p;
             return true;
@@ -548,6 +557,61 @@ private:
     QString m_composed[2];
     bool m_valid = true;
 };
+
+// Byte order of two words, as both files keep their lines (which is code point order).
+bool lessBytes(const Byte* a, size_t na, const Byte* b, size_t nb)
+{
+    const int c = std::memcmp(a, b, std::min(na, nb));
+    return c < 0 || (c == 0 && na < nb);
+}
+
+// The first line of hanja_freq.tsv whose word is not before `word` in byte order, when its lines
+// are in that order (otherwise some line; reading the table alongside the dictionary then leaves
+// lines over, and the general way is taken).
+const Byte* scoreLinesFrom(const Byte* const begin, const Byte* const end, const Byte* word, size_t length)
+{
+    const auto nextLine = [end](const Byte* p) {
+        const void* lf = std::memchr(p, '\n', size_t(end - p));
+        return lf ? static_cast<const Byte*>(lf) + 1 : end;
+    };
+    // The first line with a word at or after p (a line start), and that word.
+    const auto dataLine = [&](const Byte* p, const Byte* limit, const Byte** w, size_t* n) {
+        for (; p < limit; p = nextLine(p)) {
+            if (*p == '#' || *p == '\n') continue;
+            const Byte* q = p;
+            while (q < end && *q == '\t') ++q;
+            const Byte* e = q;
+            while (e < end && *e != '\t' && *e != '\n') ++e;
+            if (e == q) continue;
+            *w = q;
+            *n = size_t(e - q);
+            return p;
+        }
+        return limit;
+    };
+    // Lines starting before lo have words before `word`; lines from hi on do not.
+    const Byte* lo = begin;
+    const Byte* hi = end;
+    while (hi - lo > 4096) {
+        const Byte* mid = nextLine(lo + (hi - lo) / 2 - 1);
+        const Byte* w = nullptr;
+        size_t n = 0;
+        const Byte* const line = dataLine(mid, hi, &w, &n);
+        if (line == hi)
+            hi = mid;
+        else if (lessBytes(w, n, word, length))
+            lo = nextLine(line);
+        else
+            hi = line;
+    }
+    for (;;) {
+        const Byte* w = nullptr;
+        size_t n = 0;
+        const Byte* const line = dataLine(lo, hi, &w, &n);
+        if (line == hi || !lessBytes(w, n, word, length)) return line;
+        lo = nextLine(line);
+    }
+}
 
 } // namespace
 
@@ -600,6 +664,8 @@ struct HanjaDictionary::Data {
         quint32 glossLength;
     };
 
+    struct ScoreMerge;
+
     // A stretch of whole lines of the dictionary, parsed on its own: the file's head and tail
     // are read by two threads and kept as they are, with one index over both.
     struct Part {
@@ -627,9 +693,44 @@ struct HanjaDictionary::Data {
         }
 
         bool parse(const Byte* p, const Byte* end, quint32 part, HashIndex* index, quint32 expectedWords,
-                   std::vector<std::pair<quint32, quint32>>* repeats);
+                   std::vector<std::pair<quint32, quint32>>* repeats, ScoreMerge* scores);
         void append(Part& tail);
         void finishText();
+    };
+
+    // The frequency table read alongside a part: both files keep their lines in the same order
+    // (words in byte order), so the score lines of a word come as its lines do and are applied
+    // when its lines end. Lines that do not fit that order are left over for the caller, which
+    // looks their words up afterwards.
+    struct ScoreMerge {
+        struct Taken {
+            quint32 hanjaOffset; // in text
+            quint32 hanjaLength;
+            double score;
+            bool matched;
+        };
+        ScoreReader reader;
+        ScoreLine line{};
+        bool more = false;
+        std::vector<Taken> taken; // the word's lines
+        std::vector<char16_t> text;
+        qsizetype pairs = 0;        // distinct pairs that matched entries
+        QSet<QString> others;       // pairs of the word that matched none
+        std::vector<const Byte*> leftover; // lines whose word did not come
+        std::vector<double> scores;
+        std::vector<std::pair<double, Entry>> order;
+
+        ScoreMerge(const Byte* begin, const Byte* end)
+            : reader(begin, end)
+        {
+            more = reader.next(line);
+        }
+        void startWord(QStringView word, const Byte* bytes, size_t length);
+        void finishWord(Part& part, Key& key, const char16_t* entryText, QStringView word);
+        void finish()
+        {
+            for (; more; more = reader.next(line)) leftover.push_back(line.line);
+        }
     };
 
     struct KeyRef {
@@ -697,24 +798,91 @@ struct HanjaDictionary::Data {
         return key;
     }
 
-    // The outcome of scoring a stretch of the frequency table a word at a time.
-    struct ScoreRun {
-        bool valid = true;     // the bytes read were valid UTF-8
-        bool conflict = false; // a word came back after other words, or in the other stretch
-        qsizetype pairs = 0;   // pairs that matched entries
-        QSet<QString> others;  // pairs that matched none
-        std::vector<quint32> scored; // words with a scored spelling
-    };
-
-    void indexTail();
+    bool indexTail();
     void joinRepeatedWords();
     void indexGlosses();
     bool matchEntries(const KeyRef& key, const ScoreLine& line, double* scores, qsizetype* pairs) const;
     void sortByScore(const KeyRef& key, const double* scores, std::vector<std::pair<double, Entry>>& scratch);
-    void restoreFileOrder(quint32 id);
-    ScoreRun scoreByWord(const Byte* begin, const Byte* end, std::atomic<quint8>* claims);
+    void unscore();
     bool scoreAll(const Byte* begin, const Byte* end);
 };
+
+namespace {
+
+// A word's entries, in file order, put in score order: highest first (no score counts as 0),
+// ties in file order. A stable insertion sort: lists are short.
+template <typename Entry>
+void sortEntries(Entry* entries, quint32 n, const double* scores, std::vector<std::pair<double, Entry>>& order)
+{
+    order.clear();
+    for (quint32 i = 0; i < n; ++i) {
+        const double score = std::isnan(scores[i]) ? 0.0 : scores[i];
+        size_t at = order.size();
+        order.emplace_back();
+        for (; at > 0 && order[at - 1].first < score; --at) order[at] = order[at - 1];
+        order[at] = {score, entries[i]};
+    }
+    for (quint32 i = 0; i < n; ++i) entries[i] = order[i].second;
+}
+
+} // namespace
+
+// Takes the score lines of a word that starts (its text, and its bytes as in the file); lines
+// before it that are not its own are left over.
+void HanjaDictionary::Data::ScoreMerge::startWord(QStringView word, const Byte* bytes, size_t length)
+{
+    for (; more; more = reader.next(line)) {
+        if (line.hangul == word) {
+            taken.push_back(Taken{quint32(text.size()), quint32(line.hanja.size()), line.score, false});
+            text.insert(text.end(), line.hanja.utf16(), line.hanja.utf16() + line.hanja.size());
+        } else if (lessBytes(line.word, line.wordBytes, bytes, length)) {
+            leftover.push_back(line.line);
+        } else {
+            break;
+        }
+    }
+}
+
+// Applies the word's score lines to its entries, the last line of a spelling winning, and puts
+// them in score order.
+void HanjaDictionary::Data::ScoreMerge::finishWord(Part& part, Key& key, const char16_t* entryText, QStringView word)
+{
+    if (taken.empty()) return;
+    Entry* const entries = part.entries.data() + key.firstEntry();
+    const quint32 n = quint32(part.entries.size()) - key.firstEntry();
+    scores.assign(n, std::numeric_limits<double>::quiet_NaN());
+    bool any = false;
+    for (Taken& t : taken) {
+        const char16_t* const hanja = text.data() + t.hanjaOffset;
+        for (quint32 i = 0; i < n; ++i) {
+            if (part.lengths(entries[i]).first == t.hanjaLength && sameText(entryText + entries[i].hanjaOffset, hanja, t.hanjaLength)) {
+                scores[i] = t.score;
+                t.matched = true;
+            }
+        }
+        any |= t.matched;
+    }
+    for (size_t j = 0; j < taken.size(); ++j) {
+        const Taken& t = taken[j];
+        const QStringView hanja(text.data() + t.hanjaOffset, t.hanjaLength);
+        if (!t.matched) {
+            QString pair;
+            pair.reserve(word.size() + 1 + hanja.size());
+            pair.append(word).append(QChar(u'\t')).append(hanja);
+            others.insert(pair);
+            continue;
+        }
+        bool seen = false;
+        for (size_t k = 0; k < j && !seen; ++k)
+            seen = taken[k].hanjaLength == t.hanjaLength && QStringView(text.data() + taken[k].hanjaOffset, t.hanjaLength) == hanja;
+        if (!seen) ++pairs;
+    }
+    taken.clear();
+    text.clear();
+    if (!any) return;
+    key.entryAndFlag |= 0x80000000u;
+    if (n >= 2 && TextUtil::characterCount(word) >= 2) sortEntries(entries, n, scores.data(), order);
+}
 
 // One pass over the bytes of whole lines: lines and fields are found on the UTF-8 text, and only
 // the fields that are kept are decoded, straight into the text, which has room for a unit per
@@ -723,7 +891,8 @@ struct HanjaDictionary::Data {
 // (a word met before on lines further up is noted in repeats); without, their hashes are kept.
 // False when the bytes are not valid UTF-8.
 bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, quint32 part, HashIndex* index,
-                                        quint32 expectedWords, std::vector<std::pair<quint32, quint32>>* repeats)
+                                        quint32 expectedWords, std::vector<std::pair<quint32, quint32>>* repeats,
+                                        ScoreMerge* scores)
 {
     // Sized for the shipped file (a unit of words for 8.5 bytes, of entry text for 6.6 bytes,
     // lines of 21 bytes); all grow past that.
@@ -736,6 +905,17 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
         index->reserve(expectedWords);
     else
         runHashes.reserve(rows);
+
+    // A new run of lines with one word: the score lines of the word before are applied, and
+    // those of this one taken.
+    const auto startRun = [&](quint32 wordOffset, qsizetype wordLength, const Byte* bytes, size_t byteCount) {
+        if (scores) {
+            if (!keys.empty())
+                scores->finishWord(*this, keys.back(), arena.at(0), words.view(keys.back().offset, wordOffset - keys.back().offset));
+            scores->startWord(words.view(wordOffset, wordLength), bytes, byteCount);
+        }
+        keys.push_back(Key{wordOffset, quint32(entries.size())});
+    };
 
     const Byte* currentBytes = nullptr;
     size_t currentLength = 0;
@@ -783,7 +963,7 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
                 index->prefetchSlot(hash);
                 newWord = true;
             } else {
-                keys.push_back(Key{wordOffset, quint32(entries.size())});
+                startRun(wordOffset, wordLength, lineStart, size_t(p - lineStart));
                 runHashes.push_back(hash);
             }
             currentBytes = lineStart;
@@ -813,7 +993,7 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
                 words.setCursor(words.cursor() - wordLength); // the word above, spelt otherwise
             } else {
                 if (id != run) repeats->emplace_back(run, id);
-                keys.push_back(Key{wordOffset, quint32(entries.size())});
+                startRun(wordOffset, wordLength, currentBytes, currentLength);
             }
         }
 
@@ -836,6 +1016,10 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
     }
     wordsUsed = words.used();
     textUsed = arena.used();
+    if (scores) {
+        if (!keys.empty()) scores->finishWord(*this, keys.back(), arena.at(0), words.view(keys.back().offset, wordsUsed - keys.back().offset));
+        scores->finish();
+    }
     keys.push_back(Key{wordsUsed, quint32(entries.size())});
     return true;
 }
@@ -873,8 +1057,8 @@ void HanjaDictionary::Data::Part::finishText()
 }
 
 // Indexes the tail's words (their hashes were kept). A word met in the head or further up in the
-// tail is noted as a repeat, and the words on lines far apart are joined.
-void HanjaDictionary::Data::indexTail()
+// tail is noted as a repeat, and the words on lines far apart are joined; true if there were.
+bool HanjaDictionary::Data::indexTail()
 {
     Part& tail = parts[1];
     headKeys = parts[0].keyCount();
@@ -895,7 +1079,9 @@ void HanjaDictionary::Data::indexTail()
         if (id != headKeys + r) repeats.emplace_back(headKeys + r, id);
     }
     std::vector<quint64>().swap(tail.runHashes);
-    if (!repeats.empty()) joinRepeatedWords();
+    const bool join = !repeats.empty();
+    if (join) joinRepeatedWords();
+    return join;
 }
 
 // Words on lines that are not adjacent: all lines are taken into the head, and each word's runs
@@ -1002,101 +1188,34 @@ Q_ALWAYS_INLINE bool HanjaDictionary::Data::matchEntries(const KeyRef& key, cons
     return matched;
 }
 
-// Puts a word's entries, in file order, in score order: highest first, no score counting as 0,
-// ties in file order. One-character words and words with one entry stay as they are.
+// Puts a word's entries, in file order, in score order. One-character words and words with one
+// entry stay as they are.
 void HanjaDictionary::Data::sortByScore(const KeyRef& key, const double* scores, std::vector<std::pair<double, Entry>>& order)
 {
     Part& part = const_cast<Part&>(*key.part);
     const quint32 n = part.entryCount(*key.key);
     if (n < 2 || TextUtil::characterCount(QStringView(part.words() + key.key->offset, part.keyLength(*key.key))) < 2) return;
-    Entry* const entries = part.entries.data() + key.key->firstEntry();
-    order.clear();
-    for (quint32 i = 0; i < n; ++i) {
-        // A stable insertion sort: lists are short.
-        const double score = std::isnan(scores[i]) ? 0.0 : scores[i];
-        size_t at = order.size();
-        order.emplace_back();
-        for (; at > 0 && order[at - 1].first < score; --at) order[at] = order[at - 1];
-        order[at] = {score, entries[i]};
-    }
-    for (quint32 i = 0; i < n; ++i) entries[i] = order[i].second;
+    sortEntries(part.entries.data() + key.key->firstEntry(), n, scores, order);
 }
 
-// Back to file order, which is text order: an entry's text follows the one before it, and only an
-// entry with no text at all can share its offset with the next one.
-void HanjaDictionary::Data::restoreFileOrder(quint32 id)
+// Takes back all scores: no word has a scored spelling, and every word's entries are back in
+// file order, which is text order: an entry's text follows the one before it, and only an entry
+// with no text at all can share its offset with the next one.
+void HanjaDictionary::Data::unscore()
 {
-    const KeyRef key = keyAt(id);
-    Part& part = const_cast<Part&>(*key.part);
-    Entry* const entries = part.entries.data() + key.key->firstEntry();
-    std::sort(entries, entries + part.entryCount(*key.key), [&](const Entry& a, const Entry& b) {
-        if (a.hanjaOffset != b.hanjaOffset) return a.hanjaOffset < b.hanjaOffset;
-        const auto la = part.lengths(a), lb = part.lengths(b);
-        return la.first + la.second < lb.first + lb.second;
-    });
-}
-
-// Scores a stretch of the frequency table a word at a time: the table keeps each word's lines
-// together, so a word's entries are put in score order as soon as its lines end. Each word is
-// claimed first; a word met again, after other words or by the other thread, stops the run with
-// a conflict, and the caller then takes the general way (scoreAll).
-HanjaDictionary::Data::ScoreRun HanjaDictionary::Data::scoreByWord(const Byte* begin, const Byte* end, std::atomic<quint8>* claims)
-{
-    ScoreRun run;
-    ScoreReader reader(begin, end);
-    ScoreLine line;
-    KeyRef found;   // the word of the last line found
-    KeyRef word;    // the word being scored
-    quint32 wordId = 0;
-    bool wordScored = false;
-    std::vector<double> scores; // of its entries; NaN: none yet
-    std::vector<std::pair<double, Entry>> order;
-    const auto finishWord = [&] {
-        if (!word || !wordScored) return;
-        run.scored.push_back(wordId);
-        sortByScore(word, scores.data(), order);
-    };
-    while (reader.next(line)) {
-        // The word: among the few after the last one found (score lines usually come in the
-        // dictionary's order), else by its hash.
-        const char16_t* const hangul = line.hangul.utf16();
-        const quint32 n = quint32(line.hangul.size());
-        KeyRef key;
-        if (found) {
-            const char16_t* const words = found.part->words();
-            const Key* const stop = std::min(found.key + 8, found.part->keys.data() + found.part->keyCount());
-            for (const Key* k = found.key; k < stop; ++k) {
-                if ((k + 1)->offset - k->offset == n && sameText(words + k->offset, hangul, n)) {
-                    key = KeyRef{found.part, k};
-                    break;
-                }
-            }
+    for (Part& part : parts) {
+        for (quint32 k = 0; k < part.keyCount(); ++k) {
+            Key& key = part.keys[k];
+            key.entryAndFlag &= 0x7FFFFFFF;
+            Entry* const entries = part.entries.data() + key.firstEntry();
+            std::sort(entries, entries + part.entryCount(key), [&](const Entry& a, const Entry& b) {
+                if (a.hanjaOffset != b.hanjaOffset) return a.hanjaOffset < b.hanjaOffset;
+                const auto la = part.lengths(a), lb = part.lengths(b);
+                return la.first + la.second < lb.first + lb.second;
+            });
         }
-        if (!key) key = findKey(line.hangul);
-        bool matched = false;
-        if (key) {
-            found = key;
-            if (key.key != word.key) {
-                finishWord();
-                word = KeyRef{};
-                const quint32 id = idOf(key);
-                if (claims[id].exchange(1, std::memory_order_relaxed) != 0) {
-                    run.conflict = true;
-                    break;
-                }
-                word = key;
-                wordId = id;
-                wordScored = false;
-                scores.assign(key.part->entryCount(*key.key), std::numeric_limits<double>::quiet_NaN());
-            }
-            matched = matchEntries(key, line, scores.data(), &run.pairs);
-            wordScored |= matched;
-        }
-        if (!matched) run.others.insert(pairText(line));
     }
-    run.valid = reader.valid();
-    finishWord();
-    return run;
+    scoreCount = 0;
 }
 
 // The general way: the whole table in file order, each entry's score kept until the end, then
@@ -1218,25 +1337,41 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
     const QString scoresPath = locate(QStringLiteral("hanja_freq.tsv"));
 
     // Two threads, each with about half of both files. This one parses the dictionary's head,
-    // indexing it, and then indexes the tail that the other one parsed meanwhile; then each
-    // scores the words of its half of the frequency table. The result is that of one pass in
-    // file order, whatever the split and the timing: the parts are joined as they were, and a
-    // word whose score lines are not together falls back to scoring the whole table in order.
+    // indexing it as it goes, and then indexes the tail that the other one parsed meanwhile. Each
+    // reads its half of the frequency table alongside its half of the dictionary. The result is
+    // that of one pass in file order whatever the split and the timing: the parts are joined as
+    // they were, and when the two files are not in the same order the table is read again the
+    // general way.
     const Byte* const begin = file.begin();
     const Byte* const end = file.end();
     FileBytes scoresFile;
     const bool haveScores = !scoresPath.isEmpty() && scoresFile.open(scoresPath);
-    const Byte* const scoresBegin = haveScores ? scoresFile.begin() : nullptr;
-    const Byte* const scoresEnd = haveScores ? scoresFile.end() : nullptr;
-    const Byte* const scoresSplit = haveScores ? splitPoint(scoresBegin, scoresEnd, scoresBegin + scoresFile.size() / 2) : nullptr;
-    const Byte* const split = splitPoint(begin, end, begin + file.size() * 9 / 20);
+    const Byte* const split = splitPoint(begin, end, begin + file.size() / 2);
+    const Byte* scoresSplit = nullptr;
+    if (haveScores) {
+        // The tail's score lines start at its first word.
+        const Byte* word = split;
+        const Byte* tab = nullptr;
+        while (word < end && !(tab = static_cast<const Byte*>(std::memchr(word, '\t', size_t(end - word))))) break;
+        const Byte* lf = tab ? static_cast<const Byte*>(std::memchr(word, '\n', size_t(tab - word))) : nullptr;
+        while (tab && lf) {
+            word = lf + 1;
+            tab = static_cast<const Byte*>(std::memchr(word, '\t', size_t(end - word)));
+            lf = tab ? static_cast<const Byte*>(std::memchr(word, '\n', size_t(tab - word))) : nullptr;
+        }
+        scoresSplit = tab ? scoreLinesFrom(scoresFile.begin(), scoresFile.end(), word, size_t(tab - word)) : scoresFile.end();
+    }
 
     auto d = std::make_unique<Data>();
-    std::unique_ptr<std::atomic<quint8>[]> claims;
-    Data::ScoreRun headScores, tailScores;
-    std::promise<bool> tailDone, wordsDone;
-    std::future<bool> tailReady = tailDone.get_future(), wordsReady = wordsDone.get_future();
-    const auto parseTail = [&] { return d->parts[1].parse(split, end, 1, nullptr, 0, nullptr); };
+    std::optional<Data::ScoreMerge> headScores, tailScores;
+    if (haveScores) {
+        headScores.emplace(scoresFile.begin(), scoresSplit);
+        tailScores.emplace(scoresSplit, scoresFile.end());
+    }
+    bool tailParsed = false;
+    const auto parseTail = [&] {
+        tailParsed = d->parts[1].parse(split, end, 1, nullptr, 0, nullptr, tailScores ? &*tailScores : nullptr);
+    };
     struct Reader {
         std::thread thread;
         ~Reader()
@@ -1245,46 +1380,55 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
         }
     } reader;
     try {
-        reader.thread = std::thread([&] {
-            tailDone.set_value(parseTail());
-            if (wordsReady.get() && haveScores) tailScores = d->scoreByWord(scoresSplit, scoresEnd, claims.get());
-        });
+        reader.thread = std::thread(parseTail);
     } catch (const std::system_error&) {
-        tailDone.set_value(parseTail());
+        parseTail();
     }
 
     // Words are about one per 29 bytes in the shipped file; the index grows if there are more.
     const quint32 expectedWords = quint32(std::min<qint64>(file.size() / 26 + 64, INT32_MAX));
-    const bool headParsed = d->parts[0].parse(begin, split, 0, &d->keyIndex, expectedWords, &d->repeats);
-    const bool parsed = tailReady.get() && headParsed;
-    if (parsed) {
-        d->indexTail();
-        claims = std::make_unique<std::atomic<quint8>[]>(size_t(d->keyCount()));
-    }
-    wordsDone.set_value(parsed);
-    if (parsed && haveScores) headScores = d->scoreByWord(scoresBegin, scoresSplit, claims.get());
-    if (parsed) d->indexGlosses();
-    if (reader.thread.joinable()) {
-        reader.thread.join();
-    } else if (parsed && haveScores) {
-        tailScores = d->scoreByWord(scoresSplit, scoresEnd, claims.get());
-    }
-    if (!parsed) {
+    const bool headParsed = d->parts[0].parse(begin, split, 0, &d->keyIndex, expectedWords, &d->repeats,
+                                              headScores ? &*headScores : nullptr);
+    if (reader.thread.joinable()) reader.thread.join();
+    if (!headParsed || !tailParsed) {
         Log::write(QStringLiteral("hanja.tsv not found in bundle"));
         return nullptr;
     }
+    const bool joined = d->indexTail();
+    d->indexGlosses();
 
-    bool scored = haveScores && headScores.valid && tailScores.valid;
-    if (scored && !headScores.conflict && !tailScores.conflict) {
-        for (const Data::ScoreRun* run : {&headScores, &tailScores})
-            for (quint32 id : run->scored) const_cast<Data::Key*>(d->keyAt(id).key)->entryAndFlag |= 0x80000000u;
-        headScores.others.unite(tailScores.others);
-        d->scoreCount = headScores.pairs + tailScores.pairs + headScores.others.size();
+    bool scored = haveScores && headScores->reader.valid() && tailScores->reader.valid();
+    if (scored) {
+        // Left-over score lines count as pairs unknown to the dictionary, unless their word is
+        // known after all: then the files are not in the same order.
+        bool sameOrder = !joined;
+        QSet<QString>& others = headScores->others;
+        others.unite(tailScores->others);
+        for (const Data::ScoreMerge* merge : {&*headScores, &*tailScores}) {
+            for (size_t i = 0; i < merge->leftover.size() && sameOrder; ++i) {
+                const Byte* const line = merge->leftover[i];
+                const auto* lf = static_cast<const Byte*>(std::memchr(line, '\n', size_t(scoresFile.end() - line)));
+                ScoreReader lineReader(line, lf ? lf + 1 : scoresFile.end());
+                ScoreLine left{};
+                lineReader.next(left);
+                if (d->findKey(left.hangul)) {
+                    sameOrder = false;
+                } else {
+                    QString pair;
+                    pair.reserve(left.hangul.size() + 1 + left.hanja.size());
+                    pair.append(left.hangul).append(QChar(u'\t')).append(left.hanja);
+                    others.insert(pair);
+                }
+            }
+        }
+        if (sameOrder) {
+            d->scoreCount = headScores->pairs + tailScores->pairs + others.size();
+        } else {
+            d->unscore();
+            scored = d->scoreAll(scoresFile.begin(), scoresFile.end());
+        }
     } else if (haveScores) {
-        // Not valid, or not kept a word at a time: nothing of the runs stays.
-        for (const Data::ScoreRun* run : {&headScores, &tailScores})
-            for (quint32 id : run->scored) d->restoreFileOrder(id);
-        if (scored) scored = d->scoreAll(scoresBegin, scoresEnd);
+        d->unscore();
     }
     for (Data::Part& part : d->parts) part.finishText();
     if (!scored) Log::write(QStringLiteral("hanja_freq.tsv not found in bundle"));
