@@ -1346,7 +1346,7 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
     const Byte* const end = file.end();
     FileBytes scoresFile;
     const bool haveScores = !scoresPath.isEmpty() && scoresFile.open(scoresPath);
-    const Byte* const split = splitPoint(begin, end, begin + file.size() / 2);
+    const Byte* const split = splitPoint(begin, end, begin + file.size() * 43 / 100);
     const Byte* scoresSplit = nullptr;
     if (haveScores) {
         // The tail's score lines start at its first word.
