@@ -444,12 +444,13 @@ std::optional<double> parseScore(const Byte* s, const Byte* e)
 
 // A line of hanja_freq.tsv that counts: its word and spelling, composed, and its score.
 struct ScoreLine {
-    QStringView hangul;
+    QStringView hangul; // only once ScoreReader::decodeWord() was called
     QStringView hanja;
     double score;
-    const Byte* line;  // where the line starts in the file
-    const Byte* word;  // the word's bytes as in the file
+    const Byte* line; // where the line starts in the file
+    const Byte* word; // the word's bytes as in the file
     size_t wordBytes;
+    bool wordOdd; // the word's text may differ from its composed form
 };
 
 // Reads the whole lines of hanja_freq.tsv in [begin, end): next() gives each line that counts,
@@ -484,12 +485,12 @@ public:
                 if (!(p = skipToLineEnd(p, stretch))) return fail();
                 continue;
             }
-            // Fields dropping empty ones: the first two are decoded, the third is the score.
+            // Fields dropping empty ones: the word is checked (and decoded only when asked for),
+            // the spelling decoded, the third is the score.
             const Byte* const lineStart = p;
             const Byte* wordBegin = nullptr;
             char16_t* out = m_scratch.data();
-            const char16_t* fields[2] = {nullptr, nullptr};
-            qsizetype lengths[2] = {0, 0};
+            const char16_t* hanja = out;
             unsigned odd[2] = {0, 0};
             const Byte* scoreBegin = nullptr;
             const Byte* scoreEnd = nullptr;
@@ -497,13 +498,12 @@ public:
             for (;;) {
                 while (p < stretch && *p == '\t') ++p;
                 if (p == stretch || *p == '\n') break;
-                if (count < 2) {
-                    if (count == 0) wordBegin = p;
-                    fields[count] = out;
-                    p = decodeField(p, stretch, odd[count], [&out](char16_t u) { *out++ = u; });
-                    if (!p) return fail();
-                    lengths[count] = out - fields[count];
-                    if (count == 0) line.wordBytes = size_t(p - wordBegin);
+                if (count == 0) {
+                    wordBegin = p;
+                    if (!(p = decodeField(p, stretch, odd[0], [](char16_t) {}))) return fail();
+                    line.wordBytes = size_t(p - wordBegin);
+                } else if (count == 1) {
+                    if (!(p = decodeField(p, stretch, odd[1], [&out](char16_t u) { *out++ = u; }))) return fail();
                 } else if (count == 2) {
                     scoreBegin = p;
                     while (p < stretch && *p >= 0x20 && *p < 0x80) ++p;
@@ -519,17 +519,35 @@ public:
             if (count != 3 || !scoreEnd) continue;
             const std::optional<double> score = parseScore(scoreBegin, scoreEnd);
             if (!score) continue;
-            line.hangul = QStringView(fields[0], lengths[0]);
-            line.hanja = QStringView(fields[1], lengths[1]);
+            line.hangul = QStringView();
+            line.hanja = QStringView(hanja, out - hanja);
             line.score = *score;
             line.line = lineStart;
             line.word = wordBegin;
-            if (Q_UNLIKELY(odd[0] | odd[1])) compose(line, odd);
+            line.wordOdd = odd[0] != 0;
+            if (Q_UNLIKELY(odd[1]) && !TextUtil::isSimple(line.hanja)) {
+                m_composedHanja = line.hanja.toString().normalized(QString::NormalizationForm_C);
+                line.hanja = m_composedHanja;
+            }
             m_p = p;
             return true;
         }
         m_p = p;
         return false;
+    }
+
+    // Fills in line.hangul: the word of the line last read, composed.
+    void decodeWord(ScoreLine& line)
+    {
+        m_word.resize(line.wordBytes);
+        char16_t* out = m_word.data();
+        unsigned odd = 0;
+        decodeField(line.word, line.word + line.wordBytes, odd, [&out](char16_t u) { *out++ = u; });
+        line.hangul = QStringView(m_word.data(), out - m_word.data());
+        if (line.wordOdd && !TextUtil::isSimple(line.hangul)) {
+            m_composedWord = line.hangul.toString().normalized(QString::NormalizationForm_C);
+            line.hangul = m_composedWord;
+        }
     }
 
 private:
@@ -539,30 +557,24 @@ private:
         m_p = m_end;
         return false;
     }
-    void compose(ScoreLine& line, const unsigned* odd)
-    {
-        QStringView* texts[2] = {&line.hangul, &line.hanja};
-        for (int i = 0; i < 2; ++i) {
-            if (odd[i] && !TextUtil::isSimple(*texts[i])) {
-                m_composed[i] = texts[i]->toString().normalized(QString::NormalizationForm_C);
-                *texts[i] = m_composed[i];
-            }
-        }
-    }
 
     const Byte* m_p;
     const Byte* m_end;
     const Byte* m_stretch;
     std::vector<char16_t> m_scratch;
-    QString m_composed[2];
+    std::vector<char16_t> m_word;
+    QString m_composedHanja;
+    QString m_composedWord;
     bool m_valid = true;
 };
 
 // Byte order of two words, as both files keep their lines (which is code point order).
 bool lessBytes(const Byte* a, size_t na, const Byte* b, size_t nb)
 {
-    const int c = std::memcmp(a, b, std::min(na, nb));
-    return c < 0 || (c == 0 && na < nb);
+    const size_t n = std::min(na, nb);
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return a[i] < b[i];
+    return na < nb;
 }
 
 // The first line of hanja_freq.tsv whose word is not before `word` in byte order, when its lines
@@ -725,7 +737,7 @@ struct HanjaDictionary::Data {
         {
             more = reader.next(line);
         }
-        void startWord(QStringView word, const Byte* bytes, size_t length);
+        void startWord(QStringView word, bool wordOdd, const Byte* bytes, size_t length);
         void finishWord(Part& part, Key& key, const char16_t* entryText, QStringView word);
         void finish()
         {
@@ -829,10 +841,15 @@ void sortEntries(Entry* entries, quint32 n, const double* scores, std::vector<st
 
 // Takes the score lines of a word that starts (its text, and its bytes as in the file); lines
 // before it that are not its own are left over.
-void HanjaDictionary::Data::ScoreMerge::startWord(QStringView word, const Byte* bytes, size_t length)
+void HanjaDictionary::Data::ScoreMerge::startWord(QStringView word, bool wordOdd, const Byte* bytes, size_t length)
 {
     for (; more; more = reader.next(line)) {
-        if (line.hangul == word) {
+        bool same = line.wordBytes == length && sameBytes(line.word, bytes, length);
+        if (!same && (wordOdd || line.wordOdd)) {
+            reader.decodeWord(line);
+            same = line.hangul.size() == word.size() && sameText(line.hangul.utf16(), word.utf16(), word.size());
+        }
+        if (same) {
             taken.push_back(Taken{quint32(text.size()), quint32(line.hanja.size()), line.score, false});
             text.insert(text.end(), line.hanja.utf16(), line.hanja.utf16() + line.hanja.size());
         } else if (lessBytes(line.word, line.wordBytes, bytes, length)) {
@@ -908,11 +925,11 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
 
     // A new run of lines with one word: the score lines of the word before are applied, and
     // those of this one taken.
-    const auto startRun = [&](quint32 wordOffset, qsizetype wordLength, const Byte* bytes, size_t byteCount) {
+    const auto startRun = [&](quint32 wordOffset, qsizetype wordLength, bool wordOdd, const Byte* bytes, size_t byteCount) {
         if (scores) {
             if (!keys.empty())
                 scores->finishWord(*this, keys.back(), arena.at(0), words.view(keys.back().offset, wordOffset - keys.back().offset));
-            scores->startWord(words.view(wordOffset, wordLength), bytes, byteCount);
+            scores->startWord(words.view(wordOffset, wordLength), wordOdd, bytes, byteCount);
         }
         keys.push_back(Key{wordOffset, quint32(entries.size())});
     };
@@ -934,6 +951,7 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
         bool newWord = false;
         quint32 wordOffset = 0;
         qsizetype wordLength = 0;
+        bool wordOdd = false;
         quint64 hash = 0;
         if (currentBytes && size_t(end - p) > currentLength && p[currentLength] == '\t'
             && sameBytes(p, currentBytes, currentLength)) {
@@ -952,6 +970,7 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
             words.setCursor(out);
             wordOffset = words.offset(start);
             wordLength = out - start;
+            wordOdd = odd != 0;
             if (odd && !TextUtil::isSimple(words.view(wordOffset, wordLength))) {
                 wordLength = words.compose(wordOffset);
                 hash = hashText(words.at(wordOffset), wordLength);
@@ -963,7 +982,7 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
                 index->prefetchSlot(hash);
                 newWord = true;
             } else {
-                startRun(wordOffset, wordLength, lineStart, size_t(p - lineStart));
+                startRun(wordOffset, wordLength, wordOdd, lineStart, size_t(p - lineStart));
                 runHashes.push_back(hash);
             }
             currentBytes = lineStart;
@@ -993,7 +1012,7 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
                 words.setCursor(words.cursor() - wordLength); // the word above, spelt otherwise
             } else {
                 if (id != run) repeats->emplace_back(run, id);
-                startRun(wordOffset, wordLength, currentBytes, currentLength);
+                startRun(wordOffset, wordLength, wordOdd, currentBytes, currentLength);
             }
         }
 
@@ -1236,6 +1255,7 @@ bool HanjaDictionary::Data::scoreAll(const Byte* begin, const Byte* end)
     ScoreReader reader(begin, end);
     ScoreLine line;
     while (reader.next(line)) {
+        reader.decodeWord(line);
         const KeyRef key = locate(line.hangul, cursor);
         if (key && matchEntries(key, line, scoresOf(key), &pairs)) {
             const quint32 id = idOf(key);
@@ -1411,6 +1431,7 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
                 ScoreReader lineReader(line, lf ? lf + 1 : scoresFile.end());
                 ScoreLine left{};
                 lineReader.next(left);
+                lineReader.decodeWord(left);
                 if (d->findKey(left.hangul)) {
                     sameOrder = false;
                 } else {
