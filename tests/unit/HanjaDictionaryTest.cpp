@@ -1,8 +1,12 @@
 #include "core/HanjaDictionary.h"
 #include "core/Log.h"
 
+#include "core/TextUtil.h"
+
 #include "TestSupport.h"
 
+#include <QMap>
+#include <QRandomGenerator>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -238,4 +242,171 @@ TEST(HanjaDictionaryTest, RealDataFindsTheCapitalWithItsEnding)
     ASSERT_FALSE(entries.isEmpty());
     EXPECT_EQ(entries[0].hanja(), u"首都");
     EXPECT_GT(dict.keyCount(), 200000);
+}
+
+namespace {
+
+// The dictionary as the rules put it, written plainly, to hold the loader to.
+struct ReferenceDictionary {
+    QMap<QString, QList<HanjaEntry>> words;
+    QHash<QString, QString> glosses;
+    QHash<QString, double> scores;
+
+    ReferenceDictionary(const QByteArray& dictionary, const QByteArray& table)
+    {
+        for (const QByteArray& line : dictionary.split('\n')) {
+            const QList<QByteArray> f = line.split('\t');
+            if (line.isEmpty() || f.size() < 2) continue;
+            const HanjaEntry e(QString::fromUtf8(f[0]), QString::fromUtf8(f[1]), f.size() > 2 ? QString::fromUtf8(f[2]) : QString());
+            words[e.hangul().toString()].append(e);
+            const QString meaning = e.meaning().toString();
+            const QString piece = meaning.split(',', Qt::SkipEmptyParts).value(0).trimmed();
+            if (e.hanja().size() == 1 && !piece.isEmpty() && !glosses.contains(e.hanja().toString()))
+                glosses.insert(e.hanja().toString(), piece);
+        }
+        for (const QByteArray& line : table.split('\n')) {
+            if (line.startsWith('#')) continue;
+            QList<QByteArray> f = line.split('\t');
+            f.removeAll(QByteArray());
+            if (f.size() != 3) continue;
+            scores[pair(QString::fromUtf8(f[0]), QString::fromUtf8(f[1]))] = f[2].toDouble();
+        }
+    }
+    static QString pair(const QString& word, const QString& hanja)
+    {
+        return TextUtil::nfc(word) + '\t' + TextUtil::nfc(hanja);
+    }
+    QList<HanjaEntry> candidates(const QString& word) const
+    {
+        QList<HanjaEntry> list = words.value(word);
+        if (word.size() < 2) return list;
+        std::stable_sort(list.begin(), list.end(), [&](const HanjaEntry& a, const HanjaEntry& b) {
+            return scores.value(pair(word, a.hanja().toString())) > scores.value(pair(word, b.hanja().toString()));
+        });
+        return list;
+    }
+};
+
+// Lines of words from a few syllables (so words come back on lines far apart), some spelt
+// decomposed if asked, with spellings from a few characters and meanings with commas and blanks.
+struct GeneratedData {
+    QList<QByteArray> dictionary;
+    QList<QByteArray> table;
+
+    GeneratedData(quint32 seed, bool decompose)
+    {
+        QRandomGenerator random(seed);
+        const QStringList syllables = {"가", "나", "다", "수", "도", "한"};
+        const QStringList characters = {"家", "加", "首", "都", "道", "韓", "\uF914", "水"};
+        const QStringList meanings = {"", "집 가", ", 머리 수", " ,  ,", "물 수, 강", "뜻\t더"};
+        for (int i = 0; i < 3000; ++i) {
+            QString word;
+            for (int n = 1 + random.bounded(3); n > 0; --n) word += syllables[random.bounded(syllables.size())];
+            if (decompose && random.bounded(20) == 0) word = word.normalized(QString::NormalizationForm_D);
+            QString hanja;
+            for (int n = 1 + random.bounded(2); n > 0; --n) hanja += characters[random.bounded(characters.size())];
+            dictionary.append((word + '\t' + hanja + '\t' + meanings[random.bounded(meanings.size())]).toUtf8());
+            if (random.bounded(3) == 0)
+                table.append((word + "\t\t" + hanja + '\t' + QString::number(random.bounded(50))).toUtf8());
+        }
+        table.append("# 주석\t家\t1");
+        table.append("없는말\t無\t5");
+    }
+    // Each word's lines together and the words in byte order, in both files, as shipped.
+    void sort()
+    {
+        const auto word = [](const QByteArray& line) { return line.left(line.indexOf('\t')); };
+        std::stable_sort(dictionary.begin(), dictionary.end(), [&](auto& a, auto& b) { return word(a) < word(b); });
+        std::stable_sort(table.begin(), table.end(), [&](auto& a, auto& b) { return word(a) < word(b); });
+    }
+};
+
+void expectSameAsReference(HanjaDictionary& dict, const ReferenceDictionary& reference)
+{
+    EXPECT_EQ(dict.keyCount(), reference.words.size());
+    EXPECT_EQ(dict.glossCount(), reference.glosses.size());
+    EXPECT_EQ(dict.scoreCount(), reference.scores.size());
+    for (auto it = reference.words.begin(); it != reference.words.end(); ++it)
+        EXPECT_EQ(dict.candidates(it.key()), reference.candidates(it.key())) << qPrintable(it.key());
+    for (auto it = reference.glosses.begin(); it != reference.glosses.end(); ++it)
+        EXPECT_EQ(dict.charGloss(it.key()), it.value()) << qPrintable(it.key());
+}
+
+} // namespace
+
+TEST(HanjaDictionaryTest, LoadsAsOnePassWhateverTheOrderOfTheLines)
+{
+    // The loader reads the files in two parts on two threads, and reads the frequency table
+    // alongside the dictionary when both keep the shipped order; any order must give the same.
+    for (const bool sorted : {true, false}) {
+        GeneratedData data(sorted ? 11 : 12, !sorted);
+        if (sorted) data.sort();
+        const QByteArray dictionary = data.dictionary.join('\n');
+        const QByteArray table = data.table.join('\n');
+        DataDir dir;
+        dir.write("hanja.tsv", dictionary);
+        dir.write("hanja_freq.tsv", table);
+        HanjaDictionary dict(dir.path());
+        SCOPED_TRACE(sorted ? "sorted" : "shuffled");
+        expectSameAsReference(dict, ReferenceDictionary(dictionary, table));
+    }
+}
+
+TEST(HanjaDictionaryTest, ScoreLinesOutOfOrderAreTheSameAsInOrder)
+{
+    // 가나 has its score lines apart; 다라's last line comes before its first in file order.
+    DataDir dir;
+    dir.write("hanja.tsv", "가나\t加\n가나\t家\n가나\t歌\n다라\t多\n다라\t茶\n");
+    dir.write("hanja_freq.tsv", "가나\t歌\t5\n다라\t茶\t1\n가나\t家\t9\n가나\t歌\t1\n다라\t茶\t3\n");
+    HanjaDictionary dict(dir.path());
+    EXPECT_EQ(hanjaOf(dict.candidates("가나")), QStringList({"家", "歌", "加"}));
+    EXPECT_EQ(hanjaOf(dict.candidates("다라")), QStringList({"茶", "多"}));
+    EXPECT_EQ(dict.scoreCount(), 3);
+}
+
+TEST(HanjaDictionaryTest, InvalidUtf8AnywhereInTheTableDropsAllScores)
+{
+    DataDir dir;
+    dir.write("hanja.tsv", "가나\t加\n가나\t家\n");
+    dir.write("hanja_freq.tsv", QByteArray("가나\t家\t9\n# 끝") + char(0xED) + char(0xA0) + char(0x80) + "\n");
+    Log::Capture log;
+    HanjaDictionary dict(dir.path());
+    EXPECT_EQ(hanjaOf(dict.candidates("가나")), QStringList({"加", "家"})) << "no score is kept";
+    EXPECT_EQ(log.count("hanja_freq.tsv not found in bundle"), 1);
+    EXPECT_TRUE(log.contains("dictionary loaded: 1 keys, 0 char glosses, 0 word scores"));
+}
+
+TEST(HanjaDictionaryTest, InvalidUtf8LateInTheDictionaryFailsTheLoad)
+{
+    QByteArray big;
+    for (int i = 0; i < 5000; ++i) big += QString("단어%1\t字%1\n").arg(i).toUtf8();
+    big += QByteArray("끝\t字\t뜻\t") + char(0xC0) + char(0xAF) + "\n"; // an overlong '/', in an ignored field
+    DataDir dir;
+    dir.write("hanja.tsv", big);
+    Log::Capture log;
+    HanjaDictionary dict(dir.path());
+    EXPECT_TRUE(dict.candidates("단어1").isEmpty());
+    EXPECT_EQ(log.count("hanja.tsv not found in bundle"), 1);
+}
+
+TEST(HanjaDictionaryTest, LongFieldsAreKeptWhole)
+{
+    const QString meaning(70000, QChar(u'뜻'));
+    DataDir dir;
+    dir.write("hanja.tsv", ("가나\t加\t" + meaning + "\n가나\t家\t짧은 뜻\n").toUtf8());
+    HanjaDictionary dict(dir.path());
+    const auto entries = dict.candidates("가나");
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[0].meaning(), meaning);
+    EXPECT_EQ(entries[1].meaning(), u"짧은 뜻");
+}
+
+TEST(HanjaDictionaryTest, ScoresAreReadAsExactDecimals)
+{
+    // Equal values tie (file order), whatever their spelling; a last digit still counts.
+    DataDir dir;
+    dir.write("hanja.tsv", "가나\t加\n가나\t家\n가나\t歌\n가나\t嘉\n");
+    dir.write("hanja_freq.tsv", "가나\t加\t2.5\n가나\t家\t25e-1\n가나\t歌\t2.50000000000001\n가나\t嘉\t+2.5\n");
+    HanjaDictionary dict(dir.path());
+    EXPECT_EQ(hanjaOf(dict.candidates("가나")), QStringList({"歌", "加", "家", "嘉"}));
 }
