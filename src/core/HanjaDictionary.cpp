@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 #include <QSet>
 #include <QtEndian>
 
@@ -15,7 +14,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <future>
 #include <limits>
 #include <system_error>
 #include <thread>
@@ -205,18 +203,20 @@ Q_ALWAYS_INLINE const Byte* decodeField(const Byte* s, const Byte* end, unsigned
     while (s < end) {
         // Runs of Hangul syllables and Hanja, three bytes each, the bulk of the data: read four
         // bytes at a time (the fourth is the next character's or the delimiter).
-        for (const Byte* const last = end - 4; s <= last;) {
-            const quint32 w = qFromLittleEndian<quint32>(s);
-            if ((w & 0xC0C0F0u) != 0x8080E0u) break;
-            const unsigned high = kThreeByteHigh[w & 0x3F0F];
-            if (!high) break;
-            unit(char16_t(high | (w >> 16 & 0x3F)));
-            s += 3;
+        if (end - s >= 4) {
+            for (const Byte* const last = end - 4; s <= last;) {
+                const quint32 w = qFromLittleEndian<quint32>(s);
+                if ((w & 0xC0C0F0u) != 0x8080E0u) break;
+                const unsigned high = kThreeByteHigh[w & 0x3F0F];
+                if (!high) break;
+                unit(char16_t(high | (w >> 16 & 0x3F)));
+                s += 3;
+            }
         }
         if (s == end) break;
         const unsigned c = *s;
         if (c - 0xE0u < 0x10u && end - s >= 3) {
-            // The bulk of the data: Hangul syllables and Hanja, three bytes each.
+            // Outside the plain blocks, or at the very end.
             const unsigned b1 = s[1], b2 = s[2];
             if (((b1 | b2 << 8) & 0xC0C0u) != 0x8080u) return nullptr;
             const unsigned cp = (c & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F);
@@ -606,6 +606,7 @@ const Byte* scoreLinesFrom(const Byte* const begin, const Byte* const end, const
     const Byte* hi = end;
     while (hi - lo > 4096) {
         const Byte* mid = nextLine(lo + (hi - lo) / 2 - 1);
+        if (mid >= hi) break; // one long line: read on from lo
         const Byte* w = nullptr;
         size_t n = 0;
         const Byte* const line = dataLine(mid, hi, &w, &n);
@@ -1361,7 +1362,7 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
     // reads its half of the frequency table alongside its half of the dictionary. The result is
     // that of one pass in file order whatever the split and the timing: the parts are joined as
     // they were, and when the two files are not in the same order the table is read again the
-    // general way.
+    // general way. The head is the smaller part, as this thread also indexes the tail.
     const Byte* const begin = file.begin();
     const Byte* const end = file.end();
     FileBytes scoresFile;
@@ -1372,12 +1373,11 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
         // The tail's score lines start at its first word.
         const Byte* word = split;
         const Byte* tab = nullptr;
-        while (word < end && !(tab = static_cast<const Byte*>(std::memchr(word, '\t', size_t(end - word))))) break;
-        const Byte* lf = tab ? static_cast<const Byte*>(std::memchr(word, '\n', size_t(tab - word))) : nullptr;
-        while (tab && lf) {
-            word = lf + 1;
-            tab = static_cast<const Byte*>(std::memchr(word, '\t', size_t(end - word)));
-            lf = tab ? static_cast<const Byte*>(std::memchr(word, '\n', size_t(tab - word))) : nullptr;
+        while (word < end && !tab) {
+            const auto* lf = static_cast<const Byte*>(std::memchr(word, '\n', size_t(end - word)));
+            const Byte* const lineEnd = lf ? lf : end;
+            tab = static_cast<const Byte*>(std::memchr(word, '\t', size_t(lineEnd - word)));
+            if (!tab) word = lf ? lf + 1 : end;
         }
         scoresSplit = tab ? scoreLinesFrom(scoresFile.begin(), scoresFile.end(), word, size_t(tab - word)) : scoresFile.end();
     }
@@ -1435,10 +1435,7 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
                 if (d->findKey(left.hangul)) {
                     sameOrder = false;
                 } else {
-                    QString pair;
-                    pair.reserve(left.hangul.size() + 1 + left.hanja.size());
-                    pair.append(left.hangul).append(QChar(u'\t')).append(left.hanja);
-                    others.insert(pair);
+                    others.insert(pairText(left));
                 }
             }
         }
