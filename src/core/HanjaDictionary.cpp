@@ -359,17 +359,19 @@ const Byte* stretchEnd(const Byte* p, const Byte* end)
 
 // Decodes one field at the arena's end, composed when it is not plainly composed already; the
 // field is [offset, offset + length). Returns where it stopped, nullptr on invalid UTF-8.
-Q_ALWAYS_INLINE const Byte* takeField(Arena& arena, const Byte* p, const Byte* end, quint32* offset, qsizetype* length)
+Q_ALWAYS_INLINE const Byte* takeField(Arena& arena, const Byte* p, const Byte* end, quint32* offset, qsizetype* length,
+                                      bool* odd = nullptr)
 {
     char16_t* const start = arena.cursor();
     char16_t* out = start;
-    unsigned odd = 0;
-    p = decodeField(p, end, odd, [&out](char16_t u) { *out++ = u; });
+    unsigned unusual = 0;
+    p = decodeField(p, end, unusual, [&out](char16_t u) { *out++ = u; });
     arena.setCursor(out);
     if (!p) return nullptr;
     *offset = arena.offset(start);
     *length = out - start;
-    if (odd && !TextUtil::isSimple(arena.view(*offset, *length))) *length = arena.compose(*offset);
+    if (odd) *odd = unusual != 0;
+    if (unusual && !TextUtil::isSimple(arena.view(*offset, *length))) *length = arena.compose(*offset);
     return p;
 }
 
@@ -568,6 +570,96 @@ private:
     bool m_valid = true;
 };
 
+// The next TAB or LF from p, or end; eight bytes at a time.
+inline const Byte* toDelimiter(const Byte* p, const Byte* end)
+{
+    constexpr quint64 kOnes = 0x0101010101010101ull;
+    constexpr quint64 kHighs = 0x8080808080808080ull;
+    while (end - p >= 8) {
+        const quint64 w = qFromLittleEndian<quint64>(p);
+        const quint64 tab = w ^ (kOnes * '\t'), lf = w ^ (kOnes * '\n');
+        // The lowest byte flagged is a TAB or LF (later flags may be borrows).
+        const quint64 hit = ((tab - kOnes) & ~tab & kHighs) | ((lf - kOnes) & ~lf & kHighs);
+        if (hit) return p + qCountTrailingZeroBits(hit) / 8;
+        p += 8;
+    }
+    while (p < end && *p != '\t' && *p != '\n') ++p;
+    return p;
+}
+
+// A line of hanja_freq.tsv that counts, as bytes: word and spelling are not checked as UTF-8.
+struct RawScoreLine {
+    const Byte* line;
+    const Byte* word;
+    size_t wordBytes;
+    const Byte* hanja;
+    size_t hanjaBytes;
+    double score;
+};
+
+// Reads the whole lines of hanja_freq.tsv in [begin, end) as bytes: next() gives each line that
+// counts, leaving its word and spelling to the caller to check; all else it checks itself.
+class RawScoreReader {
+public:
+    RawScoreReader(const Byte* begin, const Byte* end)
+        : m_p(begin)
+        , m_end(end)
+    {
+    }
+    // False when the bytes checked were not valid UTF-8.
+    bool valid() const { return m_valid; }
+
+    Q_ALWAYS_INLINE bool next(RawScoreLine& line)
+    {
+        const Byte* p = m_p;
+        const Byte* const end = m_end;
+        while (p < end) {
+            if (*p == '\n') {
+                ++p;
+                continue;
+            }
+            const Byte* const lineStart = p;
+            if (*p != '#') {
+                // Fields dropping empty ones.
+                const Byte* fields[3] = {nullptr, nullptr, nullptr};
+                size_t lengths[3] = {0, 0, 0};
+                int count = 0;
+                for (;;) {
+                    while (p < end && *p == '\t') ++p;
+                    if (p == end || *p == '\n') break;
+                    const Byte* const field = p;
+                    p = toDelimiter(p, end);
+                    if (count < 3) {
+                        fields[count] = field;
+                        lengths[count] = size_t(p - field);
+                    }
+                    ++count;
+                }
+                // A number is plain ASCII, so valid.
+                const std::optional<double> score = count == 3 ? parseScore(fields[2], fields[2] + lengths[2]) : std::nullopt;
+                if (score) {
+                    line = RawScoreLine{lineStart, fields[0], lengths[0], fields[1], lengths[1], *score};
+                    m_p = p;
+                    return true;
+                }
+            }
+            // Not a score line: its bytes must still be UTF-8.
+            if (!(p = skipToLineEnd(lineStart, end))) {
+                m_valid = false;
+                m_p = m_end;
+                return false;
+            }
+        }
+        m_p = p;
+        return false;
+    }
+
+private:
+    const Byte* m_p;
+    const Byte* m_end;
+    bool m_valid = true;
+};
+
 // Byte order of two words, as both files keep their lines (which is code point order).
 bool lessBytes(const Byte* a, size_t na, const Byte* b, size_t nb)
 {
@@ -712,38 +804,69 @@ struct HanjaDictionary::Data {
     };
 
     // The frequency table read alongside a part: both files keep their lines in the same order
-    // (words in byte order), so the score lines of a word come as its lines do and are applied
-    // when its lines end. Lines that do not fit that order are left over for the caller, which
-    // looks their words up afterwards.
+    // (words in byte order), so the score lines of a word come as its lines do, and are applied
+    // when its lines end. Words and spellings are compared as bytes, which for text that needs
+    // no composition is comparing the texts, and which shows them valid UTF-8 too; the others are
+    // decoded. Lines that do not fit that order are left over for the caller, which looks their
+    // words up afterwards.
     struct ScoreMerge {
         struct Taken {
-            quint32 hanjaOffset; // in text
-            quint32 hanjaLength;
+            const Byte* hanja;
+            size_t hanjaBytes;
             double score;
-            bool matched;
         };
-        ScoreReader reader;
-        ScoreLine line{};
+        struct Spelling {
+            const Byte* bytes;
+            size_t length;
+        };
+        RawScoreReader reader;
+        RawScoreLine line{};
         bool more = false;
+        bool valid = true; // spellings decoded here were valid UTF-8
         std::vector<Taken> taken; // the word's lines
-        std::vector<char16_t> text;
-        qsizetype pairs = 0;        // distinct pairs that matched entries
-        QSet<QString> others;       // pairs of the word that matched none
+        std::vector<Spelling> spellings; // its entries' spellings as bytes, while it has lines
+        bool oddSpellings = false; // some may need composition
+        qsizetype pairs = 0;       // distinct pairs that matched entries
+        QSet<QString> others;      // pairs of the words that matched none
         std::vector<const Byte*> leftover; // lines whose word did not come
         std::vector<double> scores;
         std::vector<std::pair<double, Entry>> order;
+        std::vector<char16_t> decoded;
+        QString composed;
 
         ScoreMerge(const Byte* begin, const Byte* end)
             : reader(begin, end)
         {
             more = reader.next(line);
         }
-        void startWord(QStringView word, bool wordOdd, const Byte* bytes, size_t length);
+        // Takes the score lines of a word that starts, given as its bytes in the file; lines
+        // before it that are not its own are left over.
+        void startWord(const Byte* bytes, size_t length)
+        {
+            for (; more; more = reader.next(line)) {
+                if (line.wordBytes == length && sameBytes(line.word, bytes, length))
+                    taken.push_back(Taken{line.hanja, line.hanjaBytes, line.score});
+                else if (lessBytes(line.word, line.wordBytes, bytes, length))
+                    leftover.push_back(line.line);
+                else
+                    break;
+            }
+        }
+        // An entry of the word, by its spelling's bytes; odd when its text may need composition.
+        void addEntry(const Byte* bytes, size_t length, bool odd)
+        {
+            if (taken.empty()) return;
+            spellings.push_back(Spelling{bytes, length});
+            oddSpellings |= odd;
+        }
         void finishWord(Part& part, Key& key, const char16_t* entryText, QStringView word);
         void finish()
         {
             for (; more; more = reader.next(line)) leftover.push_back(line.line);
         }
+
+    private:
+        QStringView decode(const Taken& t);
     };
 
     struct KeyRef {
@@ -840,29 +963,24 @@ void sortEntries(Entry* entries, quint32 n, const double* scores, std::vector<st
 
 } // namespace
 
-// Takes the score lines of a word that starts (its text, and its bytes as in the file); lines
-// before it that are not its own are left over.
-void HanjaDictionary::Data::ScoreMerge::startWord(QStringView word, bool wordOdd, const Byte* bytes, size_t length)
+// A score line's spelling as composed text; empty and not valid when it is not UTF-8.
+QStringView HanjaDictionary::Data::ScoreMerge::decode(const Taken& t)
 {
-    for (; more; more = reader.next(line)) {
-        bool same = line.wordBytes == length && sameBytes(line.word, bytes, length);
-        if (!same && (wordOdd || line.wordOdd)) {
-            reader.decodeWord(line);
-            same = line.hangul.size() == word.size() && sameText(line.hangul.utf16(), word.utf16(), word.size());
-        }
-        if (same) {
-            taken.push_back(Taken{quint32(text.size()), quint32(line.hanja.size()), line.score, false});
-            text.insert(text.end(), line.hanja.utf16(), line.hanja.utf16() + line.hanja.size());
-        } else if (lessBytes(line.word, line.wordBytes, bytes, length)) {
-            leftover.push_back(line.line);
-        } else {
-            break;
-        }
+    decoded.resize(t.hanjaBytes);
+    char16_t* out = decoded.data();
+    unsigned odd = 0;
+    if (decodeField(t.hanja, t.hanja + t.hanjaBytes, odd, [&out](char16_t u) { *out++ = u; }) != t.hanja + t.hanjaBytes) {
+        valid = false;
+        return {};
     }
+    const QStringView text(decoded.data(), out - decoded.data());
+    if (!odd || TextUtil::isSimple(text)) return text;
+    composed = text.toString().normalized(QString::NormalizationForm_C);
+    return composed;
 }
 
 // Applies the word's score lines to its entries, the last line of a spelling winning, and puts
-// them in score order.
+// them in score order. A pair is counted when it first gives an entry a score.
 void HanjaDictionary::Data::ScoreMerge::finishWord(Part& part, Key& key, const char16_t* entryText, QStringView word)
 {
     if (taken.empty()) return;
@@ -870,33 +988,36 @@ void HanjaDictionary::Data::ScoreMerge::finishWord(Part& part, Key& key, const c
     const quint32 n = quint32(part.entries.size()) - key.firstEntry();
     scores.assign(n, std::numeric_limits<double>::quiet_NaN());
     bool any = false;
-    for (Taken& t : taken) {
-        const char16_t* const hanja = text.data() + t.hanjaOffset;
-        for (quint32 i = 0; i < n; ++i) {
-            if (part.lengths(entries[i]).first == t.hanjaLength && sameText(entryText + entries[i].hanjaOffset, hanja, t.hanjaLength)) {
-                scores[i] = t.score;
-                t.matched = true;
+    for (const Taken& t : taken) {
+        bool matched = false;
+        const auto give = [&](quint32 i) {
+            if (!matched && std::isnan(scores[i])) ++pairs;
+            matched = true;
+            scores[i] = t.score;
+        };
+        if (!oddSpellings) {
+            for (quint32 i = 0; i < n; ++i)
+                if (spellings[i].length == t.hanjaBytes && sameBytes(spellings[i].bytes, t.hanja, t.hanjaBytes)) give(i);
+        }
+        if (!matched) {
+            const QStringView hanja = decode(t);
+            if (!valid) break;
+            for (quint32 i = 0; i < n; ++i) {
+                const quint32 length = part.lengths(entries[i]).first;
+                if (length == quint32(hanja.size()) && sameText(entryText + entries[i].hanjaOffset, hanja.utf16(), length)) give(i);
+            }
+            if (!matched) {
+                QString pair;
+                pair.reserve(word.size() + 1 + hanja.size());
+                pair.append(word).append(QChar(u'\t')).append(hanja);
+                others.insert(pair);
             }
         }
-        any |= t.matched;
-    }
-    for (size_t j = 0; j < taken.size(); ++j) {
-        const Taken& t = taken[j];
-        const QStringView hanja(text.data() + t.hanjaOffset, t.hanjaLength);
-        if (!t.matched) {
-            QString pair;
-            pair.reserve(word.size() + 1 + hanja.size());
-            pair.append(word).append(QChar(u'\t')).append(hanja);
-            others.insert(pair);
-            continue;
-        }
-        bool seen = false;
-        for (size_t k = 0; k < j && !seen; ++k)
-            seen = taken[k].hanjaLength == t.hanjaLength && QStringView(text.data() + taken[k].hanjaOffset, t.hanjaLength) == hanja;
-        if (!seen) ++pairs;
+        any |= matched;
     }
     taken.clear();
-    text.clear();
+    spellings.clear();
+    oddSpellings = false;
     if (!any) return;
     key.entryAndFlag |= 0x80000000u;
     if (n >= 2 && TextUtil::characterCount(word) >= 2) sortEntries(entries, n, scores.data(), order);
@@ -926,11 +1047,11 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
 
     // A new run of lines with one word: the score lines of the word before are applied, and
     // those of this one taken.
-    const auto startRun = [&](quint32 wordOffset, qsizetype wordLength, bool wordOdd, const Byte* bytes, size_t byteCount) {
+    const auto startRun = [&](quint32 wordOffset, const Byte* bytes, size_t byteCount) {
         if (scores) {
             if (!keys.empty())
                 scores->finishWord(*this, keys.back(), arena.at(0), words.view(keys.back().offset, wordOffset - keys.back().offset));
-            scores->startWord(words.view(wordOffset, wordLength), wordOdd, bytes, byteCount);
+            scores->startWord(bytes, byteCount);
         }
         keys.push_back(Key{wordOffset, quint32(entries.size())});
     };
@@ -952,7 +1073,6 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
         bool newWord = false;
         quint32 wordOffset = 0;
         qsizetype wordLength = 0;
-        bool wordOdd = false;
         quint64 hash = 0;
         if (currentBytes && size_t(end - p) > currentLength && p[currentLength] == '\t'
             && sameBytes(p, currentBytes, currentLength)) {
@@ -971,7 +1091,6 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
             words.setCursor(out);
             wordOffset = words.offset(start);
             wordLength = out - start;
-            wordOdd = odd != 0;
             if (odd && !TextUtil::isSimple(words.view(wordOffset, wordLength))) {
                 wordLength = words.compose(wordOffset);
                 hash = hashText(words.at(wordOffset), wordLength);
@@ -983,7 +1102,7 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
                 index->prefetchSlot(hash);
                 newWord = true;
             } else {
-                startRun(wordOffset, wordLength, wordOdd, lineStart, size_t(p - lineStart));
+                startRun(wordOffset, lineStart, size_t(p - lineStart));
                 runHashes.push_back(hash);
             }
             currentBytes = lineStart;
@@ -993,7 +1112,10 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
 
         quint32 hanjaOffset, meaningOffset;
         qsizetype hanjaLength, meaningLength = 0;
-        if (!(p = takeField(arena, p, end, &hanjaOffset, &hanjaLength))) return false;
+        const Byte* const hanjaBytes = p;
+        bool hanjaOdd = false;
+        if (!(p = takeField(arena, p, end, &hanjaOffset, &hanjaLength, &hanjaOdd))) return false;
+        const size_t hanjaByteCount = size_t(p - hanjaBytes);
         meaningOffset = arena.used();
         if (p < end && *p == '\t') {
             if (!(p = takeField(arena, p + 1, end, &meaningOffset, &meaningLength))) return false;
@@ -1013,10 +1135,11 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
                 words.setCursor(words.cursor() - wordLength); // the word above, spelt otherwise
             } else {
                 if (id != run) repeats->emplace_back(run, id);
-                startRun(wordOffset, wordLength, wordOdd, currentBytes, currentLength);
+                startRun(wordOffset, currentBytes, currentLength);
             }
         }
 
+        if (scores) scores->addEntry(hanjaBytes, hanjaByteCount, hanjaOdd);
         if (hanjaLength < 0xFFFF && meaningLength < 0xFFFF) {
             entries.push_back(Entry{hanjaOffset, quint16(hanjaLength), quint16(meaningLength)});
         } else {
@@ -1417,7 +1540,8 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
     const bool joined = d->indexTail();
     d->indexGlosses();
 
-    bool scored = haveScores && headScores->reader.valid() && tailScores->reader.valid();
+    bool scored = haveScores && headScores->reader.valid() && tailScores->reader.valid() && headScores->valid
+        && tailScores->valid;
     if (scored) {
         // Left-over score lines count as pairs unknown to the dictionary, unless their word is
         // known after all: then the files are not in the same order.
@@ -1425,21 +1549,25 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
         QSet<QString>& others = headScores->others;
         others.unite(tailScores->others);
         for (const Data::ScoreMerge* merge : {&*headScores, &*tailScores}) {
-            for (size_t i = 0; i < merge->leftover.size() && sameOrder; ++i) {
+            for (size_t i = 0; i < merge->leftover.size() && sameOrder && scored; ++i) {
                 const Byte* const line = merge->leftover[i];
                 const auto* lf = static_cast<const Byte*>(std::memchr(line, '\n', size_t(scoresFile.end() - line)));
                 ScoreReader lineReader(line, lf ? lf + 1 : scoresFile.end());
                 ScoreLine left{};
-                lineReader.next(left);
-                lineReader.decodeWord(left);
-                if (d->findKey(left.hangul)) {
-                    sameOrder = false;
-                } else {
-                    others.insert(pairText(left));
+                if (!lineReader.next(left)) {
+                    scored = false; // not valid UTF-8
+                    break;
                 }
+                lineReader.decodeWord(left);
+                if (d->findKey(left.hangul))
+                    sameOrder = false;
+                else
+                    others.insert(pairText(left));
             }
         }
-        if (sameOrder) {
+        if (!scored) {
+            d->unscore();
+        } else if (sameOrder) {
             d->scoreCount = headScores->pairs + tailScores->pairs + others.size();
         } else {
             d->unscore();
