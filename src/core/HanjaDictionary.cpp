@@ -797,8 +797,7 @@ struct HanjaDictionary::Data {
             return {it->hanjaLength, it->meaningLength};
         }
 
-        bool parse(const Byte* p, const Byte* end, quint32 part, HashIndex* index, quint32 expectedWords,
-                   std::vector<std::pair<quint32, quint32>>* repeats, ScoreMerge* scores);
+        bool parse(const Byte* p, const Byte* end, quint32 part, ScoreMerge* scores);
         void append(Part& tail);
         void finishText();
     };
@@ -934,7 +933,7 @@ struct HanjaDictionary::Data {
         return key;
     }
 
-    bool indexTail();
+    void indexRuns(quint32 partNo);
     void joinRepeatedWords();
     void indexGlosses();
     bool matchEntries(const KeyRef& key, const ScoreLine& line, double* scores, qsizetype* pairs) const;
@@ -1029,9 +1028,7 @@ void HanjaDictionary::Data::ScoreMerge::finishWord(Part& part, Key& key, const c
 // again; a new word is hashed as it is decoded. With an index, words are indexed as they come
 // (a word met before on lines further up is noted in repeats); without, their hashes are kept.
 // False when the bytes are not valid UTF-8.
-bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, quint32 part, HashIndex* index,
-                                        quint32 expectedWords, std::vector<std::pair<quint32, quint32>>* repeats,
-                                        ScoreMerge* scores)
+bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, quint32 part, ScoreMerge* scores)
 {
     // Sized for the shipped file (a unit of words for 8.5 bytes, of entry text for 6.6 bytes,
     // lines of 21 bytes); all grow past that.
@@ -1040,10 +1037,7 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
     const size_t rows = size_t((end - p) / 16 + 16);
     keys.reserve(rows);
     entries.reserve(rows);
-    if (index)
-        index->reserve(expectedWords);
-    else
-        runHashes.reserve(rows);
+    runHashes.reserve(rows);
 
     // A new run of lines with one word: the score lines of the word before are applied, and
     // those of this one taken.
@@ -1070,10 +1064,6 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
             continue;
         }
         const Byte* const lineStart = p;
-        bool newWord = false;
-        quint32 wordOffset = 0;
-        qsizetype wordLength = 0;
-        quint64 hash = 0;
         if (currentBytes && size_t(end - p) > currentLength && p[currentLength] == '\t'
             && sameBytes(p, currentBytes, currentLength)) {
             p += currentLength;
@@ -1089,22 +1079,16 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
             if (!p) return false;
             if (p == end || *p == '\n') continue; // no TAB: not an entry
             words.setCursor(out);
-            wordOffset = words.offset(start);
-            wordLength = out - start;
+            const quint32 wordOffset = words.offset(start);
+            qsizetype wordLength = out - start;
             if (odd && !TextUtil::isSimple(words.view(wordOffset, wordLength))) {
                 wordLength = words.compose(wordOffset);
-                hash = hashText(words.at(wordOffset), wordLength);
+                h = hashText(words.at(wordOffset), wordLength);
             } else {
-                hash = hashFinish(h, wordLength);
+                h = hashFinish(h, wordLength);
             }
-            if (index) {
-                // The slot is fetched while the rest of the line decodes.
-                index->prefetchSlot(hash);
-                newWord = true;
-            } else {
-                startRun(wordOffset, lineStart, size_t(p - lineStart));
-                runHashes.push_back(hash);
-            }
+            startRun(wordOffset, lineStart, size_t(p - lineStart));
+            runHashes.push_back(h);
             currentBytes = lineStart;
             currentLength = size_t(p - lineStart);
         }
@@ -1122,22 +1106,6 @@ bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, qu
             if (p < end && *p == '\t' && !(p = skipToLineEnd(p, end))) return false;
         }
         if (p < end) ++p; // the LF
-
-        if (newWord) {
-            const quint32 run = quint32(keys.size());
-            const char16_t* const base = words.at(0);
-            const auto lengthOf = [&](quint32 id) { return (id + 1 < run ? keys[id + 1].offset : wordOffset) - keys[id].offset; };
-            const quint32 id = index->findOrInsert(
-                hash, run,
-                [&](quint32 i) { return lengthOf(i) == quint32(wordLength) && sameText(base + keys[i].offset, base + wordOffset, wordLength); },
-                [&](quint32 i) { return hashText(base + keys[i].offset, lengthOf(i)); });
-            if (id + 1 == run) {
-                words.setCursor(words.cursor() - wordLength); // the word above, spelt otherwise
-            } else {
-                if (id != run) repeats->emplace_back(run, id);
-                startRun(wordOffset, currentBytes, currentLength);
-            }
-        }
 
         if (scores) scores->addEntry(hanjaBytes, hanjaByteCount, hanjaOdd);
         if (hanjaLength < 0xFFFF && meaningLength < 0xFFFF) {
@@ -1199,32 +1167,29 @@ void HanjaDictionary::Data::Part::finishText()
     text.squeeze();
 }
 
-// Indexes the tail's words (their hashes were kept). A word met in the head or further up in the
-// tail is noted as a repeat, and the words on lines far apart are joined; true if there were.
-bool HanjaDictionary::Data::indexTail()
+// Indexes a part's words (their hashes were kept), the head's before the tail's; a word met
+// before is noted as a repeat, for joinRepeatedWords(). The slots are fetched a few words ahead.
+void HanjaDictionary::Data::indexRuns(quint32 partNo)
 {
-    Part& tail = parts[1];
-    headKeys = parts[0].keyCount();
-    const quint32 runs = tail.keyCount();
-    const char16_t* const words = tail.words();
+    Part& part = parts[partNo];
+    const quint32 first = partNo == 0 ? 0 : headKeys;
+    const quint32 runs = part.keyCount();
+    const char16_t* const words = part.words();
     constexpr quint32 kAhead = 8;
     for (quint32 r = 0; r < runs; ++r) {
-        if (r + kAhead < runs) keyIndex.prefetchSlot(tail.runHashes[r + kAhead]);
-        const Key& key = tail.keys[r];
-        const quint32 length = tail.keyLength(key);
+        if (r + kAhead < runs) keyIndex.prefetchSlot(part.runHashes[r + kAhead]);
+        const Key& key = part.keys[r];
+        const quint32 length = part.keyLength(key);
         const char16_t* const word = words + key.offset;
         const quint32 id = keyIndex.findOrInsert(
-            tail.runHashes[r], headKeys + r, [&](quint32 i) { return keyIs(i, word, length); },
+            part.runHashes[r], first + r, [&](quint32 i) { return keyIs(i, word, length); },
             [&](quint32 i) {
                 const KeyRef k = keyAt(i);
                 return hashText(k.part->words() + k.key->offset, k.part->keyLength(*k.key));
             });
-        if (id != headKeys + r) repeats.emplace_back(headKeys + r, id);
+        if (id != first + r) repeats.emplace_back(first + r, id);
     }
-    std::vector<quint64>().swap(tail.runHashes);
-    const bool join = !repeats.empty();
-    if (join) joinRepeatedWords();
-    return join;
+    std::vector<quint64>().swap(part.runHashes);
 }
 
 // Words on lines that are not adjacent: all lines are taken into the head, and each word's runs
@@ -1480,8 +1445,8 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
     }
     const QString scoresPath = locate(QStringLiteral("hanja_freq.tsv"));
 
-    // Two threads, each with about half of both files. This one parses the dictionary's head,
-    // indexing it as it goes, and then indexes the tail that the other one parsed meanwhile. Each
+    // Two threads, each with about half of both files. This one parses the dictionary's head and
+    // indexes it, and then indexes the tail that the other one parsed meanwhile. Each
     // reads its half of the frequency table alongside its half of the dictionary. The result is
     // that of one pass in file order whatever the split and the timing: the parts are joined as
     // they were, and when the two files are not in the same order the table is read again the
@@ -1512,9 +1477,7 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
         tailScores.emplace(scoresSplit, scoresFile.end());
     }
     bool tailParsed = false;
-    const auto parseTail = [&] {
-        tailParsed = d->parts[1].parse(split, end, 1, nullptr, 0, nullptr, tailScores ? &*tailScores : nullptr);
-    };
+    const auto parseTail = [&] { tailParsed = d->parts[1].parse(split, end, 1, tailScores ? &*tailScores : nullptr); };
     struct Reader {
         std::thread thread;
         ~Reader()
@@ -1528,16 +1491,22 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
         parseTail();
     }
 
-    // Words are about one per 29 bytes in the shipped file; the index grows if there are more.
-    const quint32 expectedWords = quint32(std::min<qint64>(file.size() / 26 + 64, INT32_MAX));
-    const bool headParsed = d->parts[0].parse(begin, split, 0, &d->keyIndex, expectedWords, &d->repeats,
-                                              headScores ? &*headScores : nullptr);
+    const bool headParsed = d->parts[0].parse(begin, split, 0, headScores ? &*headScores : nullptr);
+    if (headParsed) {
+        // Room in the index for as many words in the tail as in the head, byte for byte.
+        d->headKeys = d->parts[0].keyCount();
+        const qint64 expected = qint64(d->headKeys) * file.size() / std::max<qint64>(split - begin, 1) * 11 / 10;
+        d->keyIndex.reserve(quint32(std::clamp<qint64>(expected, 1024, INT32_MAX)));
+        d->indexRuns(0);
+    }
     if (reader.thread.joinable()) reader.thread.join();
     if (!headParsed || !tailParsed) {
         Log::write(QStringLiteral("hanja.tsv not found in bundle"));
         return nullptr;
     }
-    const bool joined = d->indexTail();
+    d->indexRuns(1);
+    const bool joined = !d->repeats.empty();
+    if (joined) d->joinRepeatedWords();
     d->indexGlosses();
 
     bool scored = haveScores && headScores->reader.valid() && tailScores->reader.valid() && headScores->valid
