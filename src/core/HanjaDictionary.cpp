@@ -1025,9 +1025,8 @@ void HanjaDictionary::Data::ScoreMerge::finishWord(Part& part, Key& key, const c
 // One pass over the bytes of whole lines: lines and fields are found on the UTF-8 text, and only
 // the fields that are kept are decoded, straight into the text, which has room for a unit per
 // byte. A word repeated on the next line (the usual case) is compared as bytes and not decoded
-// again; a new word is hashed as it is decoded. With an index, words are indexed as they come
-// (a word met before on lines further up is noted in repeats); without, their hashes are kept.
-// False when the bytes are not valid UTF-8.
+// again; a new word is hashed as it is decoded, for indexRuns(). With scores, the frequency
+// table's lines for these words are read alongside. False when the bytes are not valid UTF-8.
 bool HanjaDictionary::Data::Part::parse(const Byte* p, const Byte* const end, quint32 part, ScoreMerge* scores)
 {
     // Sized for the shipped file (a unit of words for 8.5 bytes, of entry text for 6.6 bytes,
@@ -1446,11 +1445,12 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
     const QString scoresPath = locate(QStringLiteral("hanja_freq.tsv"));
 
     // Two threads, each with about half of both files. This one parses the dictionary's head and
-    // indexes it, and then indexes the tail that the other one parsed meanwhile. Each
-    // reads its half of the frequency table alongside its half of the dictionary. The result is
-    // that of one pass in file order whatever the split and the timing: the parts are joined as
-    // they were, and when the two files are not in the same order the table is read again the
-    // general way. The head is the smaller part, as this thread also indexes the tail.
+    // indexes it, and then indexes the tail that the other one parsed meanwhile; each reads its
+    // half of the frequency table alongside its half of the dictionary. The result is that of one
+    // pass in file order whatever the split and the timing: the parts are kept as they were, the
+    // words indexed in file order, and when the two files are not in the same order the table is
+    // read again the general way. The head is the smaller part, as this thread also indexes the
+    // tail.
     const Byte* const begin = file.begin();
     const Byte* const end = file.end();
     FileBytes scoresFile;
