@@ -410,3 +410,27 @@ TEST(HanjaDictionaryTest, ScoresAreReadAsExactDecimals)
     HanjaDictionary dict(dir.path());
     EXPECT_EQ(hanjaOf(dict.candidates("가나")), QStringList({"歌", "加", "家", "嘉"}));
 }
+
+TEST(HanjaDictionaryTest, SmallAndOddFilesLoad)
+{
+    struct Case {
+        QByteArray dictionary;
+        qsizetype keys;
+    };
+    // Empty, no line with a TAB, no final LF, a lone TAB (an empty word with an empty spelling).
+    for (const Case& c : {Case{"", 0}, Case{"no tab\n\n", 0}, Case{"가나\t加", 1}, Case{"\t\n가\t家\n가\t歌", 2}}) {
+        DataDir dir;
+        dir.write("hanja.tsv", c.dictionary);
+        dir.write("hanja_freq.tsv", "가\t歌\t3");
+        HanjaDictionary dict(dir.path());
+        dict.loadIfNeeded();
+        EXPECT_TRUE(dict.isLoaded());
+        EXPECT_EQ(dict.keyCount(), c.keys) << c.dictionary.constData();
+        EXPECT_EQ(dict.scoreCount(), 1);
+    }
+    DataDir dir;
+    dir.write("hanja.tsv", "\t\n가\t家\n가\t歌");
+    HanjaDictionary dict(dir.path());
+    EXPECT_EQ(dict.candidates(" ").size(), 1) << "the line of a lone TAB is an empty word";
+    EXPECT_EQ(hanjaOf(dict.candidates("가")), QStringList({"家", "歌"}));
+}
