@@ -31,6 +31,7 @@ struct DevRow {
     QString hanja;
     QString eojeol; // the Hangul run that starts where the word first occurs in the context
     bool insideRun = false; // the word starts inside a longer run (부동산가액 → 가액)
+    int half = 0; // words alternate between halves 0 and 1 in file order, so a word's rows stay together
 };
 
 struct Form {
@@ -59,6 +60,8 @@ std::optional<std::vector<DevRow>> readDevSet(const QString& path, int* unusable
     if (!lines) return std::nullopt;
     std::vector<DevRow> rows;
     *unusable = 0;
+    QString lastWord;
+    int half = 1;
     for (qsizetype i = 1; i < lines->size(); ++i) { // line 0 is the header
         const QStringList f = lines->at(i).split(QLatin1Char('\t'));
         const qsizetype at = f.size() == 3 ? f[2].indexOf(f[0]) : -1;
@@ -69,7 +72,11 @@ std::optional<std::vector<DevRow>> readDevSet(const QString& path, int* unusable
         const QString& context = f[2];
         qsizetype end = at;
         while (end < context.size() && isHangulSyllable(context[end])) ++end;
-        rows.push_back({f[0], f[1], context.mid(at, end - at), at > 0 && isHangulSyllable(context[at - 1])});
+        if (f[0] != lastWord) {
+            lastWord = f[0];
+            half = 1 - half;
+        }
+        rows.push_back({f[0], f[1], context.mid(at, end - at), at > 0 && isHangulSyllable(context[at - 1]), half});
     }
     return rows;
 }
@@ -126,6 +133,7 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
     QTextStream& o = out();
     if (dev) {
         int rows = 0, top1 = 0, top3 = 0, oneCharRows = 0, oneCharTop1 = 0, oneCharTop3 = 0;
+        int halfRows[2] = {0, 0}, halfTop1[2] = {0, 0}, halfTop3[2] = {0, 0};
         QStringList rankingFailures;
         int splitRows = 0, splitOk = 0, oneCharWithEnding = 0, insideRows = 0, insideOk = 0, notWords = 0;
         QStringList splitFailures;
@@ -144,6 +152,9 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
                 ++rows;
                 top1 += position == 0;
                 top3 += position < 3;
+                ++halfRows[row.half];
+                halfTop1[row.half] += position == 0;
+                halfTop3[row.half] += position < 3;
                 if (oneChar) {
                     ++oneCharRows;
                     oneCharTop1 += position == 0;
@@ -173,7 +184,11 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
           << ", top-3 " << oneCharTop3 << "): ceiling top-1 " << percent(rows - oneCharRows + oneCharTop1, rows)
           << ", top-3 " << percent(rows - oneCharRows + oneCharTop3, rows) << "\n"
           << "    words of 2+ characters: top-1 " << percent(top1 - oneCharTop1, rows - oneCharRows) << ", top-3 "
-          << percent(top3 - oneCharTop3, rows - oneCharRows) << "\n";
+          << percent(top3 - oneCharTop3, rows - oneCharRows) << "\n"
+          << "    halves (alternate words): A top-1 " << percent(halfTop1[0], halfRows[0]) << ", top-3 "
+          << percent(halfTop3[0], halfRows[0]) << " (" << halfRows[0] << " rows); B top-1 "
+          << percent(halfTop1[1], halfRows[1]) << ", top-3 " << percent(halfTop3[1], halfRows[1]) << " ("
+          << halfRows[1] << " rows)\n";
         o << "  eojeol split, " << splitRows << " rows whose word is a dictionary word (" << notWords
           << " rows are not):\n"
           << "    " << percent(splitOk, splitRows) << " (" << splitOk << ")\n"
