@@ -2,9 +2,11 @@
 //   - ranking: top-1 and top-3 of candidates() on the development rows whose word has two or more
 //     spellings, the writer's spelling among them;
 //   - eojeol split: the run of Hangul that starts with the annotated word must split back into it;
-//   - common forms: noun + particle forms (tools/freq/common_forms.txt) must split back into their noun.
+//   - common forms: noun + particle forms (tools/freq/common_forms.txt) must split back into their noun;
+//   - everyday spellings: the first candidate of an everyday word (tools/freq/everyday_words.txt) must be
+//     its everyday spelling, which the development set, a sample of annotated readings, cannot check.
 //
-// Usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--failures] [TABLE|none ...]
+// Usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] [--failures] [TABLE|none ...]
 // TABLE is a hanja_freq.tsv (default: the repository's data/hanja_freq.tsv); "none" measures the
 // dictionary without scores. hanja.tsv comes from the data dir (SORELWICK_DATA_DIR, else the
 // installed or build tree's). The development set lives outside the repository
@@ -128,7 +130,7 @@ std::optional<QString> prepareFolder(QTemporaryDir& dir, const QString& dictiona
 }
 
 void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const std::vector<Form>& forms,
-             bool listFailures)
+             const std::vector<Form>& everyday, bool listFailures)
 {
     QTextStream& o = out();
     if (dev) {
@@ -215,12 +217,26 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
     const int shown = listFailures ? int(formFailures.size()) : std::min<int>(10, int(formFailures.size()));
     for (int i = 0; i < shown; ++i) o << "    " << formFailures[i] << "\n";
     if (shown < formFailures.size()) o << "    … " << formFailures.size() - shown << " more (--failures)\n";
+    if (!everyday.empty()) {
+        int everydayOk = 0;
+        QStringList everydayFailures;
+        for (const Form& w : everyday) {
+            const QList<HanjaEntry> candidates = dictionary.candidates(w.form);
+            if (!candidates.isEmpty() && candidates[0].hanja() == w.noun) ++everydayOk;
+            else everydayFailures << w.form + QLatin1Char(' ') + w.noun + QStringLiteral(" ← ") + joined(candidates, 3);
+        }
+        o << "  everyday spellings first, " << everyday.size() << " words: "
+          << percent(everydayOk, int(everyday.size())) << " (" << everydayOk << ")\n";
+        const int listed = listFailures ? int(everydayFailures.size()) : std::min<int>(10, int(everydayFailures.size()));
+        for (int i = 0; i < listed; ++i) o << "    " << everydayFailures[i] << "\n";
+        if (listed < everydayFailures.size()) o << "    … " << everydayFailures.size() - listed << " more (--failures)\n";
+    }
     o.flush();
 }
 
 int usage()
 {
-    std::fprintf(stderr, "usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--failures] "
+    std::fprintf(stderr, "usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] [--failures] "
                          "[TABLE|none ...]\n");
     return 2;
 }
@@ -232,12 +248,14 @@ int main(int argc, char** argv)
     const QString source = QStringLiteral(SORELWICK_SOURCE_DIR);
     QString devPath = source + QStringLiteral("/../shared/data/dev/hanja_dev.tsv");
     QString formsPath = source + QStringLiteral("/tools/freq/common_forms.txt");
+    QString everydayPath = source + QStringLiteral("/tools/freq/everyday_words.txt");
     bool listFailures = false;
     QStringList tables;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
-        if ((a == QLatin1String("--dev") || a == QLatin1String("--forms")) && i + 1 < argc)
-            (a == QLatin1String("--dev") ? devPath : formsPath) = QString::fromLocal8Bit(argv[++i]);
+        if (a == QLatin1String("--dev") && i + 1 < argc) devPath = QString::fromLocal8Bit(argv[++i]);
+        else if (a == QLatin1String("--forms") && i + 1 < argc) formsPath = QString::fromLocal8Bit(argv[++i]);
+        else if (a == QLatin1String("--everyday") && i + 1 < argc) everydayPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--failures")) listFailures = true;
         else if (a.startsWith(QLatin1String("-"))) return usage();
         else tables << a;
@@ -253,6 +271,11 @@ int main(int argc, char** argv)
     const auto forms = readForms(formsPath);
     if (!forms) {
         o << "common forms list not found: " << formsPath << "\n";
+        return 1;
+    }
+    const auto everyday = readForms(everydayPath);
+    if (!everyday) {
+        o << "everyday word list not found: " << everydayPath << "\n";
         return 1;
     }
     int unusable = 0;
@@ -284,7 +307,7 @@ int main(int argc, char** argv)
         o << "\ntable: " << (table == QLatin1String("none") ? QStringLiteral("none (no scores)") : table) << ", "
           << d.scoreCount() << " scored pairs\n";
         o.flush();
-        measure(d, dev ? &*dev : nullptr, *forms, listFailures);
+        measure(d, dev ? &*dev : nullptr, *forms, *everyday, listFailures);
     }
     return 0;
 }
