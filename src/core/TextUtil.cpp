@@ -5,22 +5,6 @@
 namespace TextUtil {
 namespace {
 
-// Code units that are a grapheme of their own whatever surrounds them, and that NFC leaves alone:
-// printable ASCII, Hangul syllables, compatibility jamo, CJK unified ideographs and common
-// punctuation. Text made only of these needs neither segmentation nor normalisation.
-bool isSimpleUnit(char16_t c)
-{
-    if (c >= 0x20 && c <= 0x7E) return true;
-    if (c >= kSyllableFirst && c <= kSyllableLast) return true;
-    if (c >= 0x3131 && c <= 0x318E) return true;
-    if (c >= 0x4E00 && c <= 0x9FFF) return true;
-    if (c >= 0x3400 && c <= 0x4DBF) return true;
-    if (c >= 0x3000 && c <= 0x3030) return true;
-    if (c >= 0x2010 && c <= 0x2027) return true;
-    if (c == 0x00B7 || c == 0x2026 || c == 0xFF0B) return true;
-    return false;
-}
-
 bool allSimple(QStringView text)
 {
     for (QChar c : text)
@@ -29,6 +13,8 @@ bool allSimple(QStringView text)
 }
 
 } // namespace
+
+bool isSimple(QStringView text) { return allSimple(text); }
 
 QString nfc(const QString& text)
 {

@@ -14,6 +14,22 @@ inline constexpr char16_t kSyllableLast = 0xD7A3;
 inline bool isHangulSyllable(char32_t c) { return c >= kSyllableFirst && c <= kSyllableLast; }
 inline bool isCompatibilityJamo(char32_t c) { return c >= 0x3131 && c <= 0x318E; }
 
+// Code units that are a grapheme of their own whatever surrounds them, and that NFC leaves alone:
+// printable ASCII, Hangul syllables, compatibility jamo, CJK unified ideographs and common
+// punctuation. Text made only of these needs neither segmentation nor normalisation.
+inline bool isSimpleUnit(char16_t c)
+{
+    if ((c >= 0x20 && c <= 0x7E) || c == u'\t') return true;
+    if (c >= kSyllableFirst && c <= kSyllableLast) return true;
+    if (c >= 0x3131 && c <= 0x318E) return true;
+    if (c >= 0x4E00 && c <= 0x9FFF) return true;
+    if (c >= 0x3400 && c <= 0x4DBF) return true;
+    if (c >= 0x3000 && c <= 0x3030) return true;
+    if (c >= 0x2010 && c <= 0x2027) return true;
+    return c == 0x00B7 || c == 0xFF0B;
+}
+bool isSimple(QStringView text);
+
 // Canonical composition (NFC); returns the input unchanged (no copy) when it is already composed
 // for certain, which is the case for almost all dictionary and selection text.
 QString nfc(const QString& text);

@@ -1,0 +1,100 @@
+// Dictionary load and lookup against libhangul's own Hanja table, on the same data, in one run.
+// Prints: load time ratio (target ≤ 0.5), split + candidates vs one exact libhangul lookup
+// (target ≤ 0.2), and the RSS growth of our load against the size of hanja.tsv (target ≤ 2).
+#include "core/HanjaDictionary.h"
+
+#include <QFileInfo>
+
+#include <hangul.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double residentMiB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * 4096.0 / (1024.0 * 1024.0);
+}
+
+template <typename F>
+double medianMs(int runs, F f)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const auto t0 = Clock::now();
+        f();
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main()
+{
+    const QString dataDir = QStringLiteral(SORELWICK_BUILD_DATA_DIR);
+    const QString tsv = dataDir + QStringLiteral("/hanja.tsv");
+    const char* hanjaTxt = "/usr/share/libhangul/hanja/hanja.txt";
+    const double tsvMiB = double(QFileInfo(tsv).size()) / (1024.0 * 1024.0);
+
+    // Memory first, in a quiet process: one load that stays.
+    const double before = residentMiB();
+    auto* kept = new HanjaDictionary(dataDir);
+    kept->loadIfNeeded();
+    const double growth = residentMiB() - before;
+
+    const int runs = 7;
+    const double ours = medianMs(runs, [&] {
+        HanjaDictionary d(dataDir);
+        d.loadIfNeeded();
+    });
+    const double theirs = medianMs(runs, [&] { hanja_table_delete(hanja_table_load(hanjaTxt)); });
+
+    const QStringList selections = {"수도를", "사고가", "학교에", "정부는", "대한민국", "건조물을", "한자를",
+                                    "경제가", "문제는", "사람이", "시간을", "도서관", "전화로", "가족과",
+                                    "회사에서", "역사는", "자동차", "국민의", "생각이", "선생님"};
+    HanjaTable* table = hanja_table_load(hanjaTxt);
+    std::vector<std::string> stems;
+    for (const QString& s : selections) {
+        const auto split = kept->split(s);
+        stems.push_back(split ? split->stem.toStdString() : s.toStdString());
+    }
+    const int rounds = 20000;
+    long sink = 0;
+    const double oursLookupNs = medianMs(5, [&] {
+        for (int r = 0; r < rounds; ++r)
+            for (const QString& s : selections) {
+                const auto split = kept->split(s);
+                if (split) sink += kept->candidates(split->stem).size();
+            }
+    }) * 1e6 / (rounds * double(selections.size()));
+    const double theirsLookupNs = medianMs(5, [&] {
+        for (int r = 0; r < rounds; ++r)
+            for (const std::string& stem : stems) {
+                HanjaList* list = hanja_table_match_exact(table, stem.c_str());
+                if (list) {
+                    sink += hanja_list_get_size(list);
+                    hanja_list_delete(list);
+                }
+            }
+    }) * 1e6 / (rounds * double(stems.size()));
+    hanja_table_delete(table);
+
+    std::printf("dictionary: %lld keys (hanja.tsv %.1f MiB)\n", static_cast<long long>(kept->keyCount()), tsvMiB);
+    std::printf("load: ours %.1f ms, libhangul %.1f ms, ratio %.2f (target <= 0.50)\n", ours, theirs, ours / theirs);
+    std::printf("lookup: split + candidates %.0f ns, libhangul exact %.0f ns, ratio %.2f (target <= 0.20)\n",
+                oursLookupNs, theirsLookupNs, oursLookupNs / theirsLookupNs);
+    std::printf("memory: RSS growth %.1f MiB, %.2f x hanja.tsv (target <= 2.00)\n", growth, growth / tsvMiB);
+    return sink == 42 ? 1 : 0;
+}

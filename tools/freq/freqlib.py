@@ -1,0 +1,98 @@
+"""Readers shared by the frequency-table tools: libhangul's hanja.txt and the
+raw sources under ../shared/data/raw. Python 3 standard library only."""
+
+import os
+import re
+import sys
+
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+DEFAULT_RAW = os.path.normpath(os.path.join(REPO, "..", "shared", "data", "raw"))
+DEFAULT_HANJA_TXT = "/usr/share/libhangul/hanja/hanja.txt"
+LEARNER_FILE = "nikl-2003-learning-vocab.tsv"
+
+LEARNER_CREDIT = "출처: 국립국어원, 「한국어 학습용 어휘 목록」(2003), 공공누리 제1유형"
+KOWIKI_CREDIT = "출처: 한국어 위키백과 (2020년 8월 덤프), CC BY-SA 3.0"
+
+
+def fail(message):
+    print(f"hanja_freq: {message}", file=sys.stderr)
+    sys.exit(1)
+
+
+def require_file(path, what):
+    if not os.path.isfile(path):
+        fail(f"{what} not found: {path}\n"
+             "  The raw sources live beside the repository in ../shared/data/raw "
+             "(not part of the repository); pass --raw DIR to point elsewhere.")
+    return path
+
+
+def read_dictionary(path):
+    """hanja.txt as an ordered list of (hangul, hanja) entries.
+
+    Same rules as the build's converter: '#' lines are comments, an entry is
+    split at its first two ':' only, lines without a Hanja field are skipped."""
+    if not os.path.isfile(path):
+        fail(f"dictionary source not found: {path} (install libhangul-data)")
+    entries = []
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if not line or line.startswith("#"):
+                continue
+            parts = line.split(":", 2)
+            if len(parts) < 2 or parts[1] == "":
+                continue
+            entries.append((parts[0], parts[1]))
+    return entries
+
+
+def spellings_by_word(entries):
+    """hangul -> list of distinct Hanja spellings, in file order."""
+    out = {}
+    for hangul, hanja in entries:
+        lst = out.setdefault(hangul, [])
+        if hanja not in lst:
+            lst.append(hanja)
+    return out
+
+
+_HOMOGRAPH = re.compile(r"\d+$")
+
+
+def read_learner_list(raw_dir):
+    """Rows of the NIKL learner list as (rank or None, word, pos, gloss, level).
+
+    The word loses its homograph number (수도09 -> 수도)."""
+    path = require_file(os.path.join(raw_dir, LEARNER_FILE), "learner list")
+    with open(path, encoding="utf-8", newline="") as f:
+        text = f.read()
+    lines = [l for l in text.replace("\r\n", "\n").split("\n") if l]
+    header = lines[0].split("\t")
+    if header != ["순위", "단어", "품사", "풀이", "등급"]:
+        fail(f"unexpected header in {path}: {header}")
+    rows = []
+    for n, line in enumerate(lines[1:], start=2):
+        fields = line.split("\t")
+        if len(fields) != 5:
+            print(f"hanja_freq: {LEARNER_FILE}:{n}: {len(fields)} fields, skipped", file=sys.stderr)
+            continue
+        rank, word, pos, gloss, level = fields
+        rank = int(rank) if rank.isdigit() and int(rank) > 0 else None
+        rows.append((rank, _HOMOGRAPH.sub("", word), pos, gloss.strip(), level))
+    return rows
+
+
+def format_score(x):
+    """Fixed, platform-independent spelling of a score (4 decimals at most)."""
+    s = f"{x:.4f}".rstrip("0").rstrip(".")
+    return s if s else "0"
+
+
+def write_table(path, comments, scores):
+    """scores: {(hangul, hanja): float}; written sorted by code point, LF, UTF-8."""
+    with open(path, "w", encoding="utf-8", newline="\n") as f:
+        for c in comments:
+            f.write(f"# {c}\n")
+        for (hangul, hanja) in sorted(scores):
+            f.write(f"{hangul}\t{hanja}\t{format_score(scores[(hangul, hanja)])}\n")
