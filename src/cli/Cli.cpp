@@ -1,5 +1,8 @@
 #include "cli/Cli.h"
 
+#include "platform/LanguageModel.h"
+#include "platform/model/OpenAiCompatibleModel.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -18,8 +21,12 @@ const QList<Command>& commands()
 {
     static const QList<Command> table = {
         {QStringLiteral("lookup"),
-         QStringLiteral("lookup [--format F] [--meaning S] [--json] TEXT..."),
-         QStringLiteral("show the candidate list a shortcut press would show for TEXT"), lookupCommand},
+         QStringLiteral("lookup [--format F] [--meaning S] [--context C] [--json] [--pick N] TEXT..."),
+         QStringLiteral("show the candidate list a shortcut press would show for TEXT; with --pick, "
+                        "pick row N as the panel would (the pick is learned)"),
+         lookupCommand},
+        {QStringLiteral("history"), QStringLiteral("history [--clear]"),
+         QStringLiteral("print how many picks are learned; --clear forgets them"), historyCommand},
     };
     return table;
 }
@@ -64,6 +71,12 @@ int run(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sorelwick"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SORELWICK_VERSION));
+    // The local model server, when one runs, ranks and corrects; without one nothing is sent.
+    // It goes before the application object does.
+    LanguageModels::setShared(std::make_shared<OpenAiCompatibleModel>());
+    struct ModelGuard {
+        ~ModelGuard() { LanguageModels::setShared(nullptr); }
+    } modelGuard;
     QStringList args = app.arguments();
     args.removeFirst();
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {

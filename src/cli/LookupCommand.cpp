@@ -3,11 +3,16 @@
 #include "core/CandidatePanel.h"
 #include "core/Coordinator.h"
 #include "core/HanjaDictionary.h"
+#include "core/PickHistory.h"
+#include "core/RankEngine.h"
+#include "core/Ranker.h"
 #include "core/TextUtil.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <qcoro/qcorotask.h>
 
 namespace {
 
@@ -15,6 +20,8 @@ struct Options {
     std::optional<Coordinator::Format> format;
     std::optional<Coordinator::MeaningStyle> meaning;
     bool json = false;
+    QString context;
+    std::optional<qsizetype> pick; // 1-based row
     QStringList texts;
 };
 
@@ -47,14 +54,15 @@ Outcome lookUp(const QString& selection, const Options& options)
     const Coordinator::Format format = options.format.value_or(Coordinator::format());
     const Coordinator::MeaningStyle style = options.meaning.value_or(Coordinator::meaningStyle());
     Outcome outcome;
-    outcome.header = QLatin1Char('"') + split->stem + QLatin1Char('"') + split->rest + QStringLiteral(" · 빈도순 · ")
-        + Coordinator::formatPreview(format);
-    const qsizetype count = std::min<qsizetype>(entries.size(), 40);
-    for (qsizetype i = 0; i < count; ++i) {
-        const HanjaEntry& e = entries[i];
+    const QString engine = QCoro::waitFor(engineInForce()) == RankEngine::appleIntelligence ? QStringLiteral("AI")
+                                                                                             : QStringLiteral("빈도순");
+    outcome.header = QLatin1Char('"') + split->stem + QLatin1Char('"') + split->rest + QStringLiteral(" · ") + engine
+        + QStringLiteral(" · ") + Coordinator::formatPreview(format);
+    const Ranker::Arrangement arranged = QCoro::waitFor(Ranker::arrange(split->stem, entries, options.context));
+    for (const HanjaEntry& e : arranged.entries) {
         Candidate row;
         row.primary = e.hanja().toString();
-        row.secondary = Coordinator::meaningText(e, style, {}, dictionary);
+        row.secondary = Coordinator::meaningText(e, style, arranged.meanings, dictionary);
         row.replacement = Coordinator::example(format, split->stem, e.hanja()) + split->rest;
         row.kind = CandidateKind::hanja;
         row.word = split->stem;
@@ -97,6 +105,32 @@ void printText(const Outcome& outcome)
     }
 }
 
+// The pick as a session makes it: a Hanja row is learned, then the replacement is what would be written.
+int pickRow(const QString& text, const Options& options)
+{
+    const Outcome outcome = lookUp(text, options);
+    if (!outcome.notice.isEmpty()) {
+        Cli::out() << outcome.notice << "\n";
+        return Cli::kExitNothing;
+    }
+    const qsizetype n = *options.pick;
+    if (n > outcome.rows.size())
+        return Cli::usageError(QStringLiteral("lookup"),
+                               QStringLiteral("no row %1: the list has %2").arg(n).arg(outcome.rows.size()));
+    const Candidate& row = outcome.rows[n - 1];
+    if (row.kind == CandidateKind::hanja) PickHistory::shared().record(row.word, row.primary, QDateTime::currentDateTime());
+    if (options.json)
+        Cli::out() << QJsonDocument(QJsonObject{{QStringLiteral("text"), text},
+                                                {QStringLiteral("primary"), row.primary},
+                                                {QStringLiteral("replacement"), row.replacement},
+                                                {QStringLiteral("kind"), rawValue(row.kind)}})
+                          .toJson(QJsonDocument::Compact)
+                   << "\n";
+    else
+        Cli::out() << row.replacement << "\n";
+    return Cli::kExitOk;
+}
+
 } // namespace
 
 int lookupCommand(const QStringList& args)
@@ -107,6 +141,15 @@ int lookupCommand(const QStringList& args)
         const QString& a = args[i];
         if (a == QLatin1String("--json")) {
             options.json = true;
+        } else if (a == QLatin1String("--context")) {
+            if (i + 1 >= args.size()) return Cli::usageError(name, a + QStringLiteral(" needs a value"));
+            options.context = args[++i];
+        } else if (a == QLatin1String("--pick")) {
+            bool ok = false;
+            const qsizetype n = i + 1 < args.size() ? args[i + 1].toLongLong(&ok) : 0;
+            if (!ok || n < 1) return Cli::usageError(name, QStringLiteral("--pick needs a row number (1, 2, …)"));
+            options.pick = n;
+            ++i;
         } else if (a == QLatin1String("--format") || a == QLatin1String("--meaning")) {
             if (i + 1 >= args.size()) return Cli::usageError(name, a + QStringLiteral(" needs a value"));
             const QString value = args[++i];
@@ -131,6 +174,10 @@ int lookupCommand(const QStringList& args)
         }
     }
     if (options.texts.isEmpty()) return Cli::usageError(name, QStringLiteral("no TEXT to look up"));
+    if (options.pick) {
+        if (options.texts.size() != 1) return Cli::usageError(name, QStringLiteral("--pick takes exactly one TEXT"));
+        return pickRow(options.texts.first(), options);
+    }
 
     int code = Cli::kExitOk;
     bool first = true;

@@ -2,6 +2,7 @@
 
 #include "core/HanjaDictionary.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -36,7 +37,32 @@ public:
         QJsonObject toJson() const;
     };
 
+    // The model never sees more spellings than this; nothing beyond them is returned.
+    static constexpr qsizetype kPoolSize = 12;
+
+    // Never fails: without a model, or when it fails, the first `limit` candidates in their order.
     static QCoro::Task<QList<RankedCandidate>> rank(QString word, QList<HanjaEntry> candidates, QString context,
                                                     int limit);
+    // The corrected text, or nothing: no model, a model error, or nothing to correct.
     static QCoro::Task<std::optional<QString>> cleanTypos(QString text, QString context);
+
+    // What a shortcut press shows for a dictionary word, before rows are made of it.
+    static constexpr qsizetype kMaxRows = 40;
+    struct Arrangement {
+        QList<HanjaEntry> entries;          // merged and reordered by the pick history
+        QHash<QString, QString> meanings;   // the model's meaning by Hanja spelling
+    };
+    // The ranked top, then the other entries in dictionary order, at most `cap` in all.
+    static QList<HanjaEntry> merge(const QList<RankedCandidate>& ranked, const QList<HanjaEntry>& entries,
+                                   qsizetype cap = kMaxRows);
+    // Hanja spelling → the model's meaning; the first occurrence of a spelling wins.
+    static QHash<QString, QString> modelMeanings(const QList<RankedCandidate>& ranked);
+    // Rank (limit 3), merge, then reorder by the pick history; the model's first choice keeps the
+    // top place when the model is the engine in force.
+    static QCoro::Task<Arrangement> arrange(QString word, QList<HanjaEntry> entries, QString context);
+
+private:
+    // Absent when the model failed or gave nothing usable.
+    static QCoro::Task<std::optional<QList<RankedCandidate>>> rankWithAppleIntelligence(
+        QString word, QList<HanjaEntry> pool, QString context, int limit);
 };

@@ -1,0 +1,19 @@
+#include "cli/Cli.h"
+
+#include "core/PickHistory.h"
+
+int historyCommand(const QStringList& args)
+{
+    const QString name = QStringLiteral("history");
+    bool clear = false;
+    for (const QString& a : args) {
+        if (a == QLatin1String("--clear"))
+            clear = true;
+        else
+            return Cli::usageError(name, QStringLiteral("unknown argument '%1'").arg(a));
+    }
+    if (clear) PickHistory::shared().clear();
+    // The number of learned (word, Hanja) pairs.
+    Cli::out() << PickHistory::shared().count() << "\n";
+    return Cli::kExitOk;
+}

@@ -1,0 +1,65 @@
+#include "core/PanelPlacement.h"
+
+#include <algorithm>
+
+namespace PanelPlacement {
+namespace {
+
+// Screens own their left and bottom edges: a selection whose bottom edge lies on the border
+// between two stacked screens belongs to the upper one.
+bool contains(const QRectF& frame, const QPointF& p)
+{
+    return p.x() >= frame.left() && p.x() < frame.left() + frame.width() && p.y() > frame.top()
+        && p.y() <= frame.top() + frame.height();
+}
+
+} // namespace
+
+QPointF origin(const PanelAnchor& anchor, const QSizeF& size, const QList<Screen>& screens,
+               const std::optional<Screen>& mainScreen, const QPointF& mouseLocation)
+{
+    const double w = size.width();
+    const double h = size.height();
+
+    double x, belowY, aboveY;
+    QPointF probe;
+    if (anchor.kind == PanelAnchor::Kind::mouse) {
+        x = mouseLocation.x();
+        belowY = mouseLocation.y() + mouseGap;
+        aboveY = mouseLocation.y() - mouseGap - h;
+        probe = mouseLocation;
+    } else {
+        const QRectF& r = anchor.rect;
+        x = r.left();
+        belowY = r.top() + r.height() + selectionGap;
+        aboveY = r.top() - selectionGap - h;
+        probe = QPointF(r.left() + r.width() / 2, r.top() + r.height());
+    }
+
+    std::optional<Screen> screen;
+    for (const Screen& s : screens) {
+        if (contains(s.frame, probe)) {
+            screen = s;
+            break;
+        }
+    }
+    if (!screen) screen = mainScreen;
+    if (!screen) return QPointF(x, belowY);
+
+    const QRectF& v = screen->visibleFrame;
+    const double vLeft = v.left(), vTop = v.top();
+    const double vRight = v.left() + v.width(), vBottom = v.top() + v.height();
+    double y = belowY + h <= vBottom ? belowY : aboveY;
+
+    // Right and top edges win when the panel does not fit.
+    x = std::min(std::max(x, vLeft), vRight - w);
+    y = std::max(std::min(y, vBottom - h), vTop);
+    return QPointF(x, y);
+}
+
+QPointF origin(const PanelAnchor& anchor, const QSizeF& size, Screens& screens)
+{
+    return origin(anchor, size, screens.screens(), screens.mainScreen(), screens.mouseLocation());
+}
+
+} // namespace PanelPlacement

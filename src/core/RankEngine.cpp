@@ -1,0 +1,21 @@
+#include "core/RankEngine.h"
+
+#include "platform/LanguageModel.h"
+
+QString rawValue(RankEngine engine)
+{
+    switch (engine) {
+    case RankEngine::frequency:
+        return QStringLiteral("frequency");
+    case RankEngine::appleIntelligence:
+        return QStringLiteral("appleIntelligence");
+    }
+    return QString();
+}
+
+QCoro::Task<RankEngine> engineInForce()
+{
+    const std::shared_ptr<LanguageModel> model = LanguageModels::shared();
+    if (model && co_await model->isAvailable()) co_return RankEngine::appleIntelligence;
+    co_return RankEngine::frequency;
+}

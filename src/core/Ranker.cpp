@@ -1,0 +1,207 @@
+#include "core/Ranker.h"
+
+#include "core/Log.h"
+#include "core/PickHistory.h"
+#include "core/RankEngine.h"
+#include "core/TextUtil.h"
+#include "platform/LanguageModel.h"
+
+#include <QJsonArray>
+#include <QSet>
+
+#include <cmath>
+
+namespace {
+
+const QString kIndices = QStringLiteral("indices");
+const QString kReason = QStringLiteral("reason");
+const QString kMeanings = QStringLiteral("meanings");
+
+QList<RankedCandidate> plain(const QList<HanjaEntry>& entries, qsizetype count)
+{
+    QList<RankedCandidate> result;
+    count = std::clamp<qsizetype>(count, 0, entries.size());
+    result.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) result.append(RankedCandidate{entries[i], QString(), QString()});
+    return result;
+}
+
+} // namespace
+
+QJsonObject Ranker::Pick::schema()
+{
+    // No description of the object itself and no value constraints: only the three properties.
+    const QJsonObject indices{
+        {QStringLiteral("type"), QStringLiteral("array")},
+        {QStringLiteral("items"), QJsonObject{{QStringLiteral("type"), QStringLiteral("integer")}}},
+        {QStringLiteral("description"),
+         QStringLiteral("문맥에 가장 알맞은 후보의 번호. 0부터 시작. 알맞은 순서대로 최대 3개.")}};
+    const QJsonObject reason{{QStringLiteral("type"), QStringLiteral("string")},
+                             {QStringLiteral("description"), QStringLiteral("첫 번째 선택의 근거를 한국어 한 문장으로.")}};
+    const QJsonObject meanings{
+        {QStringLiteral("type"), QStringLiteral("array")},
+        {QStringLiteral("items"), QJsonObject{{QStringLiteral("type"), QStringLiteral("string")}}},
+        {QStringLiteral("description"),
+         QStringLiteral("indices와 같은 순서로, 각 한자어의 뜻을 한국어로 아주 짧게(12자 이내, 명사구). "
+                        "예: '나라의 중앙 도시'.")}};
+    return QJsonObject{
+        {QStringLiteral("type"), QStringLiteral("object")},
+        {QStringLiteral("properties"), QJsonObject{{kIndices, indices}, {kReason, reason}, {kMeanings, meanings}}},
+        // Also the order in which the properties are generated.
+        {QStringLiteral("required"), QJsonArray{kIndices, kReason, kMeanings}},
+        {QStringLiteral("additionalProperties"), false}};
+}
+
+std::optional<Ranker::Pick> Ranker::Pick::fromJson(const QJsonObject& object)
+{
+    const QJsonValue indices = object.value(kIndices);
+    const QJsonValue reason = object.value(kReason);
+    const QJsonValue meanings = object.value(kMeanings);
+    if (!indices.isArray() || !reason.isString() || !meanings.isArray()) return std::nullopt;
+
+    Pick pick;
+    for (const QJsonValue& v : indices.toArray()) {
+        if (!v.isDouble()) return std::nullopt;
+        const double d = v.toDouble();
+        if (!std::isfinite(d) || d != std::floor(d)) return std::nullopt;
+        // Whole numbers beyond any pool are kept out of range rather than overflowing.
+        pick.indices.append(qint64(std::clamp(d, -9007199254740992.0, 9007199254740992.0)));
+    }
+    pick.reason = reason.toString();
+    for (const QJsonValue& v : meanings.toArray()) {
+        if (!v.isString()) return std::nullopt;
+        pick.meanings.append(v.toString());
+    }
+    return pick;
+}
+
+QJsonObject Ranker::Pick::toJson() const
+{
+    QJsonArray indexArray;
+    for (qint64 i : indices) indexArray.append(i);
+    return QJsonObject{{kIndices, indexArray}, {kReason, reason}, {kMeanings, QJsonArray::fromStringList(meanings)}};
+}
+
+QCoro::Task<QList<RankedCandidate>> Ranker::rank(QString word, QList<HanjaEntry> candidates, QString context,
+                                                 int limit)
+{
+    if (candidates.size() < 2) co_return plain(candidates, candidates.size());
+
+    const QList<HanjaEntry> pool = candidates.mid(0, kPoolSize);
+    if (limit > 0) {
+        const std::shared_ptr<LanguageModel> model = LanguageModels::shared();
+        if (model && co_await model->isAvailable()) {
+            std::optional<QList<RankedCandidate>> ranked = co_await rankWithAppleIntelligence(word, pool, context, limit);
+            if (ranked) co_return *ranked;
+        }
+    }
+    co_return plain(pool, limit);
+}
+
+QCoro::Task<std::optional<QList<RankedCandidate>>> Ranker::rankWithAppleIntelligence(QString word,
+                                                                                    QList<HanjaEntry> pool,
+                                                                                    QString context, int limit)
+{
+    QStringList lines;
+    for (qsizetype i = 0; i < pool.size(); ++i)
+        lines.append(QString::number(i) + QStringLiteral(". ") + pool[i].hanja().toString());
+
+    const QString instructions = QStringLiteral("당신은 한국어 한자 병기 전문가입니다. 주어진 문맥에서 한글 단어 '") + word
+        + QStringLiteral("'가 뜻하는 한자어를 후보 목록 중에서만 고릅니다.\n"
+                         "후보 목록에 없는 한자는 절대 만들지 않습니다. 번호로만 답합니다.");
+    const QString prompt = QStringLiteral("문맥:\n") + context + QStringLiteral("\n\n단어: ") + word
+        + QStringLiteral("\n\n후보:\n") + lines.join(QLatin1Char('\n'))
+        + QStringLiteral("\n\n문맥에 가장 알맞은 후보 번호를 알맞은 순서대로 최대 ") + QString::number(limit)
+        + QStringLiteral("개 고르세요.");
+
+    // The model may be swapped while we wait; keep the one we asked.
+    const std::shared_ptr<LanguageModel> model = LanguageModels::shared();
+    if (!model) co_return std::nullopt;
+    const LanguageModel::Answer<QJsonObject> answer = co_await model->respondStructured(instructions, prompt,
+                                                                                        Pick::schema());
+    if (!answer.ok()) {
+        Log::write(QStringLiteral("FoundationModels error: ") + answer.error());
+        co_return std::nullopt;
+    }
+    const std::optional<Pick> pick = Pick::fromJson(answer.get());
+    if (!pick) {
+        Log::write(QStringLiteral("FoundationModels error: the answer does not convert into Pick "
+                                  "(indices, reason and meanings expected)"));
+        co_return std::nullopt;
+    }
+
+    QList<RankedCandidate> result;
+    QSet<qint64> taken;
+    for (qsizetype p = 0; p < pick->indices.size() && result.size() < limit; ++p) {
+        const qint64 k = pick->indices[p];
+        if (k < 0 || k >= pool.size() || taken.contains(k)) continue;
+        taken.insert(k);
+        // Meanings go by position in indices, so a skipped index also skips its meaning.
+        const QString meaning = p < pick->meanings.size() ? TextUtil::trimmed(pick->meanings[p]) : QString();
+        result.append(RankedCandidate{pool[k], p == 0 ? pick->reason : QString(), meaning});
+    }
+    for (const HanjaEntry& entry : pool) {
+        if (result.size() >= limit) break;
+        const bool present = std::any_of(result.cbegin(), result.cend(),
+                                         [&](const RankedCandidate& r) { return r.entry == entry; });
+        if (!present) result.append(RankedCandidate{entry, QString(), QString()});
+    }
+    if (result.isEmpty()) co_return std::nullopt;
+    co_return result;
+}
+
+QCoro::Task<std::optional<QString>> Ranker::cleanTypos(QString text, QString context)
+{
+    const std::shared_ptr<LanguageModel> model = LanguageModels::shared();
+    if (!model || !co_await model->isAvailable()) co_return std::nullopt;
+
+    const QString instructions = QStringLiteral("당신은 한국어 교정 도우미입니다. 주어진 텍스트의 오탈자, 띄어쓰기, 맞춤법만 고칩니다.\n"
+                                                "문체·어미·내용은 바꾸지 않고, 설명 없이 고친 텍스트만 출력합니다.");
+    const QString prompt = QStringLiteral("앞뒤 문맥:\n") + context + QStringLiteral("\n\n고칠 텍스트:\n") + text;
+    const LanguageModel::Answer<QString> answer = co_await model->respondText(instructions, prompt);
+    if (!answer.ok()) {
+        Log::write(QStringLiteral("cleanTypos error: ") + answer.error());
+        co_return std::nullopt;
+    }
+    const QString corrected = TextUtil::trimmed(answer.get());
+    if (corrected.isEmpty()) co_return std::nullopt;
+    // Canonical equivalence: a decomposed copy of the input is no correction either.
+    if (corrected.normalized(QString::NormalizationForm_C) == text.normalized(QString::NormalizationForm_C))
+        co_return std::nullopt;
+    co_return corrected;
+}
+
+QList<HanjaEntry> Ranker::merge(const QList<RankedCandidate>& ranked, const QList<HanjaEntry>& entries,
+                                qsizetype cap)
+{
+    QList<HanjaEntry> list;
+    QSet<HanjaEntry> top;
+    for (const RankedCandidate& r : ranked) {
+        if (list.size() >= cap) break;
+        list.append(r.entry);
+        top.insert(r.entry);
+    }
+    for (const HanjaEntry& entry : entries) {
+        if (list.size() >= cap) break;
+        if (!top.contains(entry)) list.append(entry);
+    }
+    return list;
+}
+
+QHash<QString, QString> Ranker::modelMeanings(const QList<RankedCandidate>& ranked)
+{
+    QHash<QString, QString> meanings;
+    for (const RankedCandidate& r : ranked) {
+        const QString key = r.entry.hanja().toString();
+        if (!meanings.contains(key)) meanings.insert(key, r.meaning);
+    }
+    return meanings;
+}
+
+QCoro::Task<Ranker::Arrangement> Ranker::arrange(QString word, QList<HanjaEntry> entries, QString context)
+{
+    const QList<RankedCandidate> ranked = co_await rank(word, entries, context, 3);
+    const QList<HanjaEntry> merged = merge(ranked, entries);
+    const bool keepFirst = co_await engineInForce() == RankEngine::appleIntelligence;
+    co_return Arrangement{PickHistory::shared().reorder(merged, word, keepFirst), modelMeanings(ranked)};
+}

@@ -1,0 +1,71 @@
+#include "platform/fake/FakeLanguageModel.h"
+
+#include <qcoro/qcorosignal.h>
+
+namespace {
+const QString kNothingQueued = QStringLiteral("the fake model has no answer queued");
+}
+
+FakeLanguageModel::FakeLanguageModel()
+    : m_gate(std::make_unique<QTimer>())
+{
+    m_gate->setSingleShot(true);
+    m_gate->setInterval(0);
+}
+
+FakeLanguageModel::~FakeLanguageModel() = default;
+
+void FakeLanguageModel::queueStructured(const QJsonObject& answer) { m_structured.push_back({answer}); }
+void FakeLanguageModel::queueStructuredError(const QString& error)
+{
+    m_structured.push_back({std::variant<QJsonObject, QString>(std::in_place_index<1>, error)});
+}
+void FakeLanguageModel::queueText(const QString& answer)
+{
+    m_text.push_back({std::variant<QString, QString>(std::in_place_index<0>, answer)});
+}
+void FakeLanguageModel::queueTextError(const QString& error)
+{
+    m_text.push_back({std::variant<QString, QString>(std::in_place_index<1>, error)});
+}
+
+void FakeLanguageModel::release()
+{
+    m_held = false;
+    m_gate->start();
+}
+
+QCoro::Task<> FakeLanguageModel::waitWhileHeld()
+{
+    while (m_held) co_await qCoro(m_gate.get(), &QTimer::timeout);
+}
+
+QCoro::Task<bool> FakeLanguageModel::isAvailable()
+{
+    ++m_availabilityChecks;
+    co_return m_available;
+}
+
+QCoro::Task<LanguageModel::Answer<QJsonObject>> FakeLanguageModel::respondStructured(QString instructions,
+                                                                                   QString prompt,
+                                                                                   QJsonObject schema)
+{
+    m_requests.append(Request{Kind::structured, instructions, prompt, schema});
+    co_await waitWhileHeld();
+    if (m_structured.empty())
+        co_return Answer<QJsonObject>{std::variant<QJsonObject, QString>(std::in_place_index<1>, kNothingQueued)};
+    Answer<QJsonObject> answer = m_structured.front();
+    m_structured.pop_front();
+    co_return answer;
+}
+
+QCoro::Task<LanguageModel::Answer<QString>> FakeLanguageModel::respondText(QString instructions, QString prompt)
+{
+    m_requests.append(Request{Kind::text, instructions, prompt, QJsonObject()});
+    co_await waitWhileHeld();
+    if (m_text.empty())
+        co_return Answer<QString>{std::variant<QString, QString>(std::in_place_index<1>, kNothingQueued)};
+    Answer<QString> answer = m_text.front();
+    m_text.pop_front();
+    co_return answer;
+}

@@ -1,0 +1,380 @@
+#include "platform/model/OpenAiCompatibleModel.h"
+
+#include "core/Defaults.h"
+#include "core/Log.h"
+
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+#include <qcoro/qcoronetworkreply.h>
+
+using std::chrono::milliseconds;
+
+namespace {
+
+const QString kEndpointKey = QStringLiteral("modelEndpoint");
+const QString kNameKey = QStringLiteral("modelName");
+const QString kAllowRemoteKey = QStringLiteral("modelAllowRemote");
+
+QString cut(const QByteArray& bytes, qsizetype max = 200)
+{
+    QString text = QString::fromUtf8(bytes).simplified();
+    if (text.size() > max) text = text.left(max) + QStringLiteral("…");
+    return text;
+}
+
+QUrl withPath(const QUrl& base, const QString& tail)
+{
+    QUrl url = base;
+    QString path = url.path();
+    while (path.endsWith(QLatin1Char('/'))) path.chop(1);
+    url.setPath(path + tail);
+    return url;
+}
+
+// The server's own explanation, when its error answer carries one.
+QString errorMessage(const QByteArray& body)
+{
+    const QJsonDocument doc = QJsonDocument::fromJson(body);
+    const QJsonValue error = doc.object().value(QStringLiteral("error"));
+    if (error.isString()) return error.toString();
+    const QJsonValue message = error.toObject().value(QStringLiteral("message"));
+    if (message.isString()) return message.toString();
+    return cut(body);
+}
+
+QString describe(const QUrl& url, int status, const QByteArray& body)
+{
+    return QStringLiteral("%1 answered HTTP %2: %3").arg(url.toDisplayString()).arg(status).arg(errorMessage(body));
+}
+
+// Some servers wrap JSON in a Markdown code fence even when asked for JSON alone.
+QByteArray unfenced(const QString& content)
+{
+    QString text = content.trimmed();
+    if (text.startsWith(QLatin1String("```"))) {
+        const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
+        text = lineEnd < 0 ? QString() : text.mid(lineEnd + 1);
+        if (text.trimmed().endsWith(QLatin1String("```"))) text = text.trimmed().chopped(3);
+    }
+    return text.toUtf8();
+}
+
+} // namespace
+
+OpenAiCompatibleModel::OpenAiCompatibleModel()
+    : OpenAiCompatibleModel(Timeouts())
+{
+}
+
+OpenAiCompatibleModel::OpenAiCompatibleModel(Timeouts timeouts)
+    : m_timeouts(timeouts)
+    , m_network(std::make_unique<QNetworkAccessManager>())
+{
+    // Requests go straight to the server: never through a proxy from the environment, and
+    // never along a redirect to somewhere else.
+    m_network->setProxy(QNetworkProxy::NoProxy);
+    m_network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+}
+
+OpenAiCompatibleModel::~OpenAiCompatibleModel() = default;
+
+bool OpenAiCompatibleModel::isLoopbackHost(const QString& host)
+{
+    QString name = host.toLower();
+    if (name.endsWith(QLatin1Char('.'))) name.chop(1);
+    if (name == QLatin1String("localhost")) return true;
+    if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']'))) name = name.mid(1, name.size() - 2);
+    QHostAddress address;
+    if (!address.setAddress(name)) return false;
+    bool mapped = false;
+    const quint32 v4 = address.toIPv4Address(&mapped);
+    if (mapped) return (v4 >> 24) == 127;
+    return address.isLoopback();
+}
+
+QStringList OpenAiCompatibleModel::defaultEndpoints()
+{
+    return {QStringLiteral("http://127.0.0.1:11434/v1"), QStringLiteral("http://127.0.0.1:8080/v1")};
+}
+
+QList<QUrl> OpenAiCompatibleModel::endpoints() const
+{
+    DefaultsStore& defaults = Defaults::shared();
+    QStringList texts;
+    const QJsonValue configured = defaults.value(kEndpointKey);
+    if (configured.isUndefined()) {
+        texts = defaultEndpoints();
+    } else if (configured.isString() && !configured.toString().trimmed().isEmpty()) {
+        texts = {configured.toString().trimmed()};
+    } else {
+        Log::write(QStringLiteral("modelEndpoint 설정이 주소 문자열이 아니라 모델을 쓰지 않음"));
+        return {};
+    }
+    const bool allowRemote = defaults.boolean(kAllowRemoteKey, false);
+    QList<QUrl> urls;
+    for (const QString& text : texts) {
+        const QUrl url(text, QUrl::StrictMode);
+        const QString scheme = url.scheme().toLower();
+        if (!url.isValid() || url.host().isEmpty()
+            || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+            Log::write(QStringLiteral("modelEndpoint 주소가 올바른 http(s) 주소가 아니라 모델을 쓰지 않음: ") + text);
+            continue;
+        }
+        if (!allowRemote && !isLoopbackHost(url.host())) {
+            Log::write(QStringLiteral("모델 서버가 이 컴퓨터 밖에 있어 쓰지 않음 (modelAllowRemote가 꺼져 있음): ")
+                       + url.toDisplayString());
+            continue;
+        }
+        urls.append(url);
+    }
+    return urls;
+}
+
+QCoro::Task<OpenAiCompatibleModel::HttpResult> OpenAiCompatibleModel::send(QUrl url, QByteArray body,
+                                                                           milliseconds connectTimeout,
+                                                                           milliseconds wholeTimeout)
+{
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    request.setRawHeader(QByteArrayLiteral("Accept"), QByteArrayLiteral("application/json"));
+
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(
+        body.isNull() ? m_network->get(request) : m_network->post(request, body),
+        [](QNetworkReply* r) {
+            // Our handlers refer to this frame, which ends here.
+            r->disconnect();
+            r->deleteLater();
+        });
+    QNetworkReply* raw = reply.get();
+
+    // Each failure aborts from the event loop rather than from inside the timer's own signal.
+    QString failure;
+    auto fail = [&failure, raw](const QString& why) {
+        if (!failure.isEmpty()) return;
+        failure = why;
+        QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection);
+    };
+    QTimer connectTimer;
+    connectTimer.setSingleShot(true);
+    QObject::connect(&connectTimer, &QTimer::timeout, raw, [&fail, &url, connectTimeout] {
+        fail(QStringLiteral("%1: no connection within %2 ms").arg(url.toDisplayString()).arg(connectTimeout.count()));
+    });
+    QObject::connect(raw, &QNetworkReply::requestSent, &connectTimer, &QTimer::stop);
+    QTimer wholeTimer;
+    wholeTimer.setSingleShot(true);
+    QObject::connect(&wholeTimer, &QTimer::timeout, raw, [&fail, &url, wholeTimeout] {
+        fail(QStringLiteral("%1: time-out, no complete answer within %2 ms")
+                 .arg(url.toDisplayString())
+                 .arg(wholeTimeout.count()));
+    });
+    QObject::connect(raw, &QNetworkReply::downloadProgress, raw, [&fail, &url](qint64 received, qint64 total) {
+        if (received > kMaxAnswerBytes || total > kMaxAnswerBytes)
+            fail(QStringLiteral("%1: answer larger than %2 bytes").arg(url.toDisplayString()).arg(kMaxAnswerBytes));
+    });
+    connectTimer.start(std::min(connectTimeout, wholeTimeout));
+    wholeTimer.start(wholeTimeout);
+
+    co_await raw;
+
+    HttpResult result;
+    if (!failure.isEmpty()) {
+        result.failure = failure;
+        co_return result;
+    }
+    result.status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (result.status == 0) {
+        result.refused = raw->error() == QNetworkReply::ConnectionRefusedError;
+        result.failure = url.toDisplayString() + QStringLiteral(": ") + raw->errorString();
+        co_return result;
+    }
+    result.body = raw->readAll();
+    co_return result;
+}
+
+QCoro::Task<std::variant<OpenAiCompatibleModel::Server, QString>> OpenAiCompatibleModel::findServer(bool logFailures)
+{
+    const QList<QUrl> bases = endpoints();
+    if (bases.isEmpty()) co_return QStringLiteral("no usable model endpoint");
+
+    const QDeadlineTimer deadline(m_timeouts.availability.count());
+    QStringList failures;
+    for (const QUrl& base : bases) {
+        const milliseconds left(std::max<qint64>(deadline.remainingTime(), 0));
+        if (left.count() == 0) {
+            failures.append(base.toDisplayString() + QStringLiteral(": not tried, the availability time-out ran out"));
+            continue;
+        }
+        const QUrl url = withPath(base, QStringLiteral("/models"));
+        const HttpResult reply = co_await send(url, QByteArray(), std::min(left, m_timeouts.connect), left);
+        QString problem;
+        if (!reply.failure.isEmpty()) {
+            problem = reply.failure;
+        } else if (reply.status != 200) {
+            problem = describe(url, reply.status, reply.body);
+        } else {
+            const QJsonValue data = QJsonDocument::fromJson(reply.body).object().value(QStringLiteral("data"));
+            QString first;
+            for (const QJsonValue& model : data.toArray()) {
+                const QString id = model.toObject().value(QStringLiteral("id")).toString();
+                if (!id.isEmpty()) {
+                    first = id;
+                    break;
+                }
+            }
+            if (first.isEmpty()) {
+                problem = url.toDisplayString() + QStringLiteral(" lists no model: ") + cut(reply.body);
+            } else {
+                const QString configured = Defaults::shared().string(kNameKey).trimmed();
+                co_return Server{base, configured.isEmpty() ? first : configured};
+            }
+        }
+        // Nothing listening is the ordinary state of a machine without a model server.
+        if (logFailures && !reply.refused) Log::write(QStringLiteral("모델 서버를 쓸 수 없음: ") + problem);
+        failures.append(problem);
+    }
+    co_return failures.join(QStringLiteral("; "));
+}
+
+QCoro::Task<bool> OpenAiCompatibleModel::isAvailable()
+{
+    const auto server = co_await findServer(true);
+    co_return server.index() == 0;
+}
+
+QByteArray OpenAiCompatibleModel::orderedJson(const QJsonValue& value)
+{
+    if (value.isArray()) {
+        QByteArray out("[");
+        const QJsonArray array = value.toArray();
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            if (i > 0) out += ',';
+            out += orderedJson(array.at(i));
+        }
+        return out + ']';
+    }
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        QByteArray out("{");
+        bool first = true;
+        const auto member = [&](const QString& key, const QByteArray& text) {
+            if (!first) out += ',';
+            first = false;
+            out += orderedJson(QJsonValue(key)) + ':' + text;
+        };
+        const QJsonValue required = object.value(QStringLiteral("required"));
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.key() != QLatin1String("properties") || !it->isObject() || !required.isArray()) {
+                member(it.key(), orderedJson(*it));
+                continue;
+            }
+            const QJsonObject properties = it->toObject();
+            QStringList order;
+            for (const QJsonValue& name : required.toArray())
+                if (properties.contains(name.toString()) && !order.contains(name.toString()))
+                    order.append(name.toString());
+            for (auto p = properties.begin(); p != properties.end(); ++p)
+                if (!order.contains(p.key())) order.append(p.key());
+            QByteArray inner("{");
+            for (qsizetype i = 0; i < order.size(); ++i) {
+                if (i > 0) inner += ',';
+                inner += orderedJson(QJsonValue(order[i])) + ':' + orderedJson(properties.value(order[i]));
+            }
+            member(it.key(), inner + '}');
+        }
+        return out + '}';
+    }
+    // A scalar: let Qt write it, inside a one-element array.
+    const QByteArray wrapped = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return wrapped.mid(1, wrapped.size() - 2);
+}
+
+QCoro::Task<LanguageModel::Answer<QString>> OpenAiCompatibleModel::chat(QString instructions, QString prompt,
+                                                                        const QJsonObject* schema)
+{
+    using Result = Answer<QString>;
+    const auto failure = [](const QString& why) {
+        return Result{std::variant<QString, QString>(std::in_place_index<1>, why)};
+    };
+
+    const auto found = co_await findServer(false);
+    if (found.index() == 1) co_return failure(QStringLiteral("no model server: ") + std::get<1>(found));
+    const Server server = std::get<0>(found);
+
+    QString userText = prompt;
+    QByteArray responseFormat;
+    if (schema) {
+        const QByteArray schemaText = orderedJson(*schema);
+        userText += QStringLiteral("\n\n다음 JSON 스키마에 맞는 JSON 객체 하나로만 답합니다:\n") + QString::fromUtf8(schemaText);
+        responseFormat = QByteArrayLiteral(",\"response_format\":{\"type\":\"json_schema\",\"json_schema\":"
+                                           "{\"name\":\"answer\",\"strict\":true,\"schema\":")
+            + schemaText + QByteArrayLiteral("}}");
+    }
+    const QJsonArray messages{
+        QJsonObject{{QStringLiteral("role"), QStringLiteral("system")}, {QStringLiteral("content"), instructions}},
+        QJsonObject{{QStringLiteral("role"), QStringLiteral("user")}, {QStringLiteral("content"), userText}}};
+    const QByteArray body = QByteArrayLiteral("{\"model\":") + orderedJson(server.model)
+        + QByteArrayLiteral(",\"stream\":false,\"messages\":") + orderedJson(messages) + responseFormat + '}';
+
+    const QUrl url = withPath(server.base, QStringLiteral("/chat/completions"));
+    const HttpResult reply = co_await send(url, body, m_timeouts.connect, m_timeouts.request);
+    if (!reply.failure.isEmpty()) co_return failure(reply.failure);
+    if (reply.status < 200 || reply.status > 299) co_return failure(describe(url, reply.status, reply.body));
+
+    QJsonParseError parseError{};
+    const QJsonDocument doc = QJsonDocument::fromJson(reply.body, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject())
+        co_return failure(url.toDisplayString() + QStringLiteral(" answered no JSON object: ") + cut(reply.body));
+    const QJsonValue content = doc.object()
+                                   .value(QStringLiteral("choices"))
+                                   .toArray()
+                                   .at(0)
+                                   .toObject()
+                                   .value(QStringLiteral("message"))
+                                   .toObject()
+                                   .value(QStringLiteral("content"));
+    if (!content.isString())
+        co_return failure(url.toDisplayString() + QStringLiteral(" answered without choices[0].message.content: ")
+                          + cut(reply.body));
+    co_return Result{std::variant<QString, QString>(std::in_place_index<0>, content.toString())};
+}
+
+QCoro::Task<LanguageModel::Answer<QJsonObject>> OpenAiCompatibleModel::respondStructured(QString instructions,
+                                                                                       QString prompt,
+                                                                                       QJsonObject schema)
+{
+    using Result = Answer<QJsonObject>;
+    const auto failure = [](const QString& why) {
+        return Result{std::variant<QJsonObject, QString>(std::in_place_index<1>, why)};
+    };
+    const Answer<QString> text = co_await chat(instructions, prompt, &schema);
+    if (!text.ok()) co_return failure(text.error());
+
+    QJsonParseError parseError{};
+    const QJsonDocument doc = QJsonDocument::fromJson(unfenced(text.get()), &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        co_return failure(QStringLiteral("the answer is not JSON (%1): %2")
+                              .arg(parseError.errorString(), cut(text.get().toUtf8())));
+    if (!doc.isObject())
+        co_return failure(QStringLiteral("the answer is not a JSON object: ") + cut(text.get().toUtf8()));
+    const QJsonObject object = doc.object();
+    for (const QJsonValue& name : schema.value(QStringLiteral("required")).toArray())
+        if (!object.contains(name.toString()))
+            co_return failure(QStringLiteral("the answer lacks the property \"%1\": %2")
+                                  .arg(name.toString(), cut(text.get().toUtf8())));
+    co_return Result{object};
+}
+
+QCoro::Task<LanguageModel::Answer<QString>> OpenAiCompatibleModel::respondText(QString instructions, QString prompt)
+{
+    co_return co_await chat(instructions, prompt, nullptr);
+}

@@ -1,0 +1,220 @@
+#include "core/Log.h"
+#include "core/RankEngine.h"
+#include "core/Ranker.h"
+#include "platform/model/OpenAiCompatibleModel.h"
+#include "HttpPeer.h"
+#include "TestSupport.h"
+
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QList<HanjaEntry> pool(int n)
+{
+    static const QStringList hanja = {"首都", "修道", "囚徒", "隨道", "水稻", "受渡"};
+    QList<HanjaEntry> list;
+    for (int i = 0; i < n; ++i) list.append(HanjaEntry("수도", hanja[i], QString()));
+    return list;
+}
+
+QJsonObject pick(const QJsonArray& indices, const QString& reason, const QJsonArray& meanings)
+{
+    return QJsonObject{{"indices", indices}, {"reason", reason}, {"meanings", meanings}};
+}
+
+// A peer listing one model, and the HTTP client pointed at it as the shared model.
+struct Fixture {
+    HttpPeer peer;
+    std::shared_ptr<DefaultsStore> defaults = TestSupport::freshDefaults();
+    std::shared_ptr<OpenAiCompatibleModel> model;
+
+    explicit Fixture(OpenAiCompatibleModel::Timeouts timeouts = {})
+        : model(std::make_shared<OpenAiCompatibleModel>(timeouts))
+    {
+        peer.listModels();
+        defaults->setValue("modelEndpoint", peer.endpoint());
+        LanguageModels::setShared(model);
+    }
+    ~Fixture() { LanguageModels::setShared(nullptr); }
+
+    QList<RankedCandidate> rank(int n = 4)
+    {
+        return QCoro::waitFor(Ranker::rank("수도", pool(n), "한 나라의 수도", 3));
+    }
+};
+
+QList<RankedCandidate> frequencyOrder(int n = 4)
+{
+    QList<RankedCandidate> out;
+    for (const HanjaEntry& e : pool(n).mid(0, 3)) out.append(RankedCandidate{e, QString(), QString()});
+    return out;
+}
+
+} // namespace
+
+TEST(OpenAiCompatibleModelTest, AValidPickIsRankedAndTheRequestCarriesSchemaAndTexts)
+{
+    Fixture f;
+    f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({2, 0}, "문맥상 죄수.", {" 죄수 ", "서울"})));
+    EXPECT_EQ(QCoro::waitFor(engineInForce()), RankEngine::appleIntelligence);
+    const QList<HanjaEntry> p = pool(4);
+    EXPECT_EQ(f.rank(), (QList<RankedCandidate>{{p[2], "문맥상 죄수.", "죄수"}, {p[0], "", "서울"}, {p[1], "", ""}}));
+
+    const QList<HttpPeer::Request> chats = f.peer.requests("POST", "/v1/chat/completions");
+    ASSERT_EQ(chats.size(), 1);
+    const QJsonObject body = chats.first().json();
+    EXPECT_EQ(body.value("model").toString(), "test-model");
+    const QJsonArray messages = body.value("messages").toArray();
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[0].toObject().value("role").toString(), "system");
+    EXPECT_TRUE(messages[0].toObject().value("content").toString().startsWith("당신은 한국어 한자 병기 전문가입니다."));
+    const QString user = messages[1].toObject().value("content").toString();
+    EXPECT_TRUE(user.startsWith("문맥:\n한 나라의 수도\n\n단어: 수도\n\n후보:\n0. 首都\n1. 修道\n2. 囚徒\n3. 隨道\n\n"));
+    EXPECT_TRUE(user.contains("\"문맥에 가장 알맞은 후보의 번호. 0부터 시작. 알맞은 순서대로 최대 3개.\""));
+    const QJsonObject format = body.value("response_format").toObject();
+    EXPECT_EQ(format.value("type").toString(), "json_schema");
+    EXPECT_EQ(format.value("json_schema").toObject().value("schema").toObject(), Ranker::Pick::schema());
+    EXPECT_TRUE(format.value("json_schema").toObject().value("strict").toBool());
+    // The properties keep their order on the wire: indices, reason, meanings.
+    const QByteArray raw = chats.first().body;
+    const qsizetype schemaAt = raw.indexOf("\"response_format\"");
+    const qsizetype indicesAt = raw.indexOf("\"indices\"", schemaAt);
+    const qsizetype reasonAt = raw.indexOf("\"reason\"", schemaAt);
+    const qsizetype meaningsAt = raw.indexOf("\"meanings\"", schemaAt);
+    EXPECT_LT(indicesAt, reasonAt);
+    EXPECT_LT(reasonAt, meaningsAt);
+
+    // A configured model name is sent instead of the first one listed.
+    f.defaults->setValue("modelName", "qwen2.5:7b");
+    f.peer.next("POST /v1/chat/completions", HttpPeer::chatAnswer("```json\n{\"indices\":[1],\"reason\":\"r\",\"meanings\":[]}\n```"));
+    EXPECT_EQ(f.rank().first(), (RankedCandidate{p[1], "r", ""}));
+    EXPECT_EQ(f.peer.requests("POST", "/v1/chat/completions").last().json().value("model").toString(), "qwen2.5:7b");
+}
+
+TEST(OpenAiCompatibleModelTest, BadIndicesAndShortMeaningsAreMergedByTheRules)
+{
+    Fixture f;
+    const QList<HanjaEntry> p = pool(5);
+    f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({9, 3, 3, -2, 1}, "이유", {"m9", "m3", "x", "y"})));
+    EXPECT_EQ(f.rank(5), (QList<RankedCandidate>{{p[3], "", "m3"}, {p[1], "", ""}, {p[0], "", ""}}));
+    f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({4, 2, 0}, "이유", {"벼"})));
+    EXPECT_EQ(f.rank(5), (QList<RankedCandidate>{{p[4], "이유", "벼"}, {p[2], "", ""}, {p[0], "", ""}}));
+}
+
+TEST(OpenAiCompatibleModelTest, UnusableAnswersAreModelErrorsWithFrequencyFallback)
+{
+    Fixture f;
+    Log::Capture log;
+    const auto chat = "POST /v1/chat/completions";
+    f.peer.next(chat, HttpPeer::chatJson(QJsonObject{{"indices", QJsonArray{1}}, {"reason", "r"}}));
+    f.peer.next(chat, HttpPeer::chatAnswer("{\"indices\": [1], \"reason\": "));
+    f.peer.next(chat, HttpPeer::chatAnswer("[1, 2]"));
+    f.peer.next(chat, HttpPeer::chatJson(pick({"1"}, "r", {})));
+    f.peer.next(chat, HttpPeer::Response{200, "<html>not json</html>"});
+    f.peer.next(chat, HttpPeer::Response{200, R"({"choices":[]})"});
+    f.peer.next(chat, HttpPeer::Response{500, R"({"error":{"message":"model crashed"}})"});
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(f.rank(), frequencyOrder()) << "answer " << i;
+
+    EXPECT_EQ(log.count("[Sorelwick] FoundationModels error: "), 7);
+    EXPECT_TRUE(log.contains("FoundationModels error: the answer lacks the property \"meanings\""));
+    EXPECT_TRUE(log.contains("FoundationModels error: the answer is not JSON"));
+    EXPECT_TRUE(log.contains("FoundationModels error: the answer is not a JSON object"));
+    EXPECT_TRUE(log.contains("FoundationModels error: the answer does not convert into Pick"));
+    EXPECT_TRUE(log.contains("answered no JSON object: <html>not json</html>"));
+    EXPECT_TRUE(log.contains("answered without choices[0].message.content"));
+    EXPECT_TRUE(log.contains("answered HTTP 500: model crashed"));
+}
+
+TEST(OpenAiCompatibleModelTest, AnAnswerSlowerThanTheTimeOutIsAModelError)
+{
+    Fixture f(OpenAiCompatibleModel::Timeouts{300ms, 1000ms, 150ms});
+    Log::Capture log;
+    f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({2}, "r", {}), 5000));
+    EXPECT_EQ(f.rank(), frequencyOrder());
+    EXPECT_TRUE(log.contains("FoundationModels error: " + f.peer.endpoint() + "/chat/completions: time-out"));
+
+    f.peer.next("POST /v1/chat/completions", HttpPeer::Response{200, {}, 0, true});
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::nullopt);
+    EXPECT_TRUE(log.contains("cleanTypos error: " + f.peer.endpoint() + "/chat/completions: time-out"));
+
+    // A listing that hangs makes the model unavailable within the availability time-out.
+    f.peer.always("GET /v1/models", HttpPeer::Response{200, {}, 0, true});
+    EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+    EXPECT_TRUE(log.contains("모델 서버를 쓸 수 없음: " + f.peer.endpoint() + "/models: time-out"));
+}
+
+TEST(OpenAiCompatibleModelTest, AvailabilityNeedsAListedModelOnThisMachine)
+{
+    Fixture f;
+    Log::Capture log;
+    EXPECT_TRUE(QCoro::waitFor(f.model->isAvailable()));
+
+    f.peer.always("GET /v1/models", HttpPeer::Response{200, R"({"object":"list","data":[]})"});
+    EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+    f.peer.always("GET /v1/models", HttpPeer::Response{500, "boom"});
+    EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+    EXPECT_TRUE(log.contains("answered HTTP 500: boom"));
+    EXPECT_EQ(f.rank(), frequencyOrder());
+    EXPECT_TRUE(f.peer.requests("POST", "/v1/chat/completions").isEmpty());
+
+    // Nothing listening is the ordinary case: unavailable, and silent.
+    log.clear();
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = closed.serverPort();
+    closed.close();
+    f.defaults->setValue("modelEndpoint", QStringLiteral("http://127.0.0.1:%1/v1").arg(port));
+    EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+    EXPECT_EQ(QCoro::waitFor(engineInForce()), RankEngine::frequency);
+    EXPECT_TRUE(log.lines().isEmpty());
+
+    // A remote endpoint is refused before anything is sent, and the refusal is logged.
+    f.defaults->setValue("modelEndpoint", "http://192.0.2.10:11434/v1");
+    EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+    EXPECT_EQ(f.rank(), frequencyOrder());
+    EXPECT_TRUE(log.contains("모델 서버가 이 컴퓨터 밖에 있어 쓰지 않음"));
+    EXPECT_FALSE(log.contains("FoundationModels error"));
+    f.defaults->setValue("modelEndpoint", "ftp://127.0.0.1/v1");
+    EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+    EXPECT_TRUE(log.contains("올바른 http(s) 주소가 아니라"));
+    f.defaults->setValue("modelEndpoint", 11434);
+    EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+    EXPECT_TRUE(log.contains("modelEndpoint 설정이 주소 문자열이 아니라"));
+
+    // Allowed, a remote endpoint is tried (and here fails like any server that does not answer).
+    log.clear();
+    f.defaults->setValue("modelEndpoint", "http://192.0.2.10:11434/v1");
+    f.defaults->setValue("modelAllowRemote", true);
+    OpenAiCompatibleModel quick(OpenAiCompatibleModel::Timeouts{50ms, 50ms, 50ms});
+    EXPECT_FALSE(QCoro::waitFor(quick.isAvailable()));
+    EXPECT_FALSE(log.contains("이 컴퓨터 밖에"));
+}
+
+TEST(OpenAiCompatibleModelTest, LoopbackHostsAndOrderedSchemaText)
+{
+    for (const char* host : {"127.0.0.1", "127.10.0.3", "::1", "[::1]", "localhost", "LocalHost.", "::ffff:127.0.0.1"})
+        EXPECT_TRUE(OpenAiCompatibleModel::isLoopbackHost(host)) << host;
+    for (const char* host : {"128.0.0.1", "0.0.0.0", "192.168.1.2", "::", "127.0.0.1.example.com", "localhost.example",
+                             "::ffff:10.0.0.1", ""})
+        EXPECT_FALSE(OpenAiCompatibleModel::isLoopbackHost(host)) << host;
+
+    const QJsonObject schema{{"properties", QJsonObject{{"a", 1}, {"b", "x\"y"}, {"c", true}}},
+                             {"required", QJsonArray{"c", "a"}}};
+    EXPECT_EQ(OpenAiCompatibleModel::orderedJson(schema),
+              R"({"properties":{"c":true,"a":1,"b":"x\"y"},"required":["c","a"]})");
+}
+
+TEST(OpenAiCompatibleModelTest, CleanTyposAsksForFreeText)
+{
+    Fixture f;
+    f.peer.next("POST /v1/chat/completions", HttpPeer::chatAnswer("안녕하세요\n"));
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "문맥")), std::optional<QString>("안녕하세요"));
+    const QJsonObject body = f.peer.requests("POST", "/v1/chat/completions").first().json();
+    EXPECT_FALSE(body.contains("response_format"));
+    EXPECT_EQ(body.value("messages").toArray()[1].toObject().value("content").toString(),
+              "앞뒤 문맥:\n문맥\n\n고칠 텍스트:\n안녕하세여");
+}

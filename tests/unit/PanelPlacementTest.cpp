@@ -1,0 +1,77 @@
+#include "core/PanelPlacement.h"
+
+#include <gtest/gtest.h>
+
+// The placement works in top-left coordinates. The figures in the comments are the same
+// positions in bottom-left coordinates (y_bl = 900 − y − height on a 900-point primary screen),
+// where the rule is usually stated.
+
+namespace {
+
+const Screen kLaptop{QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)}; // a 25-point top bar
+const QList<Screen> kOne{kLaptop};
+
+QPointF place(const PanelAnchor& anchor, QSizeF size, QPointF mouse = {})
+{
+    return PanelPlacement::origin(anchor, size, kOne, kLaptop, mouse);
+}
+
+} // namespace
+
+TEST(PanelPlacement, belowTheSelectionAboveWhenItWouldLeaveTheScreen)
+{
+    // Below with a 6-point gap, left edges aligned: bottom-left origin (100, 524).
+    EXPECT_EQ(place(PanelAnchor::selection({100, 200, 80, 20}), {320, 150}), QPointF(100, 226));
+    // Near the bottom it goes above: bottom-left y = 900 − 800 + 6 = 106.
+    EXPECT_EQ(place(PanelAnchor::selection({100, 800, 80, 20}), {320, 150}), QPointF(100, 644));
+    // At the right edge the panel is pulled in: 1440 − 320.
+    EXPECT_EQ(place(PanelAnchor::selection({1300, 200, 80, 20}), {320, 150}), QPointF(1120, 226));
+    // Exactly fitting below still goes below.
+    EXPECT_EQ(place(PanelAnchor::selection({100, 724, 80, 20}), {320, 150}), QPointF(100, 750));
+    // Above but cut by the top bar: kept under it.
+    EXPECT_EQ(place(PanelAnchor::selection({100, 100, 80, 700}), {320, 150}), QPointF(100, 25));
+}
+
+TEST(PanelPlacement, atTheMouseWithAnEighteenPointGap)
+{
+    // Mouse at bottom-left (500, 400), panel 320 × 100: bottom-left origin (500, 282).
+    EXPECT_EQ(place(PanelAnchor::mouse(), {320, 100}, {500, 500}), QPointF(500, 518));
+    EXPECT_EQ(place(PanelAnchor::mouse(), {320, 100}, {500, 850}), QPointF(500, 732));
+}
+
+TEST(PanelPlacement, oversizedPanelsEndAtTheRightAndTopEdges)
+{
+    EXPECT_EQ(place(PanelAnchor::selection({100, 200, 80, 20}), {2000, 150}), QPointF(-560, 226));
+    EXPECT_EQ(place(PanelAnchor::selection({100, 200, 80, 20}), {320, 1000}), QPointF(100, 25));
+}
+
+TEST(PanelPlacement, screenChoiceAcrossMonitorsAndWithout)
+{
+    // A second monitor to the right, its top 100 points lower than the laptop's.
+    const Screen right{QRectF(1440, 100, 1920, 1080), QRectF(1440, 100, 1920, 1040)};
+    const QList<Screen> both{kLaptop, right};
+    const QSizeF size{320, 150};
+
+    // The selection on the right monitor near its bottom goes above, kept to that monitor.
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({1500, 1100, 80, 20}), size, both, kLaptop, {}),
+              QPointF(1500, 944));
+    // The probe is the middle of the bottom edge: a selection straddling the border belongs to
+    // the monitor that holds its middle.
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({1400, 300, 100, 20}), size, both, kLaptop, {}),
+              QPointF(1440, 326));
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({1300, 300, 100, 20}), size, both, kLaptop, {}),
+              QPointF(1120, 326));
+
+    // Off every screen: the main screen's visible area decides.
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({-500, 200, 80, 20}), size, both, right, {}),
+              QPointF(1440, 226));
+    // No screen at all: the plain below position.
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({-500, 200, 80, 20}), size, {}, std::nullopt, {}),
+              QPointF(-500, 226));
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::mouse(), size, {}, std::nullopt, {7, 9}), QPointF(7, 27));
+
+    // Stacked screens: a bottom edge on the border belongs to the upper screen.
+    const Screen below{QRectF(0, 900, 1440, 900), QRectF(0, 900, 1440, 900)};
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({100, 880, 80, 20}), size, {kLaptop, below}, below, {}),
+              QPointF(100, 724));
+}

@@ -1,0 +1,218 @@
+#include "core/JsonDefaultsStore.h"
+#include "core/Notifier.h"
+#include "core/PickHistory.h"
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QDateTime at(double seconds) { return QDateTime::fromMSecsSinceEpoch(qint64(seconds * 1000)); }
+
+QJsonObject stored(DefaultsStore& store) { return store.value("pickHistory").toObject(); }
+
+QStringList hanjaOf(const QList<HanjaEntry>& list)
+{
+    QStringList out;
+    for (const HanjaEntry& e : list) out.append(e.hanja().toString());
+    return out;
+}
+
+QList<HanjaEntry> entries(const QString& word, const QStringList& hanja)
+{
+    QList<HanjaEntry> list;
+    for (const QString& h : hanja) list.append(HanjaEntry(word, h, QString()));
+    return list;
+}
+
+struct NotificationCounter {
+    int count = 0;
+    Notifier::Handle handle;
+    NotificationCounter()
+        : handle(Notifier::shared().observe(Notifications::pickHistoryDidChange, [this] { ++count; }))
+    {
+    }
+    ~NotificationCounter() { Notifier::shared().remove(handle); }
+};
+
+} // namespace
+
+TEST(PickHistoryTest, RecordCountsKeepsTheLatestTimeAndNotifies)
+{
+    auto store = TestSupport::freshDefaults();
+    PickHistory& history = PickHistory::shared();
+    NotificationCounter notes;
+
+    history.record("수도", "首都", at(10.5));
+    EXPECT_EQ(stored(*store).value("수도\t首都").toArray(), (QJsonArray{1, 10.5}));
+    history.record("수도", "首都", at(20));
+    history.record("수도", "首都", at(30));
+    EXPECT_EQ(stored(*store).value("수도\t首都").toArray(), (QJsonArray{3, 30}));
+    EXPECT_EQ(notes.count, 3);
+    EXPECT_EQ(history.count(), 1);
+
+    // The same spelling under another word is another pair and leaves this word alone.
+    history.record("首都", "首都", at(40));
+    history.record("수도", "修道", at(5));
+    EXPECT_EQ(history.count(), 3);
+    EXPECT_EQ(hanjaOf(history.reorder(entries("수도", {"修道", "水道", "首都"}), "수도", false)),
+              (QStringList{"首都", "修道", "水道"}));
+    EXPECT_EQ(hanjaOf(history.reorder(entries("슈도", {"修道", "首都"}), "슈도", false)),
+              (QStringList{"修道", "首都"}));
+}
+
+TEST(PickHistoryTest, ReorderPutsMostPickedThenMostRecentFirst)
+{
+    auto store = TestSupport::freshDefaults();
+    store->setValue("pickHistory", QJsonObject{{"수도\t首都", QJsonArray{5, 50}},
+                                               {"수도\t修道", QJsonArray{2, 100}},
+                                               {"수도\t水道", QJsonArray{2, 200}}});
+    PickHistory& history = PickHistory::shared();
+    // Duplicate dictionary lines share a key and move together; unpicked ones keep their order.
+    const QList<HanjaEntry> list = entries("수도", {"囚徒", "修道", "隨道", "水道", "首都", "水稻", "首都"});
+
+    EXPECT_EQ(hanjaOf(history.reorder(list, "수도", false)),
+              (QStringList{"首都", "首都", "水道", "修道", "囚徒", "隨道", "水稻"}));
+    // The model's first choice keeps its place whatever the history says.
+    EXPECT_EQ(hanjaOf(history.reorder(list, "수도", true)),
+              (QStringList{"囚徒", "首都", "首都", "水道", "修道", "隨道", "水稻"}));
+    EXPECT_TRUE(history.reorder({}, "수도", true).isEmpty());
+    EXPECT_EQ(history.reorder(list, "다른말", false), list);
+}
+
+TEST(PickHistoryTest, BoundKeepsTheMostRecent2000Pairs)
+{
+    auto store = TestSupport::freshDefaults();
+    QJsonObject full;
+    for (int i = 0; i < 2000; ++i)
+        full.insert(QStringLiteral("말%1\t字").arg(i), QJsonArray{1, 1000 + i});
+    store->setValue("pickHistory", full);
+    PickHistory& history = PickHistory::shared();
+    EXPECT_EQ(history.count(), 2000);
+
+    history.record("새말", "新", at(5000));
+    const QJsonObject after = stored(*store);
+    EXPECT_EQ(after.size(), 2000);
+    EXPECT_FALSE(after.contains("말0\t字"));
+    EXPECT_TRUE(after.contains("말1\t字"));
+    EXPECT_TRUE(after.contains("새말\t新"));
+
+    // Picking a pair already present does not push anything out.
+    history.record("말1", "字", at(6000));
+    EXPECT_EQ(stored(*store).size(), 2000);
+    EXPECT_TRUE(stored(*store).contains("말2\t字"));
+}
+
+TEST(PickHistoryTest, ClearForgetsEverythingAndNotifiesOnce)
+{
+    auto store = TestSupport::freshDefaults();
+    PickHistory& history = PickHistory::shared();
+    history.record("수도", "首都", at(1));
+    NotificationCounter notes;
+    history.clear();
+    EXPECT_EQ(notes.count, 1);
+    EXPECT_FALSE(store->contains("pickHistory"));
+    EXPECT_EQ(history.count(), 0);
+    const QList<HanjaEntry> list = entries("수도", {"修道", "首都"});
+    EXPECT_EQ(history.reorder(list, "수도", false), list);
+}
+
+TEST(PickHistoryTest, ForeignStoredValuesReadSafelyAndAreReplacedByTheNextPick)
+{
+    auto store = TestSupport::freshDefaults();
+    PickHistory& history = PickHistory::shared();
+    const QList<HanjaEntry> list = entries("수도", {"修道", "首都", "水道"});
+
+    // Another type, or one list holding a non-number: the whole history reads as empty.
+    for (const QJsonValue& foreign : {QJsonValue("수도\t首都"), QJsonValue(QJsonArray{1, 2}),
+                                      QJsonValue(QJsonObject{{"수도\t首都", QJsonArray{9, 9}},
+                                                             {"수도\t修道", QJsonArray{1, "어제"}}}),
+                                      QJsonValue(QJsonObject{{"수도\t首都", 3}})}) {
+        store->setValue("pickHistory", foreign);
+        EXPECT_EQ(history.count(), 0);
+        EXPECT_EQ(history.reorder(list, "수도", false), list);
+        history.record("수도", "水道", at(7));
+        EXPECT_EQ(stored(*store), (QJsonObject{{"수도\t水道", QJsonArray{1, 7}}}));
+    }
+
+    // Short lists, NaN, infinite and negative numbers: kept as pairs, with the unusable numbers
+    // read as 0, so ordering never sees a NaN.
+    store->setValue("pickHistory", QJsonObject{{"수도\t首都", QJsonArray{}},
+                                               {"수도\t修道", QJsonArray{4}},
+                                               {"수도\t水道", QJsonArray{std::nan(""), 1e9}},
+                                               {"수도\t囚徒", QJsonArray{-3, HUGE_VAL}}});
+    EXPECT_EQ(history.count(), 4);
+    EXPECT_EQ(hanjaOf(history.reorder(entries("수도", {"首都", "囚徒", "水稻", "水道", "修道"}), "수도", false)),
+              (QStringList{"修道", "水道", "首都", "囚徒", "水稻"}));
+
+    history.record("수도", "首都", at(8));
+    history.record("수도", "水道", at(9));
+    const QJsonObject after = stored(*store);
+    EXPECT_EQ(after.value("수도\t首都").toArray(), (QJsonArray{1, 8}));
+    EXPECT_EQ(after.value("수도\t水道").toArray(), (QJsonArray{1, 9}));
+    EXPECT_EQ(after.value("수도\t修道").toArray(), (QJsonArray{4, 0}));
+    EXPECT_EQ(after.value("수도\t囚徒").toArray(), (QJsonArray{0, 0}));
+}
+
+// A writer killed at any moment leaves the file parseable, holding either the history before
+// or after one of its writes: never a torn file, never a lost pair.
+TEST(PickHistoryTest, KilledWriterNeverLeavesATornHistory)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sorelwick/defaults.json");
+    auto seed = std::make_shared<JsonDefaultsStore>(path);
+    QJsonObject pairs;
+    // A big file, so that kills land in the middle of writes.
+    for (int i = 0; i < 1999; ++i) pairs.insert(QStringLiteral("낱말%1\t單語").arg(i), QJsonArray{1, 100 + i});
+    pairs.insert("수도\t首都", QJsonArray{1, 5000});
+    seed->setValue("pickHistory", pairs);
+    seed->setValue("format", "hanjaOnly");
+
+    auto readBack = [&path]() -> std::optional<QJsonObject> {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+        QJsonParseError error{};
+        const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+        if (error.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
+        return doc.object();
+    };
+
+    double lastCount = 1;
+    for (int round = 0; round < 6; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            Defaults::setShared(std::make_shared<JsonDefaultsStore>(path));
+            for (int i = 0;; ++i) PickHistory::shared().record("수도", "首都", at(6000 + i));
+        }
+        usleep(20000 + QRandomGenerator::global()->bounded(60000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        const std::optional<QJsonObject> object = readBack();
+        ASSERT_TRUE(object.has_value()) << "round " << round;
+        EXPECT_EQ(object->value("format").toString(), "hanjaOnly");
+        const QJsonObject history = object->value("pickHistory").toObject();
+        ASSERT_EQ(history.size(), 2000);
+        EXPECT_TRUE(history.contains("낱말0\t單語"));
+        const double count = history.value("수도\t首都").toArray().at(0).toDouble();
+        EXPECT_GE(count, lastCount);
+        lastCount = count;
+    }
+    // The writers did get to write.
+    EXPECT_GT(lastCount, 1);
+}

@@ -1,0 +1,219 @@
+#include "core/Log.h"
+#include "core/PickHistory.h"
+#include "core/RankEngine.h"
+#include "core/Ranker.h"
+#include "platform/fake/FakeLanguageModel.h"
+#include "TestSupport.h"
+
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<HanjaEntry> pool(int n)
+{
+    static const QStringList hanja = {"首都", "修道", "囚徒", "隨道", "水稻", "受渡", "水道",
+                                      "手刀", "修到", "需導", "首途", "隧道", "殊途", "數度"};
+    QList<HanjaEntry> list;
+    for (int i = 0; i < n; ++i) list.append(HanjaEntry("수도", hanja[i], QString()));
+    return list;
+}
+
+QJsonObject answer(const QJsonArray& indices, const QString& reason, const QJsonArray& meanings)
+{
+    return QJsonObject{{"indices", indices}, {"reason", reason}, {"meanings", meanings}};
+}
+
+// Installs a fake model as the shared one for the length of a test.
+struct WithModel {
+    std::shared_ptr<FakeLanguageModel> model = std::make_shared<FakeLanguageModel>();
+    WithModel()
+    {
+        TestSupport::freshDefaults();
+        LanguageModels::setShared(model);
+    }
+    ~WithModel() { LanguageModels::setShared(nullptr); }
+};
+
+QList<RankedCandidate> rank(const QList<HanjaEntry>& candidates, const QString& context = "그 나라의 수도는", int limit = 3)
+{
+    return QCoro::waitFor(Ranker::rank("수도", candidates, context, limit));
+}
+
+RankedCandidate plain(const HanjaEntry& e) { return RankedCandidate{e, QString(), QString()}; }
+
+} // namespace
+
+TEST(RankerTest, PickSchemaHasTheThreePropertiesAndConvertsBack)
+{
+    const QJsonObject schema = Ranker::Pick::schema();
+    EXPECT_FALSE(schema.contains("description"));
+    const QJsonObject properties = schema.value("properties").toObject();
+    EXPECT_EQ(properties.keys(), (QStringList{"indices", "meanings", "reason"}));
+    EXPECT_EQ(schema.value("required").toArray(), (QJsonArray{"indices", "reason", "meanings"}));
+    EXPECT_EQ(properties.value("indices").toObject().value("description").toString(),
+              "문맥에 가장 알맞은 후보의 번호. 0부터 시작. 알맞은 순서대로 최대 3개.");
+    EXPECT_EQ(properties.value("reason").toObject().value("description").toString(), "첫 번째 선택의 근거를 한국어 한 문장으로.");
+    EXPECT_EQ(properties.value("meanings").toObject().value("description").toString(),
+              "indices와 같은 순서로, 각 한자어의 뜻을 한국어로 아주 짧게(12자 이내, 명사구). 예: '나라의 중앙 도시'.");
+
+    const auto pick = Ranker::Pick::fromJson(answer({2, 0}, "이유", {"뜻"}));
+    ASSERT_TRUE(pick);
+    EXPECT_EQ(pick->indices, (QList<qint64>{2, 0}));
+    EXPECT_EQ(Ranker::Pick::fromJson(pick->toJson())->toJson(), pick->toJson());
+    EXPECT_FALSE(Ranker::Pick::fromJson(QJsonObject{{"indices", QJsonArray{1}}, {"reason", "r"}}));
+    EXPECT_FALSE(Ranker::Pick::fromJson(answer({1.5}, "r", {})));
+    EXPECT_FALSE(Ranker::Pick::fromJson(answer({"1"}, "r", {})));
+    EXPECT_FALSE(Ranker::Pick::fromJson(answer({1}, "r", {3})));
+    EXPECT_FALSE(Ranker::Pick::fromJson(QJsonObject{{"indices", 1}, {"reason", "r"}, {"meanings", QJsonArray{}}}));
+}
+
+TEST(RankerTest, WithoutAModelTheFrequencyOrderIsCutToTheLimit)
+{
+    TestSupport::freshDefaults();
+    LanguageModels::setShared(nullptr);
+    EXPECT_EQ(rank(pool(4)), (QList<RankedCandidate>{plain(pool(4)[0]), plain(pool(4)[1]), plain(pool(4)[2])}));
+    EXPECT_EQ(QCoro::waitFor(engineInForce()), RankEngine::frequency);
+
+    WithModel with;
+    with.model->setAvailable(false);
+    EXPECT_EQ(rank(pool(4)).size(), 3);
+    EXPECT_EQ(QCoro::waitFor(engineInForce()), RankEngine::frequency);
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::nullopt);
+    EXPECT_TRUE(with.model->requests().isEmpty());
+    EXPECT_EQ(rawValue(RankEngine::appleIntelligence), "appleIntelligence");
+}
+
+TEST(RankerTest, FewerThanTwoCandidatesNeverReachTheModel)
+{
+    WithModel with;
+    EXPECT_TRUE(rank({}).isEmpty());
+    EXPECT_EQ(rank(pool(1)), (QList<RankedCandidate>{plain(pool(1)[0])}));
+    EXPECT_EQ(with.model->availabilityChecks(), 0);
+    EXPECT_TRUE(with.model->requests().isEmpty());
+}
+
+TEST(RankerTest, PromptAndInstructionsAsSent)
+{
+    WithModel with;
+    with.model->queueStructured(answer({0}, "r", {}));
+    rank(pool(13), "");
+    ASSERT_EQ(with.model->requests().size(), 1);
+    const FakeLanguageModel::Request& request = with.model->requests().first();
+    EXPECT_EQ(request.instructions,
+              "당신은 한국어 한자 병기 전문가입니다. 주어진 문맥에서 한글 단어 '수도'가 뜻하는 한자어를 후보 목록 중에서만 고릅니다.\n"
+              "후보 목록에 없는 한자는 절대 만들지 않습니다. 번호로만 답합니다.");
+    // Twelve numbered spellings at most, Hanja only; an empty context keeps its heading.
+    EXPECT_EQ(request.prompt,
+              "문맥:\n\n\n단어: 수도\n\n후보:\n0. 首都\n1. 修道\n2. 囚徒\n3. 隨道\n4. 水稻\n5. 受渡\n6. 水道\n7. 手刀\n"
+              "8. 修到\n9. 需導\n10. 首途\n11. 隧道\n\n문맥에 가장 알맞은 후보 번호를 알맞은 순서대로 최대 3개 고르세요.");
+    EXPECT_EQ(request.schema, Ranker::Pick::schema());
+}
+
+TEST(RankerTest, TheModelsChoicesComeFirstThenThePoolFills)
+{
+    WithModel with;
+    const QList<HanjaEntry> p = pool(5);
+
+    with.model->queueStructured(answer({2, 0}, " 수도는 도시. ", {" 죄수 \n", "\t서울"}));
+    EXPECT_EQ(rank(p), (QList<RankedCandidate>{{p[2], " 수도는 도시. ", "죄수"}, {p[0], "", "서울"}, plain(p[1])}));
+
+    // An invalid first index takes the reason with it; meanings go by position.
+    with.model->queueStructured(answer({7, 1}, "이유", {"m7", "m1"}));
+    EXPECT_EQ(rank(p), (QList<RankedCandidate>{{p[1], "", "m1"}, plain(p[0]), plain(p[2])}));
+
+    with.model->queueStructured(answer({1, 1, 1}, "이유", {"a", "b", "c"}));
+    EXPECT_EQ(rank(p), (QList<RankedCandidate>{{p[1], "이유", "a"}, plain(p[0]), plain(p[2])}));
+
+    with.model->queueStructured(answer({-1, 3, 4, 0, 2}, "이유", {"x"}));
+    EXPECT_EQ(rank(p), (QList<RankedCandidate>{{p[3], "", ""}, {p[4], "", ""}, {p[0], "", ""}}));
+
+    with.model->queueStructured(answer({}, "이유", {}));
+    EXPECT_EQ(rank(p), (QList<RankedCandidate>{plain(p[0]), plain(p[1]), plain(p[2])}));
+
+    // The thirteenth candidate is out of reach even when the model names it.
+    with.model->queueStructured(answer({12, 11}, "이유", {"", "굴"}));
+    EXPECT_EQ(rank(pool(13)), (QList<RankedCandidate>{{pool(13)[11], "", "굴"}, plain(pool(13)[0]), plain(pool(13)[1])}));
+
+    // Equal pool entries are passed over by the fill-up.
+    const QList<HanjaEntry> twins = {p[0], p[0], p[1]};
+    with.model->queueStructured(answer({0}, "이유", {}));
+    EXPECT_EQ(rank(twins), (QList<RankedCandidate>{{p[0], "이유", ""}, plain(p[1])}));
+}
+
+TEST(RankerTest, ModelErrorsAreLoggedAndFallBack)
+{
+    WithModel with;
+    const QList<HanjaEntry> p = pool(4);
+    Log::Capture log;
+    with.model->queueStructuredError("the server went away");
+    EXPECT_EQ(rank(p), (QList<RankedCandidate>{plain(p[0]), plain(p[1]), plain(p[2])}));
+    EXPECT_TRUE(log.lines().contains("[Sorelwick] FoundationModels error: the server went away"));
+
+    with.model->queueStructured(QJsonObject{{"indices", QJsonArray{1}}, {"reason", "r"}});
+    EXPECT_EQ(rank(p).first(), plain(p[0]));
+    EXPECT_EQ(log.count("[Sorelwick] FoundationModels error: "), 2);
+}
+
+TEST(RankerTest, CleanTyposReturnsOnlyARealCorrection)
+{
+    WithModel with;
+    Log::Capture log;
+    with.model->queueText("  안녕하세요\n");
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::optional<QString>("안녕하세요"));
+    EXPECT_EQ(with.model->requests().first().prompt, "앞뒤 문맥:\n\n\n고칠 텍스트:\n안녕하세여");
+    EXPECT_EQ(with.model->requests().first().instructions,
+              "당신은 한국어 교정 도우미입니다. 주어진 텍스트의 오탈자, 띄어쓰기, 맞춤법만 고칩니다.\n"
+              "문체·어미·내용은 바꾸지 않고, 설명 없이 고친 텍스트만 출력합니다.");
+
+    with.model->queueText("같은 글\n");
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("같은 글", "")), std::nullopt);
+    // A trailing space in the input is part of it: the trimmed answer differs.
+    with.model->queueText("같은 글");
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("같은 글 ", "")), std::optional<QString>("같은 글"));
+    // Decomposed jamo are the same text.
+    with.model->queueText(QString("한글").normalized(QString::NormalizationForm_D));
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("한글", "")), std::nullopt);
+    with.model->queueText(" \n\t");
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("한글", "")), std::nullopt);
+    with.model->queueTextError("refused");
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("한글", "문맥")), std::nullopt);
+    EXPECT_TRUE(log.lines().contains("[Sorelwick] cleanTypos error: refused"));
+}
+
+TEST(RankerTest, ArrangeMergesRankedTopAndReordersByPicks)
+{
+    WithModel with;
+    const QList<HanjaEntry> p = pool(14);
+    // The history favours 水道; without a model, it comes first.
+    PickHistory::shared().record("수도", "水道", QDateTime::currentDateTime());
+    with.model->setAvailable(false);
+    Ranker::Arrangement plainOrder = QCoro::waitFor(Ranker::arrange("수도", p, ""));
+    EXPECT_EQ(plainOrder.entries.size(), 14);
+    EXPECT_EQ(plainOrder.entries.first().hanja(), u"水道");
+    EXPECT_EQ(plainOrder.entries[1].hanja(), u"首都");
+
+    // With a model its first choice keeps the top place; its meanings are kept by spelling.
+    with.model->setAvailable(true);
+    with.model->queueStructured(answer({4, 2}, "이유", {"벼", "죄수"}));
+    const Ranker::Arrangement ranked = QCoro::waitFor(Ranker::arrange("수도", p, "논에 심은 수도"));
+    QStringList order;
+    for (const HanjaEntry& e : ranked.entries) order.append(e.hanja().toString());
+    EXPECT_EQ(order.mid(0, 5), (QStringList{"水稻", "水道", "囚徒", "首都", "修道"}));
+    EXPECT_EQ(order.size(), 14);
+    EXPECT_EQ(ranked.meanings.value("水稻"), "벼");
+    EXPECT_EQ(ranked.meanings.value("首都"), "");
+    EXPECT_TRUE(ranked.meanings.contains("首都"));
+
+    // At most 40 rows, the ranked top first and never repeated.
+    QList<HanjaEntry> many;
+    for (int i = 0; i < 50; ++i) many.append(HanjaEntry("가", QString(QChar(0x4E00 + i)), QString()));
+    const QList<HanjaEntry> merged = Ranker::merge({plain(many[45]), plain(many[3])}, many);
+    EXPECT_EQ(merged.size(), 40);
+    EXPECT_EQ(merged[0], many[45]);
+    EXPECT_EQ(merged[1], many[3]);
+    EXPECT_EQ(merged[2], many[0]);
+    EXPECT_EQ(merged[39], many[38]);
+    EXPECT_EQ(std::count(merged.begin(), merged.end(), many[3]), 1);
+}

@@ -1,0 +1,217 @@
+#include "core/Log.h"
+#include "core/Notifier.h"
+#include "core/Shortcut.h"
+#include "platform/fake/FakePlatform.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace ModifierFlag;
+
+namespace {
+
+constexpr quint32 kJ = 38;
+const QString kSuperAlone = u"Super만 쓰는 조합은 데스크톱 단축키와 겹칩니다. Ctrl이나 Alt를 함께 눌러 주세요."_s;
+const QString kNeedsCtrlOrAlt = u"Ctrl이나 Alt를 함께 눌러 주세요."_s;
+const QString kInputSource = u"입력 소스 전환 단축키와 겹칩니다."_s;
+const QString kTaken = u"다른 앱이 이미 쓰고 있는 조합입니다."_s;
+
+class Shortcuts : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        defaults = TestSupport::freshDefaults();
+        fake = FakePlatform::install();
+        observer = Notifier::shared().observe(ShortcutCenter::didChange, [this] { ++notifications; });
+    }
+    void TearDown() override { Notifier::shared().remove(observer); }
+
+    bool press(const Shortcut& s) { return fake->hotKeys->press(s.keyCode, s.carbonModifiers()); }
+
+    std::shared_ptr<MemoryDefaultsStore> defaults;
+    std::shared_ptr<FakePlatform> fake;
+    Notifier::Handle observer = 0;
+    int notifications = 0;
+    Log::Capture log;
+};
+
+} // namespace
+
+TEST(Shortcut, displayFormAndHotKeyEncoding)
+{
+    EXPECT_EQ(Shortcut::defaultShortcut().displayString(), u"Ctrl+Alt+H"_s);
+    // The order is fixed, whatever order the keys were pressed in.
+    EXPECT_EQ(Shortcut::symbols(command | shift | option | control), u"Ctrl+Alt+Shift+Super+"_s);
+    EXPECT_EQ(Shortcut::symbols(capsLock), QString());
+    EXPECT_EQ((Shortcut{KeyCode::space, control | shift}).displayString(), u"Ctrl+Shift+Space"_s);
+    EXPECT_EQ((Shortcut{122, option}).displayString(), u"Alt+F1"_s);
+
+    EXPECT_EQ(Shortcut::keyName(kJ), u"J"_s);
+    EXPECT_EQ(Shortcut::keyName(29), u"0"_s);
+    EXPECT_EQ(Shortcut::keyName(50), u"`"_s);
+    EXPECT_EQ(Shortcut::keyName(42), u"\\"_s);
+    EXPECT_EQ(Shortcut::keyName(111), u"F12"_s);
+    EXPECT_EQ(Shortcut::keyName(53), u"⎋"_s);
+    EXPECT_EQ(Shortcut::keyName(10), u"#10"_s); // the ISO key has no US label
+    EXPECT_EQ(Shortcut::keyName(83), u"#83"_s);
+    EXPECT_EQ(Shortcut::keyName(4000000000u), u"#4000000000"_s);
+
+    EXPECT_EQ(Shortcut::defaultShortcut().carbonModifiers(), 0x1800u);
+    EXPECT_EQ((Shortcut{0, command | shift | option | control}).carbonModifiers(), 0x1B00u);
+}
+
+TEST_F(Shortcuts, refusalsChangeNothing)
+{
+    ShortcutCenter center;
+    center.activate([] {});
+    const auto refused = [&](quint32 key, quint64 mods) { return center.change(Shortcut{key, mods}); };
+
+    EXPECT_EQ(refused(KeyCode::h, command), kSuperAlone);
+    EXPECT_EQ(refused(KeyCode::h, command | shift), kSuperAlone);
+    EXPECT_EQ(refused(KeyCode::h, shift), kNeedsCtrlOrAlt);
+    EXPECT_EQ(refused(KeyCode::h, 0), kNeedsCtrlOrAlt);
+    EXPECT_EQ(refused(KeyCode::h, capsLock), kNeedsCtrlOrAlt);
+    EXPECT_EQ(refused(KeyCode::space, control), kInputSource);
+    EXPECT_EQ(refused(KeyCode::space, control | option), kInputSource);
+    EXPECT_EQ(refused(KeyCode::space, command), kInputSource);
+
+    EXPECT_EQ(center.current(), Shortcut::defaultShortcut());
+    EXPECT_TRUE(press(Shortcut::defaultShortcut()));
+    EXPECT_FALSE(defaults->contains(u"hotKeyCode"_s));
+    EXPECT_EQ(notifications, 0);
+    EXPECT_EQ(fake->hotKeys->registeredCount(), 1);
+}
+
+TEST_F(Shortcuts, acceptedChangesRegisterStoreAndNotify)
+{
+    ShortcutCenter center;
+    int presses = 0;
+    center.activate([&] { ++presses; });
+
+    for (const Shortcut& s : {Shortcut{KeyCode::h, control}, Shortcut{KeyCode::h, option},
+                              Shortcut{KeyCode::h, control | command}, Shortcut{KeyCode::h, option | shift},
+                              Shortcut{KeyCode::space, control | shift}, Shortcut{KeyCode::space, option}}) {
+        EXPECT_EQ(center.change(s), std::nullopt) << s.displayString().toStdString();
+        EXPECT_EQ(center.current(), s);
+        EXPECT_EQ(fake->hotKeys->registeredCount(), 1);
+        EXPECT_TRUE(press(s));
+    }
+    EXPECT_EQ(presses, 6);
+    EXPECT_EQ(notifications, 6);
+    EXPECT_EQ(defaults->integer(u"hotKeyCode"_s), KeyCode::space);
+    EXPECT_EQ(defaults->integer(u"hotKeyModifiers"_s), qint64(option));
+    EXPECT_FALSE(press(Shortcut{KeyCode::h, option | shift})); // the previous one is gone
+
+    // Applying the shortcut in force again works and notifies again.
+    EXPECT_EQ(center.change(Shortcut{KeyCode::space, option}), std::nullopt);
+    EXPECT_EQ(notifications, 7);
+
+    // Bits beyond the four modifiers are never kept.
+    EXPECT_EQ(center.change(Shortcut{kJ, control | capsLock}), std::nullopt);
+    EXPECT_EQ(center.current(), (Shortcut{kJ, control}));
+    EXPECT_EQ(defaults->integer(u"hotKeyModifiers"_s), qint64(control));
+
+    // Back to the default: both keys go.
+    EXPECT_EQ(center.change(Shortcut::defaultShortcut()), std::nullopt);
+    EXPECT_FALSE(defaults->contains(u"hotKeyCode"_s));
+    EXPECT_FALSE(defaults->contains(u"hotKeyModifiers"_s));
+}
+
+TEST_F(Shortcuts, combinationTakenByAnotherProgramKeepsTheOldOne)
+{
+    ShortcutCenter center;
+    int presses = 0;
+    center.activate([&] { ++presses; });
+    const Shortcut taken{kJ, control | option};
+    fake->hotKeys->takenByOthers.insert({taken.keyCode, taken.carbonModifiers()});
+
+    EXPECT_EQ(center.change(taken), kTaken);
+    EXPECT_EQ(center.current(), Shortcut::defaultShortcut());
+    EXPECT_TRUE(press(Shortcut::defaultShortcut()));
+    EXPECT_EQ(presses, 1);
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 단축키 Ctrl+Alt+J 등록 실패: -9878"_s));
+    EXPECT_FALSE(defaults->contains(u"hotKeyCode"_s));
+    EXPECT_EQ(notifications, 0);
+
+    // At start-up a failure is only logged; the shortcut stays what it is.
+    ShortcutCenter other; // the default is ours already
+    other.activate([] {});
+    EXPECT_FALSE(other.isRegistered());
+    EXPECT_EQ(other.current(), Shortcut::defaultShortcut());
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 단축키 Ctrl+Alt+H 등록 실패: -9878"_s));
+}
+
+TEST_F(Shortcuts, storedShortcutIsReadBackAndBadValuesFallBackToTheDefault)
+{
+    defaults->setValue(u"hotKeyCode"_s, qint64(kJ));
+    defaults->setValue(u"hotKeyModifiers"_s, qint64(control | shift | capsLock | 0x800000));
+    EXPECT_EQ(ShortcutCenter().current(), (Shortcut{kJ, control | shift}));
+
+    defaults->remove(u"hotKeyModifiers"_s);
+    EXPECT_EQ(ShortcutCenter().current(), (Shortcut{kJ, 0}));
+
+    const auto fallsBack = [&](QJsonValue code, QJsonValue modifiers) {
+        defaults->setValue(u"hotKeyCode"_s, code);
+        defaults->setValue(u"hotKeyModifiers"_s, modifiers);
+        log.clear();
+        const bool isDefault = ShortcutCenter().current() == Shortcut::defaultShortcut();
+        return isDefault && log.contains(u"저장된 단축키 값이 잘못되어"_s);
+    };
+    EXPECT_TRUE(fallsBack(-1, qint64(control)));
+    EXPECT_TRUE(fallsBack(qint64(1) << 32, qint64(control)));
+    EXPECT_TRUE(fallsBack(u"38"_s, qint64(control)));
+    EXPECT_TRUE(fallsBack(38.5, qint64(control)));
+    EXPECT_TRUE(fallsBack(qint64(kJ), -1));
+    EXPECT_TRUE(fallsBack(qint64(kJ), u"control"_s));
+    EXPECT_FALSE(fallsBack(qint64(0xFFFFFFFFu), qint64(control)));
+}
+
+TEST_F(Shortcuts, suspendAndResume)
+{
+    ShortcutCenter center;
+    int presses = 0;
+    center.activate([&] { ++presses; });
+    center.suspend();
+    EXPECT_FALSE(center.isRegistered());
+    EXPECT_FALSE(press(Shortcut::defaultShortcut()));
+    center.resume();
+    center.resume(); // only once
+    EXPECT_EQ(fake->hotKeys->registeredCount(), 1);
+    EXPECT_TRUE(press(Shortcut::defaultShortcut()));
+    EXPECT_EQ(presses, 1);
+}
+
+TEST_F(Shortcuts, hotKeyRegistrySemantics)
+{
+    int first = 0, second = 0;
+    auto a = std::make_unique<HotKey>(Shortcut{kJ, control}, [&] { ++first; });
+    auto b = std::make_unique<HotKey>(Shortcut{kJ, control}, [&] { ++second; }); // refused: taken by a
+    auto c = std::make_unique<HotKey>(Shortcut{kJ, option}, [&] { ++second; });
+    EXPECT_EQ(a->status(), HotKeyService::noErr);
+    EXPECT_NE(b->status(), HotKeyService::noErr);
+    // A failed registration still uses up its id.
+    EXPECT_EQ(b->id(), a->id() + 1);
+    EXPECT_EQ(c->id(), a->id() + 2);
+
+    EXPECT_TRUE(fake->hotKeys->press(kJ, 0x1000));
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 0);
+
+    // Releasing a failed one touches nothing; releasing the registered one unregisters it.
+    b.reset();
+    EXPECT_TRUE(fake->hotKeys->isRegistered(kJ, 0x1000));
+    const quint32 oldId = a->id();
+    a.reset();
+    EXPECT_FALSE(fake->hotKeys->press(kJ, 0x1000));
+    EXPECT_EQ(first, 1);
+
+    // The same combination can be registered again, under a new id.
+    auto d = std::make_unique<HotKey>(Shortcut{kJ, control}, [&] { first += 10; });
+    EXPECT_EQ(d->status(), HotKeyService::noErr);
+    EXPECT_GT(d->id(), oldId);
+    EXPECT_TRUE(fake->hotKeys->press(kJ, 0x1000));
+    EXPECT_EQ(first, 11);
+    EXPECT_EQ(fake->hotKeys->handlerInstalls(), 1);
+}

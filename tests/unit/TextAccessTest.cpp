@@ -1,0 +1,388 @@
+#include "core/Log.h"
+#include "core/TextCapture.h"
+#include "platform/fake/FakePlatform.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kEditorId = u"org.example.Editor"_s;
+
+class TextAccess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        defaults = TestSupport::freshDefaults();
+        fake = FakePlatform::install();
+    }
+
+    std::optional<Capture> capture() { return QCoro::waitFor(TextCapture::capture()); }
+    bool replace(const Capture& cap, const QString& text) { return QCoro::waitFor(TextReplacer::replace(cap, text)); }
+
+    // A clipboard as users leave it: a rich-text item and an image item.
+    QList<PasteboardItem> userClipboard() const
+    {
+        return {PasteboardItem{{u"text/html"_s, "<b>rich</b>"}, {Pasteboard::stringType, "rich"}},
+                PasteboardItem{{u"image/png"_s, QByteArray("\x89PNG\0\1", 6)}, {u"text/uri-list"_s, "file:///a.png"}}};
+    }
+
+    // An editor whose selection cannot be read through accessibility, so ⌘C has to do.
+    std::shared_ptr<FakeApplication> clipboardOnlyEditor(const QString& text, TextRange selection)
+    {
+        auto app = fake->openEditor(text, selection);
+        app->hasAccessibleFocus = false;
+        return app;
+    }
+
+    std::shared_ptr<MemoryDefaultsStore> defaults;
+    std::shared_ptr<FakePlatform> fake;
+    Log::Capture log;
+};
+
+} // namespace
+
+TEST_F(TextAccess, accessibilityCaptureReadsSelectionContextAndBounds)
+{
+    auto app = fake->openEditor(u"대한민국의 수도는 서울이다"_s, {6, 3});
+    auto cap = capture();
+    ASSERT_TRUE(cap);
+    EXPECT_EQ(cap->selected, u"수도는"_s);
+    EXPECT_EQ(cap->context, u"대한민국의 수도는 서울이다"_s);
+    EXPECT_TRUE(cap->viaAccessibility);
+    EXPECT_TRUE(cap->element);
+    EXPECT_EQ(cap->selectionBounds, QRectF(160, 200, 30, 20));
+    EXPECT_EQ(cap->pid, 501);
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: AX (org.example.Editor)"_s));
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+
+    // The focus known only to the application's own element still counts.
+    app->answersSystemWideFocus = false;
+    ASSERT_TRUE(capture());
+    EXPECT_EQ(capture()->selected, u"수도는"_s);
+
+    // Without a range: no context window and no bounds.
+    app->readOverrides[Accessibility::selectedTextRangeAttribute] = {AXError::noValue, {}};
+    cap = capture();
+    ASSERT_TRUE(cap);
+    EXPECT_EQ(cap->context, u"수도는"_s);
+    EXPECT_FALSE(cap->selectionBounds);
+}
+
+TEST_F(TextAccess, contextWindowAndBoundsAreClippedAndChecked)
+{
+    const QString longText = QString(400, u'가');
+    auto app = fake->openEditor(longText, {0, 2});
+    auto cap = capture();
+    ASSERT_TRUE(cap);
+    EXPECT_EQ(cap->context.size(), 152); // nothing before the start
+    app->selection = {390, 10};
+    EXPECT_EQ(capture()->context.size(), 160); // nothing after the end
+    app->selection = {200, 5};
+    EXPECT_EQ(capture()->context, longText.mid(50, 305));
+
+    // An empty rectangle means unknown; a line of zero width still places the panel.
+    app->boundsForRange = [](TextRange) { return std::optional<QRectF>(QRectF(10, 10, 0, 0)); };
+    EXPECT_FALSE(capture()->selectionBounds);
+    app->boundsForRange = [](TextRange) { return std::optional<QRectF>(QRectF(10, 10, 0, 18)); };
+    EXPECT_EQ(capture()->selectionBounds, QRectF(10, 10, 0, 18));
+    // A value of the wrong kind is a failed read.
+    app->readOverrides[Accessibility::boundsForRangeParameterizedAttribute] = {AXError::success, u"wide"_s};
+    EXPECT_FALSE(capture()->selectionBounds);
+    // Without a whole value, context is the selected text.
+    app->readOverrides[Accessibility::valueAttribute] = {AXError::success, TextRange{0, 1}};
+    EXPECT_EQ(capture()->context, longText.mid(200, 5));
+}
+
+TEST_F(TextAccess, blankOrUnreadableSelectionFallsBackToCommandC)
+{
+    auto app = fake->openEditor(u"앞 수도 뒤"_s, {2, 2});
+    fake->pasteboard->writeFromOtherProgram(userClipboard());
+    app->readOverrides[Accessibility::selectedTextAttribute] = {AXError::success, u" \n"_s};
+    auto cap = capture();
+    ASSERT_TRUE(cap);
+    EXPECT_EQ(cap->selected, u"수도"_s);
+    EXPECT_EQ(cap->context, u"수도"_s);
+    EXPECT_FALSE(cap->viaAccessibility);
+    EXPECT_FALSE(cap->element);
+    EXPECT_FALSE(cap->selectionBounds);
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: ⌘C 성공 (org.example.Editor)"_s));
+    // Exactly one ⌘C, key-down then key-up, and the user's clipboard is back.
+    ASSERT_EQ(fake->keyPoster->posted().size(), 2);
+    EXPECT_EQ(fake->keyPoster->posted()[0].keyCode, KeyCode::c);
+    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::command);
+    EXPECT_TRUE(fake->keyPoster->posted()[0].keyDown);
+    EXPECT_FALSE(fake->keyPoster->posted()[1].keyDown);
+    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
+
+    // A wrong type reads as a failure too.
+    app->readOverrides[Accessibility::selectedTextAttribute] = {AXError::success, TextRange{2, 2}};
+    EXPECT_EQ(capture()->viaAccessibility, false);
+}
+
+TEST_F(TextAccess, forcedClipboardCaptureSkipsAccessibility)
+{
+    fake->openEditor(u"앞 수도 뒤"_s, {2, 2});
+    defaults->setValue(u"debugForceClipboardCapture"_s, true);
+    auto cap = capture();
+    ASSERT_TRUE(cap);
+    EXPECT_FALSE(cap->viaAccessibility);
+    EXPECT_EQ(cap->selected, u"수도"_s);
+    EXPECT_FALSE(log.contains(u"선택 읽기: AX"_s));
+}
+
+TEST_F(TextAccess, copyThatChangesNothingGivesUpAfterTwentyPolls)
+{
+    auto app = clipboardOnlyEditor(u"수도"_s, {0, 2});
+    app->copiesOnCommandC = false;
+    fake->pasteboard->writeFromOtherProgram(userClipboard());
+    const qint64 count = fake->pasteboard->changeCount();
+    const qint64 start = fake->clock->monotonicMs();
+    EXPECT_FALSE(capture());
+    EXPECT_EQ(fake->clock->monotonicMs() - start, 500);
+    EXPECT_EQ(fake->pasteboard->changeCount(), count); // untouched, not even restored
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: ⌘C 실패 (org.example.Editor)"_s));
+
+    // No frontmost application: nothing at all, not even a log line.
+    fake->workspace->clearFrontmost();
+    log.clear();
+    EXPECT_FALSE(capture());
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST_F(TextAccess, ownWindowIsReadAndWrittenDirectly)
+{
+    fake->openEditor(u"다른 앱"_s, {0, 2});
+    fake->workspace->activate(fake->workspace->ownPid());
+    // No text view has the focus: absent, and no other strategy is tried.
+    EXPECT_FALSE(capture());
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+
+    auto view = std::make_shared<FakeTextView>();
+    view->content = u"연습 수도"_s;
+    view->selection = {3, 2};
+    fake->ownWindows->focused = view;
+    auto cap = capture();
+    ASSERT_TRUE(cap);
+    EXPECT_EQ(cap->selected, u"수도"_s);
+    EXPECT_EQ(cap->context, u"연습 수도"_s);
+    EXPECT_EQ(cap->local, view);
+    EXPECT_EQ(cap->pid, fake->workspace->ownPid());
+    EXPECT_EQ(cap->selectionBounds, QRectF(324, 300, 16, 18));
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: 소렐 창"_s));
+
+    const qint64 count = fake->pasteboard->changeCount();
+    EXPECT_TRUE(replace(*cap, u"수도(首都)"_s));
+    EXPECT_EQ(view->content, u"연습 수도(首都)"_s);
+    EXPECT_EQ(fake->pasteboard->changeCount(), count);
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: 소렐 창"_s));
+
+    view->selection = {0, 0};
+    EXPECT_FALSE(capture());
+}
+
+TEST_F(TextAccess, typoRunWideningAcceptedRefusedAndReadBackDifferent)
+{
+    const QString text = u"say ㅗ디ㅣㅐ now"_s;
+    auto app = fake->openEditor(text, {5, 1});
+    auto cap = capture();
+    ASSERT_TRUE(cap);
+    EXPECT_EQ(cap->selected, u"ㅗ디ㅣㅐ"_s);
+    EXPECT_EQ(app->selection, (TextRange{4, 4})); // the application's own selection moved
+    EXPECT_EQ(cap->selectionBounds, QRectF(140, 200, 40, 20)); // bounds of the whole run
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 자모 오타 조각을 덩어리 전체로 넓힘"_s));
+    // The replacement then covers the whole run.
+    EXPECT_TRUE(replace(*cap, u"hello"_s));
+    EXPECT_EQ(app->text, u"say hello now"_s);
+
+    // The application refuses the new range: the fragment is used as selected.
+    app->text = text;
+    app->selection = {5, 1};
+    app->refusedWrites[Accessibility::selectedTextRangeAttribute] = AXError::cannotComplete;
+    log.clear();
+    cap = capture();
+    EXPECT_EQ(cap->selected, u"디"_s);
+    EXPECT_EQ(app->selection, (TextRange{5, 1}));
+    EXPECT_FALSE(log.contains(u"넓힘"_s));
+
+    // It reports success but keeps its selection: the old range is written back.
+    app->refusedWrites.clear();
+    app->ignoredWrites.insert(Accessibility::selectedTextRangeAttribute);
+    app->attributeWrites = 0;
+    cap = capture();
+    EXPECT_EQ(cap->selected, u"디"_s);
+    EXPECT_EQ(cap->selectionBounds, QRectF(150, 200, 10, 20));
+    EXPECT_EQ(app->attributeWrites, 2);
+    EXPECT_FALSE(log.contains(u"넓힘"_s));
+}
+
+TEST_F(TextAccess, accessibilityReplacementIsVerified)
+{
+    auto app = fake->openEditor(u"대한민국의 수도는 서울이다"_s, {6, 2});
+    const auto cap = capture();
+    ASSERT_TRUE(cap);
+
+    EXPECT_TRUE(replace(*cap, u"수도(首都)"_s));
+    EXPECT_EQ(app->text, u"대한민국의 수도(首都)는 서울이다"_s);
+    EXPECT_EQ(log.count(u"[Sorelwick] 치환: AX"_s), 1);
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+
+    // Success reported, text unchanged: pasted instead.
+    app->text = u"대한민국의 수도는 서울이다"_s;
+    app->selection = {6, 2};
+    app->ignoredWrites.insert(Accessibility::selectedTextAttribute);
+    log.clear();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    EXPECT_EQ(app->text, u"대한민국의 首都는 서울이다"_s);
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: AX 쓰기가 성공이라는데 글자가 그대로라 ⌘V로"_s));
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: ⌘V"_s));
+    EXPECT_EQ(fake->keyPoster->posted().first().keyCode, KeyCode::v);
+
+    // A value that cannot be read back is trusted: no paste.
+    app->readOverrides[Accessibility::valueAttribute] = {AXError::cannotComplete, {}};
+    fake->keyPoster->clearPosted();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+
+    // A refused write goes to the paste directly.
+    app->readOverrides.clear();
+    app->ignoredWrites.clear();
+    app->refusedWrites[Accessibility::selectedTextAttribute] = AXError::cannotComplete;
+    app->text = u"수도"_s;
+    app->selection = {0, 2};
+    log.clear();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    EXPECT_EQ(app->text, u"首都"_s);
+    EXPECT_FALSE(log.contains(u"그대로라"_s));
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: ⌘V"_s));
+}
+
+TEST_F(TextAccess, pasteRestoresTheClipboardUnlessAnotherProgramWroteMeanwhile)
+{
+    auto app = clipboardOnlyEditor(u"수도"_s, {0, 2});
+    fake->pasteboard->writeFromOtherProgram(userClipboard());
+    const auto cap = capture();
+    ASSERT_TRUE(cap);
+
+    const qint64 start = fake->clock->monotonicMs();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    EXPECT_EQ(app->text, u"首都"_s);
+    EXPECT_EQ(fake->pasteboard->items(), userClipboard()); // every item, every type, every byte
+    EXPECT_EQ(fake->clock->monotonicMs() - start, 300);
+
+    // Another program copies something 100 ms into the wait: its content stays.
+    app->text = u"수도"_s;
+    app->selection = {0, 2};
+    fake->clock->afterMs(100, [this] { fake->pasteboard->writeStringFromOtherProgram(u"newer"_s); });
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    EXPECT_EQ(app->text, u"首都"_s);
+    EXPECT_EQ(fake->pasteboard->string(), u"newer"_s);
+}
+
+TEST_F(TextAccess, pasteRefusedWhenTheFrontmostApplicationChanged)
+{
+    auto app = clipboardOnlyEditor(u"수도"_s, {0, 2});
+    auto other = fake->workspace->addApplication(777, u"org.example.Chat"_s);
+    fake->pasteboard->writeFromOtherProgram(userClipboard());
+    const auto cap = capture();
+    ASSERT_TRUE(cap);
+
+    // Before the paste.
+    fake->workspace->activate(other->pid());
+    const qint64 start = fake->clock->monotonicMs();
+    EXPECT_FALSE(replace(*cap, u"首都"_s));
+    EXPECT_EQ(fake->clock->monotonicMs(), start); // no wait after a refusal
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 맨 앞 앱이 바뀌어 단축키 흉내를 건너뜀"_s));
+    EXPECT_EQ(app->text, u"수도"_s);
+    EXPECT_EQ(other->text, QString());
+    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
+    EXPECT_TRUE(fake->keyPoster->posted().size() == 2); // only the capture's ⌘C
+
+    // Before the copy, while the user still holds the shortcut's modifiers.
+    fake->workspace->activate(app->pid());
+    fake->keyPoster->holdModifiers(ModifierFlag::control | ModifierFlag::option, 200);
+    fake->clock->afterMs(100, [this, other] { fake->workspace->activate(other->pid()); });
+    const qint64 count = fake->pasteboard->changeCount();
+    EXPECT_FALSE(capture());
+    EXPECT_EQ(fake->pasteboard->changeCount(), count);
+}
+
+TEST_F(TextAccess, modifierWaitPostsAfterReleaseOrGivesUpAfterOneSecond)
+{
+    auto app = clipboardOnlyEditor(u"수도"_s, {0, 2});
+    fake->pasteboard->writeFromOtherProgram(userClipboard());
+
+    // Held for 400 ms: the keystroke follows the release.
+    fake->keyPoster->holdModifiers(ModifierFlag::control | ModifierFlag::option, 400);
+    qint64 start = fake->clock->monotonicMs();
+    EXPECT_TRUE(QCoro::waitFor(KeySim::press(KeyCode::h, ModifierFlag::command, app->pid())));
+    ASSERT_EQ(fake->keyPoster->posted().size(), 2);
+    const qint64 postedAfter = fake->keyPoster->posted()[0].atMs - start;
+    EXPECT_GE(postedAfter, 400);
+    EXPECT_LT(postedAfter, 400 + KeySim::modifierPollMs);
+
+    // Caps lock is not a held modifier.
+    fake->keyPoster->clearPosted();
+    fake->keyPoster->holdModifiers(ModifierFlag::capsLock);
+    start = fake->clock->monotonicMs();
+    EXPECT_TRUE(QCoro::waitFor(KeySim::press(KeyCode::h, ModifierFlag::command, app->pid())));
+    EXPECT_EQ(fake->keyPoster->posted()[0].atMs, start);
+
+    // Held for good: refused after a second, nothing posted, the clipboard as it was.
+    fake->keyPoster->clearPosted();
+    fake->keyPoster->holdModifiers(ModifierFlag::command);
+    auto cap = Capture{u"수도"_s, u"수도"_s, false, nullptr, std::nullopt, app->pid(), nullptr};
+    start = fake->clock->monotonicMs();
+    EXPECT_FALSE(replace(cap, u"首都"_s));
+    const qint64 waited = fake->clock->monotonicMs() - start;
+    EXPECT_GE(waited, 1000);
+    EXPECT_LT(waited, 1000 + KeySim::modifierPollMs);
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 수정자 키가 떨어지지 않아 단축키 흉내를 건너뜀"_s));
+    EXPECT_EQ(app->text, u"수도"_s);
+    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
+}
+
+TEST(ClipboardSnapshot, restoresEveryItemAndTypeUnlessTheClipboardMovedOn)
+{
+    FakePasteboard pasteboard;
+    const QList<PasteboardItem> items{
+        PasteboardItem{{u"text/html"_s, "<i>a</i>"}, {Pasteboard::stringType, "a"}},
+        PasteboardItem{{u"application/x-color"_s, QByteArray(4, '\0')}, {Pasteboard::stringType, "b"}}};
+    pasteboard.writeFromOtherProgram(items);
+
+    const ClipboardSnapshot snapshot(pasteboard);
+    EXPECT_EQ(snapshot.items, items);
+    const qint64 ours = ClipboardSnapshot::putTransient(u"首都"_s, pasteboard);
+    EXPECT_EQ(pasteboard.string(), u"首都"_s);
+    EXPECT_EQ(pasteboard.itemTypes(),
+              (QList<QStringList>{{Pasteboard::stringType, ClipboardSnapshot::transientType,
+                                   ClipboardSnapshot::autoGeneratedType}}));
+    EXPECT_TRUE(snapshot.restore(ours, pasteboard));
+    EXPECT_EQ(pasteboard.items(), items);
+
+    // Someone wrote after us: theirs stays.
+    const qint64 again = ClipboardSnapshot::putTransient(u"首都"_s, pasteboard);
+    pasteboard.writeStringFromOtherProgram(u"theirs"_s);
+    EXPECT_FALSE(snapshot.restore(again, pasteboard));
+    EXPECT_EQ(pasteboard.string(), u"theirs"_s);
+
+    // A type whose data the owner does not deliver is left out; the rest comes back.
+    pasteboard.writeFromOtherProgram(items);
+    pasteboard.unreadableTypes.insert(u"text/html"_s);
+    const ClipboardSnapshot partial(pasteboard);
+    pasteboard.unreadableTypes.clear();
+    EXPECT_TRUE(partial.restore(ClipboardSnapshot::putTransient(u"x"_s, pasteboard), pasteboard));
+    EXPECT_EQ(pasteboard.items(), (QList<PasteboardItem>{PasteboardItem{{Pasteboard::stringType, "a"}}, items[1]}));
+
+    // An empty clipboard comes back empty.
+    pasteboard.clearContents();
+    const ClipboardSnapshot empty(pasteboard);
+    EXPECT_TRUE(empty.items.isEmpty());
+    EXPECT_TRUE(empty.restore(ClipboardSnapshot::putTransient(u"x"_s, pasteboard), pasteboard));
+    EXPECT_TRUE(pasteboard.items().isEmpty());
+}
