@@ -159,7 +159,7 @@ void CandidatePanel::present(const PanelAnchor& anchor)
     PanelWindow& window = *Platform::shared().panelWindow;
     window.setContent(m_model, width);
     const QSizeF size = window.fittingSize();
-    window.setFrame(QRectF(origin(anchor, size), size));
+    window.setFrame(QRectF(PanelPlacement::origin(anchor, size, *Platform::shared().screens), size));
     window.orderFront();
     installMonitors();
 }
@@ -169,7 +169,7 @@ void CandidatePanel::relayout()
     PanelWindow& window = *Platform::shared().panelWindow;
     if (!window.hasContent()) return;
     const QSizeF size = window.fittingSize();
-    window.setFrame(QRectF(origin(m_anchor, size), size));
+    window.setFrame(QRectF(PanelPlacement::origin(m_anchor, size, *Platform::shared().screens), size));
 }
 
 void CandidatePanel::installMonitors()
@@ -266,49 +266,4 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
         dismiss();
         return false;
     }
-}
-
-QPointF CandidatePanel::origin(const PanelAnchor& anchor, const QSizeF& size)
-{
-    // Global coordinates with the origin at the top left and y downwards: "below" grows y.
-    Screens& screens = *Platform::shared().screens;
-    const double w = size.width();
-    const double h = size.height();
-    double x;
-    double belowTop;
-    double aboveTop;
-    QPointF probe;
-    if (anchor.kind == PanelAnchor::Kind::mouse) {
-        const QPointF mouse = screens.mouseLocation();
-        x = mouse.x();
-        belowTop = mouse.y() + 18;
-        aboveTop = mouse.y() - 18 - h;
-        probe = mouse;
-    } else {
-        const QRectF& r = anchor.rect;
-        x = r.left();
-        belowTop = r.bottom() + 6;
-        aboveTop = r.top() - 6 - h;
-        probe = QPointF(r.center().x(), r.bottom());
-    }
-
-    std::optional<QRectF> visible;
-    for (const Screen& screen : screens.screens()) {
-        // Edges included, as a point on a screen's last row still belongs to it.
-        const QRectF& f = screen.frame;
-        if (probe.x() >= f.left() && probe.x() <= f.right() && probe.y() >= f.top() && probe.y() <= f.bottom()) {
-            visible = screen.visibleFrame;
-            break;
-        }
-    }
-    if (!visible) {
-        const auto main = screens.mainScreen();
-        if (!main) return QPointF(x, belowTop);
-        visible = main->visibleFrame;
-    }
-    const QRectF& v = *visible;
-    double top = belowTop + h <= v.bottom() ? belowTop : aboveTop;
-    x = std::min(std::max(x, v.left()), v.right() - w);
-    top = std::max(std::min(top, v.bottom() - h), v.top());
-    return QPointF(x, top);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/PanelPlacement.h"
 #include "platform/PanelWindow.h"
 #include "platform/Workspace.h"
 #include "platform/Clock.h"
@@ -28,18 +29,6 @@ struct Candidate {
     QString replacement; // empty for action rows
     CandidateKind kind = CandidateKind::hanja;
     QString word;        // the dictionary word, for recording the pick; empty otherwise
-};
-
-// Where the panel opens: next to the selection's rectangle (global, origin top left, y downwards)
-// or at the mouse pointer.
-struct PanelAnchor {
-    enum class Kind { selection, mouse };
-    Kind kind = Kind::mouse;
-    QRectF rect;
-
-    static PanelAnchor selection(const QRectF& rect) { return {Kind::selection, rect}; }
-    static PanelAnchor mouse() { return {}; }
-    bool operator==(const PanelAnchor&) const = default;
 };
 
 // The view state of the panel; the view redraws on changed().
@@ -105,9 +94,6 @@ public:
     bool isVisible() const;
     PanelModel& model() { return m_model; }
     bool isNotice() const { return m_isNotice; }
-
-    // Where the window's top-left corner goes for an anchor and a window size (global, top left).
-    static QPointF origin(const PanelAnchor& anchor, const QSizeF& size);
 
 private:
     bool handleKey(const KeyEvent& event);

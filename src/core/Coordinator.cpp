@@ -114,7 +114,8 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
         if (list.size() >= kMaxRows) break;
         if (std::find(list.begin(), list.begin() + top, e) == list.begin() + top) list.append(e);
     }
-    const bool keepFirst = (co_await engineInForce()) == RankEngine::appleIntelligence;
+    const RankEngine listEngine = co_await engineInForce();
+    const bool keepFirst = listEngine == RankEngine::appleIntelligence;
     list = PickHistory::shared().reorder(list, split.stem, keepFirst);
 
     QHash<QString, QString> modelMeanings;
@@ -171,7 +172,8 @@ QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement
 {
     // Focus goes back to the application once the panel has closed.
     co_await Platform::shared().clock->sleep(50);
-    if (co_await TextReplacer::replace(cap, replacement)) {
+    const bool replaced = co_await TextReplacer::replace(cap, replacement);
+    if (replaced) {
         Notifier::shared().post(Notifications::didReplace);
         co_return;
     }
@@ -191,8 +193,12 @@ QCoro::Task<void> Coordinator::offerLayoutFix(Capture cap, QString text, Keyboar
     fix.kind = CandidateKind::layout;
     rows.append(fix);
     // Only the plain space makes a second word; the model is asked only then.
-    if (cap.selected.split(QLatin1Char(' '), Qt::SkipEmptyParts).size() >= 2
-        && (co_await engineInForce()) == RankEngine::appleIntelligence) {
+    bool offerCleanup = false;
+    if (cap.selected.split(QLatin1Char(' '), Qt::SkipEmptyParts).size() >= 2) {
+        const RankEngine engine = co_await engineInForce();
+        offerCleanup = engine == RankEngine::appleIntelligence;
+    }
+    if (offerCleanup) {
         Candidate offer;
         offer.primary = QStringLiteral("오타 정리…");
         offer.secondary = QStringLiteral("문맥을 보고 맞춤법·띄어쓰기 교정");
@@ -205,7 +211,8 @@ QCoro::Task<void> Coordinator::offerLayoutFix(Capture cap, QString text, Keyboar
 QCoro::Task<void> Coordinator::cleanupFallback(Capture cap, QString text, PanelAnchor anchor, qint64 session)
 {
     CandidatePanel& panel = CandidatePanel::shared();
-    if ((co_await engineInForce()) != RankEngine::appleIntelligence) {
+    const RankEngine engine = co_await engineInForce();
+    if (engine != RankEngine::appleIntelligence) {
         panel.showNotice(noModelNotice, anchor, session);
         co_return;
     }

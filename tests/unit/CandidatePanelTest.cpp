@@ -176,32 +176,3 @@ TEST_F(PanelFixture, ClicksAndActivationsElsewhereClose)
     panel.model().pick(panel.model().items()[1]);
     EXPECT_EQ(picks.last().first, "후보2");
 }
-
-TEST_F(PanelFixture, PlacementBelowAboveAndClamped)
-{
-    // One 1440 × 900 screen, 25 points of panel at the top (top-left coordinates).
-    fake->screens->list = {Screen{QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)}};
-    const auto bottomLeftY = [](QPointF origin, double h) { return 900 - origin.y() - h; };
-
-    QPointF o = CandidatePanel::origin(PanelAnchor::selection({100, 200, 80, 20}), {320, 150});
-    EXPECT_EQ(o.x(), 100);
-    EXPECT_EQ(bottomLeftY(o, 150), 524) << "below the selection with a 6-point gap";
-
-    o = CandidatePanel::origin(PanelAnchor::selection({100, 800, 80, 20}), {320, 150});
-    EXPECT_EQ(bottomLeftY(o, 150), 106) << "flips above near the bottom";
-
-    o = CandidatePanel::origin(PanelAnchor::selection({1300, 200, 80, 20}), {320, 150});
-    EXPECT_EQ(o.x(), 1120);
-
-    fake->screens->mouse = QPointF(500, 900 - 400);
-    o = CandidatePanel::origin(PanelAnchor::mouse(), {320, 100});
-    EXPECT_EQ(o, QPointF(500, 900 - 282 - 100));
-
-    o = CandidatePanel::origin(PanelAnchor::selection({100, 200, 80, 20}), {320, 2000});
-    EXPECT_EQ(o.y(), 25) << "a window taller than the screen keeps its top on the visible frame";
-
-    fake->screens->list.clear();
-    fake->screens->mainIndex.reset();
-    o = CandidatePanel::origin(PanelAnchor::selection({100, 200, 80, 20}), {320, 150});
-    EXPECT_EQ(o, QPointF(100, 226)) << "no screens: unclamped below";
-}
