@@ -27,6 +27,7 @@ const QList<Command>& commands()
          lookupCommand},
         {QStringLiteral("history"), QStringLiteral("history [--clear]"),
          QStringLiteral("print how many picks are learned; --clear forgets them"), historyCommand},
+        {QStringLiteral("fix"), QStringLiteral("fix TEXT..."), QStringLiteral("convert TEXT typed on the wrong keyboard layout (dkssud → 안녕, ㅗ디ㅣㅐ → hello)"), fixCommand},
     };
     return table;
 }

@@ -26,3 +26,4 @@ int usageError(const QString& command, const QString& message);
 // Commands; each takes the arguments after its name.
 int lookupCommand(const QStringList& args);
 int historyCommand(const QStringList& args);
+int fixCommand(const QStringList& args);

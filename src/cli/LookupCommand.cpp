@@ -3,6 +3,7 @@
 #include "core/CandidatePanel.h"
 #include "core/Coordinator.h"
 #include "core/HanjaDictionary.h"
+#include "core/KeyboardLayoutFix.h"
 #include "core/PickHistory.h"
 #include "core/RankEngine.h"
 #include "core/Ranker.h"
@@ -38,11 +39,37 @@ bool isDictionaryShaped(const QString& text)
     return TextUtil::characterCount(text) <= 12;
 }
 
+// The layout-fix list: the converted text, and the typo-cleanup offer when the selection has words
+// separated by spaces and the model is there to clean it up.
+Outcome layoutOffer(const QString& selection, const QString& text, const KeyboardLayoutFix::Suggestion& suggestion)
+{
+    Outcome outcome;
+    outcome.header = QStringLiteral("자판 되돌리기 · \"") + TextUtil::displayCut(text) + QLatin1Char('"');
+    Candidate row;
+    row.primary = suggestion.text;
+    row.secondary = suggestion.secondary();
+    row.replacement = suggestion.text;
+    row.kind = CandidateKind::layout;
+    outcome.rows.append(row);
+    // Only the plain space makes a second word; tabs and line breaks do not.
+    if (selection.split(QLatin1Char(' '), Qt::SkipEmptyParts).size() >= 2
+        && QCoro::waitFor(engineInForce()) == RankEngine::appleIntelligence) {
+        Candidate offer;
+        offer.primary = QStringLiteral("오타 정리…");
+        offer.secondary = QStringLiteral("문맥을 보고 맞춤법·띄어쓰기 교정");
+        offer.kind = CandidateKind::action;
+        outcome.rows.append(offer);
+    }
+    return outcome;
+}
+
 Outcome lookUp(const QString& selection, const Options& options)
 {
     HanjaDictionary& dictionary = HanjaDictionary::shared();
     const QString text = TextUtil::trimmed(selection);
     if (text.isEmpty()) return {QString(), {}, QStringLiteral("선택된 텍스트가 없습니다")};
+    // Layout typos are recognised before any dictionary lookup.
+    if (const auto suggestion = KeyboardLayoutFix::suggest(text)) return layoutOffer(selection, text, *suggestion);
 
     std::optional<HanjaDictionary::Split> split;
     QList<HanjaEntry> entries;
@@ -101,8 +128,29 @@ void printText(const Outcome& outcome)
         const Candidate& c = outcome.rows[i];
         o << QStringLiteral("%1. ").arg(i + 1, 2) << c.primary << "\n";
         if (!c.secondary.isEmpty()) o << "    " << c.secondary << "\n";
-        if (!c.replacement.isEmpty()) o << "    → " << c.replacement << "\n";
+        if (!c.replacement.isEmpty() && c.kind != CandidateKind::layout) o << "    → " << c.replacement << "\n";
     }
+}
+
+// Picking the typo-cleanup offer: the model corrects the text as selected, and its answer is what
+// would be written.
+int cleanUpFromOffer(const QString& text, const Options& options)
+{
+    const std::optional<QString> corrected = QCoro::waitFor(Ranker::cleanTypos(text, options.context));
+    if (!corrected) {
+        Cli::out() << "고칠 곳이 없습니다\n";
+        return Cli::kExitNothing;
+    }
+    if (options.json)
+        Cli::out() << QJsonDocument(QJsonObject{{QStringLiteral("text"), text},
+                                                {QStringLiteral("primary"), *corrected},
+                                                {QStringLiteral("replacement"), *corrected},
+                                                {QStringLiteral("kind"), rawValue(CandidateKind::proofread)}})
+                          .toJson(QJsonDocument::Compact)
+                   << "\n";
+    else
+        Cli::out() << *corrected << "\n";
+    return Cli::kExitOk;
 }
 
 // The pick as a session makes it: a Hanja row is learned, then the replacement is what would be written.
@@ -118,6 +166,7 @@ int pickRow(const QString& text, const Options& options)
         return Cli::usageError(QStringLiteral("lookup"),
                                QStringLiteral("no row %1: the list has %2").arg(n).arg(outcome.rows.size()));
     const Candidate& row = outcome.rows[n - 1];
+    if (row.kind == CandidateKind::action) return cleanUpFromOffer(text, options);
     if (row.kind == CandidateKind::hanja) PickHistory::shared().record(row.word, row.primary, QDateTime::currentDateTime());
     if (options.json)
         Cli::out() << QJsonDocument(QJsonObject{{QStringLiteral("text"), text},

@@ -1,5 +1,6 @@
 #include "core/KeyboardLayoutFix.h"
 #include "core/KeyboardLayoutFixTables.h"
+#include "core/TextUtil.h"
 
 #include <QTextBoundaryFinder>
 
@@ -7,7 +8,7 @@ namespace {
 
 using namespace KeyboardLayoutFixDetail;
 
-// Unicode white space plus the line and paragraph breaks.
+// Unicode white space plus the line and paragraph breaks, as TextUtil::trimmed sees them.
 bool isBlank(char32_t c) { return QChar::isSpace(c); }
 
 // Calls f(scalar) for every Unicode scalar of text; an unpaired surrogate counts as itself.
@@ -39,37 +40,6 @@ void forEachCharacter(const QString& text, F&& f)
         f(start, end - start);
         start = end;
     }
-}
-
-QString trimmedBlanks(QStringView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end) {
-        char16_t u = text[begin].unicode();
-        qsizetype w = 1;
-        char32_t c = u;
-        if (QChar::isHighSurrogate(u) && begin + 1 < end && QChar::isLowSurrogate(text[begin + 1].unicode())) {
-            c = QChar::surrogateToUcs4(u, text[begin + 1].unicode());
-            w = 2;
-        }
-        if (!isBlank(c))
-            break;
-        begin += w;
-    }
-    while (end > begin) {
-        char16_t u = text[end - 1].unicode();
-        qsizetype w = 1;
-        char32_t c = u;
-        if (QChar::isLowSurrogate(u) && end - 2 >= begin && QChar::isHighSurrogate(text[end - 2].unicode())) {
-            c = QChar::surrogateToUcs4(text[end - 2].unicode(), u);
-            w = 2;
-        }
-        if (!isBlank(c))
-            break;
-        end -= w;
-    }
-    return text.mid(begin, end - begin).toString();
 }
 
 } // namespace
@@ -322,7 +292,7 @@ bool KeyboardLayoutFix::isWellFormed(QStringView text)
 
 std::optional<KeyboardLayoutFix::Suggestion> KeyboardLayoutFix::suggest(const QString& text)
 {
-    const QString trimmed = trimmedBlanks(text);
+    const QString trimmed = TextUtil::trimmed(text);
     if (trimmed.isEmpty())
         return std::nullopt;
 

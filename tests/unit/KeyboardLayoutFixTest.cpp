@@ -46,8 +46,6 @@ TEST(KeyboardLayoutFix, composeMovesConsonantsToTheNextSyllable)
     // Compound finals: taken at the end or before a consonant, split before a vowel.
     EXPECT_EQ(composeKeys(u"rkfr"_s), u"갉"_s);
     EXPECT_EQ(composeKeys(u"rkfrk"_s), u"갈가"_s);
-    EXPECT_EQ(Access::compose(u"ㄷㅏㄹㄱ"_s), u"닭"_s);
-    EXPECT_EQ(Access::compose(u"ㄷㅏㄹㄱㅏ"_s), u"달가"_s);
     EXPECT_EQ(composeKeys(u"dkswdk"_s), u"앉아"_s);
     EXPECT_EQ(composeKeys(u"rkqtdl"_s), u"값이"_s);
     EXPECT_EQ(composeKeys(u"rkqtl"_s), u"갑시"_s);
@@ -56,10 +54,8 @@ TEST(KeyboardLayoutFix, composeMovesConsonantsToTheNextSyllable)
     // ㄸ, ㅃ, ㅉ can never be finals.
     EXPECT_EQ(Access::compose(u"ㄱㅏㄸ"_s), u"가ㄸ"_s);
     EXPECT_EQ(composeKeys(u"rkQ"_s), u"가ㅃ"_s);
-    EXPECT_EQ(composeKeys(u"rkW"_s), u"가ㅉ"_s);
     // Compound vowels after an initial, and a vowel that does not combine starting a bare syllable.
     EXPECT_EQ(composeKeys(u"rhkd"_s), u"광"_s);
-    EXPECT_EQ(composeKeys(u"dml"_s), u"의"_s);
     EXPECT_EQ(composeKeys(u"rkk"_s), u"가ㅏ"_s);
 }
 
@@ -68,10 +64,8 @@ TEST(KeyboardLayoutFix, shiftedKeys)
     EXPECT_EQ(composeKeys(u"Rk"_s), u"까"_s);
     EXPECT_EQ(composeKeys(u"Tk"_s), u"싸"_s);
     EXPECT_EQ(composeKeys(u"O"_s), u"ㅒ"_s);
-    EXPECT_EQ(composeKeys(u"Ek"_s), u"따"_s);
     EXPECT_EQ(composeKeys(u"rkR"_s), u"갂"_s);
     EXPECT_EQ(composeKeys(u"rkT"_s), u"갔"_s);
-    EXPECT_EQ(composeKeys(u"rP"_s), u"계"_s);
     // Uppercase letters without a shifted jamo are not keys: A stays A and splits the composition.
     EXPECT_EQ(Fix::englishToKorean(u"dkAssud"_s), u"아Aㄴ녕"_s);
     EXPECT_EQ(Fix::englishToKorean(u"DKSSUD"_s), std::nullopt);
@@ -80,10 +74,8 @@ TEST(KeyboardLayoutFix, shiftedKeys)
 TEST(KeyboardLayoutFix, keysForOneCharacter)
 {
     EXPECT_EQ(Access::keys(u"ㅘ"_s), u"hk"_s);
-    EXPECT_EQ(Access::keys(u"ㅙ"_s), u"ho"_s);
     EXPECT_EQ(Access::keys(u"ㄳ"_s), u"rt"_s);
     EXPECT_EQ(Access::keys(u"ㄲ"_s), u"R"_s);
-    EXPECT_EQ(Access::keys(u"ㅁ"_s), u"a"_s);
     // Not a jamo of the table, not a compound: unchanged.
     EXPECT_EQ(Access::keys(u"A"_s), u"A"_s);
     EXPECT_EQ(Access::keys(u"ㅥ"_s), u"ㅥ"_s);
@@ -100,7 +92,6 @@ TEST(KeyboardLayoutFix, conversions)
     EXPECT_EQ(Fix::englishToKorean(u"dkssud, 123!"_s), u"안녕, 123!"_s);
     EXPECT_EQ(Fix::englishToKorean(u"rrr"_s), std::nullopt);
     EXPECT_EQ(Fix::englishToKorean(u"123 !?"_s), std::nullopt);
-    EXPECT_EQ(Fix::englishToKorean(u""_s), std::nullopt);
     // A letter with a combining mark is one character and not a key.
     EXPECT_EQ(Fix::englishToKorean(u"rk\u0301rk"_s), u"ㄱk\u0301가"_s);
 
@@ -108,12 +99,10 @@ TEST(KeyboardLayoutFix, conversions)
     // Shifted initial, compound vowel and compound final in one syllable: ㄲ ㅘ ㄺ and ㄲ ㅘ ㄿ.
     EXPECT_EQ(Fix::koreanToEnglish(u"\uAF51"_s), u"Rhkfr"_s);
     EXPECT_EQ(Fix::koreanToEnglish(u"\uAF56"_s), u"Rhkfv"_s);
-    EXPECT_EQ(Fix::koreanToEnglish(u"값"_s), u"rkqt"_s);
     EXPECT_EQ(Fix::koreanToEnglish(u"ㄳㅘ"_s), u"rthk"_s);
     EXPECT_EQ(Fix::koreanToEnglish(u"ㅗ디ㅣㅐ, 재깅!"_s), u"hello, world!"_s);
     EXPECT_EQ(Fix::koreanToEnglish(u"abc 123"_s), std::nullopt);
     EXPECT_EQ(Fix::koreanToEnglish(u"ㅥ"_s), std::nullopt);
-    EXPECT_EQ(Fix::koreanToEnglish(u""_s), std::nullopt);
     // A mark sharing the syllable's character is kept, not lost.
     EXPECT_EQ(Fix::koreanToEnglish(u"가\u0301"_s), u"rk\u0301"_s);
 }

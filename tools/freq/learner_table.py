@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """First frequency table: scores from the NIKL learner vocabulary list.
 
 score = 1,000,000 / rank for every (word, Hanja) pair of the list that is an

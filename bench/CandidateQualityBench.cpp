@@ -1,0 +1,275 @@
+// Candidate quality of a frequency table, measured with the real dictionary:
+//   - ranking: top-1 and top-3 of candidates() on the development rows whose word has two or more
+//     spellings, the writer's spelling among them;
+//   - eojeol split: the run of Hangul that starts with the annotated word must split back into it;
+//   - common forms: noun + particle forms (tools/freq/common_forms.txt) must split back into their noun.
+//
+// Usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--failures] [TABLE|none ...]
+// TABLE is a hanja_freq.tsv (default: the repository's data/hanja_freq.tsv); "none" measures the
+// dictionary without scores. hanja.tsv comes from the data dir (SORELWICK_DATA_DIR, else the
+// installed or build tree's). The development set lives outside the repository
+// (../shared/data/dev); without it only the common forms are measured.
+
+#include "core/HanjaDictionary.h"
+#include "core/Resources.h"
+#include "core/TextUtil.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace {
+
+struct DevRow {
+    QString hangul;
+    QString hanja;
+    QString eojeol; // the Hangul run that starts where the word first occurs in the context
+    bool insideRun = false; // the word starts inside a longer run (부동산가액 → 가액)
+};
+
+struct Form {
+    QString form;
+    QString noun;
+};
+
+QTextStream& out()
+{
+    static QTextStream s(stdout);
+    return s;
+}
+
+bool isHangulSyllable(QChar c) { return c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3; }
+
+std::optional<QStringList> readLines(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+std::optional<std::vector<DevRow>> readDevSet(const QString& path, int* unusable)
+{
+    const auto lines = readLines(path);
+    if (!lines) return std::nullopt;
+    std::vector<DevRow> rows;
+    *unusable = 0;
+    for (qsizetype i = 1; i < lines->size(); ++i) { // line 0 is the header
+        const QStringList f = lines->at(i).split(QLatin1Char('\t'));
+        const qsizetype at = f.size() == 3 ? f[2].indexOf(f[0]) : -1;
+        if (f.size() != 3 || f[0].isEmpty() || at < 0) {
+            ++*unusable;
+            continue;
+        }
+        const QString& context = f[2];
+        qsizetype end = at;
+        while (end < context.size() && isHangulSyllable(context[end])) ++end;
+        rows.push_back({f[0], f[1], context.mid(at, end - at), at > 0 && isHangulSyllable(context[at - 1])});
+    }
+    return rows;
+}
+
+std::optional<std::vector<Form>> readForms(const QString& path)
+{
+    const auto lines = readLines(path);
+    if (!lines) return std::nullopt;
+    std::vector<Form> forms;
+    for (const QString& line : *lines) {
+        if (line.startsWith(QLatin1Char('#'))) continue;
+        const QStringList f = line.split(QLatin1Char('\t'));
+        if (f.size() == 2) forms.push_back({f[0], f[1]});
+    }
+    return forms;
+}
+
+QString percent(int part, int whole)
+{
+    return whole ? QString::number(100.0 * part / whole, 'f', 2) + QStringLiteral(" %") : QStringLiteral("-");
+}
+
+QString joined(const QList<HanjaEntry>& entries, int count)
+{
+    QStringList s;
+    for (int i = 0; i < entries.size() && i < count; ++i) s << entries[i].hanja().toString();
+    return s.join(QLatin1Char(' '));
+}
+
+QString describe(const std::optional<HanjaDictionary::Split>& split)
+{
+    if (!split) return QStringLiteral("(no split)");
+    return split->stem + QStringLiteral(" + ") + (split->rest.isEmpty() ? QStringLiteral("∅") : split->rest);
+}
+
+// A data folder holding the dictionary and the table under test.
+std::optional<QString> prepareFolder(QTemporaryDir& dir, const QString& dictionary, const QString& table)
+{
+    const QString dictionaryCopy = dir.filePath(QStringLiteral("hanja.tsv"));
+    if (!QFile::link(dictionary, dictionaryCopy) && !QFile::copy(dictionary, dictionaryCopy)) return std::nullopt;
+    const QString tableCopy = dir.filePath(QStringLiteral("hanja_freq.tsv"));
+    if (table == QLatin1String("none")) {
+        QFile empty(tableCopy);
+        if (!empty.open(QIODevice::WriteOnly)) return std::nullopt;
+    } else if (!QFile::copy(table, tableCopy)) {
+        return std::nullopt;
+    }
+    return dir.path();
+}
+
+void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const std::vector<Form>& forms,
+             bool listFailures)
+{
+    QTextStream& o = out();
+    if (dev) {
+        int rows = 0, top1 = 0, top3 = 0, oneCharRows = 0, oneCharTop1 = 0, oneCharTop3 = 0;
+        QStringList rankingFailures;
+        int splitRows = 0, splitOk = 0, oneCharWithEnding = 0, insideRows = 0, insideOk = 0, notWords = 0;
+        QStringList splitFailures;
+        for (const DevRow& row : *dev) {
+            const QList<HanjaEntry> candidates = dictionary.candidates(row.hangul);
+            if (candidates.isEmpty()) {
+                ++notWords;
+                continue;
+            }
+            int position = -1;
+            for (int i = 0; i < candidates.size() && position < 0; ++i)
+                if (candidates[i].hanja() == row.hanja) position = i;
+            const bool oneChar = TextUtil::characterCount(row.hangul) == 1;
+            const bool withEnding = TextUtil::characterCount(row.eojeol) > 1;
+            if (candidates.size() >= 2 && position >= 0) {
+                ++rows;
+                top1 += position == 0;
+                top3 += position < 3;
+                if (oneChar) {
+                    ++oneCharRows;
+                    oneCharTop1 += position == 0;
+                    oneCharTop3 += position < 3;
+                } else if (position != 0) {
+                    rankingFailures << row.hangul + QLatin1Char(' ') + row.hanja + QStringLiteral(" ← ") +
+                                           joined(candidates, 3);
+                }
+            }
+            ++splitRows;
+            const auto split = dictionary.split(row.eojeol);
+            const bool ok = split && split->stem == row.hangul;
+            splitOk += ok;
+            if (row.insideRun) {
+                ++insideRows;
+                insideOk += ok;
+            }
+            if (oneChar && withEnding) ++oneCharWithEnding;
+            if (!ok && !(oneChar && withEnding))
+                splitFailures << row.eojeol + QStringLiteral(" → ") + describe(split) + QStringLiteral(" (word ") +
+                                     row.hangul + QLatin1Char(')');
+        }
+        o << "  ranking, " << rows << " rows (word with 2+ spellings, the writer's among them):\n"
+          << "    top-1 " << percent(top1, rows) << " (" << top1 << "), top-3 " << percent(top3, rows) << " ("
+          << top3 << ")\n"
+          << "    " << oneCharRows << " of them are one-character words, never reordered (top-1 " << oneCharTop1
+          << ", top-3 " << oneCharTop3 << "): ceiling top-1 " << percent(rows - oneCharRows + oneCharTop1, rows)
+          << ", top-3 " << percent(rows - oneCharRows + oneCharTop3, rows) << "\n"
+          << "    words of 2+ characters: top-1 " << percent(top1 - oneCharTop1, rows - oneCharRows) << ", top-3 "
+          << percent(top3 - oneCharTop3, rows - oneCharRows) << "\n";
+        o << "  eojeol split, " << splitRows << " rows whose word is a dictionary word (" << notWords
+          << " rows are not):\n"
+          << "    " << percent(splitOk, splitRows) << " (" << splitOk << ")\n"
+          << "    " << oneCharWithEnding << " one-character words with an ending, which never split: ceiling "
+          << percent(splitRows - oneCharWithEnding, splitRows) << "\n"
+          << "    " << insideRows << " words start inside a longer Hangul run, measured from the word: "
+          << insideOk << " split right\n";
+        if (listFailures) {
+            o << "  ranking failures (2+ characters):\n";
+            for (const QString& s : rankingFailures) o << "    " << s << "\n";
+            o << "  split failures (one-character words with an ending not listed):\n";
+            for (const QString& s : splitFailures) o << "    " << s << "\n";
+        }
+    }
+    int formsOk = 0;
+    QStringList formFailures;
+    for (const Form& f : forms) {
+        const auto split = dictionary.split(f.form);
+        if (split && split->stem == f.noun) ++formsOk;
+        else formFailures << f.form + QStringLiteral(" → ") + describe(split);
+    }
+    o << "  common forms, " << forms.size() << ": " << percent(formsOk, int(forms.size())) << " (" << formsOk
+      << ")\n";
+    const int shown = listFailures ? int(formFailures.size()) : std::min<int>(10, int(formFailures.size()));
+    for (int i = 0; i < shown; ++i) o << "    " << formFailures[i] << "\n";
+    if (shown < formFailures.size()) o << "    … " << formFailures.size() - shown << " more (--failures)\n";
+    o.flush();
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--failures] "
+                         "[TABLE|none ...]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QString source = QStringLiteral(SORELWICK_SOURCE_DIR);
+    QString devPath = source + QStringLiteral("/../shared/data/dev/hanja_dev.tsv");
+    QString formsPath = source + QStringLiteral("/tools/freq/common_forms.txt");
+    bool listFailures = false;
+    QStringList tables;
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        if ((a == QLatin1String("--dev") || a == QLatin1String("--forms")) && i + 1 < argc)
+            (a == QLatin1String("--dev") ? devPath : formsPath) = QString::fromLocal8Bit(argv[++i]);
+        else if (a == QLatin1String("--failures")) listFailures = true;
+        else if (a.startsWith(QLatin1String("-"))) return usage();
+        else tables << a;
+    }
+    if (tables.isEmpty()) tables << source + QStringLiteral("/data/hanja_freq.tsv");
+
+    QTextStream& o = out();
+    const QString dictionary = Resources::locate(QStringLiteral("hanja.tsv"));
+    if (dictionary.isEmpty()) {
+        o << "hanja.tsv not found in " << Resources::dataDirectories() << "; build the sorelwick_data target\n";
+        return 1;
+    }
+    const auto forms = readForms(formsPath);
+    if (!forms) {
+        o << "common forms list not found: " << formsPath << "\n";
+        return 1;
+    }
+    int unusable = 0;
+    const auto dev = readDevSet(devPath, &unusable);
+    o << "dictionary: " << dictionary << "\n";
+    if (dev) {
+        o << "development set: " << QFileInfo(devPath).canonicalFilePath() << ", " << dev->size() << " rows";
+        if (unusable) o << " (" << unusable << " unusable rows skipped)";
+        o << "\n";
+    } else {
+        o << "development set not found: " << devPath << "\n"
+          << "  (it lives in ../shared beside the repository, which this checkout does not have; "
+             "only the common forms are measured)\n";
+    }
+
+    for (const QString& table : tables) {
+        if (table != QLatin1String("none") && !QFileInfo(table).isFile()) {
+            o << "table not found: " << table << "\n";
+            continue;
+        }
+        QTemporaryDir dir;
+        const auto folder = dir.isValid() ? prepareFolder(dir, dictionary, table) : std::nullopt;
+        if (!folder) {
+            o << "cannot prepare a data folder for " << table << "\n";
+            continue;
+        }
+        HanjaDictionary d(*folder);
+        d.loadIfNeeded();
+        o << "\ntable: " << (table == QLatin1String("none") ? QStringLiteral("none (no scores)") : table) << ", "
+          << d.scoreCount() << " scored pairs\n";
+        o.flush();
+        measure(d, dev ? &*dev : nullptr, *forms, listFailures);
+    }
+    return 0;
+}

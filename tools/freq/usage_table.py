@@ -1,0 +1,290 @@
+#!/usr/bin/python3
+"""The frequency table from real usage: Korean Wikipedia eojeol counts, its
+한글(漢字) annotations, the NIKL learner list and libhangul's own order.
+
+The table does two jobs for the dictionary, and the tool serves them apart:
+
+1. Where the word ends. `split` takes the longest dictionary prefix that has a
+   scored spelling, else the longest prefix. So a key that is present in the
+   table, with any score, claims every text that starts with it; a key that is
+   left out gives way to a shorter scored one. The tool decides, key by key,
+   whether the key is a word (kept) or mostly a shorter word plus an ending
+   (사고가 = 사고 + 가: left out), from a segmentation model of the eojeol
+   counts, and then scores every key that must be scored for the decisions to
+   hold (the keys that start with a scored key).
+
+2. The order of a word's spellings: estimated uses per spelling. Each
+   annotation stands for 1/rho uses, rho being the share of uses that writers
+   annotate (measured on words with one spelling). Writers annotate the rare
+   and the ambiguous readings, seldom 世界 for 세계, so a learner-list spelling
+   also gets the uses of the word that the annotations leave unexplained, or
+   what its rank in the learner list predicts for general text, whichever is
+   more. Spellings without evidence keep libhangul's order, the table's tie
+   order.
+
+Python 3 standard library only; the output is the same byte for byte on every
+run with the same inputs."""
+
+import argparse
+import os
+import re
+import statistics
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import freqlib  # noqa: E402
+
+# EM rounds and add-alpha smoothing of the segmentation model.
+EM_ROUNDS = 8
+ALPHA = 0.1
+# Endings that turn a learner-list word into its noun: 가능하다 可能- -> 가능 可能.
+DERIVING_ENDINGS = ("하다", "되다", "히", "스럽다", "시키다", "받다", "당하다", "롭다")
+
+HANGUL_TAIL = re.compile(r"[\uac00-\ud7a3]+$")
+
+
+def log(message):
+    print(f"usage_table: {message}", file=sys.stderr, flush=True)
+
+
+# ------------------------------------------------------------------ learner list
+
+def learner_evidence(rows, spellings):
+    """(word, hanja) -> sum of 1,000,000 / rank, and the learner words that are dictionary words."""
+    weight = {}
+    words = set()
+    for rank, word, _pos, gloss, _level in rows:
+        if gloss in spellings.get(word, ()):
+            words.add(word)
+        hanja, stem = gloss, word
+        if hanja.endswith("-"):
+            hanja = hanja[:-1]
+            for ending in DERIVING_ENDINGS:
+                if stem.endswith(ending) and len(stem) > len(ending):
+                    stem = stem[:-len(ending)]
+                    break
+        if rank is not None and hanja in spellings.get(stem, ()):
+            weight[(stem, hanja)] = weight.get((stem, hanja), 0.0) + 1_000_000 / rank
+    return weight, words
+
+
+# ------------------------------------------------------------------ segmentation model
+
+def analyses(eojeols, spellings):
+    """Eojeols that start with a dictionary word of 2+ characters: (eojeol, count, prefix lengths
+    longest first). One-character prefixes never become stems, so they are no analysis."""
+    out = []
+    for e, c in eojeols.items():
+        ks = [k for k in range(len(e), 1, -1) if e[:k] in spellings]
+        if ks:
+            out.append((e, c, ks))
+    return out
+
+
+class Model:
+    """Unigram stem + ending model: P(eojeol) = sum over its word prefixes of P(stem) P(ending)."""
+
+    def __init__(self, stems, endings):
+        self.stems, self.endings = stems, endings
+        self.stem_total = sum(stems.values())
+        self.ending_total = sum(endings.values())
+        self.stem_norm = self.stem_total + ALPHA * len(stems)
+        self.ending_norm = self.ending_total + ALPHA * (len(endings) + 1)
+
+    def p_stem(self, k):
+        return (self.stems.get(k, 0.0) + ALPHA) / self.stem_norm
+
+    def p_ending(self, x):
+        return (self.endings.get(x, 0.0) + ALPHA) / self.ending_norm
+
+    def posteriors(self, e, ks):
+        w = [self.p_stem(e[:k]) * self.p_ending(e[k:]) for k in ks]
+        s = sum(w)
+        return [x / s for x in w]
+
+
+def train(an):
+    # Start: a stem is as likely as the eojeols that show it with an ending (a bare eojeol
+    # could be a shorter word plus an ending, so it is no evidence yet); endings uniform per eojeol.
+    stems, endings = {}, {}
+    for e, c, ks in an:
+        for k in ks:
+            stems[e[:k]] = stems.get(e[:k], 0.0) + (c if k < len(e) else 0.0)
+            endings[e[k:]] = endings.get(e[k:], 0.0) + c / len(ks)
+    for r in range(EM_ROUNDS):
+        model = Model(stems, endings)
+        stems, endings = {}, {}
+        for e, c, ks in an:
+            for k, p in zip(ks, model.posteriors(e, ks)):
+                stems[e[:k]] = stems.get(e[:k], 0.0) + c * p
+                endings[e[k:]] = endings.get(e[k:], 0.0) + c * p
+        log(f"segmentation round {r + 1}/{EM_ROUNDS}")
+    return Model(stems, endings)
+
+
+def stem_votes(an, model):
+    """For each word K: uses of eojeols starting with K that the model gives to K (keep) and to
+    a shorter word (give way)."""
+    keep, give_way = {}, {}
+    for e, c, ks in an:
+        if len(ks) < 2:
+            continue
+        post = model.posteriors(e, ks)
+        for i, k in enumerate(ks[:-1]):
+            K = e[:k]
+            keep[K] = keep.get(K, 0.0) + c * post[i]
+            give_way[K] = give_way.get(K, 0.0) + c * sum(post[i + 1:])
+    return keep, give_way
+
+
+# ------------------------------------------------------------------ table
+
+def prefix_words(K, spellings):
+    """Proper prefixes of K with 2+ characters that are dictionary words, longest first."""
+    return [K[:j] for j in range(len(K) - 1, 1, -1) if K[:j] in spellings]
+
+
+def is_word_plus_ending(K, spellings):
+    """Every spelling is a shorter word's Hanja followed by the rest in Hangul (사실은 事實은)."""
+    for h in spellings[K]:
+        m = HANGUL_TAIL.search(h)
+        if not m:
+            return False
+        tail = m.group(0)
+        head = h[:-len(tail)]
+        if not head or not K.endswith(tail) or head not in spellings.get(K[:-len(tail)], ()):
+            return False
+    return True
+
+
+def left_out_words(spellings, keep, give_way, learner_words):
+    """Words that must not take part in splitting: they give way to a shorter word."""
+    out = set()
+    for K in spellings:
+        if len(K) < 3 or K in learner_words or not prefix_words(K, spellings):
+            continue
+        if is_word_plus_ending(K, spellings):
+            out.add(K)
+            continue
+        a, b = keep.get(K, 0.0), give_way.get(K, 0.0)
+        # Unseen words stay words: the corpus says nothing against them.
+        if a + b >= 0.5 and b > a:
+            out.add(K)
+    return out
+
+
+class Calibration:
+    """How annotations and learner ranks translate into uses in the counted text.
+
+    rho: the median share of its uses that writers annotate, over words that have one spelling
+    and are annotated at all (annotations / uses as a stem, 20 uses or more).
+    per_weight: uses per unit of learner weight (1,000,000 / rank), the median over learner words
+    that have one spelling (uses as a stem x rank / 1,000,000)."""
+
+    def __init__(self, spellings, ann, learner_rows, stem_uses):
+        rates, ranks = [], []
+        for K, lst in spellings.items():
+            uses = stem_uses.get(K, 0.0)
+            if len(K) >= 2 and len(lst) == 1 and ann.get((K, lst[0]), 0) > 0 and uses >= 20:
+                rates.append(ann[(K, lst[0])] / uses)
+        for rank, word, _pos, gloss, _level in learner_rows:
+            uses = stem_uses.get(word, 0.0)
+            if rank is not None and len(word) >= 2 and spellings.get(word) == [gloss] and uses > 0:
+                ranks.append(uses * rank / 1_000_000)
+        self.rho = statistics.median(rates)
+        self.per_weight = statistics.median(ranks)
+
+
+def spelling_scores(K, lst, ann, learner, stem_uses, cal):
+    """Estimated uses of each spelling of K."""
+    annotated = sum(ann.get((K, h), 0) for h in lst)
+    unexplained = max(0.0, stem_uses.get(K, 0.0) - annotated / cal.rho)
+    weights = {h: learner[(K, h)] for h in lst if (K, h) in learner}
+    total = sum(weights.values())
+    out = []
+    for h in lst:
+        value = ann.get((K, h), 0) / cal.rho
+        if h in weights:
+            value += max(unexplained * weights[h] / total, weights[h] * cal.per_weight)
+        out.append(value)
+    return out
+
+
+def order_of(values):
+    return sorted(range(len(values)), key=lambda i: (-values[i], i))
+
+
+def rounded(values):
+    """One decimal when that keeps the order, four otherwise."""
+    short = [round(v, 1) for v in values]
+    return short if order_of(short) == order_of(values) else values
+
+
+def build(spellings, eojeols, ann, learner_rows):
+    learner, learner_words = learner_evidence(learner_rows, spellings)
+    an = analyses(eojeols, spellings)
+    log(f"{len(an)} eojeol types start with a dictionary word")
+    model = train(an)
+    keep, give_way = stem_votes(an, model)
+    out_words = left_out_words(spellings, keep, give_way, learner_words)
+    cal = Calibration(spellings, ann, learner_rows, model.stems)
+    log(f"annotated share of uses {cal.rho:.5f}; uses per learner weight {cal.per_weight:.4f}")
+
+    table = {}
+    # Spelling order: listed only where the evidence changes libhangul's order.
+    for K, lst in spellings.items():
+        if len(K) < 2 or len(lst) < 2 or K in out_words:
+            continue
+        values = spelling_scores(K, lst, ann, learner, model.stems, cal)
+        if order_of(values) != list(range(len(lst))):
+            for h, v in zip(lst, rounded(values)):
+                if v > 0:
+                    table[(K, h)] = v
+    scored = {K for K, _ in table}
+
+    # Splitting: a word that a left-out word starts with must be scored to win over it, and
+    # every word that starts with a scored word must be scored too, or the shorter one would
+    # take its text.
+    for K in out_words:
+        scored.update(P for P in prefix_words(K, spellings) if P not in out_words)
+    for K in sorted((k for k in spellings if len(k) >= 2), key=len):
+        if K in scored or K in out_words:
+            continue
+        if any(P in scored for P in prefix_words(K, spellings)):
+            scored.add(K)
+    for K in scored:
+        if any((K, h) in table for h in spellings[K]):
+            continue
+        lst = spellings[K]
+        value = spelling_scores(K, lst, ann, learner, model.stems, cal)[0] if len(lst) > 1 \
+            else model.stems.get(K, 0.0)
+        table[(K, lst[0])] = round(value, 1)
+    return table, out_words
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--raw", default=freqlib.DEFAULT_RAW, help="folder of the raw sources (default: ../shared/data/raw)")
+    ap.add_argument("--dict", default=freqlib.DEFAULT_HANJA_TXT, help="libhangul hanja.txt")
+    ap.add_argument("-o", "--output", default=os.path.join(freqlib.REPO, "data", "hanja_freq.tsv"))
+    args = ap.parse_args()
+
+    started = time.time()
+    spellings = freqlib.spellings_by_word(freqlib.read_dictionary(args.dict))
+    learner_rows = freqlib.read_learner_list(args.raw)
+    eojeols = freqlib.read_eojeol_counts(args.raw)
+    ann = freqlib.read_annotation_counts(args.raw)
+    table, out_words = build(spellings, eojeols, ann, learner_rows)
+    freqlib.write_table(args.output, [
+        "hangul<TAB>hanja<TAB>score: estimated uses in 620 files of Korean Wikipedia (2020); "
+        "made by tools/freq/usage_table.py",
+        freqlib.KOWIKI_CREDIT,
+        freqlib.LEARNER_CREDIT,
+    ], table)
+    log(f"{args.output}: {len(table)} pairs, {len({k for k, _ in table})} words; "
+        f"{len(out_words)} words left out of splitting; {time.time() - started:.0f} s")
+
+
+if __name__ == "__main__":
+    main()
