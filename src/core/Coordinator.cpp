@@ -12,8 +12,6 @@ namespace {
 const QString kFormatKey = QStringLiteral("format");
 const QString kMeaningStyleKey = QStringLiteral("meaningStyle");
 const QString kSeparator = QStringLiteral(" · ");
-constexpr int kRankLimit = 3;
-constexpr qsizetype kMaxRows = 40;
 constexpr qsizetype kMaxSyllables = 12;
 
 QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
@@ -104,32 +102,15 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     const QString header = quoted(split.stem) + split.rest + kSeparator + label + kSeparator + formatPreview(format());
     panel.showLoading(header, anchor, session);
 
-    const QList<RankedCandidate> ranked = co_await Ranker::rank(split.stem, entries, cap.context, kRankLimit);
-
-    // The ranker's choices first, then the other entries in frequency order, 40 rows at most.
-    QList<HanjaEntry> list;
-    for (const RankedCandidate& r : ranked) list.append(r.entry);
-    const qsizetype top = list.size();
-    for (const HanjaEntry& e : entries) {
-        if (list.size() >= kMaxRows) break;
-        if (std::find(list.begin(), list.begin() + top, e) == list.begin() + top) list.append(e);
-    }
-    const RankEngine listEngine = co_await engineInForce();
-    const bool keepFirst = listEngine == RankEngine::appleIntelligence;
-    list = PickHistory::shared().reorder(list, split.stem, keepFirst);
-
-    QHash<QString, QString> modelMeanings;
-    for (const RankedCandidate& r : ranked) {
-        const QString key = r.entry.hanja().toString();
-        if (!modelMeanings.contains(key)) modelMeanings.insert(key, r.meaning);
-    }
+    // Ranked (the model's choices first), merged to 40 rows at most, reordered by the picks.
+    const Ranker::Arrangement arranged = co_await Ranker::arrange(split.stem, entries, cap.context);
     const MeaningStyle style = meaningStyle();
     const Format fmt = format();
     QList<Candidate> rows;
-    for (const HanjaEntry& e : list) {
+    for (const HanjaEntry& e : arranged.entries) {
         Candidate row;
         row.primary = e.hanja().toString();
-        row.secondary = meaningText(e, style, modelMeanings, *dictionary);
+        row.secondary = meaningText(e, style, arranged.meanings, *dictionary);
         row.replacement = example(fmt, split.stem, e.hanja()) + split.rest;
         row.kind = CandidateKind::hanja;
         row.word = split.stem;
