@@ -191,31 +191,27 @@ QCoro::Task<void> Coordinator::offerLayoutFix(Capture cap, QString text, Keyboar
 
 QCoro::Task<void> Coordinator::cleanupFallback(Capture cap, QString text, PanelAnchor anchor, qint64 session)
 {
-    CandidatePanel& panel = CandidatePanel::shared();
     const RankEngine engine = co_await engineInForce();
     if (engine != RankEngine::appleIntelligence) {
-        panel.showNotice(noModelNotice, anchor, session);
+        CandidatePanel::shared().showNotice(noModelNotice, anchor, session);
         co_return;
     }
-    panel.showLoading(QStringLiteral("오타 정리 · ") + quoted(TextUtil::displayCut(text)), anchor, session);
-    const std::optional<QString> corrected = co_await Ranker::cleanTypos(cap.selected, cap.context);
-    if (!corrected) {
-        panel.showNotice(nothingToFixNotice, anchor, session);
-        co_return;
-    }
-    Candidate row;
-    row.primary = *corrected;
-    row.secondary = QStringLiteral("원문: ") + TextUtil::displayCut(cap.selected);
-    row.replacement = *corrected;
-    row.kind = CandidateKind::proofread;
-    present({row}, QStringLiteral("오타 정리 · AI"), anchor, cap, session);
+    co_await cleanUp(cap, anchor, session, text, QStringLiteral("오타 정리 · AI"),
+                     QStringLiteral("원문: ") + TextUtil::displayCut(cap.selected));
 }
 
 QCoro::Task<void> Coordinator::cleanupFromOffer(Capture cap, PanelAnchor anchor)
 {
+    // The pick closed the panel; the cleanup is a session of its own.
+    const qint64 session = ++CandidatePanel::shared().session;
+    co_await cleanUp(cap, anchor, session, cap.selected, QStringLiteral("오타 정리"), QString());
+}
+
+QCoro::Task<void> Coordinator::cleanUp(Capture cap, PanelAnchor anchor, qint64 session, QString shownText,
+                                       QString resultHeader, QString secondary)
+{
     CandidatePanel& panel = CandidatePanel::shared();
-    const qint64 session = ++panel.session;
-    panel.showLoading(QStringLiteral("오타 정리 · ") + quoted(TextUtil::displayCut(cap.selected)), anchor, session);
+    panel.showLoading(QStringLiteral("오타 정리 · ") + quoted(TextUtil::displayCut(shownText)), anchor, session);
     const std::optional<QString> corrected = co_await Ranker::cleanTypos(cap.selected, cap.context);
     if (!corrected) {
         panel.showNotice(nothingToFixNotice, anchor, session);
@@ -223,9 +219,10 @@ QCoro::Task<void> Coordinator::cleanupFromOffer(Capture cap, PanelAnchor anchor)
     }
     Candidate row;
     row.primary = *corrected;
+    row.secondary = secondary;
     row.replacement = *corrected;
     row.kind = CandidateKind::proofread;
-    present({row}, QStringLiteral("오타 정리"), anchor, cap, session);
+    present({row}, resultHeader, anchor, cap, session);
 }
 
 QList<Coordinator::Format> Coordinator::allFormats()

@@ -82,4 +82,7 @@ private:
                                      PanelAnchor anchor, qint64 session);
     QCoro::Task<void> cleanupFallback(Capture cap, QString text, PanelAnchor anchor, qint64 session);
     QCoro::Task<void> cleanupFromOffer(Capture cap, PanelAnchor anchor);
+    // Loading header with the text, the model's answer as one row, or "고칠 곳이 없습니다".
+    QCoro::Task<void> cleanUp(Capture cap, PanelAnchor anchor, qint64 session, QString shownText,
+                              QString resultHeader, QString secondary);
 };
