@@ -2,9 +2,11 @@
 //   - ranking: top-1 and top-3 of candidates() on the development rows whose word has two or more
 //     spellings, the writer's spelling among them;
 //   - eojeol split: the run of Hangul that starts with the annotated word must split back into it;
-//   - common forms: noun + particle forms (tools/freq/common_forms.txt) must split back into their noun.
+//   - common forms: noun + particle forms (tools/freq/common_forms.txt) must split back into their noun;
+//   - everyday spellings: the first candidate of an everyday word (tools/freq/everyday_words.txt) must be
+//     its everyday spelling, which the development set, a sample of annotated readings, cannot check.
 //
-// Usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--failures] [TABLE|none ...]
+// Usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] [--failures] [TABLE|none ...]
 // TABLE is a hanja_freq.tsv (default: the repository's data/hanja_freq.tsv); "none" measures the
 // dictionary without scores. hanja.tsv comes from the data dir (SORELWICK_DATA_DIR, else the
 // installed or build tree's). The development set lives outside the repository
@@ -31,6 +33,7 @@ struct DevRow {
     QString hanja;
     QString eojeol; // the Hangul run that starts where the word first occurs in the context
     bool insideRun = false; // the word starts inside a longer run (부동산가액 → 가액)
+    int half = 0; // words alternate between halves 0 and 1 in file order, so a word's rows stay together
 };
 
 struct Form {
@@ -59,6 +62,8 @@ std::optional<std::vector<DevRow>> readDevSet(const QString& path, int* unusable
     if (!lines) return std::nullopt;
     std::vector<DevRow> rows;
     *unusable = 0;
+    QString lastWord;
+    int half = 1;
     for (qsizetype i = 1; i < lines->size(); ++i) { // line 0 is the header
         const QStringList f = lines->at(i).split(QLatin1Char('\t'));
         const qsizetype at = f.size() == 3 ? f[2].indexOf(f[0]) : -1;
@@ -69,7 +74,11 @@ std::optional<std::vector<DevRow>> readDevSet(const QString& path, int* unusable
         const QString& context = f[2];
         qsizetype end = at;
         while (end < context.size() && isHangulSyllable(context[end])) ++end;
-        rows.push_back({f[0], f[1], context.mid(at, end - at), at > 0 && isHangulSyllable(context[at - 1])});
+        if (f[0] != lastWord) {
+            lastWord = f[0];
+            half = 1 - half;
+        }
+        rows.push_back({f[0], f[1], context.mid(at, end - at), at > 0 && isHangulSyllable(context[at - 1]), half});
     }
     return rows;
 }
@@ -121,11 +130,12 @@ std::optional<QString> prepareFolder(QTemporaryDir& dir, const QString& dictiona
 }
 
 void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const std::vector<Form>& forms,
-             bool listFailures)
+             const std::vector<Form>& everyday, bool listFailures)
 {
     QTextStream& o = out();
     if (dev) {
         int rows = 0, top1 = 0, top3 = 0, oneCharRows = 0, oneCharTop1 = 0, oneCharTop3 = 0;
+        int halfRows[2] = {0, 0}, halfTop1[2] = {0, 0}, halfTop3[2] = {0, 0};
         QStringList rankingFailures;
         int splitRows = 0, splitOk = 0, oneCharWithEnding = 0, insideRows = 0, insideOk = 0, notWords = 0;
         QStringList splitFailures;
@@ -144,6 +154,9 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
                 ++rows;
                 top1 += position == 0;
                 top3 += position < 3;
+                ++halfRows[row.half];
+                halfTop1[row.half] += position == 0;
+                halfTop3[row.half] += position < 3;
                 if (oneChar) {
                     ++oneCharRows;
                     oneCharTop1 += position == 0;
@@ -173,7 +186,11 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
           << ", top-3 " << oneCharTop3 << "): ceiling top-1 " << percent(rows - oneCharRows + oneCharTop1, rows)
           << ", top-3 " << percent(rows - oneCharRows + oneCharTop3, rows) << "\n"
           << "    words of 2+ characters: top-1 " << percent(top1 - oneCharTop1, rows - oneCharRows) << ", top-3 "
-          << percent(top3 - oneCharTop3, rows - oneCharRows) << "\n";
+          << percent(top3 - oneCharTop3, rows - oneCharRows) << "\n"
+          << "    halves (alternate words): A top-1 " << percent(halfTop1[0], halfRows[0]) << ", top-3 "
+          << percent(halfTop3[0], halfRows[0]) << " (" << halfRows[0] << " rows); B top-1 "
+          << percent(halfTop1[1], halfRows[1]) << ", top-3 " << percent(halfTop3[1], halfRows[1]) << " ("
+          << halfRows[1] << " rows)\n";
         o << "  eojeol split, " << splitRows << " rows whose word is a dictionary word (" << notWords
           << " rows are not):\n"
           << "    " << percent(splitOk, splitRows) << " (" << splitOk << ")\n"
@@ -200,12 +217,26 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
     const int shown = listFailures ? int(formFailures.size()) : std::min<int>(10, int(formFailures.size()));
     for (int i = 0; i < shown; ++i) o << "    " << formFailures[i] << "\n";
     if (shown < formFailures.size()) o << "    … " << formFailures.size() - shown << " more (--failures)\n";
+    if (!everyday.empty()) {
+        int everydayOk = 0;
+        QStringList everydayFailures;
+        for (const Form& w : everyday) {
+            const QList<HanjaEntry> candidates = dictionary.candidates(w.form);
+            if (!candidates.isEmpty() && candidates[0].hanja() == w.noun) ++everydayOk;
+            else everydayFailures << w.form + QLatin1Char(' ') + w.noun + QStringLiteral(" ← ") + joined(candidates, 3);
+        }
+        o << "  everyday spellings first, " << everyday.size() << " words: "
+          << percent(everydayOk, int(everyday.size())) << " (" << everydayOk << ")\n";
+        const int listed = listFailures ? int(everydayFailures.size()) : std::min<int>(10, int(everydayFailures.size()));
+        for (int i = 0; i < listed; ++i) o << "    " << everydayFailures[i] << "\n";
+        if (listed < everydayFailures.size()) o << "    … " << everydayFailures.size() - listed << " more (--failures)\n";
+    }
     o.flush();
 }
 
 int usage()
 {
-    std::fprintf(stderr, "usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--failures] "
+    std::fprintf(stderr, "usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] [--failures] "
                          "[TABLE|none ...]\n");
     return 2;
 }
@@ -217,12 +248,14 @@ int main(int argc, char** argv)
     const QString source = QStringLiteral(SORELWICK_SOURCE_DIR);
     QString devPath = source + QStringLiteral("/../shared/data/dev/hanja_dev.tsv");
     QString formsPath = source + QStringLiteral("/tools/freq/common_forms.txt");
+    QString everydayPath = source + QStringLiteral("/tools/freq/everyday_words.txt");
     bool listFailures = false;
     QStringList tables;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
-        if ((a == QLatin1String("--dev") || a == QLatin1String("--forms")) && i + 1 < argc)
-            (a == QLatin1String("--dev") ? devPath : formsPath) = QString::fromLocal8Bit(argv[++i]);
+        if (a == QLatin1String("--dev") && i + 1 < argc) devPath = QString::fromLocal8Bit(argv[++i]);
+        else if (a == QLatin1String("--forms") && i + 1 < argc) formsPath = QString::fromLocal8Bit(argv[++i]);
+        else if (a == QLatin1String("--everyday") && i + 1 < argc) everydayPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--failures")) listFailures = true;
         else if (a.startsWith(QLatin1String("-"))) return usage();
         else tables << a;
@@ -238,6 +271,11 @@ int main(int argc, char** argv)
     const auto forms = readForms(formsPath);
     if (!forms) {
         o << "common forms list not found: " << formsPath << "\n";
+        return 1;
+    }
+    const auto everyday = readForms(everydayPath);
+    if (!everyday) {
+        o << "everyday word list not found: " << everydayPath << "\n";
         return 1;
     }
     int unusable = 0;
@@ -269,7 +307,7 @@ int main(int argc, char** argv)
         o << "\ntable: " << (table == QLatin1String("none") ? QStringLiteral("none (no scores)") : table) << ", "
           << d.scoreCount() << " scored pairs\n";
         o.flush();
-        measure(d, dev ? &*dev : nullptr, *forms, listFailures);
+        measure(d, dev ? &*dev : nullptr, *forms, *everyday, listFailures);
     }
     return 0;
 }

@@ -27,6 +27,10 @@ const QList<Command>& commands()
          lookupCommand},
         {QStringLiteral("history"), QStringLiteral("history [--clear]"),
          QStringLiteral("print how many picks are learned; --clear forgets them"), historyCommand},
+        {QStringLiteral("simulate"), QStringLiteral("simulate TEXT [--select PART] [--pick N] [--alt]"),
+         QStringLiteral("run a whole session on an editor in memory holding TEXT with PART selected, and show "
+                        "the panel and the text after picking row N (--alt copies instead)"),
+         simulateCommand},
         {QStringLiteral("fix"), QStringLiteral("fix TEXT..."), QStringLiteral("convert TEXT typed on the wrong keyboard layout (dkssud → 안녕, ㅗ디ㅣㅐ → hello)"), fixCommand},
     };
     return table;

@@ -27,3 +27,4 @@ int usageError(const QString& command, const QString& message);
 int lookupCommand(const QStringList& args);
 int historyCommand(const QStringList& args);
 int fixCommand(const QStringList& args);
+int simulateCommand(const QStringList& args);

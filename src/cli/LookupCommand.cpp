@@ -1,173 +1,33 @@
 #include "cli/Cli.h"
+#include "cli/SimulatedDesktop.h"
 
-#include "core/CandidatePanel.h"
 #include "core/Coordinator.h"
-#include "core/HanjaDictionary.h"
-#include "core/KeyboardLayoutFix.h"
-#include "core/PickHistory.h"
-#include "core/RankEngine.h"
-#include "core/Ranker.h"
-#include "core/TextUtil.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <qcoro/qcorotask.h>
-
+// `lookup` runs what a shortcut press runs, on an editor in memory that holds TEXT selected,
+// and prints the panel instead of showing it.
 namespace {
 
 struct Options {
-    std::optional<Coordinator::Format> format;
-    std::optional<Coordinator::MeaningStyle> meaning;
+    QJsonObject overrides; // format and meaning style for this run
     bool json = false;
     QString context;
     std::optional<qsizetype> pick; // 1-based row
     QStringList texts;
 };
 
-struct Outcome {
-    QString header;
-    QList<Candidate> rows;
-    QString notice; // set when no list is shown
-};
-
-bool isDictionaryShaped(const QString& text)
+// The selection in its context, as the editor holds it.
+void openIn(SimulatedDesktop& desktop, const QString& text, const Options& options)
 {
-    for (QChar c : text)
-        if (!TextUtil::isHangulSyllable(c.unicode())) return false;
-    return TextUtil::characterCount(text) <= 12;
+    if (options.context.isEmpty()) desktop.open(text);
+    else if (options.context.contains(text)) desktop.open(options.context, text);
+    else desktop.open(options.context + QLatin1Char(' ') + text, text);
 }
 
-// The layout-fix list: the converted text, and the typo-cleanup offer when the selection has words
-// separated by spaces and the model is there to clean it up.
-Outcome layoutOffer(const QString& selection, const QString& text, const KeyboardLayoutFix::Suggestion& suggestion)
+void printPick(const QString& text, const Candidate& row, const Options& options)
 {
-    Outcome outcome;
-    outcome.header = QStringLiteral("자판 되돌리기 · \"") + TextUtil::displayCut(text) + QLatin1Char('"');
-    Candidate row;
-    row.primary = suggestion.text;
-    row.secondary = suggestion.secondary();
-    row.replacement = suggestion.text;
-    row.kind = CandidateKind::layout;
-    outcome.rows.append(row);
-    // Only the plain space makes a second word; tabs and line breaks do not.
-    if (selection.split(QLatin1Char(' '), Qt::SkipEmptyParts).size() >= 2
-        && QCoro::waitFor(engineInForce()) == RankEngine::appleIntelligence) {
-        Candidate offer;
-        offer.primary = QStringLiteral("오타 정리…");
-        offer.secondary = QStringLiteral("문맥을 보고 맞춤법·띄어쓰기 교정");
-        offer.kind = CandidateKind::action;
-        outcome.rows.append(offer);
-    }
-    return outcome;
-}
-
-Outcome lookUp(const QString& selection, const Options& options)
-{
-    HanjaDictionary& dictionary = HanjaDictionary::shared();
-    const QString text = TextUtil::trimmed(selection);
-    if (text.isEmpty()) return {QString(), {}, QStringLiteral("선택된 텍스트가 없습니다")};
-    // Layout typos are recognised before any dictionary lookup.
-    if (const auto suggestion = KeyboardLayoutFix::suggest(text)) return layoutOffer(selection, text, *suggestion);
-
-    std::optional<HanjaDictionary::Split> split;
-    QList<HanjaEntry> entries;
-    if (isDictionaryShaped(text)) split = dictionary.split(text);
-    if (split) entries = dictionary.candidates(split->stem);
-    if (entries.isEmpty())
-        return {QString(), {}, QStringLiteral("사전에 없는 말이고, 이 컴퓨터에선 교정 모델을 쓸 수 없습니다")};
-
-    const Coordinator::Format format = options.format.value_or(Coordinator::format());
-    const Coordinator::MeaningStyle style = options.meaning.value_or(Coordinator::meaningStyle());
-    Outcome outcome;
-    const QString engine = QCoro::waitFor(engineInForce()) == RankEngine::appleIntelligence ? QStringLiteral("AI")
-                                                                                             : QStringLiteral("빈도순");
-    outcome.header = QLatin1Char('"') + split->stem + QLatin1Char('"') + split->rest + QStringLiteral(" · ") + engine
-        + QStringLiteral(" · ") + Coordinator::formatPreview(format);
-    const Ranker::Arrangement arranged = QCoro::waitFor(Ranker::arrange(split->stem, entries, options.context));
-    for (const HanjaEntry& e : arranged.entries) {
-        Candidate row;
-        row.primary = e.hanja().toString();
-        row.secondary = Coordinator::meaningText(e, style, arranged.meanings, dictionary);
-        row.replacement = Coordinator::example(format, split->stem, e.hanja()) + split->rest;
-        row.kind = CandidateKind::hanja;
-        row.word = split->stem;
-        outcome.rows.append(row);
-    }
-    return outcome;
-}
-
-QJsonObject toJson(const QString& text, const Outcome& outcome)
-{
-    QJsonObject object{{QStringLiteral("text"), text}};
-    if (!outcome.notice.isEmpty()) {
-        object.insert(QStringLiteral("notice"), outcome.notice);
-        return object;
-    }
-    object.insert(QStringLiteral("header"), outcome.header);
-    QJsonArray rows;
-    for (const Candidate& c : outcome.rows)
-        rows.append(QJsonObject{{QStringLiteral("primary"), c.primary},
-                                {QStringLiteral("secondary"), c.secondary},
-                                {QStringLiteral("replacement"), c.replacement},
-                                {QStringLiteral("kind"), rawValue(c.kind)}});
-    object.insert(QStringLiteral("rows"), rows);
-    return object;
-}
-
-void printText(const Outcome& outcome)
-{
-    QTextStream& o = Cli::out();
-    if (!outcome.notice.isEmpty()) {
-        o << outcome.notice << "\n";
-        return;
-    }
-    o << outcome.header << "\n";
-    for (qsizetype i = 0; i < outcome.rows.size(); ++i) {
-        const Candidate& c = outcome.rows[i];
-        o << QStringLiteral("%1. ").arg(i + 1, 2) << c.primary << "\n";
-        if (!c.secondary.isEmpty()) o << "    " << c.secondary << "\n";
-        if (!c.replacement.isEmpty() && c.kind != CandidateKind::layout) o << "    → " << c.replacement << "\n";
-    }
-}
-
-// Picking the typo-cleanup offer: the model corrects the text as selected, and its answer is what
-// would be written.
-int cleanUpFromOffer(const QString& text, const Options& options)
-{
-    const std::optional<QString> corrected = QCoro::waitFor(Ranker::cleanTypos(text, options.context));
-    if (!corrected) {
-        Cli::out() << "고칠 곳이 없습니다\n";
-        return Cli::kExitNothing;
-    }
-    if (options.json)
-        Cli::out() << QJsonDocument(QJsonObject{{QStringLiteral("text"), text},
-                                                {QStringLiteral("primary"), *corrected},
-                                                {QStringLiteral("replacement"), *corrected},
-                                                {QStringLiteral("kind"), rawValue(CandidateKind::proofread)}})
-                          .toJson(QJsonDocument::Compact)
-                   << "\n";
-    else
-        Cli::out() << *corrected << "\n";
-    return Cli::kExitOk;
-}
-
-// The pick as a session makes it: a Hanja row is learned, then the replacement is what would be written.
-int pickRow(const QString& text, const Options& options)
-{
-    const Outcome outcome = lookUp(text, options);
-    if (!outcome.notice.isEmpty()) {
-        Cli::out() << outcome.notice << "\n";
-        return Cli::kExitNothing;
-    }
-    const qsizetype n = *options.pick;
-    if (n > outcome.rows.size())
-        return Cli::usageError(QStringLiteral("lookup"),
-                               QStringLiteral("no row %1: the list has %2").arg(n).arg(outcome.rows.size()));
-    const Candidate& row = outcome.rows[n - 1];
-    if (row.kind == CandidateKind::action) return cleanUpFromOffer(text, options);
-    if (row.kind == CandidateKind::hanja) PickHistory::shared().record(row.word, row.primary, QDateTime::currentDateTime());
     if (options.json)
         Cli::out() << QJsonDocument(QJsonObject{{QStringLiteral("text"), text},
                                                 {QStringLiteral("primary"), row.primary},
@@ -177,6 +37,38 @@ int pickRow(const QString& text, const Options& options)
                    << "\n";
     else
         Cli::out() << row.replacement << "\n";
+}
+
+// The pick as a session makes it: a Hanja row is learned and the replacement written; the
+// typo-cleanup offer asks the model and shows what it would write.
+int pickRow(const QString& text, const Options& options)
+{
+    SimulatedDesktop desktop(options.overrides);
+    openIn(desktop, text, options);
+    const SimulatedDesktop::Panel shown = desktop.press();
+    if (shown.state != SimulatedDesktop::Panel::State::list) {
+        Cli::out() << shown.header << "\n";
+        return Cli::kExitNothing;
+    }
+    const qsizetype n = *options.pick;
+    if (n > shown.rows.size())
+        return Cli::usageError(QStringLiteral("lookup"),
+                               QStringLiteral("no row %1: the list has %2").arg(n).arg(shown.rows.size()));
+    const Candidate row = shown.rows[n - 1];
+    const SimulatedDesktop::Panel after = desktop.pick(n);
+    if (row.kind == CandidateKind::action) {
+        if (after.state != SimulatedDesktop::Panel::State::list) {
+            Cli::out() << after.header << "\n";
+            return Cli::kExitNothing;
+        }
+        printPick(text, after.rows.first(), options);
+        return Cli::kExitOk;
+    }
+    if (after.state == SimulatedDesktop::Panel::State::notice) {
+        Cli::out() << after.header << "\n";
+        return Cli::kExitNothing;
+    }
+    printPick(text, row, options);
     return Cli::kExitOk;
 }
 
@@ -203,15 +95,15 @@ int lookupCommand(const QStringList& args)
             if (i + 1 >= args.size()) return Cli::usageError(name, a + QStringLiteral(" needs a value"));
             const QString value = args[++i];
             if (a == QLatin1String("--format")) {
-                options.format = Coordinator::formatFromRawValue(value);
-                if (!options.format)
+                if (!Coordinator::formatFromRawValue(value))
                     return Cli::usageError(name, QStringLiteral("unknown format '%1' (hangulParenHanja, "
                                                                 "hanjaParenHangul, hanjaOnly)").arg(value));
+                options.overrides.insert(QStringLiteral("format"), value);
             } else {
-                options.meaning = Coordinator::meaningStyleFromRawValue(value);
-                if (!options.meaning)
+                if (!Coordinator::meaningStyleFromRawValue(value))
                     return Cli::usageError(name, QStringLiteral("unknown meaning style '%1' (none, gloss, "
                                                                 "summary)").arg(value));
+                options.overrides.insert(QStringLiteral("meaningStyle"), value);
             }
         } else if (a == QLatin1String("--")) {
             options.texts += args.mid(i + 1);
@@ -228,16 +120,18 @@ int lookupCommand(const QStringList& args)
         return pickRow(options.texts.first(), options);
     }
 
+    SimulatedDesktop desktop(options.overrides);
     int code = Cli::kExitOk;
     bool first = true;
     for (const QString& text : options.texts) {
-        const Outcome outcome = lookUp(text, options);
-        if (!outcome.notice.isEmpty()) code = Cli::kExitNothing;
+        openIn(desktop, text, options);
+        const SimulatedDesktop::Panel shown = desktop.press();
+        if (shown.state != SimulatedDesktop::Panel::State::list) code = Cli::kExitNothing;
         if (options.json) {
-            Cli::out() << QJsonDocument(toJson(text, outcome)).toJson(QJsonDocument::Compact) << "\n";
+            Cli::out() << QJsonDocument(panelJson(text, shown)).toJson(QJsonDocument::Compact) << "\n";
         } else {
             if (!first) Cli::out() << "\n";
-            printText(outcome);
+            printPanel(shown);
         }
         first = false;
     }

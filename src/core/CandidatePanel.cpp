@@ -1,5 +1,9 @@
 #include "core/CandidatePanel.h"
 
+#include "platform/Platform.h"
+
+#include <algorithm>
+
 QString rawValue(CandidateKind kind)
 {
     switch (kind) {
@@ -9,4 +13,257 @@ QString rawValue(CandidateKind kind)
     case CandidateKind::action: return QStringLiteral("action");
     }
     return QString();
+}
+
+void PanelModel::setItems(const QList<Candidate>& items)
+{
+    m_items = items;
+    emit changed();
+}
+
+void PanelModel::setHeader(const QString& header)
+{
+    m_header = header;
+    emit changed();
+}
+
+void PanelModel::setLoading(bool loading)
+{
+    m_isLoading = loading;
+    emit changed();
+}
+
+void PanelModel::setInteractive(bool interactive)
+{
+    m_interactive = interactive;
+    emit changed();
+}
+
+void PanelModel::setExpanded(bool expanded)
+{
+    m_expanded = expanded;
+    emit changed();
+}
+
+namespace {
+
+constexpr quint16 kReturn = 36;
+constexpr quint16 kKeypadEnter = 76;
+constexpr quint16 kEscape = 53;
+constexpr quint16 kRightArrow = 124;
+
+bool isPickKey(quint16 key)
+{
+    return key == kReturn || key == kKeypadEnter
+        || std::find(CandidatePanel::digitKeys.begin(), CandidatePanel::digitKeys.end(), key)
+        != CandidatePanel::digitKeys.end();
+}
+
+} // namespace
+
+CandidatePanel& CandidatePanel::shared()
+{
+    static CandidatePanel* instance = new CandidatePanel(); // lives for the whole process
+    return *instance;
+}
+
+CandidatePanel::CandidatePanel() = default;
+
+CandidatePanel::~CandidatePanel()
+{
+    m_autoDismiss.reset();
+    m_relayout.reset();
+    if (Platform::isInstalled()) {
+        Platform& platform = Platform::shared();
+        if (m_activationObserver) platform.workspace->removeObserver(*m_activationObserver);
+    }
+}
+
+void CandidatePanel::show(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor,
+                          qint64 token, PickHandler onPick)
+{
+    if (token != session) return;
+    m_items = rows;
+    m_onPick = std::move(onPick);
+    m_isNotice = false;
+    m_model.setHeader(header);
+    m_model.setItems(rows);
+    m_model.setLoading(false);
+    m_model.setInteractive(true);
+    m_model.setExpanded(false);
+    std::weak_ptr<int> alive = m_lifetime;
+    m_model.pick = [this, alive](const Candidate& row) {
+        if (alive.expired()) return;
+        pickRow(row, Platform::shared().keyPoster->combinedModifierFlags());
+    };
+    m_model.expand = [this, alive] {
+        if (!alive.expired()) expand();
+    };
+    present(anchor);
+}
+
+void CandidatePanel::showLoading(const QString& header, const PanelAnchor& anchor, qint64 token)
+{
+    if (token != session) return;
+    m_items.clear();
+    m_onPick = nullptr;
+    m_isNotice = false;
+    m_model.setHeader(header);
+    m_model.setItems({});
+    m_model.setLoading(true);
+    m_model.setInteractive(false);
+    present(anchor);
+}
+
+void CandidatePanel::showNotice(const QString& message, const PanelAnchor& anchor, qint64 token)
+{
+    if (token != session) return;
+    m_items.clear();
+    m_onPick = nullptr;
+    m_isNotice = true;
+    m_model.setHeader(message);
+    m_model.setItems({});
+    m_model.setLoading(false);
+    m_model.setInteractive(false);
+    present(anchor);
+    std::weak_ptr<int> alive = m_lifetime;
+    m_autoDismiss = Platform::shared().clock->after(noticeTimeoutMs, [this, alive] {
+        if (!alive.expired()) dismiss();
+    });
+}
+
+void CandidatePanel::dismiss()
+{
+    m_autoDismiss.reset(); // releasing the handle cancels the time-out
+    m_relayout.reset();
+    Platform& platform = Platform::shared();
+    platform.panelWindow->setKeyMonitor(nullptr);
+    platform.panelWindow->setOutsideClickMonitor(nullptr);
+    if (m_activationObserver) {
+        platform.workspace->removeObserver(*m_activationObserver);
+        m_activationObserver.reset();
+    }
+    ++session;
+    platform.panelWindow->orderOut();
+    m_items.clear();
+    m_onPick = nullptr;
+    m_isNotice = false;
+}
+
+bool CandidatePanel::isVisible() const { return Platform::shared().panelWindow->isVisible(); }
+
+void CandidatePanel::present(const PanelAnchor& anchor)
+{
+    m_autoDismiss.reset();
+    m_anchor = anchor;
+    PanelWindow& window = *Platform::shared().panelWindow;
+    window.setContent(m_model, width);
+    const QSizeF size = window.fittingSize();
+    window.setFrame(QRectF(PanelPlacement::origin(anchor, size, *Platform::shared().screens), size));
+    window.orderFront();
+    installMonitors();
+}
+
+void CandidatePanel::relayout()
+{
+    PanelWindow& window = *Platform::shared().panelWindow;
+    if (!window.hasContent()) return;
+    const QSizeF size = window.fittingSize();
+    window.setFrame(QRectF(PanelPlacement::origin(m_anchor, size, *Platform::shared().screens), size));
+}
+
+void CandidatePanel::installMonitors()
+{
+    Platform& platform = Platform::shared();
+    std::weak_ptr<int> alive = m_lifetime;
+    if (!platform.panelWindow->hasKeyMonitor())
+        platform.panelWindow->setKeyMonitor([this, alive](const KeyEvent& event) {
+            return !alive.expired() && handleKey(event);
+        });
+    if (!platform.panelWindow->hasOutsideClickMonitor())
+        platform.panelWindow->setOutsideClickMonitor([this, alive] {
+            if (!alive.expired()) dismiss();
+        });
+    if (!m_activationObserver)
+        m_activationObserver = platform.workspace->observeActivation([this, alive](const RunningApplication& app) {
+            if (alive.expired()) return;
+            // Our own activation (a click on the panel) keeps it up.
+            if (app.bundleIdentifier == Platform::shared().workspace->ownBundleIdentifier()) return;
+            dismiss();
+        });
+}
+
+void CandidatePanel::expand()
+{
+    if (m_model.expanded() || m_model.items().size() < 4) return;
+    m_model.setExpanded(true);
+    // One turn later, so that the view has taken the new state before it is measured.
+    std::weak_ptr<int> alive = m_lifetime;
+    m_relayout = Platform::shared().clock->after(0, [this, alive] {
+        if (!alive.expired()) relayout();
+    });
+}
+
+void CandidatePanel::pickRow(const Candidate& row, quint64 flags)
+{
+    const Candidate picked = row;
+    PickHandler handler = m_onPick;
+    dismiss();
+    if (handler) handler(picked, (flags & ModifierFlag::option) != 0);
+}
+
+bool CandidatePanel::handleKey(const KeyEvent& event)
+{
+    const quint16 key = event.keyCode;
+    const qsizetype count = m_items.size();
+
+    if (count == 0 && key != kEscape) {
+        if (isPickKey(key)) {
+            if (m_isNotice) dismiss();
+            return true;
+        }
+        if (!m_isNotice) {
+            dismiss();
+            return true;
+        }
+        // Typing over a notice: the key goes on to the application in front, once (key-down only).
+        Platform& platform = Platform::shared();
+        dismiss();
+        const auto front = platform.workspace->frontmostApplication();
+        if (front && front->pid != platform.workspace->ownPid())
+            platform.keyPoster->postKeyDown(front->pid, key, event.modifierFlags);
+        return true;
+    }
+
+    const auto digit = std::find(digitKeys.begin(), digitKeys.end(), key);
+    if (digit != digitKeys.end()) {
+        const qsizetype i = digit - digitKeys.begin();
+        if (event.modifierFlags & (ModifierFlag::command | ModifierFlag::control)) {
+            dismiss();
+            return false;
+        }
+        if (i < m_model.shownCount()) pickRow(m_items[i], event.modifierFlags);
+        else if (i < count) expand();
+        return true;
+    }
+
+    switch (key) {
+    case kReturn:
+    case kKeypadEnter:
+        if (count > 0) {
+            pickRow(m_items[0], event.modifierFlags);
+            return true;
+        }
+        dismiss();
+        return false;
+    case kEscape:
+        dismiss();
+        return true;
+    case kRightArrow:
+        expand();
+        return true;
+    default:
+        dismiss();
+        return false;
+    }
 }

@@ -1,7 +1,20 @@
 #pragma once
 
+#include "core/PanelPlacement.h"
+#include "platform/PanelWindow.h"
+#include "platform/Workspace.h"
+#include "platform/Clock.h"
+
+#include <QList>
+#include <QObject>
+#include <QRectF>
 #include <QString>
 #include <QUuid>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
 
 // What a candidate row offers.
 enum class CandidateKind { hanja, layout, proofread, action };
@@ -16,4 +29,87 @@ struct Candidate {
     QString replacement; // empty for action rows
     CandidateKind kind = CandidateKind::hanja;
     QString word;        // the dictionary word, for recording the pick; empty otherwise
+};
+
+// The view state of the panel; the view redraws on changed().
+class PanelModel : public QObject {
+    Q_OBJECT
+public:
+    const QList<Candidate>& items() const { return m_items; }
+    const QString& header() const { return m_header; }
+    bool isLoading() const { return m_isLoading; }
+    bool interactive() const { return m_interactive; }
+    bool expanded() const { return m_expanded; }
+    // The rows that digit keys address directly: 3, or 9 once expanded.
+    qsizetype shownCount() const { return std::min<qsizetype>(m_items.size(), m_expanded ? 9 : 3); }
+
+    void setItems(const QList<Candidate>& items);
+    void setHeader(const QString& header);
+    void setLoading(bool loading);
+    void setInteractive(bool interactive);
+    void setExpanded(bool expanded);
+
+    // Set by the controller: a row's click, and the click on the row that offers more.
+    std::function<void(const Candidate&)> pick;
+    std::function<void()> expand;
+
+signals:
+    void changed();
+
+private:
+    QList<Candidate> m_items;
+    QString m_header;
+    bool m_isLoading = false;
+    bool m_interactive = false;
+    bool m_expanded = false;
+};
+
+// The controller of the floating candidate window: candidate lists, a loading state and
+// one-line notices, keys and clicks, and the session token that keeps late results off screen.
+class CandidatePanel {
+public:
+    using PickHandler = std::function<void(const Candidate& row, bool optionHeld)>;
+
+    static constexpr std::array<quint16, 9> digitKeys = {18, 19, 20, 21, 23, 22, 26, 28, 25};
+    static constexpr qint64 noticeTimeoutMs = 1800;
+    static constexpr double width = 320;
+
+    static CandidatePanel& shared();
+
+    CandidatePanel();
+    ~CandidatePanel();
+    CandidatePanel(const CandidatePanel&) = delete;
+    CandidatePanel& operator=(const CandidatePanel&) = delete;
+
+    // The session token: a new session adds 1 and keeps the value; every dismissal adds 1. Calls
+    // with another token than the current one show nothing.
+    qint64 session = 0;
+
+    void show(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, qint64 session,
+              PickHandler onPick);
+    void showLoading(const QString& header, const PanelAnchor& anchor, qint64 session);
+    void showNotice(const QString& message, const PanelAnchor& anchor, qint64 session);
+    void dismiss();
+
+    bool isVisible() const;
+    PanelModel& model() { return m_model; }
+    bool isNotice() const { return m_isNotice; }
+
+private:
+    bool handleKey(const KeyEvent& event);
+    void expand();
+    void relayout();
+    void present(const PanelAnchor& anchor);
+    void installMonitors();
+    void pickRow(const Candidate& row, quint64 flags);
+
+    PanelModel m_model;
+    QList<Candidate> m_items;
+    PickHandler m_onPick;
+    bool m_isNotice = false;
+    PanelAnchor m_anchor;
+    std::unique_ptr<Clock::Pending> m_autoDismiss;
+    std::unique_ptr<Clock::Pending> m_relayout;
+    std::optional<Workspace::ObserverHandle> m_activationObserver;
+    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0); // callbacks hold it weakly
 };

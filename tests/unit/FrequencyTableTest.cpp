@@ -48,7 +48,25 @@ TEST(FrequencyTableTest, RealTablePutsTheEverydaySpellingFirst)
     EXPECT_EQ(firstSpelling("당시"), u"當時");
     EXPECT_EQ(firstSpelling("조사"), u"調査");
     EXPECT_EQ(firstSpelling("사고"), u"事故");
+    EXPECT_EQ(firstSpelling("수도"), u"首都");   // not 修道, annotated 53 times to 14
+    EXPECT_EQ(firstSpelling("정부"), u"政府");
+    EXPECT_EQ(firstSpelling("시장"), u"市場");
+    EXPECT_EQ(firstSpelling("전기"), u"電氣");   // not 傳記 or 前期
+    EXPECT_EQ(firstSpelling("의사"), u"醫師");
+    EXPECT_EQ(firstSpelling("과정"), u"過程");
+    EXPECT_EQ(firstSpelling("기자"), u"記者");   // not 箕子
+    EXPECT_EQ(firstSpelling("포함"), u"包含");   // not 砲艦
+    // The word's uses bound its annotations: 父子 is annotated 53 times, 부자 occurs 1,510 times.
+    EXPECT_EQ(firstSpelling("부자"), u"富者");
     // Annotations reorder words the learner list does not cover.
     EXPECT_EQ(firstSpelling("역사"), u"歷史");
     EXPECT_EQ(firstSpelling("조선"), u"朝鮮");
+    // Words the learner list does not cover, used far more than annotated: their compounds and
+    // libhangul's order decide (한국어 韓國語, 대한민국 大韓民國, 원자력 原子力).
+    EXPECT_EQ(firstSpelling("한국"), u"韓國");   // not 汗國
+    EXPECT_EQ(firstSpelling("대한"), u"大韓");   // not 對韓
+    EXPECT_EQ(firstSpelling("원자"), u"原子");   // not 元子
+    EXPECT_EQ(firstSpelling("당선"), u"當選");   // not 唐船
+    EXPECT_EQ(firstSpelling("황제"), u"皇帝");   // not 黃帝
+    EXPECT_EQ(firstSpelling("제도"), u"制度");   // not 諸島
 }

@@ -16,11 +16,13 @@ The table does two jobs for the dictionary, and the tool serves them apart:
 2. The order of a word's spellings: estimated uses per spelling. Each
    annotation stands for 1/rho uses, rho being the share of uses that writers
    annotate (measured on words with one spelling). Writers annotate the rare
-   and the ambiguous readings, seldom 世界 for 세계, so a learner-list spelling
-   also gets the uses of the word that the annotations leave unexplained, or
-   what its rank in the learner list predicts for general text, whichever is
-   more. Spellings without evidence keep libhangul's order, the table's tie
-   order.
+   and the ambiguous readings, seldom 世界 for 세계, so the uses of the word
+   that the annotations leave unexplained go to the spellings that running text
+   uses unannotated: the learner-list spellings (at least what their rank
+   predicts), or, for other words, the spellings whose compounds running text
+   uses (한국어 韓國語 for 한국) with libhangul's first spelling favoured. A
+   word's uses bound what its annotations stand for. Spellings without evidence
+   keep libhangul's order, the table's tie order.
 
 Python 3 standard library only; the output is the same byte for byte on every
 run with the same inputs."""
@@ -40,6 +42,16 @@ EM_ROUNDS = 8
 ALPHA = 0.1
 # Endings that turn a learner-list word into its noun: 가능하다 可能- -> 가능 可能.
 DERIVING_ENDINGS = ("하다", "되다", "히", "스럽다", "시키다", "받다", "당하다", "롭다")
+
+# Words the learner list does not cover: their unexplained uses are shared out only when they
+# are most of the word's uses (below that they are as likely the spread of annotation rates, or
+# a native homograph), by the running-text uses of the word's compounds and by the annotated
+# uses (+ANNOTATION_PRIOR annotations each), libhangul's first spelling (its commonest) counted
+# FIRST_SPELLING_WEIGHT times, since the commonest spelling is the one writers annotate least
+# (황제 皇帝 28 annotations, 黃帝 35, 15,486 uses).
+UNEXPLAINED_SHARE = 0.5
+ANNOTATION_PRIOR = 0.5
+FIRST_SPELLING_WEIGHT = 3.0
 
 HANGUL_TAIL = re.compile(r"[\uac00-\ud7a3]+$")
 
@@ -174,6 +186,21 @@ def left_out_words(spellings, keep, give_way, learner_words):
     return out
 
 
+def compound_uses(spellings, stem_uses):
+    """(word, hanja) -> running-text uses of the longer dictionary words that start with it and
+    have one spelling: 한국어 韓國語 counts for 한국 韓國, 원자력 原子力 for 원자 原子. Uses as a
+    stem, from the segmentation model; compounds with several spellings say nothing."""
+    out = {}
+    for W, lst in spellings.items():
+        uses = stem_uses.get(W, 0.0)
+        if len(W) < 3 or len(lst) != 1 or len(lst[0]) != len(W) or uses <= 0:
+            continue
+        for P in prefix_words(W, spellings):
+            key = (P, lst[0][:len(P)])
+            out[key] = out.get(key, 0.0) + uses
+    return out
+
+
 class Calibration:
     """How annotations and learner ranks translate into uses in the counted text.
 
@@ -196,17 +223,43 @@ class Calibration:
         self.per_weight = statistics.median(ranks)
 
 
-def spelling_scores(K, lst, ann, learner, stem_uses, cal):
-    """Estimated uses of each spelling of K."""
-    annotated = sum(ann.get((K, h), 0) for h in lst)
-    unexplained = max(0.0, stem_uses.get(K, 0.0) - annotated / cal.rho)
-    weights = {h: learner[(K, h)] for h in lst if (K, h) in learner}
-    total = sum(weights.values())
+def spelling_scores(K, lst, ann, learner, compounds, stem_uses, cal):
+    """Estimated uses of each spelling of K.
+
+    Annotated uses: each annotation stands for 1/rho uses. The uses of K that the annotations
+    leave unexplained go to the spellings that running text uses without annotating them: the
+    learner-list spellings when there are any (at least what their rank predicts); else, when
+    most uses are unexplained, every spelling by the uses of its compounds plus its annotated
+    uses, libhangul's first spelling's counted FIRST_SPELLING_WEIGHT times. K's uses also bound
+    what its annotations stand for: where annotations and learner ranks together claim more
+    than K's uses, the annotations give way, down to one use each (부자 occurs 1,510 times;
+    父子 has 53 annotations, 1/rho = 2,070 uses; 富者 has learner rank 3150, 1,349 uses)."""
+    annotated = [ann.get((K, h), 0) for h in lst]
+    uses = stem_uses.get(K, 0.0)
+    explained = sum(annotated) / cal.rho
+    unexplained = max(0.0, uses - explained)
+    weights = [learner.get((K, h), 0.0) for h in lst]
+    total = sum(weights)
+    scale = 1.0
+    predicted = total * cal.per_weight
+    if total and explained > 0 and explained + predicted > uses:
+        scale = max(uses - predicted, cal.rho * explained) / explained
+    if total:
+        owners = [w / total for w in weights]
+    elif unexplained > UNEXPLAINED_SHARE * uses:
+        owners = [compounds.get((K, h), 0.0)
+                  + (a + ANNOTATION_PRIOR) / cal.rho * (FIRST_SPELLING_WEIGHT if i == 0 else 1.0)
+                  for i, (h, a) in enumerate(zip(lst, annotated))]
+        owners = [o / sum(owners) for o in owners]
+    else:
+        owners = [0.0] * len(lst)
     out = []
-    for h in lst:
-        value = ann.get((K, h), 0) / cal.rho
-        if h in weights:
-            value += max(unexplained * weights[h] / total, weights[h] * cal.per_weight)
+    for a, w, share in zip(annotated, weights, owners):
+        value = a / cal.rho * scale
+        if w:
+            value += max(unexplained * share, w * cal.per_weight)
+        else:
+            value += unexplained * share
         out.append(value)
     return out
 
@@ -221,6 +274,17 @@ def rounded(values):
     return short if order_of(short) == order_of(values) else values
 
 
+def listed(values):
+    """The spellings that must be written for the order to hold. Unwritten ones sort after the
+    written ones, in libhangul's order, so the tail of the order that is already in libhangul's
+    order (every zero among it) is left out."""
+    order = order_of(values)
+    cut = len(order) - 1
+    while cut > 0 and order[cut - 1] < order[cut]:
+        cut -= 1
+    return sorted(order[:cut])
+
+
 def build(spellings, eojeols, ann, learner_rows):
     learner, learner_words = learner_evidence(learner_rows, spellings)
     an = analyses(eojeols, spellings)
@@ -229,6 +293,7 @@ def build(spellings, eojeols, ann, learner_rows):
     keep, give_way = stem_votes(an, model)
     out_words = left_out_words(spellings, keep, give_way, learner_words)
     cal = Calibration(spellings, ann, learner_rows, model.stems)
+    compounds = compound_uses(spellings, model.stems)
     log(f"annotated share of uses {cal.rho:.5f}; uses per learner weight {cal.per_weight:.4f}")
 
     table = {}
@@ -236,11 +301,11 @@ def build(spellings, eojeols, ann, learner_rows):
     for K, lst in spellings.items():
         if len(K) < 2 or len(lst) < 2 or K in out_words:
             continue
-        values = spelling_scores(K, lst, ann, learner, model.stems, cal)
+        values = spelling_scores(K, lst, ann, learner, compounds, model.stems, cal)
         if order_of(values) != list(range(len(lst))):
-            for h, v in zip(lst, rounded(values)):
-                if v > 0:
-                    table[(K, h)] = v
+            values = rounded(values)
+            for i in listed(values):
+                table[(K, lst[i])] = values[i]
     scored = {K for K, _ in table}
 
     # Splitting: a word that a left-out word starts with must be scored to win over it, and
@@ -257,7 +322,7 @@ def build(spellings, eojeols, ann, learner_rows):
         if any((K, h) in table for h in spellings[K]):
             continue
         lst = spellings[K]
-        value = spelling_scores(K, lst, ann, learner, model.stems, cal)[0] if len(lst) > 1 \
+        value = spelling_scores(K, lst, ann, learner, compounds, model.stems, cal)[0] if len(lst) > 1 \
             else model.stems.get(K, 0.0)
         table[(K, lst[0])] = round(value, 1)
     return table, out_words

@@ -1,0 +1,169 @@
+#include "cli/SimulatedDesktop.h"
+
+#include "cli/Cli.h"
+#include "core/Coordinator.h"
+#include "core/Defaults.h"
+#include "core/JsonDefaultsStore.h"
+#include "core/Notifier.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+
+namespace {
+
+// The user's settings, with some values replaced for this run. Writes (the pick history) go
+// through to the user's store.
+class OverlayDefaultsStore : public DefaultsStore {
+public:
+    OverlayDefaultsStore(std::shared_ptr<DefaultsStore> base, QJsonObject overrides, bool writeThrough)
+        : m_base(std::move(base))
+        , m_overrides(std::move(overrides))
+        , m_writeThrough(writeThrough)
+    {
+    }
+    QJsonValue value(const QString& key) override
+    {
+        return m_overrides.contains(key) ? m_overrides.value(key) : m_base->value(key);
+    }
+    void setValue(const QString& key, const QJsonValue& value) override
+    {
+        if (!m_writeThrough) {
+            m_overrides.insert(key, value);
+            return;
+        }
+        m_overrides.remove(key);
+        m_base->setValue(key, value);
+    }
+    void remove(const QString& key) override
+    {
+        if (!m_writeThrough) {
+            m_overrides.insert(key, QJsonValue(QJsonValue::Undefined));
+            return;
+        }
+        m_overrides.remove(key);
+        m_base->remove(key);
+    }
+
+private:
+    std::shared_ptr<DefaultsStore> m_base;
+    QJsonObject m_overrides;
+    bool m_writeThrough;
+};
+
+constexpr qint64 kStepLimitMs = 60000; // a model may take its time; the client gives up at 30 s
+
+} // namespace
+
+SimulatedDesktop::SimulatedDesktop(const QJsonObject& overrides, bool learn)
+    : m_fake(FakePlatform::install())
+{
+    Defaults::setShared(std::make_shared<OverlayDefaultsStore>(
+        std::make_shared<JsonDefaultsStore>(Defaults::defaultPath()), overrides, learn));
+    Coordinator::shared().showOnboarding = [] {};
+    m_observer = Notifier::shared().observe(Notifications::didReplace, [this] { ++m_replacements; });
+}
+
+SimulatedDesktop::~SimulatedDesktop()
+{
+    Notifier::shared().remove(m_observer);
+}
+
+void SimulatedDesktop::open(const QString& text, const std::optional<QString>& selection)
+{
+    qsizetype at = selection ? text.indexOf(*selection) : -1;
+    const qsizetype length = at >= 0 ? selection->size() : text.size();
+    if (at < 0) at = 0;
+    m_editor = m_fake->openEditor(text, TextRange{at, length}, Pid(501 + m_opened++));
+}
+
+bool SimulatedDesktop::settle(const std::function<bool()>& done)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > kStepLimitMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+SimulatedDesktop::Panel SimulatedDesktop::panel() const
+{
+    // The model keeps what was last shown, also once a notice has timed out.
+    const PanelModel& model = CandidatePanel::shared().model();
+    Panel p;
+    p.header = model.header();
+    p.rows = model.items();
+    if (model.interactive()) p.state = Panel::State::list;
+    else if (model.isLoading()) p.state = Panel::State::loading;
+    else if (!model.header().isEmpty()) p.state = Panel::State::notice;
+    return p;
+}
+
+SimulatedDesktop::Panel SimulatedDesktop::press()
+{
+    CandidatePanel& candidatePanel = CandidatePanel::shared();
+    if (candidatePanel.isVisible()) candidatePanel.dismiss();
+    candidatePanel.model().setHeader(QString());
+    candidatePanel.model().setItems({});
+    candidatePanel.model().setInteractive(false);
+    candidatePanel.model().setLoading(false);
+    Coordinator::shared().trigger();
+    settle([] { return !Coordinator::shared().busy; });
+    return panel();
+}
+
+SimulatedDesktop::Panel SimulatedDesktop::pick(qsizetype n, bool option)
+{
+    CandidatePanel& candidatePanel = CandidatePanel::shared();
+    const QList<Candidate> rows = candidatePanel.model().items();
+    if (n < 1 || n > rows.size() || !candidatePanel.isVisible()) return panel();
+    const int before = m_replacements;
+    const qint64 session = candidatePanel.session;
+    if (option) m_fake->keyPoster->holdModifiers(ModifierFlag::option);
+    candidatePanel.model().pick(rows[n - 1]);
+    m_fake->keyPoster->releaseModifiers();
+    // Settled when the text was replaced, or a later session shows its list or notice.
+    settle([&] {
+        if (m_replacements > before) return true;
+        return candidatePanel.session > session + 1 && candidatePanel.isVisible() && !candidatePanel.model().isLoading();
+    });
+    if (m_replacements > before) return Panel{};
+    return panel();
+}
+
+QString SimulatedDesktop::text() const { return m_editor ? m_editor->text : QString(); }
+
+void printPanel(const SimulatedDesktop::Panel& panel, bool collapsed)
+{
+    QTextStream& o = Cli::out();
+    if (panel.state == SimulatedDesktop::Panel::State::hidden) return;
+    o << panel.header << "\n";
+    const qsizetype shown = collapsed && panel.rows.size() >= 4 ? 3 : panel.rows.size();
+    for (qsizetype i = 0; i < shown; ++i) {
+        const Candidate& c = panel.rows[i];
+        o << QStringLiteral("%1. ").arg(i + 1, 2) << c.primary << "\n";
+        if (!c.secondary.isEmpty()) o << "    " << c.secondary << "\n";
+        if (!c.replacement.isEmpty() && c.replacement != c.primary) o << "    → " << c.replacement << "\n";
+    }
+    if (shown < panel.rows.size()) o << QStringLiteral("    ＋%1개 더 보기").arg(panel.rows.size() - shown) << "\n";
+}
+
+QJsonObject panelJson(const QString& text, const SimulatedDesktop::Panel& panel)
+{
+    QJsonObject object{{QStringLiteral("text"), text}};
+    if (panel.state != SimulatedDesktop::Panel::State::list) {
+        object.insert(QStringLiteral("notice"), panel.header);
+        return object;
+    }
+    object.insert(QStringLiteral("header"), panel.header);
+    QJsonArray rows;
+    for (const Candidate& c : panel.rows)
+        rows.append(QJsonObject{{QStringLiteral("primary"), c.primary},
+                                {QStringLiteral("secondary"), c.secondary},
+                                {QStringLiteral("replacement"), c.replacement},
+                                {QStringLiteral("kind"), rawValue(c.kind)}});
+    object.insert(QStringLiteral("rows"), rows);
+    return object;
+}

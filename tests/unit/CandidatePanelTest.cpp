@@ -1,0 +1,178 @@
+#include "core/CandidatePanel.h"
+#include "platform/fake/FakePlatform.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr quint16 kDigit[10] = {0, 18, 19, 20, 21, 23, 22, 26, 28, 25};
+constexpr quint16 kReturn = 36, kKeypadEnter = 76, kEscape = 53, kRight = 124, kLetterA = 0, kDigit0 = 29;
+
+QList<Candidate> rows(int n)
+{
+    QList<Candidate> out;
+    for (int i = 1; i <= n; ++i) {
+        Candidate c;
+        c.primary = QStringLiteral("후보%1").arg(i);
+        c.replacement = c.primary;
+        out.append(c);
+    }
+    return out;
+}
+
+struct PanelFixture : ::testing::Test {
+    std::shared_ptr<FakePlatform> fake = FakePlatform::install();
+    CandidatePanel panel;
+    QList<QPair<QString, bool>> picks;
+
+    void showList(int n)
+    {
+        panel.session += 1;
+        panel.show(rows(n), "머리", PanelAnchor::mouse(), panel.session, [this](const Candidate& row, bool option) {
+            picks.append({row.primary, option});
+        });
+    }
+    std::optional<bool> press(quint16 key, quint64 flags = 0) { return fake->panelWindow->pressKey(key, flags); }
+};
+
+} // namespace
+
+TEST_F(PanelFixture, DigitsPickShownRowsAndExpandTheRest)
+{
+    showList(5);
+    EXPECT_EQ(panel.model().shownCount(), 3);
+    EXPECT_EQ(press(kDigit[4]), true);
+    EXPECT_TRUE(picks.isEmpty()) << "a digit past the shown rows expands instead of picking";
+    EXPECT_TRUE(panel.model().expanded());
+    EXPECT_EQ(press(kDigit[4]), true);
+    ASSERT_EQ(picks.size(), 1);
+    EXPECT_EQ(picks[0].first, "후보4");
+    EXPECT_FALSE(panel.isVisible());
+
+    showList(2);
+    EXPECT_EQ(press(kDigit[5]), true);
+    EXPECT_EQ(press(kRight), true);
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_FALSE(panel.model().expanded()) << "fewer than 4 rows never expand";
+
+    EXPECT_EQ(press(kDigit[1], ModifierFlag::option), true);
+    EXPECT_EQ(picks.last(), qMakePair(QString("후보1"), true));
+
+    showList(2);
+    EXPECT_EQ(press(kDigit[2], ModifierFlag::command), false) << "Super+2 goes on to the application";
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(picks.size(), 2);
+}
+
+TEST_F(PanelFixture, OtherKeysInTheCandidateState)
+{
+    showList(3);
+    EXPECT_EQ(press(kReturn, ModifierFlag::shift), true);
+    EXPECT_EQ(picks.last(), qMakePair(QString("후보1"), false)) << "Shift does not change a pick";
+    showList(3);
+    EXPECT_EQ(press(kKeypadEnter, ModifierFlag::option), true);
+    EXPECT_EQ(picks.last(), qMakePair(QString("후보1"), true));
+    showList(3);
+    EXPECT_EQ(press(kEscape), true);
+    EXPECT_FALSE(panel.isVisible());
+    for (quint16 key : {kLetterA, kDigit0, quint16(126)}) {
+        showList(3);
+        EXPECT_EQ(press(key), false) << "unlisted key " << key << " dismisses and passes on";
+        EXPECT_FALSE(panel.isVisible());
+    }
+    EXPECT_EQ(picks.size(), 2);
+}
+
+TEST_F(PanelFixture, LoadingSwallowsPickKeysAndClosesOnOthers)
+{
+    panel.showLoading("불러오는 중", PanelAnchor::mouse(), panel.session);
+    EXPECT_EQ(press(kDigit[3]), true);
+    EXPECT_EQ(press(kDigit[1], ModifierFlag::command), true) << "modifiers are not consulted while loading";
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_TRUE(panel.model().isLoading());
+    EXPECT_EQ(press(kLetterA), true);
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+}
+
+TEST_F(PanelFixture, TypingOverANoticeReachesTheApplicationOnce)
+{
+    auto editor = fake->openEditor("본문", {0, 0});
+    panel.showNotice("알림", PanelAnchor::mouse(), panel.session);
+    EXPECT_EQ(press(kLetterA, ModifierFlag::shift), true);
+    EXPECT_FALSE(panel.isVisible());
+    ASSERT_EQ(fake->keyPoster->posted().size(), 1);
+    const auto& posted = fake->keyPoster->posted()[0];
+    EXPECT_EQ(posted.keyCode, kLetterA);
+    EXPECT_EQ(posted.flags, ModifierFlag::shift);
+    EXPECT_TRUE(posted.keyDown);
+    EXPECT_EQ(posted.pid, editor->pid());
+
+    panel.showNotice("알림", PanelAnchor::mouse(), panel.session);
+    EXPECT_EQ(press(kReturn), true);
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(fake->keyPoster->posted().size(), 1) << "pick keys only close a notice";
+}
+
+TEST_F(PanelFixture, NoticeTimesOutButNotOverANewerShowing)
+{
+    panel.showNotice("알림", PanelAnchor::mouse(), panel.session);
+    fake->clock->setAutoAdvance(false);
+    fake->clock->advance(1799);
+    EXPECT_TRUE(panel.isVisible());
+    fake->clock->advance(1);
+    EXPECT_FALSE(panel.isVisible());
+
+    // A new session replaces the notice just before its time-out would fire.
+    panel.showNotice("알림", PanelAnchor::mouse(), panel.session);
+    fake->clock->advance(1000);
+    showList(3);
+    fake->clock->advance(5000);
+    EXPECT_TRUE(panel.isVisible()) << "the old time-out must not close the new list";
+    EXPECT_EQ(panel.model().items().size(), 3);
+}
+
+TEST_F(PanelFixture, StaleTokensShowNothingAndPicksRunAfterDismissal)
+{
+    const qint64 old = ++panel.session;
+    panel.dismiss();
+    panel.show(rows(2), "늦은 결과", PanelAnchor::mouse(), old, nullptr);
+    panel.showLoading("늦은 결과", PanelAnchor::mouse(), old);
+    panel.showNotice("늦은 결과", PanelAnchor::mouse(), old);
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(fake->panelWindow->orderFrontCount(), 0);
+
+    panel.session += 1;
+    const qint64 token = panel.session;
+    bool hiddenAtPick = false;
+    qint64 sessionAtPick = 0;
+    panel.show(rows(2), "목록", PanelAnchor::mouse(), token, [&](const Candidate&, bool) {
+        hiddenAtPick = !panel.isVisible();
+        sessionAtPick = panel.session;
+    });
+    ASSERT_TRUE(panel.isVisible());
+    press(kDigit[2]);
+    EXPECT_TRUE(hiddenAtPick);
+    EXPECT_EQ(sessionAtPick, token + 1);
+}
+
+TEST_F(PanelFixture, ClicksAndActivationsElsewhereClose)
+{
+    auto editor = fake->openEditor("본문", {0, 0});
+    auto other = fake->workspace->addApplication(777, QStringLiteral("org.example.Other"));
+    showList(3);
+    fake->workspace->activate(fake->workspace->ownPid());
+    EXPECT_TRUE(panel.isVisible()) << "our own activation keeps the panel";
+    fake->workspace->activate(other->pid());
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(fake->workspace->observerCount(), 0);
+    EXPECT_FALSE(fake->panelWindow->hasKeyMonitor());
+
+    showList(3);
+    fake->panelWindow->clickOutside();
+    EXPECT_FALSE(panel.isVisible());
+
+    showList(5);
+    panel.model().pick(panel.model().items()[1]);
+    EXPECT_EQ(picks.last().first, "후보2");
+}

@@ -1,0 +1,254 @@
+#include "core/Coordinator.h"
+#include "core/Notifier.h"
+#include "core/PickHistory.h"
+#include "core/Ranker.h"
+#include "platform/fake/FakeLanguageModel.h"
+#include "platform/fake/FakePlatform.h"
+
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr quint16 kDigit1 = 18, kDigit2 = 19;
+
+bool spinUntil(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 20000; ++i) {
+        if (done()) return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return done();
+}
+
+QJsonObject pickAnswer(QList<int> indices, const QString& reason = "문맥상 나라의 중심 도시")
+{
+    QJsonArray list, meanings;
+    for (int i : indices) {
+        list.append(i);
+        meanings.append(QStringLiteral("뜻%1").arg(i));
+    }
+    return {{"indices", list}, {"reason", reason}, {"meanings", meanings}};
+}
+
+struct SessionFixture : ::testing::Test {
+    std::shared_ptr<FakePlatform> fake = FakePlatform::install();
+    std::shared_ptr<MemoryDefaultsStore> defaults = TestSupport::freshDefaults();
+    TestSupport::DataDir data;
+    std::unique_ptr<HanjaDictionary> dictionary;
+    std::shared_ptr<FakeLanguageModel> model;
+    Coordinator& coordinator = Coordinator::shared();
+    CandidatePanel& panel = CandidatePanel::shared();
+    int replacedPosts = 0;
+    int onboardingShown = 0;
+    Notifier::Handle observer = Notifier::shared().observe(Notifications::didReplace, [this] { ++replacedPosts; });
+
+    SessionFixture()
+    {
+        data.write("hanja.tsv", "수도\t修道\n수도\t首都\n수도\t水道\n수도\t囚徒\n수\t首\t머리 수\n도\t都\t도읍 도\n");
+        data.write("hanja_freq.tsv", "수도\t首都\t100\n수도\t水道\t50\n");
+        dictionary = std::make_unique<HanjaDictionary>(data.path());
+        coordinator.dictionary = dictionary.get();
+        coordinator.showOnboarding = [this] { ++onboardingShown; };
+        LanguageModels::setShared(nullptr);
+        panel.dismiss();
+    }
+    ~SessionFixture() override
+    {
+        spinUntil([this] { return !coordinator.busy; });
+        Notifier::shared().remove(observer);
+        coordinator.dictionary = &HanjaDictionary::shared();
+        LanguageModels::setShared(nullptr);
+    }
+
+    void useModel()
+    {
+        model = std::make_shared<FakeLanguageModel>();
+        LanguageModels::setShared(model);
+    }
+    bool listShown() { return panel.isVisible() && panel.model().interactive(); }
+    QStringList primaries()
+    {
+        QStringList out;
+        for (const Candidate& c : panel.model().items()) out.append(c.primary);
+        return out;
+    }
+    std::optional<bool> press(quint16 key, quint64 flags = 0) { return fake->panelWindow->pressKey(key, flags); }
+};
+
+} // namespace
+
+TEST_F(SessionFixture, DictionaryPickReplacesTheWordAndKeepsTheEnding)
+{
+    auto editor = fake->openEditor("대한민국의 수도는 서울이다", {6, 3});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(panel.model().header(), "\"수도\"는 · 빈도순 · 한글(漢字)");
+    EXPECT_EQ(primaries(), QStringList({"首都", "水道", "修道", "囚徒"}));
+    EXPECT_EQ(panel.model().items()[0].replacement, "수도(首都)는");
+    EXPECT_EQ(panel.model().items()[0].secondary, "머리 수 · 도읍 도");
+    EXPECT_FALSE(coordinator.busy) << "busy ends once the list is up";
+
+    press(kDigit1);
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
+    EXPECT_EQ(editor->text, "대한민국의 수도(首都)는 서울이다");
+    EXPECT_EQ(PickHistory::shared().count(), 1);
+    spinUntil([] { return false; });
+    EXPECT_EQ(replacedPosts, 1) << "one press, at most one replacement";
+}
+
+TEST_F(SessionFixture, PressesWhileLoadingAndALateRankerAnswer)
+{
+    useModel();
+    model->hold();
+    model->queueStructured(pickAnswer({2}));
+    fake->openEditor("수도를", {0, 3});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return panel.isVisible() && panel.model().isLoading(); }));
+    EXPECT_EQ(panel.model().header(), "\"수도\"를 · AI · 한글(漢字)");
+
+    coordinator.trigger(); // closes the loading panel
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_TRUE(coordinator.busy);
+    coordinator.trigger(); // ignored: the session still waits for its ranker
+    EXPECT_FALSE(panel.isVisible());
+    const int buildsBefore = fake->panelWindow->contentBuilds();
+
+    model->release();
+    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
+    EXPECT_FALSE(panel.isVisible()) << "the late list is dropped";
+    EXPECT_EQ(fake->panelWindow->contentBuilds(), buildsBefore);
+
+    model->queueStructured(pickAnswer({1}));
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(primaries(), QStringList({"水道", "首都", "修道", "囚徒"}));
+    EXPECT_EQ(panel.model().items()[1].secondary, "머리 수 · 도읍 도") << "gloss style by default";
+}
+
+TEST_F(SessionFixture, HistoryDecidesTheTopOnlyWithoutAModel)
+{
+    for (int i = 0; i < 3; ++i) PickHistory::shared().record("수도", "囚徒", QDateTime::currentDateTime());
+    fake->openEditor("수도", {0, 2});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(primaries(), QStringList({"囚徒", "首都", "水道", "修道"}));
+    panel.dismiss();
+
+    useModel();
+    model->queueStructured(pickAnswer({0}));
+    Coordinator::setMeaningStyle(Coordinator::MeaningStyle::summary);
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(primaries().mid(0, 2), QStringList({"首都", "囚徒"})) << "the model's first choice keeps the top";
+    EXPECT_EQ(panel.model().items()[0].secondary, "뜻0");
+}
+
+TEST_F(SessionFixture, OptionPickCopiesTheHanjaAndLeavesTheText)
+{
+    auto editor = fake->openEditor("수도를", {0, 3});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    press(kDigit1, ModifierFlag::option);
+    EXPECT_EQ(fake->pasteboard->string(), "首都");
+    EXPECT_EQ(panel.model().header(), "복사됨 · 首都");
+    EXPECT_TRUE(panel.isNotice());
+    spinUntil([] { return false; });
+    EXPECT_EQ(editor->text, "수도를");
+    EXPECT_EQ(replacedPosts, 0);
+    EXPECT_EQ(PickHistory::shared().count(), 1) << "a copied spelling counts as a pick";
+}
+
+TEST_F(SessionFixture, ARefusedReplacementSaysSoAndStillLearns)
+{
+    auto editor = fake->openEditor("수도를", {0, 3});
+    editor->refusedWrites.insert(Accessibility::selectedTextAttribute, AXError::cannotComplete);
+    auto other = fake->workspace->addApplication(900, QStringLiteral("org.example.Other"));
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    press(kDigit1);
+    fake->workspace->activate(other->pid()); // the user switched away before the paste
+    ASSERT_TRUE(spinUntil([&] { return panel.model().header() == Coordinator::appChangedNotice; }));
+    EXPECT_EQ(editor->text, "수도를");
+    EXPECT_EQ(replacedPosts, 0);
+    EXPECT_EQ(PickHistory::shared().count(), 1);
+}
+
+TEST_F(SessionFixture, LayoutTyposAreOfferedConverted)
+{
+    auto editor = fake->openEditor("dkssud", {0, 6});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(panel.model().header(), "자판 되돌리기 · \"dkssud\"");
+    ASSERT_EQ(primaries(), QStringList({"안녕"}));
+    EXPECT_EQ(panel.model().items()[0].secondary, "영문 자판으로 친 한글");
+    EXPECT_EQ(fake->panelWindow->contentBuilds(), 1) << "no loading state before a layout fix";
+    press(kDigit1);
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts == 1; }));
+    EXPECT_EQ(editor->text, "안녕");
+    EXPECT_EQ(PickHistory::shared().count(), 0) << "layout rows are not learned";
+
+    // Two words: without a model only the fix, with one also the cleanup offer.
+    editor = fake->openEditor("dkssud gktpdy", {0, 13});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(primaries(), QStringList({"안녕 하세요"}));
+    panel.dismiss();
+
+    useModel();
+    model->queueText("안녕하세요");
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(primaries(), QStringList({"안녕 하세요", "오타 정리…"}));
+    press(kDigit2);
+    ASSERT_TRUE(spinUntil([&] { return listShown() && panel.model().header() == "오타 정리"; }));
+    EXPECT_EQ(primaries(), QStringList({"안녕하세요"}));
+    EXPECT_EQ(panel.model().items()[0].secondary, "");
+    EXPECT_EQ(model->requests().last().prompt, "앞뒤 문맥:\ndkssud gktpdy\n\n고칠 텍스트:\ndkssud gktpdy");
+}
+
+TEST_F(SessionFixture, TextThatIsNoWordGoesToCleanupOrANotice)
+{
+    fake->openEditor("서울은 크다", {0, 6});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
+    EXPECT_EQ(panel.model().header(), "사전에 없는 말이고, 이 컴퓨터에선 교정 모델을 쓸 수 없습니다");
+    panel.dismiss();
+
+    useModel();
+    model->queueText("서울은 크다.");
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(panel.model().header(), "오타 정리 · AI");
+    EXPECT_EQ(panel.model().items()[0].secondary, "원문: 서울은 크다");
+    EXPECT_EQ(panel.model().items()[0].kind, CandidateKind::proofread);
+    panel.dismiss();
+
+    model->queueText("서울은 크다");
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
+    EXPECT_EQ(panel.model().header(), "고칠 곳이 없습니다");
+}
+
+TEST_F(SessionFixture, NoPermissionOrNoSelection)
+{
+    fake->openEditor("   \n", {0, 4});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
+    EXPECT_EQ(panel.model().header(), "선택된 텍스트가 없습니다");
+    EXPECT_TRUE(panel.isNotice());
+    coordinator.trigger();
+    EXPECT_FALSE(panel.isVisible()) << "a press over a notice closes it and starts nothing";
+    EXPECT_FALSE(coordinator.busy);
+
+    fake->accessibility->trusted = false;
+    const int builds = fake->panelWindow->contentBuilds();
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
+    EXPECT_EQ(onboardingShown, 1);
+    EXPECT_EQ(fake->panelWindow->contentBuilds(), builds) << "no notice without permission";
+}
