@@ -444,131 +444,20 @@ std::optional<double> parseScore(const Byte* s, const Byte* e)
     return value;
 }
 
-// A line of hanja_freq.tsv that counts: its word and spelling, composed, and its score.
-struct ScoreLine {
-    QStringView hangul; // only once ScoreReader::decodeWord() was called
-    QStringView hanja;
-    double score;
-    const Byte* line; // where the line starts in the file
-    const Byte* word; // the word's bytes as in the file
-    size_t wordBytes;
-    bool wordOdd; // the word's text may differ from its composed form
-};
-
-// Reads the whole lines of hanja_freq.tsv in [begin, end): next() gives each line that counts,
-// in order.
-class ScoreReader {
-public:
-    ScoreReader(const Byte* begin, const Byte* end)
-        : m_p(begin)
-        , m_end(end)
-        , m_stretch(begin)
-    {
+// Decodes a field not checked before into text, composed; false when it is not valid UTF-8.
+bool decodeText(const Byte* bytes, size_t length, std::vector<char16_t>& scratch, QString& composed, QStringView* text)
+{
+    scratch.resize(length);
+    char16_t* out = scratch.data();
+    unsigned odd = 0;
+    if (decodeField(bytes, bytes + length, odd, [&out](char16_t u) { *out++ = u; }) != bytes + length) return false;
+    *text = QStringView(scratch.data(), out - scratch.data());
+    if (odd && !TextUtil::isSimple(*text)) {
+        composed = text->toString().normalized(QString::NormalizationForm_C);
+        *text = composed;
     }
-    // False when the bytes read were not valid UTF-8.
-    bool valid() const { return m_valid; }
-
-    // The next line that counts; false at the end, or at invalid UTF-8.
-    Q_ALWAYS_INLINE bool next(ScoreLine& line)
-    {
-        const Byte* p = m_p;
-        const Byte* const end = m_end;
-        while (p < end) {
-            if (p >= m_stretch) {
-                m_stretch = stretchEnd(p, end);
-                if (m_scratch.size() < size_t(m_stretch - p)) m_scratch.resize(size_t(m_stretch - p));
-            }
-            const Byte* const stretch = m_stretch;
-            if (*p == '\n') {
-                ++p;
-                continue;
-            }
-            if (*p == '#') {
-                if (!(p = skipToLineEnd(p, stretch))) return fail();
-                continue;
-            }
-            // Fields dropping empty ones: the word is checked (and decoded only when asked for),
-            // the spelling decoded, the third is the score.
-            const Byte* const lineStart = p;
-            const Byte* wordBegin = nullptr;
-            char16_t* out = m_scratch.data();
-            const char16_t* hanja = out;
-            unsigned odd[2] = {0, 0};
-            const Byte* scoreBegin = nullptr;
-            const Byte* scoreEnd = nullptr;
-            int count = 0;
-            for (;;) {
-                while (p < stretch && *p == '\t') ++p;
-                if (p == stretch || *p == '\n') break;
-                if (count == 0) {
-                    wordBegin = p;
-                    if (!(p = decodeField(p, stretch, odd[0], [](char16_t) {}))) return fail();
-                    line.wordBytes = size_t(p - wordBegin);
-                } else if (count == 1) {
-                    if (!(p = decodeField(p, stretch, odd[1], [&out](char16_t u) { *out++ = u; }))) return fail();
-                } else if (count == 2) {
-                    scoreBegin = p;
-                    while (p < stretch && *p >= 0x20 && *p < 0x80) ++p;
-                    scoreEnd = p;
-                    unsigned ignored = 0;
-                    if (!(p = decodeField(p, stretch, ignored, [](char16_t) {}))) return fail();
-                    if (p != scoreEnd) scoreEnd = nullptr; // not plain ASCII: not a number
-                } else if (!(p = skipToLineEnd(p, stretch))) {
-                    return fail();
-                }
-                ++count;
-            }
-            if (count != 3 || !scoreEnd) continue;
-            const std::optional<double> score = parseScore(scoreBegin, scoreEnd);
-            if (!score) continue;
-            line.hangul = QStringView();
-            line.hanja = QStringView(hanja, out - hanja);
-            line.score = *score;
-            line.line = lineStart;
-            line.word = wordBegin;
-            line.wordOdd = odd[0] != 0;
-            if (Q_UNLIKELY(odd[1]) && !TextUtil::isSimple(line.hanja)) {
-                m_composedHanja = line.hanja.toString().normalized(QString::NormalizationForm_C);
-                line.hanja = m_composedHanja;
-            }
-            m_p = p;
-            return true;
-        }
-        m_p = p;
-        return false;
-    }
-
-    // Fills in line.hangul: the word of the line last read, composed.
-    void decodeWord(ScoreLine& line)
-    {
-        m_word.resize(line.wordBytes);
-        char16_t* out = m_word.data();
-        unsigned odd = 0;
-        decodeField(line.word, line.word + line.wordBytes, odd, [&out](char16_t u) { *out++ = u; });
-        line.hangul = QStringView(m_word.data(), out - m_word.data());
-        if (line.wordOdd && !TextUtil::isSimple(line.hangul)) {
-            m_composedWord = line.hangul.toString().normalized(QString::NormalizationForm_C);
-            line.hangul = m_composedWord;
-        }
-    }
-
-private:
-    bool fail()
-    {
-        m_valid = false;
-        m_p = m_end;
-        return false;
-    }
-
-    const Byte* m_p;
-    const Byte* m_end;
-    const Byte* m_stretch;
-    std::vector<char16_t> m_scratch;
-    std::vector<char16_t> m_word;
-    QString m_composedHanja;
-    QString m_composedWord;
-    bool m_valid = true;
-};
+    return true;
+}
 
 // The next TAB or LF from p, or end; eight bytes at a time.
 inline const Byte* toDelimiter(const Byte* p, const Byte* end)
@@ -588,7 +477,7 @@ inline const Byte* toDelimiter(const Byte* p, const Byte* end)
 }
 
 // A line of hanja_freq.tsv that counts, as bytes: word and spelling are not checked as UTF-8.
-struct RawScoreLine {
+struct ScoreLine {
     const Byte* line;
     const Byte* word;
     size_t wordBytes;
@@ -599,9 +488,9 @@ struct RawScoreLine {
 
 // Reads the whole lines of hanja_freq.tsv in [begin, end) as bytes: next() gives each line that
 // counts, leaving its word and spelling to the caller to check; all else it checks itself.
-class RawScoreReader {
+class ScoreReader {
 public:
-    RawScoreReader(const Byte* begin, const Byte* end)
+    ScoreReader(const Byte* begin, const Byte* end)
         : m_p(begin)
         , m_end(end)
     {
@@ -609,7 +498,7 @@ public:
     // False when the bytes checked were not valid UTF-8.
     bool valid() const { return m_valid; }
 
-    Q_ALWAYS_INLINE bool next(RawScoreLine& line)
+    Q_ALWAYS_INLINE bool next(ScoreLine& line)
     {
         const Byte* p = m_p;
         const Byte* const end = m_end;
@@ -638,7 +527,7 @@ public:
                 // A number is plain ASCII, so valid.
                 const std::optional<double> score = count == 3 ? parseScore(fields[2], fields[2] + lengths[2]) : std::nullopt;
                 if (score) {
-                    line = RawScoreLine{lineStart, fields[0], lengths[0], fields[1], lengths[1], *score};
+                    line = ScoreLine{lineStart, fields[0], lengths[0], fields[1], lengths[1], *score};
                     m_p = p;
                     return true;
                 }
@@ -659,6 +548,28 @@ private:
     const Byte* m_end;
     bool m_valid = true;
 };
+
+// A score line's word and spelling as composed text.
+struct ScoreTexts {
+    std::vector<char16_t> wordUnits, hanjaUnits;
+    QString wordComposed, hanjaComposed;
+    QStringView word, hanja;
+
+    // False when they are not valid UTF-8.
+    bool decode(const ScoreLine& line)
+    {
+        return decodeText(line.word, line.wordBytes, wordUnits, wordComposed, &word)
+            && decodeText(line.hanja, line.hanjaBytes, hanjaUnits, hanjaComposed, &hanja);
+    }
+};
+
+QString pairText(QStringView word, QStringView hanja)
+{
+    QString pair;
+    pair.reserve(word.size() + 1 + hanja.size());
+    pair.append(word).append(QChar(u'\t')).append(hanja);
+    return pair;
+}
 
 // Byte order of two words, as both files keep their lines (which is code point order).
 bool lessBytes(const Byte* a, size_t na, const Byte* b, size_t nb)
@@ -818,8 +729,8 @@ struct HanjaDictionary::Data {
             const Byte* bytes;
             size_t length;
         };
-        RawScoreReader reader;
-        RawScoreLine line{};
+        ScoreReader reader;
+        ScoreLine line{};
         bool more = false;
         bool valid = true; // spellings decoded here were valid UTF-8
         std::vector<Taken> taken; // the word's lines
@@ -936,7 +847,7 @@ struct HanjaDictionary::Data {
     void indexRuns(quint32 partNo);
     void joinRepeatedWords();
     void indexGlosses();
-    bool matchEntries(const KeyRef& key, const ScoreLine& line, double* scores, qsizetype* pairs) const;
+    bool matchEntries(const KeyRef& key, QStringView hanja, double score, double* scores, qsizetype* pairs) const;
     void sortByScore(const KeyRef& key, const double* scores, std::vector<std::pair<double, Entry>>& scratch);
     void unscore();
     bool scoreAll(const Byte* begin, const Byte* end);
@@ -965,17 +876,9 @@ void sortEntries(Entry* entries, quint32 n, const double* scores, std::vector<st
 // A score line's spelling as composed text; empty and not valid when it is not UTF-8.
 QStringView HanjaDictionary::Data::ScoreMerge::decode(const Taken& t)
 {
-    decoded.resize(t.hanjaBytes);
-    char16_t* out = decoded.data();
-    unsigned odd = 0;
-    if (decodeField(t.hanja, t.hanja + t.hanjaBytes, odd, [&out](char16_t u) { *out++ = u; }) != t.hanja + t.hanjaBytes) {
-        valid = false;
-        return {};
-    }
-    const QStringView text(decoded.data(), out - decoded.data());
-    if (!odd || TextUtil::isSimple(text)) return text;
-    composed = text.toString().normalized(QString::NormalizationForm_C);
-    return composed;
+    QStringView text;
+    if (!decodeText(t.hanja, t.hanjaBytes, decoded, composed, &text)) valid = false;
+    return text;
 }
 
 // Applies the word's score lines to its entries, the last line of a spelling winning, and puts
@@ -1005,12 +908,7 @@ void HanjaDictionary::Data::ScoreMerge::finishWord(Part& part, Key& key, const c
                 const quint32 length = part.lengths(entries[i]).first;
                 if (length == quint32(hanja.size()) && sameText(entryText + entries[i].hanjaOffset, hanja.utf16(), length)) give(i);
             }
-            if (!matched) {
-                QString pair;
-                pair.reserve(word.size() + 1 + hanja.size());
-                pair.append(word).append(QChar(u'\t')).append(hanja);
-                others.insert(pair);
-            }
+            if (!matched) others.insert(pairText(word, hanja));
         }
         any |= matched;
     }
@@ -1262,35 +1160,24 @@ void HanjaDictionary::Data::indexGlosses()
     }
 }
 
-namespace {
-
-QString pairText(const ScoreLine& line)
-{
-    QString pair;
-    pair.reserve(line.hangul.size() + 1 + line.hanja.size());
-    pair.append(line.hangul).append(QChar(u'\t')).append(line.hanja);
-    return pair;
-}
-
-} // namespace
-
 // Gives a score line to the word's entries with its spelling (scores by entry of the word, NaN
 // for none yet). A pair is counted the first time it matches. False when no entry matches.
-Q_ALWAYS_INLINE bool HanjaDictionary::Data::matchEntries(const KeyRef& key, const ScoreLine& line, double* scores, qsizetype* pairs) const
+Q_ALWAYS_INLINE bool HanjaDictionary::Data::matchEntries(const KeyRef& key, QStringView hanja, double score, double* scores,
+                                                         qsizetype* pairs) const
 {
     const Part& part = *key.part;
     const Entry* const entries = part.entries.data() + key.key->firstEntry();
     const quint32 n = part.entryCount(*key.key);
-    const quint32 length = quint32(line.hanja.size());
+    const quint32 length = quint32(hanja.size());
     bool matched = false;
     for (quint32 i = 0; i < n; ++i) {
         const Entry& e = entries[i];
         if ((e.hanjaLength == 0xFFFF ? part.lengths(e).first : e.hanjaLength) != length
-            || !sameText(part.units() + e.hanjaOffset, line.hanja.utf16(), length))
+            || !sameText(part.units() + e.hanjaOffset, hanja.utf16(), length))
             continue;
         if (!matched && std::isnan(scores[i])) ++*pairs;
         matched = true;
-        scores[i] = line.score;
+        scores[i] = score;
     }
     return matched;
 }
@@ -1342,21 +1229,21 @@ bool HanjaDictionary::Data::scoreAll(const Byte* begin, const Byte* end)
     };
     ScoreReader reader(begin, end);
     ScoreLine line;
+    ScoreTexts texts;
     while (reader.next(line)) {
-        reader.decodeWord(line);
-        const KeyRef key = locate(line.hangul, cursor);
-        if (key && matchEntries(key, line, scoresOf(key), &pairs)) {
+        if (!texts.decode(line)) return false;
+        const KeyRef key = locate(texts.word, cursor);
+        if (key && matchEntries(key, texts.hanja, line.score, scoresOf(key), &pairs)) {
             const quint32 id = idOf(key);
             if (!isScored[id]) {
                 isScored[id] = true;
                 scored.push_back(id);
             }
         } else {
-            others.insert(pairText(line));
+            others.insert(pairText(texts.word, texts.hanja));
         }
     }
-    const bool valid = reader.valid();
-    if (!valid) return false;
+    if (!reader.valid()) return false;
     std::vector<std::pair<double, Entry>> order;
     for (quint32 id : scored) {
         const KeyRef key = keyAt(id);
@@ -1515,6 +1402,7 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
         // Left-over score lines count as pairs unknown to the dictionary, unless their word is
         // known after all: then the files are not in the same order.
         bool sameOrder = !joined;
+        ScoreTexts texts;
         QSet<QString>& others = headScores->others;
         others.unite(tailScores->others);
         for (const Data::ScoreMerge* merge : {&*headScores, &*tailScores}) {
@@ -1523,15 +1411,15 @@ std::unique_ptr<HanjaDictionary::Data> HanjaDictionary::load() const
                 const auto* lf = static_cast<const Byte*>(std::memchr(line, '\n', size_t(scoresFile.end() - line)));
                 ScoreReader lineReader(line, lf ? lf + 1 : scoresFile.end());
                 ScoreLine left{};
-                if (!lineReader.next(left)) {
+                lineReader.next(left);
+                if (!texts.decode(left)) {
                     scored = false; // not valid UTF-8
                     break;
                 }
-                lineReader.decodeWord(left);
-                if (d->findKey(left.hangul))
+                if (d->findKey(texts.word))
                     sameOrder = false;
                 else
-                    others.insert(pairText(left));
+                    others.insert(pairText(texts.word, texts.hanja));
             }
         }
         if (!scored) {
