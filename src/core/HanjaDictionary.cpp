@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
