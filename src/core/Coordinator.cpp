@@ -1,7 +1,6 @@
 #include "core/Coordinator.h"
 
 #include "core/Defaults.h"
-#include "core/Log.h"
 #include "core/Notifier.h"
 #include "core/PickHistory.h"
 #include "core/Ranker.h"

@@ -3,29 +3,23 @@
 #include <QTextBoundaryFinder>
 
 namespace TextUtil {
-namespace {
-
-bool allSimple(QStringView text)
+bool isSimple(QStringView text)
 {
     for (QChar c : text)
         if (!isSimpleUnit(c.unicode())) return false;
     return true;
 }
 
-} // namespace
-
-bool isSimple(QStringView text) { return allSimple(text); }
-
 QString nfc(const QString& text)
 {
-    if (allSimple(text)) return text;
+    if (isSimple(text)) return text;
     return text.normalized(QString::NormalizationForm_C);
 }
 
 QList<qsizetype> graphemeBoundaries(QStringView text)
 {
     QList<qsizetype> bounds;
-    if (allSimple(text)) {
+    if (isSimple(text)) {
         bounds.reserve(text.size() + 1);
         for (qsizetype i = 0; i <= text.size(); ++i) bounds.append(i);
         return bounds;
@@ -39,14 +33,14 @@ QList<qsizetype> graphemeBoundaries(QStringView text)
 
 qsizetype characterCount(QStringView text)
 {
-    if (allSimple(text)) return text.size();
+    if (isSimple(text)) return text.size();
     return graphemeBoundaries(text).size() - 1;
 }
 
 QString characterPrefix(const QString& text, qsizetype count)
 {
     if (count <= 0) return QString();
-    if (allSimple(text)) return text.left(count);
+    if (isSimple(text)) return text.left(count);
     const QList<qsizetype> bounds = graphemeBoundaries(text);
     if (count >= bounds.size() - 1) return text;
     return text.left(bounds[count]);
