@@ -13,8 +13,8 @@
 // (../shared/data/dev); without it only the common forms are measured.
 
 #include "core/HanjaDictionary.h"
-#include "core/Resources.h"
-#include "core/TextUtil.h"
+#include "base/Resources.h"
+#include "base/TextUtil.h"
 
 #include <QFile>
 #include <QFileInfo>

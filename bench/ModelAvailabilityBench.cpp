@@ -2,7 +2,8 @@
 // before every ranking, so with nothing listening it must stay far below what a user notices.
 // Prints the first (cold) check and the median, 95th percentile and worst of many more.
 
-#include "core/Defaults.h"
+#include "core/LanguageModels.h"
+#include "base/Defaults.h"
 #include "core/RankEngine.h"
 #include "platform/fake/MemoryDefaultsStore.h"
 #include "platform/model/OpenAiCompatibleModel.h"

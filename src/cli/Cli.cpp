@@ -1,6 +1,6 @@
 #include "cli/Cli.h"
 
-#include "platform/LanguageModel.h"
+#include "core/LanguageModels.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 
 #include <QCoreApplication>

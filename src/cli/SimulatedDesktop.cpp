@@ -2,9 +2,9 @@
 
 #include "cli/Cli.h"
 #include "core/Coordinator.h"
-#include "core/Defaults.h"
-#include "core/JsonDefaultsStore.h"
-#include "core/Notifier.h"
+#include "base/Defaults.h"
+#include "base/JsonDefaultsStore.h"
+#include "base/Notifier.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

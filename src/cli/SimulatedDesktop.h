@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/CandidatePanel.h"
-#include "platform/DefaultsStore.h"
+#include "base/DefaultsStore.h"
 #include "platform/fake/FakePlatform.h"
 
 #include <QJsonObject>

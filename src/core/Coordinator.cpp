@@ -1,10 +1,10 @@
 #include "core/Coordinator.h"
 
-#include "core/Defaults.h"
-#include "core/Notifier.h"
+#include "base/Defaults.h"
+#include "base/Notifier.h"
 #include "core/PickHistory.h"
 #include "core/Ranker.h"
-#include "core/TextUtil.h"
+#include "base/TextUtil.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "core/HanjaDictionary.h"
 
-#include "core/Log.h"
-#include "core/Resources.h"
-#include "core/TextUtil.h"
+#include "base/Log.h"
+#include "base/Resources.h"
+#include "base/TextUtil.h"
 
 #include <QByteArray>
 #include <QFile>

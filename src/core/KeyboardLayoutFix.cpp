@@ -1,6 +1,6 @@
 #include "core/KeyboardLayoutFix.h"
 #include "core/KeyboardLayoutFixTables.h"
-#include "core/TextUtil.h"
+#include "base/TextUtil.h"
 
 #include <QTextBoundaryFinder>
 

@@ -1,4 +1,4 @@
-#include "platform/LanguageModel.h"
+#include "core/LanguageModels.h"
 
 #include <mutex>
 

@@ -1,7 +1,7 @@
 #include "core/PickHistory.h"
 
-#include "core/Defaults.h"
-#include "core/Notifier.h"
+#include "base/Defaults.h"
+#include "base/Notifier.h"
 
 #include <QHash>
 #include <QJsonArray>

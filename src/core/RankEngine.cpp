@@ -1,6 +1,6 @@
 #include "core/RankEngine.h"
 
-#include "platform/LanguageModel.h"
+#include "core/LanguageModels.h"
 
 QString rawValue(RankEngine engine)
 {

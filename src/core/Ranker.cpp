@@ -1,10 +1,10 @@
 #include "core/Ranker.h"
 
-#include "core/Log.h"
+#include "base/Log.h"
 #include "core/PickHistory.h"
 #include "core/RankEngine.h"
-#include "core/TextUtil.h"
-#include "platform/LanguageModel.h"
+#include "base/TextUtil.h"
+#include "core/LanguageModels.h"
 
 #include <QJsonArray>
 #include <QSet>

@@ -1,7 +1,7 @@
 #include "core/Shortcut.h"
 
-#include "core/Defaults.h"
-#include "core/Log.h"
+#include "base/Defaults.h"
+#include "base/Log.h"
 #include "platform/Platform.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Notifier.h"
+#include "base/Notifier.h"
 #include "platform/HotKeyService.h"
 #include "platform/Types.h"
 

@@ -1,9 +1,9 @@
 #include "core/TextCapture.h"
 
-#include "core/Defaults.h"
+#include "base/Defaults.h"
 #include "core/KeyboardLayoutFix.h"
-#include "core/Log.h"
-#include "core/TextUtil.h"
+#include "base/Log.h"
+#include "base/TextUtil.h"
 #include "platform/Platform.h"
 
 #include <algorithm>

@@ -30,9 +30,3 @@ public:
     // Free text.
     virtual QCoro::Task<Answer<QString>> respondText(QString instructions, QString prompt) = 0;
 };
-
-// The model in use; none means that no model is available.
-namespace LanguageModels {
-std::shared_ptr<LanguageModel> shared();
-void setShared(std::shared_ptr<LanguageModel> model);
-} // namespace LanguageModels

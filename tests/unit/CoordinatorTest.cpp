@@ -1,5 +1,6 @@
+#include "core/LanguageModels.h"
 #include "core/Coordinator.h"
-#include "core/Notifier.h"
+#include "base/Notifier.h"
 #include "core/PickHistory.h"
 #include "core/Ranker.h"
 #include "platform/fake/FakeLanguageModel.h"

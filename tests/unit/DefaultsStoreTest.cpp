@@ -1,5 +1,5 @@
-#include "core/JsonDefaultsStore.h"
-#include "core/Log.h"
+#include "base/JsonDefaultsStore.h"
+#include "base/Log.h"
 
 #include <QDir>
 #include <QFile>

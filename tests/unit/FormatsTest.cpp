@@ -1,5 +1,5 @@
 #include "core/Coordinator.h"
-#include "core/Notifier.h"
+#include "base/Notifier.h"
 
 #include "TestSupport.h"
 

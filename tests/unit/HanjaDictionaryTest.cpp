@@ -1,7 +1,7 @@
 #include "core/HanjaDictionary.h"
-#include "core/Log.h"
+#include "base/Log.h"
 
-#include "core/TextUtil.h"
+#include "base/TextUtil.h"
 
 #include "TestSupport.h"
 

@@ -1,4 +1,5 @@
-#include "core/Log.h"
+#include "core/LanguageModels.h"
+#include "base/Log.h"
 #include "core/RankEngine.h"
 #include "core/Ranker.h"
 #include "platform/model/OpenAiCompatibleModel.h"

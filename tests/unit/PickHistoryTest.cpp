@@ -1,5 +1,5 @@
-#include "core/JsonDefaultsStore.h"
-#include "core/Notifier.h"
+#include "base/JsonDefaultsStore.h"
+#include "base/Notifier.h"
 #include "core/PickHistory.h"
 #include "TestSupport.h"
 

@@ -1,5 +1,5 @@
-#include "core/Log.h"
-#include "core/Notifier.h"
+#include "base/Log.h"
+#include "base/Notifier.h"
 #include "core/Shortcut.h"
 #include "platform/fake/FakePlatform.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Defaults.h"
+#include "base/Defaults.h"
 #include "platform/fake/MemoryDefaultsStore.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "core/Defaults.h"
+#include "base/Defaults.h"
 #include "platform/fake/MemoryDefaultsStore.h"
 
 #include <QCoreApplication>

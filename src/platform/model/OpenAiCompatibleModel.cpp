@@ -1,7 +1,7 @@
 #include "platform/model/OpenAiCompatibleModel.h"
 
-#include "core/Defaults.h"
-#include "core/Log.h"
+#include "base/Defaults.h"
+#include "base/Log.h"
 
 #include <QDeadlineTimer>
 #include <QHostAddress>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/DefaultsStore.h"
+#include "base/DefaultsStore.h"
 
 #include <memory>
 

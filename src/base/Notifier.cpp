@@ -1,4 +1,4 @@
-#include "core/Notifier.h"
+#include "base/Notifier.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "core/Log.h"
+#include "base/Log.h"
 
 #include <QMutex>
 

@@ -1,4 +1,4 @@
-#include "core/Resources.h"
+#include "base/Resources.h"
 
 #include <QFileInfo>
 #include <QStringList>

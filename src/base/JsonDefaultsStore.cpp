@@ -1,8 +1,8 @@
-#include "core/JsonDefaultsStore.h"
+#include "base/JsonDefaultsStore.h"
 
-#include "core/Defaults.h"
+#include "base/Defaults.h"
 
-#include "core/Log.h"
+#include "base/Log.h"
 
 #include <QDateTime>
 #include <QDir>
