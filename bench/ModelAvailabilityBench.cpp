@@ -64,7 +64,7 @@ int main(int argc, char** argv)
     print("isAvailable(), default endpoints (2 tries)",
           measure([&] { return QCoro::waitFor(model->isAvailable()); }, runs));
     print("engineInForce(), default endpoints",
-          measure([&] { return QCoro::waitFor(engineInForce()) == RankEngine::appleIntelligence; }, runs));
+          measure([&] { return QCoro::waitFor(engineInForce()) == RankEngine::model; }, runs));
 
     // One configured endpoint on a port known to be closed.
     QTcpServer probe;
@@ -79,7 +79,7 @@ int main(int argc, char** argv)
     // No model installed at all.
     LanguageModels::setShared(nullptr);
     print("engineInForce(), no model installed",
-          measure([&] { return QCoro::waitFor(engineInForce()) == RankEngine::appleIntelligence; }, runs));
+          measure([&] { return QCoro::waitFor(engineInForce()) == RankEngine::model; }, runs));
     std::printf("target: with nothing listening, a check costs 5 ms or less\n");
     return 0;
 }

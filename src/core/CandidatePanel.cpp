@@ -188,7 +188,7 @@ void CandidatePanel::installMonitors()
         m_activationObserver = platform.workspace->observeActivation([this, alive](const RunningApplication& app) {
             if (alive.expired()) return;
             // Our own activation (a click on the panel) keeps it up.
-            if (app.bundleIdentifier == Platform::shared().workspace->ownBundleIdentifier()) return;
+            if (app.desktopId == Platform::shared().workspace->ownDesktopId()) return;
             dismiss();
         });
 }

@@ -97,7 +97,7 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
 {
     CandidatePanel& panel = CandidatePanel::shared();
     const RankEngine headerEngine = co_await engineInForce();
-    const QString label = headerEngine == RankEngine::appleIntelligence ? QStringLiteral("AI") : QStringLiteral("빈도순");
+    const QString label = headerEngine == RankEngine::model ? QStringLiteral("AI") : QStringLiteral("빈도순");
     const QString header = quoted(split.stem) + split.rest + kSeparator + label + kSeparator + formatPreview(format());
     panel.showLoading(header, anchor, session);
 
@@ -176,7 +176,7 @@ QCoro::Task<void> Coordinator::offerLayoutFix(Capture cap, QString text, Keyboar
     bool offerCleanup = false;
     if (cap.selected.split(QLatin1Char(' '), Qt::SkipEmptyParts).size() >= 2) {
         const RankEngine engine = co_await engineInForce();
-        offerCleanup = engine == RankEngine::appleIntelligence;
+        offerCleanup = engine == RankEngine::model;
     }
     if (offerCleanup) {
         Candidate offer;
@@ -191,7 +191,7 @@ QCoro::Task<void> Coordinator::offerLayoutFix(Capture cap, QString text, Keyboar
 QCoro::Task<void> Coordinator::cleanupFallback(Capture cap, QString text, PanelAnchor anchor, qint64 session)
 {
     const RankEngine engine = co_await engineInForce();
-    if (engine != RankEngine::appleIntelligence) {
+    if (engine != RankEngine::model) {
         CandidatePanel::shared().showNotice(noModelNotice, anchor, session);
         co_return;
     }

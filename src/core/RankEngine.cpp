@@ -7,8 +7,8 @@ QString rawValue(RankEngine engine)
     switch (engine) {
     case RankEngine::frequency:
         return QStringLiteral("frequency");
-    case RankEngine::appleIntelligence:
-        return QStringLiteral("appleIntelligence");
+    case RankEngine::model:
+        return QStringLiteral("model");
     }
     return QString();
 }
@@ -16,6 +16,6 @@ QString rawValue(RankEngine engine)
 QCoro::Task<RankEngine> engineInForce()
 {
     const std::shared_ptr<LanguageModel> model = LanguageModels::shared();
-    if (model && co_await model->isAvailable()) co_return RankEngine::appleIntelligence;
+    if (model && co_await model->isAvailable()) co_return RankEngine::model;
     co_return RankEngine::frequency;
 }

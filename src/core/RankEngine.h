@@ -5,7 +5,7 @@
 #include <qcoro/qcorotask.h>
 
 // The engine in force: the local model when one answers, else the frequency order.
-enum class RankEngine { frequency, appleIntelligence };
+enum class RankEngine { frequency, model };
 
 QString rawValue(RankEngine engine);
 // Evaluated afresh at each use: asks the shared model whether it is available.

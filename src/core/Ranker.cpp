@@ -91,14 +91,14 @@ QCoro::Task<QList<RankedCandidate>> Ranker::rank(QString word, QList<HanjaEntry>
     if (limit > 0) {
         const std::shared_ptr<LanguageModel> model = LanguageModels::shared();
         if (model && co_await model->isAvailable()) {
-            std::optional<QList<RankedCandidate>> ranked = co_await rankWithAppleIntelligence(word, pool, context, limit);
+            std::optional<QList<RankedCandidate>> ranked = co_await rankWithModel(word, pool, context, limit);
             if (ranked) co_return *ranked;
         }
     }
     co_return plain(pool, limit);
 }
 
-QCoro::Task<std::optional<QList<RankedCandidate>>> Ranker::rankWithAppleIntelligence(QString word,
+QCoro::Task<std::optional<QList<RankedCandidate>>> Ranker::rankWithModel(QString word,
                                                                                     QList<HanjaEntry> pool,
                                                                                     QString context, int limit)
 {
@@ -120,12 +120,12 @@ QCoro::Task<std::optional<QList<RankedCandidate>>> Ranker::rankWithAppleIntellig
     const LanguageModel::Answer<QJsonObject> answer = co_await model->respondStructured(instructions, prompt,
                                                                                         Pick::schema());
     if (!answer.ok()) {
-        Log::write(QStringLiteral("FoundationModels error: ") + answer.error());
+        Log::write(QStringLiteral("model server error: ") + answer.error());
         co_return std::nullopt;
     }
     const std::optional<Pick> pick = Pick::fromJson(answer.get());
     if (!pick) {
-        Log::write(QStringLiteral("FoundationModels error: the answer does not convert into Pick "
+        Log::write(QStringLiteral("model server error: the answer does not convert into Pick "
                                   "(indices, reason and meanings expected)"));
         co_return std::nullopt;
     }
@@ -202,6 +202,6 @@ QCoro::Task<Ranker::Arrangement> Ranker::arrange(QString word, QList<HanjaEntry>
 {
     const QList<RankedCandidate> ranked = co_await rank(word, entries, context, 3);
     const QList<HanjaEntry> merged = merge(ranked, entries);
-    const bool keepFirst = co_await engineInForce() == RankEngine::appleIntelligence;
+    const bool keepFirst = co_await engineInForce() == RankEngine::model;
     co_return Arrangement{PickHistory::shared().reorder(merged, word, keepFirst), modelMeanings(ranked)};
 }

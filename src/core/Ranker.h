@@ -63,6 +63,6 @@ public:
 
 private:
     // Absent when the model failed or gave nothing usable.
-    static QCoro::Task<std::optional<QList<RankedCandidate>>> rankWithAppleIntelligence(
+    static QCoro::Task<std::optional<QList<RankedCandidate>>> rankWithModel(
         QString word, QList<HanjaEntry> pool, QString context, int limit);
 };

@@ -12,7 +12,7 @@ namespace {
 
 QString identifierForLog(const RunningApplication& app)
 {
-    return app.bundleIdentifier ? *app.bundleIdentifier : QStringLiteral("?");
+    return app.desktopId ? *app.desktopId : QStringLiteral("?");
 }
 
 } // namespace

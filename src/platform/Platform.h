@@ -18,6 +18,8 @@
 struct Platform {
     std::shared_ptr<Accessibility> accessibility;
     std::shared_ptr<Pasteboard> pasteboard;
+    // The PRIMARY selection (what is selected now, on X11); null where the platform has none.
+    std::shared_ptr<Pasteboard> primarySelection;
     std::shared_ptr<KeyPoster> keyPoster;
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<HotKeyService> hotKeys;

@@ -35,5 +35,13 @@ inline constexpr quint16 returnKey = 36;
 inline constexpr quint16 space = 49;
 inline constexpr quint16 escape = 53;
 inline constexpr quint16 keypadEnter = 76;
+inline constexpr quint16 insert = 114; // the Help position of Apple's extended keyboards
 inline constexpr quint16 rightArrow = 124;
 } // namespace KeyCode
+
+// A key with the modifiers held for it.
+struct KeyChord {
+    quint16 keyCode = 0;
+    quint64 flags = 0;
+    bool operator==(const KeyChord&) const = default;
+};

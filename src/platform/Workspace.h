@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/EditChords.h"
 #include "platform/Types.h"
 
 #include <QString>
@@ -11,7 +12,7 @@
 // (the .desktop file name or the WM_CLASS); some applications have none.
 struct RunningApplication {
     Pid pid = 0;
-    std::optional<QString> bundleIdentifier;
+    std::optional<QString> desktopId;
 
     bool operator==(const RunningApplication&) const = default;
 };
@@ -27,7 +28,13 @@ public:
     // The application that receives the keyboard; absent when none can be told.
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
     virtual Pid ownPid() = 0;
-    virtual std::optional<QString> ownBundleIdentifier() = 0;
+    virtual std::optional<QString> ownDesktopId() = 0;
+
+    // How that application copies and pastes from the keyboard.
+    virtual EditChords editChords(const RunningApplication& application)
+    {
+        return EditChords::forDesktopId(application.desktopId);
+    }
 
     // Called on the main thread each time an application becomes active.
     virtual ObserverHandle observeActivation(ActivationObserver observer) = 0;

@@ -61,7 +61,7 @@ TEST(OpenAiCompatibleModelTest, AValidPickIsRankedAndTheRequestCarriesSchemaAndT
 {
     Fixture f;
     f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({2, 0}, "문맥상 죄수.", {" 죄수 ", "서울"})));
-    EXPECT_EQ(QCoro::waitFor(engineInForce()), RankEngine::appleIntelligence);
+    EXPECT_EQ(QCoro::waitFor(engineInForce()), RankEngine::model);
     const QList<HanjaEntry> p = pool(4);
     EXPECT_EQ(f.rank(), (QList<RankedCandidate>{{p[2], "문맥상 죄수.", "죄수"}, {p[0], "", "서울"}, {p[1], "", ""}}));
 
@@ -120,11 +120,11 @@ TEST(OpenAiCompatibleModelTest, UnusableAnswersAreModelErrorsWithFrequencyFallba
     f.peer.next(chat, HttpPeer::Response{500, R"({"error":{"message":"model crashed"}})"});
     for (int i = 0; i < 7; ++i) EXPECT_EQ(f.rank(), frequencyOrder()) << "answer " << i;
 
-    EXPECT_EQ(log.count("[Sorelwick] FoundationModels error: "), 7);
-    EXPECT_TRUE(log.contains("FoundationModels error: the answer lacks the property \"meanings\""));
-    EXPECT_TRUE(log.contains("FoundationModels error: the answer is not JSON"));
-    EXPECT_TRUE(log.contains("FoundationModels error: the answer is not a JSON object"));
-    EXPECT_TRUE(log.contains("FoundationModels error: the answer does not convert into Pick"));
+    EXPECT_EQ(log.count("[Sorelwick] model server error: "), 7);
+    EXPECT_TRUE(log.contains("model server error: the answer lacks the property \"meanings\""));
+    EXPECT_TRUE(log.contains("model server error: the answer is not JSON"));
+    EXPECT_TRUE(log.contains("model server error: the answer is not a JSON object"));
+    EXPECT_TRUE(log.contains("model server error: the answer does not convert into Pick"));
     EXPECT_TRUE(log.contains("answered no JSON object: <html>not json</html>"));
     EXPECT_TRUE(log.contains("answered without choices[0].message.content"));
     EXPECT_TRUE(log.contains("answered HTTP 500: model crashed"));
@@ -136,7 +136,7 @@ TEST(OpenAiCompatibleModelTest, AnAnswerSlowerThanTheTimeOutIsAModelError)
     Log::Capture log;
     f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({2}, "r", {}), 5000));
     EXPECT_EQ(f.rank(), frequencyOrder());
-    EXPECT_TRUE(log.contains("FoundationModels error: " + f.peer.endpoint() + "/chat/completions: time-out"));
+    EXPECT_TRUE(log.contains("model server error: " + f.peer.endpoint() + "/chat/completions: time-out"));
 
     f.peer.next("POST /v1/chat/completions", HttpPeer::Response{200, {}, 0, true});
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::nullopt);
@@ -178,7 +178,7 @@ TEST(OpenAiCompatibleModelTest, AvailabilityNeedsAListedModelOnThisMachine)
     EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
     EXPECT_EQ(f.rank(), frequencyOrder());
     EXPECT_TRUE(log.contains("모델 서버가 이 컴퓨터 밖에 있어 쓰지 않음"));
-    EXPECT_FALSE(log.contains("FoundationModels error"));
+    EXPECT_FALSE(log.contains("model server error"));
     f.defaults->setValue("modelEndpoint", "ftp://127.0.0.1/v1");
     EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
     EXPECT_TRUE(log.contains("올바른 http(s) 주소가 아니라"));

@@ -83,7 +83,7 @@ TEST(RankerTest, WithoutAModelTheFrequencyOrderIsCutToTheLimit)
     EXPECT_EQ(QCoro::waitFor(engineInForce()), RankEngine::frequency);
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::nullopt);
     EXPECT_TRUE(with.model->requests().isEmpty());
-    EXPECT_EQ(rawValue(RankEngine::appleIntelligence), "appleIntelligence");
+    EXPECT_EQ(rawValue(RankEngine::model), "model");
 }
 
 TEST(RankerTest, FewerThanTwoCandidatesNeverReachTheModel)
@@ -150,11 +150,11 @@ TEST(RankerTest, ModelErrorsAreLoggedAndFallBack)
     Log::Capture log;
     with.model->queueStructuredError("the server went away");
     EXPECT_EQ(rank(p), (QList<RankedCandidate>{plain(p[0]), plain(p[1]), plain(p[2])}));
-    EXPECT_TRUE(log.lines().contains("[Sorelwick] FoundationModels error: the server went away"));
+    EXPECT_TRUE(log.lines().contains("[Sorelwick] model server error: the server went away"));
 
     with.model->queueStructured(QJsonObject{{"indices", QJsonArray{1}}, {"reason", "r"}});
     EXPECT_EQ(rank(p).first(), plain(p[0]));
-    EXPECT_EQ(log.count("[Sorelwick] FoundationModels error: "), 2);
+    EXPECT_EQ(log.count("[Sorelwick] model server error: "), 2);
 }
 
 TEST(RankerTest, CleanTyposReturnsOnlyARealCorrection)

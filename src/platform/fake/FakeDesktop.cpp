@@ -2,9 +2,9 @@
 
 // ---------------------------------------------------------------- application
 
-FakeApplication::FakeApplication(Pid pid, std::optional<QString> bundleIdentifier)
+FakeApplication::FakeApplication(Pid pid, std::optional<QString> desktopId)
     : m_pid(pid)
-    , m_bundleIdentifier(std::move(bundleIdentifier))
+    , m_desktopId(std::move(desktopId))
 {
     boundsForRange = [](TextRange range) -> std::optional<QRectF> {
         return QRectF(100 + 10.0 * double(range.location), 200, 10.0 * double(range.length), 20);

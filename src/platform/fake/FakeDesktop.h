@@ -22,11 +22,11 @@ class FakePasteboard;
 // the core down is one line in a test.
 class FakeApplication {
 public:
-    FakeApplication(Pid pid, std::optional<QString> bundleIdentifier);
+    FakeApplication(Pid pid, std::optional<QString> desktopId);
 
     Pid pid() const { return m_pid; }
-    const std::optional<QString>& bundleIdentifier() const { return m_bundleIdentifier; }
-    RunningApplication running() const { return {m_pid, m_bundleIdentifier}; }
+    const std::optional<QString>& desktopId() const { return m_desktopId; }
+    RunningApplication running() const { return {m_pid, m_desktopId}; }
 
     QString text;
     TextRange selection;
@@ -57,7 +57,7 @@ public:
 
 private:
     Pid m_pid;
-    std::optional<QString> m_bundleIdentifier;
+    std::optional<QString> m_desktopId;
 };
 
 class FakeWorkspace : public Workspace {
@@ -74,7 +74,7 @@ public:
 
     std::optional<RunningApplication> frontmostApplication() override;
     Pid ownPid() override { return m_ownPid; }
-    std::optional<QString> ownBundleIdentifier() override { return m_ownIdentifier; }
+    std::optional<QString> ownDesktopId() override { return m_ownIdentifier; }
     ObserverHandle observeActivation(ActivationObserver observer) override;
     void removeObserver(ObserverHandle handle) override;
     qsizetype observerCount() const { return qsizetype(m_observers.size()); }

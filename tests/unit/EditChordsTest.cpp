@@ -1,0 +1,56 @@
+#include "platform/EditChords.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+constexpr quint64 ctrl = ModifierFlag::control;
+constexpr quint64 ctrlShift = ModifierFlag::control | ModifierFlag::shift;
+} // namespace
+
+TEST(EditChordsTest, TerminalsNeverGetPlainCtrlC)
+{
+    struct Row {
+        const char* id;
+        KeyChord paste;
+        bool pastesPrimary;
+    };
+    const Row terminals[] = {
+        {"xterm", {KeyCode::insert, ModifierFlag::shift}, true},
+        {"XTerm", {KeyCode::insert, ModifierFlag::shift}, true},
+        {"URxvt", {KeyCode::insert, ModifierFlag::shift}, true},
+        {"Gnome-terminal-server", {KeyCode::v, ctrlShift}, false},
+        {"konsole", {KeyCode::v, ctrlShift}, false},
+        {"xfce4-terminal", {KeyCode::v, ctrlShift}, false},
+        {"Alacritty", {KeyCode::v, ctrlShift}, false},
+        {"kitty", {KeyCode::v, ctrlShift}, false},
+        {"foot", {KeyCode::v, ctrlShift}, false},
+        {"st", {KeyCode::v, ctrlShift}, false},
+        {"Tilix", {KeyCode::v, ctrlShift}, false},
+        {"Terminator", {KeyCode::v, ctrlShift}, false},
+        {"org.wezfurlong.wezterm", {KeyCode::v, ctrl}, false}, // not the class name: an editor's chords
+    };
+    for (const Row& row : terminals) {
+        const EditChords chords = EditChords::forDesktopId(QString::fromLatin1(row.id));
+        SCOPED_TRACE(row.id);
+        EXPECT_EQ(chords.paste, row.paste);
+        EXPECT_EQ(chords.pastesPrimary, row.pastesPrimary);
+        if (row.paste.flags == ctrl) {
+            EXPECT_FALSE(chords.terminal);
+            continue;
+        }
+        EXPECT_TRUE(chords.terminal);
+        EXPECT_EQ(chords.copy, (KeyChord{KeyCode::c, ctrlShift}));
+    }
+}
+
+TEST(EditChordsTest, EditorsAndUnknownApplicationsTakeCtrlCAndCtrlV)
+{
+    for (const std::optional<QString>& id : {std::optional<QString>{}, std::optional<QString>{"Mousepad"},
+                                             std::optional<QString>{"sterm"}, std::optional<QString>{""}}) {
+        const EditChords chords = EditChords::forDesktopId(id);
+        EXPECT_EQ(chords.copy, (KeyChord{KeyCode::c, ctrl}));
+        EXPECT_EQ(chords.paste, (KeyChord{KeyCode::v, ctrl}));
+        EXPECT_FALSE(chords.terminal);
+        EXPECT_FALSE(chords.pastesPrimary);
+    }
+}
