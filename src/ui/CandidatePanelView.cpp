@@ -41,6 +41,14 @@ QStringList hintPieces(qsizetype shown)
             QStringLiteral("esc")};
 }
 
+bool sameRows(const QList<Candidate>& a, const QList<Candidate>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Candidate& x, const Candidate& y) {
+        return x.primary == y.primary && x.secondary == y.secondary && x.replacement == y.replacement
+            && x.kind == y.kind && x.word == y.word;
+    });
+}
+
 double hintWidth(const QStringList& pieces)
 {
     double w = 0;
@@ -89,9 +97,7 @@ void CandidatePanelView::modelChanged()
     } else {
         m_spin.stop();
     }
-    QList<QUuid> ids;
-    for (const Candidate& c : m_model->items()) ids.append(c.id);
-    if (!m_built || ids != m_builtIds || m_model->expanded() != m_builtExpanded) rebuildRows();
+    if (!m_built || !sameRows(m_model->items(), m_builtItems) || m_model->expanded() != m_builtExpanded) rebuildRows();
     const bool hasRows = !m_model->items().isEmpty();
     m_layout->setContentsMargins(0, int(std::ceil(headerHeight())), 0, hasRows ? int(kSpacer) : 0);
     updateGeometry();
@@ -122,8 +128,7 @@ void CandidatePanelView::rebuildRows()
 
     const QList<Candidate>& items = m_model->items();
     const bool expanded = m_model->expanded();
-    m_builtIds.clear();
-    for (const Candidate& c : items) m_builtIds.append(c.id);
+    m_builtItems = items;
     m_builtExpanded = expanded;
     m_built = true;
 

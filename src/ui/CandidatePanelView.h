@@ -5,7 +5,6 @@
 #include <QList>
 #include <QPointer>
 #include <QTimer>
-#include <QUuid>
 #include <QWidget>
 
 class CandidateRowWidget;
@@ -52,7 +51,7 @@ private:
     QScrollArea* m_scroll = nullptr;
     QWidget* m_rowsBox = nullptr;
     // What the rows were built from, so that a header change does not rebuild them.
-    QList<QUuid> m_builtIds;
+    QList<Candidate> m_builtItems;
     bool m_builtExpanded = false;
     bool m_built = false;
     QTimer m_spin;

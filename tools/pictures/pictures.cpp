@@ -8,11 +8,16 @@
 #include "ui/CandidatePanelView.h"
 #include "ui/CandidateRowWidget.h"
 #include "ui/QtPanelWindow.h"
+#include "ui/SettingsWindow.h"
+#include "ui/ShortcutRecorder.h"
+#include "ui/TrayIconPainter.h"
+#include "ui/TrayMenu.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QLayout>
+#include <QMenu>
 #include <QPainter>
 #include <QStyleFactory>
 #include <QTextStream>
@@ -90,6 +95,19 @@ public:
         m_ok = m_ok && ok;
         return ok;
     }
+    // For what is drawn directly rather than by a widget.
+    bool saveImage(const QString& name, const std::function<QImage(double scale)>& draw)
+    {
+        bool ok = true;
+        for (int scale : {1, 2}) {
+            const QString path = m_dir.filePath(QStringLiteral("%1@%2x.png").arg(name).arg(scale));
+            const QImage image = draw(scale);
+            ok = image.save(path) && ok;
+            std::printf("%s %dx%d\n", qPrintable(path), image.width(), image.height());
+        }
+        m_ok = m_ok && ok;
+        return ok;
+    }
     bool ok() const { return m_ok; }
 
 private:
@@ -142,6 +160,28 @@ void panelStates(Renderer& out, FakePlatform& fake)
     panel.dismiss();
 }
 
+// The settings window as it opens, and with the recorder listening.
+void settingsStates(Renderer& out)
+{
+    SettingsWindow window;
+    window.present();
+    out.save(QStringLiteral("settings"), &window);
+    window.recorder()->start();
+    out.save(QStringLiteral("settings-recording"), &window);
+    window.recorder()->stop();
+}
+
+// The tray menu, opened, and the tray icon itself.
+void trayStates(Renderer& out)
+{
+    TrayMenu tray(RankEngine::frequency);
+    QMenu* menu = tray.menu();
+    menu->popup(QPoint(0, 0));
+    out.save(QStringLiteral("tray-menu"), menu);
+    menu->close();
+    out.saveImage(QStringLiteral("tray-icon"), [](double scale) { return TrayIconPainter::image(scale); });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -162,5 +202,7 @@ int main(int argc, char** argv)
     auto fake = FakePlatform::install();
     Renderer out(dir);
     panelStates(out, *fake);
+    settingsStates(out);
+    trayStates(out);
     return out.ok() ? 0 : 1;
 }
