@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/CandidatePanel.h"
-#include "core/HanjaDictionary.h"
+#include "core/dictionary/HanjaDictionary.h"
 #include "core/KeyboardLayoutFix.h"
 #include "core/RankEngine.h"
 #include "core/TextCapture.h"
