@@ -403,6 +403,20 @@ TEST_F(TextAccess, xtermPastesFromPrimaryWithShiftInsert)
     EXPECT_EQ(fake->primarySelection->string(), u"수도"_s) << "PRIMARY is given back";
 }
 
+TEST_F(TextAccess, theFrontmostCheckComesAfterTheModifierWait)
+{
+    // The user still holds the shortcut's modifiers and switches to another editor meanwhile: the
+    // keystroke would reach that editor, so it is refused, however things looked at the start.
+    auto app = fake->openEditor(u"수도"_s, {0, 2});
+    auto other = fake->openEditor(u"다른 글"_s, {0, 2}, 777, u"org.example.Chat"_s);
+    fake->workspace->activate(app->pid());
+    fake->keyPoster->holdModifiers(ModifierFlag::control | ModifierFlag::option, 200);
+    fake->clock->afterMs(100, [this, other] { fake->workspace->activate(other->pid()); });
+    EXPECT_FALSE(QCoro::waitFor(KeySim::press(KeyCode::v, ModifierFlag::control, app->pid())));
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 맨 앞 앱이 바뀌어 단축키 흉내를 건너뜀"_s));
+}
+
 TEST(ClipboardSnapshot, restoresEveryItemAndTypeUnlessTheClipboardMovedOn)
 {
     MemoryPasteboard pasteboard;
