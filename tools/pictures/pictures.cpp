@@ -2,11 +2,14 @@
 // platform: sorelwick_pictures OUTPUT_DIR. The pictures are for looking at what was built, and
 // the README's come from here.
 #include "base/Defaults.h"
+#include "base/Notifier.h"
 #include "core/CandidatePanel.h"
 #include "platform/fake/FakePlatform.h"
 #include "platform/fake/MemoryDefaultsStore.h"
 #include "ui/CandidatePanelView.h"
 #include "ui/CandidateRowWidget.h"
+#include "ui/AboutWindow.h"
+#include "ui/OnboardingWindow.h"
 #include "ui/QtPanelWindow.h"
 #include "ui/SettingsWindow.h"
 #include "ui/ShortcutRecorder.h"
@@ -182,6 +185,28 @@ void trayStates(Renderer& out)
     out.saveImage(QStringLiteral("tray-icon"), [](double scale) { return TrayIconPainter::image(scale); });
 }
 
+// The first-run window at each step: before the permission, before the practice, and done.
+void onboardingStates(Renderer& out, FakePlatform& fake)
+{
+    fake.accessibility->trusted = false;
+    OnboardingWindow window;
+    window.present();
+    out.save(QStringLiteral("onboarding-step1"), &window);
+    fake.accessibility->trusted = true;
+    window.present(); // asks again at once rather than waiting for the poll
+    out.save(QStringLiteral("onboarding-step2"), &window);
+    Notifier::shared().post(Notifications::didReplace);
+    out.save(QStringLiteral("onboarding-done"), &window);
+    window.close();
+}
+
+void aboutWindow(Renderer& out)
+{
+    AboutWindow window;
+    window.present();
+    out.save(QStringLiteral("about"), &window);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -189,6 +214,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     Defaults::setShared(std::make_shared<MemoryDefaultsStore>());
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(SORELWICK_VERSION));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     if (argc != 2) {
         std::fprintf(stderr, "usage: sorelwick_pictures OUTPUT_DIR\n");
@@ -204,5 +230,7 @@ int main(int argc, char** argv)
     panelStates(out, *fake);
     settingsStates(out);
     trayStates(out);
+    onboardingStates(out, *fake);
+    aboutWindow(out);
     return out.ok() ? 0 : 1;
 }
