@@ -26,29 +26,37 @@ public:
     {
         return m_overrides.contains(key) ? m_overrides.value(key) : m_base->value(key);
     }
-    void setValue(const QString& key, const QJsonValue& value) override
+    bool update(const QString& key, const Change& change) override
     {
         if (!m_writeThrough) {
-            m_overrides.insert(key, value);
-            return;
+            const QJsonValue next = change(value(key));
+            m_overrides.insert(key, next);
+            return true;
         }
         m_overrides.remove(key);
-        m_base->setValue(key, value);
-    }
-    void remove(const QString& key) override
-    {
-        if (!m_writeThrough) {
-            m_overrides.insert(key, QJsonValue(QJsonValue::Undefined));
-            return;
-        }
-        m_overrides.remove(key);
-        m_base->remove(key);
+        return m_base->update(key, change);
     }
 
 private:
     std::shared_ptr<DefaultsStore> m_base;
     QJsonObject m_overrides;
     bool m_writeThrough;
+};
+
+// The editor's waits run on the fake clock, so a session takes no real time; the time of day is
+// the real one, since picks are learned with it.
+class WallTimeClock : public Clock {
+public:
+    explicit WallTimeClock(std::shared_ptr<Clock> waits)
+        : m_waits(std::move(waits))
+    {
+    }
+    QDateTime now() override { return QDateTime::currentDateTime(); }
+    qint64 monotonicMs() override { return m_waits->monotonicMs(); }
+    QCoro::Task<void> sleep(qint64 ms) override { return m_waits->sleep(ms); }
+
+private:
+    std::shared_ptr<Clock> m_waits;
 };
 
 constexpr qint64 kStepLimitMs = 60000; // a model may take its time; the client gives up at 30 s
@@ -58,6 +66,7 @@ constexpr qint64 kStepLimitMs = 60000; // a model may take its time; the client 
 SimulatedDesktop::SimulatedDesktop(const QJsonObject& overrides, bool learn)
     : m_fake(FakePlatform::install())
 {
+    m_fake->platform->clock = std::make_shared<WallTimeClock>(m_fake->clock);
     Defaults::setShared(std::make_shared<OverlayDefaultsStore>(
         std::make_shared<JsonDefaultsStore>(Defaults::defaultPath()), overrides, learn));
     Coordinator::shared().showOnboarding = [] {};
