@@ -1,7 +1,9 @@
 #include "cli/SimulatedDesktop.h"
 
 #include "cli/Cli.h"
+#include "core/CandidatePanel.h"
 #include "core/Coordinator.h"
+#include "core/EnumKeys.h"
 #include "base/Defaults.h"
 #include "base/JsonDefaultsStore.h"
 #include "base/Notifier.h"
@@ -43,30 +45,13 @@ private:
     bool m_writeThrough;
 };
 
-// The editor's waits run on the fake clock, so a session takes no real time; the time of day is
-// the real one, since picks are learned with it.
-class WallTimeClock : public Clock {
-public:
-    explicit WallTimeClock(std::shared_ptr<Clock> waits)
-        : m_waits(std::move(waits))
-    {
-    }
-    QDateTime now() override { return QDateTime::currentDateTime(); }
-    qint64 monotonicMs() override { return m_waits->monotonicMs(); }
-    QCoro::Task<void> sleep(qint64 ms) override { return m_waits->sleep(ms); }
-
-private:
-    std::shared_ptr<Clock> m_waits;
-};
-
 constexpr qint64 kStepLimitMs = 60000; // a model may take its time; the client gives up at 30 s
 
 } // namespace
 
 SimulatedDesktop::SimulatedDesktop(const QJsonObject& overrides, bool learn)
-    : m_fake(FakePlatform::install())
+    : m_desktop(MemoryPlatform::install(std::make_shared<SystemClock>()))
 {
-    m_fake->platform->clock = std::make_shared<WallTimeClock>(m_fake->clock);
     Defaults::setShared(std::make_shared<OverlayDefaultsStore>(
         std::make_shared<JsonDefaultsStore>(Defaults::defaultPath()), overrides, learn));
     Coordinator::shared().showOnboarding = [] {};
@@ -83,7 +68,7 @@ void SimulatedDesktop::open(const QString& text, const std::optional<QString>& s
     qsizetype at = selection ? text.indexOf(*selection) : -1;
     const qsizetype length = at >= 0 ? selection->size() : text.size();
     if (at < 0) at = 0;
-    m_editor = m_fake->openEditor(text, TextRange{at, length}, Pid(501 + m_opened++));
+    m_editor = m_desktop->openEditor(text, TextRange{at, length}, Pid(501 + m_opened++));
 }
 
 bool SimulatedDesktop::settle(const std::function<bool()>& done)
@@ -130,9 +115,9 @@ SimulatedDesktop::Panel SimulatedDesktop::pick(qsizetype n, bool option)
     if (n < 1 || n > rows.size() || !candidatePanel.isVisible()) return panel();
     const int before = m_replacements;
     const qint64 session = candidatePanel.session;
-    if (option) m_fake->keyPoster->holdModifiers(ModifierFlag::option);
+    if (option) m_desktop->keyPoster->holdModifiers(ModifierFlag::option);
     candidatePanel.model().pick(rows[n - 1]);
-    m_fake->keyPoster->releaseModifiers();
+    m_desktop->keyPoster->releaseModifiers();
     // Settled when the text was replaced, or a later session shows its list or notice.
     settle([&] {
         if (m_replacements > before) return true;
@@ -172,7 +157,7 @@ QJsonObject panelJson(const QString& text, const SimulatedDesktop::Panel& panel)
         rows.append(QJsonObject{{QStringLiteral("primary"), c.primary},
                                 {QStringLiteral("secondary"), c.secondary},
                                 {QStringLiteral("replacement"), c.replacement},
-                                {QStringLiteral("kind"), rawValue(c.kind)}});
+                                {QStringLiteral("kind"), EnumKeys::key(c.kind)}});
     object.insert(QStringLiteral("rows"), rows);
     return object;
 }

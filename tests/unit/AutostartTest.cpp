@@ -79,7 +79,7 @@ TEST_F(AutostartTest, FailuresAreReportedAndLogged)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.write("mine");
     blocker.close();
-    Log::Capture log;
+    Log::Collector log;
     const auto message = Autostart::enable(QStringLiteral("/usr/bin/sorelwick"));
     ASSERT_TRUE(message.has_value());
     EXPECT_TRUE(message->contains(QStringLiteral("autostart")));

@@ -95,7 +95,7 @@ TEST_F(SingleInstanceTest, AnythingElseOnTheSocketIsRefusedAndLogged)
     ASSERT_EQ(first.claim(), Role::primary);
     ASSERT_TRUE(first.listen());
     Received received(first);
-    Log::Capture log;
+    Log::Collector log;
     SingleInstance client(folder());
     const QByteArray lines[] = {"rm -rf ~\n", "TRIGGER\n", "trigger \n", "\n", QByteArray(200, 'x'),
                                 QByteArray("trigger\0x\n", 10)};
@@ -158,7 +158,7 @@ TEST_F(SingleInstanceTest, AFolderOthersCanEnterIsTightenedAndAnUnsafeOneRefused
     // A symbolic link (someone else's folder, perhaps) is never followed.
     const QString link = runtime.filePath(QStringLiteral("link"));
     ASSERT_TRUE(QFile::link(folder(), link));
-    Log::Capture log;
+    Log::Collector log;
     EXPECT_EQ(SingleInstance(link).claim(), Role::unavailable);
 
     const QString file = runtime.filePath(QStringLiteral("file"));

@@ -1,5 +1,8 @@
 #include "base/Log.h"
+#include "core/ClipboardSnapshot.h"
+#include "core/KeySim.h"
 #include "core/TextCapture.h"
+#include "core/TextReplacer.h"
 #include "platform/fake/FakePlatform.h"
 
 #include "TestSupport.h"
@@ -31,7 +34,7 @@ protected:
     }
 
     // An editor whose selection cannot be read through accessibility, so ⌘C has to do.
-    std::shared_ptr<FakeApplication> clipboardOnlyEditor(const QString& text, TextRange selection)
+    std::shared_ptr<MemoryApplication> clipboardOnlyEditor(const QString& text, TextRange selection)
     {
         auto app = fake->openEditor(text, selection);
         app->hasAccessibleFocus = false;
@@ -40,7 +43,7 @@ protected:
 
     std::shared_ptr<MemoryDefaultsStore> defaults;
     std::shared_ptr<FakePlatform> fake;
-    Log::Capture log;
+    Log::Collector log;
 };
 
 } // namespace
@@ -110,10 +113,10 @@ TEST_F(TextAccess, blankOrUnreadableSelectionFallsBackToCommandC)
     EXPECT_FALSE(cap->element);
     EXPECT_FALSE(cap->selectionBounds);
     EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: ⌘C 성공 (org.example.Editor)"_s));
-    // Exactly one ⌘C, key-down then key-up, and the user's clipboard is back.
+    // Exactly one Ctrl+C (an editor's copy chord), key-down then key-up, and the user's clipboard is back.
     ASSERT_EQ(fake->keyPoster->posted().size(), 2);
     EXPECT_EQ(fake->keyPoster->posted()[0].keyCode, KeyCode::c);
-    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::command);
+    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::control);
     EXPECT_TRUE(fake->keyPoster->posted()[0].keyDown);
     EXPECT_FALSE(fake->keyPoster->posted()[1].keyDown);
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
@@ -137,7 +140,7 @@ TEST_F(TextAccess, forcedClipboardCaptureSkipsAccessibility)
 TEST_F(TextAccess, copyThatChangesNothingGivesUpAfterTwentyPolls)
 {
     auto app = clipboardOnlyEditor(u"수도"_s, {0, 2});
-    app->copiesOnCommandC = false;
+    app->copiesOnCopyChord = false;
     fake->pasteboard->writeFromOtherProgram(userClipboard());
     const qint64 count = fake->pasteboard->changeCount();
     const qint64 start = fake->clock->monotonicMs();
@@ -161,7 +164,7 @@ TEST_F(TextAccess, ownWindowIsReadAndWrittenDirectly)
     EXPECT_FALSE(capture());
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
 
-    auto view = std::make_shared<FakeTextView>();
+    auto view = std::make_shared<MemoryTextView>();
     view->content = u"연습 수도"_s;
     view->selection = {3, 2};
     fake->ownWindows->focused = view;
@@ -241,6 +244,7 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
     EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: AX 쓰기가 성공이라는데 글자가 그대로라 ⌘V로"_s));
     EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: ⌘V"_s));
     EXPECT_EQ(fake->keyPoster->posted().first().keyCode, KeyCode::v);
+    EXPECT_EQ(fake->keyPoster->posted().first().flags, ModifierFlag::control);
 
     // A value that cannot be read back is trusted: no paste.
     app->readOverrides[Accessibility::valueAttribute] = {AXError::cannotComplete, {}};
@@ -347,9 +351,61 @@ TEST_F(TextAccess, modifierWaitPostsAfterReleaseOrGivesUpAfterOneSecond)
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
 }
 
+TEST_F(TextAccess, terminalsAreReadFromTheirPrimarySelectionAndNeverGetACopyChord)
+{
+    auto term = fake->openEditor(u"$ echo 수도"_s, {7, 2}, 610, u"gnome-terminal-server"_s);
+    term->hasAccessibleFocus = false;
+    fake->pasteboard->writeFromOtherProgram(userClipboard());
+    fake->primarySelection->writeStringFromOtherProgram(u"수도"_s);
+    fake->primarySelection->owner = 610;
+
+    auto cap = capture();
+    ASSERT_TRUE(cap);
+    EXPECT_EQ(cap->selected, u"수도"_s);
+    EXPECT_FALSE(cap->viaAccessibility);
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty()) << "no key at all reaches a terminal for a capture";
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: PRIMARY 성공 (gnome-terminal-server)"_s));
+
+    // The paste takes the terminal's chord, Ctrl+Shift+V, through the clipboard, restored afterwards.
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    ASSERT_EQ(fake->keyPoster->posted().size(), 2);
+    EXPECT_EQ(fake->keyPoster->posted()[0].keyCode, KeyCode::v);
+    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::control | ModifierFlag::shift);
+    EXPECT_EQ(term->text, u"$ echo 首都"_s);
+    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
+    EXPECT_EQ(term->interrupts, 0);
+
+    // PRIMARY held by another program is not the terminal's selection: nothing, and still no key.
+    fake->keyPoster->clearPosted();
+    fake->primarySelection->owner = 777;
+    EXPECT_FALSE(capture());
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: PRIMARY 실패 (gnome-terminal-server)"_s));
+}
+
+TEST_F(TextAccess, xtermPastesFromPrimaryWithShiftInsert)
+{
+    auto term = fake->openEditor(u"$ ls 수도"_s, {5, 2}, 620, u"XTerm"_s);
+    term->hasAccessibleFocus = false;
+    fake->pasteboard->writeFromOtherProgram(userClipboard());
+    fake->primarySelection->writeStringFromOtherProgram(u"수도"_s);
+    fake->primarySelection->owner = 620;
+    const auto cap = capture();
+    ASSERT_TRUE(cap);
+
+    const qint64 clipboardCount = fake->pasteboard->changeCount();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    ASSERT_EQ(fake->keyPoster->posted().size(), 2);
+    EXPECT_EQ(fake->keyPoster->posted()[0].keyCode, KeyCode::insert);
+    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::shift);
+    EXPECT_EQ(term->text, u"$ ls 首都"_s) << "the replacement was offered on PRIMARY";
+    EXPECT_EQ(fake->pasteboard->changeCount(), clipboardCount) << "the clipboard is not touched";
+    EXPECT_EQ(fake->primarySelection->string(), u"수도"_s) << "PRIMARY is given back";
+}
+
 TEST(ClipboardSnapshot, restoresEveryItemAndTypeUnlessTheClipboardMovedOn)
 {
-    FakePasteboard pasteboard;
+    MemoryPasteboard pasteboard;
     const QList<PasteboardItem> items{
         PasteboardItem{{u"text/html"_s, "<i>a</i>"}, {Pasteboard::stringType, "a"}},
         PasteboardItem{{u"application/x-color"_s, QByteArray(4, '\0')}, {Pasteboard::stringType, "b"}}};
