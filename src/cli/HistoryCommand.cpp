@@ -13,7 +13,7 @@ int historyCommand(const QStringList& args)
         else
             return Cli::usageError(name, QStringLiteral("unknown argument '%1'").arg(a));
     }
-    const Log::Capture log;
+    const Log::Collector log;
     if (clear && !PickHistory::shared().clear()) {
         Cli::err() << "sorelwick: the history could not be cleared\n";
         for (const QString& line : log.lines()) Cli::err() << line << "\n";

@@ -50,7 +50,7 @@ void printPick(const QString& text, const Candidate& row, const Options& options
 int pickRow(const QString& text, const Options& options)
 {
     SimulatedDesktop desktop(options.overrides);
-    const Log::Capture log;
+    const Log::Collector log;
     bool notSaved = false;
     const Notifier::Handle watch = Notifier::shared().observe(PickHistory::didFailToSave, [&] { notSaved = true; });
     const struct Unwatch {

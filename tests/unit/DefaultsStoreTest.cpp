@@ -160,7 +160,7 @@ TEST(DefaultsStoreTest, AFileBeingRewrittenInPlaceIsNotTakenAsBroken)
             QThread::msleep(40);
         }
     });
-    Log::Capture log;
+    Log::Collector log;
     int seen = 0;
     for (int i = 0; i < 60; ++i) {
         JsonDefaultsStore store(path);
@@ -197,7 +197,7 @@ TEST(DefaultsStoreTest, AFileBeingRewrittenInPlaceIsNotTakenAsBroken)
 TEST(DefaultsStoreTest, AChangeThatCannotBeSavedFailsAndTouchesNothing)
 {
     QTemporaryDir dir;
-    Log::Capture log;
+    Log::Collector log;
     {
         const QString path = dir.filePath("directory/defaults.json");
         QDir().mkpath(path);
@@ -259,7 +259,7 @@ TEST(DefaultsStoreTest, OnlyRegularFilesAreRead)
     QTemporaryDir dir;
     const QString path = dir.filePath("defaults.json");
     ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    Log::Capture log;
+    Log::Collector log;
     auto read = std::async(std::launch::async, [&path] { return JsonDefaultsStore(path).value("format"); });
     if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
         // Let the blocked reader go, so the test can end.

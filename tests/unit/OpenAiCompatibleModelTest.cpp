@@ -217,7 +217,7 @@ TEST(OpenAiCompatibleModelTest, TheLoopbackGuardDecidesOnTheAddressConnectedTo)
         return resolved(it == names.end() ? QList<QHostAddress>() : it->second);
     });
     const QString port = QUrl(f.peer.endpoint()).port() > 0 ? QString::number(QUrl(f.peer.endpoint()).port()) : "";
-    Log::Capture log;
+    Log::Collector log;
     for (const QString host : {"localhost.", "127.0.0.1.", "mixed.test", "nowhere.test"}) {
         f.defaults->setValue("modelEndpoint", QStringLiteral("http://%1:%2/v1").arg(host, port));
         EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable())) << host.toStdString();

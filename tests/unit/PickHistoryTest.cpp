@@ -236,7 +236,7 @@ TEST(PickHistoryTest, AnUnreadableEntryIsSkippedAndKept)
     pairs.insert("수도\t首都", "많이");
     store->setValue("pickHistory", pairs);
     PickHistory& history = PickHistory::shared();
-    Log::Capture log;
+    Log::Collector log;
 
     EXPECT_EQ(history.count(), 501);
     EXPECT_TRUE(log.contains("읽을 수 없는 항목 2개를 건너뜀"));
@@ -271,7 +271,7 @@ TEST(PickHistoryTest, APickThatCannotBeSavedIsReported)
     int failures = 0;
     const Notifier::Handle handle = Notifier::shared().observe(PickHistory::didFailToSave, [&] { ++failures; });
     NotificationCounter changes;
-    Log::Capture log;
+    Log::Collector log;
     EXPECT_FALSE(PickHistory::shared().record("수도", "首都", at(1)));
     EXPECT_FALSE(PickHistory::shared().clear());
     Notifier::shared().remove(handle);
