@@ -84,6 +84,16 @@ TrayMenu::~TrayMenu()
 
 void TrayMenu::show() { m_tray->show(); }
 
+void TrayMenu::addItemAfterOnboarding(QAction* item)
+{
+    const QList<QAction*> items = m_menu->actions();
+    const qsizetype at = items.indexOf(m_onboardingItem.data());
+    // Items added earlier this way stay above the new one.
+    qsizetype next = at + 1;
+    while (next < items.size() && !items[next]->isSeparator()) ++next;
+    m_menu->insertAction(next < items.size() ? items[next] : nullptr, item);
+}
+
 void TrayMenu::syncShortcutTitle()
 {
     if (!m_shortcutItem) return;

@@ -24,6 +24,8 @@ public:
     QMenu* menu() const { return m_menu; }
     // Puts the icon in the tray.
     void show();
+    // Adds an item of the application's own right after "시작 안내…" (before the separator).
+    void addItemAfterOnboarding(QAction* item);
 
     QAction* shortcutItem() const { return m_shortcutItem; }
     QAction* settingsItem() const { return m_settingsItem; }

@@ -78,6 +78,11 @@ TEST_F(ShellFixture, TrayMenuTitlesFollowTheSettings)
     EXPECT_EQ(quit.size(), 1);
     QSignalSpy about(&tray, &TrayMenu::aboutRequested);
     QSignalSpy onboarding(&tray, &TrayMenu::onboardingRequested);
+    QAction login(QStringLiteral("로그인할 때 시작"));
+    tray.addItemAfterOnboarding(&login);
+    const QList<QAction*> items = tray.menu()->actions();
+    ASSERT_EQ(items.indexOf(&login), items.indexOf(tray.onboardingItem()) + 1);
+    EXPECT_TRUE(items.at(items.indexOf(&login) + 1)->isSeparator());
     tray.aboutItem()->trigger();
     tray.onboardingItem()->trigger();
     EXPECT_EQ(about.size(), 1);
