@@ -16,7 +16,7 @@ namespace {
 // Removed at exit.
 QTemporaryDir& folder()
 {
-    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/sorelwick-fuzz-defaults-XXXXXX"));
+    static QTemporaryDir dir(Fuzz::scratchFolder() + QStringLiteral("/sorelwick-fuzz-defaults-XXXXXX"));
     return dir;
 }
 

@@ -157,7 +157,7 @@ QList<Entry> ordered(const Reference& r, const QString& key)
 
 QTemporaryDir& folder()
 {
-    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/sorelwick-fuzz-dictionary-XXXXXX"));
+    static QTemporaryDir dir(Fuzz::scratchFolder() + QStringLiteral("/sorelwick-fuzz-dictionary-XXXXXX"));
     return dir;
 }
 

@@ -1,6 +1,8 @@
 #include "FuzzSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include <cstdarg>
 #include <cstdio>
@@ -20,6 +22,12 @@ void startApplication()
     static char* argv[] = {name, nullptr};
     static QCoreApplication* app = new QCoreApplication(argc, argv);
     (void)app;
+}
+
+QString scratchFolder()
+{
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
 }
 
 void fail(const char* file, int line, const char* condition, const QString& detail)

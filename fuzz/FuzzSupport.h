@@ -12,6 +12,9 @@ namespace Fuzz {
 
 void startApplication();
 
+// Where targets write their files: memory (/dev/shm) when there is one, as every write is synced.
+QString scratchFolder();
+
 [[noreturn]] void fail(const char* file, int line, const char* condition, const QString& detail);
 
 inline QByteArray bytes(const uint8_t* data, size_t size)

@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 
 #include "base/Defaults.h"
-#include "core/Shortcut.h"
+#include "core/ShortcutCenter.h"
 #include "platform/fake/FakePlatform.h"
 #include "platform/fake/MemoryDefaultsStore.h"
 
