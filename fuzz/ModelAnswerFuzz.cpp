@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 
 #include "base/TextUtil.h"
-#include "core/LanguageModels.h"
+#include "core/RankEngine.h"
 #include "core/Ranker.h"
 #include "platform/fake/FakeLanguageModel.h"
 
@@ -49,10 +49,9 @@ void checkRanking(const QByteArray& answer, qsizetype candidateCount, int limit)
 
     auto model = std::make_shared<FakeLanguageModel>();
     model->queueStructured(doc.object());
-    LanguageModels::setShared(model);
-    const QList<RankedCandidate> ranked =
-        QCoro::waitFor(Ranker::rank(QStringLiteral("수도"), candidates, QStringLiteral("대한민국의 수도는"), limit));
-    LanguageModels::setShared(nullptr);
+    const Ranker::Ranking ranking = QCoro::waitFor(
+        Ranker::rankWith(model, QStringLiteral("수도"), candidates, QStringLiteral("대한민국의 수도는"), limit));
+    const QList<RankedCandidate>& ranked = ranking.candidates;
 
     const QString detail = describe(answer, candidateCount, limit);
     const std::optional<Ranker::Pick> pick = Ranker::Pick::fromJson(doc.object());
@@ -68,15 +67,17 @@ void checkRanking(const QByteArray& answer, qsizetype candidateCount, int limit)
         : pick ? expectedRanking(*pick, pool, limit)
                : expectedRanking(Ranker::Pick{}, pool, limit);
     FUZZ_CHECK(ranked == expected, detail + QStringLiteral(": %1 rows, %2 expected").arg(ranked.size()).arg(expected.size()));
+    // The header says what really ranked: the model only when its answer was used.
+    if (candidateCount >= 2)
+        FUZZ_CHECK(ranking.engine == (pick ? RankEngine::model : RankEngine::frequency), detail);
 }
 
 void checkCleanup(const QString& text, const QString& answer)
 {
     auto model = std::make_shared<FakeLanguageModel>();
     model->queueText(answer);
-    LanguageModels::setShared(model);
-    const std::optional<QString> corrected = QCoro::waitFor(Ranker::cleanTypos(text, QStringLiteral("앞뒤 문맥")));
-    LanguageModels::setShared(nullptr);
+    const std::optional<QString> corrected =
+        QCoro::waitFor(Ranker::cleanTyposWith(model, text, QStringLiteral("앞뒤 문맥")));
 
     const QString trimmed = TextUtil::trimmed(answer);
     const QString detail = QStringLiteral("text %1, answer %2").arg(Fuzz::show(text), Fuzz::show(answer));
