@@ -88,7 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!evicting) {
         for (auto it = object.begin(); it != object.end(); ++it) {
             if (!wellFormed(*it) || it.key() == key) continue;
-            FUZZ_CHECK(written.value(it.key()) == *it, detail + QStringLiteral(" lost ") + Fuzz::show(it.key()));
+            // As numbers: Qt keeps a big whole number exactly, and the history stores doubles.
+            const QJsonArray was = it->toArray(), now = written.value(it.key()).toArray();
+            FUZZ_CHECK(now.size() == 2 && now[0].toDouble() == was[0].toDouble() && now[1].toDouble() == was[1].toDouble(),
+                       detail + QStringLiteral(" lost ") + Fuzz::show(it.key()));
         }
     }
     if (wellFormed(object.value(key)))
