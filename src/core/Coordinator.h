@@ -2,7 +2,7 @@
 
 #include "core/Candidate.h"
 #include "core/Capture.h"
-#include "core/HanjaDictionary.h"
+#include "core/dictionary/HanjaDictionary.h"
 #include "core/KeyboardLayoutFix.h"
 #include "core/MeaningLine.h"
 #include "core/PanelPlacement.h"

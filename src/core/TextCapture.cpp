@@ -17,6 +17,18 @@ QString identifierForLog(const RunningApplication& app)
     return app.desktopId ? *app.desktopId : QStringLiteral("?");
 }
 
+// A selection known only as text (from a clipboard or PRIMARY): it is its own context.
+std::optional<Capture> plainTextCapture(const std::optional<QString>& text, Pid pid)
+{
+    if (!text || text->isEmpty()) return std::nullopt;
+    Capture cap;
+    cap.selected = *text;
+    cap.context = *text;
+    cap.viaAccessibility = false;
+    cap.pid = pid;
+    return cap;
+}
+
 } // namespace
 
 QCoro::Task<std::optional<Capture>> TextCapture::capture()
@@ -175,14 +187,7 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid, Ed
     const auto text = pasteboard->string();
     // The user's clipboard is back before the session goes on.
     snapshot.restore(pasteboard->changeCount(), *pasteboard);
-    if (!text || text->isEmpty()) co_return std::nullopt;
-
-    Capture cap;
-    cap.selected = *text;
-    cap.context = *text;
-    cap.viaAccessibility = false;
-    cap.pid = pid;
-    co_return cap;
+    co_return plainTextCapture(text, pid);
 }
 
 std::optional<Capture> TextCapture::captureViaPrimary(Pid pid)
@@ -190,13 +195,5 @@ std::optional<Capture> TextCapture::captureViaPrimary(Pid pid)
     // PRIMARY holds whatever was selected last, anywhere: only the terminal's own is its selection.
     const auto primary = Platform::shared().primarySelection;
     if (!primary || primary->ownerPid() != pid) return std::nullopt;
-    const auto text = primary->string();
-    if (!text || text->isEmpty()) return std::nullopt;
-
-    Capture cap;
-    cap.selected = *text;
-    cap.context = *text;
-    cap.viaAccessibility = false;
-    cap.pid = pid;
-    return cap;
+    return plainTextCapture(primary->string(), pid);
 }

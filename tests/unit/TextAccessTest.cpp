@@ -41,6 +41,18 @@ protected:
         return app;
     }
 
+    // A terminal without accessibility whose selection (selected) is on PRIMARY, owned by it.
+    std::shared_ptr<MemoryApplication> terminal(const QString& text, const QString& selected, Pid pid,
+                                                const QString& desktopId)
+    {
+        auto term = fake->openEditor(text, {text.indexOf(selected), selected.size()}, pid, desktopId);
+        term->hasAccessibleFocus = false;
+        fake->pasteboard->writeFromOtherProgram(userClipboard());
+        fake->primarySelection->writeStringFromOtherProgram(selected);
+        fake->primarySelection->owner = pid;
+        return term;
+    }
+
     std::shared_ptr<MemoryDefaultsStore> defaults;
     std::shared_ptr<FakePlatform> fake;
     Log::Collector log;
@@ -353,11 +365,7 @@ TEST_F(TextAccess, modifierWaitPostsAfterReleaseOrGivesUpAfterOneSecond)
 
 TEST_F(TextAccess, terminalsAreReadFromTheirPrimarySelectionAndNeverGetACopyChord)
 {
-    auto term = fake->openEditor(u"$ echo 수도"_s, {7, 2}, 610, u"gnome-terminal-server"_s);
-    term->hasAccessibleFocus = false;
-    fake->pasteboard->writeFromOtherProgram(userClipboard());
-    fake->primarySelection->writeStringFromOtherProgram(u"수도"_s);
-    fake->primarySelection->owner = 610;
+    auto term = terminal(u"$ echo 수도"_s, u"수도"_s, 610, u"gnome-terminal-server"_s);
 
     auto cap = capture();
     ASSERT_TRUE(cap);
@@ -385,11 +393,7 @@ TEST_F(TextAccess, terminalsAreReadFromTheirPrimarySelectionAndNeverGetACopyChor
 
 TEST_F(TextAccess, xtermPastesFromPrimaryWithShiftInsert)
 {
-    auto term = fake->openEditor(u"$ ls 수도"_s, {5, 2}, 620, u"XTerm"_s);
-    term->hasAccessibleFocus = false;
-    fake->pasteboard->writeFromOtherProgram(userClipboard());
-    fake->primarySelection->writeStringFromOtherProgram(u"수도"_s);
-    fake->primarySelection->owner = 620;
+    auto term = terminal(u"$ ls 수도"_s, u"수도"_s, 620, u"XTerm"_s);
     const auto cap = capture();
     ASSERT_TRUE(cap);
 
