@@ -6,13 +6,10 @@
 // then after the first NUL byte the frequency table's (no NUL: no frequency table).
 #include "FuzzSupport.h"
 
-#include "core/HanjaDictionary.h"
+#include "core/dictionary/HanjaDictionary.h"
 
-#include <QDir>
-#include <QFile>
 #include <QHash>
 #include <QMap>
-#include <QTemporaryDir>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -155,24 +152,11 @@ QList<Entry> ordered(const Reference& r, const QString& key)
     return list;
 }
 
-QTemporaryDir& folder()
-{
-    static QTemporaryDir dir(Fuzz::scratchFolder() + QStringLiteral("/sorelwick-fuzz-dictionary-XXXXXX"));
-    return dir;
-}
-
-bool write(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     Fuzz::startApplication();
-    if (!folder().isValid()) Fuzz::fail(__FILE__, __LINE__, "a temporary folder", folder().errorString());
     return 0;
 }
 
@@ -183,15 +167,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray dictionary = nul < 0 ? input : input.first(nul);
     const std::optional<QByteArray> table = nul < 0 ? std::nullopt : std::optional(input.sliced(nul + 1));
 
-    const QDir dir(folder().path());
-    if (!write(dir.filePath(QStringLiteral("hanja.tsv")), dictionary)) return 0;
-    QFile::remove(dir.filePath(QStringLiteral("hanja_freq.tsv")));
-    if (table && !write(dir.filePath(QStringLiteral("hanja_freq.tsv")), *table)) return 0;
-
     const QString detail = QStringLiteral("hanja.tsv %1\nhanja_freq.tsv %2")
                                .arg(Fuzz::show(QString::fromUtf8(dictionary)),
                                     table ? Fuzz::show(QString::fromUtf8(*table)) : QStringLiteral("absent"));
-    HanjaDictionary dict(dir.path());
+    HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table});
     dict.loadIfNeeded();
     if (!validUtf8(dictionary)) {
         FUZZ_CHECK(!dict.isLoaded() && dict.keyCount() == 0, detail);
