@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Types.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -29,6 +31,9 @@ public:
     virtual std::optional<QByteArray> data(qsizetype item, const QString& type) = 0;
     // The plain-text string of the first item that has one.
     virtual std::optional<QString> string() = 0;
+    // The process that holds the contents now (on X11 the selection owner's client); absent when
+    // nobody does or it cannot be told.
+    virtual std::optional<Pid> ownerPid() = 0;
 
     // Empties the clipboard; returns the change count afterwards.
     virtual qint64 clearContents() = 0;

@@ -96,6 +96,7 @@ public:
     QList<QStringList> itemTypes() override;
     std::optional<QByteArray> data(qsizetype item, const QString& type) override;
     std::optional<QString> string() override;
+    std::optional<Pid> ownerPid() override { return m_items.isEmpty() ? std::nullopt : owner; }
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& items) override;
     bool setString(const QString& text) override;
@@ -106,6 +107,8 @@ public:
     void writeStringFromOtherProgram(const QString& text);
 
     QSet<QString> unreadableTypes;
+    // Who holds the contents while there are any.
+    std::optional<Pid> owner;
 
 private:
     QList<PasteboardItem> m_items;
