@@ -63,12 +63,12 @@ void removeSink(int id)
     r.sinks.erase(id);
 }
 
-struct Capture::State {
+struct Collector::State {
     QMutex mutex;
     QStringList lines;
 };
 
-Capture::Capture()
+Collector::Collector()
     : m_state(new State)
 {
     State* state = m_state;
@@ -78,21 +78,21 @@ Capture::Capture()
     });
 }
 
-Capture::~Capture()
+Collector::~Collector()
 {
     removeSink(m_id);
     delete m_state;
 }
 
-QStringList Capture::lines() const
+QStringList Collector::lines() const
 {
     QMutexLocker lock(&m_state->mutex);
     return m_state->lines;
 }
 
-bool Capture::contains(const QString& fragment) const { return count(fragment) > 0; }
+bool Collector::contains(const QString& fragment) const { return count(fragment) > 0; }
 
-int Capture::count(const QString& fragment) const
+int Collector::count(const QString& fragment) const
 {
     QMutexLocker lock(&m_state->mutex);
     int n = 0;
@@ -101,7 +101,7 @@ int Capture::count(const QString& fragment) const
     return n;
 }
 
-void Capture::clear()
+void Collector::clear()
 {
     QMutexLocker lock(&m_state->mutex);
     m_state->lines.clear();

@@ -16,12 +16,12 @@ int addSink(Sink sink);
 void removeSink(int id);
 
 // Collects the lines written while it lives; tests use it to check what was logged.
-class Capture {
+class Collector {
 public:
-    Capture();
-    ~Capture();
-    Capture(const Capture&) = delete;
-    Capture& operator=(const Capture&) = delete;
+    Collector();
+    ~Collector();
+    Collector(const Collector&) = delete;
+    Collector& operator=(const Collector&) = delete;
 
     QStringList lines() const;
     bool contains(const QString& fragment) const;

@@ -1,5 +1,7 @@
 #include "base/Resources.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -10,7 +12,15 @@ QStringList folders()
 {
     const QString overridden = qEnvironmentVariable("SORELWICK_DATA_DIR");
     if (!overridden.isEmpty()) return {overridden};
-    return {QStringLiteral(SORELWICK_INSTALL_DATA_DIR), QStringLiteral(SORELWICK_BUILD_DATA_DIR)};
+    // Beside the program first (share/sorelwick next to bin/), so an installed tree can be moved
+    // or unpacked anywhere; in the build tree that is the build's own data folder.
+    QStringList result;
+    const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    if (!exe.isEmpty())
+        result << QDir::cleanPath(QFileInfo(exe).path() + QStringLiteral("/../share/sorelwick"));
+    for (const QString& fixed : {QStringLiteral(SORELWICK_INSTALL_DATA_DIR), QStringLiteral(SORELWICK_BUILD_DATA_DIR)})
+        if (!result.contains(fixed)) result << fixed;
+    return result;
 }
 
 } // namespace

@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// Where the data files live: $SORELWICK_DATA_DIR when set (it overrides everything), else the
-// installed data dir, else the build tree's, so that tests and scripts/run work uninstalled.
+// Where the data files live: $SORELWICK_DATA_DIR when set (it overrides everything), else
+// share/sorelwick beside the program's bin/ folder, else the installed data dir, else the build
+// tree's, so that a moved install, tests and scripts/run find them.
 namespace Resources {
 QString dataDirectories(); // for messages: the folders searched, in order
 // Full path of the named file in the first folder that has it; empty when none has it.

@@ -3,7 +3,10 @@
 #include "core/LanguageModels.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 
+#include "base/Resources.h"
+
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <functional>
@@ -90,6 +93,10 @@ int run(int argc, char** argv)
     }
     if (args.first() == QLatin1String("--version")) {
         out() << "sorelwick " << SORELWICK_VERSION << "\n";
+        const QString dictionary = Resources::locate(QStringLiteral("hanja.tsv"));
+        out() << "data: " << (dictionary.isEmpty() ? QStringLiteral("not found in ") + Resources::dataDirectories()
+                                                   : QFileInfo(dictionary).path())
+              << "\n";
         out().flush();
         return kExitOk;
     }

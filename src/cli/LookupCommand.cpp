@@ -1,7 +1,9 @@
 #include "cli/Cli.h"
 #include "cli/SimulatedDesktop.h"
 
-#include "core/Coordinator.h"
+#include "core/EnumKeys.h"
+#include "core/MeaningLine.h"
+#include "core/ReplacementFormat.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,7 +34,7 @@ void printPick(const QString& text, const Candidate& row, const Options& options
         Cli::out() << QJsonDocument(QJsonObject{{QStringLiteral("text"), text},
                                                 {QStringLiteral("primary"), row.primary},
                                                 {QStringLiteral("replacement"), row.replacement},
-                                                {QStringLiteral("kind"), rawValue(row.kind)}})
+                                                {QStringLiteral("kind"), EnumKeys::key(row.kind)}})
                           .toJson(QJsonDocument::Compact)
                    << "\n";
     else
@@ -95,12 +97,12 @@ int lookupCommand(const QStringList& args)
             if (i + 1 >= args.size()) return Cli::usageError(name, a + QStringLiteral(" needs a value"));
             const QString value = args[++i];
             if (a == QLatin1String("--format")) {
-                if (!Coordinator::formatFromRawValue(value))
+                if (!EnumKeys::fromKey<ReplacementFormat::Format>(value))
                     return Cli::usageError(name, QStringLiteral("unknown format '%1' (hangulParenHanja, "
                                                                 "hanjaParenHangul, hanjaOnly)").arg(value));
                 options.overrides.insert(QStringLiteral("format"), value);
             } else {
-                if (!Coordinator::meaningStyleFromRawValue(value))
+                if (!EnumKeys::fromKey<MeaningLine::Style>(value))
                     return Cli::usageError(name, QStringLiteral("unknown meaning style '%1' (none, gloss, "
                                                                 "summary)").arg(value));
                 options.overrides.insert(QStringLiteral("meaningStyle"), value);

@@ -1,7 +1,9 @@
 #include "cli/SimulatedDesktop.h"
 
 #include "cli/Cli.h"
+#include "core/CandidatePanel.h"
 #include "core/Coordinator.h"
+#include "core/EnumKeys.h"
 #include "base/Defaults.h"
 #include "base/JsonDefaultsStore.h"
 #include "base/Notifier.h"
@@ -56,7 +58,7 @@ constexpr qint64 kStepLimitMs = 60000; // a model may take its time; the client 
 } // namespace
 
 SimulatedDesktop::SimulatedDesktop(const QJsonObject& overrides, bool learn)
-    : m_fake(FakePlatform::install())
+    : m_desktop(MemoryPlatform::install(std::make_shared<SystemClock>()))
 {
     Defaults::setShared(std::make_shared<OverlayDefaultsStore>(
         std::make_shared<JsonDefaultsStore>(Defaults::defaultPath()), overrides, learn));
@@ -74,7 +76,7 @@ void SimulatedDesktop::open(const QString& text, const std::optional<QString>& s
     qsizetype at = selection ? text.indexOf(*selection) : -1;
     const qsizetype length = at >= 0 ? selection->size() : text.size();
     if (at < 0) at = 0;
-    m_editor = m_fake->openEditor(text, TextRange{at, length}, Pid(501 + m_opened++));
+    m_editor = m_desktop->openEditor(text, TextRange{at, length}, Pid(501 + m_opened++));
 }
 
 bool SimulatedDesktop::settle(const std::function<bool()>& done)
@@ -121,9 +123,9 @@ SimulatedDesktop::Panel SimulatedDesktop::pick(qsizetype n, bool option)
     if (n < 1 || n > rows.size() || !candidatePanel.isVisible()) return panel();
     const int before = m_replacements;
     const qint64 session = candidatePanel.session;
-    if (option) m_fake->keyPoster->holdModifiers(ModifierFlag::option);
+    if (option) m_desktop->keyPoster->holdModifiers(ModifierFlag::option);
     candidatePanel.model().pick(rows[n - 1]);
-    m_fake->keyPoster->releaseModifiers();
+    m_desktop->keyPoster->releaseModifiers();
     // Settled when the text was replaced, or a later session shows its list or notice.
     settle([&] {
         if (m_replacements > before) return true;
@@ -163,7 +165,7 @@ QJsonObject panelJson(const QString& text, const SimulatedDesktop::Panel& panel)
         rows.append(QJsonObject{{QStringLiteral("primary"), c.primary},
                                 {QStringLiteral("secondary"), c.secondary},
                                 {QStringLiteral("replacement"), c.replacement},
-                                {QStringLiteral("kind"), rawValue(c.kind)}});
+                                {QStringLiteral("kind"), EnumKeys::key(c.kind)}});
     object.insert(QStringLiteral("rows"), rows);
     return object;
 }

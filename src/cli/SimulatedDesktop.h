@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/CandidatePanel.h"
 #include "base/DefaultsStore.h"
-#include "platform/fake/FakePlatform.h"
+#include "cli/MemoryPlatform.h"
+#include "core/Candidate.h"
 
 #include <QJsonObject>
 #include <QStringList>
@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-// A whole session without a desktop: an editor in memory holds the text and the selection, the
+// A whole session without a display, on the system clock: an editor in memory holds the text and the selection, the
 // shortcut press runs the real coordinator, and what the panel would show is read back.
 class SimulatedDesktop {
 public:
@@ -40,8 +40,8 @@ private:
     Panel panel() const;
     bool settle(const std::function<bool()>& done);
 
-    std::shared_ptr<FakePlatform> m_fake;
-    std::shared_ptr<FakeApplication> m_editor;
+    std::shared_ptr<MemoryPlatform> m_desktop;
+    std::shared_ptr<MemoryApplication> m_editor;
     quint64 m_observer = 0;
     int m_replacements = 0;
     int m_opened = 0;

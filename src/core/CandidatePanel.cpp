@@ -4,57 +4,11 @@
 
 #include <algorithm>
 
-QString rawValue(CandidateKind kind)
-{
-    switch (kind) {
-    case CandidateKind::hanja: return QStringLiteral("hanja");
-    case CandidateKind::layout: return QStringLiteral("layout");
-    case CandidateKind::proofread: return QStringLiteral("proofread");
-    case CandidateKind::action: return QStringLiteral("action");
-    }
-    return QString();
-}
-
-void PanelModel::setItems(const QList<Candidate>& items)
-{
-    m_items = items;
-    emit changed();
-}
-
-void PanelModel::setHeader(const QString& header)
-{
-    m_header = header;
-    emit changed();
-}
-
-void PanelModel::setLoading(bool loading)
-{
-    m_isLoading = loading;
-    emit changed();
-}
-
-void PanelModel::setInteractive(bool interactive)
-{
-    m_interactive = interactive;
-    emit changed();
-}
-
-void PanelModel::setExpanded(bool expanded)
-{
-    m_expanded = expanded;
-    emit changed();
-}
-
 namespace {
-
-constexpr quint16 kReturn = 36;
-constexpr quint16 kKeypadEnter = 76;
-constexpr quint16 kEscape = 53;
-constexpr quint16 kRightArrow = 124;
 
 bool isPickKey(quint16 key)
 {
-    return key == kReturn || key == kKeypadEnter
+    return key == KeyCode::returnKey || key == KeyCode::keypadEnter
         || std::find(CandidatePanel::digitKeys.begin(), CandidatePanel::digitKeys.end(), key)
         != CandidatePanel::digitKeys.end();
 }
@@ -217,7 +171,7 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
     const quint16 key = event.keyCode;
     const qsizetype count = m_items.size();
 
-    if (count == 0 && key != kEscape) {
+    if (count == 0 && key != KeyCode::escape) {
         if (isPickKey(key)) {
             if (m_isNotice) dismiss();
             return true;
@@ -248,18 +202,18 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
     }
 
     switch (key) {
-    case kReturn:
-    case kKeypadEnter:
+    case KeyCode::returnKey:
+    case KeyCode::keypadEnter:
         if (count > 0) {
             pickRow(m_items[0], event.modifierFlags);
             return true;
         }
         dismiss();
         return false;
-    case kEscape:
+    case KeyCode::escape:
         dismiss();
         return true;
-    case kRightArrow:
+    case KeyCode::rightArrow:
         expand();
         return true;
     default:

@@ -1,68 +1,19 @@
 #pragma once
 
+#include "core/Candidate.h"
+#include "core/PanelModel.h"
 #include "core/PanelPlacement.h"
+#include "platform/Clock.h"
 #include "platform/PanelWindow.h"
 #include "platform/Workspace.h"
-#include "platform/Clock.h"
 
 #include <QList>
-#include <QObject>
-#include <QRectF>
 #include <QString>
-#include <QUuid>
 
 #include <array>
 #include <functional>
 #include <memory>
 #include <optional>
-
-// What a candidate row offers.
-enum class CandidateKind { hanja, layout, proofread, action };
-
-QString rawValue(CandidateKind kind);
-
-// One row of the candidate panel.
-struct Candidate {
-    QUuid id = QUuid::createUuid();
-    QString primary;
-    QString secondary;
-    QString replacement; // empty for action rows
-    CandidateKind kind = CandidateKind::hanja;
-    QString word;        // the dictionary word, for recording the pick; empty otherwise
-};
-
-// The view state of the panel; the view redraws on changed().
-class PanelModel : public QObject {
-    Q_OBJECT
-public:
-    const QList<Candidate>& items() const { return m_items; }
-    const QString& header() const { return m_header; }
-    bool isLoading() const { return m_isLoading; }
-    bool interactive() const { return m_interactive; }
-    bool expanded() const { return m_expanded; }
-    // The rows that digit keys address directly: 3, or 9 once expanded.
-    qsizetype shownCount() const { return std::min<qsizetype>(m_items.size(), m_expanded ? 9 : 3); }
-
-    void setItems(const QList<Candidate>& items);
-    void setHeader(const QString& header);
-    void setLoading(bool loading);
-    void setInteractive(bool interactive);
-    void setExpanded(bool expanded);
-
-    // Set by the controller: a row's click, and the click on the row that offers more.
-    std::function<void(const Candidate&)> pick;
-    std::function<void()> expand;
-
-signals:
-    void changed();
-
-private:
-    QList<Candidate> m_items;
-    QString m_header;
-    bool m_isLoading = false;
-    bool m_interactive = false;
-    bool m_expanded = false;
-};
 
 // The controller of the floating candidate window: candidate lists, a loading state and
 // one-line notices, keys and clicks, and the session token that keeps late results off screen.

@@ -1,15 +1,16 @@
 #include "core/Coordinator.h"
 
-#include "base/Defaults.h"
 #include "base/Notifier.h"
+#include "base/TextUtil.h"
+#include "core/CandidatePanel.h"
 #include "core/PickHistory.h"
 #include "core/Ranker.h"
-#include "base/TextUtil.h"
+#include "core/TextCapture.h"
+#include "core/TextReplacer.h"
+#include "core/WritingSettings.h"
 #include "platform/Platform.h"
 
 namespace {
-const QString kFormatKey = QStringLiteral("format");
-const QString kMeaningStyleKey = QStringLiteral("meaningStyle");
 const QString kSeparator = QStringLiteral(" · ");
 constexpr qsizetype kMaxSyllables = 12;
 
@@ -98,19 +99,19 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     CandidatePanel& panel = CandidatePanel::shared();
     const RankEngine headerEngine = co_await engineInForce();
     const QString label = headerEngine == RankEngine::model ? QStringLiteral("AI") : QStringLiteral("빈도순");
-    const QString header = quoted(split.stem) + split.rest + kSeparator + label + kSeparator + formatPreview(format());
+    const QString header = quoted(split.stem) + split.rest + kSeparator + label + kSeparator + ReplacementFormat::preview(WritingSettings::format());
     panel.showLoading(header, anchor, session);
 
     // Ranked (the model's choices first), merged to 40 rows at most, reordered by the picks.
     const Ranker::Arrangement arranged = co_await Ranker::arrange(split.stem, entries, cap.context);
-    const MeaningStyle style = meaningStyle();
-    const Format fmt = format();
+    const MeaningStyle style = WritingSettings::meaningStyle();
+    const Format format = WritingSettings::format();
     QList<Candidate> rows;
     for (const HanjaEntry& e : arranged.entries) {
         Candidate row;
         row.primary = e.hanja().toString();
-        row.secondary = meaningText(e, style, arranged.meanings, *dictionary);
-        row.replacement = example(fmt, split.stem, e.hanja()) + split.rest;
+        row.secondary = MeaningLine::text(e, style, arranged.meanings, *dictionary);
+        row.replacement = ReplacementFormat::example(format, split.stem, e.hanja()) + split.rest;
         row.kind = CandidateKind::hanja;
         row.word = split.stem;
         rows.append(row);
@@ -222,116 +223,4 @@ QCoro::Task<void> Coordinator::cleanUp(Capture cap, PanelAnchor anchor, qint64 s
     row.replacement = *corrected;
     row.kind = CandidateKind::proofread;
     present({row}, resultHeader, anchor, cap, session);
-}
-
-QList<Coordinator::Format> Coordinator::allFormats()
-{
-    return {Format::hangulParenHanja, Format::hanjaParenHangul, Format::hanjaOnly};
-}
-
-QString Coordinator::rawValue(Format format)
-{
-    switch (format) {
-    case Format::hangulParenHanja: return QStringLiteral("hangulParenHanja");
-    case Format::hanjaParenHangul: return QStringLiteral("hanjaParenHangul");
-    case Format::hanjaOnly: return QStringLiteral("hanjaOnly");
-    }
-    return QString();
-}
-
-std::optional<Coordinator::Format> Coordinator::formatFromRawValue(const QString& raw)
-{
-    for (Format f : allFormats())
-        if (rawValue(f) == raw) return f;
-    return std::nullopt;
-}
-
-QList<Coordinator::MeaningStyle> Coordinator::allMeaningStyles()
-{
-    return {MeaningStyle::none, MeaningStyle::gloss, MeaningStyle::summary};
-}
-
-QString Coordinator::rawValue(MeaningStyle style)
-{
-    switch (style) {
-    case MeaningStyle::none: return QStringLiteral("none");
-    case MeaningStyle::gloss: return QStringLiteral("gloss");
-    case MeaningStyle::summary: return QStringLiteral("summary");
-    }
-    return QString();
-}
-
-std::optional<Coordinator::MeaningStyle> Coordinator::meaningStyleFromRawValue(const QString& raw)
-{
-    for (MeaningStyle s : allMeaningStyles())
-        if (rawValue(s) == raw) return s;
-    return std::nullopt;
-}
-
-QString Coordinator::example(Format format, QStringView hangul, QStringView hanja)
-{
-    switch (format) {
-    case Format::hangulParenHanja: return QString().append(hangul).append(u'(').append(hanja).append(u')');
-    case Format::hanjaParenHangul: return QString().append(hanja).append(u'(').append(hangul).append(u')');
-    case Format::hanjaOnly: return hanja.toString();
-    }
-    return QString();
-}
-
-QString Coordinator::formatPreview(Format format)
-{
-    return example(format, u"한글", u"漢字");
-}
-
-Coordinator::Format Coordinator::format()
-{
-    return formatFromRawValue(Defaults::shared().string(kFormatKey)).value_or(Format::hangulParenHanja);
-}
-
-void Coordinator::setFormat(Format format)
-{
-    Defaults::shared().setValue(kFormatKey, rawValue(format));
-    Notifier::shared().post(Notifications::formatDidChange);
-}
-
-Coordinator::MeaningStyle Coordinator::meaningStyle()
-{
-    return meaningStyleFromRawValue(Defaults::shared().string(kMeaningStyleKey)).value_or(MeaningStyle::gloss);
-}
-
-void Coordinator::setMeaningStyle(MeaningStyle style)
-{
-    Defaults::shared().setValue(kMeaningStyleKey, rawValue(style));
-}
-
-QString Coordinator::glossJoin(QStringView hanja, HanjaDictionary& dictionary)
-{
-    dictionary.loadIfNeeded();
-    QStringList glosses;
-    const QList<qsizetype> bounds = TextUtil::graphemeBoundaries(hanja);
-    for (qsizetype i = 0; i + 1 < bounds.size(); ++i) {
-        const QString gloss = dictionary.charGloss(hanja.sliced(bounds[i], bounds[i + 1] - bounds[i]));
-        if (!gloss.isEmpty()) glosses.append(gloss);
-    }
-    return glosses.join(kSeparator);
-}
-
-QString Coordinator::meaningText(const HanjaEntry& entry, MeaningStyle style,
-                                 const QHash<QString, QString>& modelMeanings, HanjaDictionary& dictionary)
-{
-    switch (style) {
-    case MeaningStyle::none:
-        return QString();
-    case MeaningStyle::gloss: {
-        const QString joined = glossJoin(entry.hanja(), dictionary);
-        return joined.isEmpty() ? entry.meaning().toString() : joined;
-    }
-    case MeaningStyle::summary: {
-        const QString model = modelMeanings.value(entry.hanja().toString());
-        if (!model.isEmpty()) return model;
-        if (!entry.meaning().isEmpty()) return entry.meaning().toString();
-        return glossJoin(entry.hanja(), dictionary);
-    }
-    }
-    return QString();
 }

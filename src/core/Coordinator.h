@@ -1,12 +1,14 @@
 #pragma once
 
-#include "core/CandidatePanel.h"
+#include "core/Candidate.h"
+#include "core/Capture.h"
 #include "core/HanjaDictionary.h"
 #include "core/KeyboardLayoutFix.h"
+#include "core/MeaningLine.h"
+#include "core/PanelPlacement.h"
 #include "core/RankEngine.h"
-#include "core/TextCapture.h"
+#include "core/ReplacementFormat.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -36,36 +38,9 @@ public:
     static inline const QString nothingToFixNotice = QStringLiteral("고칠 곳이 없습니다");
     static inline const QString appChangedNotice = QStringLiteral("다른 앱으로 바뀌어서 바꾸지 않았습니다");
 
-
-    // How a picked word is written back.
-    enum class Format { hangulParenHanja, hanjaParenHangul, hanjaOnly };
-    // What a candidate row shows under its Hanja.
-    enum class MeaningStyle { none, gloss, summary };
-
-    static QList<Format> allFormats();
-    static QString rawValue(Format format);
-    static std::optional<Format> formatFromRawValue(const QString& raw);
-    static QList<MeaningStyle> allMeaningStyles();
-    static QString rawValue(MeaningStyle style);
-    static std::optional<MeaningStyle> meaningStyleFromRawValue(const QString& raw);
-
-    // 수도 + 首都 → 수도(首都), 首都(수도) or 首都.
-    static QString example(Format format, QStringView hangul, QStringView hanja);
-    // The header's preview: the example for 한글 and 漢字.
-    static QString formatPreview(Format format);
-
-    // Stored under "format" and "meaningStyle"; read at each use. Writing the format posts
-    // "SorelwickFormatDidChange", also when the value did not change.
-    static Format format();
-    static void setFormat(Format format);
-    static MeaningStyle meaningStyle();
-    static void setMeaningStyle(MeaningStyle style);
-
-    // The glosses of the spelling's characters joined with " · "; characters without one are left out.
-    static QString glossJoin(QStringView hanja, HanjaDictionary& dictionary);
-    // A row's second line for the style; modelMeanings maps a spelling to the model's meaning.
-    static QString meaningText(const HanjaEntry& entry, MeaningStyle style,
-                               const QHash<QString, QString>& modelMeanings, HanjaDictionary& dictionary);
+    // How rows are written (their own files hold the rendering and the settings).
+    using Format = ReplacementFormat::Format;
+    using MeaningStyle = MeaningLine::Style;
 
 private:
     QCoro::Task<void> runSession();

@@ -2,17 +2,6 @@
 
 #include "core/LanguageModels.h"
 
-QString rawValue(RankEngine engine)
-{
-    switch (engine) {
-    case RankEngine::frequency:
-        return QStringLiteral("frequency");
-    case RankEngine::model:
-        return QStringLiteral("model");
-    }
-    return QString();
-}
-
 QCoro::Task<RankEngine> engineInForce()
 {
     const std::shared_ptr<LanguageModel> model = LanguageModels::shared();

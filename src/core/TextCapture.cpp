@@ -1,9 +1,11 @@
 #include "core/TextCapture.h"
 
 #include "base/Defaults.h"
-#include "core/KeyboardLayoutFix.h"
 #include "base/Log.h"
 #include "base/TextUtil.h"
+#include "core/ClipboardSnapshot.h"
+#include "core/KeyboardLayoutFix.h"
+#include "core/KeySim.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -16,8 +18,6 @@ QString identifierForLog(const RunningApplication& app)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------- capture
 
 QCoro::Task<std::optional<Capture>> TextCapture::capture()
 {
@@ -177,112 +177,4 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid)
     cap.viaAccessibility = false;
     cap.pid = pid;
     co_return cap;
-}
-
-// ---------------------------------------------------------------- replacement
-
-QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text)
-{
-    if (cap.local) {
-        cap.local->insertText(text, cap.local->selectedRange());
-        Log::write(QStringLiteral("치환: 소렐 창"));
-        co_return true;
-    }
-
-    const auto accessibility = Platform::shared().accessibility;
-    const auto clock = Platform::shared().clock;
-
-    if (cap.viaAccessibility && cap.element) {
-        const auto before = TextCapture::value(cap.element);
-        if (accessibility->setAttributeValue(cap.element, Accessibility::selectedTextAttribute, text)
-            == AXError::success) {
-            co_await clock->sleep(80);
-            const auto after = before ? TextCapture::value(cap.element) : std::nullopt;
-            // Without a value before, or one that changed or cannot be read, the write is trusted.
-            if (!before || !after || *after != *before) {
-                Log::write(QStringLiteral("치환: AX"));
-                co_return true;
-            }
-            Log::write(QStringLiteral("치환: AX 쓰기가 성공이라는데 글자가 그대로라 ⌘V로"));
-        }
-    }
-
-    Log::write(QStringLiteral("치환: ⌘V"));
-    const auto pasteboard = Platform::shared().pasteboard;
-    const ClipboardSnapshot snapshot(*pasteboard);
-    const qint64 ours = ClipboardSnapshot::putTransient(text, *pasteboard);
-    const bool posted = co_await KeySim::press(KeyCode::v, ModifierFlag::command, cap.pid);
-    // The target reads the clipboard in its own time.
-    if (posted) co_await clock->sleep(300);
-    snapshot.restore(ours, *pasteboard);
-    co_return posted;
-}
-
-// ---------------------------------------------------------------- key simulation
-
-QCoro::Task<bool> KeySim::press(quint16 key, quint64 flags, Pid pid)
-{
-    Platform& platform = Platform::shared();
-    const auto clock = platform.clock;
-    const auto keyPoster = platform.keyPoster;
-    const auto workspace = platform.workspace;
-
-    // A held modifier would join the synthetic one (⌘C with ⌥ held is another shortcut).
-    const qint64 deadline = clock->monotonicMs() + modifierWaitMs;
-    while (keyPoster->combinedModifierFlags() & modifierMask) {
-        if (clock->monotonicMs() >= deadline) {
-            Log::write(QStringLiteral("수정자 키가 떨어지지 않아 단축키 흉내를 건너뜀"));
-            co_return false;
-        }
-        co_await clock->sleep(modifierPollMs);
-    }
-
-    const auto front = workspace->frontmostApplication();
-    if (!front || front->pid != pid) {
-        Log::write(QStringLiteral("맨 앞 앱이 바뀌어 단축키 흉내를 건너뜀"));
-        co_return false;
-    }
-
-    // Without the key-down nothing reaches the application; saying it did would let a paste
-    // count as a replacement.
-    if (!keyPoster->postKeyEvent(key, flags, true)) {
-        Log::write(QStringLiteral("키 이벤트를 만들지 못해 단축키 흉내를 건너뜀"));
-        co_return false;
-    }
-    if (!keyPoster->postKeyEvent(key, flags, false)) Log::write(QStringLiteral("키 떼기 이벤트를 만들지 못함"));
-    co_return true;
-}
-
-// ---------------------------------------------------------------- clipboard snapshot
-
-ClipboardSnapshot::ClipboardSnapshot(Pasteboard& pasteboard)
-{
-    const QList<QStringList> types = pasteboard.itemTypes();
-    for (qsizetype i = 0; i < types.size(); ++i) {
-        PasteboardItem item;
-        for (const QString& type : types[i])
-            if (auto data = pasteboard.data(i, type)) item.append({type, *data});
-        items.append(item);
-    }
-}
-
-bool ClipboardSnapshot::restore(qint64 ifUnchangedSince, Pasteboard& pasteboard) const
-{
-    if (pasteboard.changeCount() != ifUnchangedSince) return false;
-    pasteboard.clearContents();
-    // An item none of whose types could be read has nothing to give back.
-    QList<PasteboardItem> nonEmpty;
-    for (const PasteboardItem& item : items)
-        if (!item.isEmpty()) nonEmpty.append(item);
-    if (!nonEmpty.isEmpty()) pasteboard.writeObjects(nonEmpty);
-    return true;
-}
-
-qint64 ClipboardSnapshot::putTransient(const QString& text, Pasteboard& pasteboard)
-{
-    pasteboard.clearContents();
-    pasteboard.writeObjects({PasteboardItem{{Pasteboard::stringType, text.toUtf8()},
-                                            {transientType, QByteArray()},
-                                            {autoGeneratedType, QByteArray()}}});
-    return pasteboard.changeCount();
 }

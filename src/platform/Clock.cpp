@@ -4,18 +4,27 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 #include <qcoro/qcorotimer.h>
 
 namespace {
 
-QCoro::Task<void> runAfter(Clock& clock, qint64 ms, std::shared_ptr<bool> cancelled,
-                           std::function<void()> action)
-{
-    co_await clock.sleep(ms);
-    if (!*cancelled) action();
-}
+// A single-shot timer that belongs to the handle: released, it is gone with its action.
+class TimerPending : public Clock::Pending {
+public:
+    TimerPending(qint64 ms, std::function<void()> action)
+    {
+        // The context object ends the timer's connection when the handle goes, also from
+        // inside the action itself.
+        QTimer::singleShot(std::chrono::milliseconds(std::clamp<qint64>(ms, 0, std::numeric_limits<int>::max())),
+                           &m_context, std::move(action));
+    }
+
+private:
+    QObject m_context;
+};
 
 QElapsedTimer& processTimer()
 {
@@ -28,14 +37,6 @@ QElapsedTimer& processTimer()
 }
 
 } // namespace
-
-std::unique_ptr<Clock::Pending> Clock::after(qint64 ms, std::function<void()> action)
-{
-    auto pending = std::make_unique<Pending>();
-    // The coroutine frame outlives the returned task and finishes on its own.
-    runAfter(*this, ms, pending->m_cancelled, std::move(action));
-    return pending;
-}
 
 SystemClock::SystemClock()
     : m_start(processTimer().elapsed())
@@ -52,4 +53,9 @@ QCoro::Task<void> SystemClock::sleep(qint64 ms)
     timer.setSingleShot(true);
     timer.start(int(std::clamp<qint64>(ms, 0, std::numeric_limits<int>::max())));
     co_await timer;
+}
+
+std::unique_ptr<Clock::Pending> SystemClock::after(qint64 ms, std::function<void()> action)
+{
+    return std::make_unique<TimerPending>(ms, std::move(action));
 }

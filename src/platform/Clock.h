@@ -19,18 +19,15 @@ public:
     // Resumes after ms milliseconds; never fails (an interrupted wait counts as completed).
     virtual QCoro::Task<void> sleep(qint64 ms) = 0;
 
-    // Runs action after ms milliseconds unless the returned handle was cancelled (or released)
-    // first. For one-off time-outs such as a notice that removes itself.
+    // Runs action after ms milliseconds unless the returned handle was released first. For
+    // one-off time-outs such as a notice that removes itself. Nothing waits on behalf of a
+    // released handle, so an owner that goes away takes its time-outs with it. The action may
+    // release its own handle.
     class Pending {
     public:
-        void cancel() { *m_cancelled = true; }
-        ~Pending() { cancel(); }
-
-    private:
-        friend class Clock;
-        std::shared_ptr<bool> m_cancelled = std::make_shared<bool>(false);
+        virtual ~Pending() = default;
     };
-    std::unique_ptr<Pending> after(qint64 ms, std::function<void()> action);
+    virtual std::unique_ptr<Pending> after(qint64 ms, std::function<void()> action) = 0;
 };
 
 // The real clock: QDateTime and QElapsedTimer, waits on QTimer.
@@ -40,6 +37,7 @@ public:
     QDateTime now() override;
     qint64 monotonicMs() override;
     QCoro::Task<void> sleep(qint64 ms) override;
+    std::unique_ptr<Pending> after(qint64 ms, std::function<void()> action) override;
 
 private:
     qint64 m_start;

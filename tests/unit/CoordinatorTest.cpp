@@ -3,6 +3,8 @@
 #include "base/Notifier.h"
 #include "core/PickHistory.h"
 #include "core/Ranker.h"
+#include "core/WritingSettings.h"
+#include "core/CandidatePanel.h"
 #include "platform/fake/FakeLanguageModel.h"
 #include "platform/fake/FakePlatform.h"
 
@@ -142,7 +144,7 @@ TEST_F(SessionFixture, HistoryDecidesTheTopOnlyWithoutAModel)
 
     useModel();
     model->queueStructured(pickAnswer({0}));
-    Coordinator::setMeaningStyle(Coordinator::MeaningStyle::summary);
+    WritingSettings::setMeaningStyle(MeaningLine::Style::summary);
     coordinator.trigger();
     ASSERT_TRUE(spinUntil([&] { return listShown(); }));
     EXPECT_EQ(primaries().mid(0, 2), QStringList({"首都", "囚徒"})) << "the model's first choice keeps the top";

@@ -69,7 +69,7 @@ TEST(DefaultsStoreTest, BrokenFileIsKeptAsideAndNothingIsLost)
     const QString path = dir.filePath("defaults.json");
     const QByteArray broken = R"({"format": "hanjaOnly", "pickHistory": {"수도)";
     writeAll(path, broken);
-    Log::Capture log;
+    Log::Collector log;
     JsonDefaultsStore store(path);
     EXPECT_EQ(store.string("format", "default"), "default");
     EXPECT_TRUE(log.contains("defaults.json"));
@@ -92,7 +92,7 @@ TEST(DefaultsStoreTest, UnwritableFolderKeepsTheValueForThisProcess)
     if (geteuid() == 0) GTEST_SKIP() << "root can write anywhere";
     QTemporaryDir dir;
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    Log::Capture log;
+    Log::Collector log;
     JsonDefaultsStore store(dir.filePath("defaults.json"));
     store.setValue("format", "hanjaOnly");
     EXPECT_EQ(store.string("format"), "hanjaOnly");

@@ -1,29 +1,32 @@
-#include "core/Coordinator.h"
 #include "base/Notifier.h"
+#include "core/EnumKeys.h"
+#include "core/MeaningLine.h"
+#include "core/ReplacementFormat.h"
+#include "core/WritingSettings.h"
 
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-using Format = Coordinator::Format;
-using Style = Coordinator::MeaningStyle;
+using Format = ReplacementFormat::Format;
+using Style = MeaningLine::Style;
 
 TEST(FormatsTest, StoredValuesReadAsTheirCaseOrTheDefault)
 {
     auto store = TestSupport::freshDefaults();
-    EXPECT_EQ(Coordinator::format(), Format::hangulParenHanja);
-    EXPECT_EQ(Coordinator::meaningStyle(), Style::gloss);
+    EXPECT_EQ(WritingSettings::format(), Format::hangulParenHanja);
+    EXPECT_EQ(WritingSettings::meaningStyle(), Style::gloss);
 
     store->setValue("format", "HanjaOnly");
     store->setValue("meaningStyle", 3);
-    EXPECT_EQ(Coordinator::format(), Format::hangulParenHanja) << "raw values are case-sensitive";
-    EXPECT_EQ(Coordinator::meaningStyle(), Style::gloss) << "a foreign type reads as the default";
+    EXPECT_EQ(WritingSettings::format(), Format::hangulParenHanja) << "raw values are case-sensitive";
+    EXPECT_EQ(WritingSettings::meaningStyle(), Style::gloss) << "a foreign type reads as the default";
     EXPECT_EQ(store->value("format").toString(), "HanjaOnly") << "a foreign value is not rewritten";
 
     store->setValue("format", "hanjaParenHangul");
     store->setValue("meaningStyle", "none");
-    EXPECT_EQ(Coordinator::format(), Format::hanjaParenHangul);
-    EXPECT_EQ(Coordinator::meaningStyle(), Style::none);
+    EXPECT_EQ(WritingSettings::format(), Format::hanjaParenHangul);
+    EXPECT_EQ(WritingSettings::meaningStyle(), Style::none);
 }
 
 TEST(FormatsTest, EveryFormatWritePostsAndMeaningStyleWritesDoNot)
@@ -31,11 +34,11 @@ TEST(FormatsTest, EveryFormatWritePostsAndMeaningStyleWritesDoNot)
     auto store = TestSupport::freshDefaults();
     int posts = 0;
     const auto handle = Notifier::shared().observe("SorelwickFormatDidChange", [&] { ++posts; });
-    Coordinator::setFormat(Format::hanjaOnly);
-    Coordinator::setFormat(Format::hanjaOnly);
-    Coordinator::setMeaningStyle(Style::summary);
+    WritingSettings::setFormat(Format::hanjaOnly);
+    WritingSettings::setFormat(Format::hanjaOnly);
+    WritingSettings::setMeaningStyle(Style::summary);
     Notifier::shared().remove(handle);
-    Coordinator::setFormat(Format::hanjaOnly);
+    WritingSettings::setFormat(Format::hanjaOnly);
     EXPECT_EQ(posts, 2);
     EXPECT_EQ(store->value("format").toString(), "hanjaOnly");
     EXPECT_EQ(store->value("meaningStyle").toString(), "summary");
@@ -43,11 +46,21 @@ TEST(FormatsTest, EveryFormatWritePostsAndMeaningStyleWritesDoNot)
 
 TEST(FormatsTest, ExamplesAndPreviews)
 {
-    EXPECT_EQ(Coordinator::example(Format::hangulParenHanja, u"수도", u"首都"), "수도(首都)");
-    EXPECT_EQ(Coordinator::example(Format::hanjaParenHangul, u"수도", u"首都"), "首都(수도)");
-    EXPECT_EQ(Coordinator::example(Format::hanjaOnly, u"수도", u"首都"), "首都");
-    EXPECT_EQ(Coordinator::formatPreview(Format::hanjaParenHangul), "漢字(한글)");
-    for (Format f : Coordinator::allFormats()) EXPECT_EQ(Coordinator::formatFromRawValue(Coordinator::rawValue(f)), f);
+    EXPECT_EQ(ReplacementFormat::example(Format::hangulParenHanja, u"수도", u"首都"), "수도(首都)");
+    EXPECT_EQ(ReplacementFormat::example(Format::hanjaParenHangul, u"수도", u"首都"), "首都(수도)");
+    EXPECT_EQ(ReplacementFormat::example(Format::hanjaOnly, u"수도", u"首都"), "首都");
+    EXPECT_EQ(ReplacementFormat::preview(Format::hanjaParenHangul), "漢字(한글)");
+}
+
+TEST(FormatsTest, StoredNamesAreTheCaseNamesInOrder)
+{
+    // Users' settings files hold these strings; the enumerations must keep writing them.
+    QStringList formats, styles;
+    for (Format f : EnumKeys::all<Format>()) formats.append(EnumKeys::key(f));
+    for (Style s : EnumKeys::all<Style>()) styles.append(EnumKeys::key(s));
+    EXPECT_EQ(formats, QStringList({"hangulParenHanja", "hanjaParenHangul", "hanjaOnly"}));
+    EXPECT_EQ(styles, QStringList({"none", "gloss", "summary"}));
+    EXPECT_EQ(EnumKeys::fromKey<Format>("ReplacementFormat::hanjaOnly"), std::nullopt) << "only the bare name";
 }
 
 TEST(FormatsTest, MeaningTextFallsBackAlongItsChain)
@@ -60,11 +73,11 @@ TEST(FormatsTest, MeaningTextFallsBackAlongItsChain)
     const HanjaEntry none("수도", "囚徒", "갇힌 무리");
     const QHash<QString, QString> model{{"首都", "나라의 중앙 도시"}, {"囚徒", ""}};
 
-    EXPECT_EQ(Coordinator::meaningText(capital, Style::none, model, dict), "");
-    EXPECT_EQ(Coordinator::meaningText(capital, Style::gloss, model, dict), "머리 수 · 도읍 도");
-    EXPECT_EQ(Coordinator::meaningText(half, Style::gloss, model, dict), "머리 수") << "unknown characters are skipped";
-    EXPECT_EQ(Coordinator::meaningText(none, Style::gloss, model, dict), "갇힌 무리") << "no gloss: the entry's meaning";
-    EXPECT_EQ(Coordinator::meaningText(capital, Style::summary, model, dict), "나라의 중앙 도시");
-    EXPECT_EQ(Coordinator::meaningText(none, Style::summary, model, dict), "갇힌 무리") << "an empty model meaning is passed over";
-    EXPECT_EQ(Coordinator::meaningText(half, Style::summary, {}, dict), "머리 수");
+    EXPECT_EQ(MeaningLine::text(capital, Style::none, model, dict), "");
+    EXPECT_EQ(MeaningLine::text(capital, Style::gloss, model, dict), "머리 수 · 도읍 도");
+    EXPECT_EQ(MeaningLine::text(half, Style::gloss, model, dict), "머리 수") << "unknown characters are skipped";
+    EXPECT_EQ(MeaningLine::text(none, Style::gloss, model, dict), "갇힌 무리") << "no gloss: the entry's meaning";
+    EXPECT_EQ(MeaningLine::text(capital, Style::summary, model, dict), "나라의 중앙 도시");
+    EXPECT_EQ(MeaningLine::text(none, Style::summary, model, dict), "갇힌 무리") << "an empty model meaning is passed over";
+    EXPECT_EQ(MeaningLine::text(half, Style::summary, {}, dict), "머리 수");
 }

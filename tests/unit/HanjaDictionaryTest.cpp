@@ -103,7 +103,7 @@ TEST(HanjaDictionaryTest, ScoreLinesFollowTheParseRules)
               "사고\t事故\t9\n"          // last one wins
               "사고\t思考\t5\n"
               "없는\t無\t3\n");          // stored, never matches
-    Log::Capture log;
+    Log::Collector log;
     HanjaDictionary dict(dir.path());
     EXPECT_EQ(hanjaOf(dict.candidates("수도")), QStringList({"首都", "修道", "水道", "囚徒", "手刀"}));
     EXPECT_EQ(hanjaOf(dict.candidates("사고")), QStringList({"事故", "思考"}));
@@ -179,7 +179,7 @@ TEST(HanjaDictionaryTest, TextsCompareAsCanonicalEquivalents)
 TEST(HanjaDictionaryTest, MissingFilesAreLoggedAndRetried)
 {
     DataDir dir;
-    Log::Capture log;
+    Log::Collector log;
     HanjaDictionary dict(dir.path());
     EXPECT_FALSE(dict.split("수도"));
     EXPECT_TRUE(dict.candidates("수도").isEmpty());
@@ -204,7 +204,7 @@ TEST(HanjaDictionaryTest, InvalidUtf8CountsAsMissing)
 {
     DataDir dir;
     dir.write("hanja.tsv", QByteArray("수도\t首都\n") + char(0xC3) + char(0x28) + "\n");
-    Log::Capture log;
+    Log::Collector log;
     HanjaDictionary dict(dir.path());
     EXPECT_FALSE(dict.isLoaded() || !dict.candidates("수도").isEmpty());
     EXPECT_TRUE(log.contains("hanja.tsv not found in bundle"));
@@ -217,7 +217,7 @@ TEST(HanjaDictionaryTest, ConcurrentFirstUseLoadsOnceAndNeverSeesHalfAMap)
     for (int i = 0; i < 20000; ++i) big += QString("단어%1\t字%1\n").arg(i).toUtf8();
     big += "수도\t首都\n";
     dir.write("hanja.tsv", big);
-    Log::Capture log;
+    Log::Collector log;
     HanjaDictionary dict(dir.path());
     std::vector<std::thread> threads;
     std::atomic<int> found{0};
@@ -369,7 +369,7 @@ TEST(HanjaDictionaryTest, InvalidUtf8AnywhereInTheTableDropsAllScores)
     DataDir dir;
     dir.write("hanja.tsv", "가나\t加\n가나\t家\n");
     dir.write("hanja_freq.tsv", QByteArray("가나\t家\t9\n# 끝") + char(0xED) + char(0xA0) + char(0x80) + "\n");
-    Log::Capture log;
+    Log::Collector log;
     HanjaDictionary dict(dir.path());
     EXPECT_EQ(hanjaOf(dict.candidates("가나")), QStringList({"加", "家"})) << "no score is kept";
     EXPECT_EQ(log.count("hanja_freq.tsv not found in bundle"), 1);
@@ -383,7 +383,7 @@ TEST(HanjaDictionaryTest, InvalidUtf8LateInTheDictionaryFailsTheLoad)
     big += QByteArray("끝\t字\t뜻\t") + char(0xC0) + char(0xAF) + "\n"; // an overlong '/', in an ignored field
     DataDir dir;
     dir.write("hanja.tsv", big);
-    Log::Capture log;
+    Log::Collector log;
     HanjaDictionary dict(dir.path());
     EXPECT_TRUE(dict.candidates("단어1").isEmpty());
     EXPECT_EQ(log.count("hanja.tsv not found in bundle"), 1);

@@ -109,7 +109,7 @@ TEST(OpenAiCompatibleModelTest, BadIndicesAndShortMeaningsAreMergedByTheRules)
 TEST(OpenAiCompatibleModelTest, UnusableAnswersAreModelErrorsWithFrequencyFallback)
 {
     Fixture f;
-    Log::Capture log;
+    Log::Collector log;
     const auto chat = "POST /v1/chat/completions";
     f.peer.next(chat, HttpPeer::chatJson(QJsonObject{{"indices", QJsonArray{1}}, {"reason", "r"}}));
     f.peer.next(chat, HttpPeer::chatAnswer("{\"indices\": [1], \"reason\": "));
@@ -133,7 +133,7 @@ TEST(OpenAiCompatibleModelTest, UnusableAnswersAreModelErrorsWithFrequencyFallba
 TEST(OpenAiCompatibleModelTest, AnAnswerSlowerThanTheTimeOutIsAModelError)
 {
     Fixture f(OpenAiCompatibleModel::Timeouts{300ms, 1000ms, 150ms});
-    Log::Capture log;
+    Log::Collector log;
     f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({2}, "r", {}), 5000));
     EXPECT_EQ(f.rank(), frequencyOrder());
     EXPECT_TRUE(log.contains("model server error: " + f.peer.endpoint() + "/chat/completions: time-out"));
@@ -151,7 +151,7 @@ TEST(OpenAiCompatibleModelTest, AnAnswerSlowerThanTheTimeOutIsAModelError)
 TEST(OpenAiCompatibleModelTest, AvailabilityNeedsAListedModelOnThisMachine)
 {
     Fixture f;
-    Log::Capture log;
+    Log::Collector log;
     EXPECT_TRUE(QCoro::waitFor(f.model->isAvailable()));
 
     f.peer.always("GET /v1/models", HttpPeer::Response{200, R"({"object":"list","data":[]})"});

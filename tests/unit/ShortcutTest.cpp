@@ -1,6 +1,8 @@
 #include "base/Log.h"
 #include "base/Notifier.h"
+#include "core/HotKey.h"
 #include "core/Shortcut.h"
+#include "core/ShortcutCenter.h"
 #include "platform/fake/FakePlatform.h"
 
 #include "TestSupport.h"
@@ -34,7 +36,7 @@ protected:
     std::shared_ptr<FakePlatform> fake;
     Notifier::Handle observer = 0;
     int notifications = 0;
-    Log::Capture log;
+    Log::Collector log;
 };
 
 } // namespace

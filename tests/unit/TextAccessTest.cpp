@@ -1,5 +1,8 @@
 #include "base/Log.h"
+#include "core/ClipboardSnapshot.h"
+#include "core/KeySim.h"
 #include "core/TextCapture.h"
+#include "core/TextReplacer.h"
 #include "platform/fake/FakePlatform.h"
 
 #include "TestSupport.h"
@@ -31,7 +34,7 @@ protected:
     }
 
     // An editor whose selection cannot be read through accessibility, so ⌘C has to do.
-    std::shared_ptr<FakeApplication> clipboardOnlyEditor(const QString& text, TextRange selection)
+    std::shared_ptr<MemoryApplication> clipboardOnlyEditor(const QString& text, TextRange selection)
     {
         auto app = fake->openEditor(text, selection);
         app->hasAccessibleFocus = false;
@@ -40,7 +43,7 @@ protected:
 
     std::shared_ptr<MemoryDefaultsStore> defaults;
     std::shared_ptr<FakePlatform> fake;
-    Log::Capture log;
+    Log::Collector log;
 };
 
 } // namespace
@@ -161,7 +164,7 @@ TEST_F(TextAccess, ownWindowIsReadAndWrittenDirectly)
     EXPECT_FALSE(capture());
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
 
-    auto view = std::make_shared<FakeTextView>();
+    auto view = std::make_shared<MemoryTextView>();
     view->content = u"연습 수도"_s;
     view->selection = {3, 2};
     fake->ownWindows->focused = view;
@@ -349,7 +352,7 @@ TEST_F(TextAccess, modifierWaitPostsAfterReleaseOrGivesUpAfterOneSecond)
 
 TEST(ClipboardSnapshot, restoresEveryItemAndTypeUnlessTheClipboardMovedOn)
 {
-    FakePasteboard pasteboard;
+    MemoryPasteboard pasteboard;
     const QList<PasteboardItem> items{
         PasteboardItem{{u"text/html"_s, "<i>a</i>"}, {Pasteboard::stringType, "a"}},
         PasteboardItem{{u"application/x-color"_s, QByteArray(4, '\0')}, {Pasteboard::stringType, "b"}}};

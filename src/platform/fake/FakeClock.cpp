@@ -28,10 +28,38 @@ void FakeClock::at(qint64 monotonicMs, std::function<void()> action)
     enqueue(std::max(monotonicMs, m_now), Due{{}, std::move(action)});
 }
 
-void FakeClock::enqueue(qint64 time, Due due)
+FakeClock::Key FakeClock::enqueue(qint64 time, Due due)
 {
-    m_queue.emplace(std::make_pair(time, m_seq++), std::move(due));
+    const Key key{time, m_seq++};
+    m_queue.emplace(key, std::move(due));
     scheduleTick();
+    return key;
+}
+
+namespace {
+// Releasing the handle takes the action off the queue.
+class QueuedPending : public Clock::Pending {
+public:
+    QueuedPending(std::weak_ptr<FakeClock*> clock, std::function<void(FakeClock&)> remove)
+        : m_clock(std::move(clock))
+        , m_remove(std::move(remove))
+    {
+    }
+    ~QueuedPending() override
+    {
+        if (const auto clock = m_clock.lock()) m_remove(**clock);
+    }
+
+private:
+    std::weak_ptr<FakeClock*> m_clock;
+    std::function<void(FakeClock&)> m_remove;
+};
+} // namespace
+
+std::unique_ptr<Clock::Pending> FakeClock::after(qint64 ms, std::function<void()> action)
+{
+    const Key key = enqueue(m_now + std::max<qint64>(ms, 0), Due{{}, std::move(action)});
+    return std::make_unique<QueuedPending>(m_self, [key](FakeClock& clock) { clock.m_queue.erase(key); });
 }
 
 void FakeClock::runNext()

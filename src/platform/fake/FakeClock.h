@@ -20,6 +20,7 @@ public:
     QDateTime now() override;
     qint64 monotonicMs() override { return m_now; }
     QCoro::Task<void> sleep(qint64 ms) override;
+    std::unique_ptr<Pending> after(qint64 ms, std::function<void()> action) override;
 
     // Runs action when virtual time reaches the given moment (e.g. another program writes).
     void at(qint64 monotonicMs, std::function<void()> action);
@@ -44,13 +45,16 @@ private:
         void await_resume() const noexcept {}
     };
 
-    void enqueue(qint64 time, Due due);
+    using Key = std::pair<qint64, quint64>;
+    Key enqueue(qint64 time, Due due);
     void runNext();
     void scheduleTick();
 
     qint64 m_now = 0;
     quint64 m_seq = 0;
-    std::map<std::pair<qint64, quint64>, Due> m_queue;
+    std::map<Key, Due> m_queue;
+    // Handles of after() check it before they reach into a clock that is gone.
+    std::shared_ptr<FakeClock*> m_self = std::make_shared<FakeClock*>(this);
     bool m_autoAdvance = true;
     QTimer m_tick;
     QDateTime m_epoch;

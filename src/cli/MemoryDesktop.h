@@ -4,7 +4,7 @@
 #include "platform/KeyPoster.h"
 #include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
-#include "platform/fake/FakeClock.h"
+#include "platform/Clock.h"
 
 #include <QList>
 #include <QMap>
@@ -14,15 +14,19 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
-class FakePasteboard;
+class MemoryPasteboard;
+
+// The in-memory desktop of the command line (and of the tests): editors that hold their text in
+// memory, the clipboard, the accessibility interface that reads and writes them, and the keys.
 
 // Another application with one text field that has the focus: its text, its selection and where
 // the text lies on screen. Its quirks are switches, so that each way a real application can let
 // the core down is one line in a test.
-class FakeApplication {
+class MemoryApplication {
 public:
-    FakeApplication(Pid pid, std::optional<QString> desktopId);
+    MemoryApplication(Pid pid, std::optional<QString> desktopId);
 
     Pid pid() const { return m_pid; }
     const std::optional<QString>& desktopId() const { return m_desktopId; }
@@ -52,25 +56,25 @@ public:
     QString selectedText() const;
     // Types text over the selection and leaves the caret after it.
     void replaceSelection(const QString& replacement);
-    void copySelection(FakePasteboard& pasteboard);
-    void pasteFrom(FakePasteboard& pasteboard);
+    void copySelection(MemoryPasteboard& pasteboard);
+    void pasteFrom(MemoryPasteboard& pasteboard);
 
 private:
     Pid m_pid;
     std::optional<QString> m_desktopId;
 };
 
-class FakeWorkspace : public Workspace {
+class MemoryWorkspace : public Workspace {
 public:
-    FakeWorkspace(Pid ownPid = 4242, std::optional<QString> ownIdentifier = QStringLiteral("sorelwick"));
+    MemoryWorkspace(Pid ownPid = 4242, std::optional<QString> ownIdentifier = QStringLiteral("sorelwick"));
 
-    std::shared_ptr<FakeApplication> addApplication(Pid pid, std::optional<QString> identifier);
-    std::shared_ptr<FakeApplication> application(Pid pid) const;
+    std::shared_ptr<MemoryApplication> addApplication(Pid pid, std::optional<QString> identifier);
+    std::shared_ptr<MemoryApplication> application(Pid pid) const;
     // Brings an application (or this program, with ownPid()) to the front and tells the observers.
     void activate(Pid pid);
     // No application in front (e.g. the desktop has the focus).
     void clearFrontmost();
-    std::shared_ptr<FakeApplication> frontmost() const;
+    std::shared_ptr<MemoryApplication> frontmost() const;
 
     std::optional<RunningApplication> frontmostApplication() override;
     Pid ownPid() override { return m_ownPid; }
@@ -83,14 +87,14 @@ private:
     Pid m_ownPid;
     std::optional<QString> m_ownIdentifier;
     std::optional<Pid> m_frontmost;
-    std::map<Pid, std::shared_ptr<FakeApplication>> m_apps;
+    std::map<Pid, std::shared_ptr<MemoryApplication>> m_apps;
     std::map<ObserverHandle, ActivationObserver> m_observers;
     ObserverHandle m_nextHandle = 1;
 };
 
 // The clipboard. Every clear and every write counts as a change. Types listed in unreadableTypes
 // are offered but deliver no data.
-class FakePasteboard : public Pasteboard {
+class MemoryPasteboard : public Pasteboard {
 public:
     qint64 changeCount() override { return m_changeCount; }
     QList<QStringList> itemTypes() override;
@@ -116,9 +120,9 @@ private:
 };
 
 // Reads and writes the fake applications of a workspace.
-class FakeAccessibility : public Accessibility {
+class MemoryAccessibility : public Accessibility {
 public:
-    explicit FakeAccessibility(std::shared_ptr<FakeWorkspace> workspace);
+    explicit MemoryAccessibility(std::shared_ptr<MemoryWorkspace> workspace);
 
     bool trusted = true;
     int promptCount = 0;
@@ -133,15 +137,15 @@ public:
                               const AXValue& value) override;
 
     // The application behind an element that this service handed out; null for others.
-    static std::shared_ptr<FakeApplication> owner(const AXElementRef& element);
+    static std::shared_ptr<MemoryApplication> owner(const AXElementRef& element);
 
 private:
-    std::shared_ptr<FakeWorkspace> m_workspace;
+    std::shared_ptr<MemoryWorkspace> m_workspace;
 };
 
 // Key posting against the fake desktop. The modifier state is scripted; ⌘C and ⌘V reach the
 // frontmost fake application, which copies or pastes after its own delay.
-class FakeKeyPoster : public KeyPoster {
+class MemoryKeyPoster : public KeyPoster {
 public:
     struct Posted {
         quint16 keyCode;
@@ -151,8 +155,8 @@ public:
         qint64 atMs;
     };
 
-    FakeKeyPoster(std::shared_ptr<FakeClock> clock, std::shared_ptr<FakeWorkspace> workspace,
-                  std::shared_ptr<FakePasteboard> pasteboard);
+    MemoryKeyPoster(std::shared_ptr<Clock> clock, std::shared_ptr<MemoryWorkspace> workspace,
+                    std::shared_ptr<MemoryPasteboard> pasteboard);
 
     // The user holds these modifiers for ms from now, or until release when ms is absent.
     void holdModifiers(quint64 flags, std::optional<qint64> ms = std::nullopt);
@@ -166,10 +170,11 @@ public:
     void clearPosted() { m_posted.clear(); }
 
 private:
-    std::shared_ptr<FakeClock> m_clock;
-    std::shared_ptr<FakeWorkspace> m_workspace;
-    std::shared_ptr<FakePasteboard> m_pasteboard;
+    std::shared_ptr<Clock> m_clock;
+    std::shared_ptr<MemoryWorkspace> m_workspace;
+    std::shared_ptr<MemoryPasteboard> m_pasteboard;
     quint64 m_held = 0;
     std::optional<qint64> m_heldUntil;
     QList<Posted> m_posted;
+    std::vector<std::unique_ptr<Clock::Pending>> m_reactions; // copies and pastes still to come
 };

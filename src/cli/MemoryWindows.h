@@ -1,50 +1,19 @@
 #pragma once
 
-#include "platform/HotKeyService.h"
 #include "platform/OwnWindows.h"
 #include "platform/PanelWindow.h"
 #include "platform/Screens.h"
 
 #include <QList>
-#include <QSet>
 
-#include <map>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <utility>
 
-// Hot keys without a display. Combinations in takenByOthers are refused as another program's.
-class FakeHotKeyService : public HotKeyService {
-public:
-    using Combination = std::pair<quint32, quint32>; // key code, hot-key modifiers
-
-    void installEventHandler(Dispatch dispatch) override;
-    Registration registerHotKey(quint32 keyCode, quint32 carbonModifiers, quint32 id) override;
-    void unregisterHotKey(quint64 ref) override;
-
-    // The user presses a combination; true when a registered hot key received it.
-    bool press(quint32 keyCode, quint32 carbonModifiers);
-    bool isRegistered(quint32 keyCode, quint32 carbonModifiers) const;
-    qsizetype registeredCount() const { return qsizetype(m_registered.size()); }
-    int handlerInstalls() const { return m_handlerInstalls; }
-
-    QSet<Combination> takenByOthers;
-
-private:
-    struct Entry {
-        Combination combination;
-        quint32 id;
-    };
-    Dispatch m_dispatch;
-    int m_handlerInstalls = 0;
-    std::map<quint64, Entry> m_registered; // by ref
-    quint64 m_nextRef = 1;
-};
-
-class FakeScreens : public Screens {
+class MemoryScreens : public Screens {
 public:
     // One 1440 × 900 screen with a 25-point panel at the top.
-    FakeScreens();
+    MemoryScreens();
 
     QList<Screen> screens() override { return list; }
     std::optional<Screen> mainScreen() override;
@@ -56,7 +25,7 @@ public:
 };
 
 // The panel window, recording what the controller did with it.
-class RecordingPanelWindow : public PanelWindow {
+class MemoryPanelWindow : public PanelWindow {
 public:
     void setContent(PanelModel& model, double width) override;
     bool hasContent() const override { return m_model != nullptr; }
@@ -100,7 +69,7 @@ private:
     ClickHandler m_clickMonitor;
 };
 
-class FakeTextView : public OwnTextView {
+class MemoryTextView : public OwnTextView {
 public:
     QString text() const override { return content; }
     TextRange selectedRange() const override { return selection; }
@@ -112,9 +81,9 @@ public:
     QPointF origin{300, 300}; // where the text starts on screen
 };
 
-class FakeOwnWindows : public OwnWindows {
+class MemoryOwnWindows : public OwnWindows {
 public:
     std::shared_ptr<OwnTextView> focusedTextView() override { return focused; }
 
-    std::shared_ptr<FakeTextView> focused; // null: no text view has the focus
+    std::shared_ptr<MemoryTextView> focused; // null: no text view has the focus
 };

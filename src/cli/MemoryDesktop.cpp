@@ -1,8 +1,8 @@
-#include "platform/fake/FakeDesktop.h"
+#include "cli/MemoryDesktop.h"
 
 // ---------------------------------------------------------------- application
 
-FakeApplication::FakeApplication(Pid pid, std::optional<QString> desktopId)
+MemoryApplication::MemoryApplication(Pid pid, std::optional<QString> desktopId)
     : m_pid(pid)
     , m_desktopId(std::move(desktopId))
 {
@@ -11,18 +11,18 @@ FakeApplication::FakeApplication(Pid pid, std::optional<QString> desktopId)
     };
 }
 
-QString FakeApplication::selectedText() const
+QString MemoryApplication::selectedText() const
 {
     return text.mid(selection.location, selection.length);
 }
 
-void FakeApplication::replaceSelection(const QString& replacement)
+void MemoryApplication::replaceSelection(const QString& replacement)
 {
     text.replace(selection.location, selection.length, replacement);
     selection = TextRange{selection.location + replacement.size(), 0};
 }
 
-void FakeApplication::copySelection(FakePasteboard& pasteboard)
+void MemoryApplication::copySelection(MemoryPasteboard& pasteboard)
 {
     // Like most editors, a copy without a selection leaves the clipboard alone.
     if (selection.length <= 0) return;
@@ -30,33 +30,33 @@ void FakeApplication::copySelection(FakePasteboard& pasteboard)
     pasteboard.setString(selectedText());
 }
 
-void FakeApplication::pasteFrom(FakePasteboard& pasteboard)
+void MemoryApplication::pasteFrom(MemoryPasteboard& pasteboard)
 {
     if (const auto s = pasteboard.string()) replaceSelection(*s);
 }
 
 // ---------------------------------------------------------------- workspace
 
-FakeWorkspace::FakeWorkspace(Pid ownPid, std::optional<QString> ownIdentifier)
+MemoryWorkspace::MemoryWorkspace(Pid ownPid, std::optional<QString> ownIdentifier)
     : m_ownPid(ownPid)
     , m_ownIdentifier(std::move(ownIdentifier))
 {
 }
 
-std::shared_ptr<FakeApplication> FakeWorkspace::addApplication(Pid pid, std::optional<QString> identifier)
+std::shared_ptr<MemoryApplication> MemoryWorkspace::addApplication(Pid pid, std::optional<QString> identifier)
 {
-    auto app = std::make_shared<FakeApplication>(pid, std::move(identifier));
+    auto app = std::make_shared<MemoryApplication>(pid, std::move(identifier));
     m_apps[pid] = app;
     return app;
 }
 
-std::shared_ptr<FakeApplication> FakeWorkspace::application(Pid pid) const
+std::shared_ptr<MemoryApplication> MemoryWorkspace::application(Pid pid) const
 {
     const auto it = m_apps.find(pid);
     return it == m_apps.end() ? nullptr : it->second;
 }
 
-void FakeWorkspace::activate(Pid pid)
+void MemoryWorkspace::activate(Pid pid)
 {
     m_frontmost = pid;
     const RunningApplication activated = pid == m_ownPid ? RunningApplication{pid, m_ownIdentifier}
@@ -68,14 +68,14 @@ void FakeWorkspace::activate(Pid pid)
         if (m_observers.count(handle)) observer(activated);
 }
 
-void FakeWorkspace::clearFrontmost() { m_frontmost.reset(); }
+void MemoryWorkspace::clearFrontmost() { m_frontmost.reset(); }
 
-std::shared_ptr<FakeApplication> FakeWorkspace::frontmost() const
+std::shared_ptr<MemoryApplication> MemoryWorkspace::frontmost() const
 {
     return m_frontmost ? application(*m_frontmost) : nullptr;
 }
 
-std::optional<RunningApplication> FakeWorkspace::frontmostApplication()
+std::optional<RunningApplication> MemoryWorkspace::frontmostApplication()
 {
     if (!m_frontmost) return std::nullopt;
     if (*m_frontmost == m_ownPid) return RunningApplication{m_ownPid, m_ownIdentifier};
@@ -83,18 +83,18 @@ std::optional<RunningApplication> FakeWorkspace::frontmostApplication()
     return RunningApplication{*m_frontmost, std::nullopt};
 }
 
-Workspace::ObserverHandle FakeWorkspace::observeActivation(ActivationObserver observer)
+Workspace::ObserverHandle MemoryWorkspace::observeActivation(ActivationObserver observer)
 {
     const ObserverHandle handle = m_nextHandle++;
     m_observers.emplace(handle, std::move(observer));
     return handle;
 }
 
-void FakeWorkspace::removeObserver(ObserverHandle handle) { m_observers.erase(handle); }
+void MemoryWorkspace::removeObserver(ObserverHandle handle) { m_observers.erase(handle); }
 
 // ---------------------------------------------------------------- pasteboard
 
-QList<QStringList> FakePasteboard::itemTypes()
+QList<QStringList> MemoryPasteboard::itemTypes()
 {
     QList<QStringList> result;
     for (const PasteboardItem& item : m_items) {
@@ -105,7 +105,7 @@ QList<QStringList> FakePasteboard::itemTypes()
     return result;
 }
 
-std::optional<QByteArray> FakePasteboard::data(qsizetype item, const QString& type)
+std::optional<QByteArray> MemoryPasteboard::data(qsizetype item, const QString& type)
 {
     if (item < 0 || item >= m_items.size() || unreadableTypes.contains(type)) return std::nullopt;
     for (const auto& [t, data] : m_items[item])
@@ -113,27 +113,27 @@ std::optional<QByteArray> FakePasteboard::data(qsizetype item, const QString& ty
     return std::nullopt;
 }
 
-std::optional<QString> FakePasteboard::string()
+std::optional<QString> MemoryPasteboard::string()
 {
     for (qsizetype i = 0; i < m_items.size(); ++i)
         if (const auto d = data(i, stringType)) return QString::fromUtf8(*d);
     return std::nullopt;
 }
 
-qint64 FakePasteboard::clearContents()
+qint64 MemoryPasteboard::clearContents()
 {
     m_items.clear();
     return ++m_changeCount;
 }
 
-bool FakePasteboard::writeObjects(const QList<PasteboardItem>& items)
+bool MemoryPasteboard::writeObjects(const QList<PasteboardItem>& items)
 {
     m_items += items;
     ++m_changeCount;
     return true;
 }
 
-bool FakePasteboard::setString(const QString& text)
+bool MemoryPasteboard::setString(const QString& text)
 {
     if (m_items.isEmpty()) m_items.append(PasteboardItem{});
     PasteboardItem& item = m_items.first();
@@ -143,13 +143,13 @@ bool FakePasteboard::setString(const QString& text)
     return true;
 }
 
-void FakePasteboard::writeFromOtherProgram(const QList<PasteboardItem>& items)
+void MemoryPasteboard::writeFromOtherProgram(const QList<PasteboardItem>& items)
 {
     clearContents();
     writeObjects(items);
 }
 
-void FakePasteboard::writeStringFromOtherProgram(const QString& text)
+void MemoryPasteboard::writeStringFromOtherProgram(const QString& text)
 {
     clearContents();
     setString(text);
@@ -159,12 +159,12 @@ void FakePasteboard::writeStringFromOtherProgram(const QString& text)
 
 namespace {
 
-struct FakeElement : AccessibleElement {
+struct MemoryElement : AccessibleElement {
     enum class Kind { systemWide, application, textField };
     Kind kind;
-    std::weak_ptr<FakeApplication> app;
+    std::weak_ptr<MemoryApplication> app;
 
-    FakeElement(Kind k, std::weak_ptr<FakeApplication> a)
+    MemoryElement(Kind k, std::weak_ptr<MemoryApplication> a)
         : kind(k)
         , app(std::move(a))
     {
@@ -181,54 +181,54 @@ AXResult<AXValue> failed(AXError error) { return {error, AXValue()}; }
 
 } // namespace
 
-FakeAccessibility::FakeAccessibility(std::shared_ptr<FakeWorkspace> workspace)
+MemoryAccessibility::MemoryAccessibility(std::shared_ptr<MemoryWorkspace> workspace)
     : m_workspace(std::move(workspace))
 {
 }
 
-bool FakeAccessibility::isProcessTrusted(bool prompt)
+bool MemoryAccessibility::isProcessTrusted(bool prompt)
 {
     if (prompt) ++promptCount;
     return trusted;
 }
 
-AXElementRef FakeAccessibility::systemWide()
+AXElementRef MemoryAccessibility::systemWide()
 {
-    return std::make_shared<FakeElement>(FakeElement::Kind::systemWide, std::weak_ptr<FakeApplication>());
+    return std::make_shared<MemoryElement>(MemoryElement::Kind::systemWide, std::weak_ptr<MemoryApplication>());
 }
 
-AXElementRef FakeAccessibility::application(Pid pid)
+AXElementRef MemoryAccessibility::application(Pid pid)
 {
     const auto app = m_workspace->application(pid);
     if (!app) return nullptr;
-    return std::make_shared<FakeElement>(FakeElement::Kind::application, app);
+    return std::make_shared<MemoryElement>(MemoryElement::Kind::application, app);
 }
 
-std::shared_ptr<FakeApplication> FakeAccessibility::owner(const AXElementRef& element)
+std::shared_ptr<MemoryApplication> MemoryAccessibility::owner(const AXElementRef& element)
 {
-    const auto* fake = dynamic_cast<const FakeElement*>(element.get());
+    const auto* fake = dynamic_cast<const MemoryElement*>(element.get());
     return fake ? fake->app.lock() : nullptr;
 }
 
-AXResult<AXValue> FakeAccessibility::copyAttributeValue(const AXElementRef& element, const QString& attribute)
+AXResult<AXValue> MemoryAccessibility::copyAttributeValue(const AXElementRef& element, const QString& attribute)
 {
-    const auto* fake = dynamic_cast<const FakeElement*>(element.get());
+    const auto* fake = dynamic_cast<const MemoryElement*>(element.get());
     if (!fake) return failed(AXError::illegalArgument);
     if (!trusted) return failed(AXError::apiDisabled);
 
-    if (fake->kind == FakeElement::Kind::systemWide) {
+    if (fake->kind == MemoryElement::Kind::systemWide) {
         if (attribute != focusedUIElementAttribute) return failed(AXError::attributeUnsupported);
         const auto app = m_workspace->frontmost();
         if (!app || !app->hasAccessibleFocus || !app->answersSystemWideFocus) return failed(AXError::noValue);
-        return answer(AXElementRef(std::make_shared<FakeElement>(FakeElement::Kind::textField, app)));
+        return answer(AXElementRef(std::make_shared<MemoryElement>(MemoryElement::Kind::textField, app)));
     }
 
     const auto app = fake->app.lock();
     if (!app) return failed(AXError::invalidUIElement);
-    if (fake->kind == FakeElement::Kind::application) {
+    if (fake->kind == MemoryElement::Kind::application) {
         if (attribute != focusedUIElementAttribute) return failed(AXError::attributeUnsupported);
         if (!app->hasAccessibleFocus) return failed(AXError::noValue);
-        return answer(AXElementRef(std::make_shared<FakeElement>(FakeElement::Kind::textField, app)));
+        return answer(AXElementRef(std::make_shared<MemoryElement>(MemoryElement::Kind::textField, app)));
     }
 
     if (app->readOverrides.contains(attribute)) return app->readOverrides.value(attribute);
@@ -238,12 +238,12 @@ AXResult<AXValue> FakeAccessibility::copyAttributeValue(const AXElementRef& elem
     return failed(AXError::attributeUnsupported);
 }
 
-AXResult<AXValue> FakeAccessibility::copyParameterizedAttributeValue(const AXElementRef& element,
+AXResult<AXValue> MemoryAccessibility::copyParameterizedAttributeValue(const AXElementRef& element,
                                                                      const QString& attribute,
                                                                      const AXValue& parameter)
 {
-    const auto* fake = dynamic_cast<const FakeElement*>(element.get());
-    if (!fake || fake->kind != FakeElement::Kind::textField) return failed(AXError::illegalArgument);
+    const auto* fake = dynamic_cast<const MemoryElement*>(element.get());
+    if (!fake || fake->kind != MemoryElement::Kind::textField) return failed(AXError::illegalArgument);
     if (!trusted) return failed(AXError::apiDisabled);
     const auto app = fake->app.lock();
     if (!app) return failed(AXError::invalidUIElement);
@@ -257,11 +257,11 @@ AXResult<AXValue> FakeAccessibility::copyParameterizedAttributeValue(const AXEle
     return answer(*bounds);
 }
 
-AXError FakeAccessibility::setAttributeValue(const AXElementRef& element, const QString& attribute,
+AXError MemoryAccessibility::setAttributeValue(const AXElementRef& element, const QString& attribute,
                                              const AXValue& value)
 {
-    const auto* fake = dynamic_cast<const FakeElement*>(element.get());
-    if (!fake || fake->kind != FakeElement::Kind::textField) return AXError::illegalArgument;
+    const auto* fake = dynamic_cast<const MemoryElement*>(element.get());
+    if (!fake || fake->kind != MemoryElement::Kind::textField) return AXError::illegalArgument;
     if (!trusted) return AXError::apiDisabled;
     const auto app = fake->app.lock();
     if (!app) return AXError::invalidUIElement;
@@ -286,21 +286,21 @@ AXError FakeAccessibility::setAttributeValue(const AXElementRef& element, const 
 
 // ---------------------------------------------------------------- key poster
 
-FakeKeyPoster::FakeKeyPoster(std::shared_ptr<FakeClock> clock, std::shared_ptr<FakeWorkspace> workspace,
-                             std::shared_ptr<FakePasteboard> pasteboard)
+MemoryKeyPoster::MemoryKeyPoster(std::shared_ptr<Clock> clock, std::shared_ptr<MemoryWorkspace> workspace,
+                             std::shared_ptr<MemoryPasteboard> pasteboard)
     : m_clock(std::move(clock))
     , m_workspace(std::move(workspace))
     , m_pasteboard(std::move(pasteboard))
 {
 }
 
-void FakeKeyPoster::holdModifiers(quint64 flags, std::optional<qint64> ms)
+void MemoryKeyPoster::holdModifiers(quint64 flags, std::optional<qint64> ms)
 {
     m_held = flags;
     m_heldUntil = ms ? std::optional<qint64>(m_clock->monotonicMs() + *ms) : std::nullopt;
 }
 
-quint64 FakeKeyPoster::combinedModifierFlags()
+quint64 MemoryKeyPoster::combinedModifierFlags()
 {
     if (m_heldUntil && m_clock->monotonicMs() >= *m_heldUntil) {
         m_held = 0;
@@ -309,7 +309,7 @@ quint64 FakeKeyPoster::combinedModifierFlags()
     return m_held;
 }
 
-bool FakeKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
+bool MemoryKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
 {
     m_posted.append({keyCode, flags, keyDown, std::nullopt, m_clock->monotonicMs()});
     if (!keyDown || (flags & ModifierFlag::deviceIndependentMask) != ModifierFlag::command) return true;
@@ -317,25 +317,25 @@ bool FakeKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
     // The application in front when the keystroke arrives acts on it, after its own delay.
     const auto app = m_workspace->frontmost();
     if (!app) return true;
-    const std::weak_ptr<FakeApplication> weakApp = app;
-    const std::weak_ptr<FakePasteboard> weakPasteboard = m_pasteboard;
+    const std::weak_ptr<MemoryApplication> weakApp = app;
+    const std::weak_ptr<MemoryPasteboard> weakPasteboard = m_pasteboard;
     if (keyCode == KeyCode::c && app->copiesOnCommandC) {
-        m_clock->afterMs(app->copyDelayMs, [weakApp, weakPasteboard] {
+        m_reactions.push_back(m_clock->after(app->copyDelayMs, [weakApp, weakPasteboard] {
             const auto a = weakApp.lock();
             const auto p = weakPasteboard.lock();
             if (a && p) a->copySelection(*p);
-        });
+        }));
     } else if (keyCode == KeyCode::v && app->pastesOnCommandV) {
-        m_clock->afterMs(app->pasteDelayMs, [weakApp, weakPasteboard] {
+        m_reactions.push_back(m_clock->after(app->pasteDelayMs, [weakApp, weakPasteboard] {
             const auto a = weakApp.lock();
             const auto p = weakPasteboard.lock();
             if (a && p) a->pasteFrom(*p);
-        });
+        }));
     }
     return true;
 }
 
-bool FakeKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags)
+bool MemoryKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags)
 {
     m_posted.append({keyCode, flags, true, pid, m_clock->monotonicMs()});
     if (const auto app = m_workspace->application(pid)) app->keysReceived.append({keyCode, flags});

@@ -1,0 +1,44 @@
+#include "core/TextReplacer.h"
+
+#include "base/Log.h"
+#include "core/ClipboardSnapshot.h"
+#include "core/KeySim.h"
+#include "core/TextCapture.h"
+#include "platform/Platform.h"
+
+QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text)
+{
+    if (cap.local) {
+        cap.local->insertText(text, cap.local->selectedRange());
+        Log::write(QStringLiteral("치환: 소렐 창"));
+        co_return true;
+    }
+
+    const auto accessibility = Platform::shared().accessibility;
+    const auto clock = Platform::shared().clock;
+
+    if (cap.viaAccessibility && cap.element) {
+        const auto before = TextCapture::value(cap.element);
+        if (accessibility->setAttributeValue(cap.element, Accessibility::selectedTextAttribute, text)
+            == AXError::success) {
+            co_await clock->sleep(80);
+            const auto after = before ? TextCapture::value(cap.element) : std::nullopt;
+            // Without a value before, or one that changed or cannot be read, the write is trusted.
+            if (!before || !after || *after != *before) {
+                Log::write(QStringLiteral("치환: AX"));
+                co_return true;
+            }
+            Log::write(QStringLiteral("치환: AX 쓰기가 성공이라는데 글자가 그대로라 ⌘V로"));
+        }
+    }
+
+    Log::write(QStringLiteral("치환: ⌘V"));
+    const auto pasteboard = Platform::shared().pasteboard;
+    const ClipboardSnapshot snapshot(*pasteboard);
+    const qint64 ours = ClipboardSnapshot::putTransient(text, *pasteboard);
+    const bool posted = co_await KeySim::press(KeyCode::v, ModifierFlag::command, cap.pid);
+    // The target reads the clipboard in its own time.
+    if (posted) co_await clock->sleep(300);
+    snapshot.restore(ours, *pasteboard);
+    co_return posted;
+}

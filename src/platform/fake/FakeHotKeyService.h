@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/HotKeyService.h"
+
+#include <QList>
+#include <QSet>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <utility>
+
+// Hot keys without a display. Combinations in takenByOthers are refused as another program's.
+class FakeHotKeyService : public HotKeyService {
+public:
+    using Combination = std::pair<quint32, quint32>; // key code, hot-key modifiers
+
+    void installEventHandler(Dispatch dispatch) override;
+    Registration registerHotKey(quint32 keyCode, quint32 carbonModifiers, quint32 id) override;
+    void unregisterHotKey(quint64 ref) override;
+
+    // The user presses a combination; true when a registered hot key received it.
+    bool press(quint32 keyCode, quint32 carbonModifiers);
+    bool isRegistered(quint32 keyCode, quint32 carbonModifiers) const;
+    qsizetype registeredCount() const { return qsizetype(m_registered.size()); }
+    int handlerInstalls() const { return m_handlerInstalls; }
+
+    QSet<Combination> takenByOthers;
+
+private:
+    struct Entry {
+        Combination combination;
+        quint32 id;
+    };
+    Dispatch m_dispatch;
+    int m_handlerInstalls = 0;
+    std::map<quint64, Entry> m_registered; // by ref
+    quint64 m_nextRef = 1;
+};

@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Runs a command inside a private desktop of its own: Xvfb, openbox, a session D-Bus and the
+# accessibility bus (with assistive technologies switched on). Everything it starts is ended by
+# PID when the command ends, fails or the script is interrupted. Several can run at once: the
+# display number comes from Xvfb (-displayfd), the bus addresses from the daemons.
+#
+#   tests/desktop/session.sh CMD [ARGS...]       exit status is CMD's
+#   SORELWICK_DESKTOP_SIZE=1280x800 ...          screen size (default 1600x1000)
+#   SORELWICK_DESKTOP_KEEP=1 ...                 keep the temp dir (logs of the daemons)
+#
+# Inside, DISPLAY, DBUS_SESSION_BUS_ADDRESS, XDG_* dirs (private, under the temp dir),
+# SORELWICK_DESKTOP_TMP, SORELWICK_A11Y_BUS_ADDRESS (for dbus-send --bus=...) and
+# QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 are set.
+set -euo pipefail
+
+if [ $# -eq 0 ]; then
+  echo "usage: $0 CMD [ARGS...]" >&2
+  exit 2
+fi
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/sorelwick-desktop.XXXXXX")
+started=() # PIDs in start order; ended in reverse
+
+# Every process below a PID, deepest first (the a11y bus daemon and the registry daemon are
+# started by at-spi-bus-launcher, not by us).
+descendants() {
+  local child
+  for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do
+    descendants "$child"
+    echo "$child"
+  done
+}
+
+# Running, and not a zombie waiting for a parent that is not us.
+alive() {
+  local state
+  state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
+  [[ $state != Z* ]]
+}
+
+end_pid() {
+  local pid=$1 victims
+  victims="$(descendants "$pid") $pid"
+  # shellcheck disable=SC2086
+  kill -TERM $victims 2>/dev/null || true
+  for _ in $(seq 50); do
+    alive "$pid" || break
+    sleep 0.02
+  done
+  # shellcheck disable=SC2086
+  kill -KILL $victims 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+cleanup() {
+  local i
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do end_pid "${started[i]}"; done
+  if [ -n "${SORELWICK_DESKTOP_KEEP:-}" ]; then
+    echo "desktop logs kept in $tmp" >&2
+  else
+    rm -rf "$tmp"
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+fail() {
+  echo "desktop session: $*" >&2
+  for f in "$tmp"/*.log; do [ -s "$f" ] && { echo "--- $f" >&2; tail -n 20 "$f" >&2; }; done
+  exit 1
+}
+
+# Polls a condition every 20 ms for up to $1 seconds.
+poll() {
+  local seconds=$1; shift
+  local tries=$((seconds * 50))
+  for _ in $(seq "$tries"); do
+    "$@" >/dev/null 2>&1 && return 0
+    sleep 0.02
+  done
+  return 1
+}
+
+# ---- X server: Xvfb picks a free display and writes its number to the pipe.
+mkfifo "$tmp/displayfd"
+Xvfb -displayfd 3 -screen 0 "${SORELWICK_DESKTOP_SIZE:-1600x1000}x24" -nolisten tcp -noreset \
+  3>"$tmp/displayfd" >"$tmp/xvfb.log" 2>&1 &
+started+=($!)
+read -r -t 20 display_number <"$tmp/displayfd" || fail "Xvfb did not report a display"
+export DISPLAY=":$display_number"
+
+# ---- private per-session directories, so parallel sessions share no settings or sockets.
+export HOME="$tmp/home"
+export XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data" XDG_CACHE_HOME="$tmp/cache"
+export XDG_RUNTIME_DIR="$tmp/runtime" XDG_SESSION_TYPE=x11
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset WAYLAND_DISPLAY SESSION_MANAGER AT_SPI_BUS_ADDRESS NO_AT_BRIDGE
+export GSETTINGS_BACKEND=memory   # GTK applications keep their settings in memory
+export GTK_A11Y=atspi GNOME_ACCESSIBILITY=1
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 QT_QPA_PLATFORM=xcb
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+export SORELWICK_DESKTOP_TMP="$tmp"
+
+# ---- session bus
+mkfifo "$tmp/busfd"
+dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$tmp/busfd" >"$tmp/dbus.log" 2>&1 &
+started+=($!)
+read -r -t 20 bus_address <"$tmp/busfd" || fail "dbus-daemon did not report an address"
+export DBUS_SESSION_BUS_ADDRESS="$bus_address"
+
+# ---- window manager (openbox sets _NET_SUPPORTING_WM_CHECK on the root window when it is up)
+openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
+started+=($!)
+poll 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+  fail "openbox did not start"
+
+# ---- accessibility bus, switched on as the desktop's assistive-technology switch would
+/usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 >"$tmp/atspi.log" 2>&1 &
+started+=($!)
+a11y_reply() {
+  dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress
+}
+poll 20 a11y_reply || fail "the accessibility bus did not start"
+# Not exported as AT_SPI_BUS_ADDRESS: Qt 6.4 given that variable never registers its application.
+# Clients find the bus through org.a11y.Bus on the session bus, as on a desktop.
+SORELWICK_A11Y_BUS_ADDRESS=$(a11y_reply | tr -d ' ')
+export SORELWICK_A11Y_BUS_ADDRESS
+dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+  org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:true \
+  >/dev/null || fail "could not switch accessibility on"
+# The registry daemon is started on demand; ask it once so the first test does not wait for it.
+poll 20 dbus-send --bus="$SORELWICK_A11Y_BUS_ADDRESS" --print-reply --dest=org.a11y.atspi.Registry \
+  /org/a11y/atspi/accessible/root org.freedesktop.DBus.Properties.Get \
+  string:org.a11y.atspi.Accessible string:ChildCount || fail "the accessibility registry did not start"
+# The bus daemon starts the registry detached from us; its PID comes from the bus.
+registry_pid=$(dbus-send --bus="$SORELWICK_A11Y_BUS_ADDRESS" --print-reply=literal --dest=org.freedesktop.DBus \
+  /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID string:org.a11y.atspi.Registry |
+  awk '{print $2}')
+[ -n "$registry_pid" ] && started+=("$registry_pid")
+
+# ---- the command, in the background so a signal reaches the traps at once
+set +e
+"$@" &
+command_pid=$!
+started+=("$command_pid")
+wait "$command_pid"
+status=$?
+set -e
+exit "$status"

@@ -1,0 +1,71 @@
+#pragma once
+
+// Helpers for tests that run against real applications inside tests/desktop/session.sh:
+// start a program, wait (with a deadline) for its window and its accessibility registration,
+// end it by PID.
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <sys/types.h>
+
+namespace DesktopTest {
+
+using namespace std::chrono_literals;
+
+// Polls the condition (every 10 ms, Qt and GLib events handled in between) until it holds or
+// the deadline passes; answers its last value.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline);
+
+// Handles pending Qt and GLib events once (accessibility events arrive through GLib).
+void processEvents();
+
+// Whether the tests run inside the desktop session (a display and an accessibility bus).
+bool insideDesktopSession();
+
+// The test editor built with the tests (tests/desktop/apps/TestEditor.cpp).
+QString testEditorPath();
+
+// A program started for a test and ended by PID when the object goes (SIGCONT first, in case the
+// test stopped it; then SIGTERM, then SIGKILL after a deadline; always reaped).
+class LaunchedApp {
+public:
+    // Starts the program with its arguments; null when it could not be started.
+    static std::unique_ptr<LaunchedApp> start(const QString& program, const QStringList& arguments);
+    ~LaunchedApp();
+    LaunchedApp(const LaunchedApp&) = delete;
+    LaunchedApp& operator=(const LaunchedApp&) = delete;
+
+    pid_t pid() const { return m_pid; }
+    // Whether the process still runs (false once it exited, e.g. handed over to another instance).
+    bool running();
+
+    // The first top-level window with _NET_WM_PID == pid, once the window manager lists it.
+    bool waitForWindow(std::chrono::milliseconds deadline = 10s);
+    unsigned long window() const { return m_window; }
+    // Makes the window the active one (through the window manager) and waits until it is.
+    bool activate(std::chrono::milliseconds deadline = 5s);
+    // The application is registered on the accessibility bus.
+    bool waitForAccessible(std::chrono::milliseconds deadline = 10s);
+
+    // SIGSTOP / SIGCONT: a hung application, and back.
+    void stop();
+    void resume();
+
+private:
+    explicit LaunchedApp(pid_t pid) : m_pid(pid) {}
+    pid_t m_pid;
+    bool m_reaped = false;
+    unsigned long m_window = 0;
+};
+
+// The window currently active according to the window manager (_NET_ACTIVE_WINDOW), 0 if none.
+unsigned long activeWindow();
+
+// Whether an application with that PID is on the accessibility bus now.
+bool registeredOnAccessibilityBus(pid_t pid);
+
+} // namespace DesktopTest

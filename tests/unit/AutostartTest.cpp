@@ -1,0 +1,100 @@
+#include "app/Autostart.h"
+
+#include "base/Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class AutostartTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    }
+    void TearDown() override { qputenv("XDG_CONFIG_HOME", m_saved); }
+
+    QTemporaryDir config;
+
+private:
+    QByteArray m_saved;
+};
+
+TEST(AutostartExec, PathsAreQuotedAsDesktopEntriesWant)
+{
+    struct Case {
+        const char* path;
+        const char* exec;
+    } cases[] = {
+        {"/usr/bin/sorelwick", "/usr/bin/sorelwick"},
+        {"/home/u/my apps/sorelwick", "\"/home/u/my apps/sorelwick\""},
+        {"/opt/100%/sorelwick", "/opt/100%%/sorelwick"},
+        {"/opt/a $b/s", "\"/opt/a \\\\$b/s\""},
+        {"/opt/\"q\"/s", "\"/opt/\\\\\"q\\\\\"/s\""},
+        {"/opt/back\\slash/s", "\"/opt/back\\\\\\\\slash/s\""},
+        {"/opt/50% off/s", "\"/opt/50%% off/s\""},
+        {"/opt/소렐/sorelwick", "/opt/소렐/sorelwick"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Autostart::execValue(QString::fromUtf8(c.path)).toStdString(), c.exec) << c.path;
+}
+
+TEST_F(AutostartTest, EnableWritesTheEntryAndDisableRemovesIt)
+{
+    const QString path = config.filePath(QStringLiteral("autostart/sorelwick.desktop"));
+    EXPECT_EQ(Autostart::filePath(), path);
+    EXPECT_FALSE(Autostart::isEnabled());
+    EXPECT_EQ(Autostart::disable(), std::nullopt); // nothing to remove is no failure
+
+    EXPECT_EQ(Autostart::enable(QStringLiteral("/usr/bin/sorelwick")), std::nullopt);
+    EXPECT_TRUE(Autostart::isEnabled());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\nExec=/usr/bin/sorelwick\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\nName[ko]=소렐\n")));
+    file.close();
+
+    // Enabling again rewrites, e.g. after the program moved.
+    EXPECT_EQ(Autostart::enable(QStringLiteral("/opt/sorelwick/bin/sorelwick")), std::nullopt);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("\nExec=/opt/sorelwick/bin/sorelwick\n"));
+    file.close();
+
+    EXPECT_EQ(Autostart::disable(), std::nullopt);
+    EXPECT_FALSE(Autostart::isEnabled());
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(AutostartTest, FailuresAreReportedAndLogged)
+{
+    // The autostart folder's place is taken by a file: nothing can be written there.
+    QFile blocker(config.filePath(QStringLiteral("autostart")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.write("mine");
+    blocker.close();
+    Log::Collector log;
+    const auto message = Autostart::enable(QStringLiteral("/usr/bin/sorelwick"));
+    ASSERT_TRUE(message.has_value());
+    EXPECT_TRUE(message->contains(QStringLiteral("autostart")));
+    EXPECT_TRUE(log.contains(QStringLiteral("자동 시작:")));
+    EXPECT_FALSE(Autostart::isEnabled());
+    ASSERT_TRUE(blocker.open(QIODevice::ReadOnly));
+    EXPECT_EQ(blocker.readAll(), "mine");
+}
+
+TEST_F(AutostartTest, TheFolderComesFromXdgConfigHomeOrTheHome)
+{
+    qputenv("XDG_CONFIG_HOME", "relative/dir");
+    EXPECT_EQ(Autostart::filePath(), QDir::homePath() + QStringLiteral("/.config/autostart/sorelwick.desktop"));
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(Autostart::filePath(), QDir::homePath() + QStringLiteral("/.config/autostart/sorelwick.desktop"));
+}
+
+} // namespace

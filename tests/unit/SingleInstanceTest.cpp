@@ -1,0 +1,178 @@
+#include "app/SingleInstance.h"
+
+#include "base/Log.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <future>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+using Request = SingleInstance::Request;
+using Role = SingleInstance::Role;
+
+// Runs the event loop until the future is ready or the deadline passes; the primary answers
+// from this loop while the client blocks on its own thread.
+template <typename T>
+T awaitOnLoop(std::future<T>& future, int ms = 5000)
+{
+    QDeadlineTimer deadline(ms);
+    while (future.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(future.wait_for(std::chrono::milliseconds(0)), std::future_status::ready);
+    return future.get();
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
+    return st.st_mode & 0777;
+}
+
+// The requests an instance received.
+struct Received {
+    explicit Received(SingleInstance& instance)
+    {
+        QObject::connect(&instance, &SingleInstance::requested, [this](Request r) { requests << r; });
+    }
+    QList<Request> requests;
+};
+
+class SingleInstanceTest : public ::testing::Test {
+protected:
+    QTemporaryDir runtime;
+    QString folder() const { return runtime.filePath(QStringLiteral("sorelwick")); }
+};
+
+TEST(SingleInstanceRequest, OptionsMapToRequestsAndNothingElseDoes)
+{
+    EXPECT_EQ(SingleInstance::fromOption(QStringLiteral("--trigger")), Request::trigger);
+    EXPECT_EQ(SingleInstance::fromOption(QStringLiteral("--settings")), Request::settings);
+    EXPECT_EQ(SingleInstance::fromOption(QStringLiteral("--onboarding")), Request::onboarding);
+    EXPECT_EQ(SingleInstance::fromOption(QStringLiteral("--about")), Request::about);
+    EXPECT_EQ(SingleInstance::fromOption(QStringLiteral("--quit")), Request::quit);
+    for (const char* other : {"trigger", "--Trigger", "--", "--trigger=1", "-trigger", "--lookup", ""})
+        EXPECT_FALSE(SingleInstance::fromOption(QString::fromLatin1(other))) << other;
+}
+
+TEST_F(SingleInstanceTest, FirstIsPrimaryAndASecondHandsItsRequestOver)
+{
+    SingleInstance first(folder());
+    ASSERT_EQ(first.claim(), Role::primary);
+    ASSERT_TRUE(first.listen());
+    EXPECT_EQ(modeOf(folder()), 0700u);
+    EXPECT_EQ(modeOf(first.socketPath()), 0600u);
+    Received received(first);
+
+    SingleInstance second(folder());
+    EXPECT_EQ(second.claim(), Role::secondary);
+    for (Request r : {Request::settings, Request::trigger, Request::quit}) {
+        auto sent = std::async(std::launch::async, [&] { return second.send(r); });
+        EXPECT_TRUE(awaitOnLoop(sent));
+        QDeadlineTimer deadline(2000);
+        while (received.requests.isEmpty() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_EQ(received.requests.size(), 1);
+        EXPECT_EQ(received.requests.takeFirst(), r);
+    }
+}
+
+TEST_F(SingleInstanceTest, AnythingElseOnTheSocketIsRefusedAndLogged)
+{
+    SingleInstance first(folder());
+    ASSERT_EQ(first.claim(), Role::primary);
+    ASSERT_TRUE(first.listen());
+    Received received(first);
+    Log::Collector log;
+    SingleInstance client(folder());
+    const QByteArray lines[] = {"rm -rf ~\n", "TRIGGER\n", "trigger \n", "\n", QByteArray(200, 'x'),
+                                QByteArray("trigger\0x\n", 10)};
+    for (const QByteArray& line : lines) {
+        auto answer = std::async(std::launch::async, [&] { return client.sendLine(line); });
+        EXPECT_EQ(awaitOnLoop(answer), "refused") << line.toStdString();
+    }
+    EXPECT_EQ(log.count(QStringLiteral("알 수 없는 요청을 거절함")), 6);
+    EXPECT_TRUE(log.contains(QStringLiteral("\"rm -rf ~\"")));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(received.requests.isEmpty());
+}
+
+TEST_F(SingleInstanceTest, TheLockGoesWithItsHolderAndAStaleSocketIsReplaced)
+{
+    {
+        SingleInstance first(folder());
+        ASSERT_EQ(first.claim(), Role::primary);
+    }
+    // A process that died without cleaning up leaves its socket file behind.
+    const QString stale = folder() + QStringLiteral("/instance.socket");
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr {};
+        addr.sun_family = AF_UNIX;
+        const QByteArray p = QFile::encodeName(stale);
+        std::memcpy(addr.sun_path, p.constData(), size_t(p.size()));
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        ::close(fd);
+    }
+    SingleInstance next(folder());
+    ASSERT_EQ(next.claim(), Role::primary);
+    ASSERT_TRUE(next.listen());
+    SingleInstance client(folder());
+    auto sent = std::async(std::launch::async, [&] { return client.send(Request::about); });
+    EXPECT_TRUE(awaitOnLoop(sent));
+}
+
+TEST_F(SingleInstanceTest, APrimaryThatNeverListensLetsTheSenderGiveUpInTime)
+{
+    SingleInstance first(folder());
+    ASSERT_EQ(first.claim(), Role::primary);
+    SingleInstance second(folder());
+    ASSERT_EQ(second.claim(), Role::secondary);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(second.send(Request::trigger, 300));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2000));
+}
+
+TEST_F(SingleInstanceTest, AFolderOthersCanEnterIsTightenedAndAnUnsafeOneRefused)
+{
+    ASSERT_TRUE(QDir().mkpath(folder()));
+    ::chmod(QFile::encodeName(folder()).constData(), 0755);
+    {
+        SingleInstance first(folder());
+        EXPECT_EQ(first.claim(), Role::primary);
+        EXPECT_EQ(modeOf(folder()), 0700u);
+    }
+
+    // A symbolic link (someone else's folder, perhaps) is never followed.
+    const QString link = runtime.filePath(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(folder(), link));
+    Log::Collector log;
+    EXPECT_EQ(SingleInstance(link).claim(), Role::unavailable);
+
+    const QString file = runtime.filePath(QStringLiteral("file"));
+    QFile(file).open(QIODevice::WriteOnly);
+    EXPECT_EQ(SingleInstance(file).claim(), Role::unavailable);
+    EXPECT_EQ(log.count(QStringLiteral("폴더가 아님")), 2);
+
+    if (::getuid() == 0) {
+        const QString foreign = runtime.filePath(QStringLiteral("foreign"));
+        ASSERT_TRUE(QDir().mkpath(foreign));
+        ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+        EXPECT_EQ(SingleInstance(foreign).claim(), Role::unavailable);
+        EXPECT_TRUE(log.contains(QStringLiteral("다른 사용자의 폴더")));
+    }
+}
+
+} // namespace
