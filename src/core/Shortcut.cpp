@@ -1,5 +1,7 @@
 #include "core/Shortcut.h"
 
+#include "platform/Platform.h"
+
 #include <QHash>
 
 #include <iterator>

@@ -1,6 +1,6 @@
 #include "DesktopSupport.h"
 
-#include "core/TextCapture.h"
+#include "core/ClipboardSnapshot.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyPoster.h"
@@ -101,7 +101,11 @@ TEST(X11ClipboardTest, transientTextIsMarkedSecretAndOwnChangesCountAtOnce)
     // Another program takes it: the count moves by one (our own writes, noted by XFixes before
     // it, did not count again), and the restore of an older snapshot is skipped.
     const ClipboardSnapshot older(clipboard);
-    Program other(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("printf other | xclip -selection clipboard -i")});
+    // In the foreground (-quiet), so that it is ended by its PID with the test.
+    Program other(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                                            QStringLiteral("clipboard"), QStringLiteral("-i")});
+    other.process().write("other");
+    other.process().closeWriteChannel();
     ASSERT_TRUE(waitFor([&] { return clipboard.changeCount() != ours; }));
     EXPECT_EQ(clipboard.changeCount(), ours + 1);
     EXPECT_FALSE(older.restore(ours, clipboard));
