@@ -22,6 +22,9 @@ public:
 
     virtual ~Pasteboard() = default;
 
+    // The process that holds the contents now; absent when it cannot be told.
+    virtual std::optional<Pid> ownerPid() = 0;
+
     // Grows by at least one with every change of the contents, by this program or another.
     virtual qint64 changeCount() = 0;
 
@@ -31,9 +34,6 @@ public:
     virtual std::optional<QByteArray> data(qsizetype item, const QString& type) = 0;
     // The plain-text string of the first item that has one.
     virtual std::optional<QString> string() = 0;
-    // The process that holds the contents now (on X11 the selection owner's client); absent when
-    // nobody does or it cannot be told.
-    virtual std::optional<Pid> ownerPid() = 0;
 
     // Empties the clipboard; returns the change count afterwards.
     virtual qint64 clearContents() = 0;
