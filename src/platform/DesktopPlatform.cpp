@@ -1,5 +1,6 @@
 #include "platform/DesktopPlatform.h"
 
+#include "platform/atspi/AtspiAccessibility.h"
 #include "platform/x11/QtScreens.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Connection.h"
@@ -15,6 +16,8 @@ std::shared_ptr<Platform> DesktopPlatform::create()
     auto platform = std::make_shared<Platform>();
     platform->clock = std::make_shared<SystemClock>();
     platform->screens = std::make_shared<QtScreens>();
+    // AT-SPI reaches native Wayland applications too.
+    platform->accessibility = std::make_shared<AtspiAccessibility>(platform->screens);
 
     // One connection a service: each follows its own events.
     // Without X each of them answers that it cannot; the clipboard still works through Qt.

@@ -440,3 +440,43 @@ TEST(HanjaDictionaryTest, SmallAndOddFilesLoad)
     EXPECT_EQ(dict.candidates(" ").size(), 1) << "the line of a lone TAB is an empty word";
     EXPECT_EQ(hanjaOf(dict.candidates("가")), QStringList({"家", "歌"}));
 }
+
+TEST(HanjaDictionaryTest, TextThatGrowsUnderNfcLoadsInLinearRoom)
+{
+    // U+0958 becomes two code points under NFC: every line makes the text longer than its bytes.
+    QByteArray lines;
+    for (int i = 0; i < 2000; ++i) lines += QString("가%1\t\u0958\t\u0958\n").arg(i, 4, 10, QChar('0')).toUtf8();
+    HanjaDictionary dict(HanjaDictionary::Texts{lines, QByteArray()});
+    const auto entries = dict.candidates("가0042");
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].hanja(), u"\u0915\u093C");
+    EXPECT_EQ(entries[0].meaning(), u"\u0915\u093C");
+    EXPECT_EQ(dict.keyCount(), 2000);
+}
+
+TEST(HanjaDictionaryTest, CrlfLineEndsReadAsLf)
+{
+    const QByteArray dictionary = "수도\t首都\r\n수도\t水道\t물길\r\n사고\t事故\r\n사고\t思考\t생각\t\r\n\r\n수\t首\t머리 수\r\n";
+    const QByteArray table = "# 주석\r\n수도\t首都\t9\r\n사고\t思考\t5\t\r\n사고\t事故\t7\r\n";
+    const auto check = [](HanjaDictionary& dict) {
+        EXPECT_EQ(hanjaOf(dict.candidates("수도")), QStringList({"首都", "水道"}));
+        EXPECT_EQ(dict.candidates("수도")[1].meaning(), u"물길");
+        EXPECT_EQ(dict.candidates("수도")[0].hanja(), u"首都") << "no CR in a last field";
+        EXPECT_EQ(hanjaOf(dict.candidates("사고")), QStringList({"事故", "思考"}));
+        EXPECT_EQ(dict.candidates("사고")[1].meaning(), u"생각");
+        EXPECT_EQ(dict.charGloss(u"首"), "머리 수");
+        EXPECT_EQ(dict.scoreCount(), 3);
+        EXPECT_EQ(dict.split("수도를"), splitPair("수도", "를"));
+    };
+    HanjaDictionary fromTexts(HanjaDictionary::Texts{dictionary, table});
+    check(fromTexts);
+    DataDir dir;
+    dir.write("hanja.tsv", dictionary);
+    dir.write("hanja_freq.tsv", table);
+    HanjaDictionary fromFiles(dir.path());
+    check(fromFiles);
+    // A CR elsewhere is text, and a last line may end in CR alone.
+    HanjaDictionary inside(HanjaDictionary::Texts{"가\t加\r더\n나\t那\r", QByteArray()});
+    EXPECT_EQ(inside.candidates("가")[0].hanja(), u"加\r더");
+    EXPECT_EQ(inside.candidates("나")[0].hanja(), u"那");
+}

@@ -30,18 +30,22 @@ const Byte* stretchEnd(const Byte* p, const Byte* end)
 }
 
 // Decodes one field at the arena's end, composed when it is not plainly composed already; the
-// field is [offset, offset + length). Returns where it stopped, nullptr on invalid UTF-8.
-Q_ALWAYS_INLINE const Byte* takeField(TextArena& arena, const Byte* p, const Byte* end, quint32* offset, qsizetype* length)
+// field is [offset, offset + length). A CR that ends the line (CRLF) is not part of it. Room is
+// kept for the rest of the stretch, which ends at `stretch`. Returns where it stopped, nullptr on
+// invalid UTF-8.
+Q_ALWAYS_INLINE const Byte* takeField(TextArena& arena, const Byte* p, const Byte* end, const Byte* stretch,
+                                      quint32* offset, qsizetype* length)
 {
     char16_t* const start = arena.cursor();
     char16_t* out = start;
     unsigned unusual = 0;
     p = decodeField(p, end, unusual, [&out](char16_t u) { *out++ = u; });
-    arena.setCursor(out);
     if (!p) return nullptr;
+    if (unusual && out > start && out[-1] == u'\r' && (p == end || *p == '\n')) --out;
+    arena.setCursor(out);
     *offset = arena.offset(start);
     *length = out - start;
-    if (unusual && !TextUtil::isSimple(arena.view(*offset, *length))) *length = arena.compose(*offset);
+    if (unusual && !TextUtil::isSimple(arena.view(*offset, *length))) *length = arena.compose(*offset, stretch - p);
     return p;
 }
 
@@ -121,7 +125,7 @@ const Byte* DictionaryParser::parse(DictionaryData::Part& part, const Byte* p, c
             const quint32 wordOffset = words.offset(start);
             qsizetype wordLength = out - start;
             if (odd && !TextUtil::isSimple(words.view(wordOffset, wordLength))) {
-                wordLength = words.compose(wordOffset);
+                wordLength = words.compose(wordOffset, stretch - p);
                 h = hashText(words.at(wordOffset), wordLength);
             } else {
                 h = hashFinish(h, wordLength);
@@ -135,10 +139,10 @@ const Byte* DictionaryParser::parse(DictionaryData::Part& part, const Byte* p, c
 
         quint32 hanjaOffset, meaningOffset;
         qsizetype hanjaLength, meaningLength = 0;
-        if (!(p = takeField(arena, p, end, &hanjaOffset, &hanjaLength))) return lineStart;
+        if (!(p = takeField(arena, p, end, stretch, &hanjaOffset, &hanjaLength))) return lineStart;
         meaningOffset = arena.used();
         if (p < end && *p == '\t') {
-            if (!(p = takeField(arena, p + 1, end, &meaningOffset, &meaningLength))) return lineStart;
+            if (!(p = takeField(arena, p + 1, end, stretch, &meaningOffset, &meaningLength))) return lineStart;
             if (p < end && *p == '\t' && !(p = skipToLineEnd(p, end))) return lineStart;
         }
         if (p < end) ++p; // the LF

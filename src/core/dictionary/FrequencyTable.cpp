@@ -117,9 +117,12 @@ public:
                     if (p == end || *p == '\n') break;
                     const Byte* const field = p;
                     p = toDelimiter(p, end);
+                    size_t length = size_t(p - field);
+                    // A CR that ends the line (CRLF) is not part of the field; alone it is none.
+                    if (field[length - 1] == '\r' && (p == end || *p == '\n') && --length == 0) continue;
                     if (count < 3) {
                         fields[count] = field;
-                        lengths[count] = size_t(p - field);
+                        lengths[count] = length;
                     }
                     ++count;
                 }

@@ -35,12 +35,13 @@ public:
     const char16_t* at(quint32 offset) const { return m_base + offset; }
     QStringView view(quint32 offset, qsizetype length) const { return QStringView(m_base + offset, length); }
 
-    // Composes the text from offset to the cursor; returns its new length.
-    qsizetype compose(quint32 offset)
+    // Composes the text from offset to the cursor, keeping room for `roomStillNeeded` more
+    // units after it; returns its new length. Only what composition adds is asked for.
+    qsizetype compose(quint32 offset, qsizetype roomStillNeeded)
     {
         const QString composed = view(offset, m_end - (m_base + offset)).toString().normalized(QString::NormalizationForm_C);
         const qsizetype added = composed.size() - (m_end - (m_base + offset));
-        if (added > 0) ensure(m_text.size() - (m_end - m_base) + added);
+        if (added > 0) ensure(added + roomStillNeeded);
         m_end = std::copy(DictionaryText::unitsOf(composed), DictionaryText::unitsOf(composed) + composed.size(), m_base + offset);
         return composed.size();
     }
