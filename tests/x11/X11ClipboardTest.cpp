@@ -5,6 +5,9 @@
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyPoster.h"
 
+#include "base/Log.h"
+
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include "platform/x11/X11Connection.h"
@@ -137,4 +140,28 @@ TEST(X11ClipboardTest, primaryOfAnXtermNamesItsOwner)
     EXPECT_EQ(workspace.frontmostApplication()->desktopId, QStringLiteral("XTerm"));
     EXPECT_EQ(primary.string(), QStringLiteral("sudoreul"));
     EXPECT_TRUE(DesktopSupport::alive(sleeper.first()));
+}
+
+// An owner that stops answering costs one bounded wait a format, and the format is left out
+// with a log line instead of hanging the program.
+TEST(X11ClipboardTest, hungOwnerIsSkippedAfterTheTimeLimit)
+{
+    X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
+    QTemporaryDir dir;
+    const qint64 initial = clipboard.changeCount();
+    Program owner(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
+    ASSERT_TRUE(waitFor([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
+    ASSERT_TRUE(waitFor([&] { return clipboard.changeCount() > initial; }));
+    ASSERT_FALSE(clipboard.itemTypes().isEmpty());
+
+    Log::Collector log;
+    ::kill(pid_t(owner.pid()), SIGSTOP);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(clipboard.data(0, QStringLiteral("image/png")));
+    EXPECT_LT(timer.elapsed(), 4000); // the limit is 2 s; Qt's own reads wait 5 s
+    EXPECT_TRUE(log.contains(QStringLiteral("image/png 형식을 건너뜀")));
+    EXPECT_TRUE(clipboard.itemTypes().isEmpty());
+    EXPECT_TRUE(log.contains(QStringLiteral("형식 목록을 읽지 못함")));
+    ::kill(pid_t(owner.pid()), SIGCONT);
 }
