@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <QStringView>
 
@@ -26,11 +27,19 @@ public:
         QString rest;
         bool operator==(const Split&) const = default;
     };
-    // The two files' contents, for a dictionary that reads no files (tests, fuzzing); scores
-    // absent as if hanja_freq.tsv were missing.
+    // The files' contents, for a dictionary that reads no files (tests, fuzzing); an absent one
+    // as if its file were missing.
     struct Texts {
+        Texts(QByteArray dictionary_, std::optional<QByteArray> scores_ = std::nullopt,
+              std::optional<QByteArray> endings_ = std::nullopt)
+            : dictionary(std::move(dictionary_))
+            , scores(std::move(scores_))
+            , endings(std::move(endings_))
+        {
+        }
         QByteArray dictionary;
         std::optional<QByteArray> scores;
+        std::optional<QByteArray> endings; // known_endings.tsv
     };
 
     // The process-wide instance, reading the data dir of Resources.
@@ -50,12 +59,27 @@ public:
 
     // Where the dictionary word ends in text: the longest prefix (2 characters or more) that is a
     // word, unless a shorter word prefix has a spelling in the frequency table and the longer
-    // ones have none; a one-character text only as a whole word.
+    // ones have none; a one-character text only as a whole word. When that leaves a rest that
+    // cannot begin an ending (사회부 + 터), the longest shorter word whose rest is a known ending
+    // wins (사회 + 부터).
     std::optional<Split> split(const QString& text);
     // The spellings of a word, by frequency score (ties in file order); file order for one-
     // character words and words with one entry. Surrounding blanks are ignored. The entries
     // borrow the dictionary's text: they must not outlive it.
     QList<HanjaEntry> candidates(const QString& word);
+    // A word the dictionary lacks, made of its words: the stem of split(text) followed by further
+    // dictionary words (2 characters or more each) and then a known ending or nothing
+    // (부과계수를 → 부과 + 계수 + 를). Up to `limit` spellings, each part written with one of its
+    // own, the best first: the parts' spellings in their order (by the sum of their places, then
+    // the earlier parts' places). Empty when text is no such compound.
+    struct Compound {
+        QString hangul;          // the parts joined (부과계수)
+        QString hanja;           // their spellings joined (賦課係數)
+        QStringList partsHanja;  // each part's spelling (賦課, 係數)
+        QString rest;            // the ending after it (를), as in text
+        bool operator==(const Compound&) const = default;
+    };
+    QList<Compound> compounds(const QString& text, int limit = 3);
     // The gloss of one Hanja character, from the first single-character line that gives one.
     QString charGloss(QStringView character);
 
