@@ -1,0 +1,135 @@
+#include "app/AppDelegate.h"
+
+#include "app/Autostart.h"
+#include "base/Log.h"
+#include "core/Coordinator.h"
+#include "core/HanjaDictionary.h"
+#include "core/LanguageModels.h"
+#include "core/RankEngine.h"
+#include "core/Shortcut.h"
+#include "platform/DesktopPlatform.h"
+#include "platform/model/OpenAiCompatibleModel.h"
+#include "ui/QtPanelWindow.h"
+#include "ui/TrayMenu.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+void detach(QCoro::Task<void> task) { Q_UNUSED(task); }
+
+} // namespace
+
+struct AppDelegate::Windows {
+};
+
+AppDelegate::AppDelegate() : m_windows(std::make_unique<Windows>()) {}
+
+AppDelegate::~AppDelegate()
+{
+    // The loader reads into the shared dictionary: it must be done before statics go.
+    if (m_loader) {
+        m_loader->wait();
+        delete m_loader;
+    }
+    m_tray.reset();
+    LanguageModels::setShared(nullptr);
+}
+
+void AppDelegate::start()
+{
+    installPlatform();
+    activateShortcut();
+    loadDictionary();
+    Coordinator::shared().showOnboarding = [this] { openOnboarding(); };
+    detach(buildTray());
+}
+
+void AppDelegate::installPlatform()
+{
+    // The local model server, when one runs, ranks and corrects; without one nothing is sent.
+    LanguageModels::setShared(std::make_shared<OpenAiCompatibleModel>());
+    m_platform = DesktopPlatform::create();
+    m_platform->panelWindow = std::make_shared<QtPanelWindow>();
+    Platform::setShared(m_platform);
+}
+
+QCoro::Task<void> AppDelegate::buildTray()
+{
+    const RankEngine engine = co_await engineInForce();
+    m_tray = std::make_unique<TrayMenu>(engine);
+    connect(m_tray.get(), &TrayMenu::settingsRequested, this, &AppDelegate::openSettings);
+    connect(m_tray.get(), &TrayMenu::onboardingRequested, this, &AppDelegate::openOnboarding);
+    connect(m_tray.get(), &TrayMenu::aboutRequested, this, &AppDelegate::openAbout);
+    addAutostartItem();
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        Log::write(QStringLiteral("트레이 없음: 아이콘 없이 실행함 (단축키와 sorelwick --settings는 그대로 됨)"));
+    // Qt puts the icon in a tray that appears later.
+    m_tray->show();
+}
+
+// "로그인할 때 시작", right after "시작 안내…": checked when the autostart entry exists, and read
+// again each time the menu opens, since the user may remove the file by hand.
+void AppDelegate::addAutostartItem()
+{
+    QMenu* menu = m_tray->menu();
+    auto* item = new QAction(QStringLiteral("로그인할 때 시작"), menu);
+    item->setCheckable(true);
+    item->setChecked(Autostart::isEnabled());
+    const QList<QAction*> actions = menu->actions();
+    const qsizetype at = actions.indexOf(m_tray->onboardingItem());
+    menu->insertAction(at >= 0 && at + 1 < actions.size() ? actions.at(at + 1) : nullptr, item);
+    connect(menu, &QMenu::aboutToShow, item, [item] { item->setChecked(Autostart::isEnabled()); });
+    connect(item, &QAction::triggered, this, [item](bool on) {
+        const std::optional<QString> failure =
+            on ? Autostart::enable(QCoreApplication::applicationFilePath()) : Autostart::disable();
+        item->setChecked(Autostart::isEnabled());
+        if (failure) QMessageBox::warning(nullptr, QStringLiteral("소렐"), *failure);
+    });
+    m_autostartItem = item;
+}
+
+void AppDelegate::activateShortcut()
+{
+    // The handler only schedules the session on the main loop and returns.
+    ShortcutCenter::shared().activate([] {
+        QTimer::singleShot(0, qApp, [] { Coordinator::shared().trigger(); });
+    });
+}
+
+void AppDelegate::loadDictionary()
+{
+    m_loader = QThread::create([] { HanjaDictionary::shared().loadIfNeeded(); });
+    m_loader->start(QThread::LowPriority);
+}
+
+void AppDelegate::handle(SingleInstance::Request request)
+{
+    switch (request) {
+    case SingleInstance::Request::trigger:
+        Coordinator::shared().trigger();
+        break;
+    case SingleInstance::Request::settings:
+        openSettings();
+        break;
+    case SingleInstance::Request::onboarding:
+        openOnboarding();
+        break;
+    case SingleInstance::Request::about:
+        openAbout();
+        break;
+    case SingleInstance::Request::quit:
+        QApplication::quit();
+        break;
+    }
+}
+
+void AppDelegate::openSettings() {}
+void AppDelegate::openOnboarding() {}
+void AppDelegate::openAbout() {}
