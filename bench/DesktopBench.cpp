@@ -27,6 +27,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 const QString kSentence = QStringLiteral("대한민국의 수도는 서울이다.");
+constexpr int kListHeight = 100;
 
 double percentile(std::vector<double> values, double p)
 {
@@ -94,19 +95,37 @@ int main(int argc, char** argv)
 
     const QString expected = QStringLiteral("대한민국의 수도(首都)는 서울이다.");
     std::vector<double> toPanel, toText;
+    int lateWrites = 0;
     for (int i = 0; i < presses; ++i) {
-        if (!setApplicationText(editor->pid(), kSentence)
-            || !waitUntil([&] { return applicationText(editor->pid()) == kSentence; }, 5s)
-            || !selectText(editor->pid(), 6, 9))
+        // A write that lands after the text was seen changed (a replacement delivered twice)
+        // shows up as text beside the reset one; it is counted, and the reset tried again.
+        bool reset = false;
+        for (int attempt = 0; attempt < 3 && !reset; ++attempt) {
+            reset = setApplicationText(editor->pid(), kSentence)
+                && waitUntil([&] { return applicationText(editor->pid()) == kSentence; }, 2s);
+            if (!reset) ++lateWrites;
+        }
+        if (!reset || !selectText(editor->pid(), 6, 9)) {
+            std::fprintf(stderr, "press %d: the text is \"%s\"\n", i + 1,
+                         qPrintable(applicationText(editor->pid()).value_or(QString())));
             return fail("could not reset the text");
+        }
         const auto press = Clock::now();
         pressChord(QStringLiteral("ctrl+alt+h"));
-        if (!pollFast([&] { return visibleWindow(pid, QStringLiteral("소렐")).has_value(); }, 5s))
+        // Shown with its rows: the loading header alone is far lower than a list of three.
+        if (!pollFast([&] {
+                const auto panel = visibleWindow(pid, QStringLiteral("소렐"));
+                return panel && panel->geometry.height() >= kListHeight;
+            }, 5s))
             return fail("no panel");
         toPanel.push_back(msSince(press));
         const auto pick = Clock::now();
         pressChord(QStringLiteral("1"));
-        if (!pollFast([&] { return applicationText(editor->pid()) == expected; }, 5s)) return fail("no replacement");
+        if (!pollFast([&] { return applicationText(editor->pid()) == expected; }, 5s)) {
+            std::fprintf(stderr, "press %d: the text is \"%s\"\n", i + 1,
+                         qPrintable(applicationText(editor->pid()).value_or(QString())));
+            return fail("no replacement");
+        }
         toText.push_back(msSince(pick));
         waitUntil([&] { return !visibleWindow(pid, QStringLiteral("소렐")).has_value(); }, 5s);
     }
@@ -124,6 +143,7 @@ int main(int argc, char** argv)
                 presses, percentile(toPanel, 50), percentile(toPanel, 95));
     std::printf("pick → text changed       (%d picks):   p50 %.1f ms, p95 %.1f ms (target p95 ≤ 150 ms)\n",
                 presses, percentile(toText, 50), percentile(toText, 95));
+    if (lateWrites > 0) std::printf("late writes seen after a replacement: %d\n", lateWrites);
     std::printf("resident memory: %.1f MB after start-up, %.1f MB after %d lookups (target ≤ 60 MB)\n",
                 double(afterStart.value_or(0)) / 1024.0, double(afterLookups.value_or(0)) / 1024.0, presses);
     std::printf("CPU time over %d idle seconds: %lld ms (target 0)\n", idleSeconds,

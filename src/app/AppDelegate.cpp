@@ -6,10 +6,13 @@
 #include "core/HanjaDictionary.h"
 #include "core/LanguageModels.h"
 #include "core/RankEngine.h"
-#include "core/Shortcut.h"
+#include "core/ShortcutCenter.h"
 #include "platform/DesktopPlatform.h"
+#include "platform/atspi/AtspiAccessibility.h"
 #include "platform/model/OpenAiCompatibleModel.h"
+#include "ui/CandidatePanelView.h" // QtPanelWindow.h needs it complete
 #include "ui/QtPanelWindow.h"
+#include "ui/SettingsWindow.h"
 #include "ui/TrayMenu.h"
 
 #include <QAction>
@@ -57,6 +60,11 @@ void AppDelegate::installPlatform()
     LanguageModels::setShared(std::make_shared<OpenAiCompatibleModel>());
     m_platform = DesktopPlatform::create();
     m_platform->panelWindow = std::make_shared<QtPanelWindow>();
+    m_platform->accessibility = std::make_shared<AtspiAccessibility>(m_platform->screens);
+    struct NoOwnWindows : OwnWindows { // SCRATCH
+        std::shared_ptr<OwnTextView> focusedTextView() override { return nullptr; }
+    };
+    m_platform->ownWindows = std::make_shared<NoOwnWindows>();
     Platform::setShared(m_platform);
 }
 
@@ -130,6 +138,6 @@ void AppDelegate::handle(SingleInstance::Request request)
     }
 }
 
-void AppDelegate::openSettings() {}
+void AppDelegate::openSettings() { SettingsWindow::shared().present(); }
 void AppDelegate::openOnboarding() {}
 void AppDelegate::openAbout() {}

@@ -270,10 +270,21 @@ bool setApplicationText(pid_t pid, const QString& text)
 {
     AccessiblePtr object = textObject(pid);
     if (!object) return false;
+    AtspiText* plain = atspi_accessible_get_text_iface(object.get());
     AtspiEditableText* editable = atspi_accessible_get_editable_text_iface(object.get());
-    if (!editable) return false;
+    if (!plain || !editable) {
+        if (plain) g_object_unref(plain);
+        if (editable) g_object_unref(editable);
+        return false;
+    }
+    // Delete and insert: GTK editors do not all take set_text_contents.
     GError* error = nullptr;
-    const gboolean ok = atspi_editable_text_set_text_contents(editable, text.toUtf8().constData(), &error);
+    const gint length = atspi_text_get_character_count(plain, &error);
+    bool ok = !error && atspi_editable_text_delete_text(editable, 0, length, &error);
+    const QByteArray utf8 = text.toUtf8();
+    // GTK counts the inserted length in bytes.
+    ok = ok && !error && atspi_editable_text_insert_text(editable, 0, utf8.constData(), int(utf8.size()), &error);
+    g_object_unref(plain);
     g_object_unref(editable);
     if (error) {
         g_error_free(error);

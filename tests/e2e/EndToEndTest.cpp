@@ -107,6 +107,20 @@ protected:
 
     static std::optional<E2e::Window> panel() { return visibleWindow(s_app->pid(), kPanelTitle); }
     static bool waitForPanel() { return waitUntil([] { return panel().has_value(); }, 5s); }
+    // The panel with its rows, not only the loading header (which is far lower than 3 rows).
+    static bool waitForList()
+    {
+        return waitUntil([] { return panel() && panel()->geometry.height() >= 100; }, 5s);
+    }
+
+    static bool painted(const QRect& area)
+    {
+        const QImage image = screenshot(area);
+        for (int y = 0; y < image.height(); y += 4)
+            for (int x = 0; x < image.width(); x += 4)
+                if (qGray(image.pixel(x, y)) > 128) return true;
+        return false;
+    }
 
     static void saveShot(const QString& name, const QRect& area = {})
     {
@@ -125,7 +139,7 @@ TEST_F(EndToEnd, ThePickedSpellingReplacesTheSelectionInMousepad)
     ASSERT_TRUE(editor.open(kSentence));
     ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
     ASSERT_EQ(run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+alt+h")}), 0);
-    ASSERT_TRUE(waitForPanel()) << "no panel after Ctrl+Alt+H";
+    ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
     saveShot(QStringLiteral("panel-over-mousepad.png"));
     run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("1")});
     const QString expected = QStringLiteral("대한민국의 수도(首都)는 서울이다.");
@@ -151,7 +165,7 @@ TEST_F(EndToEnd, AltDigitCopiesTheHanjaAndLeavesTheText)
     ASSERT_TRUE(editor.open(kSentence));
     ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
     pressChord(QStringLiteral("ctrl+alt+h"));
-    ASSERT_TRUE(waitForPanel());
+    ASSERT_TRUE(waitForList());
     pressChord(QStringLiteral("alt+1"));
     QClipboard* clipboard = QGuiApplication::clipboard();
     EXPECT_TRUE(waitUntil([&] { return clipboard->text() == QStringLiteral("首都"); }, 5s))
@@ -209,10 +223,55 @@ TEST_F(EndToEnd, TheTriggerOptionActsAsTheShortcut)
     auto second = LaunchedApp::start(sorelwick(), {QStringLiteral("--trigger")});
     ASSERT_TRUE(second);
     EXPECT_TRUE(waitUntil([&] { return !second->running(); }, 5s)) << "the second start did not hand over and end";
-    ASSERT_TRUE(waitForPanel());
+    ASSERT_TRUE(waitForList());
     pressChord(QStringLiteral("1"));
     EXPECT_TRUE(waitUntil([&] { return editor.text() == QStringLiteral("대한민국의 수도(首都)는 서울이다."); }, 5s))
         << editor.text().toStdString();
+}
+
+TEST_F(EndToEnd, TheTrayIconOpensTheMenu)
+{
+    // The icon sits in trayer: our small window there.
+    std::optional<E2e::Window> icon;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const E2e::Window& w : visibleWindows(s_app->pid()))
+                if (w.geometry.width() <= 64 && w.geometry.height() <= 64) icon = w;
+            return icon.has_value();
+        },
+        10s))
+        << "no tray icon";
+    const QList<E2e::Window> before = visibleWindows(s_app->pid());
+    clickAt(icon->geometry.center());
+    std::optional<E2e::Window> menu;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const E2e::Window& w : visibleWindows(s_app->pid()))
+                if (w.geometry.height() > 100 && w.name != kPanelTitle) menu = w;
+            return menu.has_value();
+        },
+        5s))
+        << "no menu after a click on the tray icon";
+    saveShot(QStringLiteral("tray-menu.png"), menu->geometry.united(icon->geometry).adjusted(-20, -10, 20, 20));
+    pressChord(QStringLiteral("Escape"));
+    EXPECT_TRUE(waitUntil([&] { return visibleWindows(s_app->pid()).size() == before.size(); }, 3s));
+}
+
+TEST_F(EndToEnd, ASecondStartHandsSettingsToTheRunningOne)
+{
+    auto second = LaunchedApp::start(sorelwick(), {QStringLiteral("--settings")});
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(waitUntil([&] { return !second->running(); }, 5s)) << "the second start did not hand over and end";
+    std::optional<E2e::Window> settings;
+    ASSERT_TRUE(waitUntil(
+        [&] { return (settings = visibleWindow(s_app->pid(), QStringLiteral("소렐 설정"))).has_value(); }, 5s))
+        << "no settings window";
+    // The picture once the window has painted its content (the screen is black behind it).
+    EXPECT_TRUE(waitUntil([&] { return painted(settings->geometry); }, 5s));
+    saveShot(QStringLiteral("settings.png"), settings->geometry.adjusted(-10, -30, 10, 10));
+    pressChord(QStringLiteral("alt+F4"));
+    EXPECT_TRUE(waitUntil([&] { return !visibleWindow(s_app->pid(), QStringLiteral("소렐 설정")); }, 5s));
+    EXPECT_TRUE(s_app->running());
 }
 
 } // namespace
