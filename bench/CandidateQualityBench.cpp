@@ -12,7 +12,7 @@
 // installed or build tree's). The development set lives outside the repository
 // (../shared/data/dev); without it only the common forms are measured.
 
-#include "core/HanjaDictionary.h"
+#include "core/dictionary/HanjaDictionary.h"
 #include "base/Resources.h"
 #include "base/TextUtil.h"
 

@@ -1,7 +1,7 @@
 // Dictionary load and lookup against libhangul's own Hanja table, on the same data, in one run.
 // Prints: load time ratio (target ≤ 0.5), split + candidates vs one exact libhangul lookup
 // (target ≤ 0.2), and the RSS growth of our load against the size of hanja.tsv (target ≤ 2).
-#include "core/HanjaDictionary.h"
+#include "core/dictionary/HanjaDictionary.h"
 
 #include <QFileInfo>
 

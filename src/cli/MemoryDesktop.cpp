@@ -287,10 +287,12 @@ AXError MemoryAccessibility::setAttributeValue(const AXElementRef& element, cons
 // ---------------------------------------------------------------- key poster
 
 MemoryKeyPoster::MemoryKeyPoster(std::shared_ptr<Clock> clock, std::shared_ptr<MemoryWorkspace> workspace,
-                             std::shared_ptr<MemoryPasteboard> pasteboard)
+                                 std::shared_ptr<MemoryPasteboard> pasteboard,
+                                 std::shared_ptr<MemoryPasteboard> primary)
     : m_clock(std::move(clock))
     , m_workspace(std::move(workspace))
     , m_pasteboard(std::move(pasteboard))
+    , m_primary(std::move(primary))
 {
 }
 
@@ -312,20 +314,24 @@ quint64 MemoryKeyPoster::combinedModifierFlags()
 bool MemoryKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
 {
     m_posted.append({keyCode, flags, keyDown, std::nullopt, m_clock->monotonicMs()});
-    if (!keyDown || (flags & ModifierFlag::deviceIndependentMask) != ModifierFlag::command) return true;
+    if (!keyDown) return true;
 
     // The application in front when the keystroke arrives acts on it, after its own delay.
     const auto app = m_workspace->frontmost();
     if (!app) return true;
+    const EditChords chords = m_workspace->editChords(app->running());
+    const KeyChord chord{keyCode, flags & ModifierFlag::deviceIndependentMask};
+    if (chords.terminal && chord == KeyChord{KeyCode::c, ModifierFlag::control}) ++app->interrupts;
     const std::weak_ptr<MemoryApplication> weakApp = app;
-    const std::weak_ptr<MemoryPasteboard> weakPasteboard = m_pasteboard;
-    if (keyCode == KeyCode::c && app->copiesOnCommandC) {
+    if (chord == chords.copy && app->copiesOnCopyChord) {
+        const std::weak_ptr<MemoryPasteboard> weakPasteboard = m_pasteboard;
         m_reactions.push_back(m_clock->after(app->copyDelayMs, [weakApp, weakPasteboard] {
             const auto a = weakApp.lock();
             const auto p = weakPasteboard.lock();
             if (a && p) a->copySelection(*p);
         }));
-    } else if (keyCode == KeyCode::v && app->pastesOnCommandV) {
+    } else if (chord == chords.paste && app->pastesOnPasteChord) {
+        const std::weak_ptr<MemoryPasteboard> weakPasteboard = chords.pastesPrimary ? m_primary : m_pasteboard;
         m_reactions.push_back(m_clock->after(app->pasteDelayMs, [weakApp, weakPasteboard] {
             const auto a = weakApp.lock();
             const auto p = weakPasteboard.lock();

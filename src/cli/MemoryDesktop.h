@@ -46,12 +46,13 @@ public:
     QSet<QString> ignoredWrites;                 // writes report success and change nothing
     int attributeWrites = 0;
 
-    // Keyboard behaviour.
-    bool copiesOnCommandC = true;
-    bool pastesOnCommandV = true;
-    qint64 copyDelayMs = 40;  // how long the application takes to answer ⌘C
-    qint64 pasteDelayMs = 30; // when it reads the clipboard after ⌘V
+    // Keyboard behaviour: the copy and paste chords the workspace names for it do what they say.
+    bool copiesOnCopyChord = true;
+    bool pastesOnPasteChord = true;
+    qint64 copyDelayMs = 40;  // how long the application takes to answer its copy chord
+    qint64 pasteDelayMs = 30; // when it reads the clipboard after its paste chord
     QList<QPair<quint16, quint64>> keysReceived; // key-downs posted to this process
+    int interrupts = 0; // plain Ctrl+C reaching a terminal: what runs there would be stopped
 
     QString selectedText() const;
     // Types text over the selection and leaves the caret after it.
@@ -96,6 +97,7 @@ private:
 // are offered but deliver no data.
 class MemoryPasteboard : public Pasteboard {
 public:
+    std::optional<Pid> ownerPid() override { return owner; }
     qint64 changeCount() override { return m_changeCount; }
     QList<QStringList> itemTypes() override;
     std::optional<QByteArray> data(qsizetype item, const QString& type) override;
@@ -110,6 +112,7 @@ public:
     void writeStringFromOtherProgram(const QString& text);
 
     QSet<QString> unreadableTypes;
+    std::optional<Pid> owner; // who holds the contents, as scripted
 
 private:
     QList<PasteboardItem> m_items;
@@ -140,7 +143,8 @@ private:
     std::shared_ptr<MemoryWorkspace> m_workspace;
 };
 
-// Key posting against the fake desktop. The modifier state is scripted; ⌘C and ⌘V reach the
+// Key posting against the in-memory desktop. The modifier state is scripted; the copy and paste
+// chords of the frontmost application (PRIMARY for a paste chord that pastes it) reach the
 // frontmost fake application, which copies or pastes after its own delay.
 class MemoryKeyPoster : public KeyPoster {
 public:
@@ -153,7 +157,7 @@ public:
     };
 
     MemoryKeyPoster(std::shared_ptr<Clock> clock, std::shared_ptr<MemoryWorkspace> workspace,
-                    std::shared_ptr<MemoryPasteboard> pasteboard);
+                    std::shared_ptr<MemoryPasteboard> pasteboard, std::shared_ptr<MemoryPasteboard> primary);
 
     // The user holds these modifiers for ms from now, or until release when ms is absent.
     void holdModifiers(quint64 flags, std::optional<qint64> ms = std::nullopt);
@@ -170,6 +174,7 @@ private:
     std::shared_ptr<Clock> m_clock;
     std::shared_ptr<MemoryWorkspace> m_workspace;
     std::shared_ptr<MemoryPasteboard> m_pasteboard;
+    std::shared_ptr<MemoryPasteboard> m_primary;
     quint64 m_held = 0;
     std::optional<qint64> m_heldUntil;
     QList<Posted> m_posted;

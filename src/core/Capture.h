@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/EditChords.h"
 #include "platform/OwnWindows.h"
 #include "platform/Types.h"
 
@@ -20,4 +21,6 @@ struct Capture {
     std::optional<QRectF> selectionBounds; // global, origin top left, y downwards
     Pid pid = 0;              // the process that owned the selection
     std::shared_ptr<OwnTextView> local; // set when the selection is in one of our own windows
+    // How that application copies and pastes, as the workspace told at capture time.
+    EditChords chords = EditChords::forDesktopId(std::nullopt);
 };

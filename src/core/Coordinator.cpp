@@ -1,5 +1,6 @@
 #include "core/Coordinator.h"
 
+#include "base/Log.h"
 #include "base/Notifier.h"
 #include "base/TextUtil.h"
 #include "core/CandidatePanel.h"
@@ -51,29 +52,68 @@ void Coordinator::trigger()
     detach(runSession());
 }
 
+namespace {
+
+// Awaits a step and hands back what went wrong in it, if anything: a failure inside a detached
+// coroutine would otherwise vanish with its frame, and the session with it.
+QCoro::Task<std::optional<QString>> failureOf(QCoro::Task<void> step)
+{
+    std::optional<QString> failure;
+    try {
+        co_await std::move(step);
+    } catch (const std::exception& e) {
+        failure = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        failure = QStringLiteral("unknown exception");
+    }
+    co_return failure;
+}
+
+} // namespace
+
 QCoro::Task<void> Coordinator::runSession()
+{
+    qint64 session = 0; // 0 until the session is opened
+    const std::optional<QString> failure = co_await failureOf(sessionSteps(session));
+    if (failure) reportFailure(*failure, session);
+    busy = false;
+}
+
+QCoro::Task<void> Coordinator::endCleanly(QCoro::Task<void> step)
+{
+    if (const std::optional<QString> failure = co_await failureOf(std::move(step))) reportFailure(*failure, 0);
+}
+
+void Coordinator::reportFailure(const QString& failure, qint64 session)
+{
+    Log::write(QStringLiteral("세션이 오류로 끝남: ") + failure);
+    CandidatePanel& panel = CandidatePanel::shared();
+    // A session the user dismissed meanwhile stays out of sight; one not yet opened gets its own.
+    if (session == 0) session = ++panel.session;
+    panel.showNotice(failedNotice, PanelAnchor::mouse(), session);
+}
+
+QCoro::Task<void> Coordinator::sessionSteps(qint64& session)
 {
     Platform& platform = Platform::shared();
     CandidatePanel& panel = CandidatePanel::shared();
     if (!platform.accessibility->isProcessTrusted(false)) {
         if (showOnboarding) showOnboarding();
-        busy = false;
         co_return;
     }
-    const qint64 session = ++panel.session;
+    session = ++panel.session;
     const std::optional<Capture> cap = co_await TextCapture::capture();
     if (!cap || TextUtil::trimmed(cap->selected).isEmpty()) {
         panel.showNotice(noSelectionNotice, PanelAnchor::mouse(), session);
-        busy = false;
         co_return;
     }
     co_await handle(*cap, session);
-    busy = false;
 }
 
 QCoro::Task<void> Coordinator::handle(Capture cap, qint64 session)
 {
-    const QString text = TextUtil::trimmed(cap.selected);
+    // Composed form first: decomposed Hangul (U+1109 U+116E …) is the same word.
+    const QString text = TextUtil::trimmed(cap.selected).normalized(QString::NormalizationForm_C);
     const PanelAnchor anchor = anchorFor(cap);
 
     // Layout typos come before any dictionary lookup.
@@ -97,13 +137,19 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
                                               PanelAnchor anchor, qint64 session)
 {
     CandidatePanel& panel = CandidatePanel::shared();
-    const RankEngine headerEngine = co_await engineInForce();
-    const QString label = headerEngine == RankEngine::model ? QStringLiteral("AI") : QStringLiteral("빈도순");
-    const QString header = quoted(split.stem) + split.rest + kSeparator + label + kSeparator + ReplacementFormat::preview(WritingSettings::format());
-    panel.showLoading(header, anchor, session);
+    // One availability check decides the engine for the whole list; the header then says what
+    // really ranked it (a model that fails leaves the frequency order).
+    const std::shared_ptr<LanguageModel> model = co_await availableModel();
+    const QString preview = ReplacementFormat::preview(WritingSettings::format());
+    const auto headerFor = [&](RankEngine engine) {
+        const QString label = engine == RankEngine::model ? QStringLiteral("AI") : QStringLiteral("빈도순");
+        return quoted(split.stem) + split.rest + kSeparator + label + kSeparator + preview;
+    };
+    panel.showLoading(headerFor(model ? RankEngine::model : RankEngine::frequency), anchor, session);
 
     // Ranked (the model's choices first), merged to 40 rows at most, reordered by the picks.
-    const Ranker::Arrangement arranged = co_await Ranker::arrange(split.stem, entries, cap.context);
+    const Ranker::Arrangement arranged = co_await Ranker::arrange(model, split.stem, entries, cap.context);
+    const QString header = headerFor(arranged.engine);
     const MeaningStyle style = WritingSettings::meaningStyle();
     const Format format = WritingSettings::format();
     QList<Candidate> rows;
@@ -133,7 +179,7 @@ void Coordinator::picked(const Candidate& row, bool optionHeld, const Capture& c
 {
     Platform& platform = Platform::shared();
     if (row.kind == CandidateKind::action) {
-        detach(cleanupFromOffer(cap, anchor));
+        detach(endCleanly(cleanupFromOffer(cap, anchor)));
         return;
     }
     // Recorded before copy or replace: a copied spelling was chosen too.
@@ -146,7 +192,7 @@ void Coordinator::picked(const Candidate& row, bool optionHeld, const Capture& c
         panel.showNotice(QStringLiteral("복사됨 · ") + TextUtil::displayCut(row.primary), anchor, session);
         return;
     }
-    detach(replaceAfterPick(cap, row.replacement));
+    detach(endCleanly(replaceAfterPick(cap, row.replacement)));
 }
 
 QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement)
@@ -176,8 +222,8 @@ QCoro::Task<void> Coordinator::offerLayoutFix(Capture cap, QString text, Keyboar
     // Only the plain space makes a second word; the model is asked only then.
     bool offerCleanup = false;
     if (cap.selected.split(QLatin1Char(' '), Qt::SkipEmptyParts).size() >= 2) {
-        const RankEngine engine = co_await engineInForce();
-        offerCleanup = engine == RankEngine::model;
+        const std::shared_ptr<LanguageModel> model = co_await availableModel();
+        offerCleanup = model != nullptr;
     }
     if (offerCleanup) {
         Candidate offer;
@@ -191,12 +237,12 @@ QCoro::Task<void> Coordinator::offerLayoutFix(Capture cap, QString text, Keyboar
 
 QCoro::Task<void> Coordinator::cleanupFallback(Capture cap, QString text, PanelAnchor anchor, qint64 session)
 {
-    const RankEngine engine = co_await engineInForce();
-    if (engine != RankEngine::model) {
+    const std::shared_ptr<LanguageModel> model = co_await availableModel();
+    if (!model) {
         CandidatePanel::shared().showNotice(noModelNotice, anchor, session);
         co_return;
     }
-    co_await cleanUp(cap, anchor, session, text, QStringLiteral("오타 정리 · AI"),
+    co_await cleanUp(model, cap, anchor, session, text, QStringLiteral("오타 정리 · AI"),
                      QStringLiteral("원문: ") + TextUtil::displayCut(cap.selected));
 }
 
@@ -204,15 +250,16 @@ QCoro::Task<void> Coordinator::cleanupFromOffer(Capture cap, PanelAnchor anchor)
 {
     // The pick closed the panel; the cleanup is a session of its own.
     const qint64 session = ++CandidatePanel::shared().session;
-    co_await cleanUp(cap, anchor, session, cap.selected, QStringLiteral("오타 정리"), QString());
+    const std::shared_ptr<LanguageModel> model = co_await availableModel();
+    co_await cleanUp(model, cap, anchor, session, cap.selected, QStringLiteral("오타 정리"), QString());
 }
 
-QCoro::Task<void> Coordinator::cleanUp(Capture cap, PanelAnchor anchor, qint64 session, QString shownText,
+QCoro::Task<void> Coordinator::cleanUp(std::shared_ptr<LanguageModel> model, Capture cap, PanelAnchor anchor, qint64 session, QString shownText,
                                        QString resultHeader, QString secondary)
 {
     CandidatePanel& panel = CandidatePanel::shared();
     panel.showLoading(QStringLiteral("오타 정리 · ") + quoted(TextUtil::displayCut(shownText)), anchor, session);
-    const std::optional<QString> corrected = co_await Ranker::cleanTypos(cap.selected, cap.context);
+    const std::optional<QString> corrected = co_await Ranker::cleanTyposWith(model, cap.selected, cap.context);
     if (!corrected) {
         panel.showNotice(nothingToFixNotice, anchor, session);
         co_return;

@@ -2,7 +2,7 @@
 
 #include "core/Candidate.h"
 #include "core/Capture.h"
-#include "core/HanjaDictionary.h"
+#include "core/dictionary/HanjaDictionary.h"
 #include "core/KeyboardLayoutFix.h"
 #include "core/MeaningLine.h"
 #include "core/PanelPlacement.h"
@@ -15,6 +15,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 // Turns one press of the global shortcut into at most one replacement: permission, capture,
@@ -37,13 +38,19 @@ public:
     static inline const QString noModelNotice = QStringLiteral("사전에 없는 말이고, 이 컴퓨터에선 교정 모델을 쓸 수 없습니다");
     static inline const QString nothingToFixNotice = QStringLiteral("고칠 곳이 없습니다");
     static inline const QString appChangedNotice = QStringLiteral("다른 앱으로 바뀌어서 바꾸지 않았습니다");
+    static inline const QString failedNotice = QStringLiteral("문제가 생겨 이번 작업을 끝냈습니다");
 
     // How rows are written (their own files hold the rendering and the settings).
     using Format = ReplacementFormat::Format;
     using MeaningStyle = MeaningLine::Style;
 
 private:
+    // The session task: its steps, and whatever happens in them, end with busy released.
     QCoro::Task<void> runSession();
+    QCoro::Task<void> sessionSteps(qint64& session);
+    // A step started from a pick: a failure in it is logged and shown, not lost.
+    QCoro::Task<void> endCleanly(QCoro::Task<void> step);
+    void reportFailure(const QString& failure, qint64 session);
     QCoro::Task<void> handle(Capture cap, qint64 session);
     QCoro::Task<void> dictionaryPath(Capture cap, HanjaDictionary::Split split, QList<HanjaEntry> entries,
                                      PanelAnchor anchor, qint64 session);
@@ -58,6 +65,6 @@ private:
     QCoro::Task<void> cleanupFallback(Capture cap, QString text, PanelAnchor anchor, qint64 session);
     QCoro::Task<void> cleanupFromOffer(Capture cap, PanelAnchor anchor);
     // Loading header with the text, the model's answer as one row, or "고칠 곳이 없습니다".
-    QCoro::Task<void> cleanUp(Capture cap, PanelAnchor anchor, qint64 session, QString shownText,
+    QCoro::Task<void> cleanUp(std::shared_ptr<LanguageModel> model, Capture cap, PanelAnchor anchor, qint64 session, QString shownText,
                               QString resultHeader, QString secondary);
 };

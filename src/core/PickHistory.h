@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/HanjaDictionary.h"
+#include "core/dictionary/HanjaDictionary.h"
 
 #include <QDateTime>
 #include <QList>

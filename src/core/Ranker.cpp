@@ -4,7 +4,6 @@
 #include "core/PickHistory.h"
 #include "core/RankEngine.h"
 #include "base/TextUtil.h"
-#include "core/LanguageModels.h"
 
 #include <QJsonArray>
 #include <QSet>
@@ -85,22 +84,30 @@ QJsonObject Ranker::Pick::toJson() const
 QCoro::Task<QList<RankedCandidate>> Ranker::rank(QString word, QList<HanjaEntry> candidates, QString context,
                                                  int limit)
 {
-    if (candidates.size() < 2) co_return plain(candidates, candidates.size());
-
-    const QList<HanjaEntry> pool = candidates.mid(0, kPoolSize);
-    if (limit > 0) {
-        const std::shared_ptr<LanguageModel> model = LanguageModels::shared();
-        if (model && co_await model->isAvailable()) {
-            std::optional<QList<RankedCandidate>> ranked = co_await rankWithModel(word, pool, context, limit);
-            if (ranked) co_return *ranked;
-        }
-    }
-    co_return plain(pool, limit);
+    // Fewer than two spellings leave nothing to ask about.
+    std::shared_ptr<LanguageModel> model;
+    if (candidates.size() >= 2 && limit > 0) model = co_await availableModel();
+    const Ranking ranking = co_await rankWith(model, word, candidates, context, limit);
+    co_return ranking.candidates;
 }
 
-QCoro::Task<std::optional<QList<RankedCandidate>>> Ranker::rankWithModel(QString word,
-                                                                                    QList<HanjaEntry> pool,
-                                                                                    QString context, int limit)
+QCoro::Task<Ranker::Ranking> Ranker::rankWith(std::shared_ptr<LanguageModel> model, QString word,
+                                              QList<HanjaEntry> candidates, QString context, int limit)
+{
+    const RankEngine decided = model ? RankEngine::model : RankEngine::frequency;
+    if (candidates.size() < 2) co_return Ranking{plain(candidates, candidates.size()), decided};
+
+    const QList<HanjaEntry> pool = candidates.mid(0, kPoolSize);
+    if (model && limit > 0) {
+        std::optional<QList<RankedCandidate>> ranked = co_await rankWithModel(model, word, pool, context, limit);
+        if (ranked) co_return Ranking{*ranked, RankEngine::model};
+    }
+    co_return Ranking{plain(pool, limit), model && limit > 0 ? RankEngine::frequency : decided};
+}
+
+QCoro::Task<std::optional<QList<RankedCandidate>>> Ranker::rankWithModel(std::shared_ptr<LanguageModel> model,
+                                                                         QString word, QList<HanjaEntry> pool,
+                                                                         QString context, int limit)
 {
     QStringList lines;
     for (qsizetype i = 0; i < pool.size(); ++i)
@@ -114,9 +121,6 @@ QCoro::Task<std::optional<QList<RankedCandidate>>> Ranker::rankWithModel(QString
         + QStringLiteral("\n\n문맥에 가장 알맞은 후보 번호를 알맞은 순서대로 최대 ") + QString::number(limit)
         + QStringLiteral("개 고르세요.");
 
-    // The model may be swapped while we wait; keep the one we asked.
-    const std::shared_ptr<LanguageModel> model = LanguageModels::shared();
-    if (!model) co_return std::nullopt;
     const LanguageModel::Answer<QJsonObject> answer = co_await model->respondStructured(instructions, prompt,
                                                                                         Pick::schema());
     if (!answer.ok()) {
@@ -152,8 +156,15 @@ QCoro::Task<std::optional<QList<RankedCandidate>>> Ranker::rankWithModel(QString
 
 QCoro::Task<std::optional<QString>> Ranker::cleanTypos(QString text, QString context)
 {
-    const std::shared_ptr<LanguageModel> model = LanguageModels::shared();
-    if (!model || !co_await model->isAvailable()) co_return std::nullopt;
+    const std::shared_ptr<LanguageModel> model = co_await availableModel();
+    const std::optional<QString> corrected = co_await cleanTyposWith(model, text, context);
+    co_return corrected;
+}
+
+QCoro::Task<std::optional<QString>> Ranker::cleanTyposWith(std::shared_ptr<LanguageModel> model, QString text,
+                                                           QString context)
+{
+    if (!model) co_return std::nullopt;
 
     const QString instructions = QStringLiteral("당신은 한국어 교정 도우미입니다. 주어진 텍스트의 오탈자, 띄어쓰기, 맞춤법만 고칩니다.\n"
                                                 "문체·어미·내용은 바꾸지 않고, 설명 없이 고친 텍스트만 출력합니다.");
@@ -198,10 +209,13 @@ QHash<QString, QString> Ranker::modelMeanings(const QList<RankedCandidate>& rank
     return meanings;
 }
 
-QCoro::Task<Ranker::Arrangement> Ranker::arrange(QString word, QList<HanjaEntry> entries, QString context)
+QCoro::Task<Ranker::Arrangement> Ranker::arrange(std::shared_ptr<LanguageModel> model, QString word,
+                                                QList<HanjaEntry> entries, QString context)
 {
-    const QList<RankedCandidate> ranked = co_await rank(word, entries, context, 3);
-    const QList<HanjaEntry> merged = merge(ranked, entries);
-    const bool keepFirst = co_await engineInForce() == RankEngine::model;
-    co_return Arrangement{PickHistory::shared().reorder(merged, word, keepFirst), modelMeanings(ranked)};
+    const Ranking ranking = co_await rankWith(model, word, entries, context, 3);
+    const QList<HanjaEntry> merged = merge(ranking.candidates, entries);
+    // When the model failed, the learned order decides the top, as without a model.
+    const bool keepFirst = ranking.engine == RankEngine::model;
+    co_return Arrangement{PickHistory::shared().reorder(merged, word, keepFirst), modelMeanings(ranking.candidates),
+                          ranking.engine};
 }

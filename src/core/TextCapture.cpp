@@ -17,6 +17,18 @@ QString identifierForLog(const RunningApplication& app)
     return app.desktopId ? *app.desktopId : QStringLiteral("?");
 }
 
+// A selection known only as text (from a clipboard or PRIMARY): it is its own context.
+std::optional<Capture> plainTextCapture(const std::optional<QString>& text, Pid pid)
+{
+    if (!text || text->isEmpty()) return std::nullopt;
+    Capture cap;
+    cap.selected = *text;
+    cap.context = *text;
+    cap.viaAccessibility = false;
+    cap.pid = pid;
+    return cap;
+}
+
 } // namespace
 
 QCoro::Task<std::optional<Capture>> TextCapture::capture()
@@ -29,16 +41,22 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture()
     // Our own window is read directly; no other strategy applies there.
     if (front->pid == workspace->ownPid()) co_return captureLocal();
 
+    const EditChords chords = workspace->editChords(*front);
+    std::optional<Capture> cap;
     if (!Defaults::shared().boolean(QStringLiteral("debugForceClipboardCapture"))) {
-        if (auto cap = captureViaAX(front->pid)) {
-            Log::write(QStringLiteral("선택 읽기: AX (%1)").arg(identifier));
-            co_return cap;
-        }
+        cap = captureViaAX(front->pid);
+        if (cap) Log::write(QStringLiteral("선택 읽기: AX (%1)").arg(identifier));
     }
-
-    auto cap = co_await captureViaClipboard(front->pid);
-    Log::write(QStringLiteral("선택 읽기: ⌘C %1 (%2)")
-                   .arg(cap ? QStringLiteral("성공") : QStringLiteral("실패"), identifier));
+    if (!cap && chords.terminal) {
+        cap = captureViaPrimary(front->pid);
+        Log::write(QStringLiteral("선택 읽기: PRIMARY %1 (%2)")
+                       .arg(cap ? QStringLiteral("성공") : QStringLiteral("실패"), identifier));
+    } else if (!cap) {
+        cap = co_await captureViaClipboard(front->pid, chords);
+        Log::write(QStringLiteral("선택 읽기: ⌘C %1 (%2)")
+                       .arg(cap ? QStringLiteral("성공") : QStringLiteral("실패"), identifier));
+    }
+    if (cap) cap->chords = chords;
     co_return cap;
 }
 
@@ -148,7 +166,7 @@ std::optional<std::pair<QString, TextRange>> TextCapture::expandTypoRun(const AX
     return std::nullopt;
 }
 
-QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid)
+QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid, EditChords chords)
 {
     const auto pasteboard = Platform::shared().pasteboard;
     const auto clock = Platform::shared().clock;
@@ -156,7 +174,7 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid)
     const ClipboardSnapshot snapshot(*pasteboard);
     const qint64 before = pasteboard->changeCount();
 
-    if (!co_await KeySim::press(KeyCode::c, ModifierFlag::command, pid)) co_return std::nullopt;
+    if (!co_await KeySim::press(chords.copy.keyCode, chords.copy.flags, pid)) co_return std::nullopt;
 
     // The application copies in its own time: poll up to 20 × 25 ms.
     bool copied = false;
@@ -169,12 +187,13 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid)
     const auto text = pasteboard->string();
     // The user's clipboard is back before the session goes on.
     snapshot.restore(pasteboard->changeCount(), *pasteboard);
-    if (!text || text->isEmpty()) co_return std::nullopt;
+    co_return plainTextCapture(text, pid);
+}
 
-    Capture cap;
-    cap.selected = *text;
-    cap.context = *text;
-    cap.viaAccessibility = false;
-    cap.pid = pid;
-    co_return cap;
+std::optional<Capture> TextCapture::captureViaPrimary(Pid pid)
+{
+    // PRIMARY holds whatever was selected last, anywhere: only the terminal's own is its selection.
+    const auto primary = Platform::shared().primarySelection;
+    if (!primary || primary->ownerPid() != pid) return std::nullopt;
+    return plainTextCapture(primary->string(), pid);
 }

@@ -10,7 +10,9 @@
 #include <utility>
 
 // Reads the selection of the frontmost application: from our own window, through the
-// accessibility interface, or by a simulated ⌘C with the clipboard saved and restored.
+// accessibility interface, or by the application's copy chord with the clipboard saved and
+// restored. A terminal never gets a copy chord (Ctrl+C would interrupt what runs there): its
+// selection is read from PRIMARY when the terminal holds it.
 class TextCapture {
 public:
     TextCapture() = delete;
@@ -29,5 +31,6 @@ private:
     static std::optional<Capture> captureViaAX(Pid pid);
     static std::optional<std::pair<QString, TextRange>> expandTypoRun(const AXElementRef& element,
                                                                       const QString& full, TextRange range);
-    static QCoro::Task<std::optional<Capture>> captureViaClipboard(Pid pid);
+    static QCoro::Task<std::optional<Capture>> captureViaClipboard(Pid pid, EditChords chords);
+    static std::optional<Capture> captureViaPrimary(Pid pid);
 };

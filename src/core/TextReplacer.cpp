@@ -33,10 +33,13 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text)
     }
 
     Log::write(QStringLiteral("치환: ⌘V"));
-    const auto pasteboard = Platform::shared().pasteboard;
+    // Where the paste chord reads from (PRIMARY for Shift+Insert in xterm) is lent for the paste.
+    Platform& platform = Platform::shared();
+    const auto pasteboard = cap.chords.pastesPrimary && platform.primarySelection ? platform.primarySelection
+                                                                                  : platform.pasteboard;
     const ClipboardSnapshot snapshot(*pasteboard);
     const qint64 ours = ClipboardSnapshot::putTransient(text, *pasteboard);
-    const bool posted = co_await KeySim::press(KeyCode::v, ModifierFlag::command, cap.pid);
+    const bool posted = co_await KeySim::press(cap.chords.paste.keyCode, cap.chords.paste.flags, cap.pid);
     // The target reads the clipboard in its own time.
     if (posted) co_await clock->sleep(300);
     snapshot.restore(ours, *pasteboard);

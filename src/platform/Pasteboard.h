@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Types.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -19,6 +21,9 @@ public:
     static inline const QString stringType = QStringLiteral("text/plain");
 
     virtual ~Pasteboard() = default;
+
+    // The process that holds the contents now; absent when it cannot be told.
+    virtual std::optional<Pid> ownerPid() = 0;
 
     // Grows by at least one with every change of the contents, by this program or another.
     virtual qint64 changeCount() = 0;

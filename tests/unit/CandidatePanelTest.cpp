@@ -1,4 +1,5 @@
 #include "core/CandidatePanel.h"
+#include "core/Shortcut.h"
 #include "platform/fake/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -175,4 +176,21 @@ TEST_F(PanelFixture, ClicksAndActivationsElsewhereClose)
     showList(5);
     panel.model().pick(panel.model().items()[1]);
     EXPECT_EQ(picks.last().first, "후보2");
+}
+
+TEST_F(PanelFixture, EachDigitKeyPicksItsOwnRowInAnExpandedList)
+{
+    // The key that the keyboard labels n picks row n; the labels come from the shortcut's own
+    // table of key positions, not from the panel's.
+    for (int n = 1; n <= 9; ++n) {
+        quint16 key = 0;
+        while (key < 128 && Shortcut::keyName(key) != QString::number(n)) ++key;
+        ASSERT_LT(key, 128) << n;
+        showList(9);
+        press(kRight);
+        ASSERT_TRUE(panel.model().expanded());
+        EXPECT_EQ(press(key), true);
+        ASSERT_FALSE(picks.isEmpty()) << n;
+        EXPECT_EQ(picks.last().first, QStringLiteral("후보%1").arg(n));
+    }
 }

@@ -1,5 +1,6 @@
 #include "core/LanguageModels.h"
 #include "core/Coordinator.h"
+#include "base/Log.h"
 #include "base/Notifier.h"
 #include "core/PickHistory.h"
 #include "core/Ranker.h"
@@ -254,4 +255,78 @@ TEST_F(SessionFixture, NoPermissionOrNoSelection)
     ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
     EXPECT_EQ(onboardingShown, 1);
     EXPECT_EQ(fake->panelWindow->contentBuilds(), builds) << "no notice without permission";
+}
+
+namespace {
+// A model whose availability check throws, as any step of a session might.
+class ThrowingModel : public LanguageModel {
+public:
+    QCoro::Task<bool> isAvailable() override
+    {
+        throw std::runtime_error("availability check blew up");
+        co_return true;
+    }
+    QCoro::Task<Answer<QJsonObject>> respondStructured(QString, QString, QJsonObject) override
+    {
+        co_return Answer<QJsonObject>{std::variant<QJsonObject, QString>(QStringLiteral("unused"))};
+    }
+    QCoro::Task<Answer<QString>> respondText(QString, QString) override
+    {
+        co_return Answer<QString>{std::variant<QString, QString>(std::in_place_index<1>, QStringLiteral("unused"))};
+    }
+};
+} // namespace
+
+TEST_F(SessionFixture, ASessionThatThrowsEndsWithANoticeAndReleasesBusy)
+{
+    Log::Collector log;
+    LanguageModels::setShared(std::make_shared<ThrowingModel>());
+    fake->openEditor("수도를", {0, 3});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; })) << "a failed session must not keep busy";
+    EXPECT_EQ(panel.model().header(), Coordinator::failedNotice);
+    EXPECT_TRUE(panel.isNotice());
+    EXPECT_TRUE(log.contains("availability check blew up"));
+
+    // The next press works.
+    LanguageModels::setShared(nullptr);
+    panel.dismiss();
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(primaries().first(), "首都");
+}
+
+TEST_F(SessionFixture, AFailingModelShowsFrequencyAndTheLearnedOrderAfterOneCheck)
+{
+    PickHistory::shared().record("수도", "囚徒", QDateTime::currentDateTime());
+    useModel();
+    model->queueStructuredError("HTTP 500: model crashed");
+    fake->openEditor("수도를", {0, 3});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(panel.model().header(), "\"수도\"를 · 빈도순 · 한글(漢字)") << "the model ranked nothing";
+    EXPECT_EQ(primaries().first(), "囚徒") << "the learned pick leads, as without a model";
+    EXPECT_EQ(model->availabilityChecks(), 1) << "one availability check per press";
+
+    // A model that answers: "AI", still one check.
+    panel.dismiss();
+    model->queueStructured(pickAnswer({1}));
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(panel.model().header(), "\"수도\"를 · AI · 한글(漢字)");
+    EXPECT_EQ(primaries().first(), "水道");
+    EXPECT_EQ(model->availabilityChecks(), 2);
+}
+
+TEST_F(SessionFixture, DecomposedHangulIsLookedUpAsTheSameWord)
+{
+    const QString nfd = QString("수도를").normalized(QString::NormalizationForm_D);
+    ASSERT_NE(nfd.size(), 3);
+    auto editor = fake->openEditor(nfd, {0, nfd.size()});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(panel.model().header(), "\"수도\"를 · 빈도순 · 한글(漢字)");
+    press(kDigit1);
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
+    EXPECT_EQ(editor->text, "수도(首都)를");
 }

@@ -1,7 +1,7 @@
 // The shipped frequency table on the shipped dictionary: where words end and which spelling comes
 // first for words whose annotated reading is not the everyday one.
 
-#include "core/HanjaDictionary.h"
+#include "core/dictionary/HanjaDictionary.h"
 
 #include <gtest/gtest.h>
 

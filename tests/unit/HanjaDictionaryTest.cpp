@@ -1,10 +1,11 @@
-#include "core/HanjaDictionary.h"
+#include "core/dictionary/HanjaDictionary.h"
 #include "base/Log.h"
 
 #include "base/TextUtil.h"
 
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QMap>
 #include <QRandomGenerator>
 #include <QThread>
@@ -174,6 +175,8 @@ TEST(HanjaDictionaryTest, TextsCompareAsCanonicalEquivalents)
     EXPECT_EQ(dict.candidates("낙원")[0].hanja(), u"\u6A02園");
     EXPECT_EQ(dict.charGloss(u"\uF914"), "즐길 락");
     EXPECT_EQ(HanjaEntry("낙원", "\uF914園"), dict.candidates("낙원")[0]);
+    EXPECT_TRUE(dict.candidates("낙원")[0].borrowsText());
+    EXPECT_FALSE(HanjaEntry("낙원", "\uF914園").borrowsText());
 }
 
 TEST(HanjaDictionaryTest, MissingFilesAreLoggedAndRetried)
@@ -200,14 +203,26 @@ TEST(HanjaDictionaryTest, MissingFilesAreLoggedAndRetried)
     EXPECT_TRUE(log.lines().isEmpty()) << "a loaded dictionary reads and logs nothing";
 }
 
-TEST(HanjaDictionaryTest, InvalidUtf8CountsAsMissing)
+TEST(HanjaDictionaryTest, AFileThatCannotBeReadIsNotCalledMissing)
 {
     DataDir dir;
-    dir.write("hanja.tsv", QByteArray("수도\t首都\n") + char(0xC3) + char(0x28) + "\n");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("hanja.tsv"));
+    Log::Collector log;
+    HanjaDictionary dict(dir.path());
+    EXPECT_FALSE(dict.split("수도"));
+    EXPECT_TRUE(log.contains("[Sorelwick] hanja.tsv cannot be read (not a regular file)"));
+    EXPECT_FALSE(log.contains("not found"));
+}
+
+TEST(HanjaDictionaryTest, InvalidUtf8IsNotLoadedAndSaysWhere)
+{
+    DataDir dir;
+    dir.write("hanja.tsv", QByteArray("수도\t首都\n\n") + char(0xC3) + char(0x28) + "\n");
     Log::Collector log;
     HanjaDictionary dict(dir.path());
     EXPECT_FALSE(dict.isLoaded() || !dict.candidates("수도").isEmpty());
-    EXPECT_TRUE(log.contains("hanja.tsv not found in bundle"));
+    EXPECT_TRUE(log.contains("[Sorelwick] hanja.tsv is not valid UTF-8 at line 3")) << qPrintable(log.lines().join('\n'));
+    EXPECT_FALSE(log.contains("hanja.tsv not found")) << "the file is there";
 }
 
 TEST(HanjaDictionaryTest, ConcurrentFirstUseLoadsOnceAndNeverSeesHalfAMap)
@@ -336,8 +351,8 @@ void expectSameAsReference(HanjaDictionary& dict, const ReferenceDictionary& ref
 
 TEST(HanjaDictionaryTest, LoadsAsOnePassWhateverTheOrderOfTheLines)
 {
-    // The loader reads the files in two parts on two threads, and reads the frequency table
-    // alongside the dictionary when both keep the shipped order; any order must give the same.
+    // The loader reads the dictionary in two parts on two threads; any order of the lines of
+    // either file must give what one plain pass gives.
     for (const bool sorted : {true, false}) {
         GeneratedData data(sorted ? 11 : 12, !sorted);
         if (sorted) data.sort();
@@ -349,19 +364,9 @@ TEST(HanjaDictionaryTest, LoadsAsOnePassWhateverTheOrderOfTheLines)
         HanjaDictionary dict(dir.path());
         SCOPED_TRACE(sorted ? "sorted" : "shuffled");
         expectSameAsReference(dict, ReferenceDictionary(dictionary, table));
+        HanjaDictionary fromTexts(HanjaDictionary::Texts{dictionary, table});
+        expectSameAsReference(fromTexts, ReferenceDictionary(dictionary, table));
     }
-}
-
-TEST(HanjaDictionaryTest, ScoreLinesOutOfOrderAreTheSameAsInOrder)
-{
-    // 가나 has its score lines apart; 다라's last line comes before its first in file order.
-    DataDir dir;
-    dir.write("hanja.tsv", "가나\t加\n가나\t家\n가나\t歌\n다라\t多\n다라\t茶\n");
-    dir.write("hanja_freq.tsv", "가나\t歌\t5\n다라\t茶\t1\n가나\t家\t9\n가나\t歌\t1\n다라\t茶\t3\n");
-    HanjaDictionary dict(dir.path());
-    EXPECT_EQ(hanjaOf(dict.candidates("가나")), QStringList({"家", "歌", "加"}));
-    EXPECT_EQ(hanjaOf(dict.candidates("다라")), QStringList({"茶", "多"}));
-    EXPECT_EQ(dict.scoreCount(), 3);
 }
 
 TEST(HanjaDictionaryTest, InvalidUtf8AnywhereInTheTableDropsAllScores)
@@ -372,7 +377,8 @@ TEST(HanjaDictionaryTest, InvalidUtf8AnywhereInTheTableDropsAllScores)
     Log::Collector log;
     HanjaDictionary dict(dir.path());
     EXPECT_EQ(hanjaOf(dict.candidates("가나")), QStringList({"加", "家"})) << "no score is kept";
-    EXPECT_EQ(log.count("hanja_freq.tsv not found in bundle"), 1);
+    EXPECT_TRUE(log.contains("[Sorelwick] hanja_freq.tsv is not valid UTF-8 at line 2"));
+    EXPECT_FALSE(log.contains("not found"));
     EXPECT_TRUE(log.contains("dictionary loaded: 1 keys, 0 char glosses, 0 word scores"));
 }
 
@@ -386,7 +392,7 @@ TEST(HanjaDictionaryTest, InvalidUtf8LateInTheDictionaryFailsTheLoad)
     Log::Collector log;
     HanjaDictionary dict(dir.path());
     EXPECT_TRUE(dict.candidates("단어1").isEmpty());
-    EXPECT_EQ(log.count("hanja.tsv not found in bundle"), 1);
+    EXPECT_TRUE(log.contains("hanja.tsv is not valid UTF-8 at line 5001"));
 }
 
 TEST(HanjaDictionaryTest, LongFieldsAreKeptWhole)
@@ -433,4 +439,44 @@ TEST(HanjaDictionaryTest, SmallAndOddFilesLoad)
     HanjaDictionary dict(dir.path());
     EXPECT_EQ(dict.candidates(" ").size(), 1) << "the line of a lone TAB is an empty word";
     EXPECT_EQ(hanjaOf(dict.candidates("가")), QStringList({"家", "歌"}));
+}
+
+TEST(HanjaDictionaryTest, TextThatGrowsUnderNfcLoadsInLinearRoom)
+{
+    // U+0958 becomes two code points under NFC: every line makes the text longer than its bytes.
+    QByteArray lines;
+    for (int i = 0; i < 2000; ++i) lines += QString("가%1\t\u0958\t\u0958\n").arg(i, 4, 10, QChar('0')).toUtf8();
+    HanjaDictionary dict(HanjaDictionary::Texts{lines, QByteArray()});
+    const auto entries = dict.candidates("가0042");
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].hanja(), u"\u0915\u093C");
+    EXPECT_EQ(entries[0].meaning(), u"\u0915\u093C");
+    EXPECT_EQ(dict.keyCount(), 2000);
+}
+
+TEST(HanjaDictionaryTest, CrlfLineEndsReadAsLf)
+{
+    const QByteArray dictionary = "수도\t首都\r\n수도\t水道\t물길\r\n사고\t事故\r\n사고\t思考\t생각\t\r\n\r\n수\t首\t머리 수\r\n";
+    const QByteArray table = "# 주석\r\n수도\t首都\t9\r\n사고\t思考\t5\t\r\n사고\t事故\t7\r\n";
+    const auto check = [](HanjaDictionary& dict) {
+        EXPECT_EQ(hanjaOf(dict.candidates("수도")), QStringList({"首都", "水道"}));
+        EXPECT_EQ(dict.candidates("수도")[1].meaning(), u"물길");
+        EXPECT_EQ(dict.candidates("수도")[0].hanja(), u"首都") << "no CR in a last field";
+        EXPECT_EQ(hanjaOf(dict.candidates("사고")), QStringList({"事故", "思考"}));
+        EXPECT_EQ(dict.candidates("사고")[1].meaning(), u"생각");
+        EXPECT_EQ(dict.charGloss(u"首"), "머리 수");
+        EXPECT_EQ(dict.scoreCount(), 3);
+        EXPECT_EQ(dict.split("수도를"), splitPair("수도", "를"));
+    };
+    HanjaDictionary fromTexts(HanjaDictionary::Texts{dictionary, table});
+    check(fromTexts);
+    DataDir dir;
+    dir.write("hanja.tsv", dictionary);
+    dir.write("hanja_freq.tsv", table);
+    HanjaDictionary fromFiles(dir.path());
+    check(fromFiles);
+    // A CR elsewhere is text, and a last line may end in CR alone.
+    HanjaDictionary inside(HanjaDictionary::Texts{"가\t加\r더\n나\t那\r", QByteArray()});
+    EXPECT_EQ(inside.candidates("가")[0].hanja(), u"加\r더");
+    EXPECT_EQ(inside.candidates("나")[0].hanja(), u"那");
 }

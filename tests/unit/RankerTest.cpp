@@ -188,16 +188,15 @@ TEST(RankerTest, ArrangeMergesRankedTopAndReordersByPicks)
     const QList<HanjaEntry> p = pool(14);
     // The history favours 水道; without a model, it comes first.
     PickHistory::shared().record("수도", "水道", QDateTime::currentDateTime());
-    with.model->setAvailable(false);
-    Ranker::Arrangement plainOrder = QCoro::waitFor(Ranker::arrange("수도", p, ""));
+    Ranker::Arrangement plainOrder = QCoro::waitFor(Ranker::arrange(nullptr, "수도", p, ""));
     EXPECT_EQ(plainOrder.entries.size(), 14);
     EXPECT_EQ(plainOrder.entries.first().hanja(), u"水道");
     EXPECT_EQ(plainOrder.entries[1].hanja(), u"首都");
 
     // With a model its first choice keeps the top place; its meanings are kept by spelling.
-    with.model->setAvailable(true);
     with.model->queueStructured(answer({4, 2}, "이유", {"벼", "죄수"}));
-    const Ranker::Arrangement ranked = QCoro::waitFor(Ranker::arrange("수도", p, "논에 심은 수도"));
+    const Ranker::Arrangement ranked = QCoro::waitFor(Ranker::arrange(with.model, "수도", p, "논에 심은 수도"));
+    EXPECT_EQ(ranked.engine, RankEngine::model);
     QStringList order;
     for (const HanjaEntry& e : ranked.entries) order.append(e.hanja().toString());
     EXPECT_EQ(order.mid(0, 5), (QStringList{"水稻", "水道", "囚徒", "首都", "修道"}));
@@ -205,6 +204,12 @@ TEST(RankerTest, ArrangeMergesRankedTopAndReordersByPicks)
     EXPECT_EQ(ranked.meanings.value("水稻"), "벼");
     EXPECT_EQ(ranked.meanings.value("首都"), "");
     EXPECT_TRUE(ranked.meanings.contains("首都"));
+
+    // A model that fails ranked nothing: the learned order decides the top, and says so.
+    with.model->queueStructuredError("HTTP 500");
+    const Ranker::Arrangement failed = QCoro::waitFor(Ranker::arrange(with.model, "수도", p, "논에 심은 수도"));
+    EXPECT_EQ(failed.engine, RankEngine::frequency);
+    EXPECT_EQ(failed.entries.first().hanja(), u"水道");
 
     // At most 40 rows, the ranked top first and never repeated.
     QList<HanjaEntry> many;

@@ -41,6 +41,18 @@ protected:
         return app;
     }
 
+    // A terminal without accessibility whose selection (selected) is on PRIMARY, owned by it.
+    std::shared_ptr<MemoryApplication> terminal(const QString& text, const QString& selected, Pid pid,
+                                                const QString& desktopId)
+    {
+        auto term = fake->openEditor(text, {text.indexOf(selected), selected.size()}, pid, desktopId);
+        term->hasAccessibleFocus = false;
+        fake->pasteboard->writeFromOtherProgram(userClipboard());
+        fake->primarySelection->writeStringFromOtherProgram(selected);
+        fake->primarySelection->owner = pid;
+        return term;
+    }
+
     std::shared_ptr<MemoryDefaultsStore> defaults;
     std::shared_ptr<FakePlatform> fake;
     Log::Collector log;
@@ -113,10 +125,10 @@ TEST_F(TextAccess, blankOrUnreadableSelectionFallsBackToCommandC)
     EXPECT_FALSE(cap->element);
     EXPECT_FALSE(cap->selectionBounds);
     EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: ⌘C 성공 (org.example.Editor)"_s));
-    // Exactly one ⌘C, key-down then key-up, and the user's clipboard is back.
+    // Exactly one Ctrl+C (an editor's copy chord), key-down then key-up, and the user's clipboard is back.
     ASSERT_EQ(fake->keyPoster->posted().size(), 2);
     EXPECT_EQ(fake->keyPoster->posted()[0].keyCode, KeyCode::c);
-    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::command);
+    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::control);
     EXPECT_TRUE(fake->keyPoster->posted()[0].keyDown);
     EXPECT_FALSE(fake->keyPoster->posted()[1].keyDown);
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
@@ -140,7 +152,7 @@ TEST_F(TextAccess, forcedClipboardCaptureSkipsAccessibility)
 TEST_F(TextAccess, copyThatChangesNothingGivesUpAfterTwentyPolls)
 {
     auto app = clipboardOnlyEditor(u"수도"_s, {0, 2});
-    app->copiesOnCommandC = false;
+    app->copiesOnCopyChord = false;
     fake->pasteboard->writeFromOtherProgram(userClipboard());
     const qint64 count = fake->pasteboard->changeCount();
     const qint64 start = fake->clock->monotonicMs();
@@ -244,6 +256,7 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
     EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: AX 쓰기가 성공이라는데 글자가 그대로라 ⌘V로"_s));
     EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: ⌘V"_s));
     EXPECT_EQ(fake->keyPoster->posted().first().keyCode, KeyCode::v);
+    EXPECT_EQ(fake->keyPoster->posted().first().flags, ModifierFlag::control);
 
     // A value that cannot be read back is trusted: no paste.
     app->readOverrides[Accessibility::valueAttribute] = {AXError::cannotComplete, {}};
@@ -348,6 +361,64 @@ TEST_F(TextAccess, modifierWaitPostsAfterReleaseOrGivesUpAfterOneSecond)
     EXPECT_TRUE(log.contains(u"[Sorelwick] 수정자 키가 떨어지지 않아 단축키 흉내를 건너뜀"_s));
     EXPECT_EQ(app->text, u"수도"_s);
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
+}
+
+TEST_F(TextAccess, terminalsAreReadFromTheirPrimarySelectionAndNeverGetACopyChord)
+{
+    auto term = terminal(u"$ echo 수도"_s, u"수도"_s, 610, u"gnome-terminal-server"_s);
+
+    auto cap = capture();
+    ASSERT_TRUE(cap);
+    EXPECT_EQ(cap->selected, u"수도"_s);
+    EXPECT_FALSE(cap->viaAccessibility);
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty()) << "no key at all reaches a terminal for a capture";
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: PRIMARY 성공 (gnome-terminal-server)"_s));
+
+    // The paste takes the terminal's chord, Ctrl+Shift+V, through the clipboard, restored afterwards.
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    ASSERT_EQ(fake->keyPoster->posted().size(), 2);
+    EXPECT_EQ(fake->keyPoster->posted()[0].keyCode, KeyCode::v);
+    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::control | ModifierFlag::shift);
+    EXPECT_EQ(term->text, u"$ echo 首都"_s);
+    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
+    EXPECT_EQ(term->interrupts, 0);
+
+    // PRIMARY held by another program is not the terminal's selection: nothing, and still no key.
+    fake->keyPoster->clearPosted();
+    fake->primarySelection->owner = 777;
+    EXPECT_FALSE(capture());
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: PRIMARY 실패 (gnome-terminal-server)"_s));
+}
+
+TEST_F(TextAccess, xtermPastesFromPrimaryWithShiftInsert)
+{
+    auto term = terminal(u"$ ls 수도"_s, u"수도"_s, 620, u"XTerm"_s);
+    const auto cap = capture();
+    ASSERT_TRUE(cap);
+
+    const qint64 clipboardCount = fake->pasteboard->changeCount();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    ASSERT_EQ(fake->keyPoster->posted().size(), 2);
+    EXPECT_EQ(fake->keyPoster->posted()[0].keyCode, KeyCode::insert);
+    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::shift);
+    EXPECT_EQ(term->text, u"$ ls 首都"_s) << "the replacement was offered on PRIMARY";
+    EXPECT_EQ(fake->pasteboard->changeCount(), clipboardCount) << "the clipboard is not touched";
+    EXPECT_EQ(fake->primarySelection->string(), u"수도"_s) << "PRIMARY is given back";
+}
+
+TEST_F(TextAccess, theFrontmostCheckComesAfterTheModifierWait)
+{
+    // The user still holds the shortcut's modifiers and switches to another editor meanwhile: the
+    // keystroke would reach that editor, so it is refused, however things looked at the start.
+    auto app = fake->openEditor(u"수도"_s, {0, 2});
+    auto other = fake->openEditor(u"다른 글"_s, {0, 2}, 777, u"org.example.Chat"_s);
+    fake->workspace->activate(app->pid());
+    fake->keyPoster->holdModifiers(ModifierFlag::control | ModifierFlag::option, 200);
+    fake->clock->afterMs(100, [this, other] { fake->workspace->activate(other->pid()); });
+    EXPECT_FALSE(QCoro::waitFor(KeySim::press(KeyCode::v, ModifierFlag::control, app->pid())));
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 맨 앞 앱이 바뀌어 단축키 흉내를 건너뜀"_s));
 }
 
 TEST(ClipboardSnapshot, restoresEveryItemAndTypeUnlessTheClipboardMovedOn)

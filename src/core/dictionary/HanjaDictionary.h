@@ -1,5 +1,13 @@
 #pragma once
 
+// The Hanja dictionary: hanja.tsv (Hangul word, Hanja word, meaning) and the frequency table
+// hanja_freq.tsv (Hangul word, Hanja word, score), read once, lazily, and kept read-only; where a
+// word ends in a selection (split) and its spellings in order (candidates). The load and the data
+// live in the other files of this folder; this one is the face the rest of the program sees.
+
+#include "core/dictionary/HanjaEntry.h"
+
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -9,39 +17,8 @@
 #include <mutex>
 #include <optional>
 
-// One dictionary word: a Hangul word, one Hanja spelling of it and a free-text meaning.
-// Entries handed out by a dictionary point into its text, which lives as long as the dictionary
-// (the shared one lives for the whole process); entries made from strings own their text.
-class HanjaEntry {
-public:
-    HanjaEntry() = default;
-    HanjaEntry(const QString& hangul, const QString& hanja, const QString& meaning = QString());
+struct DictionaryData;
 
-    QStringView hangul() const { return {m_hangul, m_hangulLen}; }
-    QStringView hanja() const { return {m_hanja, m_hanjaLen}; }
-    QStringView meaning() const { return {m_meaning, m_meaningLen}; }
-
-    // All three fields; texts are composed (NFC) on the way in, so this is canonical equivalence.
-    bool operator==(const HanjaEntry& other) const
-    {
-        return hangul() == other.hangul() && hanja() == other.hanja() && meaning() == other.meaning();
-    }
-
-private:
-    friend class HanjaDictionary;
-    QString m_own;
-    const QChar* m_hangul = nullptr;
-    const QChar* m_hanja = nullptr;
-    const QChar* m_meaning = nullptr;
-    qsizetype m_hangulLen = 0;
-    qsizetype m_hanjaLen = 0;
-    qsizetype m_meaningLen = 0;
-};
-
-size_t qHash(const HanjaEntry& entry, size_t seed = 0) noexcept;
-
-// The Hanja dictionary: hanja.tsv (Hangul word, Hanja word, meaning) and the frequency table
-// hanja_freq.tsv (Hangul word, Hanja word, score), read once, lazily, and kept read-only.
 class HanjaDictionary {
 public:
     struct Split {
@@ -49,12 +26,19 @@ public:
         QString rest;
         bool operator==(const Split&) const = default;
     };
+    // The two files' contents, for a dictionary that reads no files (tests, fuzzing); scores
+    // absent as if hanja_freq.tsv were missing.
+    struct Texts {
+        QByteArray dictionary;
+        std::optional<QByteArray> scores;
+    };
 
     // The process-wide instance, reading the data dir of Resources.
     static HanjaDictionary& shared();
 
     // A dictionary on the files of one folder; an empty folder means the Resources lookup.
     explicit HanjaDictionary(QString folder = QString());
+    explicit HanjaDictionary(Texts texts);
     ~HanjaDictionary();
     HanjaDictionary(const HanjaDictionary&) = delete;
     HanjaDictionary& operator=(const HanjaDictionary&) = delete;
@@ -69,7 +53,8 @@ public:
     // ones have none; a one-character text only as a whole word.
     std::optional<Split> split(const QString& text);
     // The spellings of a word, by frequency score (ties in file order); file order for one-
-    // character words and words with one entry. Surrounding blanks are ignored.
+    // character words and words with one entry. Surrounding blanks are ignored. The entries
+    // borrow the dictionary's text: they must not outlive it.
     QList<HanjaEntry> candidates(const QString& word);
     // The gloss of one Hanja character, from the first single-character line that gives one.
     QString charGloss(QStringView character);
@@ -80,12 +65,12 @@ public:
     qsizetype scoreCount();
 
 private:
-    struct Data;
-    const Data* data();
-    std::unique_ptr<Data> load() const;
+    const DictionaryData* data();
+    std::unique_ptr<DictionaryData> load() const;
 
     QString m_folder;
+    std::optional<Texts> m_texts;
     std::mutex m_loadMutex;
-    std::unique_ptr<Data> m_owned;
-    std::atomic<const Data*> m_data{nullptr};
+    std::unique_ptr<DictionaryData> m_owned;
+    std::atomic<const DictionaryData*> m_data{nullptr};
 };

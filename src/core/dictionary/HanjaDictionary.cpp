@@ -1,0 +1,162 @@
+// The dictionary's public operations: finding the files, logging what went wrong with them,
+// publishing the loaded data once complete, and the lookups, each a few hash probes.
+#include "core/dictionary/HanjaDictionary.h"
+
+#include "base/Log.h"
+#include "base/Resources.h"
+#include "base/TextUtil.h"
+#include "core/dictionary/DictionaryData.h"
+#include "core/dictionary/DictionaryLoader.h"
+#include "core/dictionary/MappedFile.h"
+
+#include <QFileInfo>
+
+HanjaDictionary& HanjaDictionary::shared()
+{
+    static HanjaDictionary* instance = new HanjaDictionary(); // never released: entries borrow from it
+    return *instance;
+}
+
+HanjaDictionary::HanjaDictionary(QString folder)
+    : m_folder(std::move(folder))
+{
+}
+
+HanjaDictionary::HanjaDictionary(Texts texts)
+    : m_texts(std::move(texts))
+{
+}
+
+HanjaDictionary::~HanjaDictionary() = default;
+
+void HanjaDictionary::loadIfNeeded() { data(); }
+
+const DictionaryData* HanjaDictionary::data()
+{
+    if (const DictionaryData* d = m_data.load(std::memory_order_acquire)) return d;
+    std::lock_guard lock(m_loadMutex);
+    if (const DictionaryData* d = m_data.load(std::memory_order_acquire)) return d;
+    std::unique_ptr<DictionaryData> loaded = load();
+    if (!loaded) return nullptr;
+    m_owned = std::move(loaded);
+    // Published only when complete: readers see either nothing or the whole dictionary.
+    m_data.store(m_owned.get(), std::memory_order_release);
+    Log::write(QStringLiteral("dictionary loaded: %1 keys, %2 char glosses, %3 word scores")
+                   .arg(m_owned->keyCount())
+                   .arg(m_owned->glosses.size())
+                   .arg(m_owned->scoreCount));
+    return m_owned.get();
+}
+
+std::unique_ptr<DictionaryData> HanjaDictionary::load() const
+{
+    const QString dictionaryName = QStringLiteral("hanja.tsv");
+    const QString scoresName = QStringLiteral("hanja_freq.tsv");
+    DictionaryLoader::Outcome outcome;
+    if (m_texts) {
+        outcome = DictionaryLoader::build(m_texts->dictionary,
+                                          m_texts->scores ? std::optional<QByteArrayView>(*m_texts->scores) : std::nullopt);
+        if (!m_texts->scores) Log::write(scoresName + QStringLiteral(" not found in bundle"));
+    } else {
+        const auto locate = [this](const QString& name) {
+            if (m_folder.isEmpty()) return Resources::locate(name);
+            const QString path = m_folder + QLatin1Char('/') + name;
+            return QFileInfo::exists(path) ? path : QString();
+        };
+        // A missing file, and one that is there but cannot be read, are told apart.
+        const auto open = [&](const QString& name, MappedFile& file) {
+            const QString path = locate(name);
+            if (path.isEmpty()) {
+                Log::write(name + QStringLiteral(" not found in bundle"));
+                return false;
+            }
+            if (!file.open(path)) {
+                Log::write(QStringLiteral("%1 cannot be read (%2): %3").arg(name, file.error(), path));
+                return false;
+            }
+            return true;
+        };
+        MappedFile dictionary;
+        if (!open(dictionaryName, dictionary)) return nullptr;
+        MappedFile scores;
+        const bool haveScores = open(scoresName, scores);
+        const auto bytes = [](const MappedFile& f) {
+            return QByteArrayView(reinterpret_cast<const char*>(f.begin()), f.size());
+        };
+        outcome = DictionaryLoader::build(bytes(dictionary), haveScores ? std::optional(bytes(scores)) : std::nullopt);
+    }
+    if (outcome.invalidDictionaryLine) {
+        Log::write(QStringLiteral("%1 is not valid UTF-8 at line %2: the dictionary is not loaded")
+                       .arg(dictionaryName)
+                       .arg(outcome.invalidDictionaryLine));
+    }
+    if (outcome.invalidScoresLine) {
+        Log::write(QStringLiteral("%1 is not valid UTF-8 at line %2: loaded without word scores")
+                       .arg(scoresName)
+                       .arg(outcome.invalidScoresLine));
+    }
+    return std::move(outcome.data);
+}
+
+std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& input)
+{
+    const DictionaryData* d = data();
+    if (!d) return std::nullopt;
+    const QString text = TextUtil::nfc(input);
+    const QList<qsizetype> bounds = TextUtil::graphemeBoundaries(text);
+    const qsizetype n = bounds.size() - 1;
+    if (n < 1) return std::nullopt;
+
+    bool found = false;
+    qsizetype longestUnits = 0;
+    for (qsizetype k = n; k >= 2; --k) {
+        const DictionaryData::KeyRef key = d->findKey(QStringView(text).first(bounds[k]));
+        if (!key) continue;
+        if (key.key->anyScored()) return Split{text.first(bounds[k]), text.sliced(bounds[k])};
+        if (!found) {
+            found = true;
+            longestUnits = bounds[k];
+        }
+    }
+    if (found) return Split{text.first(longestUnits), text.sliced(longestUnits)};
+    if (n == 1 && d->findKey(text)) return Split{text, QString()};
+    return std::nullopt;
+}
+
+QList<HanjaEntry> HanjaDictionary::candidates(const QString& word)
+{
+    const DictionaryData* d = data();
+    if (!d) return {};
+    const DictionaryData::KeyRef key = d->findKey(TextUtil::nfc(TextUtil::trimmed(word)));
+    if (!key) return {};
+    const quint32 first = key.key->firstEntry(), count = key.part->entryCount(*key.key);
+    QList<HanjaEntry> out;
+    out.reserve(count);
+    for (quint32 i = first; i < first + count; ++i) out.append(d->entry(key, key.part->entries[i]));
+    return out;
+}
+
+QString HanjaDictionary::charGloss(QStringView character)
+{
+    const DictionaryData* d = data();
+    if (!d) return QString();
+    return d->glossOf(TextUtil::nfc(character.toString())).toString();
+}
+
+qsizetype HanjaDictionary::keyCount()
+{
+    const DictionaryData* d = data();
+    return d ? d->keyCount() : 0;
+}
+
+qsizetype HanjaDictionary::glossCount()
+{
+    const DictionaryData* d = data();
+    return d ? qsizetype(d->glosses.size()) : 0;
+}
+
+qsizetype HanjaDictionary::scoreCount()
+{
+    const DictionaryData* d = data();
+    return d ? d->scoreCount : 0;
+}
