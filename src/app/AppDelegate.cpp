@@ -3,14 +3,17 @@
 #include "app/Autostart.h"
 #include "base/Log.h"
 #include "core/Coordinator.h"
-#include "core/HanjaDictionary.h"
+#include "core/dictionary/HanjaDictionary.h"
 #include "core/LanguageModels.h"
 #include "core/RankEngine.h"
 #include "core/ShortcutCenter.h"
 #include "platform/DesktopPlatform.h"
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/model/OpenAiCompatibleModel.h"
+#include "ui/AboutWindow.h"
 #include "ui/CandidatePanelView.h" // QtPanelWindow.h needs it complete
+#include "ui/OnboardingWindow.h"
+#include "ui/QtOwnWindows.h"
 #include "ui/QtPanelWindow.h"
 #include "ui/SettingsWindow.h"
 #include "ui/TrayMenu.h"
@@ -29,10 +32,7 @@ void detach(QCoro::Task<void> task) { Q_UNUSED(task); }
 
 } // namespace
 
-struct AppDelegate::Windows {
-};
-
-AppDelegate::AppDelegate() : m_windows(std::make_unique<Windows>()) {}
+AppDelegate::AppDelegate() = default;
 
 AppDelegate::~AppDelegate()
 {
@@ -51,6 +51,8 @@ void AppDelegate::start()
     activateShortcut();
     loadDictionary();
     Coordinator::shared().showOnboarding = [this] { openOnboarding(); };
+    // Needs the accessibility switch, or the first run never finished.
+    OnboardingWindow::shared().showIfNeeded();
     detach(buildTray());
 }
 
@@ -60,11 +62,9 @@ void AppDelegate::installPlatform()
     LanguageModels::setShared(std::make_shared<OpenAiCompatibleModel>());
     m_platform = DesktopPlatform::create();
     m_platform->panelWindow = std::make_shared<QtPanelWindow>();
-    m_platform->accessibility = std::make_shared<AtspiAccessibility>(m_platform->screens);
-    struct NoOwnWindows : OwnWindows { // SCRATCH
-        std::shared_ptr<OwnTextView> focusedTextView() override { return nullptr; }
-    };
-    m_platform->ownWindows = std::make_shared<NoOwnWindows>();
+    m_platform->ownWindows = std::make_shared<QtOwnWindows>();
+    if (!m_platform->accessibility)
+        m_platform->accessibility = std::make_shared<AtspiAccessibility>(m_platform->screens);
     Platform::setShared(m_platform);
 }
 
@@ -139,5 +139,5 @@ void AppDelegate::handle(SingleInstance::Request request)
 }
 
 void AppDelegate::openSettings() { SettingsWindow::shared().present(); }
-void AppDelegate::openOnboarding() {}
-void AppDelegate::openAbout() {}
+void AppDelegate::openOnboarding() { OnboardingWindow::shared().present(); }
+void AppDelegate::openAbout() { AboutWindow::shared().present(); }

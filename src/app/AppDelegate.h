@@ -46,6 +46,4 @@ private:
     std::unique_ptr<TrayMenu> m_tray;
     QPointer<QAction> m_autostartItem;
     QThread* m_loader = nullptr;
-    struct Windows;
-    std::unique_ptr<Windows> m_windows;
 };
