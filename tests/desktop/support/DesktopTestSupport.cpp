@@ -27,6 +27,17 @@ struct DisplayCloser {
 };
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
+// A window that goes away while asked about is an answer, not a reason for Xlib to exit.
+DisplayPtr openDisplay()
+{
+    static const bool quiet = [] {
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        return true;
+    }();
+    (void)quiet;
+    return DisplayPtr(XOpenDisplay(nullptr));
+}
+
 struct XFreer {
     void operator()(unsigned char* p) const
     {
@@ -127,7 +138,7 @@ LaunchedApp::~LaunchedApp()
 
 bool LaunchedApp::waitForWindow(std::chrono::milliseconds deadline)
 {
-    DisplayPtr d(XOpenDisplay(nullptr));
+    DisplayPtr d = openDisplay();
     if (!d) return false;
     const Window root = DefaultRootWindow(d.get());
     return waitUntil(
@@ -146,7 +157,7 @@ bool LaunchedApp::waitForWindow(std::chrono::milliseconds deadline)
 
 unsigned long activeWindow()
 {
-    DisplayPtr d(XOpenDisplay(nullptr));
+    DisplayPtr d = openDisplay();
     if (!d) return 0;
     auto active = cardinals(d.get(), DefaultRootWindow(d.get()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
     return active.empty() ? 0 : active.front();
@@ -155,7 +166,7 @@ unsigned long activeWindow()
 bool LaunchedApp::activate(std::chrono::milliseconds deadline)
 {
     if (!m_window && !waitForWindow(deadline)) return false;
-    DisplayPtr d(XOpenDisplay(nullptr));
+    DisplayPtr d = openDisplay();
     if (!d) return false;
     XEvent e{};
     e.xclient.type = ClientMessage;
@@ -167,6 +178,28 @@ bool LaunchedApp::activate(std::chrono::milliseconds deadline)
     XSendEvent(d.get(), DefaultRootWindow(d.get()), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
     XFlush(d.get());
     return waitUntil([&] { return activeWindow() == m_window; }, deadline);
+}
+
+QRect windowFrame(unsigned long window)
+{
+    DisplayPtr d = openDisplay();
+    if (!d || !window) return {};
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(d.get(), window, &attributes)) return {};
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(d.get(), window, DefaultRootWindow(d.get()), 0, 0, &x, &y, &child);
+    return QRect(x, y, attributes.width, attributes.height);
+}
+
+bool xdotool(const QStringList& arguments)
+{
+    auto tool = LaunchedApp::start(QStringLiteral("xdotool"), arguments);
+    if (!tool) return false;
+    int status = 0;
+    if (waitpid(tool->pid(), &status, 0) != tool->pid()) return false;
+    tool->m_reaped = true;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 bool registeredOnAccessibilityBus(pid_t pid)

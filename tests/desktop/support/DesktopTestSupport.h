@@ -4,6 +4,7 @@
 // start a program, wait (with a deadline) for its window and its accessibility registration,
 // end it by PID.
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -56,11 +57,18 @@ public:
     void resume();
 
 private:
+    friend bool xdotool(const QStringList&);
     explicit LaunchedApp(pid_t pid) : m_pid(pid) {}
     pid_t m_pid;
     bool m_reaped = false;
     unsigned long m_window = 0;
 };
+
+// A window's rectangle in root (screen) coordinates; empty when the window is gone.
+QRect windowFrame(unsigned long window);
+
+// Runs xdotool with the arguments (keys to the focused window, ...); true when it succeeded.
+bool xdotool(const QStringList& arguments);
 
 // The window currently active according to the window manager (_NET_ACTIVE_WINDOW), 0 if none.
 unsigned long activeWindow();

@@ -1,0 +1,447 @@
+#include "platform/atspi/AtspiAccessibility.h"
+
+#include "platform/atspi/AtspiElement.h"
+#include "platform/atspi/AtspiFocusTracker.h"
+#include "platform/atspi/GErrorSlot.h"
+#include "platform/atspi/GMemory.h"
+#include "platform/atspi/TextOffsets.h"
+
+#include "base/Log.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QElapsedTimer>
+
+#include <deque>
+
+namespace {
+
+using Accessible = GObjectRef<AtspiAccessible>;
+
+const QString busService = QStringLiteral("org.a11y.Bus");
+const QString busPath = QStringLiteral("/org/a11y/bus");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString statusInterface = QStringLiteral("org.a11y.Status");
+const QString enabledProperty = QStringLiteral("IsEnabled");
+
+// A walk for the focus, where the application answers no Collection query, looks at most this
+// many objects (an editor window has a few dozen).
+constexpr int walkLimit = 400;
+
+template <typename T>
+AXResult<AXValue> ok(T value)
+{
+    return {AXError::success, AXValue(std::move(value))};
+}
+
+AXResult<AXValue> fail(AXError error)
+{
+    return {error, {}};
+}
+
+QString takeString(gchar* raw)
+{
+    GOwned<gchar> owned(raw);
+    return raw ? QString::fromUtf8(raw) : QString();
+}
+
+// The whole text of a text object; absent when the call fails.
+std::optional<QString> wholeText(AtspiText* text)
+{
+    GErrorSlot error;
+    gchar* raw = atspi_text_get_text(text, 0, -1, error.out());
+    QString s = takeString(raw);
+    if (error.failed() || !raw) return std::nullopt;
+    return s;
+}
+
+struct Selection {
+    qint64 start = 0; // offsets as the application counts them
+    qint64 end = 0;
+};
+
+// The first selection, or the caret as an empty one; absent when the application does not answer.
+std::optional<Selection> firstSelection(AtspiText* text)
+{
+    GErrorSlot error;
+    const gint count = atspi_text_get_n_selections(text, error.out());
+    if (error.failed()) return std::nullopt;
+    if (count > 0) {
+        GOwned<AtspiRange> range(atspi_text_get_selection(text, 0, error.out()));
+        if (error.failed() || !range) return std::nullopt;
+        const auto [lo, hi] = std::minmax(range->start_offset, range->end_offset);
+        if (lo < 0) return std::nullopt;
+        if (hi > lo) return Selection{lo, hi};
+    }
+    const gint caret = atspi_text_get_caret_offset(text, error.out());
+    if (error.failed() || caret < 0) return std::nullopt;
+    return Selection{caret, caret};
+}
+
+bool hasState(AtspiAccessible* accessible, AtspiStateType state)
+{
+    GObjectRef<AtspiStateSet> states = GObjectRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible));
+    return states && atspi_state_set_contains(states.get(), state);
+}
+
+bool hasText(AtspiAccessible* accessible)
+{
+    return GObjectRef<AtspiText>::adopt(atspi_accessible_get_text_iface(accessible)).get() != nullptr;
+}
+
+// The focused object below the application, asked of its Collection interface in one call.
+// Absent also when the application has no Collection interface (Qt).
+std::optional<Accessible> focusedByCollection(AtspiAccessible* application)
+{
+    auto collection = GObjectRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(application));
+    if (!collection) return std::nullopt;
+    GArray* wanted = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
+    AtspiStateType focused = ATSPI_STATE_FOCUSED;
+    g_array_append_val(wanted, focused);
+    auto states = GObjectRef<AtspiStateSet>::adopt(atspi_state_set_new(wanted));
+    g_array_free(wanted, TRUE);
+    auto rule = GObjectRef<AtspiMatchRule>::adopt(atspi_match_rule_new(
+        states.get(), ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, nullptr,
+        ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
+    GErrorSlot error;
+    GArray* matches = atspi_collection_get_matches(collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL,
+                                                   4, TRUE, error.out());
+    if (!matches) return std::nullopt;
+    std::vector<Accessible> found;
+    for (guint i = 0; i < matches->len; ++i)
+        found.push_back(Accessible::adopt(g_array_index(matches, AtspiAccessible*, i)));
+    g_array_free(matches, TRUE);
+    if (error.failed()) return std::nullopt;
+    for (Accessible& a : found)
+        if (hasText(a.get())) return a;
+    return Accessible{};
+}
+
+// The focused text object found by looking through the application's active window (its other
+// windows after it), breadth first, within the object limit and the time allowed.
+Accessible focusedByWalk(AtspiAccessible* application, std::chrono::milliseconds allowed)
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::deque<Accessible> queue;
+    GErrorSlot error;
+    const gint windows = atspi_accessible_get_child_count(application, error.out());
+    for (gint i = 0; i < windows && !error.failed(); ++i) {
+        Accessible window = Accessible::adopt(atspi_accessible_get_child_at_index(application, i, error.out()));
+        if (!window) continue;
+        if (hasState(window.get(), ATSPI_STATE_ACTIVE)) queue.push_front(window);
+        else queue.push_back(window);
+    }
+    for (int seen = 0; !queue.empty() && seen < walkLimit && clock.elapsed() < allowed.count(); ++seen) {
+        Accessible current = std::move(queue.front());
+        queue.pop_front();
+        if (hasState(current.get(), ATSPI_STATE_FOCUSED) && hasText(current.get())) return current;
+        const gint children = atspi_accessible_get_child_count(current.get(), error.out());
+        for (gint i = 0; i < children && !error.failed(); ++i) {
+            Accessible child = Accessible::adopt(atspi_accessible_get_child_at_index(current.get(), i, error.out()));
+            if (child) queue.push_back(std::move(child));
+        }
+    }
+    return {};
+}
+
+std::optional<QRectF> rangeExtents(AtspiText* text, gint start, gint end)
+{
+    GErrorSlot error;
+    GOwned<AtspiRect> r(atspi_text_get_range_extents(text, start, end, ATSPI_COORD_TYPE_SCREEN, error.out()));
+    if (error.failed() || !r) return std::nullopt;
+    return QRectF(r->x, r->y, r->width, r->height);
+}
+
+std::optional<QRectF> characterBox(AtspiText* text, gint offset)
+{
+    GErrorSlot error;
+    GOwned<AtspiRect> r(atspi_text_get_character_extents(text, offset, ATSPI_COORD_TYPE_SCREEN, error.out()));
+    if (error.failed() || !r) return std::nullopt;
+    return QRectF(r->x, r->y, r->width, r->height);
+}
+
+// Qt's rectangle of a range: from its first character's box to its last one's (range extents
+// there take one character too many). Qt's QPlainTextEdit gives every paragraph's boxes the y of
+// the text's first line; a box in a later paragraph that reports the very first line's y is thus
+// known to be wrong, and there is no rectangle (the panel goes to the pointer instead).
+std::optional<QRectF> characterSpan(AtspiText* text, const QString& whole, gint first, gint last)
+{
+    const std::optional<QRectF> a = characterBox(text, first);
+    const std::optional<QRectF> b = first == last ? a : characterBox(text, last);
+    if (!a || !b) return std::nullopt;
+    const qint64 paragraph = whole.lastIndexOf(QChar(u'\n'), std::max(first - 1, 0)) + 1;
+    if (first > 0 && paragraph > 0) {
+        const std::optional<QRectF> origin = characterBox(text, 0);
+        if (!origin || qFuzzyCompare(origin->y() + 1, a->y() + 1)) return std::nullopt;
+    }
+    return a->united(*b);
+}
+
+bool onSomeScreen(const QRectF& rect, const QList<Screen>& screens)
+{
+    if (screens.isEmpty()) return true; // nothing known to compare with
+    for (const Screen& s : screens)
+        if (s.frame.intersects(rect)) return true;
+    return false;
+}
+
+QDBusMessage busCall(const QString& method, const QVariantList& arguments, std::chrono::milliseconds timeout)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(busService, busPath, propertiesInterface, method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, int(timeout.count()));
+}
+
+} // namespace
+
+AtspiAccessibility::AtspiAccessibility(std::shared_ptr<Screens> screens, std::chrono::milliseconds callTimeout)
+    : m_screens(std::move(screens)), m_timeout(callTimeout)
+{
+    if (atspi_init() > 1) Log::write(QStringLiteral("AT-SPI에 연결하지 못함: 접근성 버스가 없음"));
+    // No grace period for applications that are starting: a hung one is hung.
+    atspi_set_timeout(int(m_timeout.count()), -1);
+    if (qEnvironmentVariable("XDG_SESSION_TYPE") == u"wayland")
+        Log::write(QStringLiteral("Wayland 세션: AT-SPI는 Wayland 앱에도 쓰임"));
+    m_focus = std::make_unique<AtspiFocusTracker>();
+}
+
+AtspiAccessibility::~AtspiAccessibility() = default;
+
+bool AtspiAccessibility::isProcessTrusted(bool prompt)
+{
+    QDBusMessage address = QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(busService, busPath, busService, QStringLiteral("GetAddress")), QDBus::Block,
+        int(m_timeout.count()));
+    if (address.type() != QDBusMessage::ReplyMessage || address.arguments().value(0).toString().isEmpty())
+        return false;
+    if (prompt) {
+        QDBusMessage set = busCall(QStringLiteral("Set"),
+                                   {statusInterface, enabledProperty, QVariant::fromValue(QDBusVariant(true))}, m_timeout);
+        if (set.type() != QDBusMessage::ReplyMessage)
+            Log::write(QStringLiteral("접근성 켜기 실패: %1").arg(set.errorMessage()));
+    }
+    QDBusMessage get = busCall(QStringLiteral("Get"), {statusInterface, enabledProperty}, m_timeout);
+    if (get.type() != QDBusMessage::ReplyMessage) return false;
+    const QVariant enabled = get.arguments().value(0).value<QDBusVariant>().variant();
+    return enabled.typeId() == QMetaType::Bool && enabled.toBool();
+}
+
+AXElementRef AtspiAccessibility::systemWide()
+{
+    return std::make_shared<AtspiElement>(Accessible::adopt(atspi_get_desktop(0)), ToolkitUnits{}, true);
+}
+
+AXElementRef AtspiAccessibility::application(Pid pid)
+{
+    Accessible desktop = Accessible::adopt(atspi_get_desktop(0));
+    if (!desktop || pid <= 0) return nullptr;
+    GErrorSlot error;
+    const gint count = atspi_accessible_get_child_count(desktop.get(), error.out());
+    for (gint i = 0; i < count && !error.failed(); ++i) {
+        Accessible app = Accessible::adopt(atspi_accessible_get_child_at_index(desktop.get(), i, error.out()));
+        if (!app) continue;
+        GErrorSlot pidError;
+        if (Pid(atspi_accessible_get_process_id(app.get(), pidError.out())) != pid || pidError.failed()) continue;
+        GErrorSlot nameError;
+        const QString toolkit = takeString(atspi_accessible_get_toolkit_name(app.get(), nameError.out()));
+        return std::make_shared<AtspiElement>(std::move(app), ToolkitUnits::forToolkit(toolkit));
+    }
+    return nullptr;
+}
+
+AXResult<AXValue> AtspiAccessibility::copyAttributeValue(const AXElementRef& ref, const QString& attribute)
+{
+    auto* element = dynamic_cast<AtspiElement*>(ref.get());
+    if (!element || !element->accessible()) return fail(AXError::illegalArgument);
+    if (attribute == focusedUIElementAttribute) return focusedElement(*element);
+    if (element->isSystemWide()) return fail(AXError::attributeUnsupported);
+    if (attribute == selectedTextAttribute) return selectedText(*element);
+    if (attribute == selectedTextRangeAttribute) return selectedRange(*element);
+    if (attribute == valueAttribute) return value(*element);
+    return fail(AXError::attributeUnsupported);
+}
+
+AXResult<AXValue> AtspiAccessibility::copyParameterizedAttributeValue(const AXElementRef& ref, const QString& attribute,
+                                                                      const AXValue& parameter)
+{
+    auto* element = dynamic_cast<AtspiElement*>(ref.get());
+    if (!element || !element->accessible() || element->isSystemWide()) return fail(AXError::illegalArgument);
+    if (attribute != boundsForRangeParameterizedAttribute) return fail(AXError::attributeUnsupported);
+    const TextRange* range = std::get_if<TextRange>(&parameter);
+    if (!range || range->location < 0 || range->length < 0) return fail(AXError::illegalArgument);
+    return boundsForRange(*element, *range);
+}
+
+AXError AtspiAccessibility::setAttributeValue(const AXElementRef& ref, const QString& attribute, const AXValue& value)
+{
+    auto* element = dynamic_cast<AtspiElement*>(ref.get());
+    if (!element || !element->accessible() || element->isSystemWide()) return AXError::illegalArgument;
+    if (attribute == selectedTextAttribute) {
+        const QString* text = std::get_if<QString>(&value);
+        return text ? replaceSelection(*element, *text) : AXError::illegalArgument;
+    }
+    if (attribute == selectedTextRangeAttribute) {
+        const TextRange* range = std::get_if<TextRange>(&value);
+        return range && range->location >= 0 && range->length >= 0 ? select(*element, *range)
+                                                                   : AXError::illegalArgument;
+    }
+    return AXError::attributeUnsupported;
+}
+
+AXResult<AXValue> AtspiAccessibility::focusedElement(const AtspiElement& element)
+{
+    auto wrap = [](Accessible focused) -> AXResult<AXValue> {
+        GErrorSlot error;
+        Accessible app = Accessible::adopt(atspi_accessible_get_application(focused.get(), error.out()));
+        GErrorSlot nameError;
+        const QString toolkit = app ? takeString(atspi_accessible_get_toolkit_name(app.get(), nameError.out())) : QString();
+        return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(focused), ToolkitUnits::forToolkit(toolkit))));
+    };
+    if (element.isSystemWide()) {
+        Accessible focused = m_focus->focused();
+        if (!focused || !hasText(focused.get())) return fail(AXError::noValue);
+        return wrap(std::move(focused));
+    }
+    if (std::optional<Accessible> byQuery = focusedByCollection(element.accessible())) {
+        if (!*byQuery) return fail(AXError::noValue);
+        return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(*byQuery), element.units())));
+    }
+    // No Collection: the last focus event, if it came from this application, else a short walk.
+    if (Accessible focused = m_focus->focused()) {
+        GErrorSlot error;
+        Accessible app = Accessible::adopt(atspi_accessible_get_application(focused.get(), error.out()));
+        if (app.get() == element.accessible() && hasText(focused.get()))
+            return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(focused), element.units())));
+    }
+    Accessible walked = focusedByWalk(element.accessible(), m_timeout);
+    if (!walked) return fail(AXError::noValue);
+    return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(walked), element.units())));
+}
+
+AXResult<AXValue> AtspiAccessibility::selectedText(const AtspiElement& element)
+{
+    auto text = GObjectRef<AtspiText>::adopt(atspi_accessible_get_text_iface(element.accessible()));
+    if (!text) return fail(AXError::attributeUnsupported);
+    const std::optional<Selection> selection = firstSelection(text.get());
+    if (!selection) return fail(AXError::cannotComplete);
+    if (selection->end == selection->start) return ok(QString());
+    GErrorSlot error;
+    gchar* raw = atspi_text_get_text(text.get(), gint(selection->start), gint(selection->end), error.out());
+    QString selected = takeString(raw);
+    if (error.failed() || !raw) return fail(AXError::cannotComplete);
+    return ok(selected);
+}
+
+AXResult<AXValue> AtspiAccessibility::selectedRange(const AtspiElement& element)
+{
+    auto text = GObjectRef<AtspiText>::adopt(atspi_accessible_get_text_iface(element.accessible()));
+    if (!text) return fail(AXError::attributeUnsupported);
+    const std::optional<Selection> selection = firstSelection(text.get());
+    if (!selection) return fail(AXError::cannotComplete);
+    const std::optional<QString> whole = wholeText(text.get());
+    if (!whole) return fail(AXError::cannotComplete);
+    const auto unit = element.units().offsets;
+    const std::optional<qint64> start = TextOffsets::toUtf16(*whole, selection->start, unit);
+    const std::optional<qint64> end = TextOffsets::toUtf16(*whole, selection->end, unit);
+    if (!start || !end) {
+        Log::write(QStringLiteral("AT-SPI 선택 범위가 글과 맞지 않음: %1–%2").arg(selection->start).arg(selection->end));
+        return fail(AXError::cannotComplete);
+    }
+    return ok(TextRange{*start, *end - *start});
+}
+
+AXResult<AXValue> AtspiAccessibility::value(const AtspiElement& element)
+{
+    auto text = GObjectRef<AtspiText>::adopt(atspi_accessible_get_text_iface(element.accessible()));
+    if (!text) return fail(AXError::attributeUnsupported);
+    std::optional<QString> whole = wholeText(text.get());
+    if (!whole) return fail(AXError::cannotComplete);
+    return ok(std::move(*whole));
+}
+
+AXResult<AXValue> AtspiAccessibility::boundsForRange(const AtspiElement& element, const TextRange& range)
+{
+    auto text = GObjectRef<AtspiText>::adopt(atspi_accessible_get_text_iface(element.accessible()));
+    if (!text) return fail(AXError::attributeUnsupported);
+    const std::optional<QString> whole = wholeText(text.get());
+    if (!whole) return fail(AXError::cannotComplete);
+    const auto unit = element.units().offsets;
+    const std::optional<qint64> start = TextOffsets::fromUtf16(*whole, range.location, unit);
+    const std::optional<qint64> end = TextOffsets::fromUtf16(*whole, range.end(), unit);
+    if (!start || !end) return fail(AXError::illegalArgument);
+    if (*end == *start) return fail(AXError::noValue); // no characters, no rectangle
+    std::optional<QRectF> extents = element.units().rangeFromCharacters
+        ? characterSpan(text.get(), *whole, gint(*start), gint(*end - 1))
+        : rangeExtents(text.get(), gint(*start), gint(*end));
+    if (!extents) return fail(AXError::cannotComplete);
+    const QRectF rect = *extents;
+    if (rect.width() <= 0 && rect.height() <= 0) return fail(AXError::noValue);
+    if (!onSomeScreen(rect, m_screens ? m_screens->screens() : QList<Screen>{})) {
+        Log::write(QStringLiteral("AT-SPI 선택 영역이 어느 화면에도 없음"));
+        return fail(AXError::noValue);
+    }
+    return ok(rect);
+}
+
+AXError AtspiAccessibility::replaceSelection(const AtspiElement& element, const QString& replacement)
+{
+    auto text = GObjectRef<AtspiText>::adopt(atspi_accessible_get_text_iface(element.accessible()));
+    auto editable = GObjectRef<AtspiEditableText>::adopt(atspi_accessible_get_editable_text_iface(element.accessible()));
+    if (!text || !editable) return AXError::attributeUnsupported;
+    const std::optional<Selection> selection = firstSelection(text.get());
+    if (!selection) return AXError::cannotComplete;
+    GErrorSlot error;
+    QString removed;
+    if (selection->end > selection->start) {
+        // Kept, to be put back should the insertion fail: a failed replacement loses nothing.
+        gchar* raw = atspi_text_get_text(text.get(), gint(selection->start), gint(selection->end), error.out());
+        removed = takeString(raw);
+        if (error.failed() || !raw) return AXError::cannotComplete;
+        if (!atspi_editable_text_delete_text(editable.get(), gint(selection->start), gint(selection->end), error.out())
+            || error.failed()) {
+            return AXError::cannotComplete;
+        }
+    }
+    if (replacement.isEmpty()) return AXError::success;
+    auto insert = [&](const QString& s) {
+        GErrorSlot insertError;
+        const QByteArray utf8 = s.toUtf8();
+        const qint64 length = TextOffsets::length(s, element.units().insertLength);
+        const bool done = atspi_editable_text_insert_text(editable.get(), gint(selection->start), utf8.constData(),
+                                                          gint(length), insertError.out());
+        return done && !insertError.failed();
+    };
+    if (insert(replacement)) return AXError::success;
+    const bool restored = removed.isEmpty() || insert(removed);
+    Log::write(restored ? QStringLiteral("AT-SPI 글 넣기 실패: 지운 글을 되돌림")
+                        : QStringLiteral("AT-SPI 글 넣기 실패: 지운 글을 되돌리지도 못함"));
+    return AXError::cannotComplete;
+}
+
+AXError AtspiAccessibility::select(const AtspiElement& element, const TextRange& range)
+{
+    auto text = GObjectRef<AtspiText>::adopt(atspi_accessible_get_text_iface(element.accessible()));
+    if (!text) return AXError::attributeUnsupported;
+    const std::optional<QString> whole = wholeText(text.get());
+    if (!whole) return AXError::cannotComplete;
+    const auto unit = element.units().offsets;
+    const std::optional<qint64> start = TextOffsets::fromUtf16(*whole, range.location, unit);
+    const std::optional<qint64> end = TextOffsets::fromUtf16(*whole, range.end(), unit);
+    if (!start || !end) return AXError::illegalArgument;
+    GErrorSlot error;
+    if (range.length == 0) {
+        const gint count = atspi_text_get_n_selections(text.get(), error.out());
+        if (error.failed()) return AXError::cannotComplete;
+        if (count > 0) atspi_text_remove_selection(text.get(), 0, error.out());
+        if (!atspi_text_set_caret_offset(text.get(), gint(*start), error.out()) || error.failed())
+            return AXError::cannotComplete;
+        return AXError::success;
+    }
+    const gint count = atspi_text_get_n_selections(text.get(), error.out());
+    if (error.failed()) return AXError::cannotComplete;
+    const gboolean done = count > 0 ? atspi_text_set_selection(text.get(), 0, gint(*start), gint(*end), error.out())
+                                    : atspi_text_add_selection(text.get(), gint(*start), gint(*end), error.out());
+    return done && !error.failed() ? AXError::success : AXError::cannotComplete;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/Accessibility.h"
+#include "platform/Screens.h"
+
+#include <chrono>
+#include <memory>
+
+class AtspiElement;
+class AtspiFocusTracker;
+
+// The accessibility interface on Linux: AT-SPI 2 through libatspi. Reads and writes the focused
+// text of other applications, X11 and native Wayland ones alike. Every call to an application
+// gives up after the call time-out, so a hung application never hangs the program. Use from the
+// thread that runs the GLib main loop (the Qt main thread).
+class AtspiAccessibility : public Accessibility {
+public:
+    explicit AtspiAccessibility(std::shared_ptr<Screens> screens,
+                                std::chrono::milliseconds callTimeout = std::chrono::milliseconds(500));
+    ~AtspiAccessibility() override;
+
+    // The accessibility bus answers and org.a11y.Status.IsEnabled is true. With prompt, switches
+    // IsEnabled on first (what the desktop's assistive-technology switch does).
+    bool isProcessTrusted(bool prompt = false) override;
+    AXElementRef systemWide() override;
+    AXElementRef application(Pid pid) override;
+    AXResult<AXValue> copyAttributeValue(const AXElementRef& element, const QString& attribute) override;
+    AXResult<AXValue> copyParameterizedAttributeValue(const AXElementRef& element, const QString& attribute,
+                                                      const AXValue& parameter) override;
+    AXError setAttributeValue(const AXElementRef& element, const QString& attribute, const AXValue& value) override;
+
+private:
+    AXResult<AXValue> focusedElement(const AtspiElement& element);
+    AXResult<AXValue> selectedText(const AtspiElement& element);
+    AXResult<AXValue> selectedRange(const AtspiElement& element);
+    AXResult<AXValue> value(const AtspiElement& element);
+    AXResult<AXValue> boundsForRange(const AtspiElement& element, const TextRange& range);
+    AXError replaceSelection(const AtspiElement& element, const QString& text);
+    AXError select(const AtspiElement& element, const TextRange& range);
+
+    std::shared_ptr<Screens> m_screens;
+    std::chrono::milliseconds m_timeout;
+    std::unique_ptr<AtspiFocusTracker> m_focus;
+};

@@ -1,0 +1,43 @@
+#include "platform/atspi/AtspiFocusTracker.h"
+
+#include "platform/atspi/GErrorSlot.h"
+
+#include "base/Log.h"
+
+#include <memory>
+
+namespace {
+
+constexpr const char* focusEvent = "object:state-changed:focused";
+
+struct EventFree {
+    void operator()(AtspiEvent* e) const { g_boxed_free(ATSPI_TYPE_EVENT, e); }
+};
+
+} // namespace
+
+AtspiFocusTracker::AtspiFocusTracker()
+{
+    m_listener = GObjectRef<AtspiEventListener>::adopt(atspi_event_listener_new(&AtspiFocusTracker::onEvent, this, nullptr));
+    GErrorSlot error;
+    if (!atspi_event_listener_register(m_listener.get(), focusEvent, error.out()))
+        Log::write(QStringLiteral("AT-SPI 포커스 이벤트 등록 실패: %1").arg(error.message()));
+}
+
+AtspiFocusTracker::~AtspiFocusTracker()
+{
+    GErrorSlot error;
+    atspi_event_listener_deregister(m_listener.get(), focusEvent, error.out());
+}
+
+void AtspiFocusTracker::onEvent(AtspiEvent* raw, void* self)
+{
+    std::unique_ptr<AtspiEvent, EventFree> event(raw);
+    auto* tracker = static_cast<AtspiFocusTracker*>(self);
+    if (!event->source) return;
+    if (event->detail1) {
+        tracker->m_focused = GObjectRef<AtspiAccessible>::adopt(ATSPI_ACCESSIBLE(g_object_ref(event->source)));
+    } else if (tracker->m_focused.get() == event->source) {
+        tracker->m_focused = {};
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/atspi/GObjectRef.h"
+
+#include <atspi/atspi.h>
+
+// The object that last reported gaining the keyboard focus, from AT-SPI's focus events (as
+// screen readers follow the focus). Answers at once, without asking any application, so a hung
+// application cannot slow it. Events arrive through the GLib main loop (Qt's, in the program).
+class AtspiFocusTracker {
+public:
+    AtspiFocusTracker();
+    ~AtspiFocusTracker();
+    AtspiFocusTracker(const AtspiFocusTracker&) = delete;
+    AtspiFocusTracker& operator=(const AtspiFocusTracker&) = delete;
+
+    // Null when no focus event came, or the last focused object lost the focus since.
+    GObjectRef<AtspiAccessible> focused() const { return m_focused; }
+
+private:
+    static void onEvent(AtspiEvent* event, void* self);
+
+    GObjectRef<AtspiEventListener> m_listener;
+    GObjectRef<AtspiAccessible> m_focused;
+};
