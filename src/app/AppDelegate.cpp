@@ -8,7 +8,6 @@
 #include "core/RankEngine.h"
 #include "core/ShortcutCenter.h"
 #include "platform/DesktopPlatform.h"
-#include "platform/atspi/AtspiAccessibility.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 #include "ui/AboutWindow.h"
 #include "ui/CandidatePanelView.h" // QtPanelWindow.h needs it complete
@@ -63,8 +62,6 @@ void AppDelegate::installPlatform()
     m_platform = DesktopPlatform::create();
     m_platform->panelWindow = std::make_shared<QtPanelWindow>();
     m_platform->ownWindows = std::make_shared<QtOwnWindows>();
-    if (!m_platform->accessibility)
-        m_platform->accessibility = std::make_shared<AtspiAccessibility>(m_platform->screens);
     Platform::setShared(m_platform);
 }
 

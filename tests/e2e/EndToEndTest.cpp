@@ -274,4 +274,19 @@ TEST_F(EndToEnd, ASecondStartHandsSettingsToTheRunningOne)
     EXPECT_TRUE(s_app->running());
 }
 
+TEST_F(EndToEnd, TheFirstRunWindowOpensOnRequest)
+{
+    auto second = LaunchedApp::start(sorelwick(), {QStringLiteral("--onboarding")});
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(waitUntil([&] { return !second->running(); }, 5s));
+    const QString title = QStringLiteral("소렐 시작하기");
+    std::optional<E2e::Window> window;
+    ASSERT_TRUE(waitUntil([&] { return (window = visibleWindow(s_app->pid(), title)).has_value(); }, 5s))
+        << "no first-run window";
+    EXPECT_TRUE(waitUntil([&] { return painted(window->geometry); }, 5s));
+    saveShot(QStringLiteral("onboarding.png"), window->geometry.adjusted(-10, -30, 10, 10));
+    pressChord(QStringLiteral("alt+F4"));
+    EXPECT_TRUE(waitUntil([&] { return !visibleWindow(s_app->pid(), title); }, 5s));
+}
+
 } // namespace
