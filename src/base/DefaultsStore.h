@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cmath>
+#include <functional>
 #include <optional>
 
 // The user's settings: string keys with JSON values. Values are read at the moment of use and
@@ -12,10 +13,24 @@ class DefaultsStore {
 public:
     virtual ~DefaultsStore() = default;
 
+    // The new value of a key from its current one (undefined when absent); undefined removes it.
+    using Change = std::function<QJsonValue(const QJsonValue& current)>;
+
     // Undefined when the key is absent.
     virtual QJsonValue value(const QString& key) = 0;
-    virtual void setValue(const QString& key, const QJsonValue& value) = 0;
-    virtual void remove(const QString& key) = 0;
+    // Reads the key and writes change(value) back as one step: no other writer, in this process
+    // or another, comes in between, and no other key is touched. False (and a log line) when the
+    // change could not be saved.
+    virtual bool update(const QString& key, const Change& change) = 0;
+
+    bool setValue(const QString& key, const QJsonValue& value)
+    {
+        return update(key, [&value](const QJsonValue&) { return value; });
+    }
+    bool remove(const QString& key)
+    {
+        return update(key, [](const QJsonValue&) { return QJsonValue(QJsonValue::Undefined); });
+    }
 
     bool contains(const QString& key) { return !value(key).isUndefined(); }
 

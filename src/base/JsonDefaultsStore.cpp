@@ -5,14 +5,22 @@
 #include "base/Log.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <QThread>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace Defaults {
 namespace {
@@ -41,97 +49,289 @@ QString defaultPath()
 }
 } // namespace Defaults
 
-JsonDefaultsStore::JsonDefaultsStore(QString path)
-    : m_path(std::move(path))
+namespace {
+
+// Settings files are small; anything larger is not ours to load into memory.
+constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+// An exclusive flock on the lock file beside the settings, held while it lives.
+class FileLock {
+public:
+    explicit FileLock(const QString& path)
+        : m_fd(::open(native(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+        if (!m_fd.valid()) {
+            m_error = QStringLiteral("잠금 파일을 열 수 없음: %1 (%2)").arg(path, systemError(errno));
+            return;
+        }
+        const QDeadlineTimer deadline(JsonDefaultsStore::kLockWait);
+        while (::flock(m_fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                m_error = QStringLiteral("잠글 수 없음: %1 (%2)").arg(path, systemError(errno));
+                return;
+            }
+            if (deadline.hasExpired()) {
+                m_error = QStringLiteral("다른 프로세스가 %1 ms 넘게 잠그고 있음: %2")
+                              .arg(JsonDefaultsStore::kLockWait.count())
+                              .arg(path);
+                return;
+            }
+            QThread::msleep(2);
+        }
+        m_locked = true;
+    }
+    ~FileLock()
+    {
+        if (m_locked) ::flock(m_fd.get(), LOCK_UN);
+    }
+    bool locked() const { return m_locked; }
+    QString error() const { return m_error; }
+
+private:
+    FileDescriptor m_fd;
+    bool m_locked = false;
+    QString m_error;
+};
+
+// Renames without replacing anything; false with errno EEXIST when the name is taken.
+bool renameNoReplace(const QByteArray& from, const QByteArray& to)
 {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without the flag: a hard link fails on a taken name too.
+    if (::link(from.constData(), to.constData()) != 0) return false;
+    ::unlink(from.constData());
+    return true;
+}
+
+} // namespace
+
+JsonDefaultsStore::JsonDefaultsStore(QString path, std::chrono::milliseconds rereadWait)
+    : m_path(std::move(path))
+    , m_rereadWait(rereadWait)
+{
+}
+
+std::variant<QJsonObject, QString> JsonDefaultsStore::parse(const QByteArray& bytes)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError)
+        return QStringLiteral("%1 at byte %2").arg(error.errorString()).arg(error.offset);
+    if (!doc.isObject()) return QStringLiteral("not a JSON object");
+    return doc.object();
 }
 
 JsonDefaultsStore::Stamp JsonDefaultsStore::stampNow() const
 {
     struct stat st;
-    if (::stat(QFile::encodeName(m_path).constData(), &st) != 0) return Stamp{};
+    if (::stat(native(m_path).constData(), &st) != 0) return Stamp{};
     return Stamp{true, qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
                  qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec, quint64(st.st_ino)};
 }
 
-void JsonDefaultsStore::refresh()
+JsonDefaultsStore::Read JsonDefaultsStore::readOnce() const
 {
-    const Stamp now = stampNow();
-    if (m_loaded && now == m_stamp) return;
-    m_loaded = true;
-    m_stamp = now;
-    m_object = QJsonObject();
-    if (!now.exists) return;
+    Read read;
+    // Non-blocking, so that a FIFO put in its place cannot hang us; checked after opening.
+    FileDescriptor fd(::open(native(m_path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) {
+        if (errno == ENOENT) {
+            struct stat link;
+            if (::lstat(native(m_path).constData(), &link) != 0) return read; // missing
+            read.state = State::unreadable;
+            read.reason = QStringLiteral("the symbolic link points nowhere");
+            return read;
+        }
+        read.state = State::unreadable;
+        read.reason = systemError(errno);
+        return read;
+    }
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        read.state = State::unreadable;
+        read.reason = QStringLiteral("not a regular file");
+        return read;
+    }
+    read.stamp = Stamp{true, qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                       qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec, quint64(st.st_ino)};
+    if (st.st_size > kMaxFileBytes) {
+        read.state = State::unreadable;
+        read.reason = QStringLiteral("larger than %1 bytes").arg(kMaxFileBytes);
+        return read;
+    }
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            read.state = State::unreadable;
+            read.reason = systemError(errno);
+            return read;
+        }
+        if (n == 0) break;
+        bytes.append(buffer, n);
+        if (bytes.size() > kMaxFileBytes) {
+            read.state = State::unreadable;
+            read.reason = QStringLiteral("larger than %1 bytes").arg(kMaxFileBytes);
+            return read;
+        }
+    }
+    auto parsed = parse(bytes);
+    if (parsed.index() == 1) {
+        read.state = State::broken;
+        read.reason = std::get<1>(parsed);
+        return read;
+    }
+    read.state = State::ok;
+    read.object = std::get<0>(std::move(parsed));
+    return read;
+}
 
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Log::write(QStringLiteral("설정 파일을 읽을 수 없음: %1 (%2)").arg(m_path, file.errorString()));
-        return;
+JsonDefaultsStore::Read JsonDefaultsStore::readSettled() const
+{
+    Read read = readOnce();
+    auto wait = m_rereadWait;
+    for (int attempt = 1; attempt < 4 && read.state == State::broken; ++attempt, wait *= 2) {
+        QThread::msleep(std::chrono::milliseconds(wait).count());
+        read = readOnce();
     }
-    const QByteArray bytes = file.readAll();
-    file.close();
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error == QJsonParseError::NoError && doc.isObject()) {
-        m_object = doc.object();
-        return;
-    }
-    // Keep the user's file for inspection instead of overwriting it on the next write.
-    const QString reason = error.error != QJsonParseError::NoError ? error.errorString()
-                                                                   : QStringLiteral("not a JSON object");
-    const QString aside = m_path + QStringLiteral(".broken-")
+    return read;
+}
+
+bool JsonDefaultsStore::moveAside(const QString& reason)
+{
+    // Keep the user's file for inspection under a name that is free; never over another file.
+    const QString stem = m_path + QStringLiteral(".broken-")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
-    if (QFile::rename(m_path, aside)) {
-        Log::write(QStringLiteral("설정 파일이 올바른 JSON이 아니라 옆으로 옮기고 기본값으로 계속함: %1 → %2 (%3)")
-                       .arg(m_path, aside, reason));
-        m_stamp = stampNow();
-    } else {
-        Log::write(QStringLiteral("설정 파일이 올바른 JSON이 아니고 옮길 수도 없어 기본값으로 계속함: %1 (%2)")
-                       .arg(m_path, reason));
+    QString aside = stem;
+    for (int n = 2; n < 1000; ++n) {
+        if (renameNoReplace(native(m_path), native(aside))) {
+            Log::write(QStringLiteral("설정 파일이 올바른 JSON이 아니라 옆으로 옮기고 기본값으로 계속함: %1 → %2 (%3)")
+                           .arg(m_path, aside, reason));
+            return true;
+        }
+        if (errno != EEXIST) break;
+        aside = stem + QStringLiteral("-%1").arg(n);
     }
+    Log::write(QStringLiteral("설정 파일이 올바른 JSON이 아니고 옮길 수도 없어 기본값으로 계속함: %1 (%2; %3)")
+                   .arg(m_path, reason, systemError(errno)));
+    return false;
 }
 
 bool JsonDefaultsStore::writeFile(const QJsonObject& object)
 {
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        Log::write(QStringLiteral("설정 파일을 쓸 수 없음: %1 (%2)").arg(m_path, file.errorString()));
+    const auto refuse = [this](const QString& why) {
+        Log::write(QStringLiteral("설정 파일을 쓸 수 없음: %1 (%2)").arg(m_path, why));
         return false;
+    };
+    // Through a symbolic link to its target, which stays where the user keeps it.
+    QString target = m_path;
+    struct stat st;
+    if (::lstat(native(m_path).constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        target = QFileInfo(m_path).canonicalFilePath();
+        if (target.isEmpty()) return refuse(QStringLiteral("the symbolic link points nowhere"));
     }
-    file.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
-        Log::write(QStringLiteral("설정 파일을 쓸 수 없음: %1 (%2)").arg(m_path, file.errorString()));
-        return false;
+    if (::stat(native(target).constData(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) return refuse(QStringLiteral("not a regular file"));
+        // Also for root: a file or folder without any write permission was made read-only on purpose.
+        if ((st.st_mode & 0222) == 0 || ::access(native(target).constData(), W_OK) != 0)
+            return refuse(QStringLiteral("the file is read-only"));
     }
+    const QString folder = QFileInfo(target).absolutePath();
+    if (::stat(native(folder).constData(), &st) == 0
+        && ((st.st_mode & 0222) == 0 || ::access(native(folder).constData(), W_OK | X_OK) != 0))
+        return refuse(QStringLiteral("the folder is read-only"));
+
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly)) return refuse(file.errorString());
+    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    if (file.write(bytes) != bytes.size() || !file.commit()) return refuse(file.errorString());
     return true;
 }
 
 QJsonValue JsonDefaultsStore::value(const QString& key)
 {
     QMutexLocker lock(&m_mutex);
-    refresh();
+    const Stamp now = stampNow();
+    if (m_loaded && now == m_stamp) return m_object.value(key);
+    m_loaded = true;
+    Read read = readSettled();
+    if (read.state == State::broken) {
+        // Decided under the lock, so no writer's fresh file is taken for the broken one.
+        FileLock fileLock(m_path + QStringLiteral(".lock"));
+        if (fileLock.locked()) read = readOnce();
+        if (read.state == State::broken) {
+            if (!fileLock.locked()) Log::write(fileLock.error());
+            else moveAside(read.reason);
+            read = Read{};
+        }
+    }
+    if (read.state == State::unreadable)
+        Log::write(QStringLiteral("설정 파일을 읽을 수 없어 기본값으로 계속함: %1 (%2)").arg(m_path, read.reason));
+    m_object = read.object;
+    m_stamp = read.stamp;
     return m_object.value(key);
 }
 
-void JsonDefaultsStore::setValue(const QString& key, const QJsonValue& value)
+bool JsonDefaultsStore::update(const QString& key, const Change& change)
 {
     QMutexLocker lock(&m_mutex);
-    refresh();
-    QJsonObject next = m_object;
-    next.insert(key, value);
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    FileLock fileLock(m_path + QStringLiteral(".lock"));
+    if (!fileLock.locked()) {
+        Log::write(QStringLiteral("설정 파일을 쓸 수 없음: %1 (%2)").arg(m_path, fileLock.error()));
+        return false;
+    }
+    Read read = readSettled();
+    switch (read.state) {
+    case State::unreadable:
+        Log::write(QStringLiteral("설정 파일을 읽을 수 없어 바꾸지 않음: %1 (%2)").arg(m_path, read.reason));
+        return false;
+    case State::broken:
+        if (!moveAside(read.reason)) return false;
+        read = Read{};
+        break;
+    case State::missing:
+    case State::ok:
+        break;
+    }
+    QJsonObject next = read.object;
+    const QJsonValue value = change(next.value(key));
+    if (value.isUndefined()) {
+        if (!next.contains(key)) return true;
+        next.remove(key);
+    } else {
+        next.insert(key, value);
+    }
+    const bool written = writeFile(next);
     // The value stays in force for this process even when the disk refused it.
     m_object = next;
-    if (writeFile(next)) m_stamp = stampNow();
-}
-
-void JsonDefaultsStore::remove(const QString& key)
-{
-    QMutexLocker lock(&m_mutex);
-    refresh();
-    if (!m_object.contains(key)) return;
-    QJsonObject next = m_object;
-    next.remove(key);
-    m_object = next;
-    if (writeFile(next)) m_stamp = stampNow();
+    m_stamp = written ? stampNow() : read.stamp;
+    m_loaded = true;
+    return written;
 }

@@ -5,18 +5,37 @@
 #include <QJsonObject>
 #include <QMutex>
 
-// Defaults kept in one JSON object file. The file is re-read whenever it changed on disk and
-// written atomically, so a crash never leaves half a file. A file that is not a JSON object is
-// moved aside as "<name>.broken-<timestamp>" and reading goes on with no values.
+#include <chrono>
+#include <variant>
+
+// Defaults kept in one JSON object file, shared by every process of the user (the desktop
+// application and command-line picks run side by side).
+// - Reads take the file as it is on disk whenever it changed; only regular files are read.
+// - Every change is a read-modify-write of the whole file under an flock on "<name>.lock" beside
+//   it, written atomically, so no process loses another's change and a crash never leaves half
+//   a file.
+// - A file that does not parse is read again after short waits (an editor may be rewriting it in
+//   place) before it is called broken; a broken file is moved aside to a free name
+//   "<name>.broken-<timestamp>[-N]" under the lock and reading goes on with no values.
+// - A file that cannot be read, or cannot be replaced (a directory, a dangling symlink, a file or
+//   folder without write permission), is never overwritten: the change fails and says why.
 class JsonDefaultsStore : public DefaultsStore {
 public:
-    explicit JsonDefaultsStore(QString path);
+    // The first wait before reading a file that did not parse again; each next wait doubles,
+    // four reads in all.
+    static constexpr std::chrono::milliseconds kRereadWait{25};
+    // How long a change waits for another process's change to finish.
+    static constexpr std::chrono::milliseconds kLockWait{5000};
+
+    explicit JsonDefaultsStore(QString path, std::chrono::milliseconds rereadWait = kRereadWait);
 
     QJsonValue value(const QString& key) override;
-    void setValue(const QString& key, const QJsonValue& value) override;
-    void remove(const QString& key) override;
+    bool update(const QString& key, const Change& change) override;
 
     QString path() const { return m_path; }
+
+    // The settings in a file's bytes, or why they are none (not JSON, not an object).
+    static std::variant<QJsonObject, QString> parse(const QByteArray& bytes);
 
 private:
     struct Stamp {
@@ -27,12 +46,24 @@ private:
         quint64 inode = 0;
         bool operator==(const Stamp&) const = default;
     };
+    enum class State { missing, ok, broken, unreadable };
+    struct Read {
+        State state = State::missing;
+        QJsonObject object;
+        QString reason; // for broken and unreadable
+        Stamp stamp;
+    };
+
     Stamp stampNow() const;
-    void refresh();
+    Read readOnce() const;
+    // readOnce, and again after the waits while the file does not parse.
+    Read readSettled() const;
+    bool moveAside(const QString& reason);
     bool writeFile(const QJsonObject& object);
 
     QMutex m_mutex;
     QString m_path;
+    std::chrono::milliseconds m_rereadWait;
     QJsonObject m_object;
     Stamp m_stamp;
     bool m_loaded = false;

@@ -24,7 +24,8 @@ inline bool isSimpleUnit(char16_t c)
     if (c >= 0x3131 && c <= 0x318E) return true;
     if (c >= 0x4E00 && c <= 0x9FFF) return true;
     if (c >= 0x3400 && c <= 0x4DBF) return true;
-    if (c >= 0x3000 && c <= 0x3030) return true;
+    // CJK punctuation, but not the tone marks U+302A..U+302F, which join the character before them.
+    if ((c >= 0x3000 && c <= 0x3029) || c == 0x3030) return true;
     if (c >= 0x2010 && c <= 0x2027) return true;
     return c == 0x00B7 || c == 0xFF0B;
 }

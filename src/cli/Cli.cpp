@@ -103,7 +103,8 @@ int run(int argc, char** argv)
     const QString name = args.takeFirst();
     for (const Command& c : commands()) {
         if (c.name != name) continue;
-        if (args.contains(QLatin1String("--help"))) {
+        // After "--" every argument is text, also one that reads "--help".
+        if (args.mid(0, args.indexOf(QLatin1String("--"))).contains(QLatin1String("--help"))) {
             out() << "usage: sorelwick " << c.usage << "\n" << c.summary << "\n";
             out().flush();
             return kExitOk;

@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "base/Log.h"
 #include "core/PickHistory.h"
 
 int historyCommand(const QStringList& args)
@@ -12,7 +13,12 @@ int historyCommand(const QStringList& args)
         else
             return Cli::usageError(name, QStringLiteral("unknown argument '%1'").arg(a));
     }
-    if (clear) PickHistory::shared().clear();
+    const Log::Collector log;
+    if (clear && !PickHistory::shared().clear()) {
+        Cli::err() << "sorelwick: the history could not be cleared\n";
+        for (const QString& line : log.lines()) Cli::err() << line << "\n";
+        return Cli::kExitNothing;
+    }
     // The number of learned (word, Hanja) pairs.
     Cli::out() << PickHistory::shared().count() << "\n";
     return Cli::kExitOk;

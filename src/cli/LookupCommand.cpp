@@ -1,8 +1,12 @@
 #include "cli/Cli.h"
 #include "cli/SimulatedDesktop.h"
 
+#include "base/Defaults.h"
+#include "base/Log.h"
+#include "base/Notifier.h"
 #include "core/EnumKeys.h"
 #include "core/MeaningLine.h"
+#include "core/PickHistory.h"
 #include "core/ReplacementFormat.h"
 
 #include <QJsonDocument>
@@ -46,6 +50,13 @@ void printPick(const QString& text, const Candidate& row, const Options& options
 int pickRow(const QString& text, const Options& options)
 {
     SimulatedDesktop desktop(options.overrides);
+    const Log::Collector log;
+    bool notSaved = false;
+    const Notifier::Handle watch = Notifier::shared().observe(PickHistory::didFailToSave, [&] { notSaved = true; });
+    const struct Unwatch {
+        Notifier::Handle handle;
+        ~Unwatch() { Notifier::shared().remove(handle); }
+    } unwatch{watch};
     openIn(desktop, text, options);
     const SimulatedDesktop::Panel shown = desktop.press();
     if (shown.state != SimulatedDesktop::Panel::State::list) {
@@ -71,6 +82,14 @@ int pickRow(const QString& text, const Options& options)
         return Cli::kExitNothing;
     }
     printPick(text, row, options);
+    if (notSaved) {
+        // The replacement stands; only the learning is lost.
+        Cli::err() << "sorelwick: the pick was not saved, so it is not learned\n";
+        // The store's own lines say why.
+        for (const QString& line : log.lines())
+            if (line.contains(Defaults::defaultPath())) Cli::err() << line << "\n";
+        return Cli::kExitNothing;
+    }
     return Cli::kExitOk;
 }
 

@@ -28,23 +28,15 @@ public:
     {
         return m_overrides.contains(key) ? m_overrides.value(key) : m_base->value(key);
     }
-    void setValue(const QString& key, const QJsonValue& value) override
+    bool update(const QString& key, const Change& change) override
     {
         if (!m_writeThrough) {
-            m_overrides.insert(key, value);
-            return;
+            const QJsonValue next = change(value(key));
+            m_overrides.insert(key, next);
+            return true;
         }
         m_overrides.remove(key);
-        m_base->setValue(key, value);
-    }
-    void remove(const QString& key) override
-    {
-        if (!m_writeThrough) {
-            m_overrides.insert(key, QJsonValue(QJsonValue::Undefined));
-            return;
-        }
-        m_overrides.remove(key);
-        m_base->remove(key);
+        return m_base->update(key, change);
     }
 
 private:

@@ -1,9 +1,9 @@
 #include "core/PickHistory.h"
 
 #include "base/Defaults.h"
+#include "base/Log.h"
 #include "base/Notifier.h"
 
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -15,32 +15,69 @@ namespace {
 const QString kKey = QStringLiteral("pickHistory");
 constexpr qsizetype kMaxPairs = 2000;
 
-struct Pair {
-    double count = 0;
-    double time = 0;
-};
-
 QString pairKey(QStringView word, QStringView hanja)
 {
     return word.toString() + QLatin1Char('\t') + hanja.toString();
 }
 
-// The stored value is taken only as a whole: an object whose every value is a list of numbers.
-// Anything else reads as the empty history. Within an accepted list, a missing or unusable number
+QString shown(QString key)
+{
+    key.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return key.size() > 40 ? key.left(40) + QStringLiteral("…") : key;
+}
+
+void logUnreadable(const PickHistory::Parsed& parsed)
+{
+    if (parsed.foreignType) Log::write(QStringLiteral("pickHistory 값이 사전 형식이 아니라 빈 기록으로 읽음"));
+    if (parsed.unreadable.isEmpty()) return;
+    QStringList names;
+    for (qsizetype i = 0; i < std::min<qsizetype>(parsed.unreadable.size(), 3); ++i)
+        names.append(shown(parsed.unreadable[i]));
+    Log::write(QStringLiteral("pickHistory에서 읽을 수 없는 항목 %1개를 건너뜀 (지우지 않고 둠): %2")
+                   .arg(parsed.unreadable.size())
+                   .arg(names.join(QStringLiteral(", "))));
+}
+
+PickHistory::Parsed readStored()
+{
+    PickHistory::Parsed parsed = PickHistory::parse(Defaults::shared().value(kKey));
+    logUnreadable(parsed);
+    return parsed;
+}
+
+bool saved(bool ok, const QString& what)
+{
+    if (!ok) {
+        Log::write(QStringLiteral("고른 기록을 저장하지 못함: ") + what);
+        Notifier::shared().post(PickHistory::didFailToSave);
+    }
+    Notifier::shared().post(Notifications::pickHistoryDidChange);
+    return ok;
+}
+
+} // namespace
+
+// An entry reads when its value is a list of numbers. Within it, a missing or unusable number
 // (short list, NaN, infinity, negative count) reads as 0, so that sorting always has two sane
 // numbers to compare and the next write stores them well-formed.
-QHash<QString, Pair> read()
+PickHistory::Parsed PickHistory::parse(const QJsonValue& stored)
 {
-    QHash<QString, Pair> pairs;
-    const QJsonValue stored = Defaults::shared().value(kKey);
-    if (!stored.isObject()) return pairs;
+    Parsed parsed;
+    if (stored.isUndefined()) return parsed;
+    if (!stored.isObject()) {
+        parsed.foreignType = true;
+        return parsed;
+    }
     const QJsonObject object = stored.toObject();
-    pairs.reserve(object.size());
+    parsed.pairs.reserve(object.size());
     for (auto it = object.begin(); it != object.end(); ++it) {
-        if (!it->isArray()) return {};
         const QJsonArray list = it->toArray();
-        for (const QJsonValue& v : list)
-            if (!v.isDouble()) return {};
+        const bool numbers = it->isArray()
+            && std::all_of(list.begin(), list.end(), [](const QJsonValue& v) { return v.isDouble(); });
+        if (!numbers) {
+            parsed.unreadable.append(it.key());
+            continue;
+        }
         Pair pair;
         if (!list.isEmpty()) {
             const double count = list.at(0).toDouble();
@@ -50,12 +87,10 @@ QHash<QString, Pair> read()
             const double time = list.at(1).toDouble();
             pair.time = std::isfinite(time) ? time : 0;
         }
-        pairs.insert(it.key(), pair);
+        parsed.pairs.insert(it.key(), pair);
     }
-    return pairs;
+    return parsed;
 }
-
-} // namespace
 
 PickHistory& PickHistory::shared()
 {
@@ -65,7 +100,7 @@ PickHistory& PickHistory::shared()
 
 QList<HanjaEntry> PickHistory::reorder(const QList<HanjaEntry>& list, const QString& word, bool keepFirst) const
 {
-    const QHash<QString, Pair> pairs = read();
+    const QHash<QString, Pair> pairs = readStored().pairs;
     QList<HanjaEntry> result;
     result.reserve(list.size());
     qsizetype start = 0;
@@ -95,37 +130,47 @@ QList<HanjaEntry> PickHistory::reorder(const QList<HanjaEntry>& list, const QStr
     return result;
 }
 
-void PickHistory::record(const QString& word, const QString& hanja, const QDateTime& at)
+bool PickHistory::record(const QString& word, const QString& hanja, const QDateTime& at)
 {
-    QHash<QString, Pair> pairs = read();
     const QString key = pairKey(word, hanja);
-    const auto it = pairs.constFind(key);
-    // An empty stored list reads as count 0, so it too starts over at 1.
-    const double count = (it != pairs.constEnd() ? it->count : 0) + 1;
-    pairs.insert(key, Pair{count, double(at.toMSecsSinceEpoch()) / 1000.0});
+    // Read and written under the store's lock: a pick made meanwhile by another process is kept.
+    const bool ok = Defaults::shared().update(kKey, [&](const QJsonValue& stored) {
+        const Parsed parsed = parse(stored);
+        logUnreadable(parsed);
+        // Entries that do not read are carried over as they are; only the bound removes them.
+        QJsonObject object = stored.isObject() ? stored.toObject() : QJsonObject();
+        for (auto p = parsed.pairs.cbegin(); p != parsed.pairs.cend(); ++p)
+            object.insert(p.key(), QJsonArray{p->count, p->time});
+        const auto it = parsed.pairs.constFind(key);
+        // An empty stored list reads as count 0, so it too starts over at 1.
+        const double count = (it != parsed.pairs.constEnd() ? it->count : 0) + 1;
+        object.insert(key, QJsonArray{count, double(at.toMSecsSinceEpoch()) / 1000.0});
 
-    if (pairs.size() > kMaxPairs) {
-        QList<std::pair<double, QString>> byTime;
-        byTime.reserve(pairs.size());
-        for (auto p = pairs.cbegin(); p != pairs.cend(); ++p) byTime.append({p->time, p.key()});
-        std::sort(byTime.begin(), byTime.end());
-        const qsizetype excess = pairs.size() - kMaxPairs;
-        for (qsizetype i = 0; i < excess; ++i) pairs.remove(byTime[i].second);
-    }
-
-    QJsonObject object;
-    for (auto p = pairs.cbegin(); p != pairs.cend(); ++p) object.insert(p.key(), QJsonArray{p->count, p->time});
-    Defaults::shared().setValue(kKey, object);
-    Notifier::shared().post(Notifications::pickHistoryDidChange);
+        if (object.size() > kMaxPairs) {
+            QList<std::pair<double, QString>> byTime;
+            byTime.reserve(object.size());
+            for (auto p = object.begin(); p != object.end(); ++p) {
+                const auto pair = parsed.pairs.constFind(p.key());
+                double time = 0; // an entry that does not read goes first
+                if (p.key() == key) time = double(at.toMSecsSinceEpoch()) / 1000.0;
+                else if (pair != parsed.pairs.constEnd()) time = pair->time;
+                byTime.append({time, p.key()});
+            }
+            std::sort(byTime.begin(), byTime.end());
+            const qsizetype excess = object.size() - kMaxPairs;
+            for (qsizetype i = 0; i < excess; ++i) object.remove(byTime[i].second);
+        }
+        return QJsonValue(object);
+    });
+    return saved(ok, shown(key));
 }
 
-void PickHistory::clear()
+bool PickHistory::clear()
 {
-    Defaults::shared().remove(kKey);
-    Notifier::shared().post(Notifications::pickHistoryDidChange);
+    return saved(Defaults::shared().remove(kKey), QStringLiteral("clear"));
 }
 
 qsizetype PickHistory::count() const
 {
-    return read().size();
+    return readStored().pairs.size();
 }

@@ -3,17 +3,38 @@
 #include "core/dictionary/HanjaDictionary.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QJsonValue>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The user's picks under "pickHistory": (word TAB hanja) → [count, last pick in seconds since 1970],
-// at most 2000 pairs. Nothing is kept in memory; every call reads the defaults afresh.
+// at most 2000 pairs. Nothing is kept in memory; every call reads the defaults afresh, and a
+// record is one read-modify-write of the store, so picks made by other processes are kept.
 class PickHistory {
 public:
     static PickHistory& shared();
 
+    // Posted (besides the change notification) when a record or a clear could not be saved.
+    static inline const QString didFailToSave = QStringLiteral("SorelwickPickHistoryDidFailToSave");
+
+    struct Pair {
+        double count = 0;
+        double time = 0;
+    };
+    // A stored value as read: the pairs that read, and the keys of the entries that do not (not
+    // a list of numbers), which are skipped but kept in the store.
+    struct Parsed {
+        QHash<QString, Pair> pairs;
+        QStringList unreadable;
+        bool foreignType = false; // present but not an object: reads as empty
+    };
+    static Parsed parse(const QJsonValue& stored);
+
     QList<HanjaEntry> reorder(const QList<HanjaEntry>& list, const QString& word, bool keepFirst) const;
-    void record(const QString& word, const QString& hanja, const QDateTime& at);
-    void clear();
+    // False (logged, and didFailToSave posted) when the pick could not be saved.
+    bool record(const QString& word, const QString& hanja, const QDateTime& at);
+    bool clear();
     qsizetype count() const;
 };

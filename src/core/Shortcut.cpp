@@ -1,5 +1,7 @@
 #include "core/Shortcut.h"
 
+#include "platform/Platform.h"
+
 #include <QHash>
 
 #include <iterator>
@@ -65,6 +67,16 @@ QString Shortcut::symbols(quint64 modifiers)
 QString Shortcut::keyName(quint32 keyCode)
 {
     if (const auto it = specialKeys().constFind(keyCode); it != specialKeys().constEnd()) return *it;
-    if (const auto it = ansiKeys().constFind(keyCode); it != ansiKeys().constEnd()) return *it;
-    return QStringLiteral("#") + QString::number(keyCode);
+    const auto it = ansiKeys().constFind(keyCode);
+    if (it == ansiKeys().constEnd()) return QStringLiteral("#") + QString::number(keyCode);
+    // Letters and digits are named as the layout in use prints them (Й on a Russian keyboard).
+    const bool letterOrDigit = it->front().isLetterOrNumber();
+    if (letterOrDigit && Platform::isInstalled()) {
+        if (const auto layout = Platform::shared().keyboardLayout) {
+            const auto label = layout->keyLabel(keyCode);
+            if (!label || label->isEmpty()) return QStringLiteral("#") + QString::number(keyCode);
+            return label->toUpper();
+        }
+    }
+    return *it;
 }

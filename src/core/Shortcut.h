@@ -20,8 +20,9 @@ struct Shortcut {
 
     // "Ctrl+", "Alt+", "Shift+", "Super+", always in that order; empty for none.
     static QString symbols(quint64 modifiers);
-    // The key's name: the special keys by their symbols, letters, digits and punctuation by the
-    // US layout's labels, anything else as "#" and the decimal code.
+    // The key's name: the special keys by their symbols; letters and digits as the platform's
+    // keyboard layout labels them (the US labels when it has none), "#" and the decimal code
+    // where that layout has nothing; punctuation by the US labels; anything else as "#" and the code.
     static QString keyName(quint32 keyCode);
     // The display form everywhere (menu, settings, logs): Ctrl+Alt+H.
     QString displayString() const { return symbols(modifiers) + keyName(keyCode); }

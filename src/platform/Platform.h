@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/HotKeyService.h"
 #include "platform/KeyPoster.h"
+#include "platform/KeyboardLayout.h"
 #include "platform/OwnWindows.h"
 #include "platform/PanelWindow.h"
 #include "platform/Pasteboard.h"
@@ -23,6 +24,8 @@ struct Platform {
     std::shared_ptr<KeyPoster> keyPoster;
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<HotKeyService> hotKeys;
+    // Names letter and digit keys by the layout in use; null: they are named by the US layout.
+    std::shared_ptr<KeyboardLayout> keyboardLayout;
     std::shared_ptr<Screens> screens;
     std::shared_ptr<PanelWindow> panelWindow;
     std::shared_ptr<OwnWindows> ownWindows;

@@ -38,11 +38,16 @@ std::shared_ptr<Screens> sessionScreen()
     return std::make_shared<FixedScreens>(QList<Screen>{{frame, frame}});
 }
 
-enum class Editor { mousepad, qt };
+enum class Editor { mousepad, qt, qtRich };
 
 std::string editorName(const testing::TestParamInfo<Editor>& info)
 {
-    return info.param == Editor::mousepad ? "Mousepad" : "QtEditor";
+    switch (info.param) {
+    case Editor::mousepad: return "Mousepad";
+    case Editor::qt: return "QtEditor";
+    case Editor::qtRich: return "QtRichEditor";
+    }
+    return "?";
 }
 
 // Counts code points of the first utf16 units (keys move the caret by characters).
@@ -57,12 +62,13 @@ protected:
     void open(const QString& text, TextRange selection)
     {
         m_text = text;
-        if (GetParam() == Editor::qt) {
+        if (GetParam() != Editor::mousepad) {
             m_mirror = m_dir.filePath(QStringLiteral("mirror.txt"));
-            m_app = LaunchedApp::start(testEditorPath(),
-                                       {QStringLiteral("--text"), text, QStringLiteral("--select"),
-                                        QStringLiteral("%1,%2").arg(selection.location).arg(selection.length),
-                                        QStringLiteral("--mirror"), m_mirror});
+            QStringList arguments{QStringLiteral("--text"), text, QStringLiteral("--select"),
+                                  QStringLiteral("%1,%2").arg(selection.location).arg(selection.length),
+                                  QStringLiteral("--mirror"), m_mirror};
+            if (GetParam() == Editor::qtRich) arguments << QStringLiteral("--rich");
+            m_app = LaunchedApp::start(testEditorPath(), arguments);
         } else {
             const QString path = m_dir.filePath(QStringLiteral("text.txt"));
             QFile file(path);
@@ -211,7 +217,7 @@ TEST_P(AtspiAccessibilityTest, ReplacementIsWrittenExactlyAndReadBack)
     const QString expected = QStringLiteral("😀 대한민국의 수도(首都)🙂를 안다");
     EXPECT_TRUE(waitUntil([&] { return read(element, Accessibility::valueAttribute) == expected; }, 2s))
         << read(element, Accessibility::valueAttribute).value_or(QStringLiteral("(nothing)")).toStdString();
-    if (GetParam() == Editor::qt) {
+    if (GetParam() != Editor::mousepad) {
         EXPECT_TRUE(waitUntil([&] { return mirrored() == expected; }, 2s)) << mirrored().toStdString();
     }
 }
@@ -249,7 +255,28 @@ TEST_P(AtspiAccessibilityTest, SystemWideFocusFollowsTheFocusedEditor)
         5s));
 }
 
-INSTANTIATE_TEST_SUITE_P(Editors, AtspiAccessibilityTest, testing::Values(Editor::mousepad, Editor::qt), editorName);
+INSTANTIATE_TEST_SUITE_P(Editors, AtspiAccessibilityTest, testing::Values(Editor::mousepad, Editor::qt, Editor::qtRich), editorName);
+
+TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
+{
+    AtspiAccessibility ax{sessionScreen()};
+    const QString text = QStringLiteral("대한민국의 수도");
+    auto editor = LaunchedApp::start(testEditorPath(), {QStringLiteral("--read-only"), QStringLiteral("--text"), text,
+                                                        QStringLiteral("--select"), QStringLiteral("6,2")});
+    ASSERT_TRUE(editor && editor->waitForWindow() && editor->activate() && editor->waitForAccessible());
+    std::optional<AXElementRef> element;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            AXElementRef app = ax.application(editor->pid());
+            element = app ? AX::as<AXElementRef>(ax.copyAttributeValue(app, Accessibility::focusedUIElementAttribute))
+                          : std::nullopt;
+            return element.has_value();
+        },
+        5s));
+    EXPECT_NE(ax.setAttributeValue(*element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("首都"))),
+              AXError::success);
+    EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(*element, Accessibility::valueAttribute)), text);
+}
 
 TEST(AtspiTrust, FollowsTheAccessibilitySwitchAndPromptingTurnsItOn)
 {

@@ -4,9 +4,18 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QSet>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -45,7 +54,9 @@ TEST(DefaultsStoreTest, ValuesPersistAndForeignChangesAreSeen)
     writeAll(path, R"({"format": "hanjaParenHangul", "onboardingDone": true, "extra": 1})");
     EXPECT_EQ(reader.string("format"), "hanjaParenHangul");
     EXPECT_TRUE(reader.boolean("onboardingDone"));
-    EXPECT_EQ(QDir(dir.filePath("sorelwick")).entryList(QDir::Files).size(), 1) << "no temporary files are left";
+    EXPECT_EQ(QDir(dir.filePath("sorelwick")).entryList(QDir::Files),
+              (QStringList{"defaults.json", "defaults.json.lock"}))
+        << "no temporary files are left";
 }
 
 TEST(DefaultsStoreTest, ForeignTypesReadAsTheFallback)
@@ -98,4 +109,186 @@ TEST(DefaultsStoreTest, UnwritableFolderKeepsTheValueForThisProcess)
     EXPECT_EQ(store.string("format"), "hanjaOnly");
     EXPECT_TRUE(log.contains("설정 파일을 쓸 수 없음"));
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// Twenty processes changing the file at once: every change is kept, and so is every key.
+TEST(DefaultsStoreTest, ChangesFromManyProcessesAtOnceAreAllKept)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sorelwick/defaults.json");
+    JsonDefaultsStore(path).setValue("format", "hanjaOnly");
+    QList<pid_t> children;
+    for (int i = 0; i < 20; ++i) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            JsonDefaultsStore store(path);
+            for (int n = 0; n < 5; ++n)
+                store.update("counter", [](const QJsonValue& v) { return QJsonValue(v.toInt() + 1); });
+            store.setValue(QStringLiteral("key%1").arg(i), i);
+            _exit(0);
+        }
+        children.append(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    JsonDefaultsStore store(path);
+    EXPECT_EQ(store.integer("counter"), 100);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(store.integer(QStringLiteral("key%1").arg(i)), i) << i;
+    EXPECT_EQ(store.string("format"), "hanjaOnly");
+}
+
+// An editor that saves in place truncates the file and writes it in pieces: a read in between
+// sees half a file. That is not a broken file, and a change made meanwhile keeps the editor's keys.
+TEST(DefaultsStoreTest, AFileBeingRewrittenInPlaceIsNotTakenAsBroken)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    const QByteArray full = R"({"format": "hanjaOnly", "modelEndpoint": "http://127.0.0.1:8080/v1", "n": 0})";
+    writeAll(path, full);
+    std::atomic<bool> stop = false;
+    std::thread editor([&] {
+        while (!stop) {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC);
+            [[maybe_unused]] auto a = ::write(fd, full.constData(), 20);
+            QThread::msleep(3);
+            [[maybe_unused]] auto b = ::write(fd, full.constData() + 20, full.size() - 20);
+            ::close(fd);
+            QThread::msleep(40);
+        }
+    });
+    Log::Collector log;
+    int seen = 0;
+    for (int i = 0; i < 60; ++i) {
+        JsonDefaultsStore store(path);
+        if (store.string("format") == "hanjaOnly") ++seen;
+        QThread::msleep(1);
+    }
+    stop = true;
+    editor.join();
+    EXPECT_EQ(seen, 60);
+    EXPECT_FALSE(log.contains("옆으로 옮기고"));
+    EXPECT_TRUE(QDir(dir.path()).entryList({"defaults.json.broken-*"}, QDir::Files).isEmpty());
+
+    // A change while the editor writes: it waits for the whole file and keeps every key in it.
+    stop = false;
+    std::thread again([&] {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC);
+        [[maybe_unused]] auto a = ::write(fd, full.constData(), 20);
+        QThread::msleep(15);
+        [[maybe_unused]] auto b = ::write(fd, full.constData() + 20, full.size() - 20);
+        ::close(fd);
+    });
+    QThread::msleep(5);
+    JsonDefaultsStore store(path);
+    EXPECT_TRUE(store.setValue("meaningStyle", "none"));
+    again.join();
+    JsonDefaultsStore reader(path);
+    EXPECT_EQ(reader.string("format"), "hanjaOnly");
+    EXPECT_EQ(reader.string("modelEndpoint"), "http://127.0.0.1:8080/v1");
+    EXPECT_EQ(reader.string("meaningStyle"), "none");
+}
+
+// Whatever stands in the file's place that cannot take a new file, the change fails, says why,
+// and what is there stays as it was.
+TEST(DefaultsStoreTest, AChangeThatCannotBeSavedFailsAndTouchesNothing)
+{
+    QTemporaryDir dir;
+    Log::Collector log;
+    {
+        const QString path = dir.filePath("directory/defaults.json");
+        QDir().mkpath(path);
+        JsonDefaultsStore store(path);
+        EXPECT_TRUE(store.value("format").isUndefined());
+        EXPECT_FALSE(store.setValue("format", "hanjaOnly"));
+        EXPECT_TRUE(QFileInfo(path).isDir());
+    }
+    {
+        const QString path = dir.filePath("dangling/defaults.json");
+        QDir().mkpath(dir.filePath("dangling"));
+        ASSERT_EQ(::symlink("nowhere/defaults.json", QFile::encodeName(path).constData()), 0);
+        JsonDefaultsStore store(path);
+        EXPECT_FALSE(store.setValue("format", "hanjaOnly"));
+        EXPECT_TRUE(QFileInfo(path).isSymLink());
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath("dangling/nowhere/defaults.json")));
+    }
+    {
+        const QString path = dir.filePath("readonly-file/defaults.json");
+        QDir().mkpath(dir.filePath("readonly-file"));
+        writeAll(path, R"({"format": "hanjaOnly"})");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        JsonDefaultsStore store(path);
+        EXPECT_FALSE(store.setValue("format", "hanjaParenHangul"));
+        EXPECT_FALSE(store.remove("format"));
+        EXPECT_EQ(readAll(path), R"({"format": "hanjaOnly"})");
+    }
+    {
+        const QString folder = dir.filePath("readonly-folder");
+        QDir().mkpath(folder);
+        writeAll(folder + "/defaults.json", R"({"format": "hanjaOnly"})");
+        JsonDefaultsStore(folder + "/defaults.json").setValue("n", 1); // the lock file exists already
+        const QByteArray before = readAll(folder + "/defaults.json");
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+        JsonDefaultsStore store(folder + "/defaults.json");
+        EXPECT_FALSE(store.setValue("format", "hanjaParenHangul"));
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_EQ(readAll(folder + "/defaults.json"), before);
+    }
+    for (const char* why : {"not a regular file", "the symbolic link points nowhere", "the file is read-only",
+                            "the folder is read-only"})
+        EXPECT_TRUE(log.contains(why)) << why << "\n" << log.lines().join("\n").toStdString();
+
+    // Through a symbolic link that points somewhere, the target is written and the link stays.
+    const QString target = dir.filePath("dotfiles/sorelwick.json");
+    QDir().mkpath(dir.filePath("dotfiles"));
+    QDir().mkpath(dir.filePath("linked"));
+    writeAll(target, R"({"format": "hanjaOnly"})");
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(dir.filePath("linked/defaults.json")).constData()), 0);
+    EXPECT_TRUE(JsonDefaultsStore(dir.filePath("linked/defaults.json")).setValue("meaningStyle", "none"));
+    EXPECT_TRUE(QFileInfo(dir.filePath("linked/defaults.json")).isSymLink());
+    EXPECT_EQ(JsonDefaultsStore(target).string("format"), "hanjaOnly");
+    EXPECT_EQ(JsonDefaultsStore(target).string("meaningStyle"), "none");
+}
+
+// A FIFO in the file's place would block a plain read until someone writes to it.
+TEST(DefaultsStoreTest, OnlyRegularFilesAreRead)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    Log::Collector log;
+    auto read = std::async(std::launch::async, [&path] { return JsonDefaultsStore(path).value("format"); });
+    if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Let the blocked reader go, so the test can end.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+        ::close(fd);
+        read.wait();
+        FAIL() << "reading a FIFO blocked";
+    }
+    EXPECT_TRUE(read.get().isUndefined());
+    EXPECT_TRUE(log.contains("not a regular file"));
+    EXPECT_FALSE(JsonDefaultsStore(path).setValue("format", "hanjaOnly"));
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "what the user put there stays";
+}
+
+// Broken files in quick succession (within one millisecond, too) each get a name of their own.
+TEST(DefaultsStoreTest, EveryBrokenFileIsKeptAsideUnderAFreeName)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    JsonDefaultsStore store(path, std::chrono::milliseconds(0));
+    for (int i = 0; i < 30; ++i) {
+        writeAll(path, QStringLiteral("{\"broken\": %1").arg(i).toUtf8());
+        EXPECT_TRUE(store.value("format").isUndefined());
+    }
+    const QStringList aside = QDir(dir.path()).entryList({"defaults.json.broken-*"}, QDir::Files);
+    ASSERT_EQ(aside.size(), 30);
+    QSet<QByteArray> contents;
+    for (const QString& name : aside) contents.insert(readAll(dir.filePath(name)));
+    EXPECT_EQ(contents.size(), 30) << "no file was written over another";
 }

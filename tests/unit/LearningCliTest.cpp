@@ -1,5 +1,6 @@
 #include "HttpPeer.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -9,6 +10,10 @@
 #include <qcoro/qcoroprocess.h>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -27,17 +32,36 @@ public:
     struct Result {
         int code = -1;
         QString out;
+        QString err;
     };
-    Result run(const QStringList& args)
+    Result run(const QStringList& args) { return runAtOnce({args}).first(); }
+    // The commands started together, each in its own process.
+    QList<Result> runAtOnce(const QList<QStringList>& commands)
     {
-        QProcess process;
+        std::vector<std::unique_ptr<QProcess>> processes;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", m_config.path());
         env.insert("SORELWICK_DATA_DIR", SORELWICK_BUILD_DATA_DIR);
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(SORELWICK_BIN_DIR "/sorelwick"), args);
-        QCoro::waitFor(qCoro(process).waitForFinished(std::chrono::milliseconds(20000)));
-        return Result{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+        for (const QStringList& args : commands) {
+            processes.push_back(std::make_unique<QProcess>());
+            processes.back()->setProcessEnvironment(env);
+            processes.back()->start(QStringLiteral(SORELWICK_BIN_DIR "/sorelwick"), args);
+        }
+        QList<Result> results;
+        for (auto& process : processes) {
+            QCoro::waitFor(qCoro(*process).waitForFinished(std::chrono::milliseconds(60000)));
+            const bool finished = process->state() == QProcess::NotRunning && process->exitStatus() == QProcess::NormalExit;
+            results.append(Result{finished ? process->exitCode() : -1, QString::fromUtf8(process->readAllStandardOutput()),
+                                  QString::fromUtf8(process->readAllStandardError())});
+        }
+        return results;
+    }
+    QString defaultsPath() const { return m_config.filePath("sorelwick/defaults.json"); }
+    QJsonObject defaults() const
+    {
+        QFile file(defaultsPath());
+        file.open(QIODevice::ReadOnly);
+        return QJsonDocument::fromJson(file.readAll()).object();
     }
     QJsonObject lookup(const QString& text)
     {
@@ -109,4 +133,90 @@ TEST(LearningCliTest, WithAModelTheHeaderSaysAIAndItsChoiceLeads)
     // With a model, its first choice stays first even over a learned pick.
     EXPECT_EQ(cli.run({"lookup", "--pick", "3", "수도"}).code, 0);
     EXPECT_EQ(primaries(cli.lookup("수도")).mid(0, 3), (QStringList{dictionary[6], dictionary[1], dictionary[0]}));
+}
+
+// The command line and the desktop application write one file: picks made at the same moment are
+// all kept, and so is every other setting.
+TEST(LearningCliTest, PicksMadeAtOnceAreAllLearned)
+{
+    const QString endpoint = closedEndpoint();
+    CommandLine cli({{"modelEndpoint", endpoint}, {"format", "hanjaOnly"}});
+    const QString first = primaries(cli.lookup("수도")).value(0);
+    ASSERT_FALSE(first.isEmpty());
+    const QList<CommandLine::Result> same = cli.runAtOnce(QList<QStringList>(20, {"lookup", "--pick", "1", "수도"}));
+    for (const CommandLine::Result& r : same) EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    QJsonObject stored = cli.defaults();
+    EXPECT_EQ(stored.value("pickHistory").toObject().value("수도\t" + first).toArray().at(0).toDouble(), 20);
+    EXPECT_EQ(stored.value("modelEndpoint").toString(), endpoint);
+    EXPECT_EQ(stored.value("format").toString(), "hanjaOnly");
+
+    const QStringList words = {"학교", "사회", "경제", "정치", "문화", "역사", "과학", "기술", "교육", "국가",
+                               "세계", "시간", "문제", "생활", "자연", "운동", "음악", "미술", "의사", "시장"};
+    QList<QStringList> picks;
+    for (const QString& word : words) picks.append({"lookup", "--pick", "1", word});
+    const QList<CommandLine::Result> different = cli.runAtOnce(picks);
+    for (const CommandLine::Result& r : different) EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(cli.run({"history"}).out, "21\n");
+    EXPECT_EQ(cli.defaults().value("format").toString(), "hanjaOnly");
+}
+
+// A pick is stamped with the time it was made, so the latest pick of a word comes first.
+TEST(LearningCliTest, PicksCarryTheRealTime)
+{
+    CommandLine cli({{"modelEndpoint", closedEndpoint()}});
+    const double before = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+    ASSERT_EQ(cli.run({"lookup", "--pick", "2", "수도"}).code, 0);
+    const double after = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+    const QJsonObject history = cli.defaults().value("pickHistory").toObject();
+    ASSERT_EQ(history.size(), 1);
+    const double stamp = history.begin()->toArray().at(1).toDouble();
+    EXPECT_GE(stamp, before - 1);
+    EXPECT_LE(stamp, after + 1);
+}
+
+// When the pick cannot be saved, the replacement is still shown, but the command says the pick
+// was not learned and exits 1.
+TEST(LearningCliTest, APickThatCannotBeSavedExitsOneAndSaysWhy)
+{
+    CommandLine cli({{"modelEndpoint", closedEndpoint()}});
+    const QString path = cli.defaultsPath();
+    QFile::remove(path);
+    QDir().mkpath(path);
+    CommandLine::Result r = cli.run({"lookup", "--pick", "2", "수도"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.startsWith("수도("));
+    EXPECT_TRUE(r.err.contains("not saved")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("not a regular file")) << r.err.toStdString();
+    EXPECT_EQ(cli.run({"history", "--clear"}).code, 1);
+
+    QDir(path).removeRecursively();
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(R"({"format": "hanjaOnly"})");
+    file.close();
+    QFile::setPermissions(path, QFile::ReadOwner);
+    r = cli.run({"lookup", "--pick", "2", "수도"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("read-only")) << r.err.toStdString();
+    EXPECT_FALSE(cli.defaults().contains("pickHistory"));
+}
+
+// A FIFO in place of the settings file cannot hold the command up.
+TEST(LearningCliTest, AFifoInPlaceOfTheSettingsDoesNotBlock)
+{
+    CommandLine cli({});
+    QFile::remove(cli.defaultsPath());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(cli.defaultsPath()).constData(), 0600), 0);
+    const CommandLine::Result r = cli.run({"lookup", "--json", "수도"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_FALSE(primaries(QJsonDocument::fromJson(r.out.toUtf8()).object()).isEmpty());
+}
+
+// After "--" every argument is text to look up, also one that looks like an option.
+TEST(LearningCliTest, TextAfterTwoDashesIsLookedUpEvenWhenItReadsAsAnOption)
+{
+    CommandLine cli({{"modelEndpoint", closedEndpoint()}});
+    const CommandLine::Result r = cli.run({"lookup", "--json", "--", "--help"});
+    EXPECT_EQ(QJsonDocument::fromJson(r.out.toUtf8()).object().value("text").toString(), "--help") << r.out.toStdString();
+    EXPECT_TRUE(cli.run({"lookup", "--help"}).out.startsWith("usage: sorelwick lookup"));
 }

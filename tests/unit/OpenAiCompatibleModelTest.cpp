@@ -195,13 +195,63 @@ TEST(OpenAiCompatibleModelTest, AvailabilityNeedsAListedModelOnThisMachine)
     EXPECT_FALSE(log.contains("이 컴퓨터 밖에"));
 }
 
+namespace {
+QCoro::Task<QList<QHostAddress>> resolved(QList<QHostAddress> addresses) { co_return addresses; }
+} // namespace
+
+// The guard looks at the address a name resolves to, once, and the requests go to that address.
+TEST(OpenAiCompatibleModelTest, TheLoopbackGuardDecidesOnTheAddressConnectedTo)
+{
+    Fixture f;
+    const QHostAddress remote("192.0.2.10");
+    const std::map<QString, QList<QHostAddress>> names{
+        {"localhost.", {remote}},
+        {"127.0.0.1.", {remote}},
+        {"mixed.test", {QHostAddress(QHostAddress::LocalHost), remote}},
+        {"model.test", {QHostAddress(QHostAddress::LocalHostIPv6), QHostAddress(QHostAddress::LocalHost)}},
+    };
+    QStringList asked;
+    f.model->setResolver([&](QString host, std::chrono::milliseconds) {
+        asked.append(host);
+        const auto it = names.find(host);
+        return resolved(it == names.end() ? QList<QHostAddress>() : it->second);
+    });
+    const QString port = QUrl(f.peer.endpoint()).port() > 0 ? QString::number(QUrl(f.peer.endpoint()).port()) : "";
+    Log::Collector log;
+    for (const QString host : {"localhost.", "127.0.0.1.", "mixed.test", "nowhere.test"}) {
+        f.defaults->setValue("modelEndpoint", QStringLiteral("http://%1:%2/v1").arg(host, port));
+        EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable())) << host.toStdString();
+        EXPECT_EQ(f.rank(), frequencyOrder()) << host.toStdString();
+    }
+    EXPECT_TRUE(f.peer.requests().isEmpty()) << "nothing was sent";
+    EXPECT_TRUE(log.contains("모델 서버가 이 컴퓨터 밖에 있어 쓰지 않음"));
+    EXPECT_TRUE(log.contains("192.0.2.10"));
+
+    // A name whose every address is loopback is used, by its IPv4 address (where local servers
+    // listen), which the system resolver could not have found for this name.
+    asked.clear();
+    f.defaults->setValue("modelEndpoint", QStringLiteral("http://model.test:%1/v1").arg(port));
+    f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({1, 0, 2}, "이유", {"가", "나", "다"})));
+    EXPECT_TRUE(QCoro::waitFor(f.model->isAvailable()));
+    EXPECT_EQ(f.rank().first().entry.hanja(), pool(4)[1].hanja());
+    EXPECT_EQ(f.peer.requests("POST", "/v1/chat/completions").size(), 1);
+    EXPECT_TRUE(asked.contains("model.test"));
+
+    // Allowed to go elsewhere, the name is left to the connection.
+    asked.clear();
+    f.defaults->setValue("modelAllowRemote", true);
+    EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+    EXPECT_TRUE(asked.isEmpty());
+}
+
 TEST(OpenAiCompatibleModelTest, LoopbackHostsAndOrderedSchemaText)
 {
-    for (const char* host : {"127.0.0.1", "127.10.0.3", "::1", "[::1]", "localhost", "LocalHost.", "::ffff:127.0.0.1"})
-        EXPECT_TRUE(OpenAiCompatibleModel::isLoopbackHost(host)) << host;
+    for (const char* host : {"127.0.0.1", "127.10.0.3", "::1", "[::1]", "::ffff:127.0.0.1"})
+        EXPECT_TRUE(OpenAiCompatibleModel::isLoopbackAddress(host)) << host;
+    // Names are decided by what they resolve to, never by how they read.
     for (const char* host : {"128.0.0.1", "0.0.0.0", "192.168.1.2", "::", "127.0.0.1.example.com", "localhost.example",
-                             "::ffff:10.0.0.1", ""})
-        EXPECT_FALSE(OpenAiCompatibleModel::isLoopbackHost(host)) << host;
+                             "::ffff:10.0.0.1", "", "localhost", "localhost.", "127.0.0.1."})
+        EXPECT_FALSE(OpenAiCompatibleModel::isLoopbackAddress(host)) << host;
 
     const QJsonObject schema{{"properties", QJsonObject{{"a", 1}, {"b", "x\"y"}, {"c", true}}},
                              {"required", QJsonArray{"c", "a"}}};

@@ -1,8 +1,10 @@
 #include "base/JsonDefaultsStore.h"
+#include "base/Log.h"
 #include "base/Notifier.h"
 #include "core/PickHistory.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -135,17 +137,22 @@ TEST(PickHistoryTest, ForeignStoredValuesReadSafelyAndAreReplacedByTheNextPick)
     PickHistory& history = PickHistory::shared();
     const QList<HanjaEntry> list = entries("수도", {"修道", "首都", "水道"});
 
-    // Another type, or one list holding a non-number: the whole history reads as empty.
-    for (const QJsonValue& foreign : {QJsonValue("수도\t首都"), QJsonValue(QJsonArray{1, 2}),
-                                      QJsonValue(QJsonObject{{"수도\t首都", QJsonArray{9, 9}},
-                                                             {"수도\t修道", QJsonArray{1, "어제"}}}),
-                                      QJsonValue(QJsonObject{{"수도\t首都", 3}})}) {
+    // Another type: the history reads as empty and the next pick replaces it.
+    for (const QJsonValue& foreign : {QJsonValue("수도\t首都"), QJsonValue(QJsonArray{1, 2})}) {
         store->setValue("pickHistory", foreign);
         EXPECT_EQ(history.count(), 0);
         EXPECT_EQ(history.reorder(list, "수도", false), list);
         history.record("수도", "水道", at(7));
         EXPECT_EQ(stored(*store), (QJsonObject{{"수도\t水道", QJsonArray{1, 7}}}));
     }
+    // An entry that is no list of numbers is skipped, and kept.
+    store->setValue("pickHistory", QJsonObject{{"수도\t首都", QJsonArray{9, 9}}, {"수도\t修道", QJsonArray{1, "어제"}}});
+    EXPECT_EQ(history.count(), 1);
+    EXPECT_EQ(hanjaOf(history.reorder(list, "수도", false)), (QStringList{"首都", "修道", "水道"}));
+    history.record("수도", "水道", at(7));
+    EXPECT_EQ(stored(*store), (QJsonObject{{"수도\t首都", QJsonArray{9, 9}},
+                                           {"수도\t修道", QJsonArray{1, "어제"}},
+                                           {"수도\t水道", QJsonArray{1, 7}}}));
 
     // Short lists, NaN, infinite and negative numbers: kept as pairs, with the unusable numbers
     // read as 0, so ordering never sees a NaN.
@@ -215,4 +222,60 @@ TEST(PickHistoryTest, KilledWriterNeverLeavesATornHistory)
     }
     // The writers did get to write.
     EXPECT_GT(lastCount, 1);
+}
+
+// One entry that does not read costs only that entry: the others still count and order, and the
+// next pick writes them all back, the unreadable one too.
+TEST(PickHistoryTest, AnUnreadableEntryIsSkippedAndKept)
+{
+    auto store = TestSupport::freshDefaults();
+    QJsonObject pairs;
+    for (int i = 0; i < 500; ++i) pairs.insert(QStringLiteral("낱말%1\t單語").arg(i), QJsonArray{1, 100 + i});
+    pairs.insert("수도\t修道", QJsonArray{3, 50});
+    pairs.insert("수도\t水道", QJsonArray{1, "어제"});
+    pairs.insert("수도\t首都", "많이");
+    store->setValue("pickHistory", pairs);
+    PickHistory& history = PickHistory::shared();
+    Log::Collector log;
+
+    EXPECT_EQ(history.count(), 501);
+    EXPECT_TRUE(log.contains("읽을 수 없는 항목 2개를 건너뜀"));
+    EXPECT_EQ(hanjaOf(history.reorder(entries("수도", {"首都", "水道", "修道"}), "수도", false)),
+              (QStringList{"修道", "首都", "水道"}));
+
+    EXPECT_TRUE(history.record("학교", "學校", at(900)));
+    const QJsonObject after = stored(*store);
+    EXPECT_EQ(after.size(), 504);
+    EXPECT_EQ(after.value("수도\t水道"), (QJsonArray{1, "어제"}));
+    EXPECT_EQ(after.value("수도\t首都"), "많이");
+    EXPECT_EQ(after.value("낱말7\t單語").toArray(), (QJsonArray{1, 107}));
+    EXPECT_EQ(history.count(), 502);
+
+    // The bound evicts what does not read first.
+    for (int i = 0; i < 1498; ++i) pairs.insert(QStringLiteral("말%1\t言").arg(i), QJsonArray{1, 1000 + i});
+    store->setValue("pickHistory", pairs);
+    EXPECT_TRUE(history.record("학교", "學校", at(5000)));
+    const QJsonObject bounded = stored(*store);
+    EXPECT_EQ(bounded.size(), 2000);
+    EXPECT_FALSE(bounded.contains("수도\t水道"));
+    EXPECT_FALSE(bounded.contains("수도\t首都"));
+    EXPECT_TRUE(bounded.contains("수도\t修道"));
+}
+
+// A pick that cannot be saved says so: false, a log line, and its own notification.
+TEST(PickHistoryTest, APickThatCannotBeSavedIsReported)
+{
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("defaults.json"));
+    Defaults::setShared(std::make_shared<JsonDefaultsStore>(dir.filePath("defaults.json")));
+    int failures = 0;
+    const Notifier::Handle handle = Notifier::shared().observe(PickHistory::didFailToSave, [&] { ++failures; });
+    NotificationCounter changes;
+    Log::Collector log;
+    EXPECT_FALSE(PickHistory::shared().record("수도", "首都", at(1)));
+    EXPECT_FALSE(PickHistory::shared().clear());
+    Notifier::shared().remove(handle);
+    EXPECT_EQ(failures, 2);
+    EXPECT_TRUE(log.contains("고른 기록을 저장하지 못함: 수도 首都"));
+    TestSupport::freshDefaults();
 }

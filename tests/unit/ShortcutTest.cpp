@@ -64,6 +64,36 @@ TEST(Shortcut, displayFormAndHotKeyEncoding)
     EXPECT_EQ((Shortcut{0, command | shift | option | control}).carbonModifiers(), 0x1B00u);
 }
 
+namespace {
+// A Russian layout on the letter keys, with nothing on the digit row's 7.
+class RussianLetters : public KeyboardLayout {
+public:
+    std::optional<QString> keyLabel(quint32 keyCode) override
+    {
+        asked.append(keyCode);
+        if (keyCode == kJ) return u"о"_s;
+        if (keyCode == KeyCode::h) return u"р"_s;
+        return std::nullopt;
+    }
+    QList<quint32> asked;
+};
+} // namespace
+
+TEST_F(Shortcuts, lettersAndDigitsAreNamedByTheLayoutInUse)
+{
+    auto layout = std::make_shared<RussianLetters>();
+    fake->platform->keyboardLayout = layout;
+    EXPECT_EQ(Shortcut::keyName(kJ), u"О"_s);
+    EXPECT_EQ(Shortcut::defaultShortcut().displayString(), u"Ctrl+Alt+Р"_s);
+    EXPECT_EQ(Shortcut::keyName(26), u"#26"_s); // the layout has nothing on 7
+    // Punctuation and special keys keep their fixed names and never ask the layout.
+    layout->asked.clear();
+    EXPECT_EQ(Shortcut::keyName(50), u"`"_s);
+    EXPECT_EQ(Shortcut::keyName(KeyCode::space), u"Space"_s);
+    EXPECT_EQ(Shortcut::keyName(10), u"#10"_s);
+    EXPECT_TRUE(layout->asked.isEmpty());
+}
+
 TEST_F(Shortcuts, refusalsChangeNothing)
 {
     ShortcutCenter center;

@@ -390,6 +390,11 @@ AXError AtspiAccessibility::replaceSelection(const AtspiElement& element, const 
     auto text = GObjectRef<AtspiText>::adopt(atspi_accessible_get_text_iface(element.accessible()));
     auto editable = GObjectRef<AtspiEditableText>::adopt(atspi_accessible_get_editable_text_iface(element.accessible()));
     if (!text || !editable) return AXError::attributeUnsupported;
+    // Qt lets the interface edit a read-only text; its state says what the user may do.
+    if (!hasState(element.accessible(), ATSPI_STATE_EDITABLE) || hasState(element.accessible(), ATSPI_STATE_READ_ONLY)) {
+        Log::write(QStringLiteral("AT-SPI: 읽기 전용 글이라 쓰지 않음"));
+        return AXError::attributeUnsupported;
+    }
     const std::optional<Selection> selection = firstSelection(text.get());
     if (!selection) return AXError::cannotComplete;
     GErrorSlot error;

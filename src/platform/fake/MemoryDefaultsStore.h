@@ -8,8 +8,13 @@
 class MemoryDefaultsStore : public DefaultsStore {
 public:
     QJsonValue value(const QString& key) override { return m_object.value(key); }
-    void setValue(const QString& key, const QJsonValue& value) override { m_object.insert(key, value); }
-    void remove(const QString& key) override { m_object.remove(key); }
+    bool update(const QString& key, const Change& change) override
+    {
+        const QJsonValue next = change(m_object.value(key));
+        if (next.isUndefined()) m_object.remove(key);
+        else m_object.insert(key, next);
+        return true;
+    }
 
 private:
     QJsonObject m_object;

@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <qcoro/qcoronetworkreply.h>
+#include <qcoro/qcorosignal.h>
 
 using std::chrono::milliseconds;
 
@@ -87,11 +89,9 @@ OpenAiCompatibleModel::OpenAiCompatibleModel(Timeouts timeouts)
 
 OpenAiCompatibleModel::~OpenAiCompatibleModel() = default;
 
-bool OpenAiCompatibleModel::isLoopbackHost(const QString& host)
+bool OpenAiCompatibleModel::isLoopbackAddress(const QString& host)
 {
-    QString name = host.toLower();
-    if (name.endsWith(QLatin1Char('.'))) name.chop(1);
-    if (name == QLatin1String("localhost")) return true;
+    QString name = host;
     if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']'))) name = name.mid(1, name.size() - 2);
     QHostAddress address;
     if (!address.setAddress(name)) return false;
@@ -99,6 +99,58 @@ bool OpenAiCompatibleModel::isLoopbackHost(const QString& host)
     const quint32 v4 = address.toIPv4Address(&mapped);
     if (mapped) return (v4 >> 24) == 127;
     return address.isLoopback();
+}
+
+namespace {
+
+// Carries the answer of an asynchronous host lookup to a coroutine that awaits it.
+class HostLookup : public QObject {
+    Q_OBJECT
+public:
+    void finish(const QHostInfo& info) { emit finished(info.error() == QHostInfo::NoError ? info.addresses() : QList<QHostAddress>()); }
+signals:
+    void finished(QList<QHostAddress> addresses);
+};
+
+} // namespace
+
+QCoro::Task<QList<QHostAddress>> OpenAiCompatibleModel::systemResolve(QString host, milliseconds timeout)
+{
+    std::unique_ptr<HostLookup, void (*)(HostLookup*)> lookup(new HostLookup, [](HostLookup* l) { l->deleteLater(); });
+    HostLookup* raw = lookup.get();
+    const int id = QHostInfo::lookupHost(host, raw, [raw](const QHostInfo& info) { raw->finish(info); });
+    const auto addresses = co_await qCoro(raw, &HostLookup::finished, std::max(timeout, milliseconds(1)));
+    if (!addresses) {
+        QHostInfo::abortHostLookup(id);
+        co_return {};
+    }
+    co_return *addresses;
+}
+
+QCoro::Task<std::variant<QUrl, QString>> OpenAiCompatibleModel::pinAddress(QUrl base, milliseconds timeout)
+{
+    if (Defaults::shared().boolean(kAllowRemoteKey, false)) co_return base;
+    const QString host = base.host();
+    QList<QHostAddress> addresses;
+    QHostAddress literal;
+    if (literal.setAddress(host)) addresses = {literal};
+    else addresses = co_await m_resolver(host, timeout);
+    if (addresses.isEmpty())
+        co_return QStringLiteral("%1: the name %2 does not resolve").arg(base.toDisplayString(), host);
+    for (const QHostAddress& address : addresses) {
+        if (!isLoopbackAddress(address.toString())) {
+            Log::write(QStringLiteral("모델 서버가 이 컴퓨터 밖에 있어 쓰지 않음 (modelAllowRemote가 꺼져 있음): %1 → %2")
+                           .arg(base.toDisplayString(), address.toString()));
+            co_return QStringLiteral("%1 resolves to %2, not this machine").arg(base.toDisplayString(), address.toString());
+        }
+    }
+    // Local servers listen on 127.0.0.1 by default; ::1 only when no IPv4 address is there.
+    const auto v4 = std::find_if(addresses.begin(), addresses.end(), [](const QHostAddress& a) {
+        return a.protocol() == QAbstractSocket::IPv4Protocol;
+    });
+    QUrl pinned = base;
+    pinned.setHost((v4 != addresses.end() ? *v4 : addresses.first()).toString());
+    co_return pinned;
 }
 
 QStringList OpenAiCompatibleModel::defaultEndpoints()
@@ -129,7 +181,8 @@ QList<QUrl> OpenAiCompatibleModel::endpoints() const
             Log::write(QStringLiteral("modelEndpoint 주소가 올바른 http(s) 주소가 아니라 모델을 쓰지 않음: ") + text);
             continue;
         }
-        if (!allowRemote && !isLoopbackHost(url.host())) {
+        QHostAddress literal;
+        if (!allowRemote && literal.setAddress(url.host()) && !isLoopbackAddress(url.host())) {
             Log::write(QStringLiteral("모델 서버가 이 컴퓨터 밖에 있어 쓰지 않음 (modelAllowRemote가 꺼져 있음): ")
                        + url.toDisplayString());
             continue;
@@ -139,7 +192,7 @@ QList<QUrl> OpenAiCompatibleModel::endpoints() const
     return urls;
 }
 
-QCoro::Task<OpenAiCompatibleModel::HttpResult> OpenAiCompatibleModel::send(QUrl url, QByteArray body,
+QCoro::Task<OpenAiCompatibleModel::HttpResult> OpenAiCompatibleModel::send(QUrl url, QString host, QByteArray body,
                                                                            milliseconds connectTimeout,
                                                                            milliseconds wholeTimeout)
 {
@@ -147,6 +200,12 @@ QCoro::Task<OpenAiCompatibleModel::HttpResult> OpenAiCompatibleModel::send(QUrl 
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     request.setRawHeader(QByteArrayLiteral("Accept"), QByteArrayLiteral("application/json"));
+    // Connected by address; the server still hears the name it was configured with.
+    if (!host.isEmpty() && host != url.host()) {
+        const QString port = url.port() >= 0 ? QStringLiteral(":%1").arg(url.port()) : QString();
+        request.setRawHeader(QByteArrayLiteral("Host"), QUrl::toAce(host) + port.toLatin1());
+        request.setPeerVerifyName(host);
+    }
 
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(
         body.isNull() ? m_network->get(request) : m_network->post(request, body),
@@ -214,8 +273,15 @@ QCoro::Task<std::variant<OpenAiCompatibleModel::Server, QString>> OpenAiCompatib
             failures.append(base.toDisplayString() + QStringLiteral(": not tried, the availability time-out ran out"));
             continue;
         }
-        const QUrl url = withPath(base, QStringLiteral("/models"));
-        const HttpResult reply = co_await send(url, QByteArray(), std::min(left, m_timeouts.connect), left);
+        const auto pinned = co_await pinAddress(base, left);
+        if (pinned.index() == 1) {
+            failures.append(std::get<1>(pinned));
+            continue;
+        }
+        const QUrl address = std::get<0>(pinned);
+        const milliseconds rest(std::max<qint64>(deadline.remainingTime(), 1));
+        const QUrl url = withPath(address, QStringLiteral("/models"));
+        const HttpResult reply = co_await send(url, base.host(), QByteArray(), std::min(rest, m_timeouts.connect), rest);
         QString problem;
         if (!reply.failure.isEmpty()) {
             problem = reply.failure;
@@ -235,7 +301,7 @@ QCoro::Task<std::variant<OpenAiCompatibleModel::Server, QString>> OpenAiCompatib
                 problem = url.toDisplayString() + QStringLiteral(" lists no model: ") + cut(reply.body);
             } else {
                 const QString configured = Defaults::shared().string(kNameKey).trimmed();
-                co_return Server{base, configured.isEmpty() ? first : configured};
+                co_return Server{address, base.host(), configured.isEmpty() ? first : configured};
             }
         }
         // Nothing listening is the ordinary state of a machine without a model server.
@@ -326,14 +392,22 @@ QCoro::Task<LanguageModel::Answer<QString>> OpenAiCompatibleModel::chat(QString 
         + QByteArrayLiteral(",\"stream\":false,\"messages\":") + orderedJson(messages) + responseFormat + '}';
 
     const QUrl url = withPath(server.base, QStringLiteral("/chat/completions"));
-    const HttpResult reply = co_await send(url, body, m_timeouts.connect, m_timeouts.request);
+    const HttpResult reply = co_await send(url, server.host, body, m_timeouts.connect, m_timeouts.request);
     if (!reply.failure.isEmpty()) co_return failure(reply.failure);
     if (reply.status < 200 || reply.status > 299) co_return failure(describe(url, reply.status, reply.body));
 
+    Result answer = chatContent(reply.body);
+    if (!answer.ok()) co_return failure(url.toDisplayString() + QStringLiteral(" answered ") + answer.error());
+    co_return answer;
+}
+
+LanguageModel::Answer<QString> OpenAiCompatibleModel::chatContent(const QByteArray& body)
+{
+    using Result = Answer<QString>;
     QJsonParseError parseError{};
-    const QJsonDocument doc = QJsonDocument::fromJson(reply.body, &parseError);
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject())
-        co_return failure(url.toDisplayString() + QStringLiteral(" answered no JSON object: ") + cut(reply.body));
+        return Result{std::variant<QString, QString>(std::in_place_index<1>, QStringLiteral("no JSON object: ") + cut(body))};
     const QJsonValue content = doc.object()
                                    .value(QStringLiteral("choices"))
                                    .toArray()
@@ -343,9 +417,29 @@ QCoro::Task<LanguageModel::Answer<QString>> OpenAiCompatibleModel::chat(QString 
                                    .toObject()
                                    .value(QStringLiteral("content"));
     if (!content.isString())
-        co_return failure(url.toDisplayString() + QStringLiteral(" answered without choices[0].message.content: ")
-                          + cut(reply.body));
-    co_return Result{std::variant<QString, QString>(std::in_place_index<0>, content.toString())};
+        return Result{std::variant<QString, QString>(
+            std::in_place_index<1>, QStringLiteral("without choices[0].message.content: ") + cut(body))};
+    return Result{std::variant<QString, QString>(std::in_place_index<0>, content.toString())};
+}
+
+LanguageModel::Answer<QJsonObject> OpenAiCompatibleModel::structuredContent(const QString& content,
+                                                                           const QJsonObject& schema)
+{
+    using Result = Answer<QJsonObject>;
+    const auto failure = [](const QString& why) {
+        return Result{std::variant<QJsonObject, QString>(std::in_place_index<1>, why)};
+    };
+    QJsonParseError parseError{};
+    const QJsonDocument doc = QJsonDocument::fromJson(unfenced(content), &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return failure(QStringLiteral("the answer is not JSON (%1): %2").arg(parseError.errorString(), cut(content.toUtf8())));
+    if (!doc.isObject()) return failure(QStringLiteral("the answer is not a JSON object: ") + cut(content.toUtf8()));
+    const QJsonObject object = doc.object();
+    for (const QJsonValue& name : schema.value(QStringLiteral("required")).toArray())
+        if (!object.contains(name.toString()))
+            return failure(QStringLiteral("the answer lacks the property \"%1\": %2")
+                               .arg(name.toString(), cut(content.toUtf8())));
+    return Result{object};
 }
 
 QCoro::Task<LanguageModel::Answer<QJsonObject>> OpenAiCompatibleModel::respondStructured(QString instructions,
@@ -358,23 +452,12 @@ QCoro::Task<LanguageModel::Answer<QJsonObject>> OpenAiCompatibleModel::respondSt
     };
     const Answer<QString> text = co_await chat(instructions, prompt, &schema);
     if (!text.ok()) co_return failure(text.error());
-
-    QJsonParseError parseError{};
-    const QJsonDocument doc = QJsonDocument::fromJson(unfenced(text.get()), &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        co_return failure(QStringLiteral("the answer is not JSON (%1): %2")
-                              .arg(parseError.errorString(), cut(text.get().toUtf8())));
-    if (!doc.isObject())
-        co_return failure(QStringLiteral("the answer is not a JSON object: ") + cut(text.get().toUtf8()));
-    const QJsonObject object = doc.object();
-    for (const QJsonValue& name : schema.value(QStringLiteral("required")).toArray())
-        if (!object.contains(name.toString()))
-            co_return failure(QStringLiteral("the answer lacks the property \"%1\": %2")
-                                  .arg(name.toString(), cut(text.get().toUtf8())));
-    co_return Result{object};
+    co_return structuredContent(text.get(), schema);
 }
 
 QCoro::Task<LanguageModel::Answer<QString>> OpenAiCompatibleModel::respondText(QString instructions, QString prompt)
 {
     co_return co_await chat(instructions, prompt, nullptr);
 }
+
+#include "OpenAiCompatibleModel.moc"

@@ -3,10 +3,12 @@
 #include "platform/LanguageModel.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QStringList>
 #include <QUrl>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <variant>
 
@@ -17,7 +19,9 @@ class QNetworkAccessManager;
 //   "modelEndpoint"    base URL ending before /models and /chat/completions; when absent,
 //                      http://127.0.0.1:11434/v1 (Ollama), then http://127.0.0.1:8080/v1 (llama-server);
 //   "modelName"        when absent or empty, the first model the server lists;
-//   "modelAllowRemote" false unless true: a server that is not on this machine is not used.
+//   "modelAllowRemote" false unless true: a server that is not on this machine is not used. The
+//                      host is resolved once; every address must be loopback, and the requests
+//                      go to that address, so a name cannot resolve differently when connecting.
 // Lives on the thread whose event loop runs it (the main thread); nothing here blocks.
 class OpenAiCompatibleModel : public LanguageModel {
 public:
@@ -41,16 +45,28 @@ public:
                                                        QJsonObject schema) override;
     QCoro::Task<Answer<QString>> respondText(QString instructions, QString prompt) override;
 
-    // 127.0.0.0/8, ::1 (also as an IPv4-mapped address) and the name localhost.
-    static bool isLoopbackHost(const QString& host);
+    // Turns a host name into its addresses (empty when it does not resolve in time). The system
+    // resolver unless replaced.
+    using Resolver = std::function<QCoro::Task<QList<QHostAddress>>(QString host, std::chrono::milliseconds timeout)>;
+    void setResolver(Resolver resolver) { m_resolver = std::move(resolver); }
+    static QCoro::Task<QList<QHostAddress>> systemResolve(QString host, std::chrono::milliseconds timeout);
+
+    // An address literal in 127.0.0.0/8 or ::1 (also IPv4-mapped); names are not addresses.
+    static bool isLoopbackAddress(const QString& host);
     static QStringList defaultEndpoints();
+    // The message content of a chat completion answer's body, or what is wrong with it.
+    static Answer<QString> chatContent(const QByteArray& body);
+    // The JSON object in a structured answer's content (a Markdown fence is taken off), with every
+    // property the schema requires, or what is wrong with it.
+    static Answer<QJsonObject> structuredContent(const QString& content, const QJsonObject& schema);
     // JSON text in which an object's "properties" follow the order of its "required" list, so that
     // a schema keeps its property order (a QJsonObject sorts its keys).
     static QByteArray orderedJson(const QJsonValue& value);
 
 private:
     struct Server {
-        QUrl base;
+        QUrl base; // with the address connected to
+        QString host; // as configured, for the Host header
         QString model;
     };
     struct HttpResult {
@@ -63,10 +79,13 @@ private:
     // The endpoints to try, allowed ones only; refusals of remote ones are logged.
     QList<QUrl> endpoints() const;
     QCoro::Task<std::variant<Server, QString>> findServer(bool logFailures);
-    QCoro::Task<HttpResult> send(QUrl url, QByteArray body, std::chrono::milliseconds connectTimeout,
+    // The base with its host replaced by the one address to connect to, or why there is none.
+    QCoro::Task<std::variant<QUrl, QString>> pinAddress(QUrl base, std::chrono::milliseconds timeout);
+    QCoro::Task<HttpResult> send(QUrl url, QString host, QByteArray body, std::chrono::milliseconds connectTimeout,
                                  std::chrono::milliseconds wholeTimeout);
     QCoro::Task<Answer<QString>> chat(QString instructions, QString prompt, const QJsonObject* schema);
 
     Timeouts m_timeouts;
     std::unique_ptr<QNetworkAccessManager> m_network;
+    Resolver m_resolver = systemResolve;
 };

@@ -2,7 +2,7 @@
 // command line, and whose text is mirrored to a file after every change, so a test can check a
 // write without asking the accessibility layer that made it.
 //
-//   sorelwick_test_editor [--rich] [--text TEXT] [--select START,LENGTH] [--mirror FILE]
+//   sorelwick_test_editor [--rich] [--read-only] [--text TEXT] [--select START,LENGTH] [--mirror FILE]
 //
 // START and LENGTH count UTF-16 units, as Qt's text positions do. --rich uses a QTextEdit
 // instead of a QPlainTextEdit.
@@ -37,6 +37,7 @@ int run(QApplication& app, const QCommandLineParser& args)
     edit.setFont(font);
     const QString mirrorPath = args.value(QStringLiteral("mirror"));
     edit.setPlainText(args.value(QStringLiteral("text")));
+    edit.setReadOnly(args.isSet(QStringLiteral("read-only")));
     QObject::connect(&edit, &Edit::textChanged, &edit, [&] { mirror(mirrorPath, edit.toPlainText()); });
     mirror(mirrorPath, edit.toPlainText());
 
@@ -67,6 +68,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCommandLineParser args;
     args.addOption({QStringLiteral("rich"), QStringLiteral("Use a QTextEdit.")});
+    args.addOption({QStringLiteral("read-only"), QStringLiteral("Refuse edits.")});
     args.addOption({QStringLiteral("text"), QStringLiteral("Initial text."), QStringLiteral("text")});
     args.addOption({QStringLiteral("select"), QStringLiteral("Selection: start and length, UTF-16 units."),
                     QStringLiteral("start,length")});

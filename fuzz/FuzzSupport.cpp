@@ -1,0 +1,70 @@
+#include "FuzzSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <syslog.h>
+
+// A fuzzer logs millions of lines about bad input; they stay out of the system journal. The
+// program's own syslog is replaced in these executables only.
+extern "C" void syslog(int, const char*, ...) {}
+
+namespace Fuzz {
+
+void startApplication()
+{
+    static int argc = 1;
+    static char name[] = "sorelwick-fuzz";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = new QCoreApplication(argc, argv);
+    (void)app;
+}
+
+QString scratchFolder()
+{
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    return shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+}
+
+void fail(const char* file, int line, const char* condition, const QString& detail)
+{
+    std::fprintf(stderr, "%s:%d: property failed: %s\n%s\n", file, line, condition, detail.toUtf8().constData());
+    std::abort();
+}
+
+QString koreanText(const uint8_t* data, size_t size)
+{
+    QString out;
+    for (size_t i = 0; i < size; ++i) {
+        const uint8_t b = data[i];
+        if (b < 0x80) {
+            out += QChar(b);
+        } else if (b < 0xDE) {
+            out += QChar(char16_t(0x3131 + (b - 0x80)));
+        } else {
+            const unsigned next = i + 1 < size ? data[++i] : 0;
+            out += QChar(char16_t(0xAC00 + ((b - 0xDE) * 256u + next) * 331u % 11172u));
+        }
+    }
+    return out;
+}
+
+QString show(const QString& text)
+{
+    QString out = QStringLiteral("\"");
+    for (QChar c : text) {
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7F && !c.isSurrogate())
+            out += c;
+        else
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    out += QStringLiteral("\" [");
+    for (QChar c : text) out += QStringLiteral(" %1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    return out + QStringLiteral(" ]");
+}
+
+} // namespace Fuzz

@@ -1,0 +1,114 @@
+// The model's answers as the ranker reads them: the structured ranking (Pick) and the typo-cleanup
+// text. Whatever the model says, ranking returns the right number of distinct spellings from the
+// pool, in the model's valid order first, and cleanup returns a real correction or nothing.
+#include "FuzzSupport.h"
+
+#include "base/TextUtil.h"
+#include "core/RankEngine.h"
+#include "core/Ranker.h"
+#include "platform/fake/FakeLanguageModel.h"
+
+#include <QJsonDocument>
+#include <QSet>
+
+#include <qcoro/qcorotask.h>
+
+#include <cmath>
+
+namespace {
+
+QString describe(const QByteArray& answer, qsizetype pool, int limit)
+{
+    return QStringLiteral("pool %1, limit %2, answer %3").arg(pool).arg(limit).arg(Fuzz::show(QString::fromUtf8(answer)));
+}
+
+// The merge of a model answer, written out plainly.
+QList<RankedCandidate> expectedRanking(const Ranker::Pick& pick, const QList<HanjaEntry>& pool, int limit)
+{
+    QList<RankedCandidate> out;
+    QSet<qint64> taken;
+    for (qsizetype p = 0; p < pick.indices.size() && out.size() < limit; ++p) {
+        const qint64 k = pick.indices[p];
+        if (k < 0 || k >= pool.size() || taken.contains(k)) continue;
+        taken.insert(k);
+        out.append({pool[k], p == 0 ? pick.reason : QString(),
+                    p < pick.meanings.size() ? TextUtil::trimmed(pick.meanings[p]) : QString()});
+    }
+    for (qsizetype i = 0; i < pool.size() && out.size() < limit; ++i)
+        if (!taken.contains(i)) out.append({pool[i], QString(), QString()});
+    return out;
+}
+
+void checkRanking(const QByteArray& answer, qsizetype candidateCount, int limit)
+{
+    QList<HanjaEntry> candidates;
+    for (qsizetype i = 0; i < candidateCount; ++i)
+        candidates.append(HanjaEntry(QStringLiteral("수도"), QStringLiteral("首%1").arg(i), QStringLiteral("뜻 %1").arg(i)));
+    const QList<HanjaEntry> pool = candidates.mid(0, Ranker::kPoolSize);
+    const QJsonDocument doc = QJsonDocument::fromJson(answer);
+
+    auto model = std::make_shared<FakeLanguageModel>();
+    model->queueStructured(doc.object());
+    const Ranker::Ranking ranking = QCoro::waitFor(
+        Ranker::rankWith(model, QStringLiteral("수도"), candidates, QStringLiteral("대한민국의 수도는"), limit));
+    const QList<RankedCandidate>& ranked = ranking.candidates;
+
+    const QString detail = describe(answer, candidateCount, limit);
+    const std::optional<Ranker::Pick> pick = Ranker::Pick::fromJson(doc.object());
+    if (pick) {
+        // What converts converts back to the same Pick.
+        const std::optional<Ranker::Pick> again = Ranker::Pick::fromJson(pick->toJson());
+        FUZZ_CHECK(again && again->indices == pick->indices && again->reason == pick->reason
+                       && again->meanings == pick->meanings,
+                   detail);
+    }
+    const QList<RankedCandidate> expected =
+        candidateCount < 2 ? expectedRanking(Ranker::Pick{}, candidates, int(candidateCount))
+        : pick ? expectedRanking(*pick, pool, limit)
+               : expectedRanking(Ranker::Pick{}, pool, limit);
+    FUZZ_CHECK(ranked == expected, detail + QStringLiteral(": %1 rows, %2 expected").arg(ranked.size()).arg(expected.size()));
+    // The header says what really ranked: the model only when its answer was used.
+    if (candidateCount >= 2)
+        FUZZ_CHECK(ranking.engine == (pick ? RankEngine::model : RankEngine::frequency), detail);
+}
+
+void checkCleanup(const QString& text, const QString& answer)
+{
+    auto model = std::make_shared<FakeLanguageModel>();
+    model->queueText(answer);
+    const std::optional<QString> corrected =
+        QCoro::waitFor(Ranker::cleanTyposWith(model, text, QStringLiteral("앞뒤 문맥")));
+
+    const QString trimmed = TextUtil::trimmed(answer);
+    const QString detail = QStringLiteral("text %1, answer %2").arg(Fuzz::show(text), Fuzz::show(answer));
+    const bool same = trimmed.normalized(QString::NormalizationForm_C) == text.normalized(QString::NormalizationForm_C);
+    if (trimmed.isEmpty() || same)
+        FUZZ_CHECK(!corrected.has_value(), detail);
+    else
+        FUZZ_CHECK(corrected && *corrected == trimmed, detail);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    Fuzz::startApplication();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 2) return 0;
+    // The first byte: how many candidates the word has (0 to 15) and the limit (1 to 4).
+    const qsizetype candidates = data[0] & 0x0F;
+    const int limit = 1 + ((data[0] >> 4) & 3);
+    const QByteArray rest = Fuzz::bytes(data + 1, size - 1);
+    checkRanking(rest, candidates, limit);
+
+    // The cleanup answer: the text asked about, then after the first NUL byte the model's answer.
+    const qsizetype nul = rest.indexOf('\0');
+    const QString text = QString::fromUtf8(nul < 0 ? rest : rest.first(nul));
+    const QString answer = nul < 0 ? QString::fromUtf8(rest) : QString::fromUtf8(rest.sliced(nul + 1));
+    checkCleanup(text, answer);
+    return 0;
+}

@@ -1,0 +1,134 @@
+#include "platform/x11/X11HotKeys.h"
+
+#include "base/Log.h"
+#include "platform/x11/X11KeyTable.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMetaObject>
+
+#include "platform/x11/X11Keymap.h"
+
+#include <xcb/xcb.h>
+
+#include <array>
+
+namespace {
+constexpr unsigned int kHeldMask = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+constexpr uint8_t kBadAccess = 10;
+} // namespace
+
+X11HotKeys::X11HotKeys(std::shared_ptr<X11Keymap> keymap)
+    : m_keymap(std::move(keymap))
+{
+    if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
+        m_connection = x11->connection();
+        if (const xcb_setup_t* setup = xcb_get_setup(m_connection)) {
+            const xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+            if (screens.rem) m_root = screens.data->root;
+        }
+    }
+    if (!m_connection || !m_root) {
+        Log::write(QStringLiteral("Qt가 X11 위에서 돌지 않아 전역 단축키를 쓸 수 없음"));
+        m_connection = nullptr;
+        return;
+    }
+    QCoreApplication::instance()->installNativeEventFilter(this);
+    if (m_keymap) m_keymapListener = m_keymap->addListener([this] { regrabAll(); });
+}
+
+X11HotKeys::~X11HotKeys()
+{
+    if (!m_connection) return;
+    if (m_keymap) m_keymap->removeListener(m_keymapListener);
+    if (auto* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
+    for (auto& [ref, g] : m_grabs) ungrab(g);
+    xcb_flush(m_connection);
+}
+
+void X11HotKeys::installEventHandler(Dispatch dispatch) { m_dispatch = std::move(dispatch); }
+
+HotKeyService::Registration X11HotKeys::registerHotKey(quint32 keyCode, quint32 carbonModifiers, quint32 id)
+{
+    if (!m_connection || !m_keymap || keyCode > 0xFFFF) return {eventHotKeyInvalidErr, 0};
+    Grab g{keyCode, X11KeyTable::maskForHotKeyModifiers(carbonModifiers), id, std::nullopt};
+    const qint32 status = grab(g);
+    if (status != noErr) return {status, 0};
+    const quint64 ref = m_nextRef++;
+    m_grabs.emplace(ref, g);
+    return {noErr, ref};
+}
+
+void X11HotKeys::unregisterHotKey(quint64 ref)
+{
+    const auto it = m_grabs.find(ref);
+    if (it == m_grabs.end()) return;
+    ungrab(it->second);
+    xcb_flush(m_connection);
+    m_grabs.erase(it);
+}
+
+qint32 X11HotKeys::grab(Grab& g)
+{
+    const auto keycode = m_keymap->keycode(quint16(g.ansiCode));
+    if (!keycode) return eventHotKeyInvalidErr;
+    const unsigned int numLock = m_keymap->numLockMask();
+    const std::array<unsigned int, 4> locks{0u, XCB_MOD_MASK_LOCK, numLock, XCB_MOD_MASK_LOCK | numLock};
+
+    std::array<xcb_void_cookie_t, 4> cookies{};
+    const int variants = numLock ? 4 : 2; // without a Num Lock modifier two variants are the same
+    for (int i = 0; i < variants; ++i)
+        cookies[i] = xcb_grab_key_checked(m_connection, 1, m_root, uint16_t(g.mask | locks[i]), *keycode,
+                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    qint32 status = noErr;
+    for (int i = 0; i < variants; ++i) {
+        if (xcb_generic_error_t* error = xcb_request_check(m_connection, cookies[i])) {
+            if (status == noErr)
+                status = error->error_code == kBadAccess ? eventHotKeyExistsErr : eventHotKeyInvalidErr;
+            free(error);
+        }
+    }
+    g.keycode = *keycode;
+    g.numLock = numLock;
+    if (status != noErr) ungrab(g); // another client holds it: none of ours stays
+    return status;
+}
+
+void X11HotKeys::ungrab(Grab& g)
+{
+    if (!g.keycode) return;
+    const unsigned int numLock = g.numLock;
+    for (unsigned int lock : {0u, unsigned(XCB_MOD_MASK_LOCK), numLock, XCB_MOD_MASK_LOCK | numLock})
+        xcb_ungrab_key(m_connection, *g.keycode, m_root, uint16_t(g.mask | lock));
+    g.keycode.reset();
+}
+
+void X11HotKeys::regrabAll()
+{
+    for (auto& [ref, g] : m_grabs) {
+        ungrab(g);
+        if (const qint32 status = grab(g); status != noErr)
+            Log::write(QStringLiteral("배열이 바뀐 뒤 단축키를 다시 잡지 못함: %1").arg(status));
+    }
+    xcb_flush(m_connection);
+}
+
+bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    const uint8_t type = event->response_type & 0x7F;
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;
+    const auto* key = static_cast<const xcb_key_press_event_t*>(message);
+    if (key->event != m_root) return false;
+    for (const auto& [ref, g] : m_grabs) {
+        if (!g.keycode || *g.keycode != key->detail || (key->state & kHeldMask) != g.mask) continue;
+        if (type == XCB_KEY_PRESS && m_dispatch) {
+            // Outside Qt's event processing, as a hot-key callback would arrive.
+            QMetaObject::invokeMethod(QCoreApplication::instance(),
+                                      [dispatch = m_dispatch, id = g.id] { dispatch(id); }, Qt::QueuedConnection);
+        }
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/HotKeyService.h"
+
+#include <QAbstractNativeEventFilter>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+class X11Keymap;
+struct xcb_connection_t;
+
+// Hot keys as passive key grabs on the root window, made on Qt's own X connection so that the
+// presses reach Qt's native event filter. Each combination is grabbed four times, with and
+// without Caps Lock and Num Lock, so that a lit lock key does not hide the press. The grabs move
+// with the keyboard mapping.
+class X11HotKeys : public HotKeyService, public QAbstractNativeEventFilter {
+public:
+    explicit X11HotKeys(std::shared_ptr<X11Keymap> keymap);
+    ~X11HotKeys() override;
+
+    void installEventHandler(Dispatch dispatch) override;
+    Registration registerHotKey(quint32 keyCode, quint32 carbonModifiers, quint32 id) override;
+    void unregisterHotKey(quint64 ref) override;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    struct Grab {
+        quint32 ansiCode;
+        unsigned int mask; // Shift, Control, Mod1, Mod4
+        quint32 id;
+        std::optional<unsigned char> keycode; // grabbed now
+        unsigned int numLock = 0; // Num Lock's modifier when it was grabbed
+    };
+    // The status of grabbing grab's key in all four lock variants; on failure nothing stays grabbed.
+    qint32 grab(Grab& grab);
+    void ungrab(Grab& grab);
+    void regrabAll();
+
+    std::shared_ptr<X11Keymap> m_keymap;
+    xcb_connection_t* m_connection = nullptr; // Qt's; null when Qt does not run on X11
+    unsigned int m_root = 0;
+    int m_keymapListener = 0;
+    Dispatch m_dispatch;
+    std::map<quint64, Grab> m_grabs; // by ref
+    quint64 m_nextRef = 1;
+};

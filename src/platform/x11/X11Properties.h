@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/Types.h"
+
+#include <QString>
+
+#include <optional>
+
+class X11Connection;
+
+// Reads of window properties and of what the server knows about a window's client.
+namespace X11Properties {
+
+// A WINDOW property's first value; absent when the property is missing or of another type.
+std::optional<unsigned long> window(X11Connection& connection, unsigned long window, unsigned long property);
+// A CARDINAL property's first value.
+std::optional<Pid> cardinal(X11Connection& connection, unsigned long window, unsigned long property);
+// The class part of WM_CLASS (XTerm, Mousepad).
+std::optional<QString> windowClass(X11Connection& connection, unsigned long window);
+// The PID of the client that created the window, as the server saw it connect (XRes).
+std::optional<Pid> clientPid(X11Connection& connection, unsigned long window);
+
+} // namespace X11Properties

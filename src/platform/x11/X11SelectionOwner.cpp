@@ -1,0 +1,193 @@
+#include "platform/x11/X11SelectionOwner.h"
+
+#include "base/Log.h"
+
+#include <QDeadlineTimer>
+
+#include <algorithm>
+
+#include "platform/x11/X11Connection.h"
+
+#include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
+
+namespace {
+
+// Names under which programs ask for plain text, and how the answer is typed.
+struct TextAlias {
+    const char* target;
+    const char* type;
+};
+constexpr TextAlias kTextAliases[] = {
+    {"UTF8_STRING", "UTF8_STRING"}, {"text/plain;charset=utf-8", "text/plain;charset=utf-8"},
+    {"TEXT", "UTF8_STRING"}, {"STRING", "STRING"}};
+
+} // namespace
+
+X11SelectionOwner::X11SelectionOwner(std::shared_ptr<X11Connection> connection, unsigned long selection)
+    : m_connection(std::move(connection))
+    , m_selection(selection)
+{
+    Display* dpy = m_connection->display();
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    m_window = XCreateWindow(dpy, m_connection->root(), -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent,
+                             CWEventMask, &attributes);
+    // Pieces must fit in one request.
+    m_chunk = std::clamp<qsizetype>(qsizetype(XMaxRequestSize(dpy)) * 4 - 1024, 4096, 256 * 1024);
+    m_handler = m_connection->addHandler([this](XEvent& e) { onEvent(e); });
+    XFlush(dpy);
+}
+
+X11SelectionOwner::~X11SelectionOwner()
+{
+    m_connection->removeHandler(m_handler);
+    for (const Transfer& t : m_transfers) XSelectInput(m_connection->display(), t.requestor, NoEventMask);
+    XDestroyWindow(m_connection->display(), m_window); // ends our ownership too
+    XFlush(m_connection->display());
+}
+
+// The server's time now, from the note of a property change of our own.
+unsigned long X11SelectionOwner::serverTime()
+{
+    Display* dpy = m_connection->display();
+    const Atom property = m_connection->atom("SORELWICK_TIME");
+    XChangeProperty(dpy, m_window, property, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    const QDeadlineTimer deadline(1000);
+    XEvent event;
+    for (;;) {
+        while (XCheckTypedWindowEvent(dpy, m_window, PropertyNotify, &event))
+            if (event.xproperty.atom == property) return event.xproperty.time;
+        if (!m_connection->waitReadable(deadline)) return CurrentTime;
+    }
+}
+
+bool X11SelectionOwner::own(const PasteboardItem& item)
+{
+    Display* dpy = m_connection->display();
+    const unsigned long time = serverTime();
+    XSetSelectionOwner(dpy, m_selection, m_window, time);
+    if (XGetSelectionOwner(dpy, m_selection) != m_window) {
+        Log::write(QStringLiteral("선택 영역(%1)을 차지하지 못함").arg(m_connection->atomName(m_selection)));
+        m_ownedSince = 0;
+        return false;
+    }
+    m_item = item;
+    m_ownedSince = time == CurrentTime ? 1 : time;
+    return true;
+}
+
+void X11SelectionOwner::disown()
+{
+    if (!m_ownedSince) return;
+    Display* dpy = m_connection->display();
+    if (XGetSelectionOwner(dpy, m_selection) == m_window) XSetSelectionOwner(dpy, m_selection, None, CurrentTime);
+    XFlush(dpy);
+    m_ownedSince = 0;
+    m_item.clear();
+}
+
+void X11SelectionOwner::onEvent(XEvent& event)
+{
+    Display* dpy = m_connection->display();
+    if (event.type == SelectionClear && event.xselectionclear.window == m_window
+        && event.xselectionclear.selection == m_selection) {
+        m_ownedSince = 0;
+        m_item.clear();
+    } else if (event.type == SelectionRequest && event.xselectionrequest.owner == m_window
+               && event.xselectionrequest.selection == m_selection) {
+        const XSelectionRequestEvent& request = event.xselectionrequest;
+        // Clients of old name no property; the target then serves as one.
+        const Atom property = request.property == None ? request.target : request.property;
+        XEvent reply{};
+        reply.xselection.type = SelectionNotify;
+        reply.xselection.display = dpy;
+        reply.xselection.requestor = request.requestor;
+        reply.xselection.selection = request.selection;
+        reply.xselection.target = request.target;
+        reply.xselection.time = request.time;
+        const bool current = m_ownedSince && (request.time == CurrentTime || request.time >= m_ownedSince);
+        reply.xselection.property = current ? answer(request.requestor, request.target, property) : None;
+        XSendEvent(dpy, request.requestor, False, NoEventMask, &reply);
+        XFlush(dpy);
+    } else if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete) {
+        continueTransfer(event.xproperty.window, event.xproperty.atom);
+    }
+}
+
+unsigned long X11SelectionOwner::answer(unsigned long requestor, unsigned long target, unsigned long property)
+{
+    Display* dpy = m_connection->display();
+    const QString name = m_connection->atomName(target);
+    X11Connection::ErrorTrap trap(*m_connection); // the requestor may be gone
+
+    if (name == QLatin1String("TARGETS")) {
+        QList<unsigned long> atoms{target, m_connection->atom("TIMESTAMP")};
+        QStringList names;
+        for (const auto& [type, bytes] : m_item) names << type;
+        if (names.contains(Pasteboard::stringType))
+            for (const TextAlias& a : kTextAliases) names << QLatin1String(a.target);
+        for (const QString& n : names) {
+            const unsigned long a = m_connection->atom(n.toLatin1().constData());
+            if (!atoms.contains(a)) atoms << a;
+        }
+        XChangeProperty(dpy, requestor, property, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(atoms.constData()), int(atoms.size()));
+        return trap.check() ? None : property;
+    }
+    if (name == QLatin1String("TIMESTAMP")) {
+        const unsigned long time = m_ownedSince;
+        XChangeProperty(dpy, requestor, property, XA_INTEGER, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&time), 1);
+        return trap.check() ? None : property;
+    }
+
+    const QByteArray* data = nullptr;
+    unsigned long type = target;
+    for (const auto& [t, bytes] : m_item)
+        if (t == name) data = &bytes;
+    QByteArray converted;
+    if (!data) {
+        const auto text = std::find_if(m_item.begin(), m_item.end(), [](const auto& p) { return p.first == Pasteboard::stringType; });
+        const auto alias = std::find_if(std::begin(kTextAliases), std::end(kTextAliases),
+                                        [&](const TextAlias& a) { return name == QLatin1String(a.target); });
+        if (text == m_item.end() || alias == std::end(kTextAliases)) return None;
+        converted = qstrcmp(alias->type, "STRING") == 0 ? QString::fromUtf8(text->second).toLatin1() : text->second;
+        data = &converted;
+        type = m_connection->atom(alias->type);
+    }
+
+    if (data->size() <= m_chunk) {
+        XChangeProperty(dpy, requestor, property, type, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(data->constData()), int(data->size()));
+        return trap.check() ? None : property;
+    }
+    // In pieces: announce the size, then a piece each time the requestor deletes the property.
+    XSelectInput(dpy, requestor, PropertyChangeMask);
+    const long size = long(data->size());
+    XChangeProperty(dpy, requestor, property, m_connection->atom("INCR"), 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&size), 1);
+    if (trap.check()) return None;
+    m_transfers.push_back(Transfer{requestor, property, type, *data});
+    return property;
+}
+
+void X11SelectionOwner::continueTransfer(unsigned long requestor, unsigned long property)
+{
+    const auto it = std::find_if(m_transfers.begin(), m_transfers.end(), [&](const Transfer& t) {
+        return t.requestor == requestor && t.property == property;
+    });
+    if (it == m_transfers.end()) return;
+    Display* dpy = m_connection->display();
+    X11Connection::ErrorTrap trap(*m_connection);
+    const qsizetype n = std::min(m_chunk, it->data.size() - it->sent);
+    // The last, empty piece ends the transfer.
+    XChangeProperty(dpy, requestor, property, it->type, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(it->data.constData() + it->sent), int(n));
+    it->sent += n;
+    const bool failed = trap.check() != 0;
+    if (n == 0 || failed) {
+        if (!failed) XSelectInput(dpy, requestor, NoEventMask);
+        m_transfers.erase(it);
+    }
+    XFlush(dpy);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+
+#include <list>
+#include <memory>
+
+class X11Connection;
+union _XEvent;
+typedef union _XEvent XEvent;
+
+// Holds a selection with our own data on our own connection and answers other programs'
+// requests for it (TARGETS, TIMESTAMP, each type, large data in pieces). Qt's clipboard cannot
+// do this for a program that rarely gets input: it takes ownership with the time of the last
+// event it saw, which the server refuses once someone else copied since.
+class X11SelectionOwner {
+public:
+    X11SelectionOwner(std::shared_ptr<X11Connection> connection, unsigned long selection);
+    ~X11SelectionOwner();
+    X11SelectionOwner(const X11SelectionOwner&) = delete;
+    X11SelectionOwner& operator=(const X11SelectionOwner&) = delete;
+
+    // Takes the selection with item; false when the server did not give it to us.
+    bool own(const PasteboardItem& item);
+    // Gives the selection up (nobody owns it afterwards) when we hold it.
+    void disown();
+    unsigned long window() const { return m_window; }
+
+private:
+    struct Transfer {
+        unsigned long requestor;
+        unsigned long property;
+        unsigned long type;
+        QByteArray data;
+        qsizetype sent = 0;
+    };
+
+    unsigned long serverTime();
+    void onEvent(XEvent& event);
+    // The property the answer went to, or 0 (None) when refused.
+    unsigned long answer(unsigned long requestor, unsigned long target, unsigned long property);
+    void continueTransfer(unsigned long requestor, unsigned long property);
+
+    std::shared_ptr<X11Connection> m_connection;
+    unsigned long m_selection;
+    unsigned long m_window = 0;
+    int m_handler = 0;
+    PasteboardItem m_item;
+    unsigned long m_ownedSince = 0; // 0: not ours
+    std::list<Transfer> m_transfers;
+    qsizetype m_chunk;
+};

@@ -1,0 +1,87 @@
+#include "platform/x11/X11Workspace.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <unistd.h>
+
+#include <set>
+
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Properties.h"
+
+#include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
+
+X11Workspace::X11Workspace(std::shared_ptr<X11Connection> connection)
+    : m_connection(std::move(connection))
+{
+    if (!m_connection) return; // no X display: nobody is ever in front
+    m_activeWindowAtom = m_connection->atom("_NET_ACTIVE_WINDOW");
+    m_pidAtom = m_connection->atom("_NET_WM_PID");
+    Display* dpy = m_connection->display();
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(dpy, m_connection->root(), &attributes);
+    XSelectInput(dpy, m_connection->root(), attributes.your_event_mask | PropertyChangeMask);
+    XFlush(dpy);
+    m_handler = m_connection->addHandler([this](XEvent& e) {
+        if (e.type == PropertyNotify && e.xproperty.window == m_connection->root()
+            && e.xproperty.atom == m_activeWindowAtom)
+            onActiveWindowChanged();
+    });
+    if (const auto front = frontmostApplication()) m_lastFront = front->pid;
+}
+
+X11Workspace::~X11Workspace()
+{
+    if (m_connection) m_connection->removeHandler(m_handler);
+}
+
+std::optional<RunningApplication> X11Workspace::frontmostApplication()
+{
+    if (!m_connection) return std::nullopt;
+    const auto active = X11Properties::window(*m_connection, m_connection->root(), m_activeWindowAtom);
+    if (!active || *active == None) return std::nullopt;
+    std::optional<Pid> pid = X11Properties::cardinal(*m_connection, *active, m_pidAtom);
+    if (!pid || *pid <= 0) pid = X11Properties::clientPid(*m_connection, *active);
+    if (!pid) return std::nullopt;
+    return RunningApplication{*pid, X11Properties::windowClass(*m_connection, *active)};
+}
+
+Pid X11Workspace::ownPid() { return Pid(::getpid()); }
+
+std::optional<QString> X11Workspace::ownDesktopId()
+{
+    const QString desktop = QGuiApplication::desktopFileName();
+    if (!desktop.isEmpty()) return desktop;
+    const QString name = QCoreApplication::applicationName();
+    if (!name.isEmpty()) return name;
+    return std::nullopt;
+}
+
+Workspace::ObserverHandle X11Workspace::observeActivation(ActivationObserver observer)
+{
+    const ObserverHandle handle = m_nextHandle++;
+    m_observers.emplace(handle, std::move(observer));
+    return handle;
+}
+
+void X11Workspace::removeObserver(ObserverHandle handle) { m_observers.erase(handle); }
+
+void X11Workspace::onActiveWindowChanged()
+{
+    const auto front = frontmostApplication();
+    if (!front) {
+        m_lastFront.reset();
+        return;
+    }
+    // Another window of the same application is no activation.
+    if (m_lastFront == front->pid) return;
+    m_lastFront = front->pid;
+    std::set<ObserverHandle> handles;
+    for (const auto& [h, o] : m_observers) handles.insert(h);
+    for (ObserverHandle h : handles)
+        if (const auto it = m_observers.find(h); it != m_observers.end()) {
+            const ActivationObserver observer = it->second;
+            observer(*front);
+        }
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/KeyPoster.h"
+
+#include <memory>
+
+class Workspace;
+class X11Connection;
+class X11Keymap;
+
+// Synthetic keys through the XTEST extension, on an X connection of its own. A chord goes out as
+// the modifier keys pressed, the key pressed and released, the modifiers released in reverse
+// order, and one flush, so the receiving application sees what a typist would do.
+class XTestKeyPoster : public KeyPoster {
+public:
+    // keymap must be on connection; without a connection nothing is posted.
+    XTestKeyPoster(std::shared_ptr<X11Connection> connection, std::shared_ptr<X11Keymap> keymap,
+                   std::shared_ptr<Workspace> workspace);
+
+    // Shift, Control, Alt and Super as held on any keyboard; the lock keys never count.
+    quint64 combinedModifierFlags() override;
+    bool postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown) override;
+    // Posted only while pid is in front, once Qt's own requests (the panel letting the keyboard
+    // go) have reached the server. The key is released right after: the user already let go of
+    // it, and a key left down in the server would repeat.
+    bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags) override;
+
+private:
+    bool post(quint16 keyCode, quint64 flags, bool down, bool up);
+
+    std::shared_ptr<X11Connection> m_connection;
+    std::shared_ptr<X11Keymap> m_keymap;
+    std::shared_ptr<Workspace> m_workspace;
+    bool m_hasXTest = false;
+};

@@ -1,0 +1,47 @@
+// Holds CLIPBOARD with text, HTML and a PNG picture together, as a browser's copy does, until it
+// is ended. Writes each format's bytes to <dir>/<n> first so the test can compare them, then
+// prints "owned".
+#include <QBuffer>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QPainter>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    if (argc < 2) return 2;
+    const QDir dir(QString::fromLocal8Bit(argv[1]));
+
+    QImage image(64, 48, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.fillRect(8, 8, 40, 24, QColor(200, 40, 40, 180));
+    painter.end();
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+
+    const QList<QPair<QString, QByteArray>> formats{
+        {QStringLiteral("text/plain"), QByteArrayLiteral("before: \xec\x88\x98\xeb\x8f\x84 \xf0\x9f\x98\x80")},
+        {QStringLiteral("text/html"), QByteArrayLiteral("<p><b>before</b> \xec\x88\x98\xeb\x8f\x84</p>")},
+        {QStringLiteral("image/png"), png},
+    };
+    auto* mime = new QMimeData;
+    for (int i = 0; i < formats.size(); ++i) {
+        QFile f(dir.filePath(QString::number(i)));
+        if (!f.open(QIODevice::WriteOnly)) return 3;
+        f.write(formats[i].first.toUtf8() + '\n' + formats[i].second);
+        mime->setData(formats[i].first, formats[i].second);
+    }
+    QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
+    std::printf("owned\n");
+    std::fflush(stdout);
+    return app.exec();
+}

@@ -1,0 +1,131 @@
+#include "DesktopSupport.h"
+
+#include "platform/Types.h"
+#include "platform/x11/X11HotKeys.h"
+#include "platform/x11/XTestKeyPoster.h"
+
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Keymap.h"
+
+#include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
+
+using DesktopSupport::waitFor;
+using DesktopSupport::xdotool;
+
+namespace {
+
+constexpr quint32 kCtrlAlt = 0x1800; // control 0x1000 | option 0x800
+constexpr quint16 kJ = 38;
+constexpr quint32 kMarker = 99;
+
+class X11HotKeysTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        connection = X11Connection::open();
+        ASSERT_TRUE(connection);
+        keymap = std::make_shared<X11Keymap>(connection);
+        hotKeys = std::make_unique<X11HotKeys>(keymap);
+        hotKeys->installEventHandler([this](quint32 id) { pressed.append(id); });
+        ASSERT_EQ(hotKeys->registerHotKey(40, kCtrlAlt, kMarker).status, HotKeyService::noErr); // Ctrl+Alt+K
+    }
+    void TearDown() override
+    {
+        // Leave the locks off and the US layout for the next test.
+        setLock(XK_Num_Lock, false);
+        setLock(XK_Caps_Lock, false);
+        DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("us")});
+    }
+
+    unsigned int lockedMods()
+    {
+        XkbStateRec state{};
+        XkbGetState(connection->display(), XkbUseCoreKbd, &state);
+        return state.locked_mods;
+    }
+    void setLock(unsigned long keysym, bool on)
+    {
+        const unsigned int mask = keysym == XK_Caps_Lock ? LockMask : keymap->numLockMask();
+        if (bool(lockedMods() & mask) == on) return;
+        xdotool({QStringLiteral("key"), QString::fromLatin1(keysym == XK_Caps_Lock ? "Caps_Lock" : "Num_Lock")});
+        ASSERT_TRUE(waitFor([&] { return bool(lockedMods() & mask) == on; }));
+    }
+    // Whether a press of chord reaches hot key id. A registered marker combination is pressed
+    // right after it: once the marker arrived, the chord's press would have too.
+    bool pressReaches(const QString& chord, quint32 id)
+    {
+        pressed.clear();
+        if (!xdotool({QStringLiteral("key"), chord, QStringLiteral("ctrl+alt+k")})) return false;
+        if (!waitFor([&] { return pressed.contains(kMarker); })) return false;
+        return pressed.contains(id);
+    }
+
+    std::shared_ptr<X11Connection> connection;
+    std::shared_ptr<X11Keymap> keymap;
+    std::unique_ptr<X11HotKeys> hotKeys;
+    QList<quint32> pressed;
+};
+
+} // namespace
+
+TEST_F(X11HotKeysTest, pressArrivesWithAndWithoutLocks)
+{
+    const auto reg = hotKeys->registerHotKey(KeyCode::h, kCtrlAlt, 7);
+    ASSERT_EQ(reg.status, HotKeyService::noErr);
+    ASSERT_NE(keymap->numLockMask(), 0u); // the test means something only with a Num Lock modifier
+
+    EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 7));
+    setLock(XK_Num_Lock, true);
+    EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 7));
+    setLock(XK_Caps_Lock, true);
+    EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 7));
+    setLock(XK_Num_Lock, false);
+    EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 7));
+    setLock(XK_Caps_Lock, false);
+
+    // Other modifiers are another combination.
+    EXPECT_FALSE(pressReaches(QStringLiteral("ctrl+alt+shift+h"), 7));
+
+    hotKeys->unregisterHotKey(reg.ref);
+    EXPECT_FALSE(pressReaches(QStringLiteral("ctrl+alt+h"), 7));
+    // Free again for anyone, ourselves included.
+    EXPECT_EQ(hotKeys->registerHotKey(KeyCode::h, kCtrlAlt, 8).status, HotKeyService::noErr);
+    EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 8));
+}
+
+TEST_F(X11HotKeysTest, combinationHeldByAnotherClientIsRefused)
+{
+    auto other = X11Connection::open();
+    const auto code = keymap->keycode(KeyCode::h);
+    ASSERT_TRUE(code);
+    // Another client grabs Ctrl+Alt+H with Num Lock on only: any lock variant counts.
+    XGrabKey(other->display(), *code, ControlMask | Mod1Mask | keymap->numLockMask(), other->root(), True,
+             GrabModeAsync, GrabModeAsync);
+    XSync(other->display(), False);
+
+    EXPECT_EQ(hotKeys->registerHotKey(KeyCode::h, kCtrlAlt, 1).status, HotKeyService::eventHotKeyExistsErr);
+    // Nothing of ours stayed grabbed: once the other lets go, the combination is free.
+    XUngrabKey(other->display(), *code, ControlMask | Mod1Mask | keymap->numLockMask(), other->root());
+    XSync(other->display(), False);
+    EXPECT_EQ(hotKeys->registerHotKey(KeyCode::h, kCtrlAlt, 2).status, HotKeyService::noErr);
+    // A key the core never names cannot be grabbed.
+    EXPECT_EQ(hotKeys->registerHotKey(10, kCtrlAlt, 3).status, HotKeyService::eventHotKeyInvalidErr);
+}
+
+TEST_F(X11HotKeysTest, layoutChangeRenamesKeysAndKeepsTheGrabOnItsPosition)
+{
+    EXPECT_EQ(keymap->keyLabel(kJ), QStringLiteral("j"));
+    EXPECT_EQ(keymap->keyLabel(29), QStringLiteral("0"));
+    ASSERT_EQ(hotKeys->registerHotKey(KeyCode::h, kCtrlAlt, 5).status, HotKeyService::noErr);
+
+    ASSERT_TRUE(DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("ru")}));
+    EXPECT_TRUE(waitFor([&] { return keymap->keyLabel(kJ) == QStringLiteral("о"); }));
+    EXPECT_EQ(keymap->keyLabel(KeyCode::h), QStringLiteral("р"));
+
+    // The press of the key where H was still arrives: posted by position.
+    XTestKeyPoster poster(connection, keymap, nullptr);
+    pressed.clear();
+    ASSERT_TRUE(poster.postKeyEvent(KeyCode::h, ModifierFlag::control | ModifierFlag::option, true));
+    ASSERT_TRUE(poster.postKeyEvent(KeyCode::h, ModifierFlag::control | ModifierFlag::option, false));
+    EXPECT_TRUE(waitFor([&] { return pressed.contains(5u); }));
+}

@@ -1,0 +1,112 @@
+#include "DesktopSupport.h"
+
+#include "platform/x11/X11Workspace.h"
+#include "platform/x11/XTestKeyPoster.h"
+
+#include <QTemporaryDir>
+
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Keymap.h"
+
+using DesktopSupport::Program;
+using DesktopSupport::waitFor;
+
+namespace {
+
+Program terminal(const QString& cls, const QString& command)
+{
+    return Program(QStringLiteral("xterm"), {QStringLiteral("-class"), cls, QStringLiteral("-geometry"),
+                                             QStringLiteral("60x8+20+20"), QStringLiteral("-e"),
+                                             QStringLiteral("sh"), QStringLiteral("-c"), command});
+}
+
+} // namespace
+
+TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
+{
+    X11Workspace workspace(X11Connection::open());
+    QList<RunningApplication> activations;
+    const auto handle = workspace.observeActivation([&](const RunningApplication& a) { activations << a; });
+
+    Program first = terminal(QStringLiteral("SorelFirst"), QStringLiteral("exec sleep 60"));
+    Program second = terminal(QStringLiteral("SorelSecond"), QStringLiteral("exec sleep 60"));
+    const unsigned long firstWindow = first.window();
+    const unsigned long secondWindow = second.window();
+    ASSERT_NE(firstWindow, 0u);
+    ASSERT_NE(secondWindow, 0u);
+
+    const RunningApplication a{first.pid(), QStringLiteral("SorelFirst")};
+    const RunningApplication b{second.pid(), QStringLiteral("SorelSecond")};
+    // Start from the second: a window manager may or may not focus a new window.
+    ASSERT_TRUE(DesktopSupport::activate(secondWindow));
+    ASSERT_TRUE(waitFor([&] { return workspace.frontmostApplication() == b; }));
+    for (int round = 0; round < 2; ++round) {
+        activations.clear();
+        ASSERT_TRUE(DesktopSupport::activate(firstWindow));
+        EXPECT_TRUE(waitFor([&] { return activations.contains(a); }));
+        EXPECT_EQ(workspace.frontmostApplication(), a);
+        ASSERT_TRUE(DesktopSupport::activate(secondWindow));
+        EXPECT_TRUE(waitFor([&] { return activations.contains(b); }));
+        EXPECT_EQ(workspace.frontmostApplication(), b);
+        EXPECT_EQ(activations.back(), b);
+    }
+
+    workspace.removeObserver(handle);
+    activations.clear();
+    ASSERT_TRUE(DesktopSupport::activate(firstWindow));
+    EXPECT_TRUE(waitFor([&] { return workspace.frontmostApplication() == a; }));
+    EXPECT_TRUE(activations.isEmpty());
+}
+
+TEST(XTestKeyPosterTest, chordsReachTheApplicationInFront)
+{
+    auto connection = X11Connection::open();
+    auto keymap = std::make_shared<X11Keymap>(connection);
+    auto workspace = std::make_shared<X11Workspace>(X11Connection::open());
+    XTestKeyPoster poster(connection, keymap, workspace);
+
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("typed"));
+    Program reader = terminal(QStringLiteral("SorelReader"),
+                              QStringLiteral("read line; printf '%s' \"$line\" > '%1'; exec sleep 60").arg(out));
+    const unsigned long window = reader.window();
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(DesktopSupport::activate(window));
+    ASSERT_TRUE(waitFor([&] { return workspace->frontmostApplication() && workspace->frontmostApplication()->pid == reader.pid(); }));
+
+    // Typing for another process is refused and types nothing.
+    EXPECT_FALSE(poster.postKeyDown(reader.pid() + 100000, KeyCode::h, 0));
+    // A key for the front process goes out whole (pressed and released), Shift included.
+    EXPECT_TRUE(poster.postKeyDown(reader.pid(), KeyCode::h, ModifierFlag::shift));
+    for (quint16 key : {quint16(34), quint16(KeyCode::returnKey)}) { // i, Return
+        ASSERT_TRUE(poster.postKeyEvent(key, 0, true));
+        ASSERT_TRUE(poster.postKeyEvent(key, 0, false));
+    }
+    QByteArray typed;
+    EXPECT_TRUE(waitFor([&] {
+        QFile f(out);
+        if (!f.open(QIODevice::ReadOnly)) return false;
+        typed = f.readAll();
+        return !typed.isEmpty();
+    }));
+    EXPECT_EQ(typed, QByteArray("Hi"));
+    // No modifier stays down after a chord.
+    EXPECT_EQ(poster.combinedModifierFlags(), 0u);
+}
+
+TEST(XTestKeyPosterTest, heldModifiersCountAndLocksDoNot)
+{
+    auto connection = X11Connection::open();
+    auto keymap = std::make_shared<X11Keymap>(connection);
+    XTestKeyPoster poster(connection, keymap, nullptr);
+
+    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+    EXPECT_EQ(poster.combinedModifierFlags(), 0u);
+    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("keydown"), QStringLiteral("Shift_L"), QStringLiteral("keydown"), QStringLiteral("Super_L")}));
+    EXPECT_TRUE(waitFor([&] { return poster.combinedModifierFlags() == (ModifierFlag::shift | ModifierFlag::command); }));
+    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("keyup"), QStringLiteral("Super_L"), QStringLiteral("keyup"), QStringLiteral("Shift_L")}));
+    EXPECT_TRUE(waitFor([&] { return poster.combinedModifierFlags() == 0u; }));
+    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+}
