@@ -87,9 +87,7 @@ void AppDelegate::addAutostartItem()
     auto* item = new QAction(QStringLiteral("로그인할 때 시작"), menu);
     item->setCheckable(true);
     item->setChecked(Autostart::isEnabled());
-    const QList<QAction*> actions = menu->actions();
-    const qsizetype at = actions.indexOf(m_tray->onboardingItem());
-    menu->insertAction(at >= 0 && at + 1 < actions.size() ? actions.at(at + 1) : nullptr, item);
+    m_tray->addItemAfterOnboarding(item);
     connect(menu, &QMenu::aboutToShow, item, [item] { item->setChecked(Autostart::isEnabled()); });
     connect(item, &QAction::triggered, this, [item](bool on) {
         const std::optional<QString> failure =
