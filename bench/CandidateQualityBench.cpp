@@ -6,10 +6,12 @@
 //   - everyday spellings: the first candidate of an everyday word (tools/freq/everyday_words.txt) must be
 //     its everyday spelling, which the development set, a sample of annotated readings, cannot check.
 //
-// Usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] [--failures] [TABLE|none ...]
+// Usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] [--endings FILE|none]
+//                                    [--failures] [TABLE|none ...]
 // TABLE is a hanja_freq.tsv (default: the repository's data/hanja_freq.tsv); "none" measures the
 // dictionary without scores. hanja.tsv comes from the data dir (SORELWICK_DATA_DIR, else the
-// installed or build tree's). The development set lives outside the repository
+// installed or build tree's), and so do the known endings unless --endings names others or "none" (the
+// split's plain rule). The development set lives outside the repository
 // (../shared/data/dev); without it only the common forms are measured.
 
 #include "core/dictionary/HanjaDictionary.h"
@@ -115,8 +117,11 @@ QString describe(const std::optional<HanjaDictionary::Split>& split)
 }
 
 // A data folder holding the dictionary and the table under test.
-std::optional<QString> prepareFolder(QTemporaryDir& dir, const QString& dictionary, const QString& table)
+std::optional<QString> prepareFolder(QTemporaryDir& dir, const QString& dictionary, const QString& table,
+                                     const QString& endings)
 {
+    if (endings != QLatin1String("none") && !QFile::copy(endings, dir.filePath(QStringLiteral("known_endings.tsv"))))
+        return std::nullopt;
     const QString dictionaryCopy = dir.filePath(QStringLiteral("hanja.tsv"));
     if (!QFile::link(dictionary, dictionaryCopy) && !QFile::copy(dictionary, dictionaryCopy)) return std::nullopt;
     const QString tableCopy = dir.filePath(QStringLiteral("hanja_freq.tsv"));
@@ -236,8 +241,8 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
 
 int usage()
 {
-    std::fprintf(stderr, "usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] [--failures] "
-                         "[TABLE|none ...]\n");
+    std::fprintf(stderr, "usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] "
+                         "[--endings FILE|none] [--failures] [TABLE|none ...]\n");
     return 2;
 }
 
@@ -250,12 +255,14 @@ int main(int argc, char** argv)
     QString formsPath = source + QStringLiteral("/tools/freq/common_forms.txt");
     QString everydayPath = source + QStringLiteral("/tools/freq/everyday_words.txt");
     bool listFailures = false;
+    QString endingsPath = Resources::locate(QStringLiteral("known_endings.tsv"));
     QStringList tables;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
         if (a == QLatin1String("--dev") && i + 1 < argc) devPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--forms") && i + 1 < argc) formsPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--everyday") && i + 1 < argc) everydayPath = QString::fromLocal8Bit(argv[++i]);
+        else if (a == QLatin1String("--endings") && i + 1 < argc) endingsPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--failures")) listFailures = true;
         else if (a.startsWith(QLatin1String("-"))) return usage();
         else tables << a;
@@ -280,7 +287,12 @@ int main(int argc, char** argv)
     }
     int unusable = 0;
     const auto dev = readDevSet(devPath, &unusable);
-    o << "dictionary: " << dictionary << "\n";
+    if (endingsPath.isEmpty()) {
+        o << "known_endings.tsv not found in " << Resources::dataDirectories() << "; build the sorelwick_data target\n";
+        return 1;
+    }
+    o << "dictionary: " << dictionary << "\n"
+      << "known endings: " << endingsPath << "\n";
     if (dev) {
         o << "development set: " << QFileInfo(devPath).canonicalFilePath() << ", " << dev->size() << " rows";
         if (unusable) o << " (" << unusable << " unusable rows skipped)";
@@ -297,7 +309,7 @@ int main(int argc, char** argv)
             continue;
         }
         QTemporaryDir dir;
-        const auto folder = dir.isValid() ? prepareFolder(dir, dictionary, table) : std::nullopt;
+        const auto folder = dir.isValid() ? prepareFolder(dir, dictionary, table, endingsPath) : std::nullopt;
         if (!folder) {
             o << "cannot prepare a data folder for " << table << "\n";
             continue;

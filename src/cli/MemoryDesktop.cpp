@@ -206,26 +206,26 @@ AXElementRef MemoryAccessibility::application(Pid pid)
 
 std::shared_ptr<MemoryApplication> MemoryAccessibility::owner(const AXElementRef& element)
 {
-    const auto* fake = dynamic_cast<const MemoryElement*>(element.get());
-    return fake ? fake->app.lock() : nullptr;
+    const auto* memory = dynamic_cast<const MemoryElement*>(element.get());
+    return memory ? memory->app.lock() : nullptr;
 }
 
 AXResult<AXValue> MemoryAccessibility::copyAttributeValue(const AXElementRef& element, const QString& attribute)
 {
-    const auto* fake = dynamic_cast<const MemoryElement*>(element.get());
-    if (!fake) return failed(AXError::illegalArgument);
+    const auto* memory = dynamic_cast<const MemoryElement*>(element.get());
+    if (!memory) return failed(AXError::illegalArgument);
     if (!trusted) return failed(AXError::apiDisabled);
 
-    if (fake->kind == MemoryElement::Kind::systemWide) {
+    if (memory->kind == MemoryElement::Kind::systemWide) {
         if (attribute != focusedUIElementAttribute) return failed(AXError::attributeUnsupported);
         const auto app = m_workspace->frontmost();
         if (!app || !app->hasAccessibleFocus || !app->answersSystemWideFocus) return failed(AXError::noValue);
         return answer(AXElementRef(std::make_shared<MemoryElement>(MemoryElement::Kind::textField, app)));
     }
 
-    const auto app = fake->app.lock();
+    const auto app = memory->app.lock();
     if (!app) return failed(AXError::invalidUIElement);
-    if (fake->kind == MemoryElement::Kind::application) {
+    if (memory->kind == MemoryElement::Kind::application) {
         if (attribute != focusedUIElementAttribute) return failed(AXError::attributeUnsupported);
         if (!app->hasAccessibleFocus) return failed(AXError::noValue);
         return answer(AXElementRef(std::make_shared<MemoryElement>(MemoryElement::Kind::textField, app)));
@@ -242,10 +242,10 @@ AXResult<AXValue> MemoryAccessibility::copyParameterizedAttributeValue(const AXE
                                                                      const QString& attribute,
                                                                      const AXValue& parameter)
 {
-    const auto* fake = dynamic_cast<const MemoryElement*>(element.get());
-    if (!fake || fake->kind != MemoryElement::Kind::textField) return failed(AXError::illegalArgument);
+    const auto* memory = dynamic_cast<const MemoryElement*>(element.get());
+    if (!memory || memory->kind != MemoryElement::Kind::textField) return failed(AXError::illegalArgument);
     if (!trusted) return failed(AXError::apiDisabled);
-    const auto app = fake->app.lock();
+    const auto app = memory->app.lock();
     if (!app) return failed(AXError::invalidUIElement);
     if (app->readOverrides.contains(attribute)) return app->readOverrides.value(attribute);
     if (attribute != boundsForRangeParameterizedAttribute) return failed(AXError::attributeUnsupported);
@@ -260,10 +260,10 @@ AXResult<AXValue> MemoryAccessibility::copyParameterizedAttributeValue(const AXE
 AXError MemoryAccessibility::setAttributeValue(const AXElementRef& element, const QString& attribute,
                                              const AXValue& value)
 {
-    const auto* fake = dynamic_cast<const MemoryElement*>(element.get());
-    if (!fake || fake->kind != MemoryElement::Kind::textField) return AXError::illegalArgument;
+    const auto* memory = dynamic_cast<const MemoryElement*>(element.get());
+    if (!memory || memory->kind != MemoryElement::Kind::textField) return AXError::illegalArgument;
     if (!trusted) return AXError::apiDisabled;
-    const auto app = fake->app.lock();
+    const auto app = memory->app.lock();
     if (!app) return AXError::invalidUIElement;
     ++app->attributeWrites;
     if (app->refusedWrites.contains(attribute)) return app->refusedWrites.value(attribute);

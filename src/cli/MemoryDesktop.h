@@ -119,7 +119,7 @@ private:
     qint64 m_changeCount = 1;
 };
 
-// Reads and writes the fake applications of a workspace.
+// Reads and writes the in-memory applications of a workspace.
 class MemoryAccessibility : public Accessibility {
 public:
     explicit MemoryAccessibility(std::shared_ptr<MemoryWorkspace> workspace);
@@ -145,7 +145,7 @@ private:
 
 // Key posting against the in-memory desktop. The modifier state is scripted; the copy and paste
 // chords of the frontmost application (PRIMARY for a paste chord that pastes it) reach the
-// frontmost fake application, which copies or pastes after its own delay.
+// frontmost application, which copies or pastes after its own delay.
 class MemoryKeyPoster : public KeyPoster {
 public:
     struct Posted {

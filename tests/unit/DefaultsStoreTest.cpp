@@ -174,15 +174,16 @@ TEST(DefaultsStoreTest, AFileBeingRewrittenInPlaceIsNotTakenAsBroken)
     EXPECT_TRUE(QDir(dir.path()).entryList({"defaults.json.broken-*"}, QDir::Files).isEmpty());
 
     // A change while the editor writes: it waits for the whole file and keeps every key in it.
-    stop = false;
+    std::atomic<bool> halfWritten = false;
     std::thread again([&] {
         const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC);
         [[maybe_unused]] auto a = ::write(fd, full.constData(), 20);
+        halfWritten = true;
         QThread::msleep(15);
         [[maybe_unused]] auto b = ::write(fd, full.constData() + 20, full.size() - 20);
         ::close(fd);
     });
-    QThread::msleep(5);
+    while (!halfWritten) QThread::yieldCurrentThread();
     JsonDefaultsStore store(path);
     EXPECT_TRUE(store.setValue("meaningStyle", "none"));
     again.join();

@@ -39,6 +39,10 @@ TEST(FrequencyTableTest, RealTableSplitsCommonFormsAndKeepsRealWordsWhole)
     EXPECT_EQ(stemOf("정치가이다"), "정치가");
     EXPECT_EQ(stemOf("대학교에서"), "대학교");
     EXPECT_EQ(stemOf("감동적인"), "감동적");
+    // A rest that no ending begins with gives way to the shorter noun and its particle.
+    EXPECT_EQ(stemOf("사회부터"), "사회");   // not 社會部 + 터
+    EXPECT_EQ(stemOf("교육부터"), "교육");
+    EXPECT_EQ(stemOf("환경처럼"), "환경");   // not 環境處 + 럼
 }
 
 TEST(FrequencyTableTest, RealTablePutsTheEverydaySpellingFirst)

@@ -194,9 +194,10 @@ TEST(HanjaDictionaryTest, MissingFilesAreLoggedAndRetried)
     log.clear();
     EXPECT_EQ(dict.candidates("수도").size(), 1) << "a failed load is tried again";
     const QStringList lines = log.lines();
-    ASSERT_EQ(lines.size(), 2);
+    ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[0], "[Sorelwick] hanja_freq.tsv not found in bundle");
-    EXPECT_EQ(lines[1], "[Sorelwick] dictionary loaded: 1 keys, 0 char glosses, 0 word scores");
+    EXPECT_EQ(lines[1], "[Sorelwick] known_endings.tsv not found in bundle");
+    EXPECT_EQ(lines[2], "[Sorelwick] dictionary loaded: 1 keys, 0 char glosses, 0 word scores");
 
     log.clear();
     dict.loadIfNeeded();
@@ -378,7 +379,7 @@ TEST(HanjaDictionaryTest, InvalidUtf8AnywhereInTheTableDropsAllScores)
     HanjaDictionary dict(dir.path());
     EXPECT_EQ(hanjaOf(dict.candidates("가나")), QStringList({"加", "家"})) << "no score is kept";
     EXPECT_TRUE(log.contains("[Sorelwick] hanja_freq.tsv is not valid UTF-8 at line 2"));
-    EXPECT_FALSE(log.contains("not found"));
+    EXPECT_FALSE(log.contains("hanja_freq.tsv not found"));
     EXPECT_TRUE(log.contains("dictionary loaded: 1 keys, 0 char glosses, 0 word scores"));
 }
 
@@ -479,4 +480,23 @@ TEST(HanjaDictionaryTest, CrlfLineEndsReadAsLf)
     HanjaDictionary inside(HanjaDictionary::Texts{"가\t加\r더\n나\t那\r", QByteArray()});
     EXPECT_EQ(inside.candidates("가")[0].hanja(), u"加\r더");
     EXPECT_EQ(inside.candidates("나")[0].hanja(), u"那");
+}
+
+TEST(HanjaDictionaryTest, ARestThatNoEndingBeginsGivesWayToAKnownEnding)
+{
+    const QByteArray dictionary = "사회\t社會\n사회부\t社會部\n사고\t事故\n사고가\t思考家\n정치\t政治\n정치가\t政治家\n"
+                                  "환경\t環境\n환경처\t環境處\n가나다\t加那多\n";
+    const QByteArray table = "사회부\t社會部\t5\n사고\t事故\t9\n환경처\t環境處\t2\n";
+    const QByteArray endings = "# rest\tuses\n부터\t10\n처럼\t8\n가\t30\n를\t20\n";
+    HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings});
+    EXPECT_EQ(dict.split("사회부터"), splitPair("사회", "부터")) << "터 begins no ending";
+    EXPECT_EQ(dict.split("환경처럼"), splitPair("환경", "처럼"));
+    EXPECT_EQ(dict.split("사회부를"), splitPair("사회부", "를")) << "a rest that may be an ending keeps the rule";
+    EXPECT_EQ(dict.split("사회부"), splitPair("사회부", ""));
+    EXPECT_EQ(dict.split("사고가"), splitPair("사고", "가"));
+    EXPECT_EQ(dict.split("정치가"), splitPair("정치가", ""));
+    EXPECT_EQ(dict.split("사회부킹"), splitPair("사회부", "킹")) << "no shorter word with a known ending: the rule stands";
+
+    HanjaDictionary plain(HanjaDictionary::Texts{dictionary, table});
+    EXPECT_EQ(plain.split("사회부터"), splitPair("사회부", "터")) << "without the list, the plain rule";
 }

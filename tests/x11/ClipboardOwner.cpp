@@ -1,5 +1,5 @@
-// Holds CLIPBOARD with text, HTML and a PNG picture together, as a browser's copy does, until it
-// is ended. Writes each format's bytes to <dir>/<n> first so the test can compare them, then
+// Holds CLIPBOARD with text, HTML and a PNG picture together, as a browser's copy does, and a
+// 1.5 MB blob that only travels in pieces (INCR), until it is ended. Writes each format's bytes to <dir>/<n> first so the test can compare them, then
 // prints "owned".
 #include <QBuffer>
 #include <QClipboard>
@@ -28,10 +28,20 @@ int main(int argc, char** argv)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
 
+    QByteArray blob(1536 * 1024, Qt::Uninitialized);
+    quint32 x = 2463534242u;
+    for (char& c : blob) { // xorshift: no two pieces alike
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x);
+    }
+
     const QList<QPair<QString, QByteArray>> formats{
         {QStringLiteral("text/plain"), QByteArrayLiteral("before: \xec\x88\x98\xeb\x8f\x84 \xf0\x9f\x98\x80")},
         {QStringLiteral("text/html"), QByteArrayLiteral("<p><b>before</b> \xec\x88\x98\xeb\x8f\x84</p>")},
         {QStringLiteral("image/png"), png},
+        {QStringLiteral("application/x-sorelwick-blob"), blob},
     };
     auto* mime = new QMimeData;
     for (int i = 0; i < formats.size(); ++i) {

@@ -5,6 +5,9 @@
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyPoster.h"
 
+#include "base/Log.h"
+
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include "platform/x11/X11Connection.h"
@@ -26,7 +29,7 @@ std::optional<QByteArray> xclip(const QString& selection, const QString& type)
 QList<QPair<QString, QByteArray>> ownerFormats(const QTemporaryDir& dir)
 {
     QList<QPair<QString, QByteArray>> formats;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         QFile f(dir.filePath(QString::number(i)));
         if (!f.open(QIODevice::ReadOnly)) return {};
         const QByteArray all = f.readAll();
@@ -38,8 +41,9 @@ QList<QPair<QString, QByteArray>> ownerFormats(const QTemporaryDir& dir)
 
 } // namespace
 
-// A simulated copy from mousepad, with the user's clipboard (text, HTML and a picture from
-// another program) saved before and given back after, byte for byte.
+// A simulated copy from mousepad, with the user's clipboard (text, HTML, a picture and a blob
+// large enough to travel in pieces, from another program) saved before and given back after,
+// byte for byte.
 TEST(X11ClipboardTest, copyFromMousepadRestoresEveryFormat)
 {
     auto input = X11Connection::open();
@@ -53,7 +57,7 @@ TEST(X11ClipboardTest, copyFromMousepadRestoresEveryFormat)
     Program owner(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
     ASSERT_TRUE(waitFor([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
     const auto formats = ownerFormats(dir);
-    ASSERT_EQ(formats.size(), 3);
+    ASSERT_EQ(formats.size(), 4);
     // The change counts once the new owner answers.
     ASSERT_TRUE(waitFor([&] { return clipboard.changeCount() > initial; }));
     const QList<QStringList> types = clipboard.itemTypes();
@@ -137,4 +141,28 @@ TEST(X11ClipboardTest, primaryOfAnXtermNamesItsOwner)
     EXPECT_EQ(workspace.frontmostApplication()->desktopId, QStringLiteral("XTerm"));
     EXPECT_EQ(primary.string(), QStringLiteral("sudoreul"));
     EXPECT_TRUE(DesktopSupport::alive(sleeper.first()));
+}
+
+// An owner that stops answering costs one bounded wait a format, and the format is left out
+// with a log line instead of hanging the program.
+TEST(X11ClipboardTest, hungOwnerIsSkippedAfterTheTimeLimit)
+{
+    X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
+    QTemporaryDir dir;
+    const qint64 initial = clipboard.changeCount();
+    Program owner(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
+    ASSERT_TRUE(waitFor([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
+    ASSERT_TRUE(waitFor([&] { return clipboard.changeCount() > initial; }));
+    ASSERT_FALSE(clipboard.itemTypes().isEmpty());
+
+    Log::Collector log;
+    ::kill(pid_t(owner.pid()), SIGSTOP);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(clipboard.data(0, QStringLiteral("image/png")));
+    EXPECT_LT(timer.elapsed(), 4000); // the limit is 2 s; Qt's own reads wait 5 s
+    EXPECT_TRUE(log.contains(QStringLiteral("image/png 형식을 건너뜀")));
+    EXPECT_TRUE(clipboard.itemTypes().isEmpty());
+    EXPECT_TRUE(log.contains(QStringLiteral("형식 목록을 읽지 못함")));
+    ::kill(pid_t(owner.pid()), SIGCONT);
 }

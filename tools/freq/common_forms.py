@@ -8,8 +8,9 @@ their noun (사고가 -> 사고 + 가), the fixed list bench_CandidateQualityBen
   in the form that the noun's last syllable takes.
 - Kept only when Korean Wikipedia uses the form (it is in kowiki-eojeol-counts.tsv, 3 times or
   more): a common form, not an invented one.
-- Left out when the text is really ambiguous because it is, or begins with, a word in everyday
-  use (LEFT_OUT). Forms whose longer reading is a rare or mixed dictionary entry stay in:
+- Left out when the text is really ambiguous because it is itself a word in everyday use
+  (LEFT_OUT). Forms that only begin with such a word stay in (사회부터: 사회부 + 터 is no
+  reading, 터 being no ending). Forms whose longer reading is a rare or mixed dictionary entry stay in:
   사고가 (思考家), 학교의 (學校醫), 사실은 (事實은) are what the table must get right."""
 
 import argparse
@@ -24,10 +25,9 @@ NOUNS = 300
 PARTICLES = ("이/가", "은/는", "을/를", "의", "에", "에서", "로/으로", "와/과", "도", "만", "까지",
              "부터", "처럼", "보다", "이다")
 
-# Judged by hand, by meaning: forms whose first syllables are a word in everyday use, so that the
+# Judged by hand, by meaning: forms that are themselves a word in everyday use, so that the
 # noun + particle reading is not the only natural one.
 LEFT_OUT = {
-    # the form itself is such a word
     "정치가": "政治家", "연구가": "硏究家", "투자가": "投資家", "주제가": "主題歌", "최고가": "最高價",
     "정신과": "精神科", "신경과": "神經科", "교육과": "敎育科", "예술과": "藝術科", "과학과": "科學科",
     "연극과": "演劇科", "음악과": "音樂科", "가정과": "家政科", "가정의": "家庭醫", "전문의": "專門醫",
@@ -35,14 +35,6 @@ LEFT_OUT = {
     "자동차도": "自動車道", "경기도": "京畿道", "학년도": "學年度", "작년도": "昨年度", "자유도": "自由度",
     "관심도": "關心度", "인기도": "人氣度", "최고도": "最高度", "조직도": "組織圖", "경기만": "京畿灣",
     "통일로": "統一路", "역사가": "歷史家",
-    # the form begins with such a word (사회부 + 터)
-    "사회부터": "社會部", "문화부터": "文化部", "운동부터": "運動部", "남자부터": "男子部",
-    "교육부터": "敎育部", "정치부터": "政治部", "국민부터": "國民府", "학생부터": "學生部",
-    "문학부터": "文學部", "중심부터": "中心部", "정보부터": "情報部", "조건부터": "條件附",
-    "대표부터": "代表部", "사업부터": "事業部", "노동부터": "勞動部", "주변부터": "周邊部",
-    "일반부터": "一般部", "가정부터": "家政婦", "사진부터": "寫眞部", "건설부터": "建設部",
-    "대중부터": "大衆部", "중앙부터": "中央部", "소년부터": "少年部", "환경처럼": "環境處",
-    "사용처럼": "使用處", "제일보다": "第一步",
 }
 
 

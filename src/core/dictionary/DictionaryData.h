@@ -7,6 +7,7 @@
 
 #include "core/dictionary/HanjaEntry.h"
 #include "core/dictionary/HashIndex.h"
+#include "core/dictionary/KnownEndings.h"
 #include "core/dictionary/TextHash.h"
 
 #include <QString>
@@ -88,6 +89,7 @@ struct DictionaryData {
     std::vector<Gloss> glosses;
     HashIndex glossIndex;
     qsizetype scoreCount = 0;
+    KnownEndings endings; // empty when known_endings.tsv is missing: the split then keeps its plain rule
     std::vector<std::pair<quint32, quint32>> repeats; // while loading: (run, the earlier run of its word)
 
     qsizetype keyCount() const { return qsizetype(parts[0].keyCount()) + parts[1].keyCount(); }

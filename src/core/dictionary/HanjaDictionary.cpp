@@ -52,11 +52,22 @@ std::unique_ptr<DictionaryData> HanjaDictionary::load() const
 {
     const QString dictionaryName = QStringLiteral("hanja.tsv");
     const QString scoresName = QStringLiteral("hanja_freq.tsv");
+    const QString endingsName = QStringLiteral("known_endings.tsv");
+    // The known endings refine the split; without them it keeps its plain rule.
+    const auto readEndings = [&](DictionaryData& data, const std::optional<QByteArray>& text) {
+        if (!text) {
+            if (m_texts) Log::write(endingsName + QStringLiteral(" not found in bundle"));
+            return;
+        }
+        if (const qsizetype line = data.endings.read(*text))
+            Log::write(QStringLiteral("%1 is not valid UTF-8 at line %2: the split keeps its plain rule").arg(endingsName).arg(line));
+    };
     DictionaryLoader::Outcome outcome;
     if (m_texts) {
         outcome = DictionaryLoader::build(m_texts->dictionary,
                                           m_texts->scores ? std::optional<QByteArrayView>(*m_texts->scores) : std::nullopt);
         if (!m_texts->scores) Log::write(scoresName + QStringLiteral(" not found in bundle"));
+        if (outcome.data) readEndings(*outcome.data, m_texts->endings);
     } else {
         const auto locate = [this](const QString& name) {
             if (m_folder.isEmpty()) return Resources::locate(name);
@@ -84,6 +95,9 @@ std::unique_ptr<DictionaryData> HanjaDictionary::load() const
             return QByteArrayView(reinterpret_cast<const char*>(f.begin()), f.size());
         };
         outcome = DictionaryLoader::build(bytes(dictionary), haveScores ? std::optional(bytes(scores)) : std::nullopt);
+        MappedFile endings;
+        if (outcome.data)
+            readEndings(*outcome.data, open(endingsName, endings) ? std::optional(bytes(endings).toByteArray()) : std::nullopt);
     }
     if (outcome.invalidDictionaryLine) {
         Log::write(QStringLiteral("%1 is not valid UTF-8 at line %2: the dictionary is not loaded")
@@ -107,20 +121,31 @@ std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& inpu
     const qsizetype n = bounds.size() - 1;
     if (n < 1) return std::nullopt;
 
-    bool found = false;
-    qsizetype longestUnits = 0;
+    // The stem by the frequency table: the longest word with a scored spelling, else the longest.
+    qsizetype stemK = 0;
     for (qsizetype k = n; k >= 2; --k) {
         const DictionaryData::KeyRef key = d->findKey(QStringView(text).first(bounds[k]));
         if (!key) continue;
-        if (key.key->anyScored()) return Split{text.first(bounds[k]), text.sliced(bounds[k])};
-        if (!found) {
-            found = true;
-            longestUnits = bounds[k];
+        if (!stemK) stemK = k;
+        if (key.key->anyScored()) {
+            stemK = k;
+            break;
         }
     }
-    if (found) return Split{text.first(longestUnits), text.sliced(longestUnits)};
-    if (n == 1 && d->findKey(text)) return Split{text, QString()};
-    return std::nullopt;
+    if (!stemK) {
+        if (n == 1 && d->findKey(text)) return Split{text, QString()};
+        return std::nullopt;
+    }
+    // A rest that no ending begins with gives way to a shorter word followed by a known ending.
+    if (stemK < n && !d->endings.isEmpty() && !d->endings.mayBeginEnding(QStringView(text).sliced(bounds[stemK]))) {
+        for (qsizetype k = stemK - 1; k >= 2; --k) {
+            if (d->endings.isEnding(QStringView(text).sliced(bounds[k])) && d->findKey(QStringView(text).first(bounds[k]))) {
+                stemK = k;
+                break;
+            }
+        }
+    }
+    return Split{text.first(bounds[stemK]), text.sliced(bounds[stemK])};
 }
 
 QList<HanjaEntry> HanjaDictionary::candidates(const QString& word)

@@ -26,11 +26,19 @@ public:
         QString rest;
         bool operator==(const Split&) const = default;
     };
-    // The two files' contents, for a dictionary that reads no files (tests, fuzzing); scores
-    // absent as if hanja_freq.tsv were missing.
+    // The files' contents, for a dictionary that reads no files (tests, fuzzing); an absent one
+    // as if its file were missing.
     struct Texts {
+        Texts(QByteArray dictionary_, std::optional<QByteArray> scores_ = std::nullopt,
+              std::optional<QByteArray> endings_ = std::nullopt)
+            : dictionary(std::move(dictionary_))
+            , scores(std::move(scores_))
+            , endings(std::move(endings_))
+        {
+        }
         QByteArray dictionary;
         std::optional<QByteArray> scores;
+        std::optional<QByteArray> endings; // known_endings.tsv
     };
 
     // The process-wide instance, reading the data dir of Resources.
@@ -50,7 +58,9 @@ public:
 
     // Where the dictionary word ends in text: the longest prefix (2 characters or more) that is a
     // word, unless a shorter word prefix has a spelling in the frequency table and the longer
-    // ones have none; a one-character text only as a whole word.
+    // ones have none; a one-character text only as a whole word. When that leaves a rest that
+    // cannot begin an ending (사회부 + 터), the longest shorter word whose rest is a known ending
+    // wins (사회 + 부터).
     std::optional<Split> split(const QString& text);
     // The spellings of a word, by frequency score (ties in file order); file order for one-
     // character words and words with one entry. Surrounding blanks are ignored. The entries

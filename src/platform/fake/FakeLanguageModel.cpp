@@ -1,17 +1,14 @@
 #include "platform/fake/FakeLanguageModel.h"
 
-#include <qcoro/qcorosignal.h>
+#include <QTimer>
+
+#include <qcoro/qcorotimer.h>
 
 namespace {
 const QString kNothingQueued = QStringLiteral("the fake model has no answer queued");
 }
 
-FakeLanguageModel::FakeLanguageModel()
-    : m_gate(std::make_unique<QTimer>())
-{
-    m_gate->setSingleShot(true);
-    m_gate->setInterval(0);
-}
+FakeLanguageModel::FakeLanguageModel() = default;
 
 FakeLanguageModel::~FakeLanguageModel() = default;
 
@@ -29,15 +26,18 @@ void FakeLanguageModel::queueTextError(const QString& error)
     m_text.push_back({std::variant<QString, QString>(std::in_place_index<1>, error)});
 }
 
-void FakeLanguageModel::release()
-{
-    m_held = false;
-    m_gate->start();
-}
+void FakeLanguageModel::release() { m_held = false; }
 
 QCoro::Task<> FakeLanguageModel::waitWhileHeld()
 {
-    while (m_held) co_await qCoro(m_gate.get(), &QTimer::timeout);
+    // Looks again at each turn of the event loop. (Awaiting QTimer::timeout through qCoro's
+    // signal awaiter binds its private-signal tag to null, which UBSan reports.)
+    while (m_held) {
+        QTimer tick;
+        tick.setSingleShot(true);
+        tick.start(1);
+        co_await tick;
+    }
 }
 
 QCoro::Task<bool> FakeLanguageModel::isAvailable()

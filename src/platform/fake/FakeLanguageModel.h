@@ -3,7 +3,6 @@
 #include "platform/LanguageModel.h"
 
 #include <QList>
-#include <QTimer>
 
 #include <deque>
 #include <memory>
@@ -52,5 +51,4 @@ private:
     std::deque<Answer<QJsonObject>> m_structured;
     std::deque<Answer<QString>> m_text;
     QList<Request> m_requests;
-    std::unique_ptr<QTimer> m_gate;
 };

@@ -162,6 +162,7 @@ unsigned long X11SelectionOwner::answer(unsigned long requestor, unsigned long t
         return trap.check() ? None : property;
     }
     // In pieces: announce the size, then a piece each time the requestor deletes the property.
+    dropAbandonedTransfers();
     XSelectInput(dpy, requestor, PropertyChangeMask);
     const long size = long(data->size());
     XChangeProperty(dpy, requestor, property, m_connection->atom("INCR"), 32, PropModeReplace,
@@ -190,4 +191,18 @@ void X11SelectionOwner::continueTransfer(unsigned long requestor, unsigned long 
         m_transfers.erase(it);
     }
     XFlush(dpy);
+}
+
+void X11SelectionOwner::dropAbandonedTransfers()
+{
+    for (auto it = m_transfers.begin(); it != m_transfers.end();) {
+        if (!it->abandoned.hasExpired()) {
+            ++it;
+            continue;
+        }
+        Log::write(QStringLiteral("선택 영역을 조각으로 받던 쪽이 멈춰 전송을 버림"));
+        X11Connection::ErrorTrap trap(*m_connection); // the requestor may be gone
+        XSelectInput(m_connection->display(), it->requestor, NoEventMask);
+        it = m_transfers.erase(it);
+    }
 }

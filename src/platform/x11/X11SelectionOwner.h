@@ -2,6 +2,8 @@
 
 #include "platform/Pasteboard.h"
 
+#include <QDeadlineTimer>
+
 #include <list>
 #include <memory>
 
@@ -33,6 +35,7 @@ private:
         unsigned long type;
         QByteArray data;
         qsizetype sent = 0;
+        QDeadlineTimer abandoned{30000}; // a requestor that stopped reading
     };
 
     unsigned long serverTime();
@@ -40,6 +43,7 @@ private:
     // The property the answer went to, or 0 (None) when refused.
     unsigned long answer(unsigned long requestor, unsigned long target, unsigned long property);
     void continueTransfer(unsigned long requestor, unsigned long property);
+    void dropAbandonedTransfers();
 
     std::shared_ptr<X11Connection> m_connection;
     unsigned long m_selection;

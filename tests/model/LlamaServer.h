@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <qcoro/qcoronetworkreply.h>
+#include <qcoro/qcorotimer.h>
+
+#include <csignal>
+
+// llama.cpp's llama-server (the binary in $SORELWICK_LLAMA_SERVER) on a generated model that
+// always answers `answer`, on 127.0.0.1 and a free port; ended by its PID.
+class LlamaServer {
+public:
+    explicit LlamaServer(const QString& answer, const QString& loop = {}, const QStringList& extra = {})
+    {
+        m_model = m_dir.filePath("model.gguf");
+        QStringList generate{QStringLiteral(SORELWICK_MODEL_TOOLS_DIR "/make-gguf.py")};
+        if (!loop.isEmpty()) generate << "--loop" << loop;
+        generate << answer << m_model;
+        if (QProcess::execute("python3", generate) != 0) {
+            m_failure = "the model generator failed";
+            return;
+        }
+        const QString binary = qEnvironmentVariable("SORELWICK_LLAMA_SERVER");
+        if (binary.isEmpty()) {
+            m_failure = "SORELWICK_LLAMA_SERVER is not set (tests/model/build-llama-server prints it)";
+            return;
+        }
+        // A port found free may be taken before the server binds it: then try another.
+        for (int attempt = 0; attempt < 3 && !m_ready; ++attempt) {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            m_port = probe.serverPort();
+            probe.close();
+            m_process.setProcessChannelMode(QProcess::MergedChannels);
+            m_process.setStandardOutputFile(m_dir.filePath("server.log"));
+            m_process.start(binary, QStringList{"-m", m_model, "--host", "127.0.0.1", "--port", QString::number(m_port),
+                                                "-c", "4096", "-np", "1", "-t", "2"}
+                                        + extra);
+            if (!m_process.waitForStarted(10000)) break;
+            m_ready = QCoro::waitFor(waitUntilHealthy());
+            if (!m_ready) stop();
+        }
+        if (!m_ready) m_failure = "llama-server did not come up: " + log().right(2000);
+    }
+    ~LlamaServer() { stop(); }
+
+    bool ready() const { return m_ready; }
+    QString failure() const { return m_failure; }
+    QString endpoint() const { return QStringLiteral("http://127.0.0.1:%1/v1").arg(m_port); }
+    qint64 pid() const { return m_process.processId(); }
+    qint64 modelBytes() const { return QFile(m_model).size(); }
+    QString log() const
+    {
+        QFile file(m_dir.filePath("server.log"));
+        file.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(file.readAll());
+    }
+    void signal(int number) const
+    {
+        if (pid() > 0) ::kill(pid_t(pid()), number);
+    }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning) return;
+        signal(SIGCONT);
+        signal(SIGKILL);
+        m_process.waitForFinished(10000);
+    }
+
+    // GET on the server, the body when it answered 200.
+    QByteArray get(const QString& path)
+    {
+        return QCoro::waitFor(fetch(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path)));
+    }
+
+private:
+    QCoro::Task<QByteArray> fetch(QString url)
+    {
+        QNetworkAccessManager network;
+        network.setProxy(QNetworkProxy::NoProxy);
+        std::unique_ptr<QNetworkReply> reply(co_await network.get(QNetworkRequest(QUrl(url))));
+        if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200) co_return QByteArray();
+        co_return reply->readAll();
+    }
+    QCoro::Task<bool> waitUntilHealthy()
+    {
+        const QDeadlineTimer deadline(60000);
+        while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
+            if (!(co_await fetch(QStringLiteral("http://127.0.0.1:%1/health").arg(m_port))).isNull()) co_return true;
+            QTimer timer;
+            timer.setSingleShot(true);
+            timer.start(50);
+            co_await timer;
+        }
+        co_return false;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_model;
+    QProcess m_process;
+    quint16 m_port = 0;
+    bool m_ready = false;
+    QString m_failure;
+};

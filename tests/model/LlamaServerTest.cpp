@@ -1,0 +1,218 @@
+// The model client against llama.cpp's llama-server on generated models: what the server really
+// sends (its model list, its answers to structured requests, its errors, its silence when stopped).
+
+#include "LlamaServer.h"
+
+#include "base/Defaults.h"
+#include "base/Log.h"
+#include "core/LanguageModels.h"
+#include "core/Ranker.h"
+#include "platform/fake/MemoryDefaultsStore.h"
+#include "platform/model/OpenAiCompatibleModel.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <qcoro/qcoroprocess.h>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kPick = QStringLiteral(R"({"indices":[2,0],"reason":"문맥상 죄수.","meanings":["죄수","서울"]})");
+
+// The client in this process, pointed at a server.
+struct Client {
+    std::shared_ptr<MemoryDefaultsStore> defaults = std::make_shared<MemoryDefaultsStore>();
+    std::shared_ptr<OpenAiCompatibleModel> model;
+
+    explicit Client(const QString& endpoint, OpenAiCompatibleModel::Timeouts timeouts = {})
+        : model(std::make_shared<OpenAiCompatibleModel>(timeouts))
+    {
+        Defaults::setShared(defaults);
+        defaults->setValue("modelEndpoint", endpoint);
+        LanguageModels::setShared(model);
+    }
+    ~Client() { LanguageModels::setShared(nullptr); }
+};
+
+QList<HanjaEntry> pool()
+{
+    QList<HanjaEntry> list;
+    for (const char* h : {"首都", "修道", "囚徒", "水道"}) list.append(HanjaEntry("수도", h, QString()));
+    return list;
+}
+
+// The command line, as a user runs it, with its own settings.
+struct CommandLine {
+    QTemporaryDir config;
+    explicit CommandLine(const QString& endpoint)
+    {
+        QDir().mkpath(config.filePath("sorelwick"));
+        QFile file(config.filePath("sorelwick/defaults.json"));
+        file.open(QIODevice::WriteOnly);
+        file.write(QJsonDocument(QJsonObject{{"modelEndpoint", endpoint}}).toJson());
+    }
+    QJsonObject lookup(const QString& text)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", config.path());
+        env.insert("SORELWICK_DATA_DIR", SORELWICK_BUILD_DATA_DIR);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(SORELWICK_BIN_DIR "/sorelwick"), {"lookup", "--json", text});
+        QCoro::waitFor(qCoro(process).waitForFinished(60000ms));
+        return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    }
+};
+
+QStringList primaries(const QJsonObject& lookup)
+{
+    QStringList out;
+    for (const QJsonValue& row : lookup.value("rows").toArray()) out.append(row.toObject().value("primary").toString());
+    return out;
+}
+
+QString closedEndpoint()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return QStringLiteral("http://127.0.0.1:%1/v1").arg(probe.serverPort());
+}
+
+int requestsIn(const QString& log, const QString& what) { return int(log.count(what)); }
+
+} // namespace
+
+#define START(server)                                                                                                  \
+    ASSERT_TRUE(server.ready()) << server.failure().toStdString()
+
+TEST(LlamaServerTest, TheModelListAsTheServerSendsItFindsTheModel)
+{
+    LlamaServer server(kPick);
+    START(server);
+    const QJsonObject list = QJsonDocument::fromJson(server.get("/v1/models")).object();
+    // llama-server lists the model twice over: "models" (its own) besides "data" (OpenAI's).
+    ASSERT_TRUE(list.value("models").isArray()) << QJsonDocument(list).toJson().toStdString();
+    const QJsonArray data = list.value("data").toArray();
+    ASSERT_FALSE(data.isEmpty());
+    const QString listed = data.first().toObject().value("id").toString();
+    EXPECT_FALSE(listed.isEmpty());
+
+    Client client(server.endpoint());
+    EXPECT_TRUE(QCoro::waitFor(client.model->isAvailable()));
+    // No modelName: the first listed is asked, and answers.
+    const auto answer = QCoro::waitFor(client.model->respondText("지시", "질문"));
+    ASSERT_TRUE(answer.ok()) << answer.error().toStdString();
+    EXPECT_EQ(answer.get(), kPick);
+}
+
+TEST(LlamaServerTest, AStructuredRequestGetsAValidPickAndThePanelFollowsIt)
+{
+    LlamaServer server(kPick);
+    START(server);
+    Client client(server.endpoint());
+    const auto answer = QCoro::waitFor(client.model->respondStructured("지시", "질문", Ranker::Pick::schema()));
+    ASSERT_TRUE(answer.ok()) << answer.error().toStdString();
+    EXPECT_EQ(answer.get(), QJsonDocument::fromJson(kPick.toUtf8()).object());
+    const QList<RankedCandidate> ranked = QCoro::waitFor(Ranker::rank("수도", pool(), "감옥의 수도", 3));
+    ASSERT_EQ(ranked.size(), 3);
+    EXPECT_EQ(ranked[0], (RankedCandidate{pool()[2], "문맥상 죄수.", "죄수"}));
+    EXPECT_EQ(ranked[1], (RankedCandidate{pool()[0], "", "서울"}));
+
+    const QStringList frequency = primaries(CommandLine(closedEndpoint()).lookup("수도"));
+    ASSERT_GE(frequency.size(), 3);
+    const QJsonObject panel = CommandLine(server.endpoint()).lookup("수도");
+    EXPECT_TRUE(panel.value("header").toString().contains(" · AI · ")) << panel.value("header").toString().toStdString();
+    EXPECT_EQ(primaries(panel).mid(0, 2), (QStringList{frequency[2], frequency[0]}));
+}
+
+TEST(LlamaServerTest, AnAnswerThatBreaksTheSchemaFallsBackToFrequencyWithALogLine)
+{
+    // The server stops every answer after four tokens: half an object.
+    LlamaServer server(kPick, {}, {"-n", "4"});
+    START(server);
+    Client client(server.endpoint());
+    Log::Collector log;
+    const QList<RankedCandidate> ranked = QCoro::waitFor(Ranker::rank("수도", pool(), "감옥의 수도", 3));
+    EXPECT_EQ(ranked.first().entry, pool()[0]);
+    EXPECT_TRUE(log.contains("model server error: the answer is not JSON")) << log.lines().join("\n").toStdString();
+
+    const QStringList frequency = primaries(CommandLine(closedEndpoint()).lookup("수도"));
+    const QJsonObject panel = CommandLine(server.endpoint()).lookup("수도");
+    EXPECT_TRUE(panel.value("header").toString().contains(" · 빈도순 · ")) << panel.value("header").toString().toStdString();
+    EXPECT_EQ(primaries(panel), frequency);
+}
+
+TEST(LlamaServerTest, AFormatTheServerRefusesIsAnErrorWithTheServersReason)
+{
+    LlamaServer server(kPick);
+    START(server);
+    Client client(server.endpoint());
+    // A schema the server cannot turn into a grammar.
+    const QJsonObject unsupported{{"type", "object"},
+                                  {"properties", QJsonObject{{"a", QJsonObject{{"$ref", "#/definitions/missing"}}}}},
+                                  {"required", QJsonArray{"a"}}};
+    const auto answer = QCoro::waitFor(client.model->respondStructured("지시", "질문", unsupported));
+    ASSERT_FALSE(answer.ok());
+    EXPECT_TRUE(answer.error().contains("answered HTTP 4")) << answer.error().toStdString();
+}
+
+TEST(LlamaServerTest, TypoCleanupOffersTheServersText)
+{
+    LlamaServer server("어제 학교에 갔습니다.");
+    START(server);
+    Client client(server.endpoint());
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("어제 학교에 갔읍니다.", "")), std::optional<QString>("어제 학교에 갔습니다."));
+    const QJsonObject panel = CommandLine(server.endpoint()).lookup("어제 학교에 갔읍니다.");
+    const QJsonArray rows = panel.value("rows").toArray();
+    ASSERT_FALSE(rows.isEmpty()) << QJsonDocument(panel).toJson().toStdString();
+    EXPECT_EQ(rows.first().toObject().value("kind").toString(), "proofread");
+    EXPECT_EQ(rows.first().toObject().value("primary").toString(), "어제 학교에 갔습니다.");
+}
+
+// A server stopped in the middle of an answer: the ranking falls back when the request's time-out
+// runs out, and the next check gives up within the availability budget.
+TEST(LlamaServerTest, AServerStoppedMidRequestGivesTheFrequencyOrderWithinTheTimeOuts)
+{
+    LlamaServer server(R"({"indices":[1],"reason":")", "가나다라마바사아자차카타파하");
+    START(server);
+    const OpenAiCompatibleModel::Timeouts documented;
+    Client client(server.endpoint());
+    Log::Collector log;
+    // Stopped once the answer is under way.
+    QTimer stopper;
+    stopper.setSingleShot(true);
+    QObject::connect(&stopper, &QTimer::timeout, [&server] { server.signal(SIGSTOP); });
+    stopper.start(400);
+    QElapsedTimer timer;
+    timer.start();
+    const QList<RankedCandidate> ranked = QCoro::waitFor(Ranker::rank("수도", pool(), "감옥의 수도", 3));
+    const qint64 took = timer.elapsed();
+    EXPECT_EQ(ranked.first().entry, pool()[0]);
+    EXPECT_LE(took, documented.request.count() + 2000);
+    EXPECT_TRUE(log.contains("time-out")) << log.lines().join("\n").toStdString();
+
+    timer.start();
+    EXPECT_FALSE(QCoro::waitFor(client.model->isAvailable()));
+    EXPECT_LE(timer.elapsed(), documented.availability.count() + 200);
+    server.stop();
+}
+
+TEST(LlamaServerTest, OnePressAsksForAvailabilityOnce)
+{
+    LlamaServer server(kPick);
+    START(server);
+    const int before = requestsIn(server.log(), "GET /v1/models");
+    const QJsonObject panel = CommandLine(server.endpoint()).lookup("수도");
+    EXPECT_TRUE(panel.value("header").toString().contains(" · AI · "));
+    const QString log = server.log();
+    EXPECT_EQ(requestsIn(log, "GET /v1/models") - before, 1) << log.right(3000).toStdString();
+    EXPECT_EQ(requestsIn(log, "POST /v1/chat/completions"), 1);
+}
