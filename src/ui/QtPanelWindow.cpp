@@ -1,0 +1,187 @@
+#include "ui/QtPanelWindow.h"
+
+#include "base/Log.h"
+#include "ui/CandidatePanelView.h"
+#include "ui/QtKeys.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace {
+
+constexpr int kGrabRetryMs = 10;
+constexpr int kGrabAttempts = 50; // half a second: the window may not be viewable at once
+
+bool windowSystemGrabs() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+} // namespace
+
+QtPanelWindow::QtPanelWindow()
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
+                           | Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setAttribute(Qt::WA_X11NetWmWindowTypePopupMenu);
+    setWindowTitle(QStringLiteral("소렐"));
+    setMouseTracking(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_grabRetry.setInterval(kGrabRetryMs);
+    connect(&m_grabRetry, &QTimer::timeout, this, &QtPanelWindow::grabInput);
+}
+
+QtPanelWindow::~QtPanelWindow() { releaseInput(); }
+
+void QtPanelWindow::setContent(PanelModel& model, double width)
+{
+    if (m_view) {
+        layout()->removeWidget(m_view);
+        m_view->hide();
+        m_view->deleteLater();
+    }
+    m_view = new CandidatePanelView(model, width, this);
+    layout()->addWidget(m_view);
+    m_view->show();
+}
+
+QSizeF QtPanelWindow::fittingSize()
+{
+    if (!m_view) return QSizeF();
+    layout()->activate();
+    return m_view->sizeHint();
+}
+
+void QtPanelWindow::setFrame(const QRectF& frame)
+{
+    const QRect r = frame.toAlignedRect();
+    setFixedSize(r.size());
+    if (m_view) m_view->resize(r.size());
+    move(r.topLeft());
+}
+
+QRectF QtPanelWindow::frame() const { return QRectF(geometry()); }
+
+void QtPanelWindow::orderFront()
+{
+    show();
+    if (windowSystemGrabs()) raise();
+    m_grabAttempts = 0;
+    grabInput();
+}
+
+void QtPanelWindow::orderOut()
+{
+    releaseInput();
+    hide();
+}
+
+void QtPanelWindow::grabInput()
+{
+    if (!QWidget::isVisible()) {
+        m_grabRetry.stop();
+        return;
+    }
+    // Only X11 has grabs to take; elsewhere (offscreen) events are delivered to us directly.
+    if (!windowSystemGrabs()) return;
+    QWindow* window = windowHandle();
+    if (!m_keyboardGrabbed) {
+        grabKeyboard();
+        m_keyboardGrabbed = window && window->setKeyboardGrabEnabled(true);
+    }
+    if (!m_pointerGrabbed) {
+        grabMouse();
+        m_pointerGrabbed = window && window->setMouseGrabEnabled(true);
+    }
+    if (m_keyboardGrabbed && m_pointerGrabbed) {
+        m_grabRetry.stop();
+        return;
+    }
+    if (++m_grabAttempts >= kGrabAttempts) {
+        m_grabRetry.stop();
+        Log::write(QStringLiteral("패널: 입력을 잡지 못함 (키보드 %1, 포인터 %2)")
+                      .arg(m_keyboardGrabbed ? QStringLiteral("예") : QStringLiteral("아니오"),
+                           m_pointerGrabbed ? QStringLiteral("예") : QStringLiteral("아니오")));
+        return;
+    }
+    if (!m_grabRetry.isActive()) m_grabRetry.start();
+}
+
+void QtPanelWindow::releaseInput()
+{
+    m_grabRetry.stop();
+    if (QWidget::keyboardGrabber() == this) releaseKeyboard();
+    if (QWidget::mouseGrabber() == this) releaseMouse();
+    m_keyboardGrabbed = false;
+    m_pointerGrabbed = false;
+    m_pressTarget = nullptr;
+}
+
+void QtPanelWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Holding Alt for Alt+1 must not close the panel: modifier keys are no key presses of their
+    // own to the monitor, as they are not on other desktops.
+    if (QtKeys::isModifierKey(event->key())) {
+        event->accept();
+        return;
+    }
+    if (!m_keyMonitor) {
+        event->ignore();
+        return;
+    }
+    const KeyEvent key{QtKeys::keyCode(*event), QtKeys::modifierFlags(event->modifiers())};
+    // Copied first: the handler may dismiss the panel and remove itself.
+    const KeyHandler monitor = m_keyMonitor;
+    if (monitor(key)) event->accept();
+    else event->ignore();
+}
+
+bool QtPanelWindow::forwardMouse(QMouseEvent* event)
+{
+    QWidget* target = m_pressTarget;
+    if (!target) {
+        QWidget* child = childAt(event->position().toPoint());
+        if (!child || child == this) return false;
+        target = child;
+    }
+    QMouseEvent copy(event->type(), target->mapFrom(this, event->position()), event->globalPosition(),
+                     event->button(), event->buttons(), event->modifiers(), event->pointingDevice());
+    QCoreApplication::sendEvent(target, &copy);
+    return true;
+}
+
+void QtPanelWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (!rect().contains(event->position().toPoint())) {
+        event->accept();
+        const ClickHandler monitor = m_clickMonitor;
+        if (monitor) monitor();
+        return;
+    }
+    if (QWidget::mouseGrabber() == this) {
+        QWidget* child = childAt(event->position().toPoint());
+        m_pressTarget = child != this ? child : nullptr;
+        forwardMouse(event);
+    }
+    event->accept();
+}
+
+void QtPanelWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_view) m_view->hoverAt(event->globalPosition().toPoint());
+    if (QWidget::mouseGrabber() == this && rect().contains(event->position().toPoint())) forwardMouse(event);
+    event->accept();
+}
+
+void QtPanelWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (QWidget::mouseGrabber() == this && (m_pressTarget || rect().contains(event->position().toPoint())))
+        forwardMouse(event);
+    m_pressTarget = nullptr;
+    event->accept();
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/PanelWindow.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+class CandidatePanelView;
+
+// The candidate panel's window: frameless, translucent, above other windows, and never active
+// (it must not take the accessibility focus from the application in front). While it is up it
+// holds explicit keyboard and pointer grabs, so keys reach the key monitor and a press outside
+// it reaches the outside-click monitor; both grabs end when it is ordered out. Created once.
+class QtPanelWindow : public QWidget, public PanelWindow {
+    Q_OBJECT
+public:
+    QtPanelWindow();
+    ~QtPanelWindow() override;
+
+    void setContent(PanelModel& model, double width) override;
+    bool hasContent() const override { return m_view != nullptr; }
+    QSizeF fittingSize() override;
+    void setFrame(const QRectF& frame) override;
+    QRectF frame() const override;
+    void orderFront() override;
+    void orderOut() override;
+    bool isVisible() const override { return QWidget::isVisible(); }
+
+    void setKeyMonitor(KeyHandler handler) override { m_keyMonitor = std::move(handler); }
+    void setOutsideClickMonitor(ClickHandler handler) override { m_clickMonitor = std::move(handler); }
+    bool hasKeyMonitor() const override { return bool(m_keyMonitor); }
+    bool hasOutsideClickMonitor() const override { return bool(m_clickMonitor); }
+
+    CandidatePanelView* view() const { return m_view; }
+    // Whether the window system granted the grabs (it does not on the offscreen platform).
+    bool holdsKeyboard() const { return m_keyboardGrabbed; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void grabInput();
+    void releaseInput();
+    // With the pointer grabbed every mouse event comes to the window; it hands those inside on
+    // to the child under the pointer (or to the one that took the press).
+    bool forwardMouse(QMouseEvent* event);
+
+    QPointer<CandidatePanelView> m_view;
+    KeyHandler m_keyMonitor;
+    ClickHandler m_clickMonitor;
+    QTimer m_grabRetry;
+    int m_grabAttempts = 0;
+    bool m_keyboardGrabbed = false;
+    bool m_pointerGrabbed = false;
+    QPointer<QWidget> m_pressTarget;
+};

@@ -1,0 +1,246 @@
+#include "ui/SettingsWindow.h"
+
+#include "core/EnumKeys.h"
+#include "core/PickHistory.h"
+#include "core/WritingSettings.h"
+#include "ui/FormatOption.h"
+#include "ui/MeaningOption.h"
+#include "ui/SettingTexts.h"
+#include "ui/ShortcutRecorder.h"
+#include "ui/UiStyle.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kWidth = 420;
+constexpr int kPadding = 24;
+constexpr int kSectionSpacing = 20;
+
+QLabel* text(const QString& s, double px, QFont::Weight weight, const QColor& color, QWidget* parent)
+{
+    auto* label = new QLabel(s, parent);
+    label->setFont(UiStyle::font(px, weight));
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, color);
+    label->setPalette(pal);
+    return label;
+}
+
+// The rounded box of the two previews: text background, radius 9, a faint 1-pixel border.
+QFrame* previewBox(QWidget* parent)
+{
+    auto* box = new QFrame(parent);
+    box->setObjectName(QStringLiteral("previewBox"));
+    const QPalette pal = parent->palette();
+    const QColor border = UiStyle::primary(pal, 0.08);
+    box->setStyleSheet(QStringLiteral("QFrame#previewBox { background: %1; border: 1px solid rgba(%2, %3, %4, %5);"
+                                      " border-radius: 9px; }")
+                           .arg(UiStyle::textBackground(pal).name())
+                           .arg(border.red())
+                           .arg(border.green())
+                           .arg(border.blue())
+                           .arg(border.alphaF()));
+    return box;
+}
+
+QFrame* divider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFixedHeight(1);
+    line->setStyleSheet(QStringLiteral("background: rgba(128, 128, 128, 0.25);"));
+    return line;
+}
+
+} // namespace
+
+SettingsWindow& SettingsWindow::shared()
+{
+    static SettingsWindow* instance = new SettingsWindow(); // kept for the life of the process
+    return *instance;
+}
+
+SettingsWindow::SettingsWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window)
+{
+    setWindowTitle(QStringLiteral("소렐 설정"));
+    setFixedWidth(kWidth);
+    const QPalette pal = palette();
+    const QColor secondary = UiStyle::secondary(pal);
+    const QColor tertiary = UiStyle::tertiary(pal);
+    const QColor primary = UiStyle::primary(pal);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    root->setSpacing(kSectionSpacing);
+    root->setSizeConstraint(QLayout::SetFixedSize);
+
+    // 1. The format.
+    auto* format = new QVBoxLayout;
+    format->setSpacing(10);
+    auto* heading = new QVBoxLayout;
+    heading->setSpacing(4);
+    heading->addWidget(text(QStringLiteral("한자 병기 형식"), 17, QFont::Bold, primary, this));
+    heading->addWidget(text(QStringLiteral("후보를 고르면 선택한 글자가 이 형식으로 바뀝니다."), 12.5, QFont::Normal,
+                            secondary, this));
+    format->addLayout(heading);
+    QFrame* box = previewBox(this);
+    auto* boxLayout = new QVBoxLayout(box);
+    boxLayout->setContentsMargins(12, 12, 12, 12);
+    boxLayout->setSpacing(4);
+    boxLayout->addWidget(text(QStringLiteral("미리보기"), 10.5, QFont::DemiBold, tertiary, box));
+    m_preview = text(QString(), 15, QFont::Normal, primary, box);
+    m_preview->setTextFormat(Qt::RichText);
+    boxLayout->addWidget(m_preview);
+    format->addWidget(box);
+    for (const ReplacementFormat::Format f : EnumKeys::all<ReplacementFormat::Format>()) {
+        auto* option = new FormatOption(f, this);
+        connect(option, &FormatOption::clicked, this, [f] { WritingSettings::setFormat(f); });
+        format->addWidget(option);
+        m_formatOptions.append(option);
+    }
+    QLabel* hint = text(QStringLiteral("트레이의 소렐 아이콘 › 치환 형식에서도 같은 값을 바꿀 수 있습니다."), 11.5,
+                        QFont::Normal, tertiary, this);
+    hint->setWordWrap(true);
+    hint->setContentsMargins(0, 2, 0, 0);
+    format->addWidget(hint);
+    root->addLayout(format);
+    root->addWidget(divider(this));
+
+    // 2. The meaning line.
+    auto* meaning = new QVBoxLayout;
+    meaning->setSpacing(10);
+    auto* meaningHeading = new QVBoxLayout;
+    meaningHeading->setSpacing(3);
+    meaningHeading->addWidget(text(QStringLiteral("후보에 보일 뜻"), 14, QFont::Bold, primary, this));
+    meaningHeading->addWidget(text(QStringLiteral("항목에 마우스를 올리면 예시"), 11, QFont::Normal, tertiary, this));
+    meaning->addLayout(meaningHeading);
+    QFrame* rowBox = previewBox(this);
+    auto* rowLayout = new QHBoxLayout(rowBox);
+    rowLayout->setContentsMargins(12, 9, 12, 9);
+    rowLayout->setSpacing(10);
+    QLabel* badge = text(QStringLiteral("1"), 10, QFont::DemiBold, secondary, rowBox);
+    badge->setFixedSize(16, 16);
+    badge->setAlignment(Qt::AlignCenter);
+    badge->setStyleSheet(QStringLiteral("background: rgba(128, 128, 128, 0.16); border-radius: 8px;"));
+    rowLayout->addWidget(badge, 0, Qt::AlignVCenter);
+    rowLayout->addWidget(text(QStringLiteral("首都"), 18, QFont::Medium, primary, rowBox), 0, Qt::AlignVCenter);
+    m_meaningLine = text(QString(), 11, QFont::Normal, secondary, rowBox);
+    rowLayout->addWidget(m_meaningLine, 1, Qt::AlignVCenter);
+    meaning->addWidget(rowBox);
+    auto* options = new QHBoxLayout;
+    options->setSpacing(8);
+    for (const MeaningLine::Style s : EnumKeys::all<MeaningLine::Style>()) {
+        auto* option = new MeaningOption(s, this);
+        connect(option, &MeaningOption::clicked, this, [this, s] {
+            WritingSettings::setMeaningStyle(s);
+            syncMeaning();
+        });
+        connect(option, &MeaningOption::hovered, this, [this, s](bool inside) { setHoveredMeaning(s, inside); });
+        options->addWidget(option, 1);
+        m_meaningOptions.append(option);
+    }
+    meaning->addLayout(options);
+    root->addLayout(meaning);
+    root->addWidget(divider(this));
+
+    // 3. The shortcut.
+    auto* shortcut = new QVBoxLayout;
+    shortcut->setSpacing(10);
+    auto* shortcutHeading = new QVBoxLayout;
+    shortcutHeading->setSpacing(3);
+    shortcutHeading->addWidget(text(QStringLiteral("단축키"), 14, QFont::Bold, primary, this));
+    shortcutHeading->addWidget(text(QStringLiteral("단어를 선택하고 누르는 키"), 11, QFont::Normal, tertiary, this));
+    shortcut->addLayout(shortcutHeading);
+    m_recorder = new ShortcutRecorder(this);
+    shortcut->addWidget(m_recorder);
+    root->addLayout(shortcut);
+    root->addWidget(divider(this));
+
+    // 4. The pick history.
+    auto* history = new QHBoxLayout;
+    history->setSpacing(10);
+    auto* historyText = new QVBoxLayout;
+    historyText->setSpacing(3);
+    historyText->addWidget(text(QStringLiteral("고른 기록"), 14, QFont::Bold, primary, this));
+    m_history = text(QString(), 11.5, QFont::Normal, secondary, this);
+    m_history->setWordWrap(true);
+    historyText->addWidget(m_history);
+    history->addLayout(historyText, 1);
+    m_clear = new QPushButton(QStringLiteral("기록 지우기"), this);
+    connect(m_clear, &QPushButton::clicked, this, [] { PickHistory::shared().clear(); });
+    history->addWidget(m_clear, 0, Qt::AlignTop);
+    root->addLayout(history);
+
+    QPointer<SettingsWindow> self = this;
+    m_formatObserver = Notifier::shared().observe(Notifications::formatDidChange, [self] {
+        if (self) self->syncFormat();
+    });
+    m_historyObserver = Notifier::shared().observe(Notifications::pickHistoryDidChange, [self] {
+        if (self) self->syncHistory();
+    });
+    syncFormat();
+    syncMeaning();
+    syncHistory();
+}
+
+SettingsWindow::~SettingsWindow()
+{
+    Notifier::shared().remove(m_formatObserver);
+    Notifier::shared().remove(m_historyObserver);
+}
+
+void SettingsWindow::present()
+{
+    syncFormat();
+    syncMeaning();
+    syncHistory();
+    show();
+    raise();
+    activateWindow();
+}
+
+void SettingsWindow::syncFormat()
+{
+    const ReplacementFormat::Format current = WritingSettings::format();
+    for (FormatOption* option : m_formatOptions) option->setSelected(option->format() == current);
+    m_preview->setText(QStringLiteral("대한민국의 <b style=\"color:%1\">%2</b> 서울은 인구가 많다.")
+                           .arg(UiStyle::accent().name(), SettingTexts::formatExample(current).toHtmlEscaped()));
+}
+
+void SettingsWindow::syncMeaning()
+{
+    const MeaningLine::Style current = WritingSettings::meaningStyle();
+    for (MeaningOption* option : m_meaningOptions) option->setSelected(option->style() == current);
+    const MeaningLine::Style previewed = m_hoveredMeaning.value_or(current);
+    m_meaningLine->setText(SettingTexts::meaningPreview(previewed));
+    QPalette pal = m_meaningLine->palette();
+    pal.setColor(QPalette::WindowText, previewed == MeaningLine::Style::none ? UiStyle::tertiary(palette())
+                                                                             : UiStyle::secondary(palette()));
+    m_meaningLine->setPalette(pal);
+}
+
+void SettingsWindow::setHoveredMeaning(MeaningLine::Style style, bool inside)
+{
+    if (inside) m_hoveredMeaning = style;
+    else if (m_hoveredMeaning == style) m_hoveredMeaning.reset();
+    syncMeaning();
+}
+
+void SettingsWindow::syncHistory()
+{
+    const qsizetype learned = PickHistory::shared().count();
+    m_history->setText(learned > 0
+                           ? QStringLiteral("고른 한자 %1개를 기억해 앞에 둡니다. 이 컴퓨터에만 저장됩니다.").arg(learned)
+                           : QStringLiteral("고른 한자를 기억해 다음부터 앞에 둡니다. 이 컴퓨터에만 저장됩니다."));
+    m_clear->setEnabled(learned > 0);
+}
+
+QString SettingsWindow::previewSentence() const { return m_preview->text(); }
+QString SettingsWindow::meaningPreviewLine() const { return m_meaningLine->text(); }
+QString SettingsWindow::historyText() const { return m_history->text(); }

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "base/Notifier.h"
+#include "core/MeaningLine.h"
+
+#include <QList>
+#include <QWidget>
+
+#include <optional>
+
+class FormatOption;
+class MeaningOption;
+class QLabel;
+class QPushButton;
+class ShortcutRecorder;
+
+// "소렐 설정": the replacement format, the meaning rows show, the global shortcut and the pick
+// history. Every choice takes effect at once. The format and the history count are read from
+// the settings and kept current through their notifications; nothing else is remembered here
+// but which meaning option the pointer is over.
+class SettingsWindow : public QWidget {
+    Q_OBJECT
+public:
+    // The one window, created on first use and kept when closed.
+    static SettingsWindow& shared();
+
+    explicit SettingsWindow(QWidget* parent = nullptr);
+    ~SettingsWindow() override;
+
+    // Shows the window (or brings it forward when it is already open).
+    void present();
+
+    QList<FormatOption*> formatOptions() const { return m_formatOptions; }
+    QList<MeaningOption*> meaningOptions() const { return m_meaningOptions; }
+    ShortcutRecorder* recorder() const { return m_recorder; }
+    QPushButton* clearButton() const { return m_clear; }
+    QString previewSentence() const;
+    QString meaningPreviewLine() const;
+    QString historyText() const;
+
+private:
+    void syncFormat();
+    void syncMeaning();
+    void syncHistory();
+    void setHoveredMeaning(MeaningLine::Style style, bool inside);
+
+    QList<FormatOption*> m_formatOptions;
+    QList<MeaningOption*> m_meaningOptions;
+    QLabel* m_preview;
+    QLabel* m_meaningLine;
+    QLabel* m_history;
+    QPushButton* m_clear;
+    ShortcutRecorder* m_recorder;
+    std::optional<MeaningLine::Style> m_hoveredMeaning;
+    Notifier::Handle m_formatObserver = 0;
+    Notifier::Handle m_historyObserver = 0;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "base/Notifier.h"
+#include "core/RankEngine.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <QAction>
+#include <QMenu>
+class QSystemTrayIcon;
+
+// The tray icon and its menu: the shortcut line, settings, the format submenu, the first-run
+// window, the engine line, about and quit. The shortcut line and the format checks follow the
+// settings through their notifications; the engine line keeps what it was given at start.
+class TrayMenu : public QObject {
+    Q_OBJECT
+public:
+    explicit TrayMenu(RankEngine engine, QObject* parent = nullptr);
+    ~TrayMenu() override;
+
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
+    QMenu* menu() const { return m_menu; }
+    // Puts the icon in the tray.
+    void show();
+    // Adds an item of the application's own right after "시작 안내…" (before the separator).
+    void addItemAfterOnboarding(QAction* item);
+
+    QAction* shortcutItem() const { return m_shortcutItem; }
+    QAction* settingsItem() const { return m_settingsItem; }
+    QMenu* formatMenu() const { return m_formatMenu; }
+    QAction* onboardingItem() const { return m_onboardingItem; }
+    QAction* engineItem() const { return m_engineItem; }
+    QAction* aboutItem() const { return m_aboutItem; }
+    QAction* quitItem() const { return m_quitItem; }
+
+signals:
+    void settingsRequested();
+    void onboardingRequested();
+    void aboutRequested();
+    // Quits the program unless the receiver says otherwise; connected to QCoreApplication::quit.
+    void quitRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void syncShortcutTitle();
+    void syncFormatChecks();
+    void setFormat(QAction* item);
+
+    QMenu* m_menu;
+    QSystemTrayIcon* m_tray;
+    QPointer<QAction> m_shortcutItem;
+    QPointer<QAction> m_settingsItem;
+    QPointer<QMenu> m_formatMenu;
+    QPointer<QAction> m_onboardingItem;
+    QPointer<QAction> m_engineItem;
+    QPointer<QAction> m_aboutItem;
+    QPointer<QAction> m_quitItem;
+    Notifier::Handle m_formatObserver = 0;
+    Notifier::Handle m_shortcutObserver = 0;
+};

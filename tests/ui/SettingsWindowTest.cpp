@@ -1,0 +1,199 @@
+#include "base/Notifier.h"
+#include "core/EnumKeys.h"
+#include "core/PickHistory.h"
+#include "core/ShortcutCenter.h"
+#include "core/WritingSettings.h"
+#include "platform/fake/FakePlatform.h"
+#include "ui/FormatOption.h"
+#include "ui/MeaningOption.h"
+#include "ui/SettingsWindow.h"
+#include "ui/ShortcutRecorder.h"
+#include "ui/TrayMenu.h"
+
+#include "TestSupport.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace ModifierFlag;
+
+namespace {
+
+const QString kSuperAlone = QStringLiteral("Super만 쓰는 조합은 데스크톱 단축키와 겹칩니다. Ctrl이나 Alt를 함께 눌러 주세요.");
+
+struct ShellFixture : ::testing::Test {
+    std::shared_ptr<FakePlatform> fake = FakePlatform::install();
+    std::shared_ptr<MemoryDefaultsStore> defaults = TestSupport::freshDefaults();
+    ShortcutCenter& center = ShortcutCenter::shared();
+
+    ShellFixture() { center.activate([] {}); }
+    ~ShellFixture() override { center.change(Shortcut::defaultShortcut()); }
+
+    bool registered(const Shortcut& s) const { return fake->hotKeys->isRegistered(s.keyCode, s.carbonModifiers()); }
+};
+
+} // namespace
+
+TEST_F(ShellFixture, TrayMenuTitlesFollowTheSettings)
+{
+    TrayMenu tray(RankEngine::frequency);
+    EXPECT_EQ(tray.shortcutItem()->text(), QStringLiteral("단축키: Ctrl+Alt+H  (단어 선택 후)"));
+    EXPECT_FALSE(tray.shortcutItem()->isEnabled());
+    EXPECT_EQ(tray.engineItem()->text(), QStringLiteral("엔진: 빈도순(AI 꺼짐)"));
+    EXPECT_EQ(TrayMenu(RankEngine::model).engineItem()->text(), QStringLiteral("엔진: 온디바이스 AI"));
+
+    const QList<QAction*> formats = tray.formatMenu()->actions();
+    ASSERT_EQ(formats.size(), 3);
+    EXPECT_EQ(formats[0]->text(), QStringLiteral("한글(漢字)   수도(首都)"));
+    EXPECT_EQ(formats[1]->text(), QStringLiteral("漢字(한글)   首都(수도)"));
+    EXPECT_EQ(formats[2]->text(), QStringLiteral("漢字만   首都"));
+    const auto checks = [&] {
+        QList<bool> out;
+        for (QAction* a : formats) out.append(a->isChecked());
+        return out;
+    };
+    EXPECT_EQ(checks(), QList<bool>({true, false, false}));
+
+    // A change made elsewhere moves the check; a pick in the menu stores the format.
+    WritingSettings::setFormat(ReplacementFormat::Format::hanjaOnly);
+    EXPECT_EQ(checks(), QList<bool>({false, false, true}));
+    formats[1]->trigger();
+    EXPECT_EQ(defaults->value(WritingSettings::formatKey).toString(), QStringLiteral("hanjaParenHangul"));
+    EXPECT_EQ(checks(), QList<bool>({false, true, false}));
+    formats[1]->trigger();
+    EXPECT_EQ(checks(), QList<bool>({false, true, false})) << "choosing the format in force keeps its check";
+
+    ASSERT_FALSE(center.change(Shortcut{38, control | shift}));
+    EXPECT_EQ(tray.shortcutItem()->text(), QStringLiteral("단축키: Ctrl+Shift+J  (단어 선택 후)"));
+
+    // The key equivalents while the menu is open.
+    QSignalSpy settings(&tray, &TrayMenu::settingsRequested);
+    QSignalSpy quit(&tray, &TrayMenu::quitRequested);
+    QTest::keyClick(tray.menu(), Qt::Key_Comma, Qt::ControlModifier);
+    QTest::keyClick(tray.menu(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(settings.size(), 1);
+    EXPECT_EQ(quit.size(), 1);
+    QSignalSpy about(&tray, &TrayMenu::aboutRequested);
+    QSignalSpy onboarding(&tray, &TrayMenu::onboardingRequested);
+    QAction login(QStringLiteral("로그인할 때 시작"));
+    tray.addItemAfterOnboarding(&login);
+    const QList<QAction*> items = tray.menu()->actions();
+    ASSERT_EQ(items.indexOf(&login), items.indexOf(tray.onboardingItem()) + 1);
+    EXPECT_TRUE(items.at(items.indexOf(&login) + 1)->isSeparator());
+    tray.aboutItem()->trigger();
+    tray.onboardingItem()->trigger();
+    EXPECT_EQ(about.size(), 1);
+    EXPECT_EQ(onboarding.size(), 1);
+}
+
+TEST_F(ShellFixture, RecorderAcceptsRefusesAndCancels)
+{
+    ShortcutRecorder recorder;
+    recorder.show();
+    EXPECT_FALSE(recorder.sideButton()->isVisible()) << "no reset button while the default is in force";
+    EXPECT_EQ(recorder.helpText(), QStringLiteral("눌러서 바꿉니다."));
+
+    recorder.start();
+    EXPECT_FALSE(registered(Shortcut::defaultShortcut())) << "the global shortcut is off while recording";
+    EXPECT_EQ(recorder.helpText(), QStringLiteral("Ctrl이나 Alt를 포함한 조합을 누르세요. esc로 취소."));
+    EXPECT_EQ(recorder.sideButton()->text(), QStringLiteral("취소"));
+
+    // Modifiers alone only light up the key caps.
+    QTest::keyPress(&recorder, Qt::Key_Control, Qt::NoModifier);
+    EXPECT_EQ(recorder.liveModifiers(), control);
+    EXPECT_TRUE(recorder.isRecording());
+    QTest::keyRelease(&recorder, Qt::Key_Control, Qt::ControlModifier);
+    EXPECT_EQ(recorder.liveModifiers(), 0u);
+
+    // Refused: recording goes on with the message, the shortcut stays off.
+    QTest::keyClick(&recorder, Qt::Key_H, Qt::MetaModifier);
+    EXPECT_TRUE(recorder.isRecording());
+    EXPECT_EQ(recorder.helpText(), QStringLiteral("Super+H — ") + kSuperAlone);
+    EXPECT_EQ(fake->hotKeys->registeredCount(), 0);
+
+    // The shortcut in force may be pressed again.
+    QTest::keyClick(&recorder, Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_FALSE(recorder.problem());
+    EXPECT_TRUE(registered(Shortcut::defaultShortcut()));
+
+    // Accepted: stored and registered; the reset button appears.
+    recorder.start();
+    QTest::keyClick(&recorder, Qt::Key_J, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_EQ(center.current(), (Shortcut{38, control | option}));
+    EXPECT_TRUE(registered(Shortcut{38, control | option}));
+    EXPECT_EQ(defaults->value(QStringLiteral("hotKeyCode")).toInt(), 38);
+    EXPECT_TRUE(recorder.sideButton()->isVisible());
+    EXPECT_EQ(recorder.sideButton()->text(), QStringLiteral("기본값 Ctrl+Alt+H"));
+
+    // Escape cancels; Ctrl+Escape is a combination like any other.
+    recorder.start();
+    QTest::keyClick(&recorder, Qt::Key_Escape);
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_TRUE(registered(Shortcut{38, control | option})) << "cancelling restores the shortcut in force";
+    recorder.start();
+    QTest::keyClick(&recorder, Qt::Key_Escape, Qt::ControlModifier);
+    EXPECT_EQ(center.current(), (Shortcut{KeyCode::escape, control}));
+
+    // Hiding the control ends the recording and restores the shortcut.
+    recorder.start();
+    recorder.hide();
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_EQ(fake->hotKeys->registeredCount(), 1);
+
+    recorder.show();
+    recorder.sideButton()->click();
+    EXPECT_EQ(center.current(), Shortcut::defaultShortcut());
+    EXPECT_FALSE(defaults->contains(QStringLiteral("hotKeyCode")));
+}
+
+TEST_F(ShellFixture, SettingsWriteTheDefaultsAndFollowChangesElsewhere)
+{
+    SettingsWindow window;
+    window.present();
+    const QList<FormatOption*> formats = window.formatOptions();
+    ASSERT_EQ(formats.size(), 3);
+    EXPECT_TRUE(formats[0]->isSelected());
+    EXPECT_TRUE(window.previewSentence().contains(QStringLiteral("수도(首都)</b> 서울은")));
+
+    QTest::mouseClick(formats[2], Qt::LeftButton);
+    EXPECT_EQ(defaults->value(WritingSettings::formatKey).toString(), QStringLiteral("hanjaOnly"));
+    EXPECT_TRUE(formats[2]->isSelected());
+    EXPECT_FALSE(formats[0]->isSelected());
+    EXPECT_TRUE(window.previewSentence().contains(QStringLiteral(">首都</b> 서울은")));
+
+    WritingSettings::setFormat(ReplacementFormat::Format::hanjaParenHangul); // from the tray menu
+    EXPECT_TRUE(formats[1]->isSelected());
+
+    const QList<MeaningOption*> meanings = window.meaningOptions();
+    ASSERT_EQ(meanings.size(), 3);
+    EXPECT_TRUE(meanings[1]->isSelected()) << "gloss unless set";
+    EXPECT_EQ(window.meaningPreviewLine(), QStringLiteral("머리 수 · 도읍 도"));
+    QTest::mouseClick(meanings[0], Qt::LeftButton);
+    EXPECT_EQ(defaults->value(WritingSettings::meaningStyleKey).toString(), QStringLiteral("none"));
+    EXPECT_EQ(window.meaningPreviewLine(), QStringLiteral("한자만"));
+
+    // Hovering previews; leaving one for another keeps the second's preview.
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(meanings[2], &enter);
+    EXPECT_EQ(window.meaningPreviewLine(), QStringLiteral("나라의 중앙 도시"));
+    QCoreApplication::sendEvent(meanings[1], &enter);
+    QCoreApplication::sendEvent(meanings[2], &leave);
+    EXPECT_EQ(window.meaningPreviewLine(), QStringLiteral("머리 수 · 도읍 도"));
+    QCoreApplication::sendEvent(meanings[1], &leave);
+    EXPECT_EQ(window.meaningPreviewLine(), QStringLiteral("한자만"));
+
+    EXPECT_EQ(window.historyText(), QStringLiteral("고른 한자를 기억해 다음부터 앞에 둡니다. 이 컴퓨터에만 저장됩니다."));
+    EXPECT_FALSE(window.clearButton()->isEnabled());
+    PickHistory::shared().record(QStringLiteral("수도"), QStringLiteral("首都"), QDateTime::currentDateTimeUtc());
+    EXPECT_EQ(window.historyText(), QStringLiteral("고른 한자 1개를 기억해 앞에 둡니다. 이 컴퓨터에만 저장됩니다."));
+    ASSERT_TRUE(window.clearButton()->isEnabled());
+    window.clearButton()->click();
+    EXPECT_FALSE(defaults->contains(QStringLiteral("pickHistory")));
+    EXPECT_FALSE(window.clearButton()->isEnabled());
+}

@@ -1,0 +1,236 @@
+// Renders every window and panel state of the program to PNG, at scale 1 and 2, on the offscreen
+// platform: sorelwick_pictures OUTPUT_DIR. The pictures are for looking at what was built, and
+// the README's come from here.
+#include "base/Defaults.h"
+#include "base/Notifier.h"
+#include "core/CandidatePanel.h"
+#include "platform/fake/FakePlatform.h"
+#include "platform/fake/MemoryDefaultsStore.h"
+#include "ui/CandidatePanelView.h"
+#include "ui/CandidateRowWidget.h"
+#include "ui/AboutWindow.h"
+#include "ui/OnboardingWindow.h"
+#include "ui/QtPanelWindow.h"
+#include "ui/SettingsWindow.h"
+#include "ui/ShortcutRecorder.h"
+#include "ui/TrayIconPainter.h"
+#include "ui/TrayMenu.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLayout>
+#include <QMenu>
+#include <QPainter>
+#include <QStyleFactory>
+#include <QTextStream>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+struct Spelling {
+    const char* hanja;
+    const char* gloss;
+};
+
+// The twelve spellings of 수도 the pictures show, with their character glosses.
+const Spelling kSudo[] = {
+    {"首都", "머리 수 · 도읍 도"}, {"水道", "물 수 · 길 도"},     {"修道", "닦을 수 · 길 도"},
+    {"囚徒", "가둘 수 · 무리 도"}, {"隧道", "길 수 · 길 도"},     {"手刀", "손 수 · 칼 도"},
+    {"水都", "물 수 · 도읍 도"},   {"受渡", "받을 수 · 건널 도"}, {"數度", "셀 수 · 법도 도"},
+    {"授徒", "줄 수 · 무리 도"},   {"首途", "머리 수 · 길 도"},   {"水稻", "물 수 · 벼 도"},
+};
+
+const QString kHeader = QStringLiteral("\"수도\"를 · 빈도순 · 한글(漢字)");
+
+QList<Candidate> sudo(int n)
+{
+    QList<Candidate> rows;
+    for (int i = 0; i < n; ++i) {
+        Candidate c;
+        c.primary = QString::fromUtf8(kSudo[i].hanja);
+        c.secondary = QString::fromUtf8(kSudo[i].gloss);
+        c.replacement = QStringLiteral("수도(%1)를").arg(c.primary);
+        c.word = QStringLiteral("수도");
+        rows.append(c);
+    }
+    return rows;
+}
+
+Candidate row(CandidateKind kind, const QString& primary, const QString& secondary)
+{
+    Candidate c;
+    c.kind = kind;
+    c.primary = primary;
+    c.secondary = secondary;
+    c.replacement = kind == CandidateKind::action ? QString() : primary;
+    return c;
+}
+
+class Renderer {
+public:
+    explicit Renderer(QDir dir) : m_dir(std::move(dir)) {}
+
+    // Writes name@1x.png and name@2x.png; translucent widgets keep their transparent corners.
+    bool save(const QString& name, QWidget* widget)
+    {
+        widget->ensurePolished();
+        if (QLayout* layout = widget->layout()) layout->activate();
+        widget->resize(widget->sizeHint().expandedTo(widget->minimumSize()));
+        bool ok = true;
+        for (int scale : {1, 2}) {
+            QImage image(widget->size() * scale, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(scale);
+            image.fill(Qt::transparent);
+            const bool translucent = widget->testAttribute(Qt::WA_TranslucentBackground);
+            widget->render(&image, QPoint(), QRegion(),
+                           translucent ? QWidget::DrawChildren : QWidget::DrawWindowBackground | QWidget::DrawChildren);
+            const QString path = m_dir.filePath(QStringLiteral("%1@%2x.png").arg(name).arg(scale));
+            if (!image.save(path)) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+                ok = false;
+            } else {
+                std::printf("%s %dx%d\n", qPrintable(path), image.width(), image.height());
+            }
+        }
+        m_ok = m_ok && ok;
+        return ok;
+    }
+    // For what is drawn directly rather than by a widget.
+    bool saveImage(const QString& name, const std::function<QImage(double scale)>& draw)
+    {
+        bool ok = true;
+        for (int scale : {1, 2}) {
+            const QString path = m_dir.filePath(QStringLiteral("%1@%2x.png").arg(name).arg(scale));
+            const QImage image = draw(scale);
+            ok = image.save(path) && ok;
+            std::printf("%s %dx%d\n", qPrintable(path), image.width(), image.height());
+        }
+        m_ok = m_ok && ok;
+        return ok;
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    QDir m_dir;
+    bool m_ok = true;
+};
+
+// The candidate panel in each of its states, driven through the real controller and window.
+void panelStates(Renderer& out, FakePlatform& fake)
+{
+    auto window = std::make_shared<QtPanelWindow>();
+    fake.platform->panelWindow = window;
+    CandidatePanel panel;
+    const auto show = [&](const QList<Candidate>& rows, const QString& header) {
+        panel.show(rows, header, PanelAnchor::mouse(), ++panel.session, [](const Candidate&, bool) {});
+    };
+
+    show(sudo(3), kHeader);
+    out.save(QStringLiteral("panel-list3"), window->view());
+
+    show(sudo(12), kHeader);
+    out.save(QStringLiteral("panel-list12"), window->view());
+    panel.model().expand();
+    out.save(QStringLiteral("panel-list12-expanded"), window->view());
+
+    panel.showLoading(QStringLiteral("\"수도\"를 · AI · 한글(漢字)"), PanelAnchor::mouse(), ++panel.session);
+    out.save(QStringLiteral("panel-loading"), window->view());
+
+    panel.showNotice(QStringLiteral("선택된 텍스트가 없습니다"), PanelAnchor::mouse(), ++panel.session);
+    out.save(QStringLiteral("panel-notice"), window->view());
+
+    show({row(CandidateKind::layout, QStringLiteral("안녕"), QStringLiteral("영문 자판으로 친 한글"))},
+         QStringLiteral("자판 되돌리기 · \"dkssud\""));
+    out.save(QStringLiteral("panel-layout-fix"), window->view());
+
+    show({row(CandidateKind::layout, QStringLiteral("안녕 하세요"), QStringLiteral("영문 자판으로 친 한글")),
+          row(CandidateKind::action, QStringLiteral("오타 정리…"), QStringLiteral("문맥을 보고 맞춤법·띄어쓰기 교정"))},
+         QStringLiteral("자판 되돌리기 · \"dkssud gktpdy\""));
+    out.save(QStringLiteral("panel-model-offer"), window->view());
+
+    show({row(CandidateKind::proofread, QStringLiteral("안녕하세요, 반갑습니다"),
+              QStringLiteral("원문: 안녕하새요 반갑습니다"))},
+         QStringLiteral("오타 정리 · AI"));
+    out.save(QStringLiteral("panel-proofread"), window->view());
+
+    // With the pointer over the second row.
+    show(sudo(3), kHeader);
+    window->view()->rows().at(1)->setHovered(true);
+    out.save(QStringLiteral("panel-list3-hover"), window->view());
+    panel.dismiss();
+}
+
+// The settings window as it opens, and with the recorder listening.
+void settingsStates(Renderer& out)
+{
+    SettingsWindow window;
+    window.present();
+    out.save(QStringLiteral("settings"), &window);
+    window.recorder()->start();
+    out.save(QStringLiteral("settings-recording"), &window);
+    window.recorder()->stop();
+}
+
+// The tray menu, opened, and the tray icon itself.
+void trayStates(Renderer& out)
+{
+    TrayMenu tray(RankEngine::frequency);
+    QMenu* menu = tray.menu();
+    menu->popup(QPoint(0, 0));
+    out.save(QStringLiteral("tray-menu"), menu);
+    menu->close();
+    out.saveImage(QStringLiteral("tray-icon"), [](double scale) { return TrayIconPainter::image(scale); });
+}
+
+// The first-run window at each step: before the permission, before the practice, and done.
+void onboardingStates(Renderer& out, FakePlatform& fake)
+{
+    fake.accessibility->trusted = false;
+    OnboardingWindow window;
+    window.present();
+    out.save(QStringLiteral("onboarding-step1"), &window);
+    fake.accessibility->trusted = true;
+    window.present(); // asks again at once rather than waiting for the poll
+    out.save(QStringLiteral("onboarding-step2"), &window);
+    Notifier::shared().post(Notifications::didReplace);
+    out.save(QStringLiteral("onboarding-done"), &window);
+    window.close();
+}
+
+void aboutWindow(Renderer& out)
+{
+    AboutWindow window;
+    window.present();
+    out.save(QStringLiteral("about"), &window);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    Defaults::setShared(std::make_shared<MemoryDefaultsStore>());
+    QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(SORELWICK_VERSION));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: sorelwick_pictures OUTPUT_DIR\n");
+        return 2;
+    }
+    QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (!dir.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+    auto fake = FakePlatform::install();
+    Renderer out(dir);
+    panelStates(out, *fake);
+    settingsStates(out);
+    trayStates(out);
+    onboardingStates(out, *fake);
+    aboutWindow(out);
+    return out.ok() ? 0 : 1;
+}
