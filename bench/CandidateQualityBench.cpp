@@ -144,10 +144,25 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
         QStringList rankingFailures;
         int splitRows = 0, splitOk = 0, oneCharWithEnding = 0, insideRows = 0, insideOk = 0, notWords = 0;
         QStringList splitFailures;
+        int compoundRows = 0, compoundOffered = 0, compoundFirst = 0, compoundAmong = 0;
         for (const DevRow& row : *dev) {
             const QList<HanjaEntry> candidates = dictionary.candidates(row.hangul);
             if (candidates.isEmpty()) {
                 ++notWords;
+                if (TextUtil::characterCount(row.hangul) >= 3) {
+                    ++compoundRows;
+                    const auto compounds = dictionary.compounds(row.eojeol);
+                    bool offered = false;
+                    for (int i = 0; i < compounds.size(); ++i) {
+                        if (compounds[i].hangul != row.hangul) continue;
+                        offered = true;
+                        if (compounds[i].hanja == row.hanja) {
+                            compoundFirst += i == 0;
+                            ++compoundAmong;
+                        }
+                    }
+                    compoundOffered += offered;
+                }
                 continue;
             }
             int position = -1;
@@ -203,6 +218,10 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
           << percent(splitRows - oneCharWithEnding, splitRows) << "\n"
           << "    " << insideRows << " words start inside a longer Hangul run, measured from the word: "
           << insideOk << " split right\n";
+        o << "  compounds, " << compoundRows << " rows whose word (3+ characters) is not a dictionary word:\n"
+          << "    offered " << percent(compoundOffered, compoundRows) << " (" << compoundOffered << "), the writer's first "
+          << percent(compoundFirst, compoundRows) << " (" << compoundFirst << "), among the rows "
+          << percent(compoundAmong, compoundRows) << " (" << compoundAmong << ")\n";
         if (listFailures) {
             o << "  ranking failures (2+ characters):\n";
             for (const QString& s : rankingFailures) o << "    " << s << "\n";

@@ -1,5 +1,5 @@
-// The model's answers as the ranker reads them: the structured ranking (Pick) and the typo-cleanup
-// text. Whatever the model says, ranking returns the right number of distinct spellings from the
+// The model's answers as the ranker reads them, through the model client's parsing: the structured
+// ranking (Pick) and the typo-cleanup text. Whatever the model says, ranking returns the right number of distinct spellings from the
 // pool, in the model's valid order first, and cleanup returns a real correction or nothing.
 #include "FuzzSupport.h"
 
@@ -7,7 +7,9 @@
 #include "core/RankEngine.h"
 #include "core/Ranker.h"
 #include "platform/fake/FakeLanguageModel.h"
+#include "platform/model/OpenAiCompatibleModel.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
 
@@ -45,16 +47,31 @@ void checkRanking(const QByteArray& answer, qsizetype candidateCount, int limit)
     for (qsizetype i = 0; i < candidateCount; ++i)
         candidates.append(HanjaEntry(QStringLiteral("수도"), QStringLiteral("首%1").arg(i), QStringLiteral("뜻 %1").arg(i)));
     const QList<HanjaEntry> pool = candidates.mid(0, Ranker::kPoolSize);
+    const QString detail = describe(answer, candidateCount, limit);
+
+    // The model client's reading of the message content, as the ranker then gets it.
+    const LanguageModel::Answer<QJsonObject> parsed =
+        OpenAiCompatibleModel::structuredContent(QString::fromUtf8(answer), Ranker::Pick::schema());
     const QJsonDocument doc = QJsonDocument::fromJson(answer);
+    const bool plainUtf8 = QString::fromUtf8(answer).toUtf8() == answer;
+    if (plainUtf8 && doc.isObject() && doc.object().contains(QStringLiteral("indices"))
+        && doc.object().contains(QStringLiteral("reason")) && doc.object().contains(QStringLiteral("meanings")))
+        FUZZ_CHECK(parsed.ok() && parsed.get() == doc.object(), detail);
+    if (parsed.ok())
+        for (const QString& name : {QStringLiteral("indices"), QStringLiteral("reason"), QStringLiteral("meanings")})
+            FUZZ_CHECK(parsed.get().contains(name), detail);
 
     auto model = std::make_shared<FakeLanguageModel>();
-    model->queueStructured(doc.object());
+    if (parsed.ok())
+        model->queueStructured(parsed.get());
+    else
+        model->queueStructuredError(parsed.error());
     const Ranker::Ranking ranking = QCoro::waitFor(
         Ranker::rankWith(model, QStringLiteral("수도"), candidates, QStringLiteral("대한민국의 수도는"), limit));
     const QList<RankedCandidate>& ranked = ranking.candidates;
 
-    const QString detail = describe(answer, candidateCount, limit);
-    const std::optional<Ranker::Pick> pick = Ranker::Pick::fromJson(doc.object());
+    const std::optional<Ranker::Pick> pick =
+        parsed.ok() ? Ranker::Pick::fromJson(parsed.get()) : std::optional<Ranker::Pick>();
     if (pick) {
         // What converts converts back to the same Pick.
         const std::optional<Ranker::Pick> again = Ranker::Pick::fromJson(pick->toJson());
@@ -74,8 +91,14 @@ void checkRanking(const QByteArray& answer, qsizetype candidateCount, int limit)
 
 void checkCleanup(const QString& text, const QString& answer)
 {
+    // The answer as the model client takes it out of a chat completion body.
+    const QJsonObject message{{QStringLiteral("role"), QStringLiteral("assistant")}, {QStringLiteral("content"), answer}};
+    const QJsonObject body{{QStringLiteral("choices"), QJsonArray{QJsonObject{{QStringLiteral("message"), message}}}}};
+    const LanguageModel::Answer<QString> content = OpenAiCompatibleModel::chatContent(QJsonDocument(body).toJson());
+    FUZZ_CHECK(content.ok() && content.get() == answer, Fuzz::show(answer));
+
     auto model = std::make_shared<FakeLanguageModel>();
-    model->queueText(answer);
+    model->queueText(content.get());
     const std::optional<QString> corrected =
         QCoro::waitFor(Ranker::cleanTyposWith(model, text, QStringLiteral("앞뒤 문맥")));
 
@@ -104,6 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int limit = 1 + ((data[0] >> 4) & 3);
     const QByteArray rest = Fuzz::bytes(data + 1, size - 1);
     checkRanking(rest, candidates, limit);
+    OpenAiCompatibleModel::chatContent(rest); // any body: an answer or an error, never a crash
 
     // The cleanup answer: the text asked about, then after the first NUL byte the model's answer.
     const qsizetype nul = rest.indexOf('\0');

@@ -500,3 +500,24 @@ TEST(HanjaDictionaryTest, ARestThatNoEndingBeginsGivesWayToAKnownEnding)
     HanjaDictionary plain(HanjaDictionary::Texts{dictionary, table});
     EXPECT_EQ(plain.split("사회부터"), splitPair("사회부", "터")) << "without the list, the plain rule";
 }
+
+TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
+{
+    const QByteArray dictionary = "부과\t賦課\n부과\t附過\n계수\t係數\n계수\t計數\n계수\t季嫂\n수도\t首都\n"
+                                  "가나\t加那\n다라\t多羅\n";
+    const QByteArray table = "계수\t係數\t9\n계수\t計數\t5\n";
+    const QByteArray endings = "를\t1\n은\t1\n";
+    HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings});
+    const auto found = dict.compounds("부과계수를");
+    ASSERT_EQ(found.size(), 3);
+    EXPECT_EQ(found[0].hangul, "부과계수");
+    EXPECT_EQ(found[0].hanja, "賦課係數");
+    EXPECT_EQ(found[0].partsHanja, QStringList({"賦課", "係數"}));
+    EXPECT_EQ(found[0].rest, "를");
+    EXPECT_EQ(found[1].hanja, "賦課計數") << "the earlier part keeps its best spelling longest";
+    EXPECT_EQ(found[2].hanja, "附過係數");
+    EXPECT_EQ(dict.compounds("부과계수").size(), 3) << "nothing after it";
+    EXPECT_TRUE(dict.compounds("부과를").isEmpty()) << "a word and its ending";
+    EXPECT_TRUE(dict.compounds("부과계수킹").isEmpty()) << "no known ending after the parts";
+    EXPECT_TRUE(dict.compounds("수도").isEmpty());
+}

@@ -11,6 +11,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <numeric>
+
 HanjaDictionary& HanjaDictionary::shared()
 {
     static HanjaDictionary* instance = new HanjaDictionary(); // never released: entries borrow from it
@@ -158,6 +161,82 @@ QList<HanjaEntry> HanjaDictionary::candidates(const QString& word)
     QList<HanjaEntry> out;
     out.reserve(count);
     for (quint32 i = first; i < first + count; ++i) out.append(d->entry(key, key.part->entries[i]));
+    return out;
+}
+
+QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input, int limit)
+{
+    const std::optional<Split> head = split(input);
+    const DictionaryData* d = data();
+    if (!head || head->rest.isEmpty() || !d || d->endings.isEmpty() || limit <= 0) return {};
+    const QString& rest = head->rest;
+    if (d->endings.isEnding(rest)) return {};
+    const QList<qsizetype> bounds = TextUtil::graphemeBoundaries(rest);
+    const qsizetype n = bounds.size() - 1;
+
+    // The parts after the stem: longest words first, until what is left is a known ending or
+    // nothing. A few syllables at most, so a plain search.
+    QList<qsizetype> cuts; // character positions in rest where parts end
+    const auto search = [&](const auto& self, qsizetype from) -> bool {
+        const QStringView left = QStringView(rest).sliced(bounds[from]);
+        if (from > 0 && (left.isEmpty() || d->endings.isEnding(left))) return true;
+        for (qsizetype k = n; k >= from + 2; --k) {
+            if (!d->findKey(QStringView(rest).sliced(bounds[from], bounds[k] - bounds[from]))) continue;
+            cuts.append(k);
+            if (self(self, k)) return true;
+            cuts.removeLast();
+        }
+        return false;
+    };
+    if (!search(search, 0)) return {};
+
+    QList<QString> words{head->stem};
+    qsizetype at = 0;
+    for (qsizetype k : cuts) {
+        words.append(rest.sliced(bounds[at], bounds[k] - bounds[at]));
+        at = k;
+    }
+    // Each part's spellings, best first; a part without one ends the offer.
+    QList<QList<HanjaEntry>> spellings;
+    for (const QString& w : words) {
+        QList<HanjaEntry> entries = candidates(w);
+        QList<HanjaEntry> distinct;
+        for (const HanjaEntry& e : entries) {
+            if (e.hanja().isEmpty()) continue;
+            bool seen = false;
+            for (const HanjaEntry& x : distinct) seen = seen || x.hanja() == e.hanja();
+            if (!seen) distinct.append(e);
+            if (distinct.size() == limit) break;
+        }
+        if (distinct.isEmpty()) return {};
+        spellings.append(distinct);
+    }
+    // Every choice of places, best first: the smallest sum of places, then the earlier parts'.
+    QList<QList<int>> choices{QList<int>(words.size(), 0)};
+    for (qsizetype p = 0; p < words.size(); ++p) {
+        QList<QList<int>> more;
+        for (const QList<int>& c : choices)
+            for (int i = 0; i < spellings[p].size(); ++i) {
+                QList<int> next = c;
+                next[p] = i;
+                more.append(next);
+            }
+        choices = more;
+    }
+    std::stable_sort(choices.begin(), choices.end(), [](const QList<int>& a, const QList<int>& b) {
+        const int sa = std::accumulate(a.begin(), a.end(), 0), sb = std::accumulate(b.begin(), b.end(), 0);
+        return sa != sb ? sa < sb : a < b;
+    });
+    QList<Compound> out;
+    for (const QList<int>& c : choices) {
+        if (out.size() == limit) break;
+        Compound compound{words.join(QString()), QString(), {}, rest.sliced(bounds[at])};
+        for (qsizetype p = 0; p < words.size(); ++p) {
+            compound.partsHanja.append(spellings[p][c[p]].hanja().toString());
+            compound.hanja += compound.partsHanja.last();
+        }
+        out.append(compound);
+    }
     return out;
 }
 

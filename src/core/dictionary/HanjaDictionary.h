@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <QStringView>
 
@@ -66,6 +67,19 @@ public:
     // character words and words with one entry. Surrounding blanks are ignored. The entries
     // borrow the dictionary's text: they must not outlive it.
     QList<HanjaEntry> candidates(const QString& word);
+    // A word the dictionary lacks, made of its words: the stem of split(text) followed by further
+    // dictionary words (2 characters or more each) and then a known ending or nothing
+    // (부과계수를 → 부과 + 계수 + 를). Up to `limit` spellings, each part written with one of its
+    // own, the best first: the parts' spellings in their order (by the sum of their places, then
+    // the earlier parts' places). Empty when text is no such compound.
+    struct Compound {
+        QString hangul;          // the parts joined (부과계수)
+        QString hanja;           // their spellings joined (賦課係數)
+        QStringList partsHanja;  // each part's spelling (賦課, 係數)
+        QString rest;            // the ending after it (를), as in text
+        bool operator==(const Compound&) const = default;
+    };
+    QList<Compound> compounds(const QString& text, int limit = 3);
     // The gloss of one Hanja character, from the first single-character line that gives one.
     QString charGloss(QStringView character);
 
