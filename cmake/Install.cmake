@@ -1,6 +1,8 @@
 # What `cmake --install` and the Debian package put where: the program, its resources, the
 # desktop entry, the icons and the licences.
 install(FILES ${PROJECT_SOURCE_DIR}/data/sorelwick.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The icon theme's tree that tools/icon draws at build time (16 to 256 pixels and SVG).
+install(DIRECTORY ${SORELWICK_ICON_DIR}/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 # Debian reads a package's licences from doc/<package>/copyright; other distributions from licenses/.
 install(FILES ${PROJECT_SOURCE_DIR}/data/Licenses.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/sorelwick
         RENAME copyright)

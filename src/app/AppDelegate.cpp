@@ -1,0 +1,138 @@
+#include "app/AppDelegate.h"
+
+#include "app/Autostart.h"
+#include "base/Log.h"
+#include "core/Coordinator.h"
+#include "core/dictionary/HanjaDictionary.h"
+#include "core/LanguageModels.h"
+#include "core/RankEngine.h"
+#include "core/ShortcutCenter.h"
+#include "platform/DesktopPlatform.h"
+#include "platform/model/OpenAiCompatibleModel.h"
+#include "ui/AboutWindow.h"
+#include "ui/CandidatePanelView.h" // QtPanelWindow.h needs it complete
+#include "ui/OnboardingWindow.h"
+#include "ui/QtOwnWindows.h"
+#include "ui/QtPanelWindow.h"
+#include "ui/SettingsWindow.h"
+#include "ui/TrayMenu.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+void detach(QCoro::Task<void> task) { Q_UNUSED(task); }
+
+} // namespace
+
+AppDelegate::AppDelegate() = default;
+
+AppDelegate::~AppDelegate()
+{
+    // The loader reads into the shared dictionary: it must be done before statics go.
+    if (m_loader) {
+        m_loader->wait();
+        delete m_loader;
+    }
+    m_tray.reset();
+    LanguageModels::setShared(nullptr);
+}
+
+void AppDelegate::start()
+{
+    installPlatform();
+    activateShortcut();
+    loadDictionary();
+    Coordinator::shared().showOnboarding = [this] { openOnboarding(); };
+    // Needs the accessibility switch, or the first run never finished.
+    OnboardingWindow::shared().showIfNeeded();
+    detach(buildTray());
+}
+
+void AppDelegate::installPlatform()
+{
+    // The local model server, when one runs, ranks and corrects; without one nothing is sent.
+    LanguageModels::setShared(std::make_shared<OpenAiCompatibleModel>());
+    m_platform = DesktopPlatform::create();
+    m_platform->panelWindow = std::make_shared<QtPanelWindow>();
+    m_platform->ownWindows = std::make_shared<QtOwnWindows>();
+    Platform::setShared(m_platform);
+}
+
+QCoro::Task<void> AppDelegate::buildTray()
+{
+    const RankEngine engine = co_await engineInForce();
+    m_tray = std::make_unique<TrayMenu>(engine);
+    connect(m_tray.get(), &TrayMenu::settingsRequested, this, &AppDelegate::openSettings);
+    connect(m_tray.get(), &TrayMenu::onboardingRequested, this, &AppDelegate::openOnboarding);
+    connect(m_tray.get(), &TrayMenu::aboutRequested, this, &AppDelegate::openAbout);
+    addAutostartItem();
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        Log::write(QStringLiteral("트레이 없음: 아이콘 없이 실행함 (단축키와 sorelwick --settings는 그대로 됨)"));
+    // Qt puts the icon in a tray that appears later.
+    m_tray->show();
+}
+
+// "로그인할 때 시작", right after "시작 안내…": checked when the autostart entry exists, and read
+// again each time the menu opens, since the user may remove the file by hand.
+void AppDelegate::addAutostartItem()
+{
+    QMenu* menu = m_tray->menu();
+    auto* item = new QAction(QStringLiteral("로그인할 때 시작"), menu);
+    item->setCheckable(true);
+    item->setChecked(Autostart::isEnabled());
+    m_tray->addItemAfterOnboarding(item);
+    connect(menu, &QMenu::aboutToShow, item, [item] { item->setChecked(Autostart::isEnabled()); });
+    connect(item, &QAction::triggered, this, [item](bool on) {
+        const std::optional<QString> failure =
+            on ? Autostart::enable(QCoreApplication::applicationFilePath()) : Autostart::disable();
+        item->setChecked(Autostart::isEnabled());
+        if (failure) QMessageBox::warning(nullptr, QStringLiteral("소렐"), *failure);
+    });
+    m_autostartItem = item;
+}
+
+void AppDelegate::activateShortcut()
+{
+    // The handler only schedules the session on the main loop and returns.
+    ShortcutCenter::shared().activate([] {
+        QTimer::singleShot(0, qApp, [] { Coordinator::shared().trigger(); });
+    });
+}
+
+void AppDelegate::loadDictionary()
+{
+    m_loader = QThread::create([] { HanjaDictionary::shared().loadIfNeeded(); });
+    m_loader->start(QThread::LowPriority);
+}
+
+void AppDelegate::handle(SingleInstance::Request request)
+{
+    switch (request) {
+    case SingleInstance::Request::trigger:
+        Coordinator::shared().trigger();
+        break;
+    case SingleInstance::Request::settings:
+        openSettings();
+        break;
+    case SingleInstance::Request::onboarding:
+        openOnboarding();
+        break;
+    case SingleInstance::Request::about:
+        openAbout();
+        break;
+    case SingleInstance::Request::quit:
+        QApplication::quit();
+        break;
+    }
+}
+
+void AppDelegate::openSettings() { SettingsWindow::shared().present(); }
+void AppDelegate::openOnboarding() { OnboardingWindow::shared().present(); }
+void AppDelegate::openAbout() { AboutWindow::shared().present(); }

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/SingleInstance.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <qcoro/qcorotask.h>
+
+#include <memory>
+
+class QAction;
+class QThread;
+class TrayMenu;
+struct Platform;
+
+// The running desktop application: starts everything in order and answers what the tray menu and
+// later starts (`sorelwick --settings`, ...) ask. There is no main window; without a tray host
+// the shortcut and the hand-over still work.
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    AppDelegate();
+    ~AppDelegate() override;
+
+    // Start-up, in this order: the desktop's services, the shortcut and its handler, the
+    // dictionary loading in the background, the first-run window if needed, and the tray icon
+    // with its menu once the engine line is known (the local model server is asked first; the
+    // shortcut does not wait for that answer).
+    void start();
+    // A request handed over by another start, or given on this one's command line.
+    void handle(SingleInstance::Request request);
+
+    void openSettings();
+    void openOnboarding();
+    void openAbout();
+
+private:
+    void installPlatform();
+    QCoro::Task<void> buildTray();
+    void addAutostartItem();
+    void activateShortcut();
+    void loadDictionary();
+
+    std::shared_ptr<Platform> m_platform;
+    std::unique_ptr<TrayMenu> m_tray;
+    QPointer<QAction> m_autostartItem;
+    QThread* m_loader = nullptr;
+};

@@ -1,0 +1,71 @@
+#include "app/Launcher.h"
+
+#include "app/AppDelegate.h"
+#include "app/SingleInstance.h"
+#include "base/Log.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+std::optional<SingleInstance::Request> requestOf(int argc, char** argv)
+{
+    if (argc != 2) return std::nullopt;
+    return SingleInstance::fromOption(QString::fromLocal8Bit(argv[1]));
+}
+
+bool hasDisplay() { return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"); }
+
+void say(const QString& text) { std::fprintf(stderr, "sorelwick: %s\n", text.toLocal8Bit().constData()); }
+
+} // namespace
+
+namespace Launcher {
+
+bool isDesktopLaunch(int argc, char** argv) { return argc == 1 || requestOf(argc, argv).has_value(); }
+
+int run(int argc, char** argv)
+{
+    const std::optional<SingleInstance::Request> request = requestOf(argc, argv);
+    // The hand-over needs neither the display nor an application object, so it stays quick
+    // for a desktop shortcut bound to --trigger.
+    SingleInstance instance;
+    const SingleInstance::Role role = instance.claim();
+    if (role == SingleInstance::Role::secondary) {
+        if (!request) {
+            say(QStringLiteral("Sorelwick already runs (sorelwick --settings opens its settings, --quit ends it)"));
+            return 0;
+        }
+        if (instance.send(*request)) return 0;
+        say(QStringLiteral("the running Sorelwick did not answer --%1").arg(SingleInstance::name(*request)));
+        return 1;
+    }
+    if (request == SingleInstance::Request::quit) {
+        say(QStringLiteral("Sorelwick is not running"));
+        return 0;
+    }
+    if (!hasDisplay()) {
+        say(QStringLiteral("no desktop to run on: neither an X display (DISPLAY) nor Wayland (WAYLAND_DISPLAY).\n"
+                           "The command line works without one, e.g.: sorelwick lookup 수도 (see sorelwick --help)"));
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("sorelwick"));
+    QApplication::setDesktopFileName(QStringLiteral("sorelwick"));
+    // A tray program: closing its last window does not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (role == SingleInstance::Role::unavailable || !instance.listen())
+        Log::write(QStringLiteral("단일 실행: 다른 실행의 요청을 받지 못한 채로 시작함"));
+
+    AppDelegate delegate;
+    delegate.start();
+    QObject::connect(&instance, &SingleInstance::requested, &delegate, &AppDelegate::handle);
+    if (request) QTimer::singleShot(0, &delegate, [&delegate, r = *request] { delegate.handle(r); });
+    return app.exec();
+}
+
+} // namespace Launcher

@@ -1,0 +1,57 @@
+#pragma once
+
+// What the end-to-end tests and the desktop benchmark do to the desktop from outside, as a user
+// would, beside the desktop tier's helpers (DesktopTestSupport: programs ended by PID, waiting
+// with a deadline, activation): find a program's windows, press keys through XTest, read, select
+// and set an application's text over the accessibility bus, and take screenshots.
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <sys/types.h>
+
+namespace E2e {
+
+// Runs a short command to its end (xdotool and the like); its exit status, -1 when it hung.
+int run(const QString& program, const QStringList& arguments, QString* output = nullptr);
+
+// X windows of a process that are mapped and viewable (any depth under the root).
+struct Window {
+    unsigned long id = 0;
+    QString name; // _NET_WM_NAME or WM_NAME
+    QRect geometry; // root coordinates
+};
+QList<Window> visibleWindows(pid_t pid);
+// The first viewable window of the process with exactly that title.
+std::optional<Window> visibleWindow(pid_t pid, const QString& name);
+
+// Whether some client holds a passive grab of the key with those modifiers on the root window
+// (found by trying to grab it ourselves: the server refuses a combination another client holds).
+bool keyGrabbedByOthers(const char* keysym, unsigned int modifiers);
+
+// Key chords through XTest on our own connection, in xdotool's syntax ("ctrl+alt+h", "1", "Escape").
+void pressChord(const QString& chord);
+// Mouse click at a root position.
+void clickAt(QPoint position);
+
+// The text of the first object with a Text interface in the application with that PID (found
+// on the accessibility bus), absent when it has none (yet).
+std::optional<QString> applicationText(pid_t pid);
+// Selects [start, end) (code points) in that object.
+bool selectText(pid_t pid, int start, int end);
+// Replaces all of that object's text.
+bool setApplicationText(pid_t pid, const QString& text);
+
+// Resident memory (kB) and CPU time (user + system, ms) of a process, from /proc.
+std::optional<qint64> residentKiB(pid_t pid);
+std::optional<qint64> cpuMilliseconds(pid_t pid);
+
+// The screen, or a part of it.
+QImage screenshot(const QRect& area = {});
+// The folder tests write pictures and logs to: $SORELWICK_TEST_OUTPUT, else the current one.
+QString outputFolder();
+
+} // namespace E2e

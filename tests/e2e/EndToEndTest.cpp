@@ -1,0 +1,292 @@
+// The whole flow on a real desktop (inside tests/desktop/session.sh, with a tray host): Sorelwick
+// started as a user starts it, a GTK editor holding a sentence, keys pressed through XTest, the
+// editor's text read back over the accessibility bus.
+
+#include "DesktopTestSupport.h"
+#include "E2eDesktop.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <X11/X.h>
+
+namespace {
+
+using namespace E2e;
+using DesktopTest::LaunchedApp;
+using DesktopTest::waitUntil;
+using namespace std::chrono_literals;
+
+const QString kSentence = QStringLiteral("대한민국의 수도는 서울이다.");
+const QString kPanelTitle = QStringLiteral("소렐");
+
+QString sorelwick() { return QStringLiteral(SORELWICK_BIN_DIR "/sorelwick"); }
+
+// Settings as a returning user has them: the first run is done.
+void writeDefaults(const QByteArray& json)
+{
+    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/sorelwick");
+    QDir().mkpath(folder);
+    QFile file(folder + QStringLiteral("/defaults.json"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(json);
+}
+
+bool shortcutRegistered() { return keyGrabbedByOthers("h", ControlMask | Mod1Mask); }
+
+// Sorelwick, started and ready: it holds its shortcut.
+std::unique_ptr<LaunchedApp> startSorelwick(const QStringList& arguments = {})
+{
+    auto program = LaunchedApp::start(sorelwick(), arguments);
+    if (!program) return nullptr;
+    if (!waitUntil([] { return shortcutRegistered(); }, 15s)) {
+        ADD_FAILURE() << "Sorelwick did not register its shortcut";
+        return nullptr;
+    }
+    return program;
+}
+
+// mousepad holding the text, in front, its text on the accessibility bus.
+struct Editor {
+    QTemporaryDir dir;
+    std::unique_ptr<LaunchedApp> program;
+
+    bool open(const QString& text)
+    {
+        const QString path = dir.filePath(QStringLiteral("text.txt"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) return false;
+        file.write(text.toUtf8());
+        file.close();
+        program = LaunchedApp::start(QStringLiteral("mousepad"), {QStringLiteral("--disable-server"), path});
+        if (!program) return false;
+        const pid_t pid = program->pid();
+        return waitUntil([&] { return applicationText(pid) == text; }, 15s) && program->activate(10s);
+    }
+    pid_t pid() const { return program->pid(); }
+    QString text() const { return applicationText(program->pid()).value_or(QStringLiteral("<none>")); }
+    bool select(const QString& part)
+    {
+        const QString whole = text();
+        const qsizetype at = whole.indexOf(part);
+        if (at < 0) return false;
+        // Code points, as the accessibility bus counts (the texts here are all in the BMP).
+        return selectText(pid(), int(at), int(at + part.size()));
+    }
+};
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_tray = LaunchedApp::start(QStringLiteral("trayer"),
+                                {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                                 QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                                 QStringLiteral("--height"), QStringLiteral("24"), QStringLiteral("--SetDockType"),
+                                 QStringLiteral("true")});
+        writeDefaults(R"({"onboardingDone": true})");
+        s_app = startSorelwick();
+    }
+    static void TearDownTestSuite()
+    {
+        s_app.reset();
+        s_tray.reset();
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_app && s_app->running()) << "Sorelwick is not running";
+        // Every case starts with no panel up.
+        ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    }
+
+    static std::optional<E2e::Window> panel() { return visibleWindow(s_app->pid(), kPanelTitle); }
+    static bool waitForPanel() { return waitUntil([] { return panel().has_value(); }, 5s); }
+    // The panel with its rows, not only the loading header (which is far lower than 3 rows).
+    static bool waitForList()
+    {
+        return waitUntil([] { return panel() && panel()->geometry.height() >= 100; }, 5s);
+    }
+
+    static bool painted(const QRect& area)
+    {
+        const QImage image = screenshot(area);
+        for (int y = 0; y < image.height(); y += 4)
+            for (int x = 0; x < image.width(); x += 4)
+                if (qGray(image.pixel(x, y)) > 128) return true;
+        return false;
+    }
+
+    static void saveShot(const QString& name, const QRect& area = {})
+    {
+        const QImage image = screenshot(area);
+        EXPECT_FALSE(image.isNull());
+        EXPECT_TRUE(image.save(QDir(outputFolder()).filePath(name))) << name.toStdString();
+    }
+
+    static inline std::unique_ptr<LaunchedApp> s_tray;
+    static inline std::unique_ptr<LaunchedApp> s_app;
+};
+
+TEST_F(EndToEnd, ThePickedSpellingReplacesTheSelectionInMousepad)
+{
+    Editor editor;
+    ASSERT_TRUE(editor.open(kSentence));
+    ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
+    ASSERT_EQ(run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+alt+h")}), 0);
+    ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
+    saveShot(QStringLiteral("panel-over-mousepad.png"));
+    run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("1")});
+    const QString expected = QStringLiteral("대한민국의 수도(首都)는 서울이다.");
+    EXPECT_TRUE(waitUntil([&] { return editor.text() == expected; }, 5s)) << editor.text().toStdString();
+    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+}
+
+TEST_F(EndToEnd, EscapeClosesThePanelAndChangesNothing)
+{
+    Editor editor;
+    ASSERT_TRUE(editor.open(kSentence));
+    ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForPanel());
+    pressChord(QStringLiteral("Escape"));
+    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    EXPECT_EQ(editor.text(), kSentence);
+}
+
+TEST_F(EndToEnd, AltDigitCopiesTheHanjaAndLeavesTheText)
+{
+    Editor editor;
+    ASSERT_TRUE(editor.open(kSentence));
+    ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList());
+    pressChord(QStringLiteral("alt+1"));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    EXPECT_TRUE(waitUntil([&] { return clipboard->text() == QStringLiteral("首都"); }, 5s))
+        << clipboard->text().toStdString();
+    // The notice that confirms the copy is the panel again.
+    EXPECT_TRUE(waitForPanel());
+    EXPECT_EQ(editor.text(), kSentence);
+    pressChord(QStringLiteral("Escape"));
+}
+
+TEST_F(EndToEnd, TextTypedOnTheWrongLayoutIsOfferedConverted)
+{
+    Editor editor;
+    ASSERT_TRUE(editor.open(QStringLiteral("dkssud")));
+    ASSERT_TRUE(editor.select(QStringLiteral("dkssud")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForPanel());
+    pressChord(QStringLiteral("1"));
+    EXPECT_TRUE(waitUntil([&] { return editor.text() == QStringLiteral("안녕"); }, 5s)) << editor.text().toStdString();
+}
+
+TEST_F(EndToEnd, WithNothingSelectedANoticeShowsAtThePointer)
+{
+    Editor editor;
+    ASSERT_TRUE(editor.open(kSentence));
+    const QPoint pointer(700, 500);
+    run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(pointer.x()),
+                                    QString::number(pointer.y())});
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForPanel());
+    const QRect frame = panel()->geometry;
+    EXPECT_LT((frame.topLeft() - pointer).manhattanLength(), 200) << frame.x() << "," << frame.y();
+    pressChord(QStringLiteral("Escape"));
+    EXPECT_EQ(editor.text(), kSentence);
+}
+
+TEST_F(EndToEnd, AClickOutsideThePanelClosesIt)
+{
+    Editor editor;
+    ASSERT_TRUE(editor.open(kSentence));
+    ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForPanel());
+    const QRect frame = panel()->geometry;
+    clickAt(frame.bottomRight() + QPoint(150, 150));
+    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    EXPECT_EQ(editor.text(), kSentence);
+}
+
+TEST_F(EndToEnd, TheTriggerOptionActsAsTheShortcut)
+{
+    Editor editor;
+    ASSERT_TRUE(editor.open(kSentence));
+    ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
+    auto second = LaunchedApp::start(sorelwick(), {QStringLiteral("--trigger")});
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(waitUntil([&] { return !second->running(); }, 5s)) << "the second start did not hand over and end";
+    ASSERT_TRUE(waitForList());
+    pressChord(QStringLiteral("1"));
+    EXPECT_TRUE(waitUntil([&] { return editor.text() == QStringLiteral("대한민국의 수도(首都)는 서울이다."); }, 5s))
+        << editor.text().toStdString();
+}
+
+TEST_F(EndToEnd, TheTrayIconOpensTheMenu)
+{
+    // The icon sits in trayer: our small window there.
+    std::optional<E2e::Window> icon;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const E2e::Window& w : visibleWindows(s_app->pid()))
+                if (w.geometry.width() <= 64 && w.geometry.height() <= 64) icon = w;
+            return icon.has_value();
+        },
+        10s))
+        << "no tray icon";
+    const QList<E2e::Window> before = visibleWindows(s_app->pid());
+    clickAt(icon->geometry.center());
+    std::optional<E2e::Window> menu;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const E2e::Window& w : visibleWindows(s_app->pid()))
+                if (w.geometry.height() > 100 && w.name != kPanelTitle) menu = w;
+            return menu.has_value();
+        },
+        5s))
+        << "no menu after a click on the tray icon";
+    saveShot(QStringLiteral("tray-menu.png"), menu->geometry.united(icon->geometry).adjusted(-20, -10, 20, 20));
+    pressChord(QStringLiteral("Escape"));
+    EXPECT_TRUE(waitUntil([&] { return visibleWindows(s_app->pid()).size() == before.size(); }, 3s));
+}
+
+TEST_F(EndToEnd, ASecondStartHandsSettingsToTheRunningOne)
+{
+    auto second = LaunchedApp::start(sorelwick(), {QStringLiteral("--settings")});
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(waitUntil([&] { return !second->running(); }, 5s)) << "the second start did not hand over and end";
+    std::optional<E2e::Window> settings;
+    ASSERT_TRUE(waitUntil(
+        [&] { return (settings = visibleWindow(s_app->pid(), QStringLiteral("소렐 설정"))).has_value(); }, 5s))
+        << "no settings window";
+    // The picture once the window has painted its content (the screen is black behind it).
+    EXPECT_TRUE(waitUntil([&] { return painted(settings->geometry); }, 5s));
+    saveShot(QStringLiteral("settings.png"), settings->geometry.adjusted(-10, -30, 10, 10));
+    pressChord(QStringLiteral("alt+F4"));
+    EXPECT_TRUE(waitUntil([&] { return !visibleWindow(s_app->pid(), QStringLiteral("소렐 설정")); }, 5s));
+    EXPECT_TRUE(s_app->running());
+}
+
+TEST_F(EndToEnd, TheFirstRunWindowOpensOnRequest)
+{
+    auto second = LaunchedApp::start(sorelwick(), {QStringLiteral("--onboarding")});
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(waitUntil([&] { return !second->running(); }, 5s));
+    const QString title = QStringLiteral("소렐 시작하기");
+    std::optional<E2e::Window> window;
+    ASSERT_TRUE(waitUntil([&] { return (window = visibleWindow(s_app->pid(), title)).has_value(); }, 5s))
+        << "no first-run window";
+    EXPECT_TRUE(waitUntil([&] { return painted(window->geometry); }, 5s));
+    saveShot(QStringLiteral("onboarding.png"), window->geometry.adjusted(-10, -30, 10, 10));
+    pressChord(QStringLiteral("alt+F4"));
+    EXPECT_TRUE(waitUntil([&] { return !visibleWindow(s_app->pid(), title); }, 5s));
+}
+
+} // namespace

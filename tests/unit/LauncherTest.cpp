@@ -1,0 +1,89 @@
+// `sorelwick` with no command or with one of the hand-over options, as separate processes: the
+// program hands its request to the one that runs (here the test holds that place) and exits; with
+// nobody running and no display it says so and exits 1. No display is needed.
+
+#include "app/SingleInstance.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Request = SingleInstance::Request;
+
+class LauncherTest : public ::testing::Test {
+protected:
+    QTemporaryDir runtime;
+
+    // Starts the program without a display, with our runtime folder; runs the event loop (where
+    // a primary held by the test answers) until it ends.
+    int runSorelwick(const QStringList& args, QString* errors = nullptr)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(SORELWICK_BIN_DIR "/sorelwick"), args);
+        QDeadlineTimer deadline(10000);
+        while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            process.waitForFinished(5);
+        }
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+            ADD_FAILURE() << "sorelwick did not end";
+            return -1;
+        }
+        if (errors) *errors = QString::fromUtf8(process.readAllStandardError());
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+};
+
+TEST_F(LauncherTest, ALaterStartHandsItsOptionToTheRunningOneAndEnds)
+{
+    SingleInstance running(runtime.filePath(QStringLiteral("sorelwick")));
+    ASSERT_EQ(running.claim(), SingleInstance::Role::primary);
+    ASSERT_TRUE(running.listen());
+    QList<Request> received;
+    QObject::connect(&running, &SingleInstance::requested, [&](Request r) { received << r; });
+
+    EXPECT_EQ(runSorelwick({QStringLiteral("--settings")}), 0);
+    EXPECT_EQ(runSorelwick({QStringLiteral("--trigger")}), 0);
+    QDeadlineTimer deadline(2000);
+    while (received.size() < 2 && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(received, (QList<Request>{Request::settings, Request::trigger}));
+
+    // A plain second start changes nothing and says what to do instead.
+    QString errors;
+    EXPECT_EQ(runSorelwick({}, &errors), 0);
+    EXPECT_TRUE(errors.contains(QStringLiteral("already runs"))) << errors.toStdString();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(received.size(), 2);
+}
+
+TEST_F(LauncherTest, WithNobodyRunningAndNoDisplayItSaysSoAndExitsOne)
+{
+    for (const QStringList& args : {QStringList{}, QStringList{QStringLiteral("--trigger")},
+                                    QStringList{QStringLiteral("--settings")}}) {
+        QString errors;
+        EXPECT_EQ(runSorelwick(args, &errors), 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(errors.contains(QStringLiteral("DISPLAY")) && errors.contains(QStringLiteral("WAYLAND_DISPLAY")))
+            << errors.toStdString();
+    }
+    // Nothing to end is no failure.
+    QString errors;
+    EXPECT_EQ(runSorelwick({QStringLiteral("--quit")}, &errors), 0);
+    EXPECT_TRUE(errors.contains(QStringLiteral("not running"))) << errors.toStdString();
+    // Anything else is the command line, which needs no display.
+    EXPECT_EQ(runSorelwick({QStringLiteral("fix"), QStringLiteral("dkssud")}), 0);
+    EXPECT_EQ(runSorelwick({QStringLiteral("--bogus")}), 2);
+}
+
+} // namespace
