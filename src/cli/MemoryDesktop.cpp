@@ -279,7 +279,7 @@ AXError MemoryAccessibility::setAttributeValue(const AXElementRef& element, cons
         const auto* text = std::get_if<QString>(&value);
         if (!text) return AXError::illegalArgument;
         if (!app->ignoredWrites.contains(attribute)) app->replaceSelection(*text);
-        return AXError::success;
+        return app->lateWrites.value(attribute, AXError::success);
     }
     return AXError::attributeUnsupported;
 }

@@ -44,6 +44,7 @@ public:
     QMap<QString, AXResult<AXValue>> readOverrides; // attribute → fixed answer (errors, wrong types)
     QMap<QString, AXError> refusedWrites;        // attribute → error of every write
     QSet<QString> ignoredWrites;                 // writes report success and change nothing
+    QMap<QString, AXError> lateWrites;           // writes report this error yet take effect (a time-out)
     int attributeWrites = 0;
 
     // Keyboard behaviour: the copy and paste chords the workspace names for it do what they say.

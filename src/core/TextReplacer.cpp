@@ -19,8 +19,8 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text)
 
     if (cap.viaAccessibility && cap.element) {
         const auto before = TextCapture::value(cap.element);
-        if (accessibility->setAttributeValue(cap.element, Accessibility::selectedTextAttribute, text)
-            == AXError::success) {
+        const AXError written = accessibility->setAttributeValue(cap.element, Accessibility::selectedTextAttribute, text);
+        if (written == AXError::success) {
             co_await clock->sleep(80);
             const auto after = before ? TextCapture::value(cap.element) : std::nullopt;
             // Without a value before, or one that changed or cannot be read, the write is trusted.
@@ -29,6 +29,15 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text)
                 co_return true;
             }
             Log::write(QStringLiteral("치환: AX 쓰기가 성공이라는데 글자가 그대로라 ⌘V로"));
+        } else if (before) {
+            // A call that timed out may still have been carried out by a slow application: a paste
+            // on top would write the text twice. A changed value says it was.
+            co_await clock->sleep(80);
+            const auto after = TextCapture::value(cap.element);
+            if (after && *after != *before) {
+                Log::write(QStringLiteral("치환: AX (늦게 끝남)"));
+                co_return true;
+            }
         }
     }
 

@@ -264,6 +264,18 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
     EXPECT_TRUE(replace(*cap, u"首都"_s));
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
 
+    // A write that reports a time-out but was carried out is not pasted again.
+    app->readOverrides.clear();
+    app->ignoredWrites.clear();
+    app->lateWrites[Accessibility::selectedTextAttribute] = AXError::cannotComplete;
+    app->text = u"대한민국의 수도는 서울이다"_s;
+    app->selection = {6, 2};
+    fake->keyPoster->clearPosted();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    EXPECT_EQ(app->text, u"대한민국의 首都는 서울이다"_s);
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+    app->lateWrites.clear();
+
     // A refused write goes to the paste directly.
     app->readOverrides.clear();
     app->ignoredWrites.clear();

@@ -419,6 +419,18 @@ AXError AtspiAccessibility::replaceSelection(const AtspiElement& element, const 
         return done && !insertError.failed();
     };
     if (insert(replacement)) return AXError::success;
+    // A call that timed out may still be carried out by a slow application: put the deleted text
+    // back only when the text at the selection shows the insertion did not happen, or a late
+    // insertion would stand beside the restored text.
+    const qint64 span = TextOffsets::fromUtf16(replacement, replacement.size(), element.units().offsets).value_or(0);
+    GErrorSlot readError;
+    gchar* raw = atspi_text_get_text(text.get(), gint(selection->start), gint(selection->start + span), readError.out());
+    const QString there = takeString(raw);
+    if (readError.failed() || !raw) {
+        Log::write(QStringLiteral("AT-SPI 글 넣기: 응답이 없어 지운 글을 되돌리지 않음"));
+        return AXError::cannotComplete;
+    }
+    if (there == replacement) return AXError::success;
     const bool restored = removed.isEmpty() || insert(removed);
     Log::write(restored ? QStringLiteral("AT-SPI 글 넣기 실패: 지운 글을 되돌림")
                         : QStringLiteral("AT-SPI 글 넣기 실패: 지운 글을 되돌리지도 못함"));
