@@ -27,6 +27,17 @@ bool wellFormed(const QJsonValue& v)
     return count >= 1 && count == std::floor(count) && count < 1e15 && std::isfinite(time);
 }
 
+// A pair as a pick leaves it: a whole count of at least 1 and a finite time. A stored count too
+// big for a double to add 1 to stays as stored (it still ranks first); it is not a pick's fault.
+bool writtenByAPick(const QJsonValue& v)
+{
+    if (!v.isArray()) return false;
+    const QJsonArray a = v.toArray();
+    if (a.size() != 2 || !a[0].isDouble() || !a[1].isDouble()) return false;
+    const double count = a[0].toDouble(), time = a[1].toDouble();
+    return std::isfinite(count) && count >= 1 && count == std::floor(count) && std::isfinite(time);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -74,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(after.isObject(), detail);
     const QJsonObject written = after.toObject();
     const QString key = word + QLatin1Char('\t') + QStringLiteral("首都");
-    FUZZ_CHECK(wellFormed(written.value(key)), detail);
+    FUZZ_CHECK(writtenByAPick(written.value(key)), detail);
     FUZZ_CHECK(written.value(key).toArray()[1].toDouble() == 4102444800.0, detail);
     FUZZ_CHECK(written.size() <= 2000, detail);
     // Every pair written is two numbers, or a foreign value kept as it was stored; nothing new.
