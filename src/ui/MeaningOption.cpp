@@ -65,19 +65,7 @@ void MeaningOption::paintEvent(QPaintEvent*)
     const QPalette& pal = palette();
     const QColor accent = UiStyle::accent();
 
-    const QRectF box = QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75);
-    QPainterPath shape;
-    shape.addRoundedRect(box, kRadius, kRadius);
-    QColor fill = UiStyle::textBackground(pal);
-    if (m_selected) {
-        fill = accent;
-        fill.setAlphaF(0.08f);
-    } else if (m_hover) {
-        fill = UiStyle::primary(pal, 0.04);
-    }
-    p.fillPath(shape, fill);
-    p.setPen(QPen(m_selected ? accent : UiStyle::primary(pal, 0.08), 1.5));
-    p.drawPath(shape);
+    UiStyle::paintOptionCard(p, rect(), pal, kRadius, m_selected, m_hover);
 
     const QRectF content = QRectF(rect()).adjusted(kHPad, kVPad, -kHPad, -kVPad);
     const QFontMetricsF tm(titleFont());

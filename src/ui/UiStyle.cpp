@@ -2,6 +2,8 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
 
 namespace {
@@ -49,3 +51,22 @@ QColor tertiary(const QPalette& palette) { return primary(palette, 0.32); }
 QColor textBackground(const QPalette& palette) { return palette.color(QPalette::Base); }
 
 } // namespace UiStyle
+
+void UiStyle::paintOptionCard(QPainter& painter, const QRect& rect, const QPalette& palette, double radius,
+                              bool selected, bool hover)
+{
+    const QColor accent = UiStyle::accent();
+    const QRectF box = QRectF(rect).adjusted(0.75, 0.75, -0.75, -0.75);
+    QPainterPath shape;
+    shape.addRoundedRect(box, radius, radius);
+    QColor fill = textBackground(palette);
+    if (selected) {
+        fill = accent;
+        fill.setAlphaF(0.08f);
+    } else if (hover) {
+        fill = primary(palette, 0.04);
+    }
+    painter.fillPath(shape, fill);
+    painter.setPen(QPen(selected ? accent : primary(palette, 0.08), 1.5));
+    painter.drawPath(shape);
+}

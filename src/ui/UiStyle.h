@@ -4,6 +4,9 @@
 #include <QFont>
 #include <QPalette>
 
+class QPainter;
+class QRect;
+
 // The look shared by our windows: the accent colour, fonts by pixel size, and the text colours
 // of three strengths taken from the palette, so that a dark theme gets light text.
 namespace UiStyle {
@@ -21,5 +24,10 @@ QColor secondary(const QPalette& palette);
 QColor tertiary(const QPalette& palette);
 // The background of text fields and of our option rows.
 QColor textBackground(const QPalette& palette);
+
+// The rounded card behind a choice in the settings: accent-tinted and outlined when selected,
+// slightly darker under the pointer.
+void paintOptionCard(QPainter& painter, const QRect& rect, const QPalette& palette, double radius,
+                     bool selected, bool hover);
 
 } // namespace UiStyle
