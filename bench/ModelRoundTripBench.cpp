@@ -34,6 +34,11 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
     for (int i = 0; i <= runs; ++i) {
         timer.start();
+        // As a press does it: the availability check, then the request to the server it found.
+        if (!QCoro::waitFor(model.isAvailable())) {
+            std::fprintf(stderr, "the server is not available\n");
+            return 1;
+        }
         const auto answer = QCoro::waitFor(model.respondStructured(QStringLiteral("당신은 한국어 한자 병기 전문가입니다."),
                                                                    QStringLiteral("문맥:\n감옥의 수도\n\n단어: 수도"),
                                                                    Ranker::Pick::schema()));

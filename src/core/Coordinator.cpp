@@ -29,6 +29,28 @@ PanelAnchor anchorFor(const Capture& cap)
     return cap.selectionBounds ? PanelAnchor::selection(*cap.selectionBounds) : PanelAnchor::mouse();
 }
 
+// The compound rows, learned under the whole compound, with their parts as the meaning line.
+QList<Candidate> compoundRows(const QList<HanjaDictionary::Compound>& compounds, MeaningLine::Style style,
+                              ReplacementFormat::Format format)
+{
+    if (compounds.isEmpty()) return {};
+    const QString word = compounds.first().hangul; // one reading: the same parts, other spellings
+    QList<HanjaEntry> entries;
+    for (const HanjaDictionary::Compound& c : compounds)
+        entries.append(HanjaEntry(c.hangul, c.hanja, c.partsHanja.join(QStringLiteral(" + "))));
+    QList<Candidate> rows;
+    for (const HanjaEntry& e : PickHistory::shared().reorder(entries, word, false)) {
+        Candidate row;
+        row.primary = e.hanja().toString();
+        row.secondary = style == MeaningLine::Style::none ? QString() : e.meaning().toString();
+        row.replacement = ReplacementFormat::example(format, word, e.hanja()) + compounds.first().rest;
+        row.kind = CandidateKind::hanja;
+        row.word = word;
+        rows.append(row);
+    }
+    return rows;
+}
+
 // Starts a coroutine that finishes on its own; its frame outlives the returned task.
 void detach(QCoro::Task<void> task) { Q_UNUSED(task); }
 
@@ -130,11 +152,12 @@ QCoro::Task<void> Coordinator::handle(Capture cap, qint64 session)
         co_await cleanupFallback(cap, text, anchor, session);
         co_return;
     }
-    co_await dictionaryPath(cap, *split, entries, anchor, session);
+    co_await dictionaryPath(cap, *split, entries, dictionary->compounds(text), anchor, session);
 }
 
 QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Split split, QList<HanjaEntry> entries,
-                                              PanelAnchor anchor, qint64 session)
+                                              QList<HanjaDictionary::Compound> compounds, PanelAnchor anchor,
+                                              qint64 session)
 {
     CandidatePanel& panel = CandidatePanel::shared();
     // One availability check decides the engine for the whole list; the header then says what
@@ -143,7 +166,10 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     const QString preview = ReplacementFormat::preview(WritingSettings::format());
     const auto headerFor = [&](RankEngine engine) {
         const QString label = engine == RankEngine::model ? QStringLiteral("AI") : QStringLiteral("빈도순");
-        return quoted(split.stem) + split.rest + kSeparator + label + kSeparator + preview;
+        // The header names the word the first row writes.
+        const QString word = compounds.isEmpty() ? quoted(split.stem) + split.rest
+                                                 : quoted(compounds.first().hangul) + compounds.first().rest;
+        return word + kSeparator + label + kSeparator + preview;
     };
     panel.showLoading(headerFor(model ? RankEngine::model : RankEngine::frequency), anchor, session);
 
@@ -152,8 +178,8 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     const QString header = headerFor(arranged.engine);
     const MeaningStyle style = WritingSettings::meaningStyle();
     const Format format = WritingSettings::format();
-    QList<Candidate> rows;
-    for (const HanjaEntry& e : arranged.entries) {
+    QList<Candidate> rows = compoundRows(compounds, style, format);
+    for (const HanjaEntry& e : arranged.entries.mid(0, Ranker::kMaxRows - rows.size())) {
         Candidate row;
         row.primary = e.hanja().toString();
         row.secondary = MeaningLine::text(e, style, arranged.meanings, *dictionary);

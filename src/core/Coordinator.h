@@ -52,8 +52,9 @@ private:
     QCoro::Task<void> endCleanly(QCoro::Task<void> step);
     void reportFailure(const QString& failure, qint64 session);
     QCoro::Task<void> handle(Capture cap, qint64 session);
+    // Compounds the dictionary lacks (its words joined) lead, the stem's own spellings follow.
     QCoro::Task<void> dictionaryPath(Capture cap, HanjaDictionary::Split split, QList<HanjaEntry> entries,
-                                     PanelAnchor anchor, qint64 session);
+                                     QList<HanjaDictionary::Compound> compounds, PanelAnchor anchor, qint64 session);
     void present(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, const Capture& cap,
                  qint64 session);
     void picked(const Candidate& row, bool optionHeld, const Capture& cap, const PanelAnchor& anchor);

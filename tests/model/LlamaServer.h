@@ -56,6 +56,7 @@ public:
     bool ready() const { return m_ready; }
     QString failure() const { return m_failure; }
     QString endpoint() const { return QStringLiteral("http://127.0.0.1:%1/v1").arg(m_port); }
+    quint16 port() const { return m_port; }
     qint64 pid() const { return m_process.processId(); }
     qint64 modelBytes() const { return QFile(m_model).size(); }
     QString log() const

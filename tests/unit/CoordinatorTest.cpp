@@ -330,3 +330,38 @@ TEST_F(SessionFixture, DecomposedHangulIsLookedUpAsTheSameWord)
     ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
     EXPECT_EQ(editor->text, "수도(首都)를");
 }
+
+TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
+{
+    data.write("hanja.tsv", "부과\t賦課\n부과\t副果\n계수\t係數\n계수\t計數\n수도\t首都\n수\t首\t머리 수\n도\t都\t도읍 도\n");
+    data.write("hanja_freq.tsv", "부과\t賦課\t10\n계수\t係數\t10\n");
+    data.write("known_endings.tsv", "를\t100\t10\n");
+    dictionary = std::make_unique<HanjaDictionary>(data.path());
+    coordinator.dictionary = dictionary.get();
+
+    auto editor = fake->openEditor("세율과 부과계수를 정한다", {4, 5});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(panel.model().header(), "\"부과계수\"를 · 빈도순 · 한글(漢字)");
+    EXPECT_EQ(primaries(), QStringList({"賦課係數", "賦課計數", "副果係數", "賦課", "副果"}))
+        << "three compound rows first, the stem's own rows after them";
+    const Candidate first = panel.model().items()[0];
+    EXPECT_EQ(first.secondary, "賦課 + 係數");
+    EXPECT_EQ(first.replacement, "부과계수(賦課係數)를");
+    EXPECT_EQ(panel.model().items()[3].replacement, "부과(賦課)계수를");
+
+    // The second compound picked: written whole, in the chosen format, and learned for the compound.
+    WritingSettings::setFormat(ReplacementFormat::Format::hanjaParenHangul);
+    panel.dismiss();
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    press(kDigit2);
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
+    EXPECT_EQ(editor->text, "세율과 賦課計數(부과계수)를 정한다");
+
+    fake->openEditor("부과계수", {0, 4});
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    EXPECT_EQ(primaries().mid(0, 3), QStringList({"賦課計數", "賦課係數", "副果係數"}));
+    EXPECT_EQ(panel.model().items()[0].replacement, "賦課計數(부과계수)");
+}

@@ -63,7 +63,10 @@ TEST(OpenAiCompatibleModelTest, AValidPickIsRankedAndTheRequestCarriesSchemaAndT
     f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({2, 0}, "문맥상 죄수.", {" 죄수 ", "서울"})));
     EXPECT_EQ(QCoro::waitFor(engineInForce()), RankEngine::model);
     const QList<HanjaEntry> p = pool(4);
+    // One press asks for the model list once: the request goes to the server the check found.
+    const qsizetype listsBefore = f.peer.requests("GET", "/v1/models").size();
     EXPECT_EQ(f.rank(), (QList<RankedCandidate>{{p[2], "문맥상 죄수.", "죄수"}, {p[0], "", "서울"}, {p[1], "", ""}}));
+    EXPECT_EQ(f.peer.requests("GET", "/v1/models").size() - listsBefore, 1);
 
     const QList<HttpPeer::Request> chats = f.peer.requests("POST", "/v1/chat/completions");
     ASSERT_EQ(chats.size(), 1);

@@ -25,6 +25,8 @@ namespace {
 const QString kEndpointKey = QStringLiteral("modelEndpoint");
 const QString kNameKey = QStringLiteral("modelName");
 const QString kAllowRemoteKey = QStringLiteral("modelAllowRemote");
+// How long a server found by the availability check is taken as found by the request after it.
+constexpr std::chrono::milliseconds kFoundFreshFor{5000};
 
 QString cut(const QByteArray& bytes, qsizetype max = 200)
 {
@@ -313,8 +315,17 @@ QCoro::Task<std::variant<OpenAiCompatibleModel::Server, QString>> OpenAiCompatib
 
 QCoro::Task<bool> OpenAiCompatibleModel::isAvailable()
 {
+    m_found.reset();
     const auto server = co_await findServer(true);
-    co_return server.index() == 0;
+    if (server.index() != 0) co_return false;
+    m_found = Found{std::get<0>(server), settingsNow(), QDeadlineTimer(kFoundFreshFor)};
+    co_return true;
+}
+
+QJsonArray OpenAiCompatibleModel::settingsNow()
+{
+    DefaultsStore& defaults = Defaults::shared();
+    return QJsonArray{defaults.value(kEndpointKey), defaults.value(kNameKey), defaults.value(kAllowRemoteKey)};
 }
 
 QByteArray OpenAiCompatibleModel::orderedJson(const QJsonValue& value)
@@ -372,9 +383,15 @@ QCoro::Task<LanguageModel::Answer<QString>> OpenAiCompatibleModel::chat(QString 
         return Result{std::variant<QString, QString>(std::in_place_index<1>, why)};
     };
 
-    const auto found = co_await findServer(false);
-    if (found.index() == 1) co_return failure(QStringLiteral("no model server: ") + std::get<1>(found));
-    const Server server = std::get<0>(found);
+    std::optional<Server> handed;
+    if (m_found && !m_found->fresh.hasExpired() && m_found->settings == settingsNow()) handed = m_found->server;
+    m_found.reset();
+    if (!handed) {
+        const auto found = co_await findServer(false);
+        if (found.index() == 1) co_return failure(QStringLiteral("no model server: ") + std::get<1>(found));
+        handed = std::get<0>(found);
+    }
+    const Server server = *handed;
 
     QString userText = prompt;
     QByteArray responseFormat;

@@ -3,6 +3,8 @@
 #include "platform/LanguageModel.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QJsonArray>
 #include <QHostAddress>
 #include <QStringList>
 #include <QUrl>
@@ -10,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <variant>
 
 class QNetworkAccessManager;
@@ -22,6 +25,7 @@ class QNetworkAccessManager;
 //   "modelAllowRemote" false unless true: a server that is not on this machine is not used. The
 //                      host is resolved once; every address must be loopback, and the requests
 //                      go to that address, so a name cannot resolve differently when connecting.
+// A request right after a successful availability check goes to the server that check found.
 // Lives on the thread whose event loop runs it (the main thread); nothing here blocks.
 class OpenAiCompatibleModel : public LanguageModel {
 public:
@@ -84,6 +88,17 @@ private:
     QCoro::Task<HttpResult> send(QUrl url, QString host, QByteArray body, std::chrono::milliseconds connectTimeout,
                                  std::chrono::milliseconds wholeTimeout);
     QCoro::Task<Answer<QString>> chat(QString instructions, QString prompt, const QJsonObject* schema);
+    // The settings that decide the server, to tell whether a server found earlier still applies.
+    static QJsonArray settingsNow();
+
+    // The server the last availability check found, handed to the request that follows it (once,
+    // and only shortly after), so a press asks the server for its models once, not twice.
+    struct Found {
+        Server server;
+        QJsonArray settings;
+        QDeadlineTimer fresh;
+    };
+    std::optional<Found> m_found;
 
     Timeouts m_timeouts;
     std::unique_ptr<QNetworkAccessManager> m_network;
