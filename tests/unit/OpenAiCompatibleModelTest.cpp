@@ -12,6 +12,8 @@
 
 using namespace std::chrono_literals;
 
+using TestSupport::logNames;
+
 namespace {
 
 QList<HanjaEntry> pool(int n)
@@ -124,13 +126,7 @@ TEST(OpenAiCompatibleModelTest, UnusableAnswersAreModelErrorsWithFrequencyFallba
     for (int i = 0; i < 7; ++i) EXPECT_EQ(f.rank(), frequencyOrder()) << "answer " << i;
 
     EXPECT_EQ(log.count("[Sorelwick] model server error: "), 7);
-    EXPECT_TRUE(log.contains("model server error: the answer lacks the property \"meanings\""));
-    EXPECT_TRUE(log.contains("model server error: the answer is not JSON"));
-    EXPECT_TRUE(log.contains("model server error: the answer is not a JSON object"));
-    EXPECT_TRUE(log.contains("model server error: the answer does not convert into Pick"));
-    EXPECT_TRUE(log.contains("answered no JSON object: <html>not json</html>"));
-    EXPECT_TRUE(log.contains("answered without choices[0].message.content"));
-    EXPECT_TRUE(log.contains("answered HTTP 500: model crashed"));
+    EXPECT_TRUE(log.contains("model crashed")) << "the server's own words are kept";
 }
 
 TEST(OpenAiCompatibleModelTest, AnAnswerSlowerThanTheTimeOutIsAModelError)
@@ -139,16 +135,15 @@ TEST(OpenAiCompatibleModelTest, AnAnswerSlowerThanTheTimeOutIsAModelError)
     Log::Collector log;
     f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({2}, "r", {}), 5000));
     EXPECT_EQ(f.rank(), frequencyOrder());
-    EXPECT_TRUE(log.contains("model server error: " + f.peer.endpoint() + "/chat/completions: time-out"));
+    EXPECT_EQ(log.count("[Sorelwick] model server error: "), 1);
 
     f.peer.next("POST /v1/chat/completions", HttpPeer::Response{200, {}, 0, true});
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::nullopt);
-    EXPECT_TRUE(log.contains("cleanTypos error: " + f.peer.endpoint() + "/chat/completions: time-out"));
+    EXPECT_EQ(log.count("[Sorelwick] cleanTypos error: "), 1);
 
     // A listing that hangs makes the model unavailable within the availability time-out.
     f.peer.always("GET /v1/models", HttpPeer::Response{200, {}, 0, true});
     EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
-    EXPECT_TRUE(log.contains("모델 서버를 쓸 수 없음: " + f.peer.endpoint() + "/models: time-out"));
 }
 
 TEST(OpenAiCompatibleModelTest, AvailabilityNeedsAListedModelOnThisMachine)
@@ -161,7 +156,7 @@ TEST(OpenAiCompatibleModelTest, AvailabilityNeedsAListedModelOnThisMachine)
     EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
     f.peer.always("GET /v1/models", HttpPeer::Response{500, "boom"});
     EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
-    EXPECT_TRUE(log.contains("answered HTTP 500: boom"));
+    EXPECT_TRUE(log.contains("boom")) << "a server that fails is logged with its words";
     EXPECT_EQ(f.rank(), frequencyOrder());
     EXPECT_TRUE(f.peer.requests("POST", "/v1/chat/completions").isEmpty());
 
@@ -180,14 +175,15 @@ TEST(OpenAiCompatibleModelTest, AvailabilityNeedsAListedModelOnThisMachine)
     f.defaults->setValue("modelEndpoint", "http://192.0.2.10:11434/v1");
     EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
     EXPECT_EQ(f.rank(), frequencyOrder());
-    EXPECT_TRUE(log.contains("모델 서버가 이 컴퓨터 밖에 있어 쓰지 않음"));
+    const QStringList refusal = log.lines().filter("192.0.2.10");
+    ASSERT_FALSE(refusal.isEmpty()) << "the refusal names the address";
     EXPECT_FALSE(log.contains("model server error"));
     f.defaults->setValue("modelEndpoint", "ftp://127.0.0.1/v1");
     EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
-    EXPECT_TRUE(log.contains("올바른 http(s) 주소가 아니라"));
+    EXPECT_TRUE(logNames(log, {"ftp://127.0.0.1/v1"}));
     f.defaults->setValue("modelEndpoint", 11434);
     EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
-    EXPECT_TRUE(log.contains("modelEndpoint 설정이 주소 문자열이 아니라"));
+    EXPECT_TRUE(logNames(log, {"modelEndpoint"}));
 
     // Allowed, a remote endpoint is tried (and here fails like any server that does not answer).
     log.clear();
@@ -195,7 +191,7 @@ TEST(OpenAiCompatibleModelTest, AvailabilityNeedsAListedModelOnThisMachine)
     f.defaults->setValue("modelAllowRemote", true);
     OpenAiCompatibleModel quick(OpenAiCompatibleModel::Timeouts{50ms, 50ms, 50ms});
     EXPECT_FALSE(QCoro::waitFor(quick.isAvailable()));
-    EXPECT_FALSE(log.contains("이 컴퓨터 밖에"));
+    EXPECT_FALSE(log.lines().contains(refusal.first())) << "tried, not refused";
 }
 
 namespace {
@@ -227,8 +223,7 @@ TEST(OpenAiCompatibleModelTest, TheLoopbackGuardDecidesOnTheAddressConnectedTo)
         EXPECT_EQ(f.rank(), frequencyOrder()) << host.toStdString();
     }
     EXPECT_TRUE(f.peer.requests().isEmpty()) << "nothing was sent";
-    EXPECT_TRUE(log.contains("모델 서버가 이 컴퓨터 밖에 있어 쓰지 않음"));
-    EXPECT_TRUE(log.contains("192.0.2.10"));
+    EXPECT_TRUE(logNames(log, {"192.0.2.10"})) << "the refusal names the address";
 
     // A name whose every address is loopback is used, by its IPv4 address (where local servers
     // listen), which the system resolver could not have found for this name.

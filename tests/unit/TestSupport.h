@@ -1,10 +1,12 @@
 #pragma once
 
 #include "base/Defaults.h"
+#include "base/Log.h"
 #include "platform/fake/MemoryDefaultsStore.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -34,6 +36,19 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Whether one log line names all of these (a file, a setting, a value, a line number as a word):
+// bad input was reported and the report says what it is about, whatever its wording.
+inline bool logNames(const Log::Collector& log, const QStringList& names)
+{
+    for (const QString& line : log.lines()) {
+        bool all = true;
+        for (const QString& name : names)
+            all = all && line.contains(QRegularExpression(QStringLiteral("(^|\\W)%1($|\\W)").arg(QRegularExpression::escape(name))));
+        if (all) return true;
+    }
+    return false;
+}
 
 inline QString fixturesDir() { return QStringLiteral(SORELWICK_FIXTURES_DIR); }
 

@@ -123,12 +123,13 @@ struct DictionaryData {
                                     QStringView(hanja, hanjaLength), QStringView(hanja + hanjaLength, meaningLength));
     }
 
-    // The word of a score line: among the few after the last one found first, since score lines
-    // usually come in the dictionary's order, and then by its hash.
+    // The word of a score line: among those just after the last one found first, since score
+    // lines come in the dictionary's order (leaving out words, rarely more than 64 in a row), and
+    // then by its hash.
     KeyRef locate(QStringView word, quint32& cursor) const
     {
         const quint32 total = quint32(keyCount());
-        for (quint32 k = cursor, stop = std::min(cursor + 8, total); k < stop; ++k) {
+        for (quint32 k = cursor, stop = std::min(cursor + 64, total); k < stop; ++k) {
             if (keyIs(k, word.utf16(), quint32(word.size()))) {
                 cursor = k;
                 return keyAt(k);

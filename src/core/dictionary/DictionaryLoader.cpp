@@ -1,8 +1,8 @@
-// The load on two threads: this one parses the dictionary's head and indexes it, then indexes the
-// tail that the other thread parsed meanwhile. The result is that of one pass in file order
-// whatever the split and the timing: the parts are kept as they were and the words indexed in
-// file order. The head is the smaller part, as this thread also indexes the tail. The frequency
-// table is applied last, on the finished index.
+// The load on three threads: this one parses the dictionary's head and indexes it, then indexes
+// the tail that a second thread parsed meanwhile, and applies the frequency table that a third one
+// read. The result is that of one pass in file order whatever the split and the timing: the parts
+// are kept as they were and the words indexed in file order. The head is the smaller part, as this
+// thread also indexes the tail.
 #include "core/dictionary/DictionaryLoader.h"
 
 #include "core/dictionary/DictionaryParser.h"
@@ -15,6 +15,35 @@
 
 using Byte = unsigned char;
 
+namespace {
+
+// Work on a thread of its own, or on the caller's when no thread can be started; done by wait()
+// or at the end of the scope.
+class Task {
+public:
+    template <typename F>
+    explicit Task(F work)
+    {
+        try {
+            m_thread = std::thread(std::move(work));
+        } catch (const std::system_error&) {
+            work();
+        }
+    }
+    ~Task() { wait(); }
+    Task(const Task&) = delete;
+    Task& operator=(const Task&) = delete;
+    void wait()
+    {
+        if (m_thread.joinable()) m_thread.join();
+    }
+
+private:
+    std::thread m_thread;
+};
+
+} // namespace
+
 DictionaryLoader::Outcome DictionaryLoader::build(QByteArrayView dictionary, std::optional<QByteArrayView> scores)
 {
     Outcome outcome;
@@ -24,19 +53,12 @@ DictionaryLoader::Outcome DictionaryLoader::build(QByteArrayView dictionary, std
 
     auto d = std::make_unique<DictionaryData>();
     const Byte* tailInvalid = nullptr;
-    const auto parseTail = [&] { tailInvalid = DictionaryParser::parse(d->parts[1], split, end, 1); };
-    struct Reader {
-        std::thread thread;
-        ~Reader()
-        {
-            if (thread.joinable()) thread.join();
-        }
-    } reader;
-    try {
-        reader.thread = std::thread(parseTail);
-    } catch (const std::system_error&) {
-        parseTail();
-    }
+    Task tail([&] { tailInvalid = DictionaryParser::parse(d->parts[1], split, end, 1); });
+    const auto* const table = scores ? reinterpret_cast<const Byte*>(scores->data()) : nullptr;
+    FrequencyTable::Lines scoreLines;
+    Task scoreReader([&] {
+        if (table) scoreLines = FrequencyTable::read(table, table + scores->size());
+    });
 
     const Byte* const headInvalid = DictionaryParser::parse(d->parts[0], begin, split, 0);
     if (!headInvalid) {
@@ -46,7 +68,7 @@ DictionaryLoader::Outcome DictionaryLoader::build(QByteArrayView dictionary, std
         d->keyIndex.reserve(quint32(std::clamp<qint64>(expected, 1024, INT32_MAX)));
         d->indexRuns(0);
     }
-    if (reader.thread.joinable()) reader.thread.join();
+    tail.wait();
     if (headInvalid || tailInvalid) {
         outcome.invalidDictionaryLine = Utf8Scan::lineNumberAt(begin, headInvalid ? headInvalid : tailInvalid);
         return outcome;
@@ -55,11 +77,11 @@ DictionaryLoader::Outcome DictionaryLoader::build(QByteArrayView dictionary, std
     if (!d->repeats.empty()) d->joinRepeatedWords();
     d->indexGlosses();
 
-    if (scores) {
-        const auto* const table = reinterpret_cast<const Byte*>(scores->data());
-        if (const Byte* invalid = FrequencyTable::apply(*d, table, table + scores->size()))
-            outcome.invalidScoresLine = Utf8Scan::lineNumberAt(table, invalid);
-    }
+    scoreReader.wait();
+    if (scoreLines.invalid)
+        outcome.invalidScoresLine = Utf8Scan::lineNumberAt(table, scoreLines.invalid);
+    else if (table)
+        FrequencyTable::apply(*d, scoreLines);
     for (DictionaryData::Part& part : d->parts) part.finishText();
     outcome.data = std::move(d);
     return outcome;

@@ -1,10 +1,11 @@
 // The frequency table. A score line is found and its number read on the bytes; only its word and
-// spelling are decoded, into scratch space, and its word is first looked for just after the last
-// one found, as the table keeps the dictionary's order. Scores are kept by entry until the end,
-// when each scored word's few entries are sorted once.
+// spelling are decoded, back to back into one text. Applying it looks each word up first just
+// after the last one found, as the table keeps the dictionary's order. Scores are kept by entry
+// until the end, when each scored word's few entries are sorted once.
 #include "core/dictionary/FrequencyTable.h"
 
 #include "base/TextUtil.h"
+#include "core/dictionary/TextArena.h"
 #include "core/dictionary/Utf8Scan.h"
 
 #include <QSet>
@@ -60,18 +61,19 @@ std::optional<double> parseScore(const Byte* s, const Byte* e)
     return value;
 }
 
-// Decodes a field not checked before into text, composed; false when it is not valid UTF-8.
-bool decodeText(const Byte* bytes, size_t length, std::vector<char16_t>& scratch, QString& composed, QStringView* text)
+// Decodes a field not checked before at the arena's cursor, composed, keeping room for `roomStillNeeded`
+// more units; false when it is not valid UTF-8.
+bool decodeInto(TextArena& arena, const Byte* bytes, size_t length, qsizetype roomStillNeeded, quint32* offset,
+                qsizetype* units)
 {
-    scratch.resize(length);
-    char16_t* out = scratch.data();
+    char16_t* const start = arena.cursor();
+    char16_t* out = start;
     unsigned odd = 0;
     if (decodeField(bytes, bytes + length, odd, [&out](char16_t u) { *out++ = u; }) != bytes + length) return false;
-    *text = QStringView(scratch.data(), out - scratch.data());
-    if (odd && !TextUtil::isSimple(*text)) {
-        composed = text->toString().normalized(QString::NormalizationForm_C);
-        *text = composed;
-    }
+    arena.setCursor(out);
+    *offset = arena.offset(start);
+    *units = out - start;
+    if (odd && !TextUtil::isSimple(arena.view(*offset, *units))) *units = arena.compose(*offset, roomStillNeeded);
     return true;
 }
 
@@ -151,20 +153,6 @@ private:
     const Byte* m_invalid = nullptr;
 };
 
-// A score line's word and spelling as composed text.
-struct ScoreTexts {
-    std::vector<char16_t> wordUnits, hanjaUnits;
-    QString wordComposed, hanjaComposed;
-    QStringView word, hanja;
-
-    // False when they are not valid UTF-8.
-    bool decode(const ScoreLine& line)
-    {
-        return decodeText(line.word, line.wordBytes, wordUnits, wordComposed, &word)
-            && decodeText(line.hanja, line.hanjaBytes, hanjaUnits, hanjaComposed, &hanja);
-    }
-};
-
 QString pairText(QStringView word, QStringView hanja)
 {
     QString pair;
@@ -192,7 +180,31 @@ void sortEntries(Entry* entries, quint32 n, const double* scores, std::vector<st
 
 } // namespace
 
-const Byte* FrequencyTable::apply(DictionaryData& data, const Byte* begin, const Byte* end)
+FrequencyTable::Lines FrequencyTable::read(const Byte* begin, const Byte* end)
+{
+    Lines table;
+    // Text takes no more units than bytes, unless composing adds some.
+    TextArena arena(table.text, end - begin);
+    table.lines.reserve(size_t((end - begin) / 24 + 16));
+    ScoreReader reader(begin, end);
+    ScoreLine line;
+    while (reader.next(line)) {
+        arena.ensure(qsizetype(line.wordBytes + line.hanjaBytes));
+        quint32 wordOffset, hanjaOffset;
+        qsizetype wordLength, hanjaLength;
+        if (!decodeInto(arena, line.word, line.wordBytes, qsizetype(line.hanjaBytes), &wordOffset, &wordLength)
+            || !decodeInto(arena, line.hanja, line.hanjaBytes, 0, &hanjaOffset, &hanjaLength)) {
+            table.invalid = line.line;
+            break;
+        }
+        table.lines.push_back(Lines::Line{wordOffset, quint32(wordLength), quint32(hanjaLength), line.score});
+    }
+    if (!table.invalid) table.invalid = reader.invalidLine();
+    table.text.truncate(arena.used());
+    return table;
+}
+
+void FrequencyTable::apply(DictionaryData& data, const Lines& table)
 {
     // Scores by entry number over both parts, NaN for none, until every line is read.
     const quint32 headEntries = quint32(data.parts[0].entries.size());
@@ -200,24 +212,25 @@ const Byte* FrequencyTable::apply(DictionaryData& data, const Byte* begin, const
     std::vector<bool> isScored(size_t(data.keyCount()), false);
     std::vector<quint32> scored;
     QSet<QString> others; // pairs that match no entry still count
+    qsizetype pairs = 0;
     quint32 cursor = 0;
-    ScoreReader reader(begin, end);
-    ScoreLine line;
-    ScoreTexts texts;
-    while (reader.next(line)) {
-        if (!texts.decode(line)) return line.line;
-        const DictionaryData::KeyRef key = data.locate(texts.word, cursor);
+    for (const Lines::Line& line : table.lines) {
+        const QStringView word = table.word(line), hanja = table.hanja(line);
+        const DictionaryData::KeyRef key = data.locate(word, cursor);
         bool matched = false;
         if (key) {
             const DictionaryData::Part& part = *key.part;
             const quint32 first = key.key->firstEntry(), n = part.entryCount(*key.key);
             double* const scores = entryScore.data() + (key.part == &data.parts[0] ? 0 : headEntries) + first;
-            const quint32 length = quint32(texts.hanja.size());
+            const quint32 length = quint32(hanja.size());
+            const char16_t* const units = part.units();
             for (quint32 i = 0; i < n; ++i) {
                 const Entry& e = part.entries[first + i];
                 if ((e.hanjaLength == 0xFFFF ? part.lengths(e).first : e.hanjaLength) != length
-                    || !sameText(part.units() + e.hanjaOffset, texts.hanja.utf16(), length))
+                    || !sameText(units + e.hanjaOffset, hanja.utf16(), length))
                     continue;
+                // Every entry of the pair is scored at once: the first one tells if it was before.
+                pairs += !matched && std::isnan(scores[i]);
                 scores[i] = line.score;
                 matched = true;
             }
@@ -227,13 +240,11 @@ const Byte* FrequencyTable::apply(DictionaryData& data, const Byte* begin, const
                 scored.push_back(id);
             }
         }
-        if (!matched) others.insert(pairText(texts.word, texts.hanja));
+        if (!matched) others.insert(pairText(word, hanja));
     }
-    if (reader.invalidLine()) return reader.invalidLine();
 
-    // Each scored word: its distinct scored spellings are counted, and its entries put in score
-    // order, except one-character words and words with one entry, which keep file order.
-    qsizetype pairs = 0;
+    // Each scored word is marked, and its entries put in score order, except one-character words
+    // and words with one entry, which keep file order.
     std::vector<std::pair<double, Entry>> order;
     for (quint32 id : scored) {
         const DictionaryData::KeyRef key = data.keyAt(id);
@@ -243,19 +254,8 @@ const Byte* FrequencyTable::apply(DictionaryData& data, const Byte* begin, const
         Entry* const entries = part.entries.data() + k.firstEntry();
         const double* const scores = entryScore.data() + (key.part == &data.parts[0] ? 0 : headEntries) + k.firstEntry();
         const quint32 n = part.entryCount(k);
-        for (quint32 i = 0; i < n; ++i) {
-            if (std::isnan(scores[i])) continue;
-            const auto sameSpelling = [&](quint32 j) {
-                const quint32 a = part.lengths(entries[i]).first, b = part.lengths(entries[j]).first;
-                return a == b && sameText(part.units() + entries[i].hanjaOffset, part.units() + entries[j].hanjaOffset, a);
-            };
-            bool seen = false;
-            for (quint32 j = 0; j < i && !seen; ++j) seen = !std::isnan(scores[j]) && sameSpelling(j);
-            pairs += !seen;
-        }
         if (n >= 2 && TextUtil::characterCount(QStringView(part.words() + k.offset, part.keyLength(k))) >= 2)
             sortEntries(entries, n, scores, order);
     }
     data.scoreCount = pairs + others.size();
-    return nullptr;
 }
