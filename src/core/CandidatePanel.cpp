@@ -56,30 +56,27 @@ void CandidatePanel::show(const QList<Candidate>& rows, const QString& header, c
     present(anchor);
 }
 
-void CandidatePanel::showLoading(const QString& header, const PanelAnchor& anchor, qint64 token)
+void CandidatePanel::showHeaderOnly(const QString& header, const PanelAnchor& anchor, bool loading)
 {
-    if (token != session) return;
     m_items.clear();
     m_onPick = nullptr;
-    m_isNotice = false;
+    m_isNotice = !loading;
     m_model.setHeader(header);
     m_model.setItems({});
-    m_model.setLoading(true);
+    m_model.setLoading(loading);
     m_model.setInteractive(false);
     present(anchor);
+}
+
+void CandidatePanel::showLoading(const QString& header, const PanelAnchor& anchor, qint64 token)
+{
+    if (token == session) showHeaderOnly(header, anchor, true);
 }
 
 void CandidatePanel::showNotice(const QString& message, const PanelAnchor& anchor, qint64 token)
 {
     if (token != session) return;
-    m_items.clear();
-    m_onPick = nullptr;
-    m_isNotice = true;
-    m_model.setHeader(message);
-    m_model.setItems({});
-    m_model.setLoading(false);
-    m_model.setInteractive(false);
-    present(anchor);
+    showHeaderOnly(message, anchor, false);
     std::weak_ptr<int> alive = m_lifetime;
     m_autoDismiss = Platform::shared().clock->after(noticeTimeoutMs, [this, alive] {
         if (!alive.expired()) dismiss();

@@ -51,6 +51,8 @@ private:
     void expand();
     void relayout();
     void present(const PanelAnchor& anchor);
+    // A loading row or a notice: the header and no rows to pick.
+    void showHeaderOnly(const QString& header, const PanelAnchor& anchor, bool loading);
     void installMonitors();
     void pickRow(const Candidate& row, quint64 flags);
 

@@ -12,7 +12,6 @@ using Fix = KeyboardLayoutFix;
 using Access = KeyboardLayoutFixAccess;
 using Kind = KeyboardLayoutFix::Suggestion::Kind;
 
-QString composeKeys(const QString& keys) { return Access::compose(Access::jamoForKeys(keys)); }
 
 std::optional<Fix::Suggestion> korean(const QString& text) { return Fix::Suggestion {Kind::korean, text}; }
 std::optional<Fix::Suggestion> english(const QString& text) { return Fix::Suggestion {Kind::english, text}; }
@@ -39,38 +38,6 @@ TEST(KeyboardLayoutFix, composeKeepsWhatCannotFormASyllable)
     EXPECT_EQ(Access::compose(u"ㅏㄴㅏ"_s), u"ㅏ나"_s);
 }
 
-TEST(KeyboardLayoutFix, composeMovesConsonantsToTheNextSyllable)
-{
-    EXPECT_EQ(composeKeys(u"rkskek"_s), u"가나다"_s);
-    EXPECT_EQ(composeKeys(u"dkssud"_s), u"안녕"_s);
-    // Compound finals: taken at the end or before a consonant, split before a vowel.
-    EXPECT_EQ(composeKeys(u"rkfr"_s), u"갉"_s);
-    EXPECT_EQ(composeKeys(u"rkfrk"_s), u"갈가"_s);
-    EXPECT_EQ(composeKeys(u"dkswdk"_s), u"앉아"_s);
-    EXPECT_EQ(composeKeys(u"rkqtdl"_s), u"값이"_s);
-    EXPECT_EQ(composeKeys(u"rkqtl"_s), u"갑시"_s);
-    // No third consonant joins a compound final.
-    EXPECT_EQ(composeKeys(u"rkfrr"_s), u"갉ㄱ"_s);
-    // ㄸ, ㅃ, ㅉ can never be finals.
-    EXPECT_EQ(Access::compose(u"ㄱㅏㄸ"_s), u"가ㄸ"_s);
-    EXPECT_EQ(composeKeys(u"rkQ"_s), u"가ㅃ"_s);
-    // Compound vowels after an initial, and a vowel that does not combine starting a bare syllable.
-    EXPECT_EQ(composeKeys(u"rhkd"_s), u"광"_s);
-    EXPECT_EQ(composeKeys(u"rkk"_s), u"가ㅏ"_s);
-}
-
-TEST(KeyboardLayoutFix, shiftedKeys)
-{
-    EXPECT_EQ(composeKeys(u"Rk"_s), u"까"_s);
-    EXPECT_EQ(composeKeys(u"Tk"_s), u"싸"_s);
-    EXPECT_EQ(composeKeys(u"O"_s), u"ㅒ"_s);
-    EXPECT_EQ(composeKeys(u"rkR"_s), u"갂"_s);
-    EXPECT_EQ(composeKeys(u"rkT"_s), u"갔"_s);
-    // Uppercase letters without a shifted jamo are not keys: A stays A and splits the composition.
-    EXPECT_EQ(Fix::englishToKorean(u"dkAssud"_s), u"아Aㄴ녕"_s);
-    EXPECT_EQ(Fix::englishToKorean(u"DKSSUD"_s), std::nullopt);
-}
-
 TEST(KeyboardLayoutFix, keysForOneCharacter)
 {
     EXPECT_EQ(Access::keys(u"ㅘ"_s), u"hk"_s);
@@ -94,6 +61,9 @@ TEST(KeyboardLayoutFix, conversions)
     EXPECT_EQ(Fix::englishToKorean(u"123 !?"_s), std::nullopt);
     // A letter with a combining mark is one character and not a key.
     EXPECT_EQ(Fix::englishToKorean(u"rk\u0301rk"_s), u"ㄱk\u0301가"_s);
+    // Uppercase letters without a shifted jamo are not keys: A stays A and splits the composition.
+    EXPECT_EQ(Fix::englishToKorean(u"dkAssud"_s), u"아Aㄴ녕"_s);
+    EXPECT_EQ(Fix::englishToKorean(u"DKSSUD"_s), std::nullopt);
 
     EXPECT_EQ(Fix::koreanToEnglish(u"ㅗ디ㅣㅐ"_s), u"hello"_s);
     // Shifted initial, compound vowel and compound final in one syllable: ㄲ ㅘ ㄺ and ㄲ ㅘ ㄿ.

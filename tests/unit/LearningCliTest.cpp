@@ -111,30 +111,6 @@ TEST(LearningCliTest, APickComesFirstOnTheNextLookupAndHistoryCountsAndClears)
     EXPECT_EQ(cli.run({"history"}).out, "0\n");
 }
 
-TEST(LearningCliTest, WithAModelTheHeaderSaysAIAndItsChoiceLeads)
-{
-    HttpPeer peer;
-    peer.listModels();
-    peer.always("POST /v1/chat/completions",
-                HttpPeer::chatJson(QJsonObject{{"indices", QJsonArray{6, 0}},
-                                               {"reason", "물을 대는 시설."},
-                                               {"meanings", QJsonArray{"물길 시설", "중앙 도시"}}}));
-    CommandLine cli({{"modelEndpoint", peer.endpoint()}, {"meaningStyle", "summary"}});
-    const QJsonObject plain = CommandLine({{"modelEndpoint", closedEndpoint()}}).lookup("수도");
-    const QJsonObject ranked = cli.lookup("수도");
-    EXPECT_TRUE(ranked.value("header").toString().contains(" · AI · "));
-    const QStringList order = primaries(ranked);
-    const QStringList dictionary = primaries(plain);
-    ASSERT_GE(dictionary.size(), 7);
-    EXPECT_EQ(order.mid(0, 3), (QStringList{dictionary[6], dictionary[0], dictionary[1]}));
-    EXPECT_EQ(order.size(), dictionary.size());
-    EXPECT_EQ(ranked.value("rows").toArray()[0].toObject().value("secondary").toString(), "물길 시설");
-
-    // With a model, its first choice stays first even over a learned pick.
-    EXPECT_EQ(cli.run({"lookup", "--pick", "3", "수도"}).code, 0);
-    EXPECT_EQ(primaries(cli.lookup("수도")).mid(0, 3), (QStringList{dictionary[6], dictionary[1], dictionary[0]}));
-}
-
 // The command line and the desktop application write one file: picks made at the same moment are
 // all kept, and so is every other setting.
 TEST(LearningCliTest, PicksMadeAtOnceAreAllLearned)
@@ -199,17 +175,6 @@ TEST(LearningCliTest, APickThatCannotBeSavedExitsOneAndSaysWhy)
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains("read-only")) << r.err.toStdString();
     EXPECT_FALSE(cli.defaults().contains("pickHistory"));
-}
-
-// A FIFO in place of the settings file cannot hold the command up.
-TEST(LearningCliTest, AFifoInPlaceOfTheSettingsDoesNotBlock)
-{
-    CommandLine cli({});
-    QFile::remove(cli.defaultsPath());
-    ASSERT_EQ(::mkfifo(QFile::encodeName(cli.defaultsPath()).constData(), 0600), 0);
-    const CommandLine::Result r = cli.run({"lookup", "--json", "수도"});
-    EXPECT_EQ(r.code, 0);
-    EXPECT_FALSE(primaries(QJsonDocument::fromJson(r.out.toUtf8()).object()).isEmpty());
 }
 
 // After "--" every argument is text to look up, also one that looks like an option.

@@ -101,16 +101,6 @@ TEST(OpenAiCompatibleModelTest, AValidPickIsRankedAndTheRequestCarriesSchemaAndT
     EXPECT_EQ(f.peer.requests("POST", "/v1/chat/completions").last().json().value("model").toString(), "qwen2.5:7b");
 }
 
-TEST(OpenAiCompatibleModelTest, BadIndicesAndShortMeaningsAreMergedByTheRules)
-{
-    Fixture f;
-    const QList<HanjaEntry> p = pool(5);
-    f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({9, 3, 3, -2, 1}, "이유", {"m9", "m3", "x", "y"})));
-    EXPECT_EQ(f.rank(5), (QList<RankedCandidate>{{p[3], "", "m3"}, {p[1], "", ""}, {p[0], "", ""}}));
-    f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({4, 2, 0}, "이유", {"벼"})));
-    EXPECT_EQ(f.rank(5), (QList<RankedCandidate>{{p[4], "이유", "벼"}, {p[2], "", ""}, {p[0], "", ""}}));
-}
-
 TEST(OpenAiCompatibleModelTest, UnusableAnswersAreModelErrorsWithFrequencyFallback)
 {
     Fixture f;

@@ -62,7 +62,6 @@ TEST(RankerTest, PickSchemaHasTheThreePropertiesAndConvertsBack)
     const auto pick = Ranker::Pick::fromJson(answer({2, 0}, "이유", {"뜻"}));
     ASSERT_TRUE(pick);
     EXPECT_EQ(pick->indices, (QList<qint64>{2, 0}));
-    EXPECT_EQ(Ranker::Pick::fromJson(pick->toJson())->toJson(), pick->toJson());
     EXPECT_FALSE(Ranker::Pick::fromJson(QJsonObject{{"indices", QJsonArray{1}}, {"reason", "r"}}));
     EXPECT_FALSE(Ranker::Pick::fromJson(answer({1.5}, "r", {})));
     EXPECT_FALSE(Ranker::Pick::fromJson(answer({"1"}, "r", {})));

@@ -214,36 +214,3 @@ TEST_F(Shortcuts, suspendAndResume)
     EXPECT_TRUE(press(Shortcut::defaultShortcut()));
     EXPECT_EQ(presses, 1);
 }
-
-TEST_F(Shortcuts, hotKeyRegistrySemantics)
-{
-    int first = 0, second = 0;
-    auto a = std::make_unique<HotKey>(Shortcut{kJ, control}, [&] { ++first; });
-    auto b = std::make_unique<HotKey>(Shortcut{kJ, control}, [&] { ++second; }); // refused: taken by a
-    auto c = std::make_unique<HotKey>(Shortcut{kJ, option}, [&] { ++second; });
-    EXPECT_EQ(a->status(), HotKeyService::noErr);
-    EXPECT_NE(b->status(), HotKeyService::noErr);
-    // A failed registration still uses up its id.
-    EXPECT_EQ(b->id(), a->id() + 1);
-    EXPECT_EQ(c->id(), a->id() + 2);
-
-    EXPECT_TRUE(fake->hotKeys->press(kJ, 0x1000));
-    EXPECT_EQ(first, 1);
-    EXPECT_EQ(second, 0);
-
-    // Releasing a failed one touches nothing; releasing the registered one unregisters it.
-    b.reset();
-    EXPECT_TRUE(fake->hotKeys->isRegistered(kJ, 0x1000));
-    const quint32 oldId = a->id();
-    a.reset();
-    EXPECT_FALSE(fake->hotKeys->press(kJ, 0x1000));
-    EXPECT_EQ(first, 1);
-
-    // The same combination can be registered again, under a new id.
-    auto d = std::make_unique<HotKey>(Shortcut{kJ, control}, [&] { first += 10; });
-    EXPECT_EQ(d->status(), HotKeyService::noErr);
-    EXPECT_GT(d->id(), oldId);
-    EXPECT_TRUE(fake->hotKeys->press(kJ, 0x1000));
-    EXPECT_EQ(first, 11);
-    EXPECT_EQ(fake->hotKeys->handlerInstalls(), 1);
-}

@@ -61,15 +61,17 @@ std::optional<double> parseScore(const Byte* s, const Byte* e)
     return value;
 }
 
-// Decodes a field not checked before at the arena's cursor, composed, keeping room for `roomStillNeeded`
-// more units; false when it is not valid UTF-8.
-bool decodeInto(TextArena& arena, const Byte* bytes, size_t length, qsizetype roomStillNeeded, quint32* offset,
-                qsizetype* units)
+// Decodes a word or spelling field not checked before at the arena's cursor, composed, keeping
+// room for `roomStillNeeded` more units; false when it is not valid UTF-8. Such a field always
+// ends at a TAB, so decoding runs on to the end of the table (end), which keeps it on the fast
+// path to its last character, and stops there.
+Q_ALWAYS_INLINE bool decodeInto(TextArena& arena, const Byte* bytes, size_t length, const Byte* end,
+                                qsizetype roomStillNeeded, quint32* offset, qsizetype* units)
 {
     char16_t* const start = arena.cursor();
     char16_t* out = start;
     unsigned odd = 0;
-    if (decodeField(bytes, bytes + length, odd, [&out](char16_t u) { *out++ = u; }) != bytes + length) return false;
+    if (decodeField(bytes, end, odd, [&out](char16_t u) { *out++ = u; }) != bytes + length) return false;
     arena.setCursor(out);
     *offset = arena.offset(start);
     *units = out - start;
@@ -192,8 +194,8 @@ FrequencyTable::Lines FrequencyTable::read(const Byte* begin, const Byte* end)
         arena.ensure(qsizetype(line.wordBytes + line.hanjaBytes));
         quint32 wordOffset, hanjaOffset;
         qsizetype wordLength, hanjaLength;
-        if (!decodeInto(arena, line.word, line.wordBytes, qsizetype(line.hanjaBytes), &wordOffset, &wordLength)
-            || !decodeInto(arena, line.hanja, line.hanjaBytes, 0, &hanjaOffset, &hanjaLength)) {
+        if (!decodeInto(arena, line.word, line.wordBytes, end, qsizetype(line.hanjaBytes), &wordOffset, &wordLength)
+            || !decodeInto(arena, line.hanja, line.hanjaBytes, end, 0, &hanjaOffset, &hanjaLength)) {
             table.invalid = line.line;
             break;
         }
