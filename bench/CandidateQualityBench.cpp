@@ -19,6 +19,7 @@
 #include "base/TextUtil.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -122,6 +123,10 @@ std::optional<QString> prepareFolder(QTemporaryDir& dir, const QString& dictiona
 {
     if (endings != QLatin1String("none") && !QFile::copy(endings, dir.filePath(QStringLiteral("known_endings.tsv"))))
         return std::nullopt;
+    // The compound parts sit beside the dictionary; without them no compound is offered.
+    const QString parts = QFileInfo(dictionary).dir().filePath(QStringLiteral("compound_parts.tsv"));
+    if (QFileInfo::exists(parts) && !QFile::copy(parts, dir.filePath(QStringLiteral("compound_parts.tsv"))))
+        return std::nullopt;
     const QString dictionaryCopy = dir.filePath(QStringLiteral("hanja.tsv"));
     if (!QFile::link(dictionary, dictionaryCopy) && !QFile::copy(dictionary, dictionaryCopy)) return std::nullopt;
     const QString tableCopy = dir.filePath(QStringLiteral("hanja_freq.tsv"));
@@ -145,12 +150,15 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
         int splitRows = 0, splitOk = 0, oneCharWithEnding = 0, insideRows = 0, insideOk = 0, notWords = 0;
         QStringList splitFailures;
         int compoundRows = 0, compoundOffered = 0, compoundFirst = 0, compoundAmong = 0;
+        int halfCompoundRows[2] = {0, 0}, halfCompoundFirst[2] = {0, 0}, halfCompoundAmong[2] = {0, 0};
+        int wordsWithCompound = 0; // dictionary-word rows whose eojeol is offered a compound first
         for (const DevRow& row : *dev) {
             const QList<HanjaEntry> candidates = dictionary.candidates(row.hangul);
             if (candidates.isEmpty()) {
                 ++notWords;
                 if (TextUtil::characterCount(row.hangul) >= 3) {
                     ++compoundRows;
+                    ++halfCompoundRows[row.half];
                     const auto compounds = dictionary.compounds(row.eojeol);
                     bool offered = false;
                     for (int i = 0; i < compounds.size(); ++i) {
@@ -158,7 +166,9 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
                         offered = true;
                         if (compounds[i].hanja == row.hanja) {
                             compoundFirst += i == 0;
+                            halfCompoundFirst[row.half] += i == 0;
                             ++compoundAmong;
+                            ++halfCompoundAmong[row.half];
                         }
                     }
                     compoundOffered += offered;
@@ -187,6 +197,7 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
                 }
             }
             ++splitRows;
+            wordsWithCompound += !dictionary.compounds(row.eojeol).isEmpty();
             const auto split = dictionary.split(row.eojeol);
             const bool ok = split && split->stem == row.hangul;
             splitOk += ok;
@@ -221,7 +232,13 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
         o << "  compounds, " << compoundRows << " rows whose word (3+ characters) is not a dictionary word:\n"
           << "    offered " << percent(compoundOffered, compoundRows) << " (" << compoundOffered << "), the writer's first "
           << percent(compoundFirst, compoundRows) << " (" << compoundFirst << "), among the rows "
-          << percent(compoundAmong, compoundRows) << " (" << compoundAmong << ")\n";
+          << percent(compoundAmong, compoundRows) << " (" << compoundAmong << ")\n"
+          << "    halves: A first " << percent(halfCompoundFirst[0], halfCompoundRows[0]) << ", among "
+          << percent(halfCompoundAmong[0], halfCompoundRows[0]) << " (" << halfCompoundRows[0] << " rows); B first "
+          << percent(halfCompoundFirst[1], halfCompoundRows[1]) << ", among "
+          << percent(halfCompoundAmong[1], halfCompoundRows[1]) << " (" << halfCompoundRows[1] << " rows)\n"
+          << "    offered before the word itself on " << wordsWithCompound << " of the " << splitRows
+          << " dictionary-word rows\n";
         if (listFailures) {
             o << "  ranking failures (2+ characters):\n";
             for (const QString& s : rankingFailures) o << "    " << s << "\n";
@@ -229,15 +246,17 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
             for (const QString& s : splitFailures) o << "    " << s << "\n";
         }
     }
-    int formsOk = 0;
+    int formsOk = 0, formsWithCompound = 0;
     QStringList formFailures;
     for (const Form& f : forms) {
         const auto split = dictionary.split(f.form);
         if (split && split->stem == f.noun) ++formsOk;
         else formFailures << f.form + QStringLiteral(" → ") + describe(split);
+        const auto compounds = dictionary.compounds(f.form);
+        formsWithCompound += !compounds.isEmpty();
     }
     o << "  common forms, " << forms.size() << ": " << percent(formsOk, int(forms.size())) << " (" << formsOk
-      << ")\n";
+      << "), offered a compound first: " << formsWithCompound << "\n";
     const int shown = listFailures ? int(formFailures.size()) : std::min<int>(10, int(formFailures.size()));
     for (int i = 0; i < shown; ++i) o << "    " << formFailures[i] << "\n";
     if (shown < formFailures.size()) o << "    … " << formFailures.size() - shown << " more (--failures)\n";

@@ -336,6 +336,7 @@ TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
     data.write("hanja.tsv", "부과\t賦課\n부과\t副果\n계수\t係數\n계수\t計數\n수도\t首都\n수\t首\t머리 수\n도\t都\t도읍 도\n");
     data.write("hanja_freq.tsv", "부과\t賦課\t10\n계수\t係數\t10\n");
     data.write("known_endings.tsv", "를\t100\t10\n");
+    data.write("compound_parts.tsv", "부과\t賦課\t10\n");
     dictionary = std::make_unique<HanjaDictionary>(data.path());
     coordinator.dictionary = dictionary.get();
 

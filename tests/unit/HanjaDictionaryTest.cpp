@@ -372,20 +372,38 @@ TEST(HanjaDictionaryTest, ARestThatNoEndingBeginsGivesWayToAKnownEnding)
 TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
 {
     const QByteArray dictionary = "부과\t賦課\n부과\t附過\n계수\t係數\n계수\t計數\n계수\t季嫂\n수도\t首都\n"
-                                  "가나\t加那\n다라\t多羅\n";
+                                  "가림\t加林\n가림\t嘉林\n군\t君\n군\t郡\n군\t軍\n사회\t社會\n부\t部\n"
+                                  "이\t李\n";
     const QByteArray table = "계수\t係數\t9\n계수\t計數\t5\n";
-    const QByteArray endings = "를\t1\n은\t1\n";
-    HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings});
+    const QByteArray endings = "를\t500\n은\t500\n이\t900\n이었는데\t20\n부터\t300\n터\t2\n";
+    // One sighting is worth 10 uses; 부 was seen as a part far less often than 부터 follows a noun.
+    const QByteArray parts = "가림\t嘉林\t30\n군\t郡\t200\n군\t君\t10\n부\t部\t10\n이\t李\t10\n부과\t賦課\t10\n";
+    HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings, parts});
+
+    // A part never seen inside compounds keeps the dictionary's order (係數 計數 季嫂).
     const auto found = dict.compounds("부과계수를");
     ASSERT_EQ(found.size(), 3);
-    EXPECT_EQ(found[0].hangul, "부과계수");
-    EXPECT_EQ(found[0].hanja, "賦課係數");
-    EXPECT_EQ(found[0].partsHanja, QStringList({"賦課", "係數"}));
-    EXPECT_EQ(found[0].rest, "를");
-    EXPECT_EQ(found[1].hanja, "賦課計數") << "the earlier part keeps its best spelling longest";
-    EXPECT_EQ(found[2].hanja, "附過係數");
-    EXPECT_EQ(dict.compounds("부과계수").size(), 3) << "nothing after it";
-    EXPECT_TRUE(dict.compounds("부과를").isEmpty()) << "a word and its ending";
+    EXPECT_EQ(found[0], (HanjaDictionary::Compound{"부과계수", "賦課係數", {"賦課", "係數"}, "를"}));
+    EXPECT_EQ(found[1].hanja, "賦課計數");
+    EXPECT_EQ(found[2].hanja, "賦課季嫂");
+    EXPECT_EQ(dict.compounds("부과계수", 1).size(), 1) << "nothing after it; the limit holds";
+
+    // A one-syllable suffix seen in compounds ends one, and the parts' spellings follow their uses
+    // there, not the dictionary's order.
+    const auto county = dict.compounds("가림군이었는데");
+    ASSERT_FALSE(county.isEmpty());
+    EXPECT_EQ(county[0], (HanjaDictionary::Compound{"가림군", "嘉林郡", {"嘉林", "郡"}, "이었는데"}));
+    EXPECT_EQ(dict.compounds("가림군이").value(0).rest, "이") << "이 reads likelier as the ending than as 李";
+
+    // No compound where the rest reads likelier as an ending, or where nothing follows the stem.
+    EXPECT_TRUE(dict.compounds("사회부터").isEmpty()) << "부터 follows nouns far more than 部 ends compounds";
+    EXPECT_TRUE(dict.compounds("부과를").isEmpty());
     EXPECT_TRUE(dict.compounds("부과계수킹").isEmpty()) << "no known ending after the parts";
     EXPECT_TRUE(dict.compounds("수도").isEmpty());
+
+    // Without the parts table, none at all.
+    const Log::Collector log;
+    HanjaDictionary noParts(HanjaDictionary::Texts{dictionary, table, endings});
+    EXPECT_TRUE(noParts.compounds("부과계수를").isEmpty());
+    EXPECT_TRUE(log.lines().join('\n').contains("compound_parts.tsv not found"));
 }

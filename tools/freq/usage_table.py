@@ -325,7 +325,41 @@ def build(spellings, eojeols, ann, learner_rows):
         value = spelling_scores(K, lst, ann, learner, compounds, model.stems, cal)[0] if len(lst) > 1 \
             else model.stems.get(K, 0.0)
         table[(K, lst[0])] = round(value, 1)
-    return table, out_words
+    return table, out_words, cal
+
+
+def compound_parts(spellings, ann, cal):
+    """Uses of each (word, spelling) as a part of the compounds the dictionary lacks.
+
+    Every annotated word of 3+ syllables that is not a dictionary word is cut into dictionary words
+    whose spellings spell its Hanja, the fewest parts (then the longest first part), at least one
+    of 2+ syllables; each part gets the word's annotations, as uses (1/rho each). One-syllable
+    parts count too: they are the suffixes such compounds end in (가림군 嘉林郡: 가림 + 군 郡)."""
+    sets = {K: set(lst) for K, lst in spellings.items()}
+    out = {}
+    for (K, H), a in ann.items():
+        if len(K) < 3 or len(K) != len(H) or K in sets:
+            continue
+        best = None
+
+        def cut(i, parts):
+            nonlocal best
+            if best is not None and len(parts) >= len(best):
+                return
+            if i == len(K):
+                if any(len(p) >= 2 for p, _ in parts):
+                    best = list(parts)
+                return
+            for k in range(len(K), i, -1):
+                if K[i:k] in sets and H[i:k] in sets[K[i:k]]:
+                    parts.append((K[i:k], H[i:k]))
+                    cut(k, parts)
+                    parts.pop()
+
+        cut(0, [])
+        for part in best or ():
+            out[part] = out.get(part, 0.0) + a / cal.rho
+    return out
 
 
 def main():
@@ -333,6 +367,7 @@ def main():
     ap.add_argument("--raw", default=freqlib.DEFAULT_RAW, help="folder of the raw sources (default: ../shared/data/raw)")
     ap.add_argument("--dict", default=freqlib.DEFAULT_HANJA_TXT, help="libhangul hanja.txt")
     ap.add_argument("-o", "--output", default=os.path.join(freqlib.REPO, "data", "hanja_freq.tsv"))
+    ap.add_argument("--parts-output", default=os.path.join(freqlib.REPO, "data", "compound_parts.tsv"))
     args = ap.parse_args()
 
     started = time.time()
@@ -340,15 +375,22 @@ def main():
     learner_rows = freqlib.read_learner_list(args.raw)
     eojeols = freqlib.read_eojeol_counts(args.raw)
     ann = freqlib.read_annotation_counts(args.raw)
-    table, out_words = build(spellings, eojeols, ann, learner_rows)
+    table, out_words, cal = build(spellings, eojeols, ann, learner_rows)
     freqlib.write_table(args.output, [
         "hangul<TAB>hanja<TAB>score: estimated uses in 620 files of Korean Wikipedia (2020); "
         "made by tools/freq/usage_table.py",
         freqlib.KOWIKI_CREDIT,
         freqlib.LEARNER_CREDIT,
     ], table)
+    parts = {k: round(v, 1) for k, v in compound_parts(spellings, ann, cal).items()}
+    freqlib.write_table(args.parts_output, [
+        "hangul<TAB>hanja<TAB>uses: dictionary words as parts of the compounds it lacks, estimated "
+        "uses in 620 files of Korean Wikipedia (2020); made by tools/freq/usage_table.py",
+        freqlib.KOWIKI_CREDIT,
+    ], parts)
     log(f"{args.output}: {len(table)} pairs, {len({k for k, _ in table})} words; "
-        f"{len(out_words)} words left out of splitting; {time.time() - started:.0f} s")
+        f"{len(out_words)} words left out of splitting; {args.parts_output}: {len(parts)} parts; "
+        f"{time.time() - started:.0f} s")
 
 
 if __name__ == "__main__":

@@ -5,14 +5,17 @@
 #include "base/Log.h"
 #include "base/Resources.h"
 #include "base/TextUtil.h"
+#include "core/dictionary/CompoundParts.h"
 #include "core/dictionary/DictionaryData.h"
 #include "core/dictionary/DictionaryLoader.h"
 #include "core/dictionary/MappedFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
-#include <numeric>
+#include <cmath>
+#include <limits>
 
 HanjaDictionary& HanjaDictionary::shared()
 {
@@ -169,75 +172,128 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input
     const std::optional<Split> head = split(input);
     const DictionaryData* d = data();
     if (!head || head->rest.isEmpty() || !d || d->endings.isEmpty() || limit <= 0) return {};
-    const QString& rest = head->rest;
-    if (d->endings.isEnding(rest)) return {};
-    const QList<qsizetype> bounds = TextUtil::graphemeBoundaries(rest);
-    const qsizetype n = bounds.size() - 1;
+    const CompoundParts* parts = compoundParts();
+    if (!parts) return {};
+    const QString text = head->stem + head->rest;
+    const QList<qsizetype> bounds = TextUtil::graphemeBoundaries(text);
+    const qsizetype n = bounds.size() - 1, s = TextUtil::characterCount(head->stem);
+    if (s < 2) return {}; // one-character words alone make no compound
+    const auto at = [&](qsizetype i, qsizetype k) { return QStringView(text).sliced(bounds[i], bounds[k] - bounds[i]); };
 
-    // The parts after the stem: longest words first, until what is left is a known ending or
-    // nothing. A few syllables at most, so a plain search.
-    QList<qsizetype> cuts; // character positions in rest where parts end
-    const auto search = [&](const auto& self, qsizetype from) -> bool {
-        const QStringView left = QStringView(rest).sliced(bounds[from]);
-        if (from > 0 && (left.isEmpty() || d->endings.isEnding(left))) return true;
-        for (qsizetype k = n; k >= from + 2; --k) {
-            if (!d->findKey(QStringView(rest).sliced(bounds[from], bounds[k] - bounds[from]))) continue;
-            cuts.append(k);
-            if (self(self, k)) return true;
-            cuts.removeLast();
+    // The likeliest reading from each position to the end: words, then an ending. Nothing after
+    // the word counts as the most common ending; shares of all noun endings' uses.
+    const double total = d->endings.totalUses();
+    constexpr double none = -std::numeric_limits<double>::infinity();
+    QList<double> best(n + 1, none);
+    QList<qsizetype> next(n + 1, -1); // where the next part ends; -1: the ending starts here
+    for (qsizetype i = n; i >= s; --i) {
+        const double ending = i == n ? d->endings.mostUses() : d->endings.uses(at(i, n));
+        if (ending > 0) best[i] = std::log(ending / total);
+        for (qsizetype k = n; k > i; --k) {
+            if (best[k] == none || !d->findKey(at(i, k))) continue;
+            // A word never seen as a part counts as seen once; a syllable must have been seen.
+            const double uses = parts->uses(at(i, k)) + (k - i >= 2 ? parts->unit() : 0);
+            if (uses <= 0) continue;
+            const double score = best[k] + std::log(uses / total);
+            if (score > best[i]) {
+                best[i] = score;
+                next[i] = k;
+            }
         }
-        return false;
-    };
-    if (!search(search, 0)) return {};
-
-    QList<QString> words{head->stem};
-    qsizetype at = 0;
-    for (qsizetype k : cuts) {
-        words.append(rest.sliced(bounds[at], bounds[k] - bounds[at]));
-        at = k;
     }
-    // Each part's spellings, best first; a part without one ends the offer.
-    QList<QList<HanjaEntry>> spellings;
+    if (next[s] < 0) return {};
+    QList<QString> words{head->stem};
+    qsizetype end = s;
+    for (; next[end] >= 0; end = next[end]) words.append(at(end, next[end]).toString());
+
+    // Each part's spellings with their likelihood: uses as that part, plus the dictionary's
+    // order as one sighting shared out by place (1, 1/2, 1/3 ...).
+    struct Choice {
+        double logLikelihood = 0;
+        QList<int> places;
+    };
+    QList<QList<std::pair<QString, double>>> spellings;
     for (const QString& w : words) {
-        QList<HanjaEntry> entries = candidates(w);
-        QList<HanjaEntry> distinct;
-        for (const HanjaEntry& e : entries) {
-            if (e.hanja().isEmpty()) continue;
+        QList<std::pair<QString, double>> distinct;
+        for (const HanjaEntry& e : candidates(w)) {
+            const QString hanja = e.hanja().toString();
+            if (hanja.isEmpty()) continue;
             bool seen = false;
-            for (const HanjaEntry& x : distinct) seen = seen || x.hanja() == e.hanja();
-            if (!seen) distinct.append(e);
-            if (distinct.size() == limit) break;
+            for (const auto& x : distinct) seen = seen || x.first == hanja;
+            if (!seen) distinct.append({hanja, 0.0});
         }
         if (distinct.isEmpty()) return {};
+        double harmonic = 0, sum = 0;
+        for (qsizetype i = 0; i < distinct.size(); ++i) harmonic += 1.0 / double(i + 1);
+        for (qsizetype i = 0; i < distinct.size(); ++i) {
+            distinct[i].second = parts->uses(w, distinct[i].first) + parts->unit() / double(i + 1) / harmonic;
+            sum += distinct[i].second;
+        }
+        for (auto& x : distinct) x.second = std::log(x.second / sum);
         spellings.append(distinct);
     }
-    // Every choice of places, best first: the smallest sum of places, then the earlier parts'.
-    QList<QList<int>> choices{QList<int>(words.size(), 0)};
-    for (qsizetype p = 0; p < words.size(); ++p) {
-        QList<QList<int>> more;
-        for (const QList<int>& c : choices)
-            for (int i = 0; i < spellings[p].size(); ++i) {
-                QList<int> next = c;
-                next[p] = i;
-                more.append(next);
+    // The best `limit` choices: the parts are independent, so the best prefixes suffice.
+    QList<Choice> beam{Choice{}};
+    for (const auto& options : spellings) {
+        QList<Choice> more;
+        for (const Choice& c : beam)
+            for (int i = 0; i < options.size(); ++i) {
+                Choice grown = c;
+                grown.logLikelihood += options[i].second;
+                grown.places.append(i);
+                more.append(grown);
             }
-        choices = more;
+        std::stable_sort(more.begin(), more.end(), [](const Choice& a, const Choice& b) {
+            return a.logLikelihood != b.logLikelihood ? a.logLikelihood > b.logLikelihood : a.places < b.places;
+        });
+        beam = more.mid(0, limit);
     }
-    std::stable_sort(choices.begin(), choices.end(), [](const QList<int>& a, const QList<int>& b) {
-        const int sa = std::accumulate(a.begin(), a.end(), 0), sb = std::accumulate(b.begin(), b.end(), 0);
-        return sa != sb ? sa < sb : a < b;
-    });
     QList<Compound> out;
-    for (const QList<int>& c : choices) {
-        if (out.size() == limit) break;
-        Compound compound{words.join(QString()), QString(), {}, rest.sliced(bounds[at])};
+    for (const Choice& c : beam) {
+        Compound compound{words.join(QString()), QString(), {}, text.sliced(bounds[end])};
         for (qsizetype p = 0; p < words.size(); ++p) {
-            compound.partsHanja.append(spellings[p][c[p]].hanja().toString());
+            compound.partsHanja.append(spellings[p][c.places[p]].first);
             compound.hanja += compound.partsHanja.last();
         }
         out.append(compound);
     }
     return out;
+}
+
+const CompoundParts* HanjaDictionary::compoundParts()
+{
+    std::lock_guard lock(m_partsMutex);
+    if (!m_partsRead) {
+        m_partsRead = true;
+        const QString name = QStringLiteral("compound_parts.tsv");
+        if (const std::optional<QByteArray> text = readOptional(name, m_texts ? m_texts->parts : std::nullopt)) {
+            auto parts = std::make_unique<CompoundParts>();
+            if (const qsizetype line = parts->read(*text))
+                Log::write(QStringLiteral("%1 is not valid UTF-8 at line %2: no compounds are offered").arg(name).arg(line));
+            else
+                m_parts = std::move(parts);
+        }
+    }
+    return m_parts && !m_parts->isEmpty() ? m_parts.get() : nullptr;
+}
+
+std::optional<QByteArray> HanjaDictionary::readOptional(const QString& name, const std::optional<QByteArray>& text) const
+{
+    if (m_texts) {
+        if (!text) Log::write(name + QStringLiteral(" not found in bundle"));
+        return text;
+    }
+    const QString path = m_folder.isEmpty() ? Resources::locate(name) : m_folder + QLatin1Char('/') + name;
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        Log::write(name + QStringLiteral(" not found in bundle"));
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Log::write(QStringLiteral("%1 cannot be read (%2): %3").arg(name, file.errorString(), path));
+        return std::nullopt;
+    }
+    return file.readAll();
 }
 
 QString HanjaDictionary::charGloss(QStringView character)

@@ -19,6 +19,7 @@
 #include <optional>
 
 struct DictionaryData;
+class CompoundParts;
 
 class HanjaDictionary {
 public:
@@ -31,15 +32,17 @@ public:
     // as if its file were missing.
     struct Texts {
         Texts(QByteArray dictionary_, std::optional<QByteArray> scores_ = std::nullopt,
-              std::optional<QByteArray> endings_ = std::nullopt)
+              std::optional<QByteArray> endings_ = std::nullopt, std::optional<QByteArray> parts_ = std::nullopt)
             : dictionary(std::move(dictionary_))
             , scores(std::move(scores_))
             , endings(std::move(endings_))
+            , parts(std::move(parts_))
         {
         }
         QByteArray dictionary;
         std::optional<QByteArray> scores;
         std::optional<QByteArray> endings; // known_endings.tsv
+        std::optional<QByteArray> parts;   // compound_parts.tsv
     };
 
     // The process-wide instance, reading the data dir of Resources.
@@ -68,10 +71,12 @@ public:
     // borrow the dictionary's text: they must not outlive it.
     QList<HanjaEntry> candidates(const QString& word);
     // A word the dictionary lacks, made of its words: the stem of split(text) followed by further
-    // dictionary words (2 characters or more each) and then a known ending or nothing
-    // (부과계수를 → 부과 + 계수 + 를). Up to `limit` spellings, each part written with one of its
-    // own, the best first: the parts' spellings in their order (by the sum of their places, then
-    // the earlier parts' places). Empty when text is no such compound.
+    // dictionary words and then a known ending or nothing (부과계수를 → 부과 + 계수 + 를; 가림군이 →
+    // 가림 + 군 + 이). What follows the stem is read the likeliest way: each word as often as it is
+    // a part of such compounds (one-syllable words only when seen as one), the ending as often as
+    // it follows a noun; a rest that reads likelier as an ending gives no compound (사회부터).
+    // Up to `limit` spellings, the likeliest first: each part's spelling by how often it is that
+    // part, the dictionary's order counting for one sighting. Empty when text is no such compound.
     struct Compound {
         QString hangul;          // the parts joined (부과계수)
         QString hanja;           // their spellings joined (賦課係數)
@@ -91,10 +96,17 @@ public:
 private:
     const DictionaryData* data();
     std::unique_ptr<DictionaryData> load() const;
+    // The compound parts, read on first use; null when missing or unreadable.
+    const CompoundParts* compoundParts();
+    // A data file's bytes: from the texts, the folder or Resources; logged when missing.
+    std::optional<QByteArray> readOptional(const QString& name, const std::optional<QByteArray>& text) const;
 
     QString m_folder;
     std::optional<Texts> m_texts;
     std::mutex m_loadMutex;
     std::unique_ptr<DictionaryData> m_owned;
     std::atomic<const DictionaryData*> m_data{nullptr};
+    std::mutex m_partsMutex;
+    bool m_partsRead = false;
+    std::unique_ptr<CompoundParts> m_parts;
 };

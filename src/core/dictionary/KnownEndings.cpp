@@ -4,10 +4,13 @@
 #include "base/TextUtil.h"
 
 #include <QStringDecoder>
+#include <QStringList>
+
+#include <cmath>
 
 qsizetype KnownEndings::read(QByteArrayView text)
 {
-    QSet<QString> endings;
+    QHash<QString, double> endings;
     QSet<QChar> firsts;
     qsizetype number = 0;
     for (qsizetype start = 0; start < text.size();) {
@@ -18,15 +21,24 @@ qsizetype KnownEndings::read(QByteArrayView text)
         ++number;
         if (line.endsWith('\r')) line.chop(1);
         if (line.isEmpty() || line.startsWith('#')) continue;
-        const qsizetype tab = line.indexOf('\t');
         QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString rest = TextUtil::nfc(decode(tab < 0 ? line : line.first(tab)));
+        const QStringList fields = QString(decode(line)).split(QLatin1Char('\t'));
         if (decode.hasError()) return number;
+        const QString rest = TextUtil::nfc(fields[0]);
         if (rest.isEmpty()) continue;
-        endings.insert(rest);
+        bool ok = false;
+        const double uses = fields.size() > 1 ? fields[1].toDouble(&ok) : 0;
+        endings[rest] += ok && uses >= 1 && std::isfinite(uses) ? uses : 1;
         firsts.insert(rest.front());
+    }
+    double total = 0, most = 0;
+    for (double uses : std::as_const(endings)) {
+        total += uses;
+        most = std::max(most, uses);
     }
     m_endings = std::move(endings);
     m_firsts = std::move(firsts);
+    m_total = total;
+    m_most = most;
     return 0;
 }

@@ -2,27 +2,37 @@
 
 // The rests that follow nouns in running text (known_endings.tsv: particles, 하다/되다 forms,
 // 적/적인, copula forms ...), for the split: a rest that is one of them is an ending for certain,
-// and a rest whose first syllable begins none of them is no ending at all. A few hundred short
-// strings in a hash set, with their first characters in another.
+// and a rest whose first syllable begins none of them is no ending at all; how often each follows
+// a noun weighs an ending against a word part (군은: 군 郡 + 은, not the rest 군은). A few hundred
+// short strings in a hash map, with their first characters in a set.
 
 #include <QByteArrayView>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringView>
 
 class KnownEndings {
 public:
-    // Reads rest<TAB>... lines; '#' lines are comments, a CR before LF is dropped. Returns the
-    // number (from 1) of the first line that is not valid UTF-8, or 0.
+    // Reads rest<TAB>uses<TAB>... lines; '#' lines are comments, a CR before LF is dropped; a rest
+    // without a positive count of uses counts as used once. Returns the number (from 1) of the
+    // first line that is not valid UTF-8, or 0.
     qsizetype read(QByteArrayView text);
 
     bool isEmpty() const { return m_endings.isEmpty(); }
     qsizetype size() const { return m_endings.size(); }
     bool isEnding(QStringView rest) const { return m_endings.contains(rest.toString()); }
+    // How often the rest follows a noun; 0 for one that is no known ending.
+    double uses(QStringView rest) const { return m_endings.value(rest.toString()); }
+    // The uses of all of them, and of the most used one.
+    double totalUses() const { return m_total; }
+    double mostUses() const { return m_most; }
     // Whether rest may begin with an ending: its first character begins a known one.
     bool mayBeginEnding(QStringView rest) const { return !rest.isEmpty() && m_firsts.contains(rest.front()); }
 
 private:
-    QSet<QString> m_endings;
+    QHash<QString, double> m_endings;
+    double m_total = 0;
+    double m_most = 0;
     QSet<QChar> m_firsts;
 };

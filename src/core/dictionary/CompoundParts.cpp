@@ -1,0 +1,46 @@
+// Reading the compound parts: a table of some ten thousand lines, read plainly, line by line.
+#include "core/dictionary/CompoundParts.h"
+
+#include "base/TextUtil.h"
+
+#include <QStringDecoder>
+
+#include <limits>
+
+qsizetype CompoundParts::read(QByteArrayView text)
+{
+    QHash<QString, double> pairs, words;
+    double unit = std::numeric_limits<double>::infinity();
+    qsizetype number = 0;
+    for (qsizetype start = 0; start < text.size();) {
+        qsizetype end = text.indexOf('\n', start);
+        if (end < 0) end = text.size();
+        QByteArrayView line = text.sliced(start, end - start);
+        start = end + 1;
+        ++number;
+        if (line.endsWith('\r')) line.chop(1);
+        if (line.isEmpty() || line.startsWith('#')) continue;
+        QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = decode(line);
+        if (decode.hasError()) return number;
+        const QStringList fields = decoded.split(QLatin1Char('\t'));
+        bool ok = false;
+        const double uses = fields.size() == 3 ? fields[2].toDouble(&ok) : 0;
+        if (!ok || !(uses > 0) || uses == std::numeric_limits<double>::infinity() || fields[0].isEmpty()
+            || fields[1].isEmpty())
+            continue;
+        const QString hangul = TextUtil::nfc(fields[0]);
+        pairs[hangul + QLatin1Char('\t') + TextUtil::nfc(fields[1])] += uses;
+        words[hangul] += uses;
+        unit = std::min(unit, uses);
+    }
+    m_pairs = std::move(pairs);
+    m_words = std::move(words);
+    m_unit = m_pairs.isEmpty() ? 1 : unit;
+    return 0;
+}
+
+double CompoundParts::uses(QStringView hangul, QStringView hanja) const
+{
+    return m_pairs.value(hangul.toString() + QLatin1Char('\t') + hanja.toString());
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+// Dictionary words as parts of the compounds the dictionary lacks (compound_parts.tsv: Hangul
+// word, Hanja spelling, estimated uses as such a part): which spelling a part takes inside a
+// compound (가림군 → 嘉林 + 郡), and how often a word, one-syllable suffixes included, is a part
+// at all. Read on the first compound asked for, not with the dictionary.
+
+#include <QByteArrayView>
+#include <QHash>
+#include <QString>
+#include <QStringView>
+
+class CompoundParts {
+public:
+    // Reads hangul<TAB>hanja<TAB>uses lines; '#' lines are comments, a CR before LF is dropped,
+    // lines without a positive number are skipped. Returns the number (from 1) of the first line
+    // that is not valid UTF-8, or 0.
+    qsizetype read(QByteArrayView text);
+
+    bool isEmpty() const { return m_pairs.isEmpty(); }
+    qsizetype size() const { return m_pairs.size(); }
+    // Uses of the spelling as a part; 0 when never seen.
+    double uses(QStringView hangul, QStringView hanja) const;
+    // Uses of the word as a part, whatever its spelling.
+    double uses(QStringView hangul) const { return m_words.value(hangul.toString()); }
+    // The smallest count of the table: what one sighting is worth.
+    double unit() const { return m_unit; }
+
+private:
+    QHash<QString, double> m_pairs; // hangul TAB hanja
+    QHash<QString, double> m_words;
+    double m_unit = 1;
+};
