@@ -9,6 +9,7 @@
 #include "core/ShortcutCenter.h"
 #include "platform/DesktopPlatform.h"
 #include "platform/model/OpenAiCompatibleModel.h"
+#include "platform/x11/X11Compositing.h"
 #include "ui/AboutWindow.h"
 #include "ui/CandidatePanelView.h" // QtPanelWindow.h needs it complete
 #include "ui/OnboardingWindow.h"
@@ -60,7 +61,7 @@ void AppDelegate::installPlatform()
     // The local model server, when one runs, ranks and corrects; without one nothing is sent.
     LanguageModels::setShared(std::make_shared<OpenAiCompatibleModel>());
     m_platform = DesktopPlatform::create();
-    m_platform->panelWindow = std::make_shared<QtPanelWindow>();
+    m_platform->panelWindow = std::make_shared<QtPanelWindow>(X11Compositing::active);
     m_platform->ownWindows = std::make_shared<QtOwnWindows>();
     Platform::setShared(m_platform);
 }

@@ -19,6 +19,9 @@ class CandidatePanelView : public QWidget {
 public:
     CandidatePanelView(PanelModel& model, double width, QWidget* parent = nullptr);
 
+    // The radius of the box's corners.
+    static constexpr double cornerRadius = 10;
+
     // The fitting size: the window is sized to it.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QRegion>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -17,11 +18,25 @@ constexpr int kGrabAttempts = 50; // half a second: the window may not be viewab
 
 bool windowSystemGrabs() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
+// The box the view paints, in whole pixels.
+QRegion roundedRegion(const QRect& r, int radius)
+{
+    const int d = 2 * radius;
+    QRegion region(r.adjusted(radius, 0, -radius, 0));
+    region += r.adjusted(0, radius, 0, -radius);
+    region += QRegion(r.left(), r.top(), d, d, QRegion::Ellipse);
+    region += QRegion(r.right() + 1 - d, r.top(), d, d, QRegion::Ellipse);
+    region += QRegion(r.left(), r.bottom() + 1 - d, d, d, QRegion::Ellipse);
+    region += QRegion(r.right() + 1 - d, r.bottom() + 1 - d, d, d, QRegion::Ellipse);
+    return region;
+}
+
 } // namespace
 
-QtPanelWindow::QtPanelWindow()
+QtPanelWindow::QtPanelWindow(std::function<bool()> composited)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
                            | Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint)
+    , m_composited(std::move(composited))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -65,10 +80,23 @@ void QtPanelWindow::setFrame(const QRectF& frame)
     move(r.topLeft());
 }
 
+void QtPanelWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitShape(); // the expanded list grows the window without a new frame
+}
+
+void QtPanelWindow::fitShape()
+{
+    if (m_composited()) clearMask();
+    else setMask(roundedRegion(rect(), int(CandidatePanelView::cornerRadius)));
+}
+
 QRectF QtPanelWindow::frame() const { return QRectF(geometry()); }
 
 void QtPanelWindow::orderFront()
 {
+    fitShape();
     show();
     if (windowSystemGrabs()) raise();
     m_grabAttempts = 0;

@@ -6,16 +6,20 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 class CandidatePanelView;
 
 // The candidate panel's window: frameless, translucent, above other windows, and never active
 // (it must not take the accessibility focus from the application in front). While it is up it
 // holds explicit keyboard and pointer grabs, so keys reach the key monitor and a press outside
 // it reaches the outside-click monitor; both grabs end when it is ordered out. Created once.
+// Where nothing composites windows (composited() false), its alpha would show black: the window
+// is then cut to the rounded box.
 class QtPanelWindow : public QWidget, public PanelWindow {
     Q_OBJECT
 public:
-    QtPanelWindow();
+    explicit QtPanelWindow(std::function<bool()> composited = [] { return true; });
     ~QtPanelWindow() override;
 
     void setContent(PanelModel& model, double width) override;
@@ -41,14 +45,17 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void fitShape();
     void grabInput();
     void releaseInput();
     // With the pointer grabbed every mouse event comes to the window; it hands those inside on
     // to the child under the pointer (or to the one that took the press).
     bool forwardMouse(QMouseEvent* event);
 
+    std::function<bool()> m_composited;
     QPointer<CandidatePanelView> m_view;
     KeyHandler m_keyMonitor;
     ClickHandler m_clickMonitor;

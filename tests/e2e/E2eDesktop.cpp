@@ -293,7 +293,30 @@ bool setApplicationText(pid_t pid, const QString& text)
     return ok;
 }
 
+std::optional<QByteArray> selectionData(const QString& selection, const QString& target)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-out"), QStringLiteral("-selection"), selection,
+                                          QStringLiteral("-target"), target});
+    if (!xclip.waitForFinished(10000)) {
+        xclip.kill();
+        xclip.waitForFinished();
+        return std::nullopt;
+    }
+    if (xclip.exitStatus() != QProcess::NormalExit || xclip.exitCode() != 0) return std::nullopt;
+    return xclip.readAllStandardOutput();
+}
+
 // ------------------------------------------------------------------------------------ processes
+
+bool processRunning(pid_t pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray stat = file.readAll();
+    const qsizetype after = stat.lastIndexOf(')');
+    return after > 0 && stat.size() > after + 2 && stat[after + 2] != 'Z';
+}
 
 std::optional<qint64> residentKiB(pid_t pid)
 {

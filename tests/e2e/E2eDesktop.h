@@ -45,6 +45,13 @@ bool selectText(pid_t pid, int start, int end);
 // Replaces all of that object's text.
 bool setApplicationText(pid_t pid, const QString& text);
 
+// What the owner of an X selection ("clipboard", "primary") gives for a target, read with xclip;
+// absent when nobody owns the selection or its owner refuses the target.
+std::optional<QByteArray> selectionData(const QString& selection, const QString& target);
+
+// Whether the process is alive and not a zombie.
+bool processRunning(pid_t pid);
+
 // Resident memory (kB) and CPU time (user + system, ms) of a process, from /proc.
 std::optional<qint64> residentKiB(pid_t pid);
 std::optional<qint64> cpuMilliseconds(pid_t pid);

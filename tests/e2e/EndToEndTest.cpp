@@ -2,55 +2,11 @@
 // started as a user starts it, a GTK editor holding a sentence, keys pressed through XTest, the
 // editor's text read back over the accessibility bus.
 
-#include "DesktopTestSupport.h"
-#include "E2eDesktop.h"
-
-#include <QClipboard>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QGuiApplication>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <X11/X.h>
+#include "EndToEndFixture.h"
 
 namespace {
 
-using namespace E2e;
-using DesktopTest::LaunchedApp;
-using DesktopTest::waitUntil;
-using namespace std::chrono_literals;
-
-const QString kSentence = QStringLiteral("대한민국의 수도는 서울이다.");
-const QString kPanelTitle = QStringLiteral("소렐");
-
-QString sorelwick() { return QStringLiteral(SORELWICK_BIN_DIR "/sorelwick"); }
-
-// Settings as a returning user has them: the first run is done.
-void writeDefaults(const QByteArray& json)
-{
-    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/sorelwick");
-    QDir().mkpath(folder);
-    QFile file(folder + QStringLiteral("/defaults.json"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(json);
-}
-
-bool shortcutRegistered() { return keyGrabbedByOthers("h", ControlMask | Mod1Mask); }
-
-// Sorelwick, started and ready: it holds its shortcut.
-std::unique_ptr<LaunchedApp> startSorelwick(const QStringList& arguments = {})
-{
-    auto program = LaunchedApp::start(sorelwick(), arguments);
-    if (!program) return nullptr;
-    if (!waitUntil([] { return shortcutRegistered(); }, 15s)) {
-        ADD_FAILURE() << "Sorelwick did not register its shortcut";
-        return nullptr;
-    }
-    return program;
-}
+using namespace E2eTest;
 
 // mousepad holding the text, in front, its text on the accessibility bus.
 struct Editor {
@@ -79,58 +35,6 @@ struct Editor {
         // Code points, as the accessibility bus counts (the texts here are all in the BMP).
         return selectText(pid(), int(at), int(at + part.size()));
     }
-};
-
-class EndToEnd : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_tray = LaunchedApp::start(QStringLiteral("trayer"),
-                                {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                                 QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                                 QStringLiteral("--height"), QStringLiteral("24"), QStringLiteral("--SetDockType"),
-                                 QStringLiteral("true")});
-        writeDefaults(R"({"onboardingDone": true})");
-        s_app = startSorelwick();
-    }
-    static void TearDownTestSuite()
-    {
-        s_app.reset();
-        s_tray.reset();
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_app && s_app->running()) << "Sorelwick is not running";
-        // Every case starts with no panel up.
-        ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
-    }
-
-    static std::optional<E2e::Window> panel() { return visibleWindow(s_app->pid(), kPanelTitle); }
-    static bool waitForPanel() { return waitUntil([] { return panel().has_value(); }, 5s); }
-    // The panel with its rows, not only the loading header (which is far lower than 3 rows).
-    static bool waitForList()
-    {
-        return waitUntil([] { return panel() && panel()->geometry.height() >= 100; }, 5s);
-    }
-
-    static bool painted(const QRect& area)
-    {
-        const QImage image = screenshot(area);
-        for (int y = 0; y < image.height(); y += 4)
-            for (int x = 0; x < image.width(); x += 4)
-                if (qGray(image.pixel(x, y)) > 128) return true;
-        return false;
-    }
-
-    static void saveShot(const QString& name, const QRect& area = {})
-    {
-        const QImage image = screenshot(area);
-        EXPECT_FALSE(image.isNull());
-        EXPECT_TRUE(image.save(QDir(outputFolder()).filePath(name))) << name.toStdString();
-    }
-
-    static inline std::unique_ptr<LaunchedApp> s_tray;
-    static inline std::unique_ptr<LaunchedApp> s_app;
 };
 
 TEST_F(EndToEnd, ThePickedSpellingReplacesTheSelectionInMousepad)

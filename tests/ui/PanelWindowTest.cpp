@@ -32,7 +32,8 @@ QList<Candidate> rows(int n, CandidateKind kind = CandidateKind::hanja)
 
 struct PanelWindowFixture : ::testing::Test {
     std::shared_ptr<FakePlatform> fake = FakePlatform::install();
-    std::shared_ptr<QtPanelWindow> window = std::make_shared<QtPanelWindow>();
+    bool composited = true;
+    std::shared_ptr<QtPanelWindow> window = std::make_shared<QtPanelWindow>([this] { return composited; });
     CandidatePanel panel;
     QList<QPair<QString, bool>> picks;
 
@@ -108,6 +109,40 @@ TEST_F(PanelWindowFixture, SizeFollowsRowsExpansionAndNotices)
     // Hanja rows are set larger than the other kinds.
     showList(1, CandidateKind::layout);
     EXPECT_LT(rowHeight(0), row);
+}
+
+// Without a compositor the corners outside the rounded box would show black: the window is cut
+// to the box, whatever size it takes, and uncut once a compositor runs.
+TEST_F(PanelWindowFixture, WithoutACompositorTheWindowIsCutToItsRoundedBox)
+{
+    composited = false;
+    const auto expectCut = [&](const char* what) {
+        SCOPED_TRACE(what);
+        const QRegion mask = window->mask();
+        const QRect r(QPoint(0, 0), frameSize());
+        EXPECT_EQ(mask.boundingRect(), r);
+        for (const QPoint corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()}) {
+            EXPECT_FALSE(mask.contains(corner)) << corner.x() << "," << corner.y();
+            // Still outside a radius-10 arc 2 pixels in along the diagonal.
+            const QPoint in(corner.x() == 0 ? 2 : corner.x() - 2, corner.y() == 0 ? 2 : corner.y() - 2);
+            EXPECT_FALSE(mask.contains(in)) << in.x() << "," << in.y();
+        }
+        for (const QPoint edge : {QPoint(r.center().x(), 0), QPoint(0, r.center().y()), QPoint(r.right(), r.center().y()),
+                                  QPoint(r.center().x(), r.bottom()), QPoint(10, 0), QPoint(0, 10),
+                                  QPoint(4, 4), QPoint(r.right() - 4, r.bottom() - 4)})
+            EXPECT_TRUE(mask.contains(edge)) << edge.x() << "," << edge.y();
+    };
+    showNotice();
+    expectCut("notice");
+    showList(12);
+    expectCut("list");
+    QTest::keyClick(window.get(), Qt::Key_Right);
+    ASSERT_TRUE(spinUntil([&] { return view()->scrollView() != nullptr; }));
+    expectCut("expanded");
+
+    composited = true;
+    showNotice();
+    EXPECT_TRUE(window->mask().isEmpty());
 }
 
 TEST_F(PanelWindowFixture, FiveRowsExpandInPlaceWithoutAScrollView)

@@ -104,11 +104,7 @@ X11Clipboard::~X11Clipboard()
 void X11Clipboard::onOwnerChanged(unsigned long owner, int subtype)
 {
     if (subtype == XFixesSetSelectionOwnerNotify) {
-        if (owner != None && owner == m_ownWindow) return; // our write, counted when made
-        if (owner == None && m_pendingOwnClears > 0) {
-            --m_pendingOwnClears; // our clear, counted when made
-            return;
-        }
+        if (owner != None && owner == m_ownWindow) return; // our write or clear, counted when made
     }
     m_own.reset();
     if (owner == None) {
@@ -168,6 +164,7 @@ QList<QStringList> X11Clipboard::itemTypes()
         return {mime->formats()};
     }
     if (ownedByUs()) {
+        if (m_own->isEmpty()) return {};
         QStringList types;
         for (const auto& [type, bytes] : *m_own) types << type;
         return {types};
@@ -233,9 +230,10 @@ qint64 X11Clipboard::clearContents()
         QGuiApplication::clipboard()->clear(m_mode);
         m_writing = false;
     } else if (XGetSelectionOwner(m_connection->display(), m_selection) != None) {
-        // Nobody owns the selection afterwards; the XFixes note of it is ours.
-        ++m_pendingOwnClears;
-        XSetSelectionOwner(m_connection->display(), m_selection, None, CurrentTime);
+        // We hold it, empty, rather than hand it to nobody: a clear comes just before a write, and
+        // an application that pastes in between from a selection without owner may crash (Qt 6.4
+        // text fields do).
+        if (m_owner->own(PasteboardItem{})) m_own = PasteboardItem{};
         XFlush(m_connection->display());
     }
     return ++m_changeCount;

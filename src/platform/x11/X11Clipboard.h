@@ -57,7 +57,6 @@ private:
     qint64 m_changeCount = 1;
     std::optional<PasteboardItem> m_own; // what we wrote, while we own the selection
     unsigned long m_ownWindow = 0; // our selection owner window
-    int m_pendingOwnClears = 0;
 
     // Waiting for a new owner to answer before the change counts.
     unsigned long m_probeWindow = 0;

@@ -1,0 +1,181 @@
+// The same flow in applications that are not GTK editors: a Qt 6 editor written over the
+// accessibility bus, a terminal read through PRIMARY where a copy chord would interrupt the
+// command, and an editor without accessibility, reached through the clipboard, whose earlier
+// content (text and a picture) has to come back.
+
+#include "EndToEndFixture.h"
+
+namespace {
+
+using namespace E2eTest;
+
+QString readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The Qt 6 test editor holding the text with a part selected; every change mirrored to a file.
+struct QtEditor {
+    QTemporaryDir dir;
+    std::unique_ptr<LaunchedApp> program;
+
+    QString mirror() const { return dir.filePath(QStringLiteral("mirror.txt")); }
+    QString text() const { return readFile(mirror()); }
+
+    // prefix comes before the editor's command line (env settings); extra after its own options.
+    bool open(const QString& text, const QString& selected, const QStringList& extra = {},
+              const QStringList& prefix = {})
+    {
+        const qsizetype at = text.indexOf(selected);
+        if (at < 0) return false;
+        QStringList arguments = prefix;
+        arguments << DesktopTest::testEditorPath() << QStringLiteral("--text") << text << QStringLiteral("--select")
+                  << QStringLiteral("%1,%2").arg(at).arg(selected.size()) << QStringLiteral("--mirror") << mirror()
+                  << extra;
+        program = LaunchedApp::start(QStringLiteral("env"), arguments);
+        return program && waitUntil([&] { return this->text() == text; }, 15s) && program->activate(10s);
+    }
+};
+
+class OtherApplications : public EndToEnd {};
+
+TEST_F(OtherApplications, TheQtEditorGetsThePickThroughAccessibility)
+{
+    for (const bool rich : {false, true}) {
+        SCOPED_TRACE(rich ? "QTextEdit" : "QPlainTextEdit");
+        QtEditor editor;
+        ASSERT_TRUE(editor.open(kSentence, QStringLiteral("수도는"),
+                                rich ? QStringList{QStringLiteral("--rich")} : QStringList{}));
+        ASSERT_TRUE(editor.program->waitForAccessible());
+        pressChord(QStringLiteral("ctrl+alt+h"));
+        ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
+        if (rich) saveShot(QStringLiteral("panel-over-qt-editor.png"));
+        pressChord(QStringLiteral("1"));
+        EXPECT_TRUE(waitUntil([&] { return editor.text() == QStringLiteral("대한민국의 수도(首都)는 서울이다."); }, 5s))
+            << editor.text().toStdString();
+        EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    }
+}
+
+// xterm that prints a word and then runs cat, which writes what is typed to a file as it comes
+// (the terminal hands over each character at once, not line by line).
+struct Terminal {
+    QTemporaryDir dir;
+    std::unique_ptr<LaunchedApp> program;
+
+    QString input() const { return readFile(dir.filePath(QStringLiteral("input"))); }
+    pid_t commandPid() const { return pid_t(readFile(dir.filePath(QStringLiteral("pid"))).trimmed().toInt()); }
+
+    bool open(const QString& word)
+    {
+        const QString script = QStringLiteral(
+            "printf '%s\\n' \"$2\"; echo $$ > \"$1/pid.tmp\"; mv \"$1/pid.tmp\" \"$1/pid\";"
+            " stty -icanon; exec cat > \"$1/input\"");
+        program = LaunchedApp::start(
+            QStringLiteral("xterm"),
+            {QStringLiteral("-geometry"), QStringLiteral("50x6+80+120"), QStringLiteral("-fa"),
+             QStringLiteral("Noto Sans Mono CJK KR"), QStringLiteral("-fs"), QStringLiteral("14"), QStringLiteral("-e"),
+             QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), dir.path(), word});
+        return program && waitUntil([&] { return commandPid() > 0; }, 15s) && program->activate(10s);
+    }
+
+    // Double-clicks the first thing on the first line, as a user selects a word there.
+    void selectFirstWord()
+    {
+        const QRect frame = DesktopTest::windowFrame(program->window());
+        const QPoint at = frame.topLeft() + QPoint(10, 10);
+        clickAt(at);
+        clickAt(at);
+    }
+};
+
+TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheRunningCommandGoesOn)
+{
+    Terminal terminal;
+    ASSERT_TRUE(terminal.open(QStringLiteral("수도")));
+    const pid_t command = terminal.commandPid();
+    terminal.selectFirstWord();
+    ASSERT_TRUE(waitUntil([] { return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING"))
+                                          == QStringLiteral("수도").toUtf8(); },
+                          5s))
+        << "the double-click did not select the word";
+
+    // Alt+1: the Hanja on the clipboard; a copy chord (Ctrl+C) would have ended cat.
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
+    saveShot(QStringLiteral("panel-over-xterm.png"));
+    // Without a compositor the panel is cut to its rounded box: its corners show the terminal.
+    saveShot(QStringLiteral("panel-corners.png"), panel()->geometry.adjusted(-6, -6, 6, 6));
+    pressChord(QStringLiteral("alt+1"));
+    EXPECT_TRUE(waitUntil([] { return selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING"))
+                                          == QStringLiteral("首都").toUtf8(); },
+                          5s));
+    pressChord(QStringLiteral("Escape"));
+    ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    EXPECT_TRUE(processRunning(command)) << "the command in the terminal was interrupted";
+
+    // A pick pastes into what runs there (the terminal cannot replace printed text), and PRIMARY,
+    // lent for the paste, holds the word again afterwards.
+    EXPECT_EQ(terminal.input(), QString()) << "keys reached the command";
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList());
+    pressChord(QStringLiteral("1"));
+    EXPECT_TRUE(waitUntil([&] { return terminal.input() == QStringLiteral("수도(首都)"); }, 5s))
+        << terminal.input().toStdString();
+    EXPECT_TRUE(waitUntil([] { return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING"))
+                                          == QStringLiteral("수도").toUtf8(); },
+                          5s));
+    EXPECT_TRUE(processRunning(command));
+}
+
+// A program that holds the clipboard with text, HTML, a PNG picture and a large blob at once (as
+// a browser's copy does); it writes each format to <dir>/<n> as "type\nbytes".
+struct ClipboardHolder {
+    QTemporaryDir dir;
+    std::unique_ptr<LaunchedApp> program;
+    QList<QPair<QString, QByteArray>> formats;
+
+    bool start()
+    {
+        program = LaunchedApp::start(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
+        // It takes the clipboard once every file is written.
+        if (!program
+            || !waitUntil([] { return selectionData(QStringLiteral("clipboard"), QStringLiteral("image/png")).has_value(); },
+                          10s))
+            return false;
+        for (int i = 0; i < 4; ++i) {
+            QFile file(dir.filePath(QString::number(i)));
+            if (!file.open(QIODevice::ReadOnly)) return false;
+            const QByteArray all = file.readAll();
+            const qsizetype newline = all.indexOf('\n');
+            formats.append({QString::fromUtf8(all.left(newline)), all.mid(newline + 1)});
+        }
+        return true;
+    }
+};
+
+TEST_F(OtherApplications, TheClipboardComesBackWholeAfterAReplacementByPaste)
+{
+    ClipboardHolder holder;
+    ASSERT_TRUE(holder.start()) << "the clipboard holder did not take the clipboard";
+    // An editor that is not on the accessibility bus: its selection is copied with Ctrl+C and
+    // the pick pasted with Ctrl+V, both through the clipboard.
+    QtEditor editor;
+    ASSERT_TRUE(editor.open(kSentence, QStringLiteral("수도는"), {},
+                            {QStringLiteral("AT_SPI_BUS_ADDRESS=unix:path=/nonexistent")}));
+    ASSERT_FALSE(DesktopTest::registeredOnAccessibilityBus(editor.program->pid()));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
+    pressChord(QStringLiteral("1"));
+    EXPECT_TRUE(waitUntil([&] { return editor.text() == QStringLiteral("대한민국의 수도(首都)는 서울이다."); }, 5s))
+        << editor.text().toStdString();
+    for (const auto& [type, bytes] : holder.formats) {
+        SCOPED_TRACE(type.toStdString());
+        EXPECT_TRUE(waitUntil([&] { return selectionData(QStringLiteral("clipboard"), type) == bytes; }, 5s));
+    }
+    EXPECT_EQ(selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), holder.formats[0].second);
+    EXPECT_TRUE(s_app->running());
+}
+
+} // namespace
