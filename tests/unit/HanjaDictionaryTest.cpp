@@ -375,7 +375,8 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
                                   "가림\t加林\n가림\t嘉林\n군\t君\n군\t郡\n군\t軍\n사회\t社會\n부\t部\n"
                                   "이\t李\n";
     const QByteArray table = "계수\t係數\t9\n계수\t計數\t5\n";
-    const QByteArray endings = "를\t500\n은\t500\n이\t900\n이었는데\t20\n부터\t300\n터\t2\n";
+    // The empty rest: nouns with nothing after them.
+    const QByteArray endings = "\t3000\n를\t500\n은\t500\n이\t900\n이었는데\t20\n부터\t300\n터\t2\n";
     // One sighting is worth 10 uses; 부 was seen as a part far less often than 부터 follows a noun.
     const QByteArray parts = "가림\t嘉林\t30\n군\t郡\t200\n군\t君\t10\n부\t部\t10\n이\t李\t10\n부과\t賦課\t10\n";
     HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings, parts});
@@ -394,6 +395,8 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
     ASSERT_FALSE(county.isEmpty());
     EXPECT_EQ(county[0], (HanjaDictionary::Compound{"가림군", "嘉林郡", {"嘉林", "郡"}, "이었는데"}));
     EXPECT_EQ(dict.compounds("가림군이").value(0).rest, "이") << "이 reads likelier as the ending than as 李";
+    EXPECT_EQ(dict.compounds("가림군").value(0).hanja, "嘉林郡") << "nothing after it";
+    EXPECT_EQ(dict.split("가림군"), splitPair("가림", "군")) << "the empty rest is no ending of the split";
 
     // No compound where the rest reads likelier as an ending, or where nothing follows the stem.
     EXPECT_TRUE(dict.compounds("사회부터").isEmpty()) << "부터 follows nouns far more than 部 ends compounds";

@@ -12,6 +12,9 @@ prefers over a rest that cannot begin an ending (사회부터 -> 사회 + 부터
   an ending attaches to any noun, while a rest that spells the end of a longer word
   (사회부 -> 부, 환경처 -> 처) follows a few nouns only.
 
+- The first line has an empty rest: the uses of those nouns with nothing after them (a bare
+  eojeol), so that a rest can be weighed against the end of the word.
+
 Output: rest<TAB>uses<TAB>nouns, most used first (then code point order), UTF-8, LF."""
 
 import argparse
@@ -32,7 +35,8 @@ def is_hangul(text):
 
 
 def endings(eojeols, nouns):
-    uses, followed = {}, {}
+    bare = [n for n in nouns if eojeols.get(n, 0) > 0]
+    uses, followed = {"": sum(eojeols[n] for n in bare)}, {"": set(bare)}
     for eojeol, count in eojeols.items():
         if not is_hangul(eojeol):
             continue
@@ -43,7 +47,7 @@ def endings(eojeols, nouns):
             uses[rest] = uses.get(rest, 0) + count
             followed.setdefault(rest, set()).add(eojeol[:k])
     return sorted(((rest, uses[rest], len(followed[rest])) for rest in uses
-                   if len(followed[rest]) >= MIN_NOUNS and uses[rest] >= MIN_USES),
+                   if (len(followed[rest]) >= MIN_NOUNS and uses[rest] >= MIN_USES) or rest == ""),
                   key=lambda r: (-r[1], r[0]))
 
 
@@ -58,13 +62,13 @@ def main():
     nouns = set(common_nouns(freqlib.read_learner_list(args.raw), spellings, None))
     rows = endings(freqlib.read_eojeol_counts(args.raw), nouns)
     with open(args.output, "w", encoding="utf-8", newline="\n") as f:
-        f.write("# rest<TAB>uses<TAB>nouns: rests that follow nouns in Korean Wikipedia; "
-                "made by tools/freq/known_endings.py\n")
+        f.write("# rest<TAB>uses<TAB>nouns: rests that follow nouns in Korean Wikipedia (an empty rest: "
+                "nothing follows); made by tools/freq/known_endings.py\n")
         f.write(f"# {freqlib.KOWIKI_CREDIT}\n")
         f.write(f"# {freqlib.LEARNER_CREDIT}\n")
         for rest, count, nouns_seen in rows:
             f.write(f"{rest}\t{count}\t{nouns_seen}\n")
-    print(f"{args.output}: {len(rows)} endings after {len(nouns)} nouns")
+    print(f"{args.output}: {len(rows) - 1} endings and the bare noun after {len(nouns)} nouns")
 
 
 if __name__ == "__main__":

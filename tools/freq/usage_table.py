@@ -53,6 +53,9 @@ UNEXPLAINED_SHARE = 0.5
 ANNOTATION_PRIOR = 0.5
 FIRST_SPELLING_WEIGHT = 3.0
 
+# Annotations a compound part needs to be listed (see compound_parts).
+MIN_PART_ANNOTATIONS = 2
+
 HANGUL_TAIL = re.compile(r"[\uac00-\ud7a3]+$")
 
 
@@ -334,7 +337,9 @@ def compound_parts(spellings, ann, cal):
     Every annotated word of 3+ syllables that is not a dictionary word is cut into dictionary words
     whose spellings spell its Hanja, the fewest parts (then the longest first part), at least one
     of 2+ syllables; each part gets the word's annotations, as uses (1/rho each). One-syllable
-    parts count too: they are the suffixes such compounds end in (가림군 嘉林郡: 가림 + 군 郡)."""
+    parts count too: they are the suffixes such compounds end in (가림군 嘉林郡: 가림 + 군 郡).
+    A part seen in one annotation only is left out: the dictionary's order, which the lookup
+    counts as one sighting, says as much (부과 附課 in 附課生 once, against 賦課)."""
     sets = {K: set(lst) for K, lst in spellings.items()}
     out = {}
     for (K, H), a in ann.items():
@@ -358,8 +363,8 @@ def compound_parts(spellings, ann, cal):
 
         cut(0, [])
         for part in best or ():
-            out[part] = out.get(part, 0.0) + a / cal.rho
-    return out
+            out[part] = out.get(part, 0) + a
+    return {part: a / cal.rho for part, a in out.items() if a >= MIN_PART_ANNOTATIONS}
 
 
 def main():

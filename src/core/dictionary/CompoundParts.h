@@ -23,7 +23,7 @@ public:
     double uses(QStringView hangul, QStringView hanja) const;
     // Uses of the word as a part, whatever its spelling.
     double uses(QStringView hangul) const { return m_words.value(hangul.toString()); }
-    // The smallest count of the table: what one sighting is worth.
+    // The smallest count of the table: what the least evidence it lists is worth.
     double unit() const { return m_unit; }
 
 private:

@@ -180,18 +180,18 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input
     if (s < 2) return {}; // one-character words alone make no compound
     const auto at = [&](qsizetype i, qsizetype k) { return QStringView(text).sliced(bounds[i], bounds[k] - bounds[i]); };
 
-    // The likeliest reading from each position to the end: words, then an ending. Nothing after
-    // the word counts as the most common ending; shares of all noun endings' uses.
+    // The likeliest reading from each position to the end: words, then an ending (nothing after
+    // the word is one too), as shares of all the uses of nouns.
     const double total = d->endings.totalUses();
     constexpr double none = -std::numeric_limits<double>::infinity();
     QList<double> best(n + 1, none);
     QList<qsizetype> next(n + 1, -1); // where the next part ends; -1: the ending starts here
     for (qsizetype i = n; i >= s; --i) {
-        const double ending = i == n ? d->endings.mostUses() : d->endings.uses(at(i, n));
+        const double ending = d->endings.uses(at(i, n));
         if (ending > 0) best[i] = std::log(ending / total);
         for (qsizetype k = n; k > i; --k) {
             if (best[k] == none || !d->findKey(at(i, k))) continue;
-            // A word never seen as a part counts as seen once; a syllable must have been seen.
+            // A word never seen as a part counts as the least-seen one; a syllable must have been seen.
             const double uses = parts->uses(at(i, k)) + (k - i >= 2 ? parts->unit() : 0);
             if (uses <= 0) continue;
             const double score = best[k] + std::log(uses / total);
@@ -207,7 +207,7 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input
     for (; next[end] >= 0; end = next[end]) words.append(at(end, next[end]).toString());
 
     // Each part's spellings with their likelihood: uses as that part, plus the dictionary's
-    // order as one sighting shared out by place (1, 1/2, 1/3 ...).
+    // order, worth the least-seen part, shared out by place (1, 1/2, 1/3 ...).
     struct Choice {
         double logLikelihood = 0;
         QList<int> places;

@@ -74,9 +74,10 @@ public:
     // dictionary words and then a known ending or nothing (부과계수를 → 부과 + 계수 + 를; 가림군이 →
     // 가림 + 군 + 이). What follows the stem is read the likeliest way: each word as often as it is
     // a part of such compounds (one-syllable words only when seen as one), the ending as often as
-    // it follows a noun; a rest that reads likelier as an ending gives no compound (사회부터).
-    // Up to `limit` spellings, the likeliest first: each part's spelling by how often it is that
-    // part, the dictionary's order counting for one sighting. Empty when text is no such compound.
+    // it follows a noun (nothing after it too); a rest that reads likelier as an ending gives no
+    // compound (사회부터). Up to `limit` spellings, the likeliest first: each part's spelling by
+    // how often it is that part, the dictionary's order counting as much as the least-seen part.
+    // Empty when text is no such compound.
     struct Compound {
         QString hangul;          // the parts joined (부과계수)
         QString hanja;           // their spellings joined (賦課係數)

@@ -12,6 +12,7 @@ qsizetype KnownEndings::read(QByteArrayView text)
 {
     QHash<QString, double> endings;
     QSet<QChar> firsts;
+    double bare = 0;
     qsizetype number = 0;
     for (qsizetype start = 0; start < text.size();) {
         qsizetype end = text.indexOf('\n', start);
@@ -25,10 +26,14 @@ qsizetype KnownEndings::read(QByteArrayView text)
         const QStringList fields = QString(decode(line)).split(QLatin1Char('\t'));
         if (decode.hasError()) return number;
         const QString rest = TextUtil::nfc(fields[0]);
-        if (rest.isEmpty()) continue;
         bool ok = false;
-        const double uses = fields.size() > 1 ? fields[1].toDouble(&ok) : 0;
-        endings[rest] += ok && uses >= 1 && std::isfinite(uses) ? uses : 1;
+        double uses = fields.size() > 1 ? fields[1].toDouble(&ok) : 0;
+        if (!ok || !(uses >= 1) || !std::isfinite(uses)) uses = 1;
+        if (rest.isEmpty()) {
+            if (fields.size() > 1) bare += uses; // a blank line is no bare noun
+            continue;
+        }
+        endings[rest] += uses;
         firsts.insert(rest.front());
     }
     double total = 0, most = 0;
@@ -36,9 +41,10 @@ qsizetype KnownEndings::read(QByteArrayView text)
         total += uses;
         most = std::max(most, uses);
     }
+    if (bare == 0) bare = most;
     m_endings = std::move(endings);
     m_firsts = std::move(firsts);
-    m_total = total;
-    m_most = most;
+    m_total = total + bare;
+    m_bare = bare;
     return 0;
 }

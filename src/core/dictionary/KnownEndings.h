@@ -15,24 +15,25 @@
 class KnownEndings {
 public:
     // Reads rest<TAB>uses<TAB>... lines; '#' lines are comments, a CR before LF is dropped; a rest
-    // without a positive count of uses counts as used once. Returns the number (from 1) of the
-    // first line that is not valid UTF-8, or 0.
+    // without a positive count of uses counts as used once; an empty rest gives the uses of nouns
+    // with nothing after them. Returns the number (from 1) of the first line that is not valid
+    // UTF-8, or 0.
     qsizetype read(QByteArrayView text);
 
     bool isEmpty() const { return m_endings.isEmpty(); }
     qsizetype size() const { return m_endings.size(); }
     bool isEnding(QStringView rest) const { return m_endings.contains(rest.toString()); }
-    // How often the rest follows a noun; 0 for one that is no known ending.
-    double uses(QStringView rest) const { return m_endings.value(rest.toString()); }
-    // The uses of all of them, and of the most used one.
+    // How often the rest follows a noun; 0 for one that is no known ending. The empty rest, when
+    // the file does not say, counts as the most used ending.
+    double uses(QStringView rest) const { return rest.isEmpty() ? m_bare : m_endings.value(rest.toString()); }
+    // The uses of all of them, the empty rest included.
     double totalUses() const { return m_total; }
-    double mostUses() const { return m_most; }
     // Whether rest may begin with an ending: its first character begins a known one.
     bool mayBeginEnding(QStringView rest) const { return !rest.isEmpty() && m_firsts.contains(rest.front()); }
 
 private:
     QHash<QString, double> m_endings;
     double m_total = 0;
-    double m_most = 0;
+    double m_bare = 0;
     QSet<QChar> m_firsts;
 };
