@@ -208,7 +208,9 @@ void Coordinator::picked(const Candidate& row, bool optionHeld, const Capture& c
         detach(endCleanly(cleanupFromOffer(cap, anchor)));
         return;
     }
-    // Recorded before copy or replace: a copied spelling was chosen too.
+    // A copied spelling was chosen too. The replacement is started first: the record (a file
+    // written to disk) is made while it waits for the focus, not before.
+    if (!optionHeld) detach(endCleanly(replaceAfterPick(cap, row.replacement)));
     if (row.kind == CandidateKind::hanja) PickHistory::shared().record(row.word, row.primary, platform.clock->now());
     if (optionHeld) {
         platform.pasteboard->clearContents();
@@ -216,9 +218,7 @@ void Coordinator::picked(const Candidate& row, bool optionHeld, const Capture& c
         CandidatePanel& panel = CandidatePanel::shared();
         const qint64 session = ++panel.session;
         panel.showNotice(QStringLiteral("복사됨 · ") + TextUtil::displayCut(row.primary), anchor, session);
-        return;
     }
-    detach(endCleanly(replaceAfterPick(cap, row.replacement)));
 }
 
 QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement)

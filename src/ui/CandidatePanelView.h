@@ -22,6 +22,9 @@ public:
     // The radius of the box's corners.
     static constexpr double cornerRadius = 10;
 
+    // Whether it draws that model at that width (then it follows the model's changes itself).
+    bool shows(const PanelModel& model, double width) const { return m_model == &model && m_width == width; }
+
     // The fitting size: the window is sized to it.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

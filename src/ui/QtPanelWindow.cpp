@@ -49,12 +49,16 @@ QtPanelWindow::QtPanelWindow(std::function<bool()> composited)
     layout->setSpacing(0);
     m_grabRetry.setInterval(kGrabRetryMs);
     connect(&m_grabRetry, &QTimer::timeout, this, &QtPanelWindow::grabInput);
+    create(); // the native window exists before the first press needs it
 }
 
 QtPanelWindow::~QtPanelWindow() { releaseInput(); }
 
 void QtPanelWindow::setContent(PanelModel& model, double width)
 {
+    // The loading header and then the list come from the same model: one view serves both, and
+    // every later session.
+    if (m_view && m_view->shows(model, width)) return;
     if (m_view) {
         layout()->removeWidget(m_view);
         m_view->hide();

@@ -231,11 +231,11 @@ void clickAt(QPoint position)
 
 // ------------------------------------------------------------------------------------ text
 
-std::optional<QString> applicationText(pid_t pid)
+namespace {
+
+std::optional<QString> textOf(AtspiAccessible* object)
 {
-    AccessiblePtr object = textObject(pid);
-    if (!object) return std::nullopt;
-    AtspiText* text = atspi_accessible_get_text_iface(object.get());
+    AtspiText* text = atspi_accessible_get_text_iface(object);
     if (!text) return std::nullopt;
     GError* error = nullptr;
     gchar* content = atspi_text_get_text(text, 0, -1, &error);
@@ -247,6 +247,25 @@ std::optional<QString> applicationText(pid_t pid)
     const QString result = QString::fromUtf8(content);
     g_free(content);
     return result;
+}
+
+} // namespace
+
+std::optional<QString> applicationText(pid_t pid)
+{
+    AccessiblePtr object = textObject(pid);
+    return object ? textOf(object.get()) : std::nullopt;
+}
+
+std::optional<QString> TextReader::text()
+{
+    if (m_object)
+        if (auto text = textOf(static_cast<AtspiAccessible*>(m_object.get()))) return text;
+    // Not found yet, or gone (the application rebuilt it): look again.
+    AccessiblePtr found = textObject(m_pid);
+    if (!found) return std::nullopt;
+    m_object = std::shared_ptr<void>(found.release(), g_object_unref);
+    return textOf(static_cast<AtspiAccessible*>(m_object.get()));
 }
 
 bool selectText(pid_t pid, int start, int end)

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <sys/types.h>
 
@@ -40,6 +41,17 @@ void clickAt(QPoint position);
 // The text of the first object with a Text interface in the application with that PID (found
 // on the accessibility bus), absent when it has none (yet).
 std::optional<QString> applicationText(pid_t pid);
+// The same text, the object found once and then only read: a search walks the application's
+// whole accessible tree, which costs far more than the read (and loads the application).
+class TextReader {
+public:
+    explicit TextReader(pid_t pid) : m_pid(pid) {}
+    std::optional<QString> text();
+
+private:
+    pid_t m_pid;
+    std::shared_ptr<void> m_object;
+};
 // Selects [start, end) (code points) in that object.
 bool selectText(pid_t pid, int start, int end);
 // Replaces all of that object's text.

@@ -95,10 +95,17 @@ TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheRunningCommandGoes
     Terminal terminal;
     ASSERT_TRUE(terminal.open(QStringLiteral("수도")));
     const pid_t command = terminal.commandPid();
-    terminal.selectFirstWord();
-    ASSERT_TRUE(waitUntil([] { return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING"))
-                                          == QStringLiteral("수도").toUtf8(); },
-                          5s))
+    // Clicked again until the terminal, which draws what the command printed in its own time,
+    // has the word on screen to select.
+    const auto wordSelected = [] {
+        return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING")) == QStringLiteral("수도").toUtf8();
+    };
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            terminal.selectFirstWord();
+            return waitUntil(wordSelected, 300ms);
+        },
+        10s))
         << "the double-click did not select the word";
 
     // Alt+1: the Hanja on the clipboard; a copy chord (Ctrl+C) would have ended cat.
