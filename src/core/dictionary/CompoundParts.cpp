@@ -35,6 +35,9 @@ qsizetype CompoundParts::read(QByteArrayView text)
         unit = std::min(unit, uses);
     }
     m_pairs = std::move(pairs);
+    m_syllables.clear();
+    for (auto it = words.cbegin(); it != words.cend(); ++it)
+        if (it.key().size() == 1) m_syllables.insert(it.key().front().unicode(), it.value());
     m_words = std::move(words);
     m_unit = m_pairs.isEmpty() ? 1 : unit;
     return 0;

@@ -22,12 +22,17 @@ public:
     // Uses of the spelling as a part; 0 when never seen.
     double uses(QStringView hangul, QStringView hanja) const;
     // Uses of the word as a part, whatever its spelling.
-    double uses(QStringView hangul) const { return m_words.value(hangul.toString()); }
+    double uses(QStringView hangul) const
+    {
+        // One-syllable words, asked most often, without building a key.
+        return hangul.size() == 1 ? m_syllables.value(hangul.front().unicode()) : m_words.value(hangul.toString());
+    }
     // The smallest count of the table: what the least evidence it lists is worth.
     double unit() const { return m_unit; }
 
 private:
     QHash<QString, double> m_pairs; // hangul TAB hanja
     QHash<QString, double> m_words;
+    QHash<char16_t, double> m_syllables;
     double m_unit = 1;
 };

@@ -25,7 +25,12 @@ public:
     bool isEnding(QStringView rest) const { return m_endings.contains(rest.toString()); }
     // How often the rest follows a noun; 0 for one that is no known ending. The empty rest, when
     // the file does not say, counts as the most used ending.
-    double uses(QStringView rest) const { return rest.isEmpty() ? m_bare : m_endings.value(rest.toString()); }
+    double uses(QStringView rest) const
+    {
+        if (rest.isEmpty()) return m_bare;
+        // A rest whose first character begins no ending is none, and needs no key built.
+        return mayBeginEnding(rest) ? m_endings.value(rest.toString()) : 0;
+    }
     // The uses of all of them, the empty rest included.
     double totalUses() const { return m_total; }
     // Whether rest may begin with an ending: its first character begins a known one.
