@@ -180,6 +180,12 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input
     if (s < 2) return {}; // one-character words alone make no compound
     const auto at = [&](qsizetype i, qsizetype k) { return QStringView(text).sliced(bounds[i], bounds[k] - bounds[i]); };
 
+    // Most texts are a word and its ending: no dictionary word begins right after the stem.
+    bool partFollows = false;
+    for (qsizetype k = s + 1; k <= n && !partFollows; ++k)
+        partFollows = d->findKey(at(s, k)) && (k - s >= 2 || parts->uses(at(s, k)) > 0);
+    if (!partFollows) return {};
+
     // The likeliest reading from each position to the end: words, then an ending (nothing after
     // the word is one too), as shares of all the uses of nouns.
     const double total = d->endings.totalUses();
