@@ -137,6 +137,8 @@ int main(int argc, char** argv)
         waitUntil([&] { return msSince(written) >= 200; }, 1s);
     }
     const auto afterLookups = residentKiB(pid);
+    const auto anonymous = statusKiB(pid, "RssAnon");
+    const auto files = statusKiB(pid, "RssFile");
 
     editor.reset();
     const auto cpuBefore = cpuMilliseconds(pid);
@@ -153,6 +155,8 @@ int main(int argc, char** argv)
     if (lateWrites > 0) std::printf("late writes seen after a replacement: %d\n", lateWrites);
     std::printf("resident memory: %.1f MB after start-up, %.1f MB after %d lookups (target ≤ 60 MB)\n",
                 double(afterStart.value_or(0)) / 1024.0, double(afterLookups.value_or(0)) / 1024.0, presses);
+    std::printf("  of which after the lookups: %.1f MB the process's own, %.1f MB mapped files\n",
+                double(anonymous.value_or(0)) / 1024.0, double(files.value_or(0)) / 1024.0);
     std::printf("CPU time over %d idle seconds: %lld ms (target 0)\n", idleSeconds,
                 (long long)(cpuAfter.value_or(0) - cpuBefore.value_or(0)));
     return 0;

@@ -337,12 +337,15 @@ bool processRunning(pid_t pid)
     return after > 0 && stat.size() > after + 2 && stat[after + 2] != 'Z';
 }
 
-std::optional<qint64> residentKiB(pid_t pid)
+std::optional<qint64> residentKiB(pid_t pid) { return statusKiB(pid, "VmRSS"); }
+
+std::optional<qint64> statusKiB(pid_t pid, const QByteArray& field)
 {
     QFile file(QStringLiteral("/proc/%1/status").arg(pid));
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray prefix = field + ':';
     for (const QByteArray& line : file.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLongLong();
+        if (line.startsWith(prefix)) return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
     return std::nullopt;
 }
 

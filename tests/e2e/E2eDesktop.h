@@ -66,6 +66,9 @@ bool processRunning(pid_t pid);
 
 // Resident memory (kB) and CPU time (user + system, ms) of a process, from /proc.
 std::optional<qint64> residentKiB(pid_t pid);
+// One kB field of /proc/PID/status ("RssAnon", "RssFile"): what of the resident memory is the
+// process's own and what is mapped files (the dictionary's pages among them).
+std::optional<qint64> statusKiB(pid_t pid, const QByteArray& field);
 std::optional<qint64> cpuMilliseconds(pid_t pid);
 
 // The screen, or a part of it.
