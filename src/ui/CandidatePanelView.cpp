@@ -216,6 +216,13 @@ void CandidatePanelView::hoverAt(const QPoint& globalPos)
     if (m_moreRow) m_moreRow->setHovered(m_moreRow->rect().contains(m_moreRow->mapFromGlobal(globalPos)));
 }
 
+void CandidatePanelView::setCutToShape(bool cut)
+{
+    if (cut == m_cutToShape) return;
+    m_cutToShape = cut;
+    update();
+}
+
 void CandidatePanelView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -227,8 +234,9 @@ void CandidatePanelView::paintEvent(QPaintEvent*)
     QPainterPath shape;
     shape.addRoundedRect(box, kRadius, kRadius);
     QColor material = pal.color(QPalette::Window);
-    material.setAlphaF(0.96f);
-    p.fillPath(shape, material);
+    material.setAlphaF(m_cutToShape ? 1.0f : 0.96f);
+    if (m_cutToShape) p.fillRect(box, material); // the window's shape rounds it
+    else p.fillPath(shape, material);
     QPainterPath border;
     border.addRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), kRadius - 0.5, kRadius - 0.5);
     p.setPen(QPen(UiStyle::primary(pal, 0.08), 1));

@@ -25,6 +25,10 @@ public:
     // Whether it draws that model at that width (then it follows the model's changes itself).
     bool shows(const PanelModel& model, double width) const { return m_model == &model && m_width == width; }
 
+    // Drawn for a window cut to the box's shape (no compositor blends its alpha): opaque to the
+    // edge, since a half-transparent pixel would show dark there.
+    void setCutToShape(bool cut);
+
     // The fitting size: the window is sized to it.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -62,4 +66,5 @@ private:
     bool m_built = false;
     QTimer m_spin;
     int m_spinStep = 0;
+    bool m_cutToShape = false;
 };

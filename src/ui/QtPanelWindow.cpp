@@ -92,8 +92,10 @@ void QtPanelWindow::resizeEvent(QResizeEvent* event)
 
 void QtPanelWindow::fitShape()
 {
-    if (m_composited()) clearMask();
-    else setMask(roundedRegion(rect(), int(CandidatePanelView::cornerRadius)));
+    const bool cut = !m_composited();
+    if (cut) setMask(roundedRegion(rect(), int(CandidatePanelView::cornerRadius)));
+    else clearMask();
+    if (m_view) m_view->setCutToShape(cut);
 }
 
 QRectF QtPanelWindow::frame() const { return QRectF(geometry()); }
