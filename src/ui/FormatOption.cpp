@@ -4,7 +4,6 @@
 #include "ui/UiStyle.h"
 
 #include <QFontMetricsF>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -43,19 +42,10 @@ double columnHeight()
 } // namespace
 
 FormatOption::FormatOption(ReplacementFormat::Format format, QWidget* parent)
-    : QWidget(parent)
+    : OptionCard(parent)
     , m_format(format)
 {
-    setAttribute(Qt::WA_Hover);
-    setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-}
-
-void FormatOption::setSelected(bool selected)
-{
-    if (selected == m_selected) return;
-    m_selected = selected;
-    update();
 }
 
 QSize FormatOption::sizeHint() const
@@ -71,11 +61,11 @@ void FormatOption::paintEvent(QPaintEvent*)
     const QPalette& pal = palette();
     const QColor accent = UiStyle::accent();
 
-    UiStyle::paintOptionCard(p, rect(), pal, kRadius, m_selected, m_hover);
+    UiStyle::paintOptionCard(p, rect(), pal, kRadius, isSelected(), isHovered());
 
     const QRectF content = QRectF(rect()).adjusted(kHPad, kVPad, -kHPad, -kVPad);
     p.setFont(exampleFont());
-    p.setPen(m_selected ? accent : UiStyle::primary(pal));
+    p.setPen(isSelected() ? accent : UiStyle::primary(pal));
     p.drawText(QRectF(content.left(), content.top(), exampleColumn(), content.height()), Qt::AlignVCenter | Qt::AlignLeft,
                SettingTexts::formatExample(m_format));
 
@@ -106,7 +96,7 @@ void FormatOption::paintEvent(QPaintEvent*)
     p.drawText(QPointF(colLeft, colTop + tm.height() + kTitleGap + dm.ascent()), SettingTexts::formatDescription(m_format));
 
     const QRectF mark(content.right() - kMark, content.center().y() - kMark / 2, kMark, kMark);
-    if (m_selected) {
+    if (isSelected()) {
         p.setPen(Qt::NoPen);
         p.setBrush(accent);
         p.drawEllipse(mark);
@@ -125,21 +115,4 @@ void FormatOption::paintEvent(QPaintEvent*)
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(mark.adjusted(0.75, 0.75, -0.75, -0.75));
     }
-}
-
-void FormatOption::enterEvent(QEnterEvent*)
-{
-    m_hover = true;
-    update();
-}
-
-void FormatOption::leaveEvent(QEvent*)
-{
-    m_hover = false;
-    update();
-}
-
-void FormatOption::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
 }

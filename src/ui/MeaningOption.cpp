@@ -4,7 +4,6 @@
 #include "ui/UiStyle.h"
 
 #include <QFontMetricsF>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -31,21 +30,12 @@ QRectF descriptionBounds(const QString& text, double width)
 } // namespace
 
 MeaningOption::MeaningOption(MeaningLine::Style style, QWidget* parent)
-    : QWidget(parent)
+    : OptionCard(parent)
     , m_style(style)
 {
-    setAttribute(Qt::WA_Hover);
-    setCursor(Qt::PointingHandCursor);
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
-}
-
-void MeaningOption::setSelected(bool selected)
-{
-    if (selected == m_selected) return;
-    m_selected = selected;
-    update();
 }
 
 int MeaningOption::heightForWidth(int width) const
@@ -65,7 +55,7 @@ void MeaningOption::paintEvent(QPaintEvent*)
     const QPalette& pal = palette();
     const QColor accent = UiStyle::accent();
 
-    UiStyle::paintOptionCard(p, rect(), pal, kRadius, m_selected, m_hover);
+    UiStyle::paintOptionCard(p, rect(), pal, kRadius, isSelected(), isHovered());
 
     const QRectF content = QRectF(rect()).adjusted(kHPad, kVPad, -kHPad, -kVPad);
     const QFontMetricsF tm(titleFont());
@@ -87,7 +77,7 @@ void MeaningOption::paintEvent(QPaintEvent*)
         p.drawText(badgeRect, Qt::AlignCenter, badge);
         x = badgeRect.right() + 5;
     }
-    if (m_selected) {
+    if (isSelected()) {
         // A filled circle with a check, 11 px, in the accent colour.
         const QRectF circle(x, content.top() + (tm.height() - kCheck) / 2, kCheck, kCheck);
         p.setPen(Qt::NoPen);
@@ -105,23 +95,4 @@ void MeaningOption::paintEvent(QPaintEvent*)
     p.setPen(UiStyle::secondary(pal));
     p.drawText(QRectF(content.left(), content.top() + tm.height() + kLineGap, content.width(), 1000),
                Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, SettingTexts::meaningDescription(m_style));
-}
-
-void MeaningOption::enterEvent(QEnterEvent*)
-{
-    m_hover = true;
-    update();
-    emit hovered(true);
-}
-
-void MeaningOption::leaveEvent(QEvent*)
-{
-    m_hover = false;
-    update();
-    emit hovered(false);
-}
-
-void MeaningOption::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
 }
