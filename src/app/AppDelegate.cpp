@@ -109,7 +109,10 @@ void AppDelegate::activateShortcut()
 
 void AppDelegate::loadDictionary()
 {
-    m_loader = QThread::create([] { HanjaDictionary::shared().loadIfNeeded(); });
+    m_loader = QThread::create([] {
+        HanjaDictionary::shared().loadIfNeeded();
+        HanjaDictionary::shared().readCompoundPartsIfNeeded();
+    });
     m_loader->start(QThread::LowPriority);
 }
 

@@ -58,6 +58,9 @@ public:
     // Loads both files unless loaded. Safe to call from several threads at once: one load runs,
     // the others wait for it; a failed load is tried again on the next call.
     void loadIfNeeded();
+    // Reads the table of compound parts now (else the first compound asked for reads it), so a
+    // loader thread can spare the first press that.
+    void readCompoundPartsIfNeeded() { compoundParts(); }
     bool isLoaded() const { return m_data.load(std::memory_order_acquire) != nullptr; }
 
     // Where the dictionary word ends in text: the longest prefix (2 characters or more) that is a
