@@ -2,8 +2,7 @@
 #include "core/dictionary/CompoundParts.h"
 
 #include "base/TextUtil.h"
-
-#include <QStringDecoder>
+#include "core/dictionary/TableLines.h"
 
 #include <limits>
 
@@ -11,29 +10,18 @@ qsizetype CompoundParts::read(QByteArrayView text)
 {
     QHash<QString, double> pairs, words;
     double unit = std::numeric_limits<double>::infinity();
-    qsizetype number = 0;
-    for (qsizetype start = 0; start < text.size();) {
-        qsizetype end = text.indexOf('\n', start);
-        if (end < 0) end = text.size();
-        QByteArrayView line = text.sliced(start, end - start);
-        start = end + 1;
-        ++number;
-        if (line.endsWith('\r')) line.chop(1);
-        if (line.isEmpty() || line.startsWith('#')) continue;
-        QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = decode(line);
-        if (decode.hasError()) return number;
-        const QStringList fields = decoded.split(QLatin1Char('\t'));
+    const qsizetype invalid = TableLines::read(text, [&](const QStringList& fields) {
         bool ok = false;
         const double uses = fields.size() == 3 ? fields[2].toDouble(&ok) : 0;
         if (!ok || !(uses > 0) || uses == std::numeric_limits<double>::infinity() || fields[0].isEmpty()
             || fields[1].isEmpty())
-            continue;
+            return;
         const QString hangul = TextUtil::nfc(fields[0]);
         pairs[hangul + QLatin1Char('\t') + TextUtil::nfc(fields[1])] += uses;
         words[hangul] += uses;
         unit = std::min(unit, uses);
-    }
+    });
+    if (invalid) return invalid;
     m_pairs = std::move(pairs);
     m_syllables.clear();
     for (auto it = words.cbegin(); it != words.cend(); ++it)

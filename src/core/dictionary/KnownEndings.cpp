@@ -2,9 +2,7 @@
 #include "core/dictionary/KnownEndings.h"
 
 #include "base/TextUtil.h"
-
-#include <QStringDecoder>
-#include <QStringList>
+#include "core/dictionary/TableLines.h"
 
 #include <cmath>
 
@@ -13,29 +11,19 @@ qsizetype KnownEndings::read(QByteArrayView text)
     QHash<QString, double> endings;
     QSet<QChar> firsts;
     double bare = 0;
-    qsizetype number = 0;
-    for (qsizetype start = 0; start < text.size();) {
-        qsizetype end = text.indexOf('\n', start);
-        if (end < 0) end = text.size();
-        QByteArrayView line = text.sliced(start, end - start);
-        start = end + 1;
-        ++number;
-        if (line.endsWith('\r')) line.chop(1);
-        if (line.isEmpty() || line.startsWith('#')) continue;
-        QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QStringList fields = QString(decode(line)).split(QLatin1Char('\t'));
-        if (decode.hasError()) return number;
+    const qsizetype invalid = TableLines::read(text, [&](const QStringList& fields) {
         const QString rest = TextUtil::nfc(fields[0]);
         bool ok = false;
         double uses = fields.size() > 1 ? fields[1].toDouble(&ok) : 0;
         if (!ok || !(uses >= 1) || !std::isfinite(uses)) uses = 1;
         if (rest.isEmpty()) {
             if (fields.size() > 1) bare += uses; // a blank line is no bare noun
-            continue;
+            return;
         }
         endings[rest] += uses;
         firsts.insert(rest.front());
-    }
+    });
+    if (invalid) return invalid;
     double total = 0, most = 0;
     for (double uses : std::as_const(endings)) {
         total += uses;
