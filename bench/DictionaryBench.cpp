@@ -110,7 +110,7 @@ int main()
             for (int r = 0; r < rounds / 10; ++r)
                 for (const QString& s : texts) {
                     const auto split = kept->split(s);
-                    if (split) sink += kept->candidates(split->stem).size() + kept->compounds(s).size();
+                    if (split) sink += kept->candidates(split->stem).size() + kept->compounds(*split).size();
                 }
         }) * 1e6 / (rounds / 10 * double(texts.size()));
     };

@@ -29,6 +29,18 @@ PanelAnchor anchorFor(const Capture& cap)
     return cap.selectionBounds ? PanelAnchor::selection(*cap.selectionBounds) : PanelAnchor::mouse();
 }
 
+// A row that writes a Hanja spelling of `word` and learns it under `word`.
+Candidate hanjaRow(const QString& word, QStringView hanja, const QString& secondary, const QString& replacement)
+{
+    Candidate row;
+    row.primary = hanja.toString();
+    row.secondary = secondary;
+    row.replacement = replacement;
+    row.kind = CandidateKind::hanja;
+    row.word = word;
+    return row;
+}
+
 // The compound rows, learned under the whole compound, with their parts as the meaning line.
 QList<Candidate> compoundRows(const QList<HanjaDictionary::Compound>& compounds, MeaningLine::Style style,
                               ReplacementFormat::Format format)
@@ -39,15 +51,9 @@ QList<Candidate> compoundRows(const QList<HanjaDictionary::Compound>& compounds,
     for (const HanjaDictionary::Compound& c : compounds)
         entries.append(HanjaEntry(c.hangul, c.hanja, c.partsHanja.join(QStringLiteral(" + "))));
     QList<Candidate> rows;
-    for (const HanjaEntry& e : PickHistory::shared().reorder(entries, word, false)) {
-        Candidate row;
-        row.primary = e.hanja().toString();
-        row.secondary = style == MeaningLine::Style::none ? QString() : e.meaning().toString();
-        row.replacement = ReplacementFormat::example(format, word, e.hanja()) + compounds.first().rest;
-        row.kind = CandidateKind::hanja;
-        row.word = word;
-        rows.append(row);
-    }
+    for (const HanjaEntry& e : PickHistory::shared().reorder(entries, word, false))
+        rows.append(hanjaRow(word, e.hanja(), style == MeaningLine::Style::none ? QString() : e.meaning().toString(),
+                             ReplacementFormat::example(format, word, e.hanja()) + compounds.first().rest));
     return rows;
 }
 
@@ -152,7 +158,7 @@ QCoro::Task<void> Coordinator::handle(Capture cap, qint64 session)
         co_await cleanupFallback(cap, text, anchor, session);
         co_return;
     }
-    co_await dictionaryPath(cap, *split, entries, dictionary->compounds(text), anchor, session);
+    co_await dictionaryPath(cap, *split, entries, dictionary->compounds(*split), anchor, session);
 }
 
 QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Split split, QList<HanjaEntry> entries,
@@ -179,15 +185,9 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     const MeaningStyle style = WritingSettings::meaningStyle();
     const Format format = WritingSettings::format();
     QList<Candidate> rows = compoundRows(compounds, style, format);
-    for (const HanjaEntry& e : arranged.entries.mid(0, Ranker::kMaxRows - rows.size())) {
-        Candidate row;
-        row.primary = e.hanja().toString();
-        row.secondary = MeaningLine::text(e, style, arranged.meanings, *dictionary);
-        row.replacement = ReplacementFormat::example(format, split.stem, e.hanja()) + split.rest;
-        row.kind = CandidateKind::hanja;
-        row.word = split.stem;
-        rows.append(row);
-    }
+    for (const HanjaEntry& e : arranged.entries.mid(0, Ranker::kMaxRows - rows.size()))
+        rows.append(hanjaRow(split.stem, e.hanja(), MeaningLine::text(e, style, arranged.meanings, *dictionary),
+                             ReplacementFormat::example(format, split.stem, e.hanja()) + split.rest));
     present(rows, header, anchor, cap, session);
 }
 

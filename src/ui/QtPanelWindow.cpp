@@ -92,16 +92,17 @@ void QtPanelWindow::resizeEvent(QResizeEvent* event)
 
 void QtPanelWindow::fitShape()
 {
-    const bool cut = !m_composited();
-    if (cut) setMask(roundedRegion(rect(), int(CandidatePanelView::cornerRadius)));
+    if (m_cutToShape) setMask(roundedRegion(rect(), int(CandidatePanelView::cornerRadius)));
     else clearMask();
-    if (m_view) m_view->setCutToShape(cut);
+    if (m_view) m_view->setCutToShape(m_cutToShape);
 }
 
 QRectF QtPanelWindow::frame() const { return QRectF(geometry()); }
 
 void QtPanelWindow::orderFront()
 {
+    // Asked at each show (a compositor may start or stop meanwhile), not at each resize.
+    m_cutToShape = !m_composited();
     fitShape();
     show();
     if (windowSystemGrabs()) raise();

@@ -56,6 +56,7 @@ private:
     bool forwardMouse(QMouseEvent* event);
 
     std::function<bool()> m_composited;
+    bool m_cutToShape = false;
     QPointer<CandidatePanelView> m_view;
     KeyHandler m_keyMonitor;
     ClickHandler m_clickMonitor;

@@ -85,6 +85,13 @@ protected:
         return waitUntil([] { return panel() && panel()->geometry.height() >= 100; }, 5s);
     }
 
+    // A second start with `option`: it hands the request to the running one and ends.
+    static bool handOver(const QString& option)
+    {
+        const auto second = LaunchedApp::start(sorelwick(), {option});
+        return second && waitUntil([&] { return !second->running(); }, 5s);
+    }
+
     static bool painted(const QRect& area)
     {
         const QImage image = screenshot(area);

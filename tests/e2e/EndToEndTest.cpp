@@ -35,17 +35,18 @@ struct Editor {
         // Code points, as the accessibility bus counts (the texts here are all in the BMP).
         return selectText(pid(), int(at), int(at + part.size()));
     }
+    // Holding `text` with `part` selected.
+    bool openSelected(const QString& text, const QString& part) { return open(text) && select(part); }
 };
 
 TEST_F(EndToEnd, ThePickedSpellingReplacesTheSelectionInMousepad)
 {
     Editor editor;
-    ASSERT_TRUE(editor.open(kSentence));
-    ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
-    ASSERT_EQ(run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+alt+h")}), 0);
+    ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
     ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
     saveShot(QStringLiteral("panel-over-mousepad.png"));
-    run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("1")});
+    pressChord(QStringLiteral("1"));
     const QString expected = QStringLiteral("대한민국의 수도(首都)는 서울이다.");
     EXPECT_TRUE(waitUntil([&] { return editor.text() == expected; }, 5s)) << editor.text().toStdString();
     EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
@@ -54,8 +55,7 @@ TEST_F(EndToEnd, ThePickedSpellingReplacesTheSelectionInMousepad)
 TEST_F(EndToEnd, EscapeClosesThePanelAndChangesNothing)
 {
     Editor editor;
-    ASSERT_TRUE(editor.open(kSentence));
-    ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
+    ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
     pressChord(QStringLiteral("ctrl+alt+h"));
     ASSERT_TRUE(waitForPanel());
     pressChord(QStringLiteral("Escape"));
@@ -66,8 +66,7 @@ TEST_F(EndToEnd, EscapeClosesThePanelAndChangesNothing)
 TEST_F(EndToEnd, AltDigitCopiesTheHanjaAndLeavesTheText)
 {
     Editor editor;
-    ASSERT_TRUE(editor.open(kSentence));
-    ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
+    ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
     pressChord(QStringLiteral("ctrl+alt+h"));
     ASSERT_TRUE(waitForList());
     pressChord(QStringLiteral("alt+1"));
@@ -83,8 +82,7 @@ TEST_F(EndToEnd, AltDigitCopiesTheHanjaAndLeavesTheText)
 TEST_F(EndToEnd, TextTypedOnTheWrongLayoutIsOfferedConverted)
 {
     Editor editor;
-    ASSERT_TRUE(editor.open(QStringLiteral("dkssud")));
-    ASSERT_TRUE(editor.select(QStringLiteral("dkssud")));
+    ASSERT_TRUE(editor.openSelected(QStringLiteral("dkssud"), QStringLiteral("dkssud")));
     pressChord(QStringLiteral("ctrl+alt+h"));
     ASSERT_TRUE(waitForPanel());
     pressChord(QStringLiteral("1"));
@@ -109,8 +107,7 @@ TEST_F(EndToEnd, WithNothingSelectedANoticeShowsAtThePointer)
 TEST_F(EndToEnd, AClickOutsideThePanelClosesIt)
 {
     Editor editor;
-    ASSERT_TRUE(editor.open(kSentence));
-    ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
+    ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
     pressChord(QStringLiteral("ctrl+alt+h"));
     ASSERT_TRUE(waitForPanel());
     const QRect frame = panel()->geometry;
@@ -122,11 +119,8 @@ TEST_F(EndToEnd, AClickOutsideThePanelClosesIt)
 TEST_F(EndToEnd, TheTriggerOptionActsAsTheShortcut)
 {
     Editor editor;
-    ASSERT_TRUE(editor.open(kSentence));
-    ASSERT_TRUE(editor.select(QStringLiteral("수도는")));
-    auto second = LaunchedApp::start(sorelwick(), {QStringLiteral("--trigger")});
-    ASSERT_TRUE(second);
-    EXPECT_TRUE(waitUntil([&] { return !second->running(); }, 5s)) << "the second start did not hand over and end";
+    ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
+    EXPECT_TRUE(handOver(QStringLiteral("--trigger"))) << "the second start did not hand over and end";
     ASSERT_TRUE(waitForList());
     pressChord(QStringLiteral("1"));
     EXPECT_TRUE(waitUntil([&] { return editor.text() == QStringLiteral("대한민국의 수도(首都)는 서울이다."); }, 5s))
@@ -163,9 +157,7 @@ TEST_F(EndToEnd, TheTrayIconOpensTheMenu)
 
 TEST_F(EndToEnd, ASecondStartHandsSettingsToTheRunningOne)
 {
-    auto second = LaunchedApp::start(sorelwick(), {QStringLiteral("--settings")});
-    ASSERT_TRUE(second);
-    EXPECT_TRUE(waitUntil([&] { return !second->running(); }, 5s)) << "the second start did not hand over and end";
+    EXPECT_TRUE(handOver(QStringLiteral("--settings"))) << "the second start did not hand over and end";
     std::optional<E2e::Window> settings;
     ASSERT_TRUE(waitUntil(
         [&] { return (settings = visibleWindow(s_app->pid(), QStringLiteral("소렐 설정"))).has_value(); }, 5s))
@@ -180,9 +172,7 @@ TEST_F(EndToEnd, ASecondStartHandsSettingsToTheRunningOne)
 
 TEST_F(EndToEnd, TheFirstRunWindowOpensOnRequest)
 {
-    auto second = LaunchedApp::start(sorelwick(), {QStringLiteral("--onboarding")});
-    ASSERT_TRUE(second);
-    EXPECT_TRUE(waitUntil([&] { return !second->running(); }, 5s));
+    EXPECT_TRUE(handOver(QStringLiteral("--onboarding"))) << "the second start did not hand over and end";
     const QString title = QStringLiteral("소렐 시작하기");
     std::optional<E2e::Window> window;
     ASSERT_TRUE(waitUntil([&] { return (window = visibleWindow(s_app->pid(), title)).has_value(); }, 5s))

@@ -170,13 +170,18 @@ QList<HanjaEntry> HanjaDictionary::candidates(const QString& word)
 QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input, int limit)
 {
     const std::optional<Split> head = split(input);
+    return head ? compounds(*head, limit) : QList<Compound>();
+}
+
+QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, int limit)
+{
     const DictionaryData* d = data();
-    if (!head || head->rest.isEmpty() || !d || d->endings.isEmpty() || limit <= 0) return {};
+    if (head.rest.isEmpty() || !d || d->endings.isEmpty() || limit <= 0) return {};
     const CompoundParts* parts = compoundParts();
     if (!parts) return {};
-    const QString text = head->stem + head->rest;
+    const QString text = head.stem + head.rest;
     const QList<qsizetype> bounds = TextUtil::graphemeBoundaries(text);
-    const qsizetype n = bounds.size() - 1, s = TextUtil::characterCount(head->stem);
+    const qsizetype n = bounds.size() - 1, s = TextUtil::characterCount(head.stem);
     if (s < 2) return {}; // one-character words alone make no compound
     const auto at = [&](qsizetype i, qsizetype k) { return QStringView(text).sliced(bounds[i], bounds[k] - bounds[i]); };
 
@@ -208,7 +213,7 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input
         }
     }
     if (next[s] < 0) return {};
-    QList<QString> words{head->stem};
+    QList<QString> words{head.stem};
     qsizetype end = s;
     for (; next[end] >= 0; end = next[end]) words.append(at(end, next[end]).toString());
 

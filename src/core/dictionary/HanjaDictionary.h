@@ -89,6 +89,8 @@ public:
         bool operator==(const Compound&) const = default;
     };
     QList<Compound> compounds(const QString& text, int limit = 3);
+    // The same from split(text) made already, as a press makes it for the word's own rows.
+    QList<Compound> compounds(const Split& head, int limit = 3);
     // The gloss of one Hanja character, from the first single-character line that gives one.
     QString charGloss(QStringView character);
 
