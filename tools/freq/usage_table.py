@@ -18,8 +18,9 @@ The table does two jobs for the dictionary, and the tool serves them apart:
    annotate (measured on words with one spelling). Writers annotate the rare
    and the ambiguous readings, seldom 世界 for 세계, so the uses of the word
    that the annotations leave unexplained go to the spellings that running text
-   uses unannotated: the learner-list spellings (at least what their rank
-   predicts), or, for other words, the spellings whose compounds running text
+   uses unannotated: the learner-list spellings (what their rank predicts,
+   the rest shared with the spellings whose compounds running text uses), or,
+   for other words, the spellings whose compounds running text
    uses (한국어 韓國語 for 한국) with libhangul's first spelling favoured. A
    word's uses bound what its annotations stand for. Spellings without evidence
    keep libhangul's order, the table's tie order.
@@ -231,7 +232,10 @@ def spelling_scores(K, lst, ann, learner, compounds, stem_uses, cal):
 
     Annotated uses: each annotation stands for 1/rho uses. The uses of K that the annotations
     leave unexplained go to the spellings that running text uses without annotating them: the
-    learner-list spellings when there are any (at least what their rank predicts); else, when
+    learner-list spellings when there are any, what their rank predicts; what is left beyond that
+    goes by those predictions and the uses of each spelling's compounds, for the list holds the
+    commonest 6,000 or so words, not every spelling in use (사상: 史上 is listed, 思想 not; 사상가
+    思想家 and 사상적 思想的 are common); else, when
     most uses are unexplained, every spelling by the uses of its compounds plus its annotated
     uses, libhangul's first spelling's counted FIRST_SPELLING_WEIGHT times. K's uses also bound
     what its annotations stand for: where annotations and learner ranks together claim more
@@ -248,23 +252,20 @@ def spelling_scores(K, lst, ann, learner, compounds, stem_uses, cal):
     if total and explained > 0 and explained + predicted > uses:
         scale = max(uses - predicted, cal.rho * explained) / explained
     if total:
-        owners = [w / total for w in weights]
-    elif unexplained > UNEXPLAINED_SHARE * uses:
+        # Beyond the learner ranks' predictions: by them and by the compounds' uses.
+        predictions = [w * cal.per_weight for w in weights]
+        excess = max(0.0, unexplained - predicted)
+        owners = [p + compounds.get((K, h), 0.0) for h, p in zip(lst, predictions)]
+        return [a / cal.rho * scale + p + excess * o / sum(owners)
+                for a, p, o in zip(annotated, predictions, owners)]
+    if unexplained > UNEXPLAINED_SHARE * uses:
         owners = [compounds.get((K, h), 0.0)
                   + (a + ANNOTATION_PRIOR) / cal.rho * (FIRST_SPELLING_WEIGHT if i == 0 else 1.0)
                   for i, (h, a) in enumerate(zip(lst, annotated))]
         owners = [o / sum(owners) for o in owners]
     else:
         owners = [0.0] * len(lst)
-    out = []
-    for a, w, share in zip(annotated, weights, owners):
-        value = a / cal.rho * scale
-        if w:
-            value += max(unexplained * share, w * cal.per_weight)
-        else:
-            value += unexplained * share
-        out.append(value)
-    return out
+    return [a / cal.rho + unexplained * share for a, share in zip(annotated, owners)]
 
 
 def order_of(values):
