@@ -151,6 +151,7 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
         QStringList splitFailures;
         int compoundRows = 0, compoundOffered = 0, compoundFirst = 0, compoundAmong = 0;
         int halfCompoundRows[2] = {0, 0}, halfCompoundFirst[2] = {0, 0}, halfCompoundAmong[2] = {0, 0};
+        QStringList compoundFailures; // the writer's Hanja not the first compound row
         int wordsWithCompound = 0; // dictionary-word rows whose eojeol is offered a compound first
         for (const DevRow& row : *dev) {
             const QList<HanjaEntry> candidates = dictionary.candidates(row.hangul);
@@ -172,6 +173,12 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
                         }
                     }
                     compoundOffered += offered;
+                    if (compounds.isEmpty() || compounds[0].hangul != row.hangul || compounds[0].hanja != row.hanja) {
+                        QStringList rows;
+                        for (const auto& c : compounds) rows << c.hangul + QLatin1Char(' ') + c.partsHanja.join(QLatin1Char('+'));
+                        compoundFailures << row.eojeol + QLatin1Char(' ') + row.hanja + QStringLiteral(" ← ") +
+                                                (rows.isEmpty() ? QStringLiteral("(none)") : rows.join(QStringLiteral(", ")));
+                    }
                 }
                 continue;
             }
@@ -244,6 +251,8 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
             for (const QString& s : rankingFailures) o << "    " << s << "\n";
             o << "  split failures (one-character words with an ending not listed):\n";
             for (const QString& s : splitFailures) o << "    " << s << "\n";
+            o << "  compound failures (the writer's Hanja not the first compound row):\n";
+            for (const QString& s : compoundFailures) o << "    " << s << "\n";
         }
     }
     int formsOk = 0, formsWithCompound = 0;
