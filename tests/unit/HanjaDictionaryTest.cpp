@@ -404,6 +404,15 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
     EXPECT_TRUE(dict.compounds("부과계수킹").isEmpty()) << "no known ending after the parts";
     EXPECT_TRUE(dict.compounds("수도").isEmpty());
 
+    // A syllable's spelling follows its uses where it stands: at the end mostly a suffix (時),
+    // before it something else (詩); a line that does not tell (no last column, or one beyond its
+    // uses) counts as much at either place.
+    const QByteArray placed = "국상\t國喪\t30\n시\t詩\t100\t0\n시\t時\t60\t60\n시\t市\t40\t70\n";
+    HanjaDictionary byPlace(HanjaDictionary::Texts{"국상\t國喪\n시\t市\n시\t詩\n시\t時\n", table, endings, placed});
+    EXPECT_EQ(byPlace.compounds("국상시를").value(0).hanja, "國喪時");
+    EXPECT_EQ(byPlace.compounds("국상시국상은").value(0).hanja, "國喪詩國喪");
+    EXPECT_EQ(byPlace.compounds("국상시를").value(1).hanja, "國喪市") << "市's 40 uses count at the end too";
+
     // Without the parts table, none at all.
     const Log::Collector log;
     HanjaDictionary noParts(HanjaDictionary::Texts{dictionary, table, endings});

@@ -217,14 +217,16 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, i
     qsizetype end = s;
     for (; next[end] >= 0; end = next[end]) words.append(at(end, next[end]).toString());
 
-    // Each part's spellings with their likelihood: uses as that part, plus the dictionary's
-    // order, worth the least-seen part, shared out by place (1, 1/2, 1/3 ...).
+    // Each part's spellings with their likelihood: uses as that part, at the end or before it,
+    // plus the dictionary's order, worth the least-seen part, shared out by place (1, 1/2, 1/3 ...).
     struct Choice {
         double logLikelihood = 0;
         QList<int> places;
     };
     QList<QList<std::pair<QString, double>>> spellings;
-    for (const QString& w : words) {
+    for (qsizetype p = 0; p < words.size(); ++p) {
+        const QString& w = words[p];
+        const bool last = p == words.size() - 1;
         QList<std::pair<QString, double>> distinct;
         for (const HanjaEntry& e : candidates(w)) {
             const QString hanja = e.hanja().toString();
@@ -237,7 +239,7 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, i
         double harmonic = 0, sum = 0;
         for (qsizetype i = 0; i < distinct.size(); ++i) harmonic += 1.0 / double(i + 1);
         for (qsizetype i = 0; i < distinct.size(); ++i) {
-            distinct[i].second = parts->uses(w, distinct[i].first) + parts->unit() / double(i + 1) / harmonic;
+            distinct[i].second = parts->uses(w, distinct[i].first, last) + parts->unit() / double(i + 1) / harmonic;
             sum += distinct[i].second;
         }
         for (auto& x : distinct) x.second = std::log(x.second / sum);
