@@ -16,17 +16,18 @@ void DictionaryData::Part::append(Part& tail)
     copyText(keyText, wordsUsed, tail.keyText, tail.wordsUsed);
     copyText(text, textUsed, tail.text, tail.textUsed);
     const quint32 firstEntry = quint32(entries.size());
-    keys.pop_back();
-    for (const Key& k : tail.keys) keys.push_back(Key{k.offset + wordsUsed, k.entryAndFlag + firstEntry});
-    for (const Entry& e : tail.entries) entries.push_back(Entry{e.hanjaOffset + textUsed, e.hanjaLength, e.meaningLength});
+    keys.owned().pop_back();
+    for (const Key& k : tail.keys) keys.owned().push_back(Key{k.offset + wordsUsed, k.entryAndFlag + firstEntry});
+    for (const Entry& e : tail.entries)
+        entries.owned().push_back(Entry{e.hanjaOffset + textUsed, e.hanjaLength, e.meaningLength});
     for (const LongEntry& l : tail.longEntries)
-        longEntries.push_back(LongEntry{l.hanjaOffset + textUsed, l.hanjaLength, l.meaningLength});
+        longEntries.owned().push_back(LongEntry{l.hanjaOffset + textUsed, l.hanjaLength, l.meaningLength});
     for (const Gloss& g : tail.glosses)
-        glosses.push_back(Gloss{0, g.charOffset + textUsed, g.charLength, g.glossOffset + textUsed, g.glossLength});
+        glosses.owned().push_back(Gloss{0, g.charOffset + textUsed, g.charLength, g.glossOffset + textUsed, g.glossLength});
     wordsUsed += tail.wordsUsed;
     textUsed += tail.textUsed;
     tail = Part();
-    tail.keys.push_back(Key{0, 0});
+    tail.keys.owned().push_back(Key{0, 0});
 }
 
 // Gives back the room reserved for text.
@@ -102,8 +103,8 @@ void DictionaryData::joinRepeatedWords()
         count[k] += all.entryCount(all.keys[r]);
     }
     joined.push_back(Key{quint32(joinedText.size()), next});
-    all.keys.swap(joined);
-    all.entries.swap(grouped);
+    all.keys.owned().swap(joined);
+    all.entries.owned().swap(grouped);
     all.keyText = joinedText;
     all.wordsUsed = quint32(all.keyText.size());
     headKeys = all.keyCount();
@@ -118,8 +119,9 @@ void DictionaryData::joinRepeatedWords()
 // The first gloss of each character wins.
 void DictionaryData::indexGlosses()
 {
-    glosses.reserve(parts[0].glosses.size() + parts[1].glosses.size());
-    glossIndex.reserve(quint32(glosses.capacity()));
+    std::vector<Gloss>& kept = glosses.owned();
+    kept.reserve(parts[0].glosses.size() + parts[1].glosses.size());
+    glossIndex.reserve(quint32(kept.capacity()));
     const auto textOf = [&](const Gloss& g) { return parts[g.part].units() + g.charOffset; };
     for (Part& part : parts) {
         for (const Gloss& g : part.glosses) {
@@ -128,10 +130,21 @@ void DictionaryData::indexGlosses()
                 hashText(textOf(g), g.charLength), newId,
                 [&](quint32 i) { return glosses[i].charLength == g.charLength && sameText(textOf(glosses[i]), textOf(g), g.charLength); },
                 [&](quint32 i) { return hashText(textOf(glosses[i]), glosses[i].charLength); });
-            if (id == newId) glosses.push_back(g);
+            if (id == newId) kept.push_back(g);
         }
-        std::vector<Gloss>().swap(part.glosses);
+        std::vector<Gloss>().swap(part.glosses.owned());
     }
+}
+
+void DictionaryData::joinParts()
+{
+    const quint32 headText = parts[0].textUsed;
+    parts[0].append(parts[1]);
+    for (Gloss& g : glosses.owned()) {
+        if (g.part == 0) continue;
+        g = Gloss{0, g.charOffset + headText, g.charLength, g.glossOffset + headText, g.glossLength};
+    }
+    headKeys = parts[0].keyCount();
 }
 
 QStringView DictionaryData::glossOf(QStringView character) const

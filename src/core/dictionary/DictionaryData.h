@@ -3,8 +3,10 @@
 // The loaded dictionary: words, entries and glosses as offsets into two big texts, with a hash
 // index over the words and one over the glossed characters. A few large arrays instead of a
 // string per field keep the memory near the file's size and a lookup to a couple of cache misses.
-// Built once by DictionaryLoader, read-only afterwards.
+// Built once by DictionaryLoader, read-only afterwards; or read in place from a prebuilt index
+// file (DictionaryIndex), whose arrays have the same layout.
 
+#include "core/dictionary/DictionaryArray.h"
 #include "core/dictionary/HanjaEntry.h"
 #include "core/dictionary/HashIndex.h"
 #include "core/dictionary/KnownEndings.h"
@@ -14,6 +16,7 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -52,10 +55,10 @@ struct DictionaryData {
     struct Part {
         QString keyText; // each word once
         QString text;    // each entry's spelling and meaning
-        std::vector<Key> keys; // runs of lines with the same word while loading
-        std::vector<Entry> entries;
-        std::vector<LongEntry> longEntries;
-        std::vector<Gloss> glosses; // candidates in file order until indexed
+        DictionaryArray<Key> keys; // runs of lines with the same word while loading
+        DictionaryArray<Entry> entries;
+        DictionaryArray<LongEntry> longEntries;
+        DictionaryArray<Gloss> glosses; // candidates in file order until indexed
         std::vector<quint64> runHashes; // of runs not indexed yet
         quint32 wordsUsed = 0;
         quint32 textUsed = 0;
@@ -83,10 +86,12 @@ struct DictionaryData {
         explicit operator bool() const { return key != nullptr; }
     };
 
+    // What a dictionary read from an index file reads: the mapping, kept as long as the data.
+    std::shared_ptr<const void> storage;
     Part parts[2]; // head, tail
     quint32 headKeys = 0; // key ids below are the head's, the others the tail's
     HashIndex keyIndex;
-    std::vector<Gloss> glosses;
+    DictionaryArray<Gloss> glosses;
     HashIndex glossIndex;
     qsizetype scoreCount = 0;
     KnownEndings endings; // empty when known_endings.tsv is missing: the split then keeps its plain rule
@@ -146,4 +151,6 @@ struct DictionaryData {
     void indexRuns(quint32 partNo);
     void joinRepeatedWords();
     void indexGlosses();
+    // Both parts as one, the head (for an index file: one part to read, the same key ids).
+    void joinParts();
 };

@@ -88,9 +88,11 @@ const Byte* DictionaryParser::parse(DictionaryData::Part& part, const Byte* p, c
     // lines of 21 bytes); all grow past that.
     TextArena words(part.keyText, (end - p) / 6);
     TextArena arena(part.text, (end - p) / 5);
+    std::vector<Key>& keys = part.keys.owned();
+    std::vector<Entry>& entries = part.entries.owned();
     const size_t rows = size_t((end - p) / 16 + 16);
-    part.keys.reserve(rows);
-    part.entries.reserve(rows);
+    keys.reserve(rows);
+    entries.reserve(rows);
     part.runHashes.reserve(rows);
 
     const Byte* currentBytes = nullptr;
@@ -130,7 +132,7 @@ const Byte* DictionaryParser::parse(DictionaryData::Part& part, const Byte* p, c
             } else {
                 h = hashFinish(h, wordLength);
             }
-            part.keys.push_back(Key{wordOffset, quint32(part.entries.size())});
+            keys.push_back(Key{wordOffset, quint32(entries.size())});
             part.runHashes.push_back(h);
             currentBytes = lineStart;
             currentLength = size_t(p - lineStart);
@@ -148,10 +150,10 @@ const Byte* DictionaryParser::parse(DictionaryData::Part& part, const Byte* p, c
         if (p < end) ++p; // the LF
 
         if (hanjaLength < 0xFFFF && meaningLength < 0xFFFF) {
-            part.entries.push_back(Entry{hanjaOffset, quint16(hanjaLength), quint16(meaningLength)});
+            entries.push_back(Entry{hanjaOffset, quint16(hanjaLength), quint16(meaningLength)});
         } else {
-            part.entries.push_back(Entry{hanjaOffset, 0xFFFF, 0xFFFF});
-            part.longEntries.push_back(DictionaryData::LongEntry{hanjaOffset, quint32(hanjaLength), quint32(meaningLength)});
+            entries.push_back(Entry{hanjaOffset, 0xFFFF, 0xFFFF});
+            part.longEntries.owned().push_back(DictionaryData::LongEntry{hanjaOffset, quint32(hanjaLength), quint32(meaningLength)});
         }
 
         // Gloss candidates: single-character lines with a usable meaning. The first one for a
@@ -160,14 +162,14 @@ const Byte* DictionaryParser::parse(DictionaryData::Part& part, const Byte* p, c
             const QStringView meaning = arena.view(meaningOffset, meaningLength);
             const QStringView gloss = glossOf(meaning);
             if (!gloss.isEmpty())
-                part.glosses.push_back(DictionaryData::Gloss{partNo, hanjaOffset, quint32(hanjaLength),
+                part.glosses.owned().push_back(DictionaryData::Gloss{partNo, hanjaOffset, quint32(hanjaLength),
                                                              quint32(meaningOffset + (gloss.data() - meaning.data())),
                                                              quint32(gloss.size())});
         }
     }
     part.wordsUsed = words.used();
     part.textUsed = arena.used();
-    part.keys.push_back(Key{part.wordsUsed, quint32(part.entries.size())});
+    keys.push_back(Key{part.wordsUsed, quint32(entries.size())});
     return nullptr;
 }
 

@@ -251,9 +251,9 @@ void FrequencyTable::apply(DictionaryData& data, const Lines& table)
     for (quint32 id : scored) {
         const DictionaryData::KeyRef key = data.keyAt(id);
         DictionaryData::Part& part = data.parts[key.part == &data.parts[0] ? 0 : 1];
-        DictionaryData::Key& k = part.keys[size_t(key.key - part.keys.data())];
+        DictionaryData::Key& k = part.keys.owned()[size_t(key.key - part.keys.data())];
         k.entryAndFlag |= 0x80000000u;
-        Entry* const entries = part.entries.data() + k.firstEntry();
+        Entry* const entries = part.entries.owned().data() + k.firstEntry();
         const double* const scores = entryScore.data() + (key.part == &data.parts[0] ? 0 : headEntries) + k.firstEntry();
         const quint32 n = part.entryCount(k);
         if (n >= 2 && TextUtil::characterCount(QStringView(part.words() + k.offset, part.keyLength(k))) >= 2)

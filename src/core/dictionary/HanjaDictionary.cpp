@@ -7,6 +7,7 @@
 #include "base/TextUtil.h"
 #include "core/dictionary/CompoundParts.h"
 #include "core/dictionary/DictionaryData.h"
+#include "core/dictionary/DictionaryIndex.h"
 #include "core/dictionary/DictionaryLoader.h"
 #include "core/dictionary/MappedFile.h"
 
@@ -59,6 +60,7 @@ std::unique_ptr<DictionaryData> HanjaDictionary::load() const
     const QString dictionaryName = QStringLiteral("hanja.tsv");
     const QString scoresName = QStringLiteral("hanja_freq.tsv");
     const QString endingsName = QStringLiteral("known_endings.tsv");
+    const QString indexName = QStringLiteral("hanja.index");
     // The known endings refine the split; without them it keeps its plain rule.
     const auto readEndings = [&](DictionaryData& data, const std::optional<QByteArray>& text) {
         if (!text) {
@@ -100,7 +102,18 @@ std::unique_ptr<DictionaryData> HanjaDictionary::load() const
         const auto bytes = [](const MappedFile& f) {
             return QByteArrayView(reinterpret_cast<const char*>(f.begin()), f.size());
         };
-        outcome = DictionaryLoader::build(bytes(dictionary), haveScores ? std::optional(bytes(scores)) : std::nullopt);
+        const auto scoreBytes = haveScores ? std::optional(bytes(scores)) : std::nullopt;
+        // The index built from these very files is read in place; else they are parsed.
+        const QString indexPath = locate(indexName);
+        DictionaryIndex::Reading indexed{nullptr, QStringLiteral("absent")};
+        if (!indexPath.isEmpty())
+            indexed = DictionaryIndex::open(indexPath, DictionaryIndex::sourcesOf(bytes(dictionary), scoreBytes));
+        if (indexed.data) {
+            outcome.data = std::move(indexed.data);
+        } else {
+            Log::write(QStringLiteral("%1 not used (%2): %3 is parsed").arg(indexName, indexed.refusal, dictionaryName));
+            outcome = DictionaryLoader::build(bytes(dictionary), scoreBytes);
+        }
         MappedFile endings;
         if (outcome.data)
             readEndings(*outcome.data, open(endingsName, endings) ? std::optional(bytes(endings).toByteArray()) : std::nullopt);

@@ -4,7 +4,7 @@
 // characters. A slot is one 32-bit word: the id + 1 in its low bits and hash bits above them, so
 // most probes that miss never touch the text, and the whole table stays small enough for the
 // cache. The records and their text are kept by the caller, which passes how to compare and
-// rehash them.
+// rehash them. A built table can be saved in an index file and read from its mapping in place.
 
 #include <QtGlobal>
 
@@ -23,8 +23,23 @@ public:
         m_size = quint32(std::max<quint64>(16, quint64(count) * 10 / 7 + 1));
         m_limit = quint32(quint64(m_size) * 7 / 10);
         m_slots.assign(m_size, 0);
+        m_view = nullptr;
         m_count = 0;
     }
+
+    // Reads a saved table in place (it must outlive the index): size slots, at least one of
+    // them empty, ids masked by idMask (2^k - 1).
+    void view(const quint32* table, quint32 size, quint32 idMask)
+    {
+        std::vector<quint32>().swap(m_slots);
+        m_view = table;
+        m_size = size;
+        m_idMask = idMask;
+        m_limit = m_count = 0;
+    }
+    const quint32* table() const { return m_view ? m_view : m_slots.data(); }
+    quint32 size() const { return m_size; }
+    quint32 idMask() const { return m_idMask; }
 
     void prefetchSlot(quint64 h) const
     {
@@ -55,10 +70,11 @@ public:
     template <typename Matches>
     std::optional<quint32> find(quint64 h, Matches matches) const
     {
-        if (m_slots.empty()) return std::nullopt;
+        if (m_size == 0) return std::nullopt;
+        const quint32* const table = this->table();
         const quint32 tag = quint32(h) & ~m_idMask;
         for (quint32 i = start(h);; i = next(i)) {
-            const quint32 slot = m_slots[i];
+            const quint32 slot = table[i];
             if (slot == 0) return std::nullopt;
             if ((slot & ~m_idMask) == tag && matches((slot & m_idMask) - 1)) return (slot & m_idMask) - 1;
         }
@@ -88,6 +104,7 @@ private:
     }
 
     std::vector<quint32> m_slots;
+    const quint32* m_view = nullptr;
     quint32 m_size = 0;
     quint32 m_limit = 0;
     quint32 m_idMask = 0;

@@ -1,0 +1,192 @@
+#include "core/dictionary/DictionaryIndex.h"
+#include "core/dictionary/HanjaDictionary.h"
+
+#include "base/Log.h"
+#include "base/TextUtil.h"
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+using TestSupport::DataDir;
+
+namespace {
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Lines far apart with the same word, a character whose text composes, glosses, scores that
+// reorder and a long meaning: all that the parse joins, orders or keeps aside.
+QByteArray fixtureDictionary()
+{
+    QByteArray text = "가나\t加\t더할 가\n가나\t家\t집 가\n수도\t水道\t물길\n수도\t首都\t서울\n사고\t思考\n사고\t事故\t일\n"
+                      "사고가\t事故\n화\t火\t불 화\n화\t花\t꽃 화\n";
+    for (int i = 0; i < 40; ++i) text += QString("단어%1\t字%1\t뜻 %1\n").arg(i).toUtf8();
+    text += "가나\t佳\t아름다울 가\n"; // the word again, far from its lines
+    text += QByteArray("\xe1\x84\x92\xe1\x85\xa1") + "\t下\t아래 하\n"; // 하, decomposed
+    return text;
+}
+const QByteArray kFixtureScores = "가나\t家\t9\n가나\t佳\t3\n사고\t事故\t5\n# note\n";
+
+QByteArray withLongMeaning(QByteArray text) { return text + "길다\t長\t" + QByteArray(70000, 'x') + "\n"; }
+
+// Every word of the dictionary file, its glossable characters, and both dictionaries' answers.
+void expectSame(HanjaDictionary& indexed, HanjaDictionary& parsed, const QByteArray& dictionary)
+{
+    ASSERT_TRUE(indexed.isLoaded() || (indexed.loadIfNeeded(), indexed.isLoaded()));
+    EXPECT_EQ(indexed.keyCount(), parsed.keyCount());
+    EXPECT_EQ(indexed.glossCount(), parsed.glossCount());
+    EXPECT_EQ(indexed.scoreCount(), parsed.scoreCount());
+    QSet<QString> words, characters;
+    for (const QByteArray& line : dictionary.split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() < 2) continue;
+        words.insert(TextUtil::nfc(QString::fromUtf8(fields[0])));
+        characters.insert(TextUtil::nfc(QString::fromUtf8(fields[1])));
+    }
+    int differences = 0;
+    for (const QString& word : words) {
+        const QList<HanjaEntry> got = indexed.candidates(word), want = parsed.candidates(word);
+        const bool same = got == want && indexed.split(word) == parsed.split(word);
+        EXPECT_TRUE(same || ++differences > 5) << qPrintable(word);
+    }
+    for (const QString& c : characters) EXPECT_TRUE(indexed.charGloss(c) == parsed.charGloss(c) || ++differences > 5) << qPrintable(c);
+    EXPECT_EQ(differences, 0);
+}
+
+// Reads every word, entry and gloss the way lookups do.
+qsizetype readEverything(const DictionaryData& d)
+{
+    qsizetype units = 0;
+    for (quint32 id = 0; id < quint32(d.keyCount()); ++id) {
+        const DictionaryData::KeyRef k = d.keyAt(id);
+        units += d.findKey(QStringView(k.part->words() + k.key->offset, k.part->keyLength(*k.key))) ? 1 : 0;
+        for (quint32 i = k.key->firstEntry(); i < k.key->firstEntry() + k.part->entryCount(*k.key); ++i) {
+            const HanjaEntry e = d.entry(k, k.part->entries[i]);
+            units += e.hanja().size() + e.meaning().size();
+        }
+    }
+    for (const DictionaryData::Gloss& g : d.glosses)
+        units += d.glossOf(QStringView(d.parts[0].units() + g.charOffset, g.charLength)).size();
+    return units;
+}
+
+} // namespace
+
+TEST(DictionaryIndexTest, TheShippedIndexServesExactlyWhatTheParseGives)
+{
+    const QString data = QStringLiteral(SORELWICK_BUILD_DATA_DIR);
+    const QByteArray dictionary = contents(data + "/hanja.tsv");
+    Log::Collector log;
+    HanjaDictionary indexed(data);
+    indexed.loadIfNeeded();
+    EXPECT_FALSE(log.contains("hanja.index not used")) << qPrintable(log.lines().join('\n'));
+    HanjaDictionary parsed(HanjaDictionary::Texts{dictionary, contents(data + "/hanja_freq.tsv"),
+                                                  contents(data + "/known_endings.tsv")});
+    expectSame(indexed, parsed, dictionary);
+}
+
+TEST(DictionaryIndexTest, AnIndexKeepsWhatTheParseJoinsOrdersAndKeepsAside)
+{
+    const QByteArray dictionary = withLongMeaning(fixtureDictionary());
+    DataDir dir;
+    dir.write("hanja.tsv", dictionary).write("hanja_freq.tsv", kFixtureScores);
+    dir.write("hanja.index", DictionaryIndex::build(dictionary, kFixtureScores));
+    Log::Collector log;
+    HanjaDictionary indexed(dir.path()), parsed(HanjaDictionary::Texts{dictionary, kFixtureScores});
+    indexed.loadIfNeeded();
+    EXPECT_FALSE(log.contains("hanja.index not used"));
+    EXPECT_EQ(indexed.candidates("가나").size(), 3);
+    EXPECT_EQ(indexed.candidates("길다").value(0).meaning().size(), 70000);
+    expectSame(indexed, parsed, dictionary);
+}
+
+TEST(DictionaryIndexTest, AnIndexOfOtherFilesIsNotUsedAndTheFilesAreRead)
+{
+    const QByteArray dictionary = fixtureDictionary();
+    const QByteArray index = DictionaryIndex::build(dictionary, kFixtureScores);
+    QByteArray oneByteOff = dictionary;
+    oneByteOff[oneByteOff.indexOf("加") + 2] = char(0xA1); // 加 → 务, same size
+    QByteArray scoreOff = kFixtureScores;
+    scoreOff[scoreOff.indexOf("9")] = '0'; // 家 no longer first
+    const struct {
+        QByteArray dictionary;
+        std::optional<QByteArray> scores;
+        QStringList firstOfGana;
+    } cases[] = {{oneByteOff, kFixtureScores, {"家", "佳", "务"}},
+                 {dictionary, scoreOff, {"佳", "加", "家"}},
+                 {dictionary, std::nullopt, {"加", "家", "佳"}}};
+    for (const auto& c : cases) {
+        DataDir dir;
+        dir.write("hanja.tsv", c.dictionary).write("hanja.index", index);
+        if (c.scores) dir.write("hanja_freq.tsv", *c.scores);
+        Log::Collector log;
+        HanjaDictionary dict(dir.path());
+        QStringList gana;
+        for (const HanjaEntry& e : dict.candidates("가나")) gana.append(e.hanja().toString());
+        EXPECT_EQ(gana, c.firstOfGana);
+        EXPECT_EQ(log.count("hanja.index not used (built from other files): hanja.tsv is parsed"), 1)
+            << qPrintable(log.lines().join('\n'));
+    }
+}
+
+TEST(DictionaryIndexTest, ADamagedIndexIsRefusedWhereverItIsDamaged)
+{
+    const QByteArray dictionary = fixtureDictionary();
+    const QByteArray index = DictionaryIndex::build(dictionary, kFixtureScores);
+    const DictionaryIndex::Sources sources = DictionaryIndex::sourcesOf(dictionary, kFixtureScores);
+    const auto read = [&](const QByteArray& bytes) {
+        auto kept = std::make_shared<QByteArray>(bytes);
+        return DictionaryIndex::read(*kept, kept, sources);
+    };
+    const DictionaryIndex::Reading whole = read(index);
+    ASSERT_TRUE(whole.data) << qPrintable(whole.refusal);
+    const qsizetype wholeUnits = readEverything(*whole.data);
+
+    // Any flipped bit: refused, by the header's checks or the checksum. With the checksum made to
+    // match, the records are checked: refused, or read without a step outside the file (the
+    // sanitizer stage sees every read) and without an endless probe.
+    int refusedBehindChecksum = 0;
+    for (qsizetype i = 0; i < index.size(); ++i) {
+        QByteArray flipped = index;
+        flipped[i] = char(flipped[i] ^ (1 << (i % 8)));
+        const DictionaryIndex::Reading plain = read(flipped);
+        EXPECT_FALSE(plain.data) << "byte " << i;
+        if (plain.data) continue;
+        EXPECT_TRUE(plain.refusal.startsWith("damaged") || plain.refusal.startsWith("of format")
+                    || plain.refusal.startsWith("made on another") || plain.refusal == "built from other files")
+            << qPrintable(plain.refusal);
+        DictionaryIndex::seal(flipped);
+        const DictionaryIndex::Reading sealed = read(flipped);
+        if (sealed.data)
+            readEverything(*sealed.data);
+        else
+            ++refusedBehindChecksum;
+    }
+    EXPECT_GT(refusedBehindChecksum, 0);
+    EXPECT_EQ(readEverything(*read(index).data), wholeUnits);
+
+    // Through the dictionary: a line that says why, and the files parsed instead.
+    QByteArray flipped = index;
+    flipped[index.size() / 2] = char(flipped[index.size() / 2] ^ 0x10);
+    const QByteArray damaged[] = {index.first(index.size() - 1), index.first(100), QByteArray(), flipped};
+    for (const QByteArray& bytes : damaged) {
+        DataDir dir;
+        dir.write("hanja.tsv", dictionary).write("hanja_freq.tsv", kFixtureScores).write("hanja.index", bytes);
+        Log::Collector log;
+        HanjaDictionary dict(dir.path());
+        EXPECT_EQ(dict.candidates("가나").value(0).hanja(), u"家");
+        EXPECT_EQ(log.count("hanja.index not used (damaged ("), 1) << qPrintable(log.lines().join('\n'));
+    }
+    DataDir none;
+    none.write("hanja.tsv", dictionary);
+    Log::Collector log;
+    EXPECT_EQ(HanjaDictionary(none.path()).candidates("수도").size(), 2);
+    EXPECT_EQ(log.count("hanja.index not used (absent): hanja.tsv is parsed"), 1);
+}
