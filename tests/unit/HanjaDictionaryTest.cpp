@@ -369,6 +369,21 @@ TEST(HanjaDictionaryTest, ARestThatNoEndingBeginsGivesWayToAKnownEnding)
     EXPECT_EQ(plain.split("사회부터"), splitPair("사회부", "터")) << "without the list, the plain rule";
 }
 
+TEST(HanjaDictionaryTest, ARestThatIsNoEndingGivesWayToALongerWord)
+{
+    const QByteArray dictionary = "반지\t斑指\n반지름\t半지름\n교육\t敎育\n교육대\t敎育隊\n대장\t大將\n"
+                                  "완전\t完全\n완전히\t完全히\n";
+    // The shorter words are scored, so the plain rule picks them.
+    const QByteArray table = "반지\t斑指\t5\n교육\t敎育\t9\n완전\t完全\t9\n";
+    const QByteArray endings = "\t100\n은\t30\n장\t5\n을\t20\n";
+    HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings});
+    EXPECT_EQ(dict.split("반지름은"), splitPair("반지름", "은"));
+    EXPECT_EQ(dict.split("완전히"), splitPair("완전히", "")) << "nothing after the longer word";
+    EXPECT_EQ(dict.split("반지을"), splitPair("반지", "을")) << "a known ending keeps the rule";
+    EXPECT_EQ(dict.split("교육대장"), splitPair("교육", "대장")) << "a word follows: a compound, not an ending";
+    EXPECT_EQ(dict.split("반지름킹"), splitPair("반지", "름킹")) << "no longer word with a known ending";
+}
+
 TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
 {
     const QByteArray dictionary = "부과\t賦課\n부과\t附過\n계수\t係數\n계수\t計數\n계수\t季嫂\n수도\t首都\n"

@@ -164,6 +164,19 @@ std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& inpu
             }
         }
     }
+    // A rest that is no known ending, and that no word begins (no compound follows), gives way to
+    // a longer word followed by a known ending or by nothing (반지름은: 반지름 + 은, not 반지 + 름은).
+    const auto piece = [&](qsizetype i, qsizetype k) { return QStringView(text).sliced(bounds[i], bounds[k] - bounds[i]); };
+    if (stemK < n && !d->endings.isEmpty() && !d->endings.isEnding(piece(stemK, n))) {
+        bool wordFollows = false;
+        for (qsizetype k = stemK + 2; k <= n && !wordFollows; ++k) wordFollows = bool(d->findKey(piece(stemK, k)));
+        for (qsizetype k = n; k > stemK && !wordFollows; --k) {
+            if ((k == n || d->endings.isEnding(piece(k, n))) && d->findKey(piece(0, k))) {
+                stemK = k;
+                break;
+            }
+        }
+    }
     return Split{text.first(bounds[stemK]), text.sliced(bounds[stemK])};
 }
 
