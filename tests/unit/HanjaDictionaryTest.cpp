@@ -350,12 +350,14 @@ TEST(HanjaDictionaryTest, CrlfLineEndsReadAsLf)
     EXPECT_EQ(inside.candidates("나")[0].hanja(), u"那");
 }
 
-TEST(HanjaDictionaryTest, ARestThatNoEndingBeginsGivesWayToAKnownEnding)
+TEST(HanjaDictionaryTest, ARestThatIsNoEndingGivesWayToAWordWithAKnownEnding)
 {
     const QByteArray dictionary = "사회\t社會\n사회부\t社會部\n사고\t事故\n사고가\t思考家\n정치\t政治\n정치가\t政治家\n"
-                                  "환경\t環境\n환경처\t環境處\n가나다\t加那多\n";
-    const QByteArray table = "사회부\t社會部\t5\n사고\t事故\t9\n환경처\t環境處\t2\n";
-    const QByteArray endings = "# rest\tuses\n부터\t10\n처럼\t8\n가\t30\n를\t20\n";
+                                  "환경\t環境\n환경처\t環境處\n가나다\t加那多\n반지\t斑指\n반지름\t半지름\n교육\t敎育\n"
+                                  "교육대\t敎育隊\n대장\t大將\n완전\t完全\n완전히\t完全히\n";
+    const QByteArray table = "사회부\t社會部\t5\n사고\t事故\t9\n환경처\t環境處\t2\n반지\t斑指\t5\n교육\t敎育\t9\n"
+                             "완전\t完全\t9\n";
+    const QByteArray endings = "# rest\tuses\n부터\t10\n처럼\t8\n가\t30\n를\t20\n은\t30\n장\t5\n";
     HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings});
     EXPECT_EQ(dict.split("사회부터"), splitPair("사회", "부터")) << "터 begins no ending";
     EXPECT_EQ(dict.split("환경처럼"), splitPair("환경", "처럼"));
@@ -364,24 +366,14 @@ TEST(HanjaDictionaryTest, ARestThatNoEndingBeginsGivesWayToAKnownEnding)
     EXPECT_EQ(dict.split("사고가"), splitPair("사고", "가"));
     EXPECT_EQ(dict.split("정치가"), splitPair("정치가", ""));
     EXPECT_EQ(dict.split("사회부킹"), splitPair("사회부", "킹")) << "no shorter word with a known ending: the rule stands";
+    // A rest that is no known ending gives way to a longer word with one, or with nothing after it.
+    EXPECT_EQ(dict.split("반지름은"), splitPair("반지름", "은"));
+    EXPECT_EQ(dict.split("완전히"), splitPair("완전히", ""));
+    EXPECT_EQ(dict.split("교육대장"), splitPair("교육", "대장")) << "a word follows: a compound, not an ending";
+    EXPECT_EQ(dict.split("반지름킹"), splitPair("반지", "름킹")) << "no longer word with a known ending";
 
     HanjaDictionary plain(HanjaDictionary::Texts{dictionary, table});
     EXPECT_EQ(plain.split("사회부터"), splitPair("사회부", "터")) << "without the list, the plain rule";
-}
-
-TEST(HanjaDictionaryTest, ARestThatIsNoEndingGivesWayToALongerWord)
-{
-    const QByteArray dictionary = "반지\t斑指\n반지름\t半지름\n교육\t敎育\n교육대\t敎育隊\n대장\t大將\n"
-                                  "완전\t完全\n완전히\t完全히\n";
-    // The shorter words are scored, so the plain rule picks them.
-    const QByteArray table = "반지\t斑指\t5\n교육\t敎育\t9\n완전\t完全\t9\n";
-    const QByteArray endings = "\t100\n은\t30\n장\t5\n을\t20\n";
-    HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings});
-    EXPECT_EQ(dict.split("반지름은"), splitPair("반지름", "은"));
-    EXPECT_EQ(dict.split("완전히"), splitPair("완전히", "")) << "nothing after the longer word";
-    EXPECT_EQ(dict.split("반지을"), splitPair("반지", "을")) << "a known ending keeps the rule";
-    EXPECT_EQ(dict.split("교육대장"), splitPair("교육", "대장")) << "a word follows: a compound, not an ending";
-    EXPECT_EQ(dict.split("반지름킹"), splitPair("반지", "름킹")) << "no longer word with a known ending";
 }
 
 TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
