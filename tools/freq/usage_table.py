@@ -332,9 +332,10 @@ def build(spellings, eojeols, ann, learner_rows):
     return table, out_words, cal
 
 
-def compound_parts(spellings, ann, cal):
+def compound_parts(spellings, ann, cal, by_place=True):
     """Uses of each (word, spelling) as a part of the compounds the dictionary lacks: (uses as a
-    part, of them uses as the last part).
+    part, of them uses as the last part); without by_place, the uses as a part only, wherever it
+    stands (the earlier table, for comparison).
 
     Every annotated word of 3+ syllables that is not a dictionary word is cut into dictionary words
     whose spellings spell its Hanja, the fewest parts (then the longest first part), at least one
@@ -371,6 +372,12 @@ def compound_parts(spellings, ann, cal):
             counts = last if j == len(best) - 1 else inside
             counts[part] = counts.get(part, 0) + a
     out = {}
+    if not by_place:
+        for part in set(inside) | set(last):
+            a = inside.get(part, 0) + last.get(part, 0)
+            if a >= MIN_PART_ANNOTATIONS:
+                out[part] = a / cal.rho
+        return out
     for part in set(inside) | set(last):
         a_inside, a_last = inside.get(part, 0), last.get(part, 0)
         a_inside = a_inside if a_inside >= MIN_PART_ANNOTATIONS else 0
