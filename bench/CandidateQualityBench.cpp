@@ -7,12 +7,12 @@
 //     its everyday spelling, which the development set, a sample of annotated readings, cannot check.
 //
 // Usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] [--endings FILE|none]
-//                                    [--failures] [TABLE|none ...]
+//                                    [--parts FILE] [--failures] [TABLE|none ...]
 // TABLE is a hanja_freq.tsv (default: the repository's data/hanja_freq.tsv); "none" measures the
 // dictionary without scores. hanja.tsv comes from the data dir (SORELWICK_DATA_DIR, else the
 // installed or build tree's), and so do the known endings unless --endings names others or "none" (the
-// split's plain rule). The development set lives outside the repository
-// (../shared/data/dev); without it only the common forms are measured.
+// split's plain rule), and the compound parts unless --parts names others. The development set lives
+// outside the repository (../shared/data/dev); without it only the common forms are measured.
 
 #include "core/dictionary/HanjaDictionary.h"
 #include "base/Resources.h"
@@ -119,12 +119,12 @@ QString describe(const std::optional<HanjaDictionary::Split>& split)
 
 // A data folder holding the dictionary and the table under test.
 std::optional<QString> prepareFolder(QTemporaryDir& dir, const QString& dictionary, const QString& table,
-                                     const QString& endings)
+                                     const QString& endings, QString parts)
 {
     if (endings != QLatin1String("none") && !QFile::copy(endings, dir.filePath(QStringLiteral("known_endings.tsv"))))
         return std::nullopt;
     // The compound parts sit beside the dictionary; without them no compound is offered.
-    const QString parts = QFileInfo(dictionary).dir().filePath(QStringLiteral("compound_parts.tsv"));
+    if (parts.isEmpty()) parts = QFileInfo(dictionary).dir().filePath(QStringLiteral("compound_parts.tsv"));
     if (QFileInfo::exists(parts) && !QFile::copy(parts, dir.filePath(QStringLiteral("compound_parts.tsv"))))
         return std::nullopt;
     const QString dictionaryCopy = dir.filePath(QStringLiteral("hanja.tsv"));
@@ -151,6 +151,7 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
         QStringList splitFailures;
         int compoundRows = 0, compoundOffered = 0, compoundFirst = 0, compoundAmong = 0;
         int halfCompoundRows[2] = {0, 0}, halfCompoundFirst[2] = {0, 0}, halfCompoundAmong[2] = {0, 0};
+        QStringList compoundFailures; // the writer's Hanja not the first compound row
         int wordsWithCompound = 0; // dictionary-word rows whose eojeol is offered a compound first
         for (const DevRow& row : *dev) {
             const QList<HanjaEntry> candidates = dictionary.candidates(row.hangul);
@@ -172,6 +173,12 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
                         }
                     }
                     compoundOffered += offered;
+                    if (compounds.isEmpty() || compounds[0].hangul != row.hangul || compounds[0].hanja != row.hanja) {
+                        QStringList rows;
+                        for (const auto& c : compounds) rows << c.hangul + QLatin1Char(' ') + c.partsHanja.join(QLatin1Char('+'));
+                        compoundFailures << row.eojeol + QLatin1Char(' ') + row.hanja + QStringLiteral(" ← ") +
+                                                (rows.isEmpty() ? QStringLiteral("(none)") : rows.join(QStringLiteral(", ")));
+                    }
                 }
                 continue;
             }
@@ -244,6 +251,8 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
             for (const QString& s : rankingFailures) o << "    " << s << "\n";
             o << "  split failures (one-character words with an ending not listed):\n";
             for (const QString& s : splitFailures) o << "    " << s << "\n";
+            o << "  compound failures (the writer's Hanja not the first compound row):\n";
+            for (const QString& s : compoundFailures) o << "    " << s << "\n";
         }
     }
     int formsOk = 0, formsWithCompound = 0;
@@ -280,7 +289,7 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
 int usage()
 {
     std::fprintf(stderr, "usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] "
-                         "[--endings FILE|none] [--failures] [TABLE|none ...]\n");
+                         "[--endings FILE|none] [--parts FILE] [--failures] [TABLE|none ...]\n");
     return 2;
 }
 
@@ -294,6 +303,7 @@ int main(int argc, char** argv)
     QString everydayPath = source + QStringLiteral("/tools/freq/everyday_words.txt");
     bool listFailures = false;
     QString endingsPath = Resources::locate(QStringLiteral("known_endings.tsv"));
+    QString partsPath; // beside the dictionary
     QStringList tables;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
@@ -301,6 +311,7 @@ int main(int argc, char** argv)
         else if (a == QLatin1String("--forms") && i + 1 < argc) formsPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--everyday") && i + 1 < argc) everydayPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--endings") && i + 1 < argc) endingsPath = QString::fromLocal8Bit(argv[++i]);
+        else if (a == QLatin1String("--parts") && i + 1 < argc) partsPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--failures")) listFailures = true;
         else if (a.startsWith(QLatin1String("-"))) return usage();
         else tables << a;
@@ -347,7 +358,7 @@ int main(int argc, char** argv)
             continue;
         }
         QTemporaryDir dir;
-        const auto folder = dir.isValid() ? prepareFolder(dir, dictionary, table, endingsPath) : std::nullopt;
+        const auto folder = dir.isValid() ? prepareFolder(dir, dictionary, table, endingsPath, partsPath) : std::nullopt;
         if (!folder) {
             o << "cannot prepare a data folder for " << table << "\n";
             continue;

@@ -350,12 +350,14 @@ TEST(HanjaDictionaryTest, CrlfLineEndsReadAsLf)
     EXPECT_EQ(inside.candidates("나")[0].hanja(), u"那");
 }
 
-TEST(HanjaDictionaryTest, ARestThatNoEndingBeginsGivesWayToAKnownEnding)
+TEST(HanjaDictionaryTest, ARestThatIsNoEndingGivesWayToAWordWithAKnownEnding)
 {
     const QByteArray dictionary = "사회\t社會\n사회부\t社會部\n사고\t事故\n사고가\t思考家\n정치\t政治\n정치가\t政治家\n"
-                                  "환경\t環境\n환경처\t環境處\n가나다\t加那多\n";
-    const QByteArray table = "사회부\t社會部\t5\n사고\t事故\t9\n환경처\t環境處\t2\n";
-    const QByteArray endings = "# rest\tuses\n부터\t10\n처럼\t8\n가\t30\n를\t20\n";
+                                  "환경\t環境\n환경처\t環境處\n가나다\t加那多\n반지\t斑指\n반지름\t半지름\n교육\t敎育\n"
+                                  "교육대\t敎育隊\n대장\t大將\n완전\t完全\n완전히\t完全히\n";
+    const QByteArray table = "사회부\t社會部\t5\n사고\t事故\t9\n환경처\t環境處\t2\n반지\t斑指\t5\n교육\t敎育\t9\n"
+                             "완전\t完全\t9\n";
+    const QByteArray endings = "# rest\tuses\n부터\t10\n처럼\t8\n가\t30\n를\t20\n은\t30\n장\t5\n";
     HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings});
     EXPECT_EQ(dict.split("사회부터"), splitPair("사회", "부터")) << "터 begins no ending";
     EXPECT_EQ(dict.split("환경처럼"), splitPair("환경", "처럼"));
@@ -364,6 +366,11 @@ TEST(HanjaDictionaryTest, ARestThatNoEndingBeginsGivesWayToAKnownEnding)
     EXPECT_EQ(dict.split("사고가"), splitPair("사고", "가"));
     EXPECT_EQ(dict.split("정치가"), splitPair("정치가", ""));
     EXPECT_EQ(dict.split("사회부킹"), splitPair("사회부", "킹")) << "no shorter word with a known ending: the rule stands";
+    // A rest that is no known ending gives way to a longer word with one, or with nothing after it.
+    EXPECT_EQ(dict.split("반지름은"), splitPair("반지름", "은"));
+    EXPECT_EQ(dict.split("완전히"), splitPair("완전히", ""));
+    EXPECT_EQ(dict.split("교육대장"), splitPair("교육", "대장")) << "a word follows: a compound, not an ending";
+    EXPECT_EQ(dict.split("반지름킹"), splitPair("반지", "름킹")) << "no longer word with a known ending";
 
     HanjaDictionary plain(HanjaDictionary::Texts{dictionary, table});
     EXPECT_EQ(plain.split("사회부터"), splitPair("사회부", "터")) << "without the list, the plain rule";
@@ -403,6 +410,15 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
     EXPECT_TRUE(dict.compounds("부과를").isEmpty());
     EXPECT_TRUE(dict.compounds("부과계수킹").isEmpty()) << "no known ending after the parts";
     EXPECT_TRUE(dict.compounds("수도").isEmpty());
+
+    // A syllable's spelling follows its uses where it stands: at the end mostly a suffix (時),
+    // before it something else (詩); a line that does not tell (no last column, or one beyond its
+    // uses) counts as much at either place.
+    const QByteArray placed = "국상\t國喪\t30\n시\t詩\t100\t0\n시\t時\t60\t60\n시\t市\t40\t70\n";
+    HanjaDictionary byPlace(HanjaDictionary::Texts{"국상\t國喪\n시\t市\n시\t詩\n시\t時\n", table, endings, placed});
+    EXPECT_EQ(byPlace.compounds("국상시를").value(0).hanja, "國喪時");
+    EXPECT_EQ(byPlace.compounds("국상시국상은").value(0).hanja, "國喪詩國喪");
+    EXPECT_EQ(byPlace.compounds("국상시를").value(1).hanja, "國喪市") << "市's 40 uses count at the end too";
 
     // Without the parts table, none at all.
     const Log::Collector log;

@@ -140,9 +140,11 @@ def format_score(x):
 
 
 def write_table(path, comments, scores):
-    """scores: {(hangul, hanja): float}; written sorted by code point, LF, UTF-8."""
+    """scores: {(hangul, hanja): float, or a tuple of them}; written sorted by code point, LF, UTF-8."""
     with open(path, "w", encoding="utf-8", newline="\n") as f:
         for c in comments:
             f.write(f"# {c}\n")
         for (hangul, hanja) in sorted(scores):
-            f.write(f"{hangul}\t{hanja}\t{format_score(scores[(hangul, hanja)])}\n")
+            values = scores[(hangul, hanja)]
+            values = values if isinstance(values, tuple) else (values,)
+            f.write("\t".join([hangul, hanja] + [format_score(v) for v in values]) + "\n")

@@ -332,17 +332,22 @@ def build(spellings, eojeols, ann, learner_rows):
     return table, out_words, cal
 
 
-def compound_parts(spellings, ann, cal):
-    """Uses of each (word, spelling) as a part of the compounds the dictionary lacks.
+def compound_parts(spellings, ann, cal, by_place=True):
+    """Uses of each (word, spelling) as a part of the compounds the dictionary lacks: (uses as a
+    part, of them uses as the last part); without by_place, the uses as a part only, wherever it
+    stands (the earlier table, for comparison).
 
     Every annotated word of 3+ syllables that is not a dictionary word is cut into dictionary words
     whose spellings spell its Hanja, the fewest parts (then the longest first part), at least one
     of 2+ syllables; each part gets the word's annotations, as uses (1/rho each). One-syllable
     parts count too: they are the suffixes such compounds end in (가림군 嘉林郡: 가림 + 군 郡).
-    A part seen in one annotation only is left out: the dictionary's order, which the lookup
-    counts as one sighting, says as much (부과 附課 in 附課生 once, against 賦課)."""
+    Where the part stands tells its spelling apart: the last syllable of a compound is mostly a
+    suffix (국상시 國喪時, 성주사 聖住寺), the same syllable inside it mostly not, so the uses at the
+    end are counted apart. A part seen in one annotation only, at the end or elsewhere, is left
+    out there: the dictionary's order, which the lookup counts as one sighting, says as much
+    (부과 附課 in 附課生 once, against 賦課)."""
     sets = {K: set(lst) for K, lst in spellings.items()}
-    out = {}
+    inside, last = {}, {}
     for (K, H), a in ann.items():
         if len(K) < 3 or len(K) != len(H) or K in sets:
             continue
@@ -363,9 +368,23 @@ def compound_parts(spellings, ann, cal):
                     parts.pop()
 
         cut(0, [])
-        for part in best or ():
-            out[part] = out.get(part, 0) + a
-    return {part: a / cal.rho for part, a in out.items() if a >= MIN_PART_ANNOTATIONS}
+        for j, part in enumerate(best or ()):
+            counts = last if j == len(best) - 1 else inside
+            counts[part] = counts.get(part, 0) + a
+    out = {}
+    if not by_place:
+        for part in set(inside) | set(last):
+            a = inside.get(part, 0) + last.get(part, 0)
+            if a >= MIN_PART_ANNOTATIONS:
+                out[part] = a / cal.rho
+        return out
+    for part in set(inside) | set(last):
+        a_inside, a_last = inside.get(part, 0), last.get(part, 0)
+        a_inside = a_inside if a_inside >= MIN_PART_ANNOTATIONS else 0
+        a_last = a_last if a_last >= MIN_PART_ANNOTATIONS else 0
+        if a_inside or a_last:
+            out[part] = ((a_inside + a_last) / cal.rho, a_last / cal.rho)
+    return out
 
 
 def main():
@@ -388,10 +407,11 @@ def main():
         freqlib.KOWIKI_CREDIT,
         freqlib.LEARNER_CREDIT,
     ], table)
-    parts = {k: round(v, 1) for k, v in compound_parts(spellings, ann, cal).items()}
+    parts = {k: (round(v[0], 1), round(v[1], 1)) for k, v in compound_parts(spellings, ann, cal).items()}
     freqlib.write_table(args.parts_output, [
-        "hangul<TAB>hanja<TAB>uses: dictionary words as parts of the compounds it lacks, estimated "
-        "uses in 620 files of Korean Wikipedia (2020); made by tools/freq/usage_table.py",
+        "hangul<TAB>hanja<TAB>uses<TAB>last: dictionary words as parts of the compounds it lacks, "
+        "estimated uses in 620 files of Korean Wikipedia (2020), and of them the uses as the "
+        "compound's last part; made by tools/freq/usage_table.py",
         freqlib.KOWIKI_CREDIT,
     ], parts)
     log(f"{args.output}: {len(table)} pairs, {len({k for k, _ in table})} words; "

@@ -8,16 +8,22 @@
 
 qsizetype CompoundParts::read(QByteArrayView text)
 {
-    QHash<QString, double> pairs, words;
+    QHash<QString, Uses> pairs;
+    QHash<QString, double> words;
     double unit = std::numeric_limits<double>::infinity();
     const qsizetype invalid = TableLines::read(text, [&](const QStringList& fields) {
         bool ok = false;
-        const double uses = fields.size() == 3 ? fields[2].toDouble(&ok) : 0;
+        const double uses = fields.size() == 3 || fields.size() == 4 ? fields[2].toDouble(&ok) : 0;
         if (!ok || !(uses > 0) || uses == std::numeric_limits<double>::infinity() || fields[0].isEmpty()
             || fields[1].isEmpty())
             return;
+        bool told = false;
+        const double last = fields.size() == 4 ? fields[3].toDouble(&told) : 0;
+        told = told && last >= 0 && last <= uses;
         const QString hangul = TextUtil::nfc(fields[0]);
-        pairs[hangul + QLatin1Char('\t') + TextUtil::nfc(fields[1])] += uses;
+        Uses& pair = pairs[hangul + QLatin1Char('\t') + TextUtil::nfc(fields[1])];
+        pair.inside += told ? uses - last : uses;
+        pair.last += told ? last : uses;
         words[hangul] += uses;
         unit = std::min(unit, uses);
     });
@@ -31,7 +37,8 @@ qsizetype CompoundParts::read(QByteArrayView text)
     return 0;
 }
 
-double CompoundParts::uses(QStringView hangul, QStringView hanja) const
+double CompoundParts::uses(QStringView hangul, QStringView hanja, bool last) const
 {
-    return m_pairs.value(hangul.toString() + QLatin1Char('\t') + hanja.toString());
+    const Uses u = m_pairs.value(hangul.toString() + QLatin1Char('\t') + hanja.toString());
+    return last ? u.last : u.inside;
 }

@@ -1,9 +1,10 @@
 #pragma once
 
 // Dictionary words as parts of the compounds the dictionary lacks (compound_parts.tsv: Hangul
-// word, Hanja spelling, estimated uses as such a part): which spelling a part takes inside a
-// compound (가림군 → 嘉林 + 郡), and how often a word, one-syllable suffixes included, is a part
-// at all. Read on the first compound asked for, not with the dictionary.
+// word, Hanja spelling, estimated uses as such a part, and of them the uses as the last part):
+// which spelling a part takes in a compound (가림군 → 嘉林 + 郡; the last syllable is mostly a
+// suffix: 국상시 → 國喪 + 時), and how often a word, one-syllable suffixes included, is a part at
+// all. Read on the first compound asked for, not with the dictionary.
 
 #include <QByteArrayView>
 #include <QHash>
@@ -12,15 +13,16 @@
 
 class CompoundParts {
 public:
-    // Reads hangul<TAB>hanja<TAB>uses lines; '#' lines are comments, a CR before LF is dropped,
-    // lines without a positive number are skipped. Returns the number (from 1) of the first line
-    // that is not valid UTF-8, or 0.
+    // Reads hangul<TAB>hanja<TAB>uses[<TAB>last] lines; '#' lines are comments, a CR before LF is
+    // dropped, lines without a positive number of uses are skipped; without a valid `last` (0 to
+    // uses) the line does not tell where the part stood, and counts as much at either place.
+    // Returns the number (from 1) of the first line that is not valid UTF-8, or 0.
     qsizetype read(QByteArrayView text);
 
     bool isEmpty() const { return m_pairs.isEmpty(); }
     qsizetype size() const { return m_pairs.size(); }
-    // Uses of the spelling as a part; 0 when never seen.
-    double uses(QStringView hangul, QStringView hanja) const;
+    // Uses of the spelling as the compound's last part, or as one before it; 0 when never seen.
+    double uses(QStringView hangul, QStringView hanja, bool last) const;
     // Uses of the word as a part, whatever its spelling.
     double uses(QStringView hangul) const
     {
@@ -31,7 +33,10 @@ public:
     double unit() const { return m_unit; }
 
 private:
-    QHash<QString, double> m_pairs; // hangul TAB hanja
+    struct Uses {
+        double inside = 0, last = 0;
+    };
+    QHash<QString, Uses> m_pairs; // hangul TAB hanja
     QHash<QString, double> m_words;
     QHash<char16_t, double> m_syllables;
     double m_unit = 1;

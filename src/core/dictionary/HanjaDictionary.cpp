@@ -13,6 +13,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -164,6 +165,19 @@ std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& inpu
             }
         }
     }
+    // A rest that is no known ending, and that no word begins (no compound follows), gives way to
+    // a longer word followed by a known ending or by nothing (반지름은: 반지름 + 은, not 반지 + 름은).
+    const auto piece = [&](qsizetype i, qsizetype k) { return QStringView(text).sliced(bounds[i], bounds[k] - bounds[i]); };
+    if (stemK < n && !d->endings.isEmpty() && !d->endings.isEnding(piece(stemK, n))) {
+        bool wordFollows = false;
+        for (qsizetype k = stemK + 2; k <= n && !wordFollows; ++k) wordFollows = bool(d->findKey(piece(stemK, k)));
+        for (qsizetype k = n; k > stemK && !wordFollows; --k) {
+            if ((k == n || d->endings.isEnding(piece(k, n))) && d->findKey(piece(0, k))) {
+                stemK = k;
+                break;
+            }
+        }
+    }
     return Split{text.first(bounds[stemK]), text.sliced(bounds[stemK])};
 }
 
@@ -230,45 +244,67 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, i
     qsizetype end = s;
     for (; next[end] >= 0; end = next[end]) words.append(at(end, next[end]).toString());
 
-    // Each part's spellings with their likelihood: uses as that part, plus the dictionary's
-    // order, worth the least-seen part, shared out by place (1, 1/2, 1/3 ...).
-    struct Choice {
-        double logLikelihood = 0;
-        QList<int> places;
+    // Each part's spellings with their likelihood: uses as that part, at the end or before it,
+    // plus the dictionary's order, worth the least-seen part, shared out by place (1, 1/2, 1/3 ...).
+    // Only a part's best `limit` spellings can be in the best `limit` choices, so only they are kept.
+    struct Option {
+        QString hanja;
+        double logLikelihood = 0; // its weight until all the part's spellings are weighed
+        int place = 0; // among the word's distinct spellings, for ties
     };
-    QList<QList<std::pair<QString, double>>> spellings;
-    for (const QString& w : words) {
-        QList<std::pair<QString, double>> distinct;
-        for (const HanjaEntry& e : candidates(w)) {
-            const QString hanja = e.hanja().toString();
-            if (hanja.isEmpty()) continue;
-            bool seen = false;
-            for (const auto& x : distinct) seen = seen || x.first == hanja;
-            if (!seen) distinct.append({hanja, 0.0});
+    QList<QList<Option>> spellings;
+    for (qsizetype p = 0; p < words.size(); ++p) {
+        const QString& w = words[p];
+        const bool last = p == words.size() - 1;
+        const QList<HanjaEntry> entries = candidates(w);
+        QList<QStringView> distinct;
+        QSet<QStringView> seen;
+        distinct.reserve(entries.size());
+        seen.reserve(entries.size());
+        for (const HanjaEntry& e : entries) {
+            const QStringView hanja = e.hanja();
+            if (hanja.isEmpty() || seen.contains(hanja)) continue;
+            seen.insert(hanja);
+            distinct.append(hanja);
         }
         if (distinct.isEmpty()) return {};
+        const bool seenAsPart = parts->uses(w) > 0;
         double harmonic = 0, sum = 0;
         for (qsizetype i = 0; i < distinct.size(); ++i) harmonic += 1.0 / double(i + 1);
+        QList<Option> options;
         for (qsizetype i = 0; i < distinct.size(); ++i) {
-            distinct[i].second = parts->uses(w, distinct[i].first) + parts->unit() / double(i + 1) / harmonic;
-            sum += distinct[i].second;
+            const double value = (seenAsPart ? parts->uses(w, distinct[i], last) : 0) + parts->unit() / double(i + 1) / harmonic;
+            sum += value;
+            Option o{QString(), value, int(i)};
+            const auto after = std::find_if(options.begin(), options.end(), [&](const Option& x) { return value > x.logLikelihood; });
+            if (after - options.begin() < limit) {
+                o.hanja = distinct[i].toString();
+                options.insert(after, o);
+                if (options.size() > limit) options.removeLast();
+            }
         }
-        for (auto& x : distinct) x.second = std::log(x.second / sum);
-        spellings.append(distinct);
+        for (Option& o : options) o.logLikelihood = std::log(o.logLikelihood / sum);
+        spellings.append(options);
     }
     // The best `limit` choices: the parts are independent, so the best prefixes suffice.
+    struct Choice {
+        double logLikelihood = 0;
+        QList<int> places; // into each part's options
+        QList<int> ties;   // the spellings' places among the word's
+    };
     QList<Choice> beam{Choice{}};
     for (const auto& options : spellings) {
         QList<Choice> more;
         for (const Choice& c : beam)
             for (int i = 0; i < options.size(); ++i) {
                 Choice grown = c;
-                grown.logLikelihood += options[i].second;
+                grown.logLikelihood += options[i].logLikelihood;
                 grown.places.append(i);
+                grown.ties.append(options[i].place);
                 more.append(grown);
             }
         std::stable_sort(more.begin(), more.end(), [](const Choice& a, const Choice& b) {
-            return a.logLikelihood != b.logLikelihood ? a.logLikelihood > b.logLikelihood : a.places < b.places;
+            return a.logLikelihood != b.logLikelihood ? a.logLikelihood > b.logLikelihood : a.ties < b.ties;
         });
         beam = more.mid(0, limit);
     }
@@ -276,7 +312,7 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, i
     for (const Choice& c : beam) {
         Compound compound{words.join(QString()), QString(), {}, text.sliced(bounds[end])};
         for (qsizetype p = 0; p < words.size(); ++p) {
-            compound.partsHanja.append(spellings[p][c.places[p]].first);
+            compound.partsHanja.append(spellings[p][c.places[p]].hanja);
             compound.hanja += compound.partsHanja.last();
         }
         out.append(compound);
