@@ -12,7 +12,6 @@ using Fix = KeyboardLayoutFix;
 using Access = KeyboardLayoutFixAccess;
 using Kind = KeyboardLayoutFix::Suggestion::Kind;
 
-
 std::optional<Fix::Suggestion> korean(const QString& text) { return Fix::Suggestion {Kind::korean, text}; }
 std::optional<Fix::Suggestion> english(const QString& text) { return Fix::Suggestion {Kind::english, text}; }
 
@@ -22,20 +21,6 @@ std::optional<std::pair<qint64, qint64>> run(const QString& full, qint64 locatio
     if (!r)
         return std::nullopt;
     return std::pair {r->location, r->length};
-}
-
-TEST(KeyboardLayoutFix, composeKeepsWhatCannotFormASyllable)
-{
-    EXPECT_EQ(Access::compose(u""_s), u""_s);
-    EXPECT_EQ(Access::compose(u"ㄱ"_s), u"ㄱ"_s);
-    EXPECT_EQ(Access::compose(u"ㄱㄱ"_s), u"ㄱㄱ"_s);
-    EXPECT_EQ(Access::compose(u"ㅏ"_s), u"ㅏ"_s);
-    // Vowels never combine without an initial; with one they do.
-    EXPECT_EQ(Access::compose(u"ㅗㅏ"_s), u"ㅗㅏ"_s);
-    EXPECT_EQ(Access::compose(u"ㅇㅗㅏ"_s), u"와"_s);
-    // A bare vowel keeps a following consonant as a separate jamo.
-    EXPECT_EQ(Access::compose(u"ㅏㄴ"_s), u"ㅏㄴ"_s);
-    EXPECT_EQ(Access::compose(u"ㅏㄴㅏ"_s), u"ㅏ나"_s);
 }
 
 TEST(KeyboardLayoutFix, keysForOneCharacter)

@@ -63,37 +63,21 @@ TEST(LayoutFixCli, fixPrintsTheOfferOrNothing)
     EXPECT_EQ(run(none, {u"fix"_s}).code, 2);
 }
 
-TEST(LayoutFixCli, lookupOffersTheLayoutFixBeforeTheDictionary)
+TEST(LayoutFixCli, lookupHeaderShowsTheTrimmedSelectionCut)
 {
     const QString none = closedEndpoint();
-    const Result one = run(none, {u"lookup"_s, u"dkssud"_s});
-    EXPECT_EQ(one.code, 0);
-    EXPECT_EQ(one.out, u"자판 되돌리기 · \"dkssud\"\n 1. 안녕\n    영문 자판으로 친 한글\n"_s);
-
     // The header shows the trimmed selection, cut for display.
     const Result cut = run(none, {u"lookup"_s, u"  dkssuddkssuddkssuddkssudx\n"_s});
     EXPECT_TRUE(cut.out.startsWith(u"자판 되돌리기 · \"dkssuddkssuddkssuddkssud…\"\n"_s)) << cut.out.toStdString();
     const Result whole = run(none, {u"lookup"_s, u"  dkssuddkssuddkssuddkssud\n"_s});
     EXPECT_TRUE(whole.out.startsWith(u"자판 되돌리기 · \"dkssuddkssuddkssuddkssud\"\n"_s)) << whole.out.toStdString();
-    // Without a model there is no typo-cleanup offer, even for two words.
-    const Result twoWords = run(none, {u"lookup"_s, u"--json"_s, u"dkssud gktpdy"_s});
-    const QJsonArray rows = QJsonDocument::fromJson(twoWords.out.toUtf8()).object().value(u"rows"_s).toArray();
-    ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows[0].toObject().value(u"kind"_s).toString(), u"layout"_s);
-    EXPECT_EQ(rows[0].toObject().value(u"replacement"_s).toString(), u"안녕 하세요"_s);
 }
 
-TEST(LayoutFixCli, twoWordsWithAModelAlsoOfferTheCleanup)
+TEST(LayoutFixCli, theCleanupOfferIsForSpaceSeparatedWordsAndPickingItCleansUp)
 {
     HttpPeer peer;
     peer.listModels();
     peer.always("POST /v1/chat/completions", HttpPeer::chatAnswer(u"안녕하세요"_s));
-
-    const Result twoWords = run(peer.endpoint(), {u"lookup"_s, u"--json"_s, u"dkssud gktpdy"_s});
-    const QJsonArray rows = QJsonDocument::fromJson(twoWords.out.toUtf8()).object().value(u"rows"_s).toArray();
-    ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows[1].toObject().value(u"kind"_s).toString(), u"action"_s);
-    EXPECT_EQ(rows[1].toObject().value(u"primary"_s).toString(), u"오타 정리…"_s);
 
     // Words split only by a line break are one piece: no offer.
     const Result lineBreak = run(peer.endpoint(), {u"lookup"_s, u"--json"_s, u"dkssud\ngktpdy"_s});

@@ -53,11 +53,6 @@ TEST(RankerTest, PickSchemaHasTheThreePropertiesAndConvertsBack)
     const QJsonObject properties = schema.value("properties").toObject();
     EXPECT_EQ(properties.keys(), (QStringList{"indices", "meanings", "reason"}));
     EXPECT_EQ(schema.value("required").toArray(), (QJsonArray{"indices", "reason", "meanings"}));
-    EXPECT_EQ(properties.value("indices").toObject().value("description").toString(),
-              "문맥에 가장 알맞은 후보의 번호. 0부터 시작. 알맞은 순서대로 최대 3개.");
-    EXPECT_EQ(properties.value("reason").toObject().value("description").toString(), "첫 번째 선택의 근거를 한국어 한 문장으로.");
-    EXPECT_EQ(properties.value("meanings").toObject().value("description").toString(),
-              "indices와 같은 순서로, 각 한자어의 뜻을 한국어로 아주 짧게(12자 이내, 명사구). 예: '나라의 중앙 도시'.");
 
     const auto pick = Ranker::Pick::fromJson(answer({2, 0}, "이유", {"뜻"}));
     ASSERT_TRUE(pick);
@@ -162,9 +157,6 @@ TEST(RankerTest, CleanTyposReturnsOnlyARealCorrection)
     with.model->queueText("  안녕하세요\n");
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::optional<QString>("안녕하세요"));
     EXPECT_EQ(with.model->requests().first().prompt, "앞뒤 문맥:\n\n\n고칠 텍스트:\n안녕하세여");
-    EXPECT_EQ(with.model->requests().first().instructions,
-              "당신은 한국어 교정 도우미입니다. 주어진 텍스트의 오탈자, 띄어쓰기, 맞춤법만 고칩니다.\n"
-              "문체·어미·내용은 바꾸지 않고, 설명 없이 고친 텍스트만 출력합니다.");
 
     with.model->queueText("같은 글\n");
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("같은 글", "")), std::nullopt);
