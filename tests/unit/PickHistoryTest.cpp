@@ -111,25 +111,6 @@ TEST(PickHistoryTest, BoundKeepsTheMostRecent2000Pairs)
     EXPECT_FALSE(after.contains("말0\t字"));
     EXPECT_TRUE(after.contains("말1\t字"));
     EXPECT_TRUE(after.contains("새말\t新"));
-
-    // Picking a pair already present does not push anything out.
-    history.record("말1", "字", at(6000));
-    EXPECT_EQ(stored(*store).size(), 2000);
-    EXPECT_TRUE(stored(*store).contains("말2\t字"));
-}
-
-TEST(PickHistoryTest, ClearForgetsEverythingAndNotifiesOnce)
-{
-    auto store = TestSupport::freshDefaults();
-    PickHistory& history = PickHistory::shared();
-    history.record("수도", "首都", at(1));
-    NotificationCounter notes;
-    history.clear();
-    EXPECT_EQ(notes.count, 1);
-    EXPECT_FALSE(store->contains("pickHistory"));
-    EXPECT_EQ(history.count(), 0);
-    const QList<HanjaEntry> list = entries("수도", {"修道", "首都"});
-    EXPECT_EQ(history.reorder(list, "수도", false), list);
 }
 
 TEST(PickHistoryTest, ForeignStoredValuesReadSafelyAndAreReplacedByTheNextPick)
