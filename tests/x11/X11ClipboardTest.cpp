@@ -3,7 +3,6 @@
 #include "core/ClipboardSnapshot.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Workspace.h"
-#include "platform/x11/XTestKeyPoster.h"
 
 #include "base/Log.h"
 
@@ -11,7 +10,6 @@
 #include <QTemporaryDir>
 
 #include "platform/x11/X11Connection.h"
-#include "platform/x11/X11Keymap.h"
 
 using DesktopSupport::Program;
 using DesktopSupport::waitFor;
@@ -25,74 +23,7 @@ std::optional<QByteArray> xclip(const QString& selection, const QString& type)
                                                          QStringLiteral("-t"), type, QStringLiteral("-o")});
 }
 
-// The helper's formats, as it wrote them down: type, bytes.
-QList<QPair<QString, QByteArray>> ownerFormats(const QTemporaryDir& dir)
-{
-    QList<QPair<QString, QByteArray>> formats;
-    for (int i = 0; i < 4; ++i) {
-        QFile f(dir.filePath(QString::number(i)));
-        if (!f.open(QIODevice::ReadOnly)) return {};
-        const QByteArray all = f.readAll();
-        const qsizetype nl = all.indexOf('\n');
-        formats.append({QString::fromUtf8(all.left(nl)), all.mid(nl + 1)});
-    }
-    return formats;
-}
-
 } // namespace
-
-// A simulated copy from mousepad, with the user's clipboard (text, HTML, a picture and a blob
-// large enough to travel in pieces, from another program) saved before and given back after,
-// byte for byte.
-TEST(X11ClipboardTest, copyFromMousepadRestoresEveryFormat)
-{
-    auto input = X11Connection::open();
-    auto keymap = std::make_shared<X11Keymap>(input);
-    auto workspace = std::make_shared<X11Workspace>(X11Connection::open());
-    XTestKeyPoster poster(input, keymap, workspace);
-    X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
-
-    QTemporaryDir dir;
-    const qint64 initial = clipboard.changeCount();
-    Program owner(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
-    ASSERT_TRUE(waitFor([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
-    const auto formats = ownerFormats(dir);
-    ASSERT_EQ(formats.size(), 4);
-    // The change counts once the new owner answers.
-    ASSERT_TRUE(waitFor([&] { return clipboard.changeCount() > initial; }));
-    const QList<QStringList> types = clipboard.itemTypes();
-    ASSERT_EQ(types.size(), 1);
-    for (const auto& [type, bytes] : formats) EXPECT_TRUE(types.first().contains(type)) << type.toStdString();
-
-    QFile text(dir.filePath(QStringLiteral("word.txt")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("수도를");
-    text.close();
-    Program mousepad(QStringLiteral("mousepad"), {text.fileName()});
-    const unsigned long window = mousepad.window(20000);
-    ASSERT_NE(window, 0u);
-    ASSERT_TRUE(DesktopSupport::activate(window));
-    ASSERT_TRUE(waitFor([&] { return workspace->frontmostApplication() && workspace->frontmostApplication()->pid == mousepad.pid(); }, 10000));
-    ASSERT_TRUE(poster.postKeyEvent(0, ModifierFlag::control, true)); // Ctrl+A
-    ASSERT_TRUE(poster.postKeyEvent(0, ModifierFlag::control, false));
-
-    const ClipboardSnapshot snapshot(clipboard);
-    const qint64 before = clipboard.changeCount();
-    ASSERT_TRUE(poster.postKeyEvent(KeyCode::c, ModifierFlag::control, true));
-    ASSERT_TRUE(poster.postKeyEvent(KeyCode::c, ModifierFlag::control, false));
-    ASSERT_TRUE(waitFor([&] { return clipboard.changeCount() != before; }));
-    EXPECT_EQ(clipboard.string(), QStringLiteral("수도를"));
-    EXPECT_EQ(clipboard.ownerPid(), mousepad.pid());
-    EXPECT_TRUE(snapshot.restore(clipboard.changeCount(), clipboard));
-
-    // Back as the helper had it, read by another program.
-    for (const auto& [type, bytes] : formats) {
-        const auto back = xclip(QStringLiteral("clipboard"), type);
-        ASSERT_TRUE(back) << type.toStdString();
-        EXPECT_EQ(*back, bytes) << type.toStdString();
-    }
-    EXPECT_EQ(clipboard.ownerPid(), qint32(QCoreApplication::applicationPid()));
-}
 
 TEST(X11ClipboardTest, transientTextIsMarkedSecretAndOwnChangesCountAtOnce)
 {
