@@ -79,16 +79,6 @@ TEST_F(EndToEnd, AltDigitCopiesTheHanjaAndLeavesTheText)
     pressChord(QStringLiteral("Escape"));
 }
 
-TEST_F(EndToEnd, TextTypedOnTheWrongLayoutIsOfferedConverted)
-{
-    Editor editor;
-    ASSERT_TRUE(editor.openSelected(QStringLiteral("dkssud"), QStringLiteral("dkssud")));
-    pressChord(QStringLiteral("ctrl+alt+h"));
-    ASSERT_TRUE(waitForPanel());
-    pressChord(QStringLiteral("1"));
-    EXPECT_TRUE(waitUntil([&] { return editor.text() == QStringLiteral("안녕"); }, 5s)) << editor.text().toStdString();
-}
-
 TEST_F(EndToEnd, WithNothingSelectedANoticeShowsAtThePointer)
 {
     Editor editor;
