@@ -75,6 +75,17 @@ struct SessionFixture : ::testing::Test {
         LanguageModels::setShared(model);
     }
     bool listShown() { return panel.isVisible() && panel.model().interactive(); }
+    // A shortcut press that brings up a list; one run to its end (a notice, or nothing).
+    bool pressShowsList()
+    {
+        coordinator.trigger();
+        return spinUntil([&] { return listShown(); });
+    }
+    bool pressSettles()
+    {
+        coordinator.trigger();
+        return spinUntil([&] { return !coordinator.busy; });
+    }
     QStringList primaries()
     {
         QStringList out;
@@ -89,8 +100,7 @@ struct SessionFixture : ::testing::Test {
 TEST_F(SessionFixture, DictionaryPickReplacesTheWordAndKeepsTheEnding)
 {
     auto editor = fake->openEditor("대한민국의 수도는 서울이다", {6, 3});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(panel.model().header(), "\"수도\"는 · 빈도순 · 한글(漢字)");
     EXPECT_EQ(primaries(), QStringList({"首都", "水道", "修道", "囚徒"}));
     EXPECT_EQ(panel.model().items()[0].replacement, "수도(首都)는");
@@ -128,8 +138,7 @@ TEST_F(SessionFixture, PressesWhileLoadingAndALateRankerAnswer)
     EXPECT_EQ(fake->panelWindow->contentBuilds(), buildsBefore);
 
     model->queueStructured(pickAnswer({1}));
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(primaries(), QStringList({"水道", "首都", "修道", "囚徒"}));
     EXPECT_EQ(panel.model().items()[1].secondary, "머리 수 · 도읍 도") << "gloss style by default";
 }
@@ -138,16 +147,14 @@ TEST_F(SessionFixture, HistoryDecidesTheTopOnlyWithoutAModel)
 {
     for (int i = 0; i < 3; ++i) PickHistory::shared().record("수도", "囚徒", QDateTime::currentDateTime());
     fake->openEditor("수도", {0, 2});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(primaries(), QStringList({"囚徒", "首都", "水道", "修道"}));
     panel.dismiss();
 
     useModel();
     model->queueStructured(pickAnswer({0}));
     WritingSettings::setMeaningStyle(MeaningLine::Style::summary);
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(primaries().mid(0, 2), QStringList({"首都", "囚徒"})) << "the model's first choice keeps the top";
     EXPECT_EQ(panel.model().items()[0].secondary, "뜻0");
 }
@@ -155,8 +162,7 @@ TEST_F(SessionFixture, HistoryDecidesTheTopOnlyWithoutAModel)
 TEST_F(SessionFixture, OptionPickCopiesTheHanjaAndLeavesTheText)
 {
     auto editor = fake->openEditor("수도를", {0, 3});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     press(kDigit1, ModifierFlag::option);
     EXPECT_EQ(fake->pasteboard->string(), "首都");
     EXPECT_EQ(panel.model().header(), "복사됨 · 首都");
@@ -172,8 +178,7 @@ TEST_F(SessionFixture, ARefusedReplacementSaysSoAndStillLearns)
     auto editor = fake->openEditor("수도를", {0, 3});
     editor->refusedWrites.insert(Accessibility::selectedTextAttribute, AXError::cannotComplete);
     auto other = fake->workspace->addApplication(900, QStringLiteral("org.example.Other"));
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     press(kDigit1);
     fake->workspace->activate(other->pid()); // the user switched away before the paste
     ASSERT_TRUE(spinUntil([&] { return panel.model().header() == Coordinator::appChangedNotice; }));
@@ -185,8 +190,7 @@ TEST_F(SessionFixture, ARefusedReplacementSaysSoAndStillLearns)
 TEST_F(SessionFixture, LayoutTyposAreOfferedConverted)
 {
     auto editor = fake->openEditor("dkssud", {0, 6});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(panel.model().header(), "자판 되돌리기 · \"dkssud\"");
     ASSERT_EQ(primaries(), QStringList({"안녕"}));
     EXPECT_EQ(panel.model().items()[0].secondary, "영문 자판으로 친 한글");
@@ -198,15 +202,13 @@ TEST_F(SessionFixture, LayoutTyposAreOfferedConverted)
 
     // Two words: without a model only the fix, with one also the cleanup offer.
     editor = fake->openEditor("dkssud gktpdy", {0, 13});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(primaries(), QStringList({"안녕 하세요"}));
     panel.dismiss();
 
     useModel();
     model->queueText("안녕하세요");
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(primaries(), QStringList({"안녕 하세요", "오타 정리…"}));
     press(kDigit2);
     ASSERT_TRUE(spinUntil([&] { return listShown() && panel.model().header() == "오타 정리"; }));
@@ -218,31 +220,27 @@ TEST_F(SessionFixture, LayoutTyposAreOfferedConverted)
 TEST_F(SessionFixture, TextThatIsNoWordGoesToCleanupOrANotice)
 {
     fake->openEditor("서울은 크다", {0, 6});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
+    ASSERT_TRUE(pressSettles());
     EXPECT_EQ(panel.model().header(), "사전에 없는 말이고, 이 컴퓨터에선 교정 모델을 쓸 수 없습니다");
     panel.dismiss();
 
     useModel();
     model->queueText("서울은 크다.");
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(panel.model().header(), "오타 정리 · AI");
     EXPECT_EQ(panel.model().items()[0].secondary, "원문: 서울은 크다");
     EXPECT_EQ(panel.model().items()[0].kind, CandidateKind::proofread);
     panel.dismiss();
 
     model->queueText("서울은 크다");
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
+    ASSERT_TRUE(pressSettles());
     EXPECT_EQ(panel.model().header(), "고칠 곳이 없습니다");
 }
 
 TEST_F(SessionFixture, NoPermissionOrNoSelection)
 {
     fake->openEditor("   \n", {0, 4});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
+    ASSERT_TRUE(pressSettles());
     EXPECT_EQ(panel.model().header(), "선택된 텍스트가 없습니다");
     EXPECT_TRUE(panel.isNotice());
     coordinator.trigger();
@@ -251,8 +249,7 @@ TEST_F(SessionFixture, NoPermissionOrNoSelection)
 
     fake->accessibility->trusted = false;
     const int builds = fake->panelWindow->contentBuilds();
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
+    ASSERT_TRUE(pressSettles());
     EXPECT_EQ(onboardingShown, 1);
     EXPECT_EQ(fake->panelWindow->contentBuilds(), builds) << "no notice without permission";
 }
@@ -282,8 +279,7 @@ TEST_F(SessionFixture, ASessionThatThrowsEndsWithANoticeAndReleasesBusy)
     Log::Collector log;
     LanguageModels::setShared(std::make_shared<ThrowingModel>());
     fake->openEditor("수도를", {0, 3});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; })) << "a failed session must not keep busy";
+    ASSERT_TRUE(pressSettles()) << "a failed session must not keep busy";
     EXPECT_EQ(panel.model().header(), Coordinator::failedNotice);
     EXPECT_TRUE(panel.isNotice());
     EXPECT_TRUE(log.contains("availability check blew up"));
@@ -291,8 +287,7 @@ TEST_F(SessionFixture, ASessionThatThrowsEndsWithANoticeAndReleasesBusy)
     // The next press works.
     LanguageModels::setShared(nullptr);
     panel.dismiss();
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(primaries().first(), "首都");
 }
 
@@ -302,8 +297,7 @@ TEST_F(SessionFixture, AFailingModelShowsFrequencyAndTheLearnedOrderAfterOneChec
     useModel();
     model->queueStructuredError("HTTP 500: model crashed");
     fake->openEditor("수도를", {0, 3});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(panel.model().header(), "\"수도\"를 · 빈도순 · 한글(漢字)") << "the model ranked nothing";
     EXPECT_EQ(primaries().first(), "囚徒") << "the learned pick leads, as without a model";
     EXPECT_EQ(model->availabilityChecks(), 1) << "one availability check per press";
@@ -311,8 +305,7 @@ TEST_F(SessionFixture, AFailingModelShowsFrequencyAndTheLearnedOrderAfterOneChec
     // A model that answers: "AI", still one check.
     panel.dismiss();
     model->queueStructured(pickAnswer({1}));
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(panel.model().header(), "\"수도\"를 · AI · 한글(漢字)");
     EXPECT_EQ(primaries().first(), "水道");
     EXPECT_EQ(model->availabilityChecks(), 2);
@@ -323,8 +316,7 @@ TEST_F(SessionFixture, DecomposedHangulIsLookedUpAsTheSameWord)
     const QString nfd = QString("수도를").normalized(QString::NormalizationForm_D);
     ASSERT_NE(nfd.size(), 3);
     auto editor = fake->openEditor(nfd, {0, nfd.size()});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(panel.model().header(), "\"수도\"를 · 빈도순 · 한글(漢字)");
     press(kDigit1);
     ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
@@ -341,8 +333,7 @@ TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
     coordinator.dictionary = dictionary.get();
 
     auto editor = fake->openEditor("세율과 부과계수를 정한다", {4, 5});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(panel.model().header(), "\"부과계수\"를 · 빈도순 · 한글(漢字)");
     EXPECT_EQ(primaries(), QStringList({"賦課係數", "賦課計數", "副果係數", "賦課", "副果"}))
         << "three compound rows first, the stem's own rows after them";
@@ -354,15 +345,13 @@ TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
     // The second compound picked: written whole, in the chosen format, and learned for the compound.
     WritingSettings::setFormat(ReplacementFormat::Format::hanjaParenHangul);
     panel.dismiss();
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     press(kDigit2);
     ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
     EXPECT_EQ(editor->text, "세율과 賦課計數(부과계수)를 정한다");
 
     fake->openEditor("부과계수", {0, 4});
-    coordinator.trigger();
-    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(primaries().mid(0, 3), QStringList({"賦課計數", "賦課係數", "副果係數"}));
     EXPECT_EQ(panel.model().items()[0].replacement, "賦課計數(부과계수)");
 }

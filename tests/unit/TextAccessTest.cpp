@@ -33,11 +33,13 @@ protected:
                 PasteboardItem{{u"image/png"_s, QByteArray("\x89PNG\0\1", 6)}, {u"text/uri-list"_s, "file:///a.png"}}};
     }
 
-    // An editor whose selection cannot be read through accessibility, so ⌘C has to do.
-    std::shared_ptr<MemoryApplication> clipboardOnlyEditor(const QString& text, TextRange selection)
+    // An editor holding 수도, selected, that accessibility cannot read (so ⌘C has to do), over the
+    // user's clipboard.
+    std::shared_ptr<MemoryApplication> clipboardOnlyEditor()
     {
-        auto app = fake->openEditor(text, selection);
+        auto app = fake->openEditor(u"수도"_s, {0, 2});
         app->hasAccessibleFocus = false;
+        fake->pasteboard->writeFromOtherProgram(userClipboard());
         return app;
     }
 
@@ -151,9 +153,8 @@ TEST_F(TextAccess, forcedClipboardCaptureSkipsAccessibility)
 
 TEST_F(TextAccess, copyThatChangesNothingGivesUpAfterTwentyPolls)
 {
-    auto app = clipboardOnlyEditor(u"수도"_s, {0, 2});
+    auto app = clipboardOnlyEditor();
     app->copiesOnCopyChord = false;
-    fake->pasteboard->writeFromOtherProgram(userClipboard());
     const qint64 count = fake->pasteboard->changeCount();
     const qint64 start = fake->clock->monotonicMs();
     EXPECT_FALSE(capture());
@@ -291,8 +292,7 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
 
 TEST_F(TextAccess, pasteRestoresTheClipboardUnlessAnotherProgramWroteMeanwhile)
 {
-    auto app = clipboardOnlyEditor(u"수도"_s, {0, 2});
-    fake->pasteboard->writeFromOtherProgram(userClipboard());
+    auto app = clipboardOnlyEditor();
     const auto cap = capture();
     ASSERT_TRUE(cap);
 
@@ -313,9 +313,8 @@ TEST_F(TextAccess, pasteRestoresTheClipboardUnlessAnotherProgramWroteMeanwhile)
 
 TEST_F(TextAccess, pasteRefusedWhenTheFrontmostApplicationChanged)
 {
-    auto app = clipboardOnlyEditor(u"수도"_s, {0, 2});
+    auto app = clipboardOnlyEditor();
     auto other = fake->workspace->addApplication(777, u"org.example.Chat"_s);
-    fake->pasteboard->writeFromOtherProgram(userClipboard());
     const auto cap = capture();
     ASSERT_TRUE(cap);
 
@@ -342,8 +341,7 @@ TEST_F(TextAccess, pasteRefusedWhenTheFrontmostApplicationChanged)
 
 TEST_F(TextAccess, modifierWaitPostsAfterReleaseOrGivesUpAfterOneSecond)
 {
-    auto app = clipboardOnlyEditor(u"수도"_s, {0, 2});
-    fake->pasteboard->writeFromOtherProgram(userClipboard());
+    auto app = clipboardOnlyEditor();
 
     // Held for 400 ms: the keystroke follows the release.
     fake->keyPoster->holdModifiers(ModifierFlag::control | ModifierFlag::option, 400);
