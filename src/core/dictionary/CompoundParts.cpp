@@ -4,12 +4,14 @@
 #include "base/TextUtil.h"
 #include "core/dictionary/TableLines.h"
 
+#include <algorithm>
 #include <limits>
 
 qsizetype CompoundParts::read(QByteArrayView text)
 {
-    QHash<QString, Uses> pairs;
+    QHash<QString, QList<Spelling>> spellings;
     QHash<QString, double> words;
+    qsizetype size = 0;
     double unit = std::numeric_limits<double>::infinity();
     const qsizetype invalid = TableLines::read(text, [&](const QStringList& fields) {
         bool ok = false;
@@ -20,25 +22,26 @@ qsizetype CompoundParts::read(QByteArrayView text)
         bool told = false;
         const double last = fields.size() == 4 ? fields[3].toDouble(&told) : 0;
         told = told && last >= 0 && last <= uses;
-        const QString hangul = TextUtil::nfc(fields[0]);
-        Uses& pair = pairs[hangul + QLatin1Char('\t') + TextUtil::nfc(fields[1])];
-        pair.inside += told ? uses - last : uses;
-        pair.last += told ? last : uses;
+        const QString hangul = TextUtil::nfc(fields[0]), hanja = TextUtil::nfc(fields[1]);
+        QList<Spelling>& list = spellings[hangul];
+        auto pair = std::find_if(list.begin(), list.end(), [&](const Spelling& x) { return x.hanja == hanja; });
+        if (pair == list.end()) {
+            list.append({hanja, 0, 0});
+            pair = list.end() - 1;
+            ++size;
+        }
+        pair->inside += told ? uses - last : uses;
+        pair->last += told ? last : uses;
         words[hangul] += uses;
         unit = std::min(unit, uses);
     });
     if (invalid) return invalid;
-    m_pairs = std::move(pairs);
+    m_spellings = std::move(spellings);
+    m_size = size;
     m_syllables.clear();
     for (auto it = words.cbegin(); it != words.cend(); ++it)
         if (it.key().size() == 1) m_syllables.insert(it.key().front().unicode(), it.value());
     m_words = std::move(words);
-    m_unit = m_pairs.isEmpty() ? 1 : unit;
+    m_unit = m_spellings.isEmpty() ? 1 : unit;
     return 0;
-}
-
-double CompoundParts::uses(QStringView hangul, QStringView hanja, bool last) const
-{
-    const Uses u = m_pairs.value(hangul.toString() + QLatin1Char('\t') + hanja.toString());
-    return last ? u.last : u.inside;
 }

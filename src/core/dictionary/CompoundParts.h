@@ -8,6 +8,7 @@
 
 #include <QByteArrayView>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -19,10 +20,14 @@ public:
     // Returns the number (from 1) of the first line that is not valid UTF-8, or 0.
     qsizetype read(QByteArrayView text);
 
-    bool isEmpty() const { return m_pairs.isEmpty(); }
-    qsizetype size() const { return m_pairs.size(); }
-    // Uses of the spelling as the compound's last part, or as one before it; 0 when never seen.
-    double uses(QStringView hangul, QStringView hanja, bool last) const;
+    bool isEmpty() const { return m_spellings.isEmpty(); }
+    qsizetype size() const { return m_size; }
+    struct Spelling {
+        QString hanja;
+        double inside = 0, last = 0; // uses before the last part, and as the last part
+    };
+    // The word's spellings seen as parts, with their uses; none when never seen.
+    QList<Spelling> spellings(QStringView hangul) const { return m_spellings.value(hangul.toString()); }
     // Uses of the word as a part, whatever its spelling.
     double uses(QStringView hangul) const
     {
@@ -33,11 +38,9 @@ public:
     double unit() const { return m_unit; }
 
 private:
-    struct Uses {
-        double inside = 0, last = 0;
-    };
-    QHash<QString, Uses> m_pairs; // hangul TAB hanja
+    QHash<QString, QList<Spelling>> m_spellings;
     QHash<QString, double> m_words;
     QHash<char16_t, double> m_syllables;
     double m_unit = 1;
+    qsizetype m_size = 0;
 };

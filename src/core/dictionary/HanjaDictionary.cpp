@@ -13,9 +13,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+#include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -132,6 +133,113 @@ std::unique_ptr<DictionaryData> HanjaDictionary::load() const
     return std::move(outcome.data);
 }
 
+namespace {
+
+// 1 / (i + 1) for a word's places: one-syllable words have hundreds of spellings, and a division
+// each was much of a compound's cost.
+double reciprocal(qsizetype i)
+{
+    static const std::array<double, 4096> table = [] {
+        std::array<double, 4096> t{};
+        for (std::size_t k = 0; k < t.size(); ++k) t[k] = 1.0 / double(k + 1);
+        return t;
+    }();
+    return std::size_t(i) < table.size() ? table[std::size_t(i)] : 1.0 / double(i + 1);
+}
+
+// The likeliest `limit` spellings of the parts read (the first part the stem), as compound rows.
+QList<HanjaDictionary::Compound> spelledCompounds(HanjaDictionary& dictionary, const CompoundParts& parts,
+                                                  const QList<QString>& words, const QString& rest, int limit)
+{
+    // Each part's spellings with their likelihood: uses as that part, at the end or before it,
+    // plus the dictionary's order, worth the least-seen part, shared out by place (1, 1/2, 1/3 ...).
+    // Only a part's best `limit` spellings can be in the best `limit` choices, so only they are kept.
+    struct Option {
+        QString hanja;
+        double logLikelihood = 0; // its weight until all the part's spellings are weighed
+        int place = 0; // among the word's distinct spellings, for ties
+    };
+    QList<QList<Option>> spellings;
+    for (qsizetype p = 0; p < words.size(); ++p) {
+        const QString& w = words[p];
+        const bool last = p == words.size() - 1;
+        const QList<HanjaEntry> entries = dictionary.candidates(w);
+        QList<QStringView> distinct;
+        QHash<QStringView, qsizetype> placeOf;
+        distinct.reserve(entries.size());
+        placeOf.reserve(entries.size());
+        for (const HanjaEntry& e : entries) {
+            const QStringView hanja = e.hanja();
+            if (hanja.isEmpty() || placeOf.contains(hanja)) continue;
+            placeOf.insert(hanja, distinct.size());
+            distinct.append(hanja);
+        }
+        if (distinct.isEmpty()) return {};
+        double harmonic = 0;
+        for (qsizetype i = 0; i < distinct.size(); ++i) harmonic += reciprocal(i);
+        const double prior = parts.unit() / harmonic;
+        double sum = parts.unit();
+        // The best are among the spellings seen as parts and the first `limit` in the dictionary's order.
+        QList<Option> options;
+        const auto consider = [&](qsizetype i, double uses) {
+            const double value = uses + prior * reciprocal(i);
+            const auto after = std::find_if(options.begin(), options.end(), [&](const Option& x) {
+                return value > x.logLikelihood || (value == x.logLikelihood && i < x.place);
+            });
+            if (after - options.begin() >= limit) return;
+            options.insert(after, Option{distinct[i].toString(), value, int(i)});
+            if (options.size() > limit) options.removeLast();
+        };
+        const QList<CompoundParts::Spelling> seen = parts.spellings(w);
+        QList<double> usesOfFirst(std::min<qsizetype>(limit, distinct.size()), 0.0);
+        for (const CompoundParts::Spelling& x : seen) {
+            const qsizetype i = placeOf.value(x.hanja, -1);
+            if (i < 0) continue;
+            const double uses = last ? x.last : x.inside;
+            sum += uses;
+            if (i < usesOfFirst.size()) usesOfFirst[i] = uses;
+            else consider(i, uses);
+        }
+        for (qsizetype i = 0; i < usesOfFirst.size(); ++i) consider(i, usesOfFirst[i]);
+        for (Option& o : options) o.logLikelihood = std::log(o.logLikelihood / sum);
+        spellings.append(options);
+    }
+    // The best `limit` choices: the parts are independent, so the best prefixes suffice.
+    struct Choice {
+        double logLikelihood = 0;
+        QList<int> places; // into each part's options
+        QList<int> ties;   // the spellings' places among the word's
+    };
+    QList<Choice> beam{Choice{}};
+    for (const auto& options : spellings) {
+        QList<Choice> more;
+        for (const Choice& c : beam)
+            for (int i = 0; i < options.size(); ++i) {
+                Choice grown = c;
+                grown.logLikelihood += options[i].logLikelihood;
+                grown.places.append(i);
+                grown.ties.append(options[i].place);
+                more.append(grown);
+            }
+        std::stable_sort(more.begin(), more.end(), [](const Choice& a, const Choice& b) {
+            return a.logLikelihood != b.logLikelihood ? a.logLikelihood > b.logLikelihood : a.ties < b.ties;
+        });
+        beam = more.mid(0, limit);
+    }
+    QList<HanjaDictionary::Compound> out;
+    for (const Choice& c : beam) {
+        HanjaDictionary::Compound compound{words.join(QString()), QString(), {}, rest};
+        for (qsizetype p = 0; p < words.size(); ++p) {
+            compound.partsHanja.append(spellings[p][c.places[p]].hanja);
+            compound.hanja += compound.partsHanja.last();
+        }
+        out.append(compound);
+    }
+    return out;
+}
+
+} // namespace
+
 std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& input)
 {
     const DictionaryData* d = data();
@@ -243,81 +351,7 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, i
     QList<QString> words{head.stem};
     qsizetype end = s;
     for (; next[end] >= 0; end = next[end]) words.append(at(end, next[end]).toString());
-
-    // Each part's spellings with their likelihood: uses as that part, at the end or before it,
-    // plus the dictionary's order, worth the least-seen part, shared out by place (1, 1/2, 1/3 ...).
-    // Only a part's best `limit` spellings can be in the best `limit` choices, so only they are kept.
-    struct Option {
-        QString hanja;
-        double logLikelihood = 0; // its weight until all the part's spellings are weighed
-        int place = 0; // among the word's distinct spellings, for ties
-    };
-    QList<QList<Option>> spellings;
-    for (qsizetype p = 0; p < words.size(); ++p) {
-        const QString& w = words[p];
-        const bool last = p == words.size() - 1;
-        const QList<HanjaEntry> entries = candidates(w);
-        QList<QStringView> distinct;
-        QSet<QStringView> seen;
-        distinct.reserve(entries.size());
-        seen.reserve(entries.size());
-        for (const HanjaEntry& e : entries) {
-            const QStringView hanja = e.hanja();
-            if (hanja.isEmpty() || seen.contains(hanja)) continue;
-            seen.insert(hanja);
-            distinct.append(hanja);
-        }
-        if (distinct.isEmpty()) return {};
-        const bool seenAsPart = parts->uses(w) > 0;
-        double harmonic = 0, sum = 0;
-        for (qsizetype i = 0; i < distinct.size(); ++i) harmonic += 1.0 / double(i + 1);
-        QList<Option> options;
-        for (qsizetype i = 0; i < distinct.size(); ++i) {
-            const double value = (seenAsPart ? parts->uses(w, distinct[i], last) : 0) + parts->unit() / double(i + 1) / harmonic;
-            sum += value;
-            Option o{QString(), value, int(i)};
-            const auto after = std::find_if(options.begin(), options.end(), [&](const Option& x) { return value > x.logLikelihood; });
-            if (after - options.begin() < limit) {
-                o.hanja = distinct[i].toString();
-                options.insert(after, o);
-                if (options.size() > limit) options.removeLast();
-            }
-        }
-        for (Option& o : options) o.logLikelihood = std::log(o.logLikelihood / sum);
-        spellings.append(options);
-    }
-    // The best `limit` choices: the parts are independent, so the best prefixes suffice.
-    struct Choice {
-        double logLikelihood = 0;
-        QList<int> places; // into each part's options
-        QList<int> ties;   // the spellings' places among the word's
-    };
-    QList<Choice> beam{Choice{}};
-    for (const auto& options : spellings) {
-        QList<Choice> more;
-        for (const Choice& c : beam)
-            for (int i = 0; i < options.size(); ++i) {
-                Choice grown = c;
-                grown.logLikelihood += options[i].logLikelihood;
-                grown.places.append(i);
-                grown.ties.append(options[i].place);
-                more.append(grown);
-            }
-        std::stable_sort(more.begin(), more.end(), [](const Choice& a, const Choice& b) {
-            return a.logLikelihood != b.logLikelihood ? a.logLikelihood > b.logLikelihood : a.ties < b.ties;
-        });
-        beam = more.mid(0, limit);
-    }
-    QList<Compound> out;
-    for (const Choice& c : beam) {
-        Compound compound{words.join(QString()), QString(), {}, text.sliced(bounds[end])};
-        for (qsizetype p = 0; p < words.size(); ++p) {
-            compound.partsHanja.append(spellings[p][c.places[p]].hanja);
-            compound.hanja += compound.partsHanja.last();
-        }
-        out.append(compound);
-    }
-    return out;
+    return spelledCompounds(*this, *parts, words, text.sliced(bounds[end]), limit);
 }
 
 const CompoundParts* HanjaDictionary::compoundParts()
