@@ -1,7 +1,6 @@
 // The model client against llama.cpp's llama-server on generated models: what the server really
 // sends (its model list, its answers to structured requests, its errors, its silence when stopped).
 
-#include "CountingProxy.h"
 #include "LlamaServer.h"
 
 #include "base/Defaults.h"
@@ -206,15 +205,4 @@ TEST(LlamaServerTest, AServerStoppedMidRequestGivesTheFrequencyOrderWithinTheTim
     EXPECT_FALSE(QCoro::waitFor(client.model->isAvailable()));
     EXPECT_LE(timer.elapsed(), documented.availability.count() + 200);
     server.stop();
-}
-
-TEST(LlamaServerTest, OnePressAsksForAvailabilityOnce)
-{
-    LlamaServer server(kPick);
-    START(server);
-    CountingProxy proxy(server.port());
-    const QJsonObject panel = CommandLine(proxy.endpoint()).lookup("수도");
-    EXPECT_TRUE(panel.value("header").toString().contains(" · AI · ")) << panel.value("header").toString().toStdString();
-    EXPECT_EQ(proxy.requests("GET /v1/models"), 1);
-    EXPECT_EQ(proxy.requests("POST /v1/chat/completions"), 1);
 }
