@@ -5,7 +5,7 @@
 
 #include "base/Defaults.h"
 #include "core/ShortcutCenter.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "platform/fake/MemoryDefaultsStore.h"
 
 #include <QJsonArray>

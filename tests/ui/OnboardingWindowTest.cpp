@@ -2,7 +2,7 @@
 #include "core/CandidatePanel.h"
 #include "core/Coordinator.h"
 #include "core/LanguageModels.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "ui/AboutWindow.h"
 #include "ui/OnboardingWindow.h"
 #include "ui/QtOwnWindows.h"

@@ -1,5 +1,5 @@
 #include "core/CandidatePanel.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "ui/CandidatePanelView.h"
 #include "ui/CandidateRowWidget.h"
 #include "ui/QtKeys.h"

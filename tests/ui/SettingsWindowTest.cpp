@@ -3,7 +3,7 @@
 #include "core/PickHistory.h"
 #include "core/ShortcutCenter.h"
 #include "core/WritingSettings.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "ui/FormatOption.h"
 #include "ui/MeaningOption.h"
 #include "ui/SettingsWindow.h"

@@ -1,6 +1,6 @@
 #include "core/CandidatePanel.h"
 #include "core/Shortcut.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "core/WritingSettings.h"
 #include "core/CandidatePanel.h"
 #include "platform/fake/FakeLanguageModel.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 #include "TestSupport.h"
 

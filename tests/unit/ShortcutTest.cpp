@@ -3,7 +3,7 @@
 #include "core/HotKey.h"
 #include "core/Shortcut.h"
 #include "core/ShortcutCenter.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 #include "TestSupport.h"
 

@@ -3,7 +3,7 @@
 #include "core/KeySim.h"
 #include "core/TextCapture.h"
 #include "core/TextReplacer.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 #include "TestSupport.h"
 

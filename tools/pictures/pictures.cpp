@@ -4,7 +4,7 @@
 #include "base/Defaults.h"
 #include "base/Notifier.h"
 #include "core/CandidatePanel.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "platform/fake/MemoryDefaultsStore.h"
 #include "ui/CandidatePanelView.h"
 #include "ui/CandidateRowWidget.h"

@@ -1,4 +1,4 @@
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 FakePlatform::FakePlatform()
     : FakePlatform(std::make_shared<FakeClock>())
