@@ -281,7 +281,6 @@ TEST(AtspiTrust, FollowsTheAccessibilitySwitchAndPromptingTurnsItOn)
     EXPECT_TRUE(ax.isProcessTrusted());
     ASSERT_TRUE(setEnabled(false));
     EXPECT_FALSE(ax.isProcessTrusted());
-    EXPECT_FALSE(ax.isProcessTrusted());
     EXPECT_TRUE(ax.isProcessTrusted(true));
     EXPECT_TRUE(ax.isProcessTrusted());
     setEnabled(true);
