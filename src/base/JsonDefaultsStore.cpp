@@ -277,8 +277,15 @@ bool JsonDefaultsStore::writeFile(const QJsonObject& object)
 QJsonValue JsonDefaultsStore::value(const QString& key)
 {
     QMutexLocker lock(&m_mutex);
+    refresh();
+    return m_object.value(key);
+}
+
+// Reads the file again when it changed since it was last read; called with m_mutex held.
+void JsonDefaultsStore::refresh()
+{
     const Stamp now = stampNow();
-    if (m_loaded && now == m_stamp) return m_object.value(key);
+    if (m_loaded && now == m_stamp) return;
     m_loaded = true;
     Read read = readSettled();
     if (read.state == State::broken) {
@@ -295,7 +302,19 @@ QJsonValue JsonDefaultsStore::value(const QString& key)
         Log::write(QStringLiteral("설정 파일을 읽을 수 없어 기본값으로 계속함: %1 (%2)").arg(m_path, read.reason));
     m_object = read.object;
     m_stamp = read.stamp;
-    return m_object.value(key);
+}
+
+// False when nothing changes (removing a key that is not there).
+bool JsonDefaultsStore::applyChange(QJsonObject& object, const QString& key, const Change& change)
+{
+    const QJsonValue value = change(object.value(key));
+    if (!value.isUndefined()) {
+        object.insert(key, value);
+        return true;
+    }
+    if (!object.contains(key)) return false;
+    object.remove(key);
+    return true;
 }
 
 bool JsonDefaultsStore::update(const QString& key, const Change& change)
@@ -305,6 +324,9 @@ bool JsonDefaultsStore::update(const QString& key, const Change& change)
     FileLock fileLock(m_path + QStringLiteral(".lock"));
     if (!fileLock.locked()) {
         Log::write(QStringLiteral("설정 파일을 쓸 수 없음: %1 (%2)").arg(m_path, fileLock.error()));
+        // The value stays in force for this process, as when the write itself fails.
+        refresh();
+        applyChange(m_object, key, change);
         return false;
     }
     Read read = readSettled();
@@ -321,13 +343,7 @@ bool JsonDefaultsStore::update(const QString& key, const Change& change)
         break;
     }
     QJsonObject next = read.object;
-    const QJsonValue value = change(next.value(key));
-    if (value.isUndefined()) {
-        if (!next.contains(key)) return true;
-        next.remove(key);
-    } else {
-        next.insert(key, value);
-    }
+    if (!applyChange(next, key, change)) return true;
     const bool written = writeFile(next);
     // The value stays in force for this process even when the disk refused it.
     m_object = next;

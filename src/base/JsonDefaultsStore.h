@@ -58,6 +58,8 @@ private:
     Read readOnce() const;
     // readOnce, and again after the waits while the file does not parse.
     Read readSettled() const;
+    void refresh();
+    static bool applyChange(QJsonObject& object, const QString& key, const Change& change);
     bool moveAside(const QString& reason);
     bool writeFile(const QJsonObject& object);
 
