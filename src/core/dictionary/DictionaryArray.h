@@ -12,8 +12,12 @@
 template <typename T>
 class DictionaryArray {
 public:
-    // The vector, while the array is built; empty once it views a file.
-    std::vector<T>& owned() { return m_owned; }
+    // The vector, while the array is built; asking for it ends a view, so what is written is read.
+    std::vector<T>& owned()
+    {
+        m_view = nullptr;
+        return m_owned;
+    }
     // Reads `count` records at `data`, which must outlive the array.
     void view(const T* data, size_t count)
     {

@@ -6,6 +6,8 @@
 // cache. The records and their text are kept by the caller, which passes how to compare and
 // rehash them. A built table can be saved in an index file and read from its mapping in place.
 
+#include "core/dictionary/DictionaryArray.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -22,8 +24,7 @@ public:
         m_idMask = bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
         m_size = quint32(std::max<quint64>(16, quint64(count) * 10 / 7 + 1));
         m_limit = quint32(quint64(m_size) * 7 / 10);
-        m_slots.assign(m_size, 0);
-        m_view = nullptr;
+        m_slots.owned().assign(m_size, 0);
         m_count = 0;
     }
 
@@ -31,13 +32,12 @@ public:
     // them empty, ids masked by idMask (2^k - 1).
     void view(const quint32* table, quint32 size, quint32 idMask)
     {
-        std::vector<quint32>().swap(m_slots);
-        m_view = table;
+        m_slots.view(table, size);
         m_size = size;
         m_idMask = idMask;
         m_limit = m_count = 0;
     }
-    const quint32* table() const { return m_view ? m_view : m_slots.data(); }
+    const quint32* table() const { return m_slots.data(); }
     quint32 size() const { return m_size; }
     quint32 idMask() const { return m_idMask; }
 
@@ -55,11 +55,12 @@ public:
     quint32 findOrInsert(quint64 h, quint32 newId, Equal equal, HashOf hashOf)
     {
         if (m_count >= m_limit || newId >= m_idMask) grow(std::max(m_count, newId / 2 + 1), hashOf);
+        std::vector<quint32>& table = m_slots.owned();
         const quint32 tag = quint32(h) & ~m_idMask;
         for (quint32 i = start(h);; i = next(i)) {
-            const quint32 slot = m_slots[i];
+            const quint32 slot = table[i];
             if (slot == 0) {
-                m_slots[i] = tag | (newId + 1);
+                table[i] = tag | (newId + 1);
                 ++m_count;
                 return newId;
             }
@@ -89,22 +90,22 @@ private:
     void grow(quint32 count, HashOf hashOf)
     {
         std::vector<quint32> old;
-        old.swap(m_slots);
+        old.swap(m_slots.owned());
         const quint32 oldMask = m_idMask;
         reserve(std::max<quint32>(count * 2, 64));
+        std::vector<quint32>& table = m_slots.owned();
         for (quint32 slot : old) {
             if (slot == 0) continue;
             const quint32 id = (slot & oldMask) - 1;
             const quint64 h = hashOf(id);
             quint32 i = start(h);
-            while (m_slots[i] != 0) i = next(i);
-            m_slots[i] = (quint32(h) & ~m_idMask) | (id + 1);
+            while (table[i] != 0) i = next(i);
+            table[i] = (quint32(h) & ~m_idMask) | (id + 1);
             ++m_count;
         }
     }
 
-    std::vector<quint32> m_slots;
-    const quint32* m_view = nullptr;
+    DictionaryArray<quint32> m_slots;
     quint32 m_size = 0;
     quint32 m_limit = 0;
     quint32 m_idMask = 0;
