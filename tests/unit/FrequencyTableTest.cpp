@@ -79,3 +79,11 @@ TEST(FrequencyTableTest, RealTablePutsTheEverydaySpellingFirst)
     EXPECT_EQ(firstSpelling("황제"), u"皇帝");   // not 黃帝
     EXPECT_EQ(firstSpelling("제도"), u"制度");   // not 諸島
 }
+
+TEST(FrequencyTableTest, RealDictionaryListsASyllablesSpellingsAsWritersUseItAlone)
+{
+    // One-syllable words keep the dictionary file's order, which the build sorts by the table.
+    EXPECT_EQ(firstSpelling("전"), u"前");   // 전(前) 대통령; libhangul lists 田 first
+    EXPECT_EQ(firstSpelling("대"), u"對");   // 한국 대(對) 일본; libhangul lists 大 first
+    EXPECT_EQ(firstSpelling("반"), u"反");   // libhangul lists 半 first
+}
