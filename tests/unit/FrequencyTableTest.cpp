@@ -43,6 +43,11 @@ TEST(FrequencyTableTest, RealTableSplitsCommonFormsAndKeepsRealWordsWhole)
     EXPECT_EQ(stemOf("사회부터"), "사회");   // not 社會部 + 터
     EXPECT_EQ(stemOf("교육부터"), "교육");
     EXPECT_EQ(stemOf("환경처럼"), "환경");   // not 環境處 + 럼
+    // A rest that is mostly a longer word's end gives way to it; endings in their own right stay.
+    EXPECT_EQ(stemOf("후반부에"), "후반부");   // not 後半 + 부에
+    EXPECT_EQ(stemOf("한국학"), "한국학");
+    EXPECT_EQ(stemOf("결정적인"), "결정");
+    EXPECT_EQ(stemOf("경제도"), "경제");
 }
 
 TEST(FrequencyTableTest, RealTablePutsTheEverydaySpellingFirst)
@@ -73,4 +78,12 @@ TEST(FrequencyTableTest, RealTablePutsTheEverydaySpellingFirst)
     EXPECT_EQ(firstSpelling("당선"), u"當選");   // not 唐船
     EXPECT_EQ(firstSpelling("황제"), u"皇帝");   // not 黃帝
     EXPECT_EQ(firstSpelling("제도"), u"制度");   // not 諸島
+}
+
+TEST(FrequencyTableTest, RealDictionaryListsASyllablesSpellingsAsWritersUseItAlone)
+{
+    // One-syllable words keep the dictionary file's order, which the build sorts by the table.
+    EXPECT_EQ(firstSpelling("전"), u"前");   // 전(前) 대통령; libhangul lists 田 first
+    EXPECT_EQ(firstSpelling("대"), u"對");   // 한국 대(對) 일본; libhangul lists 大 first
+    EXPECT_EQ(firstSpelling("반"), u"反");   // libhangul lists 半 first
 }

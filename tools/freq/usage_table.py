@@ -25,6 +25,10 @@ The table does two jobs for the dictionary, and the tool serves them apart:
    word's uses bound what its annotations stand for. Spellings without evidence
    keep libhangul's order, the table's tie order.
 
+3. One-syllable words, which the lookup never reorders: scores that the build
+   uses to sort their lines in the dictionary file (see
+   single_character_scores).
+
 Python 3 standard library only; the output is the same byte for byte on every
 run with the same inputs."""
 
@@ -332,6 +336,30 @@ def build(spellings, eojeols, ann, learner_rows):
     return table, out_words, cal
 
 
+def single_character_scores(spellings, ann, cal):
+    """One-syllable words: the lookup never reorders them, so their order is the dictionary file's,
+    which the build sorts by these scores. A syllable's spellings go by how often writers annotate
+    the syllable alone (고(故), 전(前), 대(對)); spellings annotated equally often, most never,
+    by how often the character spells that syllable inside annotated words (水 before 隨 for 수),
+    a tie-break worth less than one annotation."""
+    inside = {}
+    for (K, H), a in ann.items():
+        if len(K) >= 2 and len(K) == len(H):
+            for k, h in zip(K, H):
+                inside[(k, h)] = inside.get((k, h), 0) + a
+    table = {}
+    for K, lst in spellings.items():
+        if len(K) != 1 or len(lst) < 2:
+            continue
+        top = max(inside.get((K, h), 0) for h in lst)
+        values = [(ann.get((K, h), 0) + inside.get((K, h), 0) / (top + 1)) / cal.rho for h in lst]
+        if order_of(values) != list(range(len(lst))):
+            values = rounded(values)
+            for i in listed(values):
+                table[(K, lst[i])] = values[i]
+    return table
+
+
 def compound_parts(spellings, ann, cal, by_place=True):
     """Uses of each (word, spelling) as a part of the compounds the dictionary lacks: (uses as a
     part, of them uses as the last part); without by_place, the uses as a part only, wherever it
@@ -401,6 +429,7 @@ def main():
     eojeols = freqlib.read_eojeol_counts(args.raw)
     ann = freqlib.read_annotation_counts(args.raw)
     table, out_words, cal = build(spellings, eojeols, ann, learner_rows)
+    table.update(single_character_scores(spellings, ann, cal))
     freqlib.write_table(args.output, [
         "hangul<TAB>hanja<TAB>score: estimated uses in 620 files of Korean Wikipedia (2020); "
         "made by tools/freq/usage_table.py",

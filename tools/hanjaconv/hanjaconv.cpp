@@ -1,12 +1,24 @@
 // Converts libhangul's Hanja list (hanja.txt: "hangul:hanja:meaning" lines, '#' comments)
 // into the dictionary resource hanja.tsv ("hangul<TAB>hanja<TAB>meaning", file order kept:
 // libhangul lists each word's spellings most frequent first, and that order is our tie order).
+//
+// With the frequency table as a third argument, the lines of each one-syllable word are sorted
+// by the table's score, highest first, unscored ones after the scored in libhangul's order. The
+// lookup never reorders one-syllable words, so their file order is the order a user sees.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace {
+
+struct Entry {
+    std::string hangul, hanja, meaning;
+};
 
 // Tabs and carriage returns would break the TSV fields; the source has none today.
 std::string cleanField(std::string field)
@@ -16,16 +28,55 @@ std::string cleanField(std::string field)
     return field;
 }
 
+bool isOneCharacter(const std::string& s)
+{
+    std::size_t codePoints = 0;
+    for (unsigned char c : s) codePoints += (c & 0xC0) != 0x80;
+    return codePoints == 1;
+}
+
+// The table's one-syllable scores, read as the dictionary reads the table: '#' comments, runs of
+// TABs as one separator, exactly three fields, a number in the third. Other lines are counted.
+bool readScores(const std::string& path, std::map<std::string, double>& scores, long& malformed)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line.front() == '#') continue;
+        std::vector<std::string> fields;
+        for (std::size_t at = 0; at <= line.size();) {
+            const std::size_t tab = std::min(line.find('\t', at), line.size());
+            if (tab > at) fields.push_back(line.substr(at, tab - at));
+            at = tab + 1;
+        }
+        char* end = nullptr;
+        const double score = fields.size() == 3 ? std::strtod(fields[2].c_str(), &end) : 0;
+        if (fields.size() != 3 || fields[2].front() == ' ' || end == fields[2].c_str() || *end != '\0') {
+            ++malformed;
+            continue;
+        }
+        if (isOneCharacter(fields[0])) scores[fields[0] + '\t' + fields[1]] = score;
+    }
+    return !in.bad();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::cerr << "usage: hanjaconv HANJA_TXT OUTPUT_TSV\n";
+    if (argc != 3 && argc != 4) {
+        std::cerr << "usage: hanjaconv HANJA_TXT OUTPUT_TSV [HANJA_FREQ_TSV]\n";
         return 2;
     }
     const std::string sourcePath = argv[1];
     const std::string outputPath = argv[2];
+    std::map<std::string, double> scores;
+    long malformedScores = 0;
+    if (argc == 4 && !readScores(argv[3], scores, malformedScores)) {
+        std::cerr << "hanjaconv: cannot read " << argv[3] << "\n";
+        return 1;
+    }
     std::ifstream in(sourcePath, std::ios::binary);
     if (!in) {
         std::cerr << "hanjaconv: cannot read " << sourcePath
@@ -39,6 +90,24 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // A word's lines are consecutive in the source; one word's run is held until the next begins.
+    std::vector<Entry> run;
+    long reordered = 0;
+    const auto flush = [&] {
+        if (!run.empty() && !scores.empty() && isOneCharacter(run.front().hangul)) {
+            const auto scoreOf = [&](const Entry& e) {
+                const auto it = scores.find(e.hangul + '\t' + e.hanja);
+                return it == scores.end() ? 0.0 : it->second;
+            };
+            const std::vector<Entry> before = run;
+            std::stable_sort(run.begin(), run.end(), [&](const Entry& a, const Entry& b) { return scoreOf(a) > scoreOf(b); });
+            reordered += !std::equal(run.begin(), run.end(), before.begin(),
+                                     [](const Entry& a, const Entry& b) { return a.hanja == b.hanja; });
+        }
+        for (const Entry& e : run) out << e.hangul << '\t' << e.hanja << '\t' << e.meaning << '\n';
+        run.clear();
+    };
+
     std::string line;
     long entries = 0;
     long skipped = 0;
@@ -49,15 +118,16 @@ int main(int argc, char** argv)
         const auto first = line.find(':');
         if (first == std::string::npos) { ++skipped; continue; }
         const auto second = line.find(':', first + 1);
-        const std::string hangul = line.substr(0, first);
-        const std::string hanja = second == std::string::npos
-            ? line.substr(first + 1)
-            : line.substr(first + 1, second - first - 1);
-        const std::string meaning = second == std::string::npos ? std::string() : line.substr(second + 1);
-        if (hangul.empty() || hanja.empty()) { ++skipped; continue; }
-        out << cleanField(hangul) << '\t' << cleanField(hanja) << '\t' << cleanField(meaning) << '\n';
+        Entry entry{cleanField(line.substr(0, first)),
+                    cleanField(second == std::string::npos ? line.substr(first + 1)
+                                                           : line.substr(first + 1, second - first - 1)),
+                    cleanField(second == std::string::npos ? std::string() : line.substr(second + 1))};
+        if (entry.hangul.empty() || entry.hanja.empty()) { ++skipped; continue; }
+        if (!run.empty() && run.front().hangul != entry.hangul) flush();
+        run.push_back(std::move(entry));
         ++entries;
     }
+    flush();
     out.close();
     if (!out || in.bad()) {
         std::cerr << "hanjaconv: writing " << outputPath << " failed\n";
@@ -75,6 +145,8 @@ int main(int argc, char** argv)
     }
     std::cout << "hanjaconv: " << entries << " entries";
     if (skipped) std::cout << ", " << skipped << " lines without a Hanja field skipped";
+    if (argc == 4) std::cout << "; " << reordered << " one-syllable words ordered by the frequency table";
+    if (malformedScores) std::cout << " (" << malformedScores << " malformed table lines skipped)";
     std::cout << "\n";
     return 0;
 }

@@ -1,0 +1,72 @@
+// The build's converter from libhangul's list to hanja.tsv: one-syllable words in the frequency
+// table's order, everything else as libhangul has it.
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Converted {
+    int code = -1;
+    QString tsv, out;
+};
+
+Converted convert(const QByteArray& source, const std::optional<QByteArray>& table)
+{
+    QTemporaryDir dir;
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    QStringList args{write("hanja.txt", source), dir.filePath("hanja.tsv")};
+    if (table) args << write("hanja_freq.tsv", *table);
+    QProcess process;
+    process.start(QStringLiteral(SORELWICK_TOOLS_DIR "/sorelwick_hanjaconv"), args);
+    process.waitForFinished(30000);
+    QFile result(dir.filePath("hanja.tsv"));
+    Converted c{process.exitCode(), QString(), QString::fromUtf8(process.readAllStandardOutput())};
+    if (result.open(QIODevice::ReadOnly)) c.tsv = QString::fromUtf8(result.readAll());
+    return c;
+}
+
+const QByteArray source = "# libhangul\n"
+                          "수:水:물 수\n수:手:손 수\n수:數:셀 수\n수:首:머리 수\n"
+                          "수도:首都:서울\n수도:修道:도를 닦음\n"
+                          "고:古:옛 고\n고:高:높을 고\n";
+
+} // namespace
+
+TEST(HanjaConvTest, OneSyllableWordsFollowTheTableAndTheRestKeepsLibhangulsOrder)
+{
+    const Converted c = convert(source,
+                                QByteArray("# comment\n수\t數\t40\n수\t首\t40\n수\t手\t0.5\n"
+                                           "수도\t修道\t900\n고\t高\tnot a number\n고\t高\t 7\n수\t水\n"));
+    ASSERT_EQ(c.code, 0) << c.out.toStdString();
+    // Equal scores keep libhangul's order, unscored spellings follow the scored ones; a word of two
+    // syllables is the lookup's to order, and malformed table lines order nothing.
+    EXPECT_EQ(c.tsv, QStringLiteral("수\t數\t셀 수\n수\t首\t머리 수\n수\t手\t손 수\n수\t水\t물 수\n"
+                                    "수도\t首都\t서울\n수도\t修道\t도를 닦음\n"
+                                    "고\t古\t옛 고\n고\t高\t높을 고\n"));
+    EXPECT_TRUE(c.out.contains("1 one-syllable words ordered")) << c.out.toStdString();
+    EXPECT_TRUE(c.out.contains("3 malformed table lines skipped")) << c.out.toStdString();
+}
+
+TEST(HanjaConvTest, WithoutATableOrWithAnUnreadableOneNothingIsReordered)
+{
+    const Converted plain = convert(source, std::nullopt);
+    ASSERT_EQ(plain.code, 0);
+    EXPECT_TRUE(plain.tsv.startsWith(QStringLiteral("수\t水\t물 수\n수\t手\t손 수\n")));
+
+    QTemporaryDir dir;
+    QProcess process;
+    process.start(QStringLiteral(SORELWICK_TOOLS_DIR "/sorelwick_hanjaconv"),
+                  {QStringLiteral("/nonexistent/hanja.txt"), dir.filePath("out.tsv"), dir.filePath("missing.tsv")});
+    process.waitForFinished(30000);
+    EXPECT_NE(process.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.tsv")));
+}
