@@ -1,0 +1,119 @@
+// The reader of seen_compounds.tsv against a plain reading of its rules, written for clarity and
+// nothing else: split at LF (a CR before it belongs to the line end); empty lines and "#" lines
+// are no lines; a line counts when it is valid UTF-8 and has three TAB-separated fields: a word of
+// three Hangul syllables or more, a spelling of as many characters, and a count of decimal digits
+// from 1 to 2^32 - 1. Every other line is skipped and reported, by its number. A word's spellings
+// come most seen first, ties in file order, whatever the order of the file.
+#include "FuzzSupport.h"
+
+#include "core/dictionary/SeenCompounds.h"
+
+#include <QMap>
+
+#include <algorithm>
+
+namespace {
+
+struct Pair {
+    QByteArray hanja;
+    quint64 count;
+};
+
+// RFC 3629: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool validUtf8(const QByteArray& b)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(b.constData());
+    const qsizetype n = b.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned c = s[i];
+        int extra;
+        unsigned min, cp;
+        if (c < 0x80) { ++i; continue; }
+        else if ((c & 0xE0) == 0xC0) { extra = 1; min = 0x80; cp = c & 0x1F; }
+        else if ((c & 0xF0) == 0xE0) { extra = 2; min = 0x800; cp = c & 0x0F; }
+        else if ((c & 0xF8) == 0xF0) { extra = 3; min = 0x10000; cp = c & 0x07; }
+        else return false;
+        if (i + extra >= n) return false;
+        for (int k = 1; k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (s[i + k] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+bool syllables(const QString& s)
+{
+    return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3; });
+}
+
+std::optional<quint64> count(const QByteArray& field)
+{
+    if (field.isEmpty()) return std::nullopt;
+    quint64 value = 0;
+    for (char c : field) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + quint64(c - '0');
+        if (value > 0xFFFFFFFFull) return std::nullopt;
+    }
+    return value >= 1 ? std::optional(value) : std::nullopt;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    Fuzz::startApplication();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray input = Fuzz::bytes(data, size);
+    QMap<QByteArray, QList<Pair>> want; // by word; in file order
+    QList<qsizetype> skipped;
+    qsizetype number = 0;
+    for (QByteArray line : input.split('\n')) {
+        ++number;
+        if (line.endsWith('\r')) line.chop(1);
+        if (line.isEmpty() || line.startsWith('#')) continue;
+        const QList<QByteArray> fields = line.split('\t');
+        bool ok = fields.size() == 3 && validUtf8(line);
+        if (ok) {
+            const QString word = QString::fromUtf8(fields[0]);
+            const QString hanja = QString::fromUtf8(fields[1]);
+            ok = word.size() >= 3 && syllables(word) && hanja.toUcs4().size() == word.size() && count(fields[2]);
+        }
+        if (ok) want[fields[0]].append({fields[1], *count(fields[2])});
+        else skipped.append(number);
+    }
+
+    SeenCompounds seen;
+    const QList<SeenCompounds::Skipped> got = seen.read(input);
+    const QString detail = QStringLiteral("seen_compounds.tsv %1").arg(Fuzz::show(QString::fromUtf8(input)));
+    QList<qsizetype> gotLines;
+    for (const SeenCompounds::Skipped& s : got) gotLines.append(s.line);
+    QStringList wanted, reported;
+    for (qsizetype n : skipped) wanted << QString::number(n);
+    for (qsizetype n : gotLines) reported << QString::number(n);
+    FUZZ_CHECK(gotLines == skipped,
+               detail + QStringLiteral("\nskipped %1, want %2").arg(reported.join(','), wanted.join(',')));
+    qsizetype pairs = 0;
+    for (auto it = want.begin(); it != want.end(); ++it) {
+        QList<Pair> list = it.value();
+        pairs += list.size();
+        std::stable_sort(list.begin(), list.end(), [](const Pair& a, const Pair& b) { return a.count > b.count; });
+        const QList<SeenCompounds::Spelling> spellings = seen.spellings(it.key(), int(list.size()) + 1);
+        QString lists = QStringLiteral("\nword %1:").arg(Fuzz::show(QString::fromUtf8(it.key())));
+        for (const auto& s : spellings) lists += QStringLiteral(" got %1 %2").arg(Fuzz::show(s.hanja)).arg(s.count);
+        for (const Pair& p : list) lists += QStringLiteral(" want %1 %2").arg(Fuzz::show(QString::fromUtf8(p.hanja))).arg(p.count);
+        FUZZ_CHECK(spellings.size() == list.size(), detail + lists);
+        for (qsizetype i = 0; i < list.size(); ++i)
+            FUZZ_CHECK(spellings[i].hanja == QString::fromUtf8(list[i].hanja) && spellings[i].count == list[i].count, detail + lists);
+        FUZZ_CHECK(seen.contains(it.key()), detail + lists);
+    }
+    FUZZ_CHECK(seen.size() == pairs, detail + QStringLiteral("\npairs %1, want %2").arg(seen.size()).arg(pairs));
+    return 0;
+}
