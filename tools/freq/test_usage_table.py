@@ -14,6 +14,7 @@ import usage_table as ut  # noqa: E402
 def calibration(rho=0.02, rho_name=0.06, shares=None):
     cal = ut.Calibration.__new__(ut.Calibration)
     cal.rho, cal.rho_name, cal.per_weight, cal.shares = rho, rho_name, 4.0, shares or {}
+    cal.rho_person, cal.persons = rho, set()
     return cal
 
 
@@ -48,6 +49,18 @@ class NameTest(unittest.TestCase):
                                    calibration(shares={("성주", "星州"): 1.0}))
         self.assertEqual(ut.order_of(plain), [1, 0])
         self.assertEqual(ut.order_of(named), [0, 1])
+
+    def test_a_surname_and_given_names_read_as_a_person(self):
+        # 勉 and 植 are used as given names in annotated names; 面 only in other words.
+        ann = {("장우면", "張宇勉"): 1, ("이중식", "李重植"): 1, ("이면식", "李勉植"): 1,
+               ("장면", "場面"): 1, ("이면", "裏面"): 1}
+        spellings = {"장면": ["場面", "張勉"], "이식": ["移植", "李植"], "장식": ["裝飾", "張植"], "이면": ["裏面"]}
+        persons = ut.person_names(spellings, ann)
+        self.assertEqual(persons, {("장면", "張勉"), ("이식", "李植"), ("장식", "張植")})
+        cal = calibration(rho_name=0.05)
+        cal.rho_person, cal.persons = 0.1, persons
+        self.assertEqual(cal.rate("장면", "張勉"), 0.1)
+        self.assertEqual(cal.rate("장면", "場面"), 0.02)
 
     def test_learner_spellings_are_never_names(self):
         rows = [(10, "보유하다", "동", "保有-", "A"), (None, "종로", "고", "鍾路", "B")]

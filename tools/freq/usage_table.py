@@ -68,6 +68,14 @@ NAME_SUFFIXES = frozenset("郡縣州市道府面里洞邑村驛浦港島津江�
                           "王公君侯伯氏帝后妃使")
 # Annotated longer words a spelling needs before their endings say anything of it.
 MIN_NAME_EVIDENCE = 2
+# Common surnames, and how often a character must be a given name's (of the annotated names of
+# three syllables that begin with one, against all its uses in annotated words) for a spelling
+# that begins with a surname to read as a person (張勉, 劉邦, 李植): words whose characters are
+# that often given names are annotated about 0.09 of their uses, those below it about 0.05.
+SURNAMES = frozenset("金李朴崔鄭姜趙尹張林韓吳徐申權黃安宋柳全洪高文梁孫裵白許劉南沈盧河丁郭成車朱"
+                     "禹具閔辛任羅田嚴元千方孔玄康咸卞楊廉邊呂秋魯都蘇愼石宣薛馬吉周延房魏表明奇"
+                     "潘王琴玉陸印孟諸卓秦")
+GIVEN_NAME_SHARE = 0.2
 
 HANGUL_TAIL = re.compile(r"[\uac00-\ud7a3]+$")
 
@@ -239,6 +247,24 @@ def name_shares(spellings, ann):
             if n >= MIN_NAME_EVIDENCE and pair in named}
 
 
+def person_names(spellings, ann):
+    """The spellings of 2-3 characters that read as a person's name: a common surname, then
+    characters that annotated names (three syllables, a surname first, not dictionary words) use as
+    given names in GIVEN_NAME_SHARE of their uses in annotated words or more."""
+    given, used = {}, {}
+    for (K, H), _a in ann.items():
+        if len(K) < 2 or len(K) != len(H):
+            continue
+        for c in H:
+            used[c] = used.get(c, 0) + 1
+        if len(K) == 3 and K not in spellings and H[0] in SURNAMES:
+            for c in H[1:]:
+                given[c] = given.get(c, 0) + 1
+    return {(K, H) for K, lst in spellings.items() if len(K) in (2, 3) for H in lst
+            if len(H) == len(K) and H[0] in SURNAMES
+            and all(given.get(c, 0) >= GIVEN_NAME_SHARE * used.get(c, 0) > 0 for c in H[1:])}
+
+
 def learner_spellings(learner_rows, spellings):
     """Every (word, spelling) the learner list gives, ranked or not, derived nouns as their noun
     (보유하다 保有- -> 보유 保有)."""
@@ -267,11 +293,11 @@ def is_name_compound(W, H, P):
     return len(W) == len(P) + 1 and H[-1] in NAME_SUFFIXES
 
 
-def annotation_rates(spellings, ann, stem_uses, shares, words=None):
+def annotation_rates(spellings, ann, stem_uses, shares, words=None, persons=frozenset()):
     """The median annotated share of uses over single-spelling words (annotated, 20 uses or
-    more): of all of them, and of those that are mostly names (name share 0.5 or more). words,
-    if given, limits the words measured (the held-out check)."""
-    common, names = [], []
+    more): of all of them, of those that are mostly names (name share 0.5 or more) and of those
+    that read as persons. words, if given, limits the words measured (the held-out check)."""
+    common, names, people = [], [], []
     for K, lst in spellings.items():
         uses = stem_uses.get(K, 0.0)
         if len(K) < 2 or len(lst) != 1 or ann.get((K, lst[0]), 0) <= 0 or uses < 20:
@@ -282,9 +308,12 @@ def annotation_rates(spellings, ann, stem_uses, shares, words=None):
         common.append(rate)
         if shares.get((K, lst[0]), 0.0) >= 0.5:
             names.append(rate)
+        if (K, lst[0]) in persons:
+            people.append(rate)
     common = statistics.median(common)
     # Without names measured, a name's annotation stands for as many uses as any other's.
-    return common, statistics.median(names) if names else common
+    return (common, statistics.median(names) if names else common,
+            statistics.median(people) if people else common)
 
 
 def name_compound_weight(spellings, stem_uses):
@@ -322,7 +351,7 @@ class Calibration:
     per_weight: uses per unit of learner weight (1,000,000 / rank), the median over learner words
     that have one spelling (uses as a stem x rank / 1,000,000)."""
 
-    def __init__(self, spellings, ann, learner_rows, stem_uses, shares=None):
+    def __init__(self, spellings, ann, learner_rows, stem_uses, shares=None, persons=frozenset()):
         rates, ranks = [], []
         for K, lst in spellings.items():
             uses = stem_uses.get(K, 0.0)
@@ -335,13 +364,16 @@ class Calibration:
         self.rho = statistics.median(rates)
         self.per_weight = statistics.median(ranks)
         # Names: an annotation of a spelling that is a name by its share stands for fewer uses.
-        self.shares = shares or {}
-        self.rho_name = annotation_rates(spellings, ann, stem_uses, shares)[1] if shares else self.rho
+        self.shares, self.persons = shares or {}, persons
+        self.rho_name = self.rho_person = self.rho
+        if shares:
+            _, self.rho_name, self.rho_person = annotation_rates(spellings, ann, stem_uses, shares, persons=persons)
 
     def rate(self, K, h):
         """The annotated share of uses of the spelling h of K, by how much it is a name."""
         share = self.shares.get((K, h), 0.0)
-        return self.rho + max(0.0, self.rho_name - self.rho) * share
+        rate = self.rho + max(0.0, self.rho_name - self.rho) * share
+        return max(rate, self.rho_person) if (K, h) in self.persons else rate
 
 
 def spelling_scores(K, lst, ann, learner, compounds, stem_uses, cal):
@@ -430,13 +462,14 @@ def build(spellings, eojeols, ann, learner_rows):
     model = train(an)
     keep, give_way = stem_votes(an, model)
     out_words = left_out_words(spellings, keep, give_way, learner_words)
-    shares = name_shares(spellings, ann)
-    cal = Calibration(spellings, ann, learner_rows, model.stems, shares)
+    shares, persons = name_shares(spellings, ann), person_names(spellings, ann)
+    cal = Calibration(spellings, ann, learner_rows, model.stems, shares, persons)
     learner_pairs = learner_spellings(learner_rows, spellings)
-    cal.shares = common_shares(shares, learner_pairs)
+    cal.shares, cal.persons = common_shares(shares, learner_pairs), persons - learner_pairs
     name_weight = name_compound_weight(spellings, model.stems)
     compounds = compound_uses(spellings, model.stems, name_weight)
-    log(f"annotated share of uses {cal.rho:.5f}, of names {cal.rho_name:.5f}; name compounds' "
+    log(f"annotated share of uses {cal.rho:.5f}, of names {cal.rho_name:.5f}, of persons "
+        f"{cal.rho_person:.5f} ({len(persons)} spellings); name compounds' "
         f"weight {name_weight:.3f}; uses per learner weight {cal.per_weight:.4f}")
 
     table = {}
