@@ -43,6 +43,11 @@ TEST(FrequencyTableTest, RealTableSplitsCommonFormsAndKeepsRealWordsWhole)
     EXPECT_EQ(stemOf("사회부터"), "사회");   // not 社會部 + 터
     EXPECT_EQ(stemOf("교육부터"), "교육");
     EXPECT_EQ(stemOf("환경처럼"), "환경");   // not 環境處 + 럼
+    // A rest that is mostly a longer word's end gives way to it; endings in their own right stay.
+    EXPECT_EQ(stemOf("후반부에"), "후반부");   // not 後半 + 부에
+    EXPECT_EQ(stemOf("한국학"), "한국학");
+    EXPECT_EQ(stemOf("결정적인"), "결정");
+    EXPECT_EQ(stemOf("경제도"), "경제");
 }
 
 TEST(FrequencyTableTest, RealTablePutsTheEverydaySpellingFirst)

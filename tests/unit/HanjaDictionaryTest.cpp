@@ -376,6 +376,31 @@ TEST(HanjaDictionaryTest, ARestThatIsNoEndingGivesWayToAWordWithAKnownEnding)
     EXPECT_EQ(plain.split("사회부터"), splitPair("사회부", "터")) << "without the list, the plain rule";
 }
 
+TEST(HanjaDictionaryTest, ARestThatIsMostlyALongerWordsEndGivesWayToThatWord)
+{
+    const QByteArray dictionary = "기린\t麒麟\n기린도\t麒麟島\n통상\t通商\n통상사\t通商司\n사고\t事故\n사고가\t思考家\n"
+                                  "사회\t社會\n사회적\t社會的\n사회부\t社會部\n한국\t韓國\n";
+    const QByteArray table = "기린\t麒麟\t9\n통상\t通商\t9\n사고\t事故\t9\n사회\t社會\t9\n한국\t韓國\t9\n";
+    const QByteArray endings = "\t3000\t90\t0\n는\t500\t80\t0\n가\t400\t80\t0\n도\t300\t70\t0\n인\t200\t60\t0\n"
+                               "적인\t100\t40\t0\n부터\t90\t40\t1\n도는\t2\t2\t1\n사\t3\t3\t1\n사가\t2\t2\t1\n";
+    HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings});
+    EXPECT_EQ(dict.split("기린도는"), splitPair("기린도", "는"));
+    EXPECT_EQ(dict.split("통상사"), splitPair("통상사", "")) << "nothing after the longer word is an ending too";
+    // Rests not marked keep the rule: a particle, an ending in its own right.
+    EXPECT_EQ(dict.split("기린도"), splitPair("기린", "도"));
+    EXPECT_EQ(dict.split("사고가"), splitPair("사고", "가"));
+    EXPECT_EQ(dict.split("사회적인"), splitPair("사회", "적인"));
+    // A marked rest needs the longer word, and a known ending or nothing after it.
+    EXPECT_EQ(dict.split("한국사가"), splitPair("한국", "사가")) << "한국사 is no dictionary word";
+    EXPECT_EQ(dict.split("사회부터"), splitPair("사회", "부터")) << "터 begins no ending: 社會部터 stays mended";
+
+    // A list of three fields marks no rest.
+    const QByteArray older = "\t3000\t90\n는\t500\t80\n도는\t2\t2\n사\t3\t3\n";
+    HanjaDictionary olderList(HanjaDictionary::Texts{dictionary, table, older});
+    EXPECT_EQ(olderList.split("기린도는"), splitPair("기린", "도는"));
+    EXPECT_EQ(olderList.split("통상사"), splitPair("통상", "사"));
+}
+
 TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
 {
     const QByteArray dictionary = "부과\t賦課\n부과\t附過\n계수\t係數\n계수\t計數\n계수\t季嫂\n수도\t首都\n"

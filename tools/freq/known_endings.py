@@ -14,8 +14,18 @@ prefers over a rest that cannot begin an ending (사회부터 -> 사회 + 부터
 
 - The first line has an empty rest: the uses of those nouns with nothing after them (a bare
   eojeol), so that a rest can be weighed against the end of the word.
+- A word end: a rest that is mostly the last syllable of a longer word and the ending after it
+  (도는 after 경기, 제주: 경기도 + 는). It is marked when most of its uses follow a noun that makes
+  a dictionary word with its first syllable, what follows that syllable is a known ending (or
+  nothing), and the rest is rarer than a longer word followed by that ending would be: uses of
+  the rest < LONGER * uses of the ending, where LONGER is how often the dictionary words made of
+  one of these nouns and one more syllable are used against the nouns themselves (each word
+  counted as its eojeols that are the word followed by a known ending or by nothing). The split
+  then takes the longer word (기린도는: 기린도 + 는); a rest used as an ending in its own right
+  (적인, 적으로, 인이다) stays an ending.
 
-Output: rest<TAB>uses<TAB>nouns, most used first (then code point order), UTF-8, LF."""
+Output: rest<TAB>uses<TAB>nouns<TAB>word end (1 or 0), most used first (then code point order),
+UTF-8, LF."""
 
 import argparse
 import os
@@ -51,6 +61,29 @@ def endings(eojeols, nouns):
                   key=lambda r: (-r[1], r[0]))
 
 
+def word_ends(eojeols, nouns, words, rows):
+    """The rests of rows that are mostly a longer word's last syllable and its ending, and the
+    ratio LONGER of the docstring."""
+    uses = {rest: count for rest, count, _ in rows}
+    # Each word's uses: its eojeols that are the word followed by a known ending or by nothing.
+    word_uses, longer = {}, {}
+    for eojeol, count in eojeols.items():
+        if not is_hangul(eojeol):
+            continue
+        for k in range(2, len(eojeol) + 1):
+            word, rest = eojeol[:k], eojeol[k:]
+            if rest in uses and word in words:
+                word_uses[word] = word_uses.get(word, 0) + count
+            if rest and word in nouns and word + rest[0] in words:
+                longer[rest] = longer.get(rest, 0) + count
+    pairs = [(n, w) for w in words if len(w) >= 3 and (n := w[:-1]) in nouns]
+    ratio = sum(word_uses.get(w, 0) for _, w in pairs) / sum(word_uses.get(n, 0) for n, _ in pairs)
+    marked = {rest for rest, count, _ in rows
+              if rest and 2 * longer.get(rest, 0) > count and rest[1:] in uses
+              and count < ratio * uses[rest[1:]]}
+    return marked, ratio
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--raw", default=freqlib.DEFAULT_RAW)
@@ -60,15 +93,19 @@ def main():
 
     spellings = freqlib.spellings_by_word(freqlib.read_dictionary(args.dict))
     nouns = set(common_nouns(freqlib.read_learner_list(args.raw), spellings, None))
-    rows = endings(freqlib.read_eojeol_counts(args.raw), nouns)
+    eojeols = freqlib.read_eojeol_counts(args.raw)
+    rows = endings(eojeols, nouns)
+    marked, ratio = word_ends(eojeols, nouns, set(spellings), rows)
     with open(args.output, "w", encoding="utf-8", newline="\n") as f:
-        f.write("# rest<TAB>uses<TAB>nouns: rests that follow nouns in Korean Wikipedia (an empty rest: "
-                "nothing follows); made by tools/freq/known_endings.py\n")
+        f.write("# rest<TAB>uses<TAB>nouns<TAB>word end: rests that follow nouns in Korean Wikipedia (an empty "
+                "rest: nothing follows; word end 1: mostly a longer word's last syllable and its ending); "
+                "made by tools/freq/known_endings.py\n")
         f.write(f"# {freqlib.KOWIKI_CREDIT}\n")
         f.write(f"# {freqlib.LEARNER_CREDIT}\n")
         for rest, count, nouns_seen in rows:
-            f.write(f"{rest}\t{count}\t{nouns_seen}\n")
-    print(f"{args.output}: {len(rows) - 1} endings and the bare noun after {len(nouns)} nouns")
+            f.write(f"{rest}\t{count}\t{nouns_seen}\t{int(rest in marked)}\n")
+    print(f"{args.output}: {len(rows) - 1} endings and the bare noun after {len(nouns)} nouns; "
+          f"{len(marked)} word ends (longer words used {ratio:.4f} times as often as their nouns)")
 
 
 if __name__ == "__main__":

@@ -286,6 +286,11 @@ std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& inpu
             }
         }
     }
+    // A rest that is mostly a longer word's last syllable and its ending gives way to that longer
+    // word, when a known ending or nothing is left (기린도는: 기린도 + 는, not 기린 + 도는).
+    if (stemK < n && d->endings.isWordEnd(piece(stemK, n)) && d->findKey(piece(0, stemK + 1))
+        && (stemK + 1 == n || d->endings.isEnding(piece(stemK + 1, n))))
+        ++stemK;
     return Split{text.first(bounds[stemK]), text.sliced(bounds[stemK])};
 }
 

@@ -10,6 +10,7 @@ qsizetype KnownEndings::read(QByteArrayView text)
 {
     QHash<QString, double> endings;
     QSet<QChar> firsts;
+    QSet<QString> wordEnds;
     double bare = 0;
     const qsizetype invalid = TableLines::read(text, [&](const QStringList& fields) {
         const QString rest = TextUtil::nfc(fields[0]);
@@ -22,6 +23,7 @@ qsizetype KnownEndings::read(QByteArrayView text)
         }
         endings[rest] += uses;
         firsts.insert(rest.front());
+        if (fields.size() > 3 && fields[3] == QLatin1String("1")) wordEnds.insert(rest);
     });
     if (invalid) return invalid;
     double total = 0, most = 0;
@@ -32,6 +34,7 @@ qsizetype KnownEndings::read(QByteArrayView text)
     if (bare == 0) bare = most;
     m_endings = std::move(endings);
     m_firsts = std::move(firsts);
+    m_wordEnds = std::move(wordEnds);
     m_total = total + bare;
     m_bare = bare;
     return 0;
