@@ -7,11 +7,12 @@
 //     its everyday spelling, which the development set, a sample of annotated readings, cannot check.
 //
 // Usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] [--endings FILE|none]
-//                                    [--parts FILE] [--failures] [TABLE|none ...]
+//                                    [--parts FILE] [--seen FILE|none] [--failures] [TABLE|none ...]
 // TABLE is a hanja_freq.tsv (default: the repository's data/hanja_freq.tsv); "none" measures the
 // dictionary without scores. hanja.tsv comes from the data dir (SORELWICK_DATA_DIR, else the
 // installed or build tree's), and so do the known endings unless --endings names others or "none" (the
-// split's plain rule), and the compound parts unless --parts names others. The development set lives
+// split's plain rule), the compound parts unless --parts names others, and the compounds as seen
+// unless --seen names others or "none". The development set lives
 // outside the repository (../shared/data/dev); without it only the common forms are measured.
 
 #include "core/dictionary/HanjaDictionary.h"
@@ -119,13 +120,18 @@ QString describe(const std::optional<HanjaDictionary::Split>& split)
 
 // A data folder holding the dictionary and the table under test.
 std::optional<QString> prepareFolder(QTemporaryDir& dir, const QString& dictionary, const QString& table,
-                                     const QString& endings, QString parts)
+                                     const QString& endings, QString parts, QString seen)
 {
     if (endings != QLatin1String("none") && !QFile::copy(endings, dir.filePath(QStringLiteral("known_endings.tsv"))))
         return std::nullopt;
     // The compound parts sit beside the dictionary; without them no compound is offered.
     if (parts.isEmpty()) parts = QFileInfo(dictionary).dir().filePath(QStringLiteral("compound_parts.tsv"));
     if (QFileInfo::exists(parts) && !QFile::copy(parts, dir.filePath(QStringLiteral("compound_parts.tsv"))))
+        return std::nullopt;
+    // So do the compounds as seen, unless --seen names others or "none".
+    if (seen.isEmpty()) seen = QFileInfo(dictionary).dir().filePath(QStringLiteral("seen_compounds.tsv"));
+    if (seen != QLatin1String("none") && QFileInfo::exists(seen)
+        && !QFile::copy(seen, dir.filePath(QStringLiteral("seen_compounds.tsv"))))
         return std::nullopt;
     const QString dictionaryCopy = dir.filePath(QStringLiteral("hanja.tsv"));
     if (!QFile::link(dictionary, dictionaryCopy) && !QFile::copy(dictionary, dictionaryCopy)) return std::nullopt;
@@ -289,7 +295,7 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
 int usage()
 {
     std::fprintf(stderr, "usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] "
-                         "[--endings FILE|none] [--parts FILE] [--failures] [TABLE|none ...]\n");
+                         "[--endings FILE|none] [--parts FILE] [--seen FILE|none] [--failures] [TABLE|none ...]\n");
     return 2;
 }
 
@@ -304,6 +310,7 @@ int main(int argc, char** argv)
     bool listFailures = false;
     QString endingsPath = Resources::locate(QStringLiteral("known_endings.tsv"));
     QString partsPath; // beside the dictionary
+    QString seenPath;  // likewise
     QStringList tables;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
@@ -312,6 +319,7 @@ int main(int argc, char** argv)
         else if (a == QLatin1String("--everyday") && i + 1 < argc) everydayPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--endings") && i + 1 < argc) endingsPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--parts") && i + 1 < argc) partsPath = QString::fromLocal8Bit(argv[++i]);
+        else if (a == QLatin1String("--seen") && i + 1 < argc) seenPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--failures")) listFailures = true;
         else if (a.startsWith(QLatin1String("-"))) return usage();
         else tables << a;
@@ -358,7 +366,7 @@ int main(int argc, char** argv)
             continue;
         }
         QTemporaryDir dir;
-        const auto folder = dir.isValid() ? prepareFolder(dir, dictionary, table, endingsPath, partsPath) : std::nullopt;
+        const auto folder = dir.isValid() ? prepareFolder(dir, dictionary, table, endingsPath, partsPath, seenPath) : std::nullopt;
         if (!folder) {
             o << "cannot prepare a data folder for " << table << "\n";
             continue;

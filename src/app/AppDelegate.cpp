@@ -111,7 +111,7 @@ void AppDelegate::loadDictionary()
 {
     m_loader = QThread::create([] {
         HanjaDictionary::shared().loadIfNeeded();
-        HanjaDictionary::shared().readCompoundPartsIfNeeded();
+        HanjaDictionary::shared().readCompoundTablesIfNeeded();
     });
     m_loader->start(QThread::LowPriority);
 }

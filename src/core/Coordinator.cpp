@@ -41,19 +41,23 @@ Candidate hanjaRow(const QString& word, QStringView hanja, const QString& second
     return row;
 }
 
-// The compound rows, learned under the whole compound, with their parts as the meaning line.
+// The compound rows, learned under the whole compound, with their parts as the meaning line (a
+// spelling no dictionary words spell, such as a name, has the meaning line of a dictionary row).
 QList<Candidate> compoundRows(const QList<HanjaDictionary::Compound>& compounds, MeaningLine::Style style,
-                              ReplacementFormat::Format format)
+                              ReplacementFormat::Format format, HanjaDictionary& dictionary)
 {
     if (compounds.isEmpty()) return {};
-    const QString word = compounds.first().hangul; // one reading: the same parts, other spellings
+    const QString word = compounds.first().hangul; // one reading: the same word, other spellings
     QList<HanjaEntry> entries;
     for (const HanjaDictionary::Compound& c : compounds)
         entries.append(HanjaEntry(c.hangul, c.hanja, c.partsHanja.join(QStringLiteral(" + "))));
     QList<Candidate> rows;
-    for (const HanjaEntry& e : PickHistory::shared().reorder(entries, word, false))
-        rows.append(hanjaRow(word, e.hanja(), style == MeaningLine::Style::none ? QString() : e.meaning().toString(),
-                             ReplacementFormat::example(format, word, e.hanja()) + compounds.first().rest));
+    for (const HanjaEntry& e : PickHistory::shared().reorder(entries, word, false)) {
+        QString meaning;
+        if (style != MeaningLine::Style::none)
+            meaning = e.meaning().isEmpty() ? MeaningLine::text(e, style, {}, dictionary) : e.meaning().toString();
+        rows.append(hanjaRow(word, e.hanja(), meaning, ReplacementFormat::example(format, word, e.hanja()) + compounds.first().rest));
+    }
     return rows;
 }
 
@@ -152,13 +156,20 @@ QCoro::Task<void> Coordinator::handle(Capture cap, qint64 session)
 
     std::optional<HanjaDictionary::Split> split;
     QList<HanjaEntry> entries;
-    if (allSyllables(text) && TextUtil::characterCount(text) <= kMaxSyllables) split = dictionary->split(text);
+    QList<HanjaDictionary::Compound> compounds;
+    if (allSyllables(text) && TextUtil::characterCount(text) <= kMaxSyllables) {
+        split = dictionary->split(text);
+        // With no dictionary word at its start (이순신은), a compound as writers spelled it may still read it.
+        compounds = split ? dictionary->compounds(*split) : dictionary->compounds(text);
+    }
     if (split) entries = dictionary->candidates(split->stem);
-    if (entries.isEmpty()) {
+    if (entries.isEmpty() && compounds.isEmpty()) {
         co_await cleanupFallback(cap, text, anchor, session);
         co_return;
     }
-    co_await dictionaryPath(cap, *split, entries, dictionary->compounds(*split), anchor, session);
+    // Named, not a temporary among the co_await's arguments, which corrupted the heap (GCC 12).
+    const HanjaDictionary::Split head = split.value_or(HanjaDictionary::Split{text, QString()});
+    co_await dictionaryPath(cap, head, entries, compounds, anchor, session);
 }
 
 QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Split split, QList<HanjaEntry> entries,
@@ -184,7 +195,7 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     const QString header = headerFor(arranged.engine);
     const MeaningStyle style = WritingSettings::meaningStyle();
     const Format format = WritingSettings::format();
-    QList<Candidate> rows = compoundRows(compounds, style, format);
+    QList<Candidate> rows = compoundRows(compounds, style, format, *dictionary);
     for (const HanjaEntry& e : arranged.entries.mid(0, Ranker::kMaxRows - rows.size()))
         rows.append(hanjaRow(split.stem, e.hanja(), MeaningLine::text(e, style, arranged.meanings, *dictionary),
                              ReplacementFormat::example(format, split.stem, e.hanja()) + split.rest));

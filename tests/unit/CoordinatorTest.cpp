@@ -355,3 +355,26 @@ TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
     EXPECT_EQ(primaries().mid(0, 3), QStringList({"賦課計數", "賦課係數", "副果係數"}));
     EXPECT_EQ(panel.model().items()[0].replacement, "賦課計數(부과계수)");
 }
+
+TEST_F(SessionFixture, ACompoundAsWritersSpelledItReadsTextWithNoDictionaryWordAtItsStart)
+{
+    data.write("hanja.tsv", "이\t李\t오얏 리\n순\t舜\t순임금 순\n신\t臣\t신하 신\n");
+    data.write("known_endings.tsv", "은\t100\t10\n");
+    data.write("seen_compounds.tsv", "이순신\t李舜臣\t56\n이순신\t李純信\t5\n");
+    dictionary = std::make_unique<HanjaDictionary>(data.path());
+    coordinator.dictionary = dictionary.get();
+
+    auto editor = fake->openEditor("이순신은 장군이다", {0, 4});
+    ASSERT_TRUE(pressShowsList()) << "a list, not the notice for text that is no dictionary word";
+    EXPECT_EQ(panel.model().header(), "\"이순신\"은 · 빈도순 · 한글(漢字)");
+    EXPECT_EQ(primaries(), QStringList({"李舜臣", "李純信"}));
+    EXPECT_EQ(panel.model().items()[0].secondary, "오얏 리 · 순임금 순 · 신하 신")
+        << "no dictionary words spell it: the glosses, as for a dictionary row";
+    press(kDigit2);
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
+    EXPECT_EQ(editor->text, "이순신(李純信)은 장군이다");
+
+    fake->openEditor("이순신", {0, 3});
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries(), QStringList({"李純信", "李舜臣"})) << "the pick is learned for the whole word";
+}

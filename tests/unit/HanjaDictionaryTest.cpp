@@ -451,3 +451,82 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
     EXPECT_TRUE(noParts.compounds("부과계수를").isEmpty());
     EXPECT_TRUE(log.lines().join('\n').contains("compound_parts.tsv not found"));
 }
+
+TEST(HanjaDictionaryTest, SeenCompoundLinesAreCheckedOneByOneAndTheGoodOnesKept)
+{
+    // Out of order on purpose: the reader sorts what the tool did not.
+    const QByteArray seen = "# hangul\thanja\tcount\n"
+                            "토지거래\t土地去來\t2\r\n"
+                            "이순신\t李純信\t5\n"
+                            "이순신\t\xff\xfe\t3\n"       // 4: not UTF-8
+                            "이순신\t李舜臣\n"            // 5: two fields
+                            "이순신\t李舜臣\t7\t뜻\n"     // 6: four fields
+                            "이순신\t李舜臣\t0\n"         // 7: no count from 1
+                            "이순신\t李舜臣\t칠\n"        // 8
+                            "이순\t李舜\t9\n"             // 9: two syllables
+                            "이순A\t李舜臣\t9\n"          // 10: not all syllables
+                            "이순신\t李舜\t9\n"           // 11: one character short
+                            "이순신\t李舜臣\t99999999999\n" // 12: beyond 32 bits
+                            "\n"
+                            "이순신\t李舜臣\t56\n"
+                            "가나다\t𠀀𠀁𠀂\t1\n"          // characters beyond the BMP count once each
+                            "이순신\t異順信\t5";          // no LF at the end; ties keep file order
+    const Log::Collector log;
+    HanjaDictionary dict(HanjaDictionary::Texts{"이\t李\n", std::nullopt, "은\t10\n", std::nullopt, seen});
+    EXPECT_EQ(dict.seenCompoundCount(), 5);
+    const auto found = dict.compounds("이순신");
+    ASSERT_EQ(found.size(), 3);
+    EXPECT_EQ(found[0].hanja, "李舜臣");
+    EXPECT_EQ(found[1].hanja, "李純信");
+    EXPECT_EQ(found[2].hanja, "異順信");
+    EXPECT_EQ(dict.compounds("토지거래은").value(0).hanja, "土地去來") << "a CRLF line";
+    EXPECT_EQ(dict.compounds("가나다").value(0).hanja, "𠀀𠀁𠀂");
+    for (const char* line : {"4", "5", "6", "7", "8"})
+        EXPECT_TRUE(logNames(log, {"seen_compounds.tsv", QStringLiteral("line ") + QLatin1String(line)})) << line;
+    EXPECT_TRUE(logNames(log, {"seen_compounds.tsv", "9 lines skipped"})) << "the rest in a count";
+    EXPECT_FALSE(logNames(log, {"seen_compounds.tsv", "line 9"})) << "only the first few one by one";
+
+    // Missing, or holding nothing: no seen compounds, and the rest of the dictionary as before.
+    const Log::Collector missing;
+    HanjaDictionary none(HanjaDictionary::Texts{"이\t李\n", std::nullopt, "은\t10\n"});
+    EXPECT_TRUE(none.compounds("이순신은").isEmpty());
+    EXPECT_TRUE(logNames(missing, {"seen_compounds.tsv", "not found"}));
+    HanjaDictionary empty(HanjaDictionary::Texts{"이\t李\n", std::nullopt, "은\t10\n", std::nullopt, "# nothing\n"});
+    EXPECT_EQ(empty.seenCompoundCount(), 0);
+    EXPECT_EQ(empty.candidates("이").size(), 1);
+}
+
+TEST(HanjaDictionaryTest, SeenCompoundsLeadTheCompoundRows)
+{
+    const QByteArray dictionary = "부과\t賦課\n부과\t附過\n계수\t係數\n계수\t計數\n계수\t季嫂\n이\t李\n신\t臣\n"
+                                  "대한민국\t大韓民國\n";
+    const QByteArray endings = "\t3000\n를\t500\n은\t500\n국\t5\n";
+    const QByteArray parts = "부과\t賦課\t10\n";
+    const QByteArray seen = "부과계수\t附過係數\t3\n부과계수\t賦課係數\t1\n이순신\t李舜臣\t56\n이순신\t李純信\t5\n"
+                            "대한민\t大韓民\t9\n";
+    HanjaDictionary dict(HanjaDictionary::Texts{dictionary, std::nullopt, endings, parts, seen});
+
+    // Most seen first, then the spellings made of the parts, without the one already there.
+    const auto found = dict.compounds("부과계수를");
+    QStringList spellings;
+    for (const auto& c : found) spellings << c.hanja;
+    EXPECT_EQ(spellings, QStringList({"附過係數", "賦課係數", "賦課計數", "賦課季嫂"}));
+    EXPECT_EQ(found[0], (HanjaDictionary::Compound{"부과계수", "附過係數", {"附過", "係數"}, "를"}))
+        << "the dictionary words that spell it are its parts";
+    EXPECT_EQ(dict.compounds("부과계수를", 1).size(), 2) << "the limit holds for each kind";
+
+    // No dictionary word starts a name: the seen compound alone reads it, with a known ending or nothing.
+    const auto name = dict.compounds("이순신은");
+    ASSERT_EQ(name.size(), 2);
+    EXPECT_EQ(name[0], (HanjaDictionary::Compound{"이순신", "李舜臣", {}, "은"}))
+        << "no parts: 舜 is no dictionary spelling, and one-syllable words alone tell nothing";
+    EXPECT_EQ(name[1].hanja, "李純信");
+    EXPECT_EQ(dict.compounds("이순신").value(0).rest, "");
+    EXPECT_TRUE(dict.compounds("이순신킹").isEmpty()) << "no known ending after it";
+    EXPECT_EQ(dict.compounds("이순신은이").size(), 0);
+    EXPECT_EQ(dict.compounds(QString("이순신은").normalized(QString::NormalizationForm_D)).value(0).hanja, "李舜臣");
+
+    // A dictionary word that covers more of the text wins over a shorter seen compound.
+    EXPECT_TRUE(dict.compounds("대한민국").isEmpty());
+    EXPECT_EQ(dict.compounds("대한민은").value(0).hanja, "大韓民");
+}

@@ -10,6 +10,7 @@
 #include "core/dictionary/DictionaryIndex.h"
 #include "core/dictionary/DictionaryLoader.h"
 #include "core/dictionary/MappedFile.h"
+#include "core/dictionary/SeenCompounds.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -135,6 +136,9 @@ std::unique_ptr<DictionaryData> HanjaDictionary::load() const
 
 namespace {
 
+// The longest seen compound looked for, in syllables (the longest selection a press looks up).
+constexpr qsizetype kMaxSeenSyllables = 16;
+
 // 1 / (i + 1) for a word's places: one-syllable words have hundreds of spellings, and a division
 // each was much of a compound's cost.
 double reciprocal(qsizetype i)
@@ -238,6 +242,38 @@ QList<HanjaDictionary::Compound> spelledCompounds(HanjaDictionary& dictionary, c
     return out;
 }
 
+// The dictionary words that spell a seen compound, the fewest (then the longest first); none when
+// no such cut exists (李舜臣: 이 李 + 순신, which the dictionary does not spell 舜臣).
+QStringList spelledParts(const DictionaryData& d, const QString& word, const QString& hanja)
+{
+    const QList<qsizetype> hanjaBounds = TextUtil::graphemeBoundaries(hanja);
+    const qsizetype n = word.size(); // syllables, one unit each
+    if (hanjaBounds.size() != n + 1) return {};
+    const auto spells = [&](qsizetype i, qsizetype k) {
+        const DictionaryData::KeyRef key = d.findKey(QStringView(word).sliced(i, k - i));
+        if (!key) return false;
+        const QStringView spelling = QStringView(hanja).sliced(hanjaBounds[i], hanjaBounds[k] - hanjaBounds[i]);
+        const quint32 first = key.key->firstEntry(), count = key.part->entryCount(*key.key);
+        for (quint32 e = first; e < first + count; ++e)
+            if (d.entry(key, key.part->entries[e]).hanja() == spelling) return true;
+        return false;
+    };
+    // fewest[i]: the fewest parts that spell word[i..n); next[i]: where the first of them ends.
+    QList<qsizetype> fewest(n + 1, n + 1), next(n + 1, -1);
+    fewest[n] = 0;
+    for (qsizetype i = n - 1; i >= 0; --i)
+        for (qsizetype k = n; k > i; --k)
+            if (fewest[k] + 1 < fewest[i] && spells(i, k)) {
+                fewest[i] = fewest[k] + 1;
+                next[i] = k;
+            }
+    // A cut into single syllables tells nothing the spelling does not.
+    if (fewest[0] > n || fewest[0] < 2 || fewest[0] == n) return {};
+    QStringList parts;
+    for (qsizetype i = 0; i < n; i = next[i]) parts.append(hanja.sliced(hanjaBounds[i], hanjaBounds[next[i]] - hanjaBounds[i]));
+    return parts;
+}
+
 } // namespace
 
 std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& input)
@@ -310,10 +346,65 @@ QList<HanjaEntry> HanjaDictionary::candidates(const QString& word)
 QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input, int limit)
 {
     const std::optional<Split> head = split(input);
-    return head ? compounds(*head, limit) : QList<Compound>();
+    // No dictionary word starts the text (이순신은): only a seen compound can read it.
+    return head ? compounds(*head, limit) : seenCompoundsAt(TextUtil::nfc(input), 0, limit);
 }
 
 QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, int limit)
+{
+    QList<Compound> seen = seenCompoundsAt(head.stem + head.rest, TextUtil::characterCount(head.stem), limit);
+    QList<Compound> made = madeCompounds(head, limit);
+    if (seen.isEmpty()) return made;
+    for (Compound& m : made) {
+        if (m.hangul != seen.first().hangul) break; // another reading of the text: one reading is offered
+        if (std::none_of(seen.cbegin(), seen.cend(), [&](const Compound& c) { return c.hanja == m.hanja; }))
+            seen.append(std::move(m));
+    }
+    return seen;
+}
+
+QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString& text, qsizetype stemLength, int limit)
+{
+    const DictionaryData* d = data();
+    if (!d || limit <= 0) return {};
+    const SeenCompounds* seen = seenCompounds();
+    if (!seen) return {};
+    // The leading run of Hangul syllables, three bytes each in UTF-8: a start of k syllables is the
+    // first 3k bytes.
+    qsizetype run = 0;
+    while (run < text.size() && TextUtil::isHangulSyllable(text[run].unicode())) ++run;
+    if (run < 3 || run <= stemLength) return {};
+    // Encoded by hand, without an allocation: a press of any word asks.
+    std::array<char, 3 * kMaxSeenSyllables> utf8{};
+    run = std::min(run, kMaxSeenSyllables);
+    for (qsizetype i = 0; i < run; ++i) {
+        const char16_t c = text[i].unicode();
+        utf8[3 * i] = char(0xE0 | c >> 12);
+        utf8[3 * i + 1] = char(0x80 | (c >> 6 & 0x3F));
+        utf8[3 * i + 2] = char(0x80 | (c & 0x3F));
+    }
+    for (qsizetype k = run; k >= 3 && k > stemLength; --k) {
+        const QStringView rest = QStringView(text).sliced(k);
+        const QByteArrayView bytes(utf8.data(), 3 * k);
+        if (!seen->contains(bytes)) continue;
+        if (!rest.isEmpty() && (d->endings.isEmpty() || !d->endings.isEnding(rest))) continue;
+        const QList<SeenCompounds::Spelling> spellings = seen->spellings(bytes, limit);
+        QList<Compound> out;
+        const QString word = text.first(k);
+        for (const SeenCompounds::Spelling& s : spellings)
+            out.append(Compound{word, s.hanja, spelledParts(*d, word, s.hanja), rest.toString()});
+        return out;
+    }
+    return {};
+}
+
+qsizetype HanjaDictionary::seenCompoundCount()
+{
+    const SeenCompounds* seen = seenCompounds();
+    return seen ? seen->size() : 0;
+}
+
+QList<HanjaDictionary::Compound> HanjaDictionary::madeCompounds(const Split& head, int limit)
 {
     const DictionaryData* d = data();
     if (head.rest.isEmpty() || !d || d->endings.isEmpty() || limit <= 0) return {};
@@ -357,6 +448,27 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, i
     qsizetype end = s;
     for (; next[end] >= 0; end = next[end]) words.append(at(end, next[end]).toString());
     return spelledCompounds(*this, *parts, words, text.sliced(bounds[end]), limit);
+}
+
+const SeenCompounds* HanjaDictionary::seenCompounds()
+{
+    std::lock_guard lock(m_seenMutex);
+    if (!m_seenRead) {
+        m_seenRead = true;
+        const QString name = QStringLiteral("seen_compounds.tsv");
+        if (const std::optional<QByteArray> text = readOptional(name, m_texts ? m_texts->seen : std::nullopt)) {
+            auto seen = std::make_unique<SeenCompounds>();
+            const QList<SeenCompounds::Skipped> skipped = seen->read(*text);
+            // Each bad line is told, up to a few; the rest in the count.
+            constexpr qsizetype told = 5;
+            for (qsizetype i = 0; i < std::min(told, skipped.size()); ++i)
+                Log::write(QStringLiteral("%1 line %2 skipped: %3").arg(name).arg(skipped[i].line).arg(skipped[i].reason));
+            if (skipped.size() > told)
+                Log::write(QStringLiteral("%1: %2 lines skipped in all").arg(name).arg(skipped.size()));
+            m_seen = std::move(seen);
+        }
+    }
+    return m_seen && !m_seen->isEmpty() ? m_seen.get() : nullptr;
 }
 
 const CompoundParts* HanjaDictionary::compoundParts()

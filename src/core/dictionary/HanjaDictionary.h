@@ -20,6 +20,7 @@
 
 struct DictionaryData;
 class CompoundParts;
+class SeenCompounds;
 
 class HanjaDictionary {
 public:
@@ -32,17 +33,20 @@ public:
     // as if its file were missing.
     struct Texts {
         Texts(QByteArray dictionary_, std::optional<QByteArray> scores_ = std::nullopt,
-              std::optional<QByteArray> endings_ = std::nullopt, std::optional<QByteArray> parts_ = std::nullopt)
+              std::optional<QByteArray> endings_ = std::nullopt, std::optional<QByteArray> parts_ = std::nullopt,
+              std::optional<QByteArray> seen_ = std::nullopt)
             : dictionary(std::move(dictionary_))
             , scores(std::move(scores_))
             , endings(std::move(endings_))
             , parts(std::move(parts_))
+            , seen(std::move(seen_))
         {
         }
         QByteArray dictionary;
         std::optional<QByteArray> scores;
         std::optional<QByteArray> endings; // known_endings.tsv
         std::optional<QByteArray> parts;   // compound_parts.tsv
+        std::optional<QByteArray> seen;    // seen_compounds.tsv
     };
 
     // The process-wide instance, reading the data dir of Resources.
@@ -58,9 +62,13 @@ public:
     // Loads both files unless loaded. Safe to call from several threads at once: one load runs,
     // the others wait for it; a failed load is tried again on the next call.
     void loadIfNeeded();
-    // Reads the table of compound parts now (else the first compound asked for reads it), so a
-    // loader thread can spare the first press that.
-    void readCompoundPartsIfNeeded() { compoundParts(); }
+    // Reads the tables of compounds (parts, and compounds as seen) now, else the first compound
+    // asked for reads them, so a loader thread can spare the first press that.
+    void readCompoundTablesIfNeeded()
+    {
+        compoundParts();
+        seenCompounds();
+    }
     bool isLoaded() const { return m_data.load(std::memory_order_acquire) != nullptr; }
 
     // Where the dictionary word ends in text: the longest prefix (2 characters or more) that is a
@@ -73,14 +81,20 @@ public:
     // character words and words with one entry. Surrounding blanks are ignored. The entries
     // borrow the dictionary's text: they must not outlive it.
     QList<HanjaEntry> candidates(const QString& word);
-    // A word the dictionary lacks, made of its words: the stem of split(text) followed by further
-    // dictionary words and then a known ending or nothing (부과계수를 → 부과 + 계수 + 를; 가림군이 →
-    // 가림 + 군 + 이). What follows the stem is read the likeliest way: each word as often as it is
-    // a part of such compounds (one-syllable words only when seen as one), the ending as often as
-    // it follows a noun (nothing after it too); a rest that reads likelier as an ending gives no
-    // compound (사회부터). Up to `limit` spellings, the likeliest first: each part's spelling by
-    // how often it is that part, the dictionary's order counting as much as the least-seen part.
-    // Empty when text is no such compound.
+    // Words the dictionary lacks, for text (부과계수를, 이순신은), up to `limit` rows of each kind:
+    // - as writers spelled them: the longest start of text that is a compound seen spelled in
+    //   Hanja (seen_compounds.tsv), longer than split(text)'s stem and followed by a known ending or
+    //   nothing; its spellings, most seen first, with the dictionary words that spell them as parts
+    //   when there are such (none for 李舜臣);
+    // - made of the dictionary's words: the stem of split(text) followed by further dictionary
+    //   words and then a known ending or nothing (부과계수를 → 부과 + 계수 + 를; 가림군이 → 가림 +
+    //   군 + 이). What follows the stem is read the likeliest way: each word as often as it is a
+    //   part of such compounds (one-syllable words only when seen as one), the ending as often as
+    //   it follows a noun (nothing after it too); a rest that reads likelier as an ending gives no
+    //   compound (사회부터). Each part's spelling by how often it is that part, the dictionary's
+    //   order counting as much as the least-seen part; the likeliest first.
+    // Seen spellings come first; made ones follow when they read the same word, without repeats.
+    // All rows read one word with one rest. Empty when text is no such compound.
     struct Compound {
         QString hangul;          // the parts joined (부과계수)
         QString hanja;           // their spellings joined (賦課係數)
@@ -91,6 +105,8 @@ public:
     QList<Compound> compounds(const QString& text, int limit = 3);
     // The same from split(text) made already, as a press makes it for the word's own rows.
     QList<Compound> compounds(const Split& head, int limit = 3);
+    // The spellings in the table of compounds as seen (read now unless read).
+    qsizetype seenCompoundCount();
     // The gloss of one Hanja character, from the first single-character line that gives one.
     QString charGloss(QStringView character);
 
@@ -104,6 +120,11 @@ private:
     std::unique_ptr<DictionaryData> load() const;
     // The compound parts, read on first use; null when missing or unreadable.
     const CompoundParts* compoundParts();
+    // The compounds as seen, read on first use; null when missing or holding none.
+    const SeenCompounds* seenCompounds();
+    QList<Compound> madeCompounds(const Split& head, int limit);
+    // The seen compound at the start of text (composed), longer than `stemLength` characters.
+    QList<Compound> seenCompoundsAt(const QString& text, qsizetype stemLength, int limit);
     // A data file's bytes: from the texts, the folder or Resources; logged when missing.
     std::optional<QByteArray> readOptional(const QString& name, const std::optional<QByteArray>& text) const;
 
@@ -115,4 +136,7 @@ private:
     std::mutex m_partsMutex;
     bool m_partsRead = false;
     std::unique_ptr<CompoundParts> m_parts;
+    std::mutex m_seenMutex;
+    bool m_seenRead = false;
+    std::unique_ptr<SeenCompounds> m_seen;
 };

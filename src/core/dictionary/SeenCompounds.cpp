@@ -1,0 +1,127 @@
+// Reading the seen compounds: each line checked on its bytes, its place kept; sorted only when the
+// file is not in order already (the tool writes it in order).
+#include "core/dictionary/SeenCompounds.h"
+
+#include "base/TextUtil.h"
+#include "core/dictionary/Utf8Scan.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+using Byte = Utf8Scan::Byte;
+
+// The field from p to the next TAB or LF, checked as UTF-8; its code points and whether all are
+// Hangul syllables. Null when the bytes are not valid UTF-8.
+struct Field {
+    const Byte* end = nullptr;
+    qsizetype characters = 0;
+    bool syllablesOnly = true;
+};
+
+Field scanField(const Byte* p, const Byte* end)
+{
+    Field f;
+    unsigned odd = 0;
+    f.end = Utf8Scan::decodeField(p, end, odd, [&](char16_t u) {
+        if (u >= 0xDC00 && u < 0xE000) return; // the second half of a pair: one character
+        ++f.characters;
+        f.syllablesOnly = f.syllablesOnly && TextUtil::isHangulSyllable(u);
+    });
+    return f;
+}
+
+} // namespace
+
+QList<SeenCompounds::Skipped> SeenCompounds::read(const QByteArray& text)
+{
+    QList<Skipped> skipped;
+    std::vector<Line> lines;
+    lines.reserve(size_t(text.count('\n')) + 1); // one line each, without growing twice the room
+    const auto* const begin = reinterpret_cast<const Byte*>(text.constData());
+    const Byte* const end = begin + text.size();
+    qsizetype number = 0;
+    for (const Byte* p = begin; p < end;) {
+        const Byte* lineEnd = static_cast<const Byte*>(std::memchr(p, '\n', size_t(end - p)));
+        if (!lineEnd) lineEnd = end;
+        const Byte* const start = p;
+        p = lineEnd + 1;
+        ++number;
+        const Byte* stop = lineEnd;
+        if (stop > start && stop[-1] == '\r') --stop;
+        if (stop == start || *start == '#') continue;
+        const auto skip = [&](const char* reason) { skipped.append({number, QString::fromLatin1(reason)}); };
+        const Field word = scanField(start, stop);
+        if (!word.end) {
+            skip("not valid UTF-8");
+            continue;
+        }
+        if (word.end == stop) {
+            skip("fewer than three fields");
+            continue;
+        }
+        const Field hanja = scanField(word.end + 1, stop);
+        if (!hanja.end) {
+            skip("not valid UTF-8");
+            continue;
+        }
+        if (hanja.end == stop) {
+            skip("fewer than three fields");
+            continue;
+        }
+        const Byte* const countStart = hanja.end + 1;
+        const Byte* countEnd = countStart;
+        quint64 count = 0;
+        while (countEnd < stop && *countEnd >= '0' && *countEnd <= '9' && count <= 0xFFFFFFFFu)
+            count = count * 10 + (*countEnd++ - '0');
+        if (countEnd < stop && *countEnd == '\t') {
+            skip("more than three fields");
+            continue;
+        }
+        if (countEnd != stop || countEnd == countStart || count < 1 || count > 0xFFFFFFFFu) {
+            skip("the count is no whole number from 1");
+            continue;
+        }
+        if (!word.syllablesOnly || word.characters < 3) {
+            skip("the word is not three Hangul syllables or more");
+            continue;
+        }
+        if (hanja.characters != word.characters) {
+            skip("the spelling has not one character per syllable");
+            continue;
+        }
+        const qsizetype wordBytes = word.end - start, hanjaBytes = hanja.end - (word.end + 1);
+        if (wordBytes > 0xFFFF || hanjaBytes > 0xFFFF || start - begin > 0xFFFFFFFF) {
+            skip("too long");
+            continue;
+        }
+        lines.push_back({quint32(start - begin), quint32(count), quint16(wordBytes), quint16(hanjaBytes)});
+    }
+    m_text = text;
+    const auto before = [this](const Line& a, const Line& b) {
+        const int c = wordOf(a).compare(wordOf(b));
+        return c != 0 ? c < 0 : a.count > b.count;
+    };
+    if (!std::is_sorted(lines.begin(), lines.end(), before)) std::stable_sort(lines.begin(), lines.end(), before);
+    lines.shrink_to_fit();
+    m_lines = std::move(lines);
+    return skipped;
+}
+
+std::vector<SeenCompounds::Line>::const_iterator SeenCompounds::find(QByteArrayView utf8) const
+{
+    const auto it = std::lower_bound(m_lines.begin(), m_lines.end(), utf8,
+                                     [this](const Line& l, QByteArrayView w) { return wordOf(l).compare(w) < 0; });
+    return it != m_lines.end() && wordOf(*it) == utf8 ? it : m_lines.end();
+}
+
+bool SeenCompounds::contains(QByteArrayView utf8) const { return find(utf8) != m_lines.end(); }
+
+QList<SeenCompounds::Spelling> SeenCompounds::spellings(QByteArrayView utf8, int limit) const
+{
+    QList<Spelling> out;
+    for (auto it = find(utf8); it != m_lines.end() && out.size() < limit && wordOf(*it) == utf8; ++it)
+        out.append({QString::fromUtf8(m_text.constData() + it->start + it->wordLength + 1, it->hanjaLength), it->count});
+    return out;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+// Compounds the dictionary lacks as writers spelled them (seen_compounds.tsv: Hangul word of three
+// syllables or more, Hanja spelling, times seen): 토지거래허가구역 土地去來許可區域, 이순신 李舜臣.
+// About a hundred thousand lines, kept as the file's bytes with a sorted array of where each line
+// stands, so a lookup is a binary search and nothing is decoded until a word is found.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+class SeenCompounds {
+public:
+    // A line that was not read, and why.
+    struct Skipped {
+        qsizetype line = 0; // from 1
+        QString reason;
+        bool operator==(const Skipped&) const = default;
+    };
+    // Reads hangul<TAB>hanja<TAB>count lines; '#' lines and empty lines are skipped, a CR before LF
+    // is dropped. A line is skipped, and reported, when it is not valid UTF-8, has other than three
+    // fields, its word is not three Hangul syllables or more, its spelling has not one character
+    // per syllable, or its count is no whole number from 1; every other line is kept. Replaces
+    // what was read before.
+    QList<Skipped> read(const QByteArray& text);
+
+    bool isEmpty() const { return m_lines.empty(); }
+    qsizetype size() const { return qsizetype(m_lines.size()); }
+    // The bytes held: the text and the array over it.
+    qsizetype memoryBytes() const { return m_text.size() + qsizetype(m_lines.capacity() * sizeof(Line)); }
+
+    struct Spelling {
+        QString hanja;
+        quint32 count = 0;
+        bool operator==(const Spelling&) const = default;
+    };
+    // The word's spellings, most seen first (ties in file order), at most `limit`; none when the
+    // word was never seen. `utf8` is the word's UTF-8 bytes.
+    QList<Spelling> spellings(QByteArrayView utf8, int limit) const;
+    bool contains(QByteArrayView utf8) const;
+
+private:
+    struct Line {
+        quint32 start;       // of the word, in m_text
+        quint32 count;
+        quint16 wordLength;  // bytes
+        quint16 hanjaLength; // bytes, after the word and a TAB
+    };
+    QByteArrayView wordOf(const Line& l) const { return QByteArrayView(m_text.constData() + l.start, l.wordLength); }
+    std::vector<Line>::const_iterator find(QByteArrayView utf8) const;
+
+    QByteArray m_text;
+    std::vector<Line> m_lines; // by word in byte order (which is code point order), then most seen first
+};
