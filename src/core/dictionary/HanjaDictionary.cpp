@@ -465,6 +465,7 @@ const SeenCompounds* HanjaDictionary::seenCompounds()
                 Log::write(QStringLiteral("%1 line %2 skipped: %3").arg(name).arg(skipped[i].line).arg(skipped[i].reason));
             if (skipped.size() > told)
                 Log::write(QStringLiteral("%1: %2 lines skipped in all").arg(name).arg(skipped.size()));
+            Log::write(QStringLiteral("%1 read: %2 spellings, %3 KiB").arg(name).arg(seen->size()).arg(seen->memoryBytes() / 1024));
             m_seen = std::move(seen);
         }
     }

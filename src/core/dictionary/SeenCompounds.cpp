@@ -12,6 +12,17 @@ namespace {
 
 using Byte = Utf8Scan::Byte;
 
+constexpr quint32 kSyllables = 0xD7A4 - 0xAC00;
+
+// The first syllable of a word's UTF-8 bytes (three of them), from 0; kSyllables or more for
+// anything else.
+quint32 firstSyllable(QByteArrayView utf8)
+{
+    const auto* b = reinterpret_cast<const Byte*>(utf8.data());
+    const quint32 c = quint32(b[0] & 0x0F) << 12 | quint32(b[1] & 0x3F) << 6 | quint32(b[2] & 0x3F);
+    return c - 0xAC00; // wraps to a large number below the syllables
+}
+
 // The field from p to the next TAB or LF, checked as UTF-8; its code points and whether all are
 // Hangul syllables. Null when the bytes are not valid UTF-8.
 struct Field {
@@ -106,14 +117,24 @@ QList<SeenCompounds::Skipped> SeenCompounds::read(const QByteArray& text)
     if (!std::is_sorted(lines.begin(), lines.end(), before)) std::stable_sort(lines.begin(), lines.end(), before);
     lines.shrink_to_fit();
     m_lines = std::move(lines);
+    m_byFirst.assign(kSyllables + 1, 0);
+    for (const Line& l : m_lines) ++m_byFirst[firstSyllable(wordOf(l)) + 1];
+    for (size_t i = 1; i < m_byFirst.size(); ++i) m_byFirst[i] += m_byFirst[i - 1];
     return skipped;
 }
 
 std::vector<SeenCompounds::Line>::const_iterator SeenCompounds::find(QByteArrayView utf8) const
 {
-    const auto it = std::lower_bound(m_lines.begin(), m_lines.end(), utf8,
-                                     [this](const Line& l, QByteArrayView w) { return wordOf(l).compare(w) < 0; });
-    return it != m_lines.end() && wordOf(*it) == utf8 ? it : m_lines.end();
+    if (utf8.size() < 3 || m_byFirst.empty()) return m_lines.end();
+    const quint32 first = firstSyllable(utf8);
+    if (first >= kSyllables) return m_lines.end();
+    const auto stop = m_lines.begin() + m_byFirst[first + 1];
+    const auto it = std::lower_bound(m_lines.begin() + m_byFirst[first], stop, utf8, [this](const Line& l, QByteArrayView w) {
+        const QByteArrayView word = wordOf(l);
+        const int c = std::memcmp(word.data(), w.data(), size_t(std::min(word.size(), w.size())));
+        return c != 0 ? c < 0 : word.size() < w.size();
+    });
+    return it != stop && wordOf(*it) == utf8 ? it : m_lines.end();
 }
 
 bool SeenCompounds::contains(QByteArrayView utf8) const { return find(utf8) != m_lines.end(); }

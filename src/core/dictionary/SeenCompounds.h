@@ -31,7 +31,10 @@ public:
     bool isEmpty() const { return m_lines.empty(); }
     qsizetype size() const { return qsizetype(m_lines.size()); }
     // The bytes held: the text and the array over it.
-    qsizetype memoryBytes() const { return m_text.size() + qsizetype(m_lines.capacity() * sizeof(Line)); }
+    qsizetype memoryBytes() const
+    {
+        return m_text.size() + qsizetype(m_lines.capacity() * sizeof(Line) + m_byFirst.capacity() * sizeof(quint32));
+    }
 
     struct Spelling {
         QString hanja;
@@ -55,4 +58,7 @@ private:
 
     QByteArray m_text;
     std::vector<Line> m_lines; // by word in byte order (which is code point order), then most seen first
+    // Where the words of each first syllable begin in m_lines (one more at the end): a search
+    // starts among a few hundred lines, not all of them.
+    std::vector<quint32> m_byFirst;
 };
