@@ -16,15 +16,11 @@ import math
 import os
 import statistics
 import sys
-import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import freqlib  # noqa: E402
 import usage_table  # noqa: E402
-
-
-def half_of(word):
-    return zlib.crc32(word.encode("utf-8")) & 1
+from compound_heldout import half_of  # noqa: E402
 
 
 def main():
