@@ -61,6 +61,22 @@ FIRST_SPELLING_WEIGHT = 3.0
 # Annotations a compound part needs to be listed (see compound_parts).
 MIN_PART_ANNOTATIONS = 2
 
+# The last characters that make a word a name: places (성주군 星州郡), buildings, temples and
+# tombs (성주사 聖住寺, 강릉 康陵), titles and clans (공주목사 公州牧使, 성주이씨 星州李氏).
+NAME_SUFFIXES = frozenset("郡縣州市道府面里洞邑村驛浦港島津江川山峰嶺鎭牧"
+                          "寺庵陵墓宮殿城亭祠樓臺碑齋"
+                          "王公君侯伯氏帝后妃使")
+# Annotated longer words a spelling needs before their endings say anything of it.
+MIN_NAME_EVIDENCE = 2
+# Common surnames, and how often a character must be a given name's (of the annotated names of
+# three syllables that begin with one, against all its uses in annotated words) for a spelling
+# that begins with a surname to read as a person (張勉, 劉邦, 李植): words whose characters are
+# that often given names are annotated about 0.09 of their uses, those below it about 0.05.
+SURNAMES = frozenset("金李朴崔鄭姜趙尹張林韓吳徐申權黃安宋柳全洪高文梁孫裵白許劉南沈盧河丁郭成車朱"
+                     "禹具閔辛任羅田嚴元千方孔玄康咸卞楊廉邊呂秋魯都蘇愼石宣薛馬吉周延房魏表明奇"
+                     "潘王琴玉陸印孟諸卓秦")
+GIVEN_NAME_SHARE = 0.2
+
 HANGUL_TAIL = re.compile(r"[\uac00-\ud7a3]+$")
 
 
@@ -194,7 +210,7 @@ def left_out_words(spellings, keep, give_way, learner_words):
     return out
 
 
-def compound_uses(spellings, stem_uses):
+def compound_uses(spellings, stem_uses, name_weight=1.0):
     """(word, hanja) -> running-text uses of the longer dictionary words that start with it and
     have one spelling: 한국어 韓國語 counts for 한국 韓國, 원자력 原子力 for 원자 原子. Uses as a
     stem, from the segmentation model; compounds with several spellings say nothing."""
@@ -205,8 +221,126 @@ def compound_uses(spellings, stem_uses):
             continue
         for P in prefix_words(W, spellings):
             key = (P, lst[0][:len(P)])
-            out[key] = out.get(key, 0.0) + uses
+            out[key] = out.get(key, 0.0) + uses * (name_weight if is_name_compound(W, lst[0], P) else 1.0)
     return out
+
+
+# ------------------------------------------------------------------ names
+
+def name_shares(spellings, ann):
+    """(word, hanja) -> the share of the annotated longer words that start with it (at least
+    MIN_NAME_EVIDENCE annotations) that end in a name suffix: 星州 in 성주목사 星州牧使, 성주군
+    星州郡, 성주인 星州人 ... 0.62; 城主 0. Writers annotate a name far more often than a common
+    word (Wikipedia gives the Hanja of nearly every historical place and person), so the share
+    tells how much an annotation of the spelling stands for a name."""
+    named, longer = {}, {}
+    for (K, H), a in ann.items():
+        if len(K) < 3 or len(K) != len(H):
+            continue
+        for j in range(2, len(K)):
+            if H[:j] in spellings.get(K[:j], ()):
+                pair = (K[:j], H[:j])
+                longer[pair] = longer.get(pair, 0) + a
+                if H[-1] in NAME_SUFFIXES:
+                    named[pair] = named.get(pair, 0) + a
+    return {pair: named[pair] / n for pair, n in longer.items()
+            if n >= MIN_NAME_EVIDENCE and pair in named}
+
+
+def person_names(spellings, ann):
+    """The spellings of 2-3 characters that read as a person's name: a common surname, then
+    characters that annotated names (three syllables, a surname first, not dictionary words) use as
+    given names in GIVEN_NAME_SHARE of their uses in annotated words or more."""
+    given, used = {}, {}
+    for (K, H), _a in ann.items():
+        if len(K) < 2 or len(K) != len(H):
+            continue
+        for c in H:
+            used[c] = used.get(c, 0) + 1
+        if len(K) == 3 and K not in spellings and H[0] in SURNAMES:
+            for c in H[1:]:
+                given[c] = given.get(c, 0) + 1
+    return {(K, H) for K, lst in spellings.items() if len(K) in (2, 3) for H in lst
+            if len(H) == len(K) and H[0] in SURNAMES
+            and all(given.get(c, 0) >= GIVEN_NAME_SHARE * used.get(c, 0) > 0 for c in H[1:])}
+
+
+def learner_spellings(learner_rows, spellings):
+    """Every (word, spelling) the learner list gives, ranked or not, derived nouns as their noun
+    (보유하다 保有- -> 보유 保有)."""
+    listed = set()
+    for _rank, word, _pos, gloss, _level in learner_rows:
+        hanja, stem = gloss.rstrip("-"), word
+        if gloss.endswith("-"):
+            for ending in DERIVING_ENDINGS:
+                if stem.endswith(ending) and len(stem) > len(ending):
+                    stem = stem[:-len(ending)]
+                    break
+        if hanja in spellings.get(stem, ()):
+            listed.add((stem, hanja))
+    return listed
+
+
+def common_shares(shares, listed):
+    """The shares without the learner list's spellings: a spelling the list gives is a word a
+    learner meets in everyday text (종로 鍾路, 고려 高麗, listed without a rank), never a name to
+    discount."""
+    return {pair: share for pair, share in shares.items() if pair not in listed}
+
+
+def is_name_compound(W, H, P):
+    """A compound that is its prefix word plus a name suffix (공주시 公州市 for 공주)."""
+    return len(W) == len(P) + 1 and H[-1] in NAME_SUFFIXES
+
+
+def annotation_rates(spellings, ann, stem_uses, shares, words=None, persons=frozenset()):
+    """The median annotated share of uses over single-spelling words (annotated, 20 uses or
+    more): of all of them, of those that are mostly names (name share 0.5 or more) and of those
+    that read as persons. words, if given, limits the words measured (the held-out check)."""
+    common, names, people = [], [], []
+    for K, lst in spellings.items():
+        uses = stem_uses.get(K, 0.0)
+        if len(K) < 2 or len(lst) != 1 or ann.get((K, lst[0]), 0) <= 0 or uses < 20:
+            continue
+        if words is not None and K not in words:
+            continue
+        rate = ann[(K, lst[0])] / uses
+        common.append(rate)
+        if shares.get((K, lst[0]), 0.0) >= 0.5:
+            names.append(rate)
+        if (K, lst[0]) in persons:
+            people.append(rate)
+    common = statistics.median(common)
+    # Without names measured, a name's annotation stands for as many uses as any other's.
+    return (common, statistics.median(names) if names else common,
+            statistics.median(people) if people else common)
+
+
+def name_compound_weight(spellings, stem_uses):
+    """How much a name compound's uses (공주시 公州市) say of its prefix word's own uses, against
+    another compound's (한국어 韓國語): the median bare uses per compound use over single-spelling
+    words whose compounds are all of one kind, the first over the second."""
+    named, other = {}, {}
+    for W, lst in spellings.items():
+        uses = stem_uses.get(W, 0.0)
+        if len(W) < 3 or len(lst) != 1 or len(lst[0]) != len(W) or uses <= 0:
+            continue
+        for P in prefix_words(W, spellings):
+            counts = named if is_name_compound(W, lst[0], P) else other
+            key = (P, lst[0][:len(P)])
+            counts[key] = counts.get(key, 0.0) + uses
+    ratios = ([], [])
+    for K, lst in spellings.items():
+        uses, key = stem_uses.get(K, 0.0), (K, lst[0])
+        if len(K) < 2 or len(lst) != 1 or uses < 20:
+            continue
+        if key in named and key not in other:
+            ratios[0].append(uses / named[key])
+        elif key in other and key not in named:
+            ratios[1].append(uses / other[key])
+    if not ratios[0] or not ratios[1]:
+        return 1.0
+    return statistics.median(ratios[0]) / statistics.median(ratios[1])
 
 
 class Calibration:
@@ -217,7 +351,7 @@ class Calibration:
     per_weight: uses per unit of learner weight (1,000,000 / rank), the median over learner words
     that have one spelling (uses as a stem x rank / 1,000,000)."""
 
-    def __init__(self, spellings, ann, learner_rows, stem_uses):
+    def __init__(self, spellings, ann, learner_rows, stem_uses, shares=None, persons=frozenset()):
         rates, ranks = [], []
         for K, lst in spellings.items():
             uses = stem_uses.get(K, 0.0)
@@ -229,6 +363,17 @@ class Calibration:
                 ranks.append(uses * rank / 1_000_000)
         self.rho = statistics.median(rates)
         self.per_weight = statistics.median(ranks)
+        # Names: an annotation of a spelling that is a name by its share stands for fewer uses.
+        self.shares, self.persons = shares or {}, persons
+        self.rho_name = self.rho_person = self.rho
+        if shares:
+            _, self.rho_name, self.rho_person = annotation_rates(spellings, ann, stem_uses, shares, persons=persons)
+
+    def rate(self, K, h):
+        """The annotated share of uses of the spelling h of K, by how much it is a name."""
+        share = self.shares.get((K, h), 0.0)
+        rate = self.rho + max(0.0, self.rho_name - self.rho) * share
+        return max(rate, self.rho_person) if (K, h) in self.persons else rate
 
 
 def spelling_scores(K, lst, ann, learner, compounds, stem_uses, cal):
@@ -246,30 +391,32 @@ def spelling_scores(K, lst, ann, learner, compounds, stem_uses, cal):
     than K's uses, the annotations give way, down to one use each (부자 occurs 1,510 times;
     父子 has 53 annotations, 1/rho = 2,070 uses; 富者 has learner rank 3150, 1,349 uses)."""
     annotated = [ann.get((K, h), 0) for h in lst]
+    rates = [cal.rate(K, h) for h in lst]
+    annotated_uses = [a / r for a, r in zip(annotated, rates)]
     uses = stem_uses.get(K, 0.0)
-    explained = sum(annotated) / cal.rho
+    explained = sum(annotated_uses)
     unexplained = max(0.0, uses - explained)
     weights = [learner.get((K, h), 0.0) for h in lst]
     total = sum(weights)
     scale = 1.0
     predicted = total * cal.per_weight
     if total and explained > 0 and explained + predicted > uses:
-        scale = max(uses - predicted, cal.rho * explained) / explained
+        scale = max(uses - predicted, sum(annotated)) / explained
     if total:
         # Beyond the learner ranks' predictions: by them and by the compounds' uses.
         predictions = [w * cal.per_weight for w in weights]
         excess = max(0.0, unexplained - predicted)
         owners = [p + compounds.get((K, h), 0.0) for h, p in zip(lst, predictions)]
-        return [a / cal.rho * scale + p + excess * o / sum(owners)
-                for a, p, o in zip(annotated, predictions, owners)]
+        return [a * scale + p + excess * o / sum(owners)
+                for a, p, o in zip(annotated_uses, predictions, owners)]
     if unexplained > UNEXPLAINED_SHARE * uses:
         owners = [compounds.get((K, h), 0.0)
-                  + (a + ANNOTATION_PRIOR) / cal.rho * (FIRST_SPELLING_WEIGHT if i == 0 else 1.0)
-                  for i, (h, a) in enumerate(zip(lst, annotated))]
+                  + (a / r + ANNOTATION_PRIOR / cal.rho) * (FIRST_SPELLING_WEIGHT if i == 0 else 1.0)
+                  for i, (h, a, r) in enumerate(zip(lst, annotated, rates))]
         owners = [o / sum(owners) for o in owners]
     else:
         owners = [0.0] * len(lst)
-    return [a / cal.rho + unexplained * share for a, share in zip(annotated, owners)]
+    return [a + unexplained * share for a, share in zip(annotated_uses, owners)]
 
 
 def order_of(values):
@@ -293,6 +440,21 @@ def listed(values):
     return sorted(order[:cut])
 
 
+def scored_for_splitting(table, spellings, out_words):
+    """The words that must be scored for splitting: the table's, every word that a left-out word
+    starts with (to win over it), and every word that starts with a scored word (else the shorter
+    one would take its text)."""
+    scored = {K for K, _ in table}
+    for K in out_words:
+        scored.update(P for P in prefix_words(K, spellings) if P not in out_words)
+    for K in sorted((k for k in spellings if len(k) >= 2), key=len):
+        if K in scored or K in out_words:
+            continue
+        if any(P in scored for P in prefix_words(K, spellings)):
+            scored.add(K)
+    return scored
+
+
 def build(spellings, eojeols, ann, learner_rows):
     learner, learner_words = learner_evidence(learner_rows, spellings)
     an = analyses(eojeols, spellings)
@@ -300,9 +462,15 @@ def build(spellings, eojeols, ann, learner_rows):
     model = train(an)
     keep, give_way = stem_votes(an, model)
     out_words = left_out_words(spellings, keep, give_way, learner_words)
-    cal = Calibration(spellings, ann, learner_rows, model.stems)
-    compounds = compound_uses(spellings, model.stems)
-    log(f"annotated share of uses {cal.rho:.5f}; uses per learner weight {cal.per_weight:.4f}")
+    shares, persons = name_shares(spellings, ann), person_names(spellings, ann)
+    cal = Calibration(spellings, ann, learner_rows, model.stems, shares, persons)
+    learner_pairs = learner_spellings(learner_rows, spellings)
+    cal.shares, cal.persons = common_shares(shares, learner_pairs), persons - learner_pairs
+    name_weight = name_compound_weight(spellings, model.stems)
+    compounds = compound_uses(spellings, model.stems, name_weight)
+    log(f"annotated share of uses {cal.rho:.5f}, of names {cal.rho_name:.5f}, of persons "
+        f"{cal.rho_person:.5f} ({len(persons)} spellings); name compounds' "
+        f"weight {name_weight:.3f}; uses per learner weight {cal.per_weight:.4f}")
 
     table = {}
     # Spelling order: listed only where the evidence changes libhangul's order.
@@ -314,19 +482,10 @@ def build(spellings, eojeols, ann, learner_rows):
             values = rounded(values)
             for i in listed(values):
                 table[(K, lst[i])] = values[i]
-    scored = {K for K, _ in table}
-
-    # Splitting: a word that a left-out word starts with must be scored to win over it, and
-    # every word that starts with a scored word must be scored too, or the shorter one would
-    # take its text.
-    for K in out_words:
-        scored.update(P for P in prefix_words(K, spellings) if P not in out_words)
-    for K in sorted((k for k in spellings if len(k) >= 2), key=len):
-        if K in scored or K in out_words:
-            continue
-        if any(P in scored for P in prefix_words(K, spellings)):
-            scored.add(K)
-    for K in scored:
+    unordered = score_unordered_words(table, spellings, out_words, learner, compounds, ann, model.stems, cal,
+                                      compound_parts(spellings, ann, cal))
+    log(f"{unordered} more words in use scored, with their spellings' uses as compound parts")
+    for K in scored_for_splitting(table, spellings, out_words):
         if any((K, h) in table for h in spellings[K]):
             continue
         lst = spellings[K]
@@ -358,6 +517,33 @@ def single_character_scores(spellings, ann, cal):
             for i in listed(values):
                 table[(K, lst[i])] = values[i]
     return table
+
+
+def score_unordered_words(table, spellings, out_words, learner, compounds, ann, stem_uses, cal, parts):
+    """Scores the words of 2+ characters and 2+ spellings that running text uses and that the
+    table leaves in libhangul's order, their spellings' uses as parts of the compounds the
+    dictionary lacks (성주 星州 in 성주목사 星州牧使) counted as compound uses too: a spelling seen in
+    compounds is a spelling in use. Words still in libhangul's order get their first spelling's
+    line. Scoring a word changes no split: no word it starts with is scored (else the closure
+    below would have scored it) and none of its longer words is left out (else it would be
+    scored as their prefix), and the closure scores every longer word, so every text keeps its
+    longest word as the stem. Returns how many words it scored."""
+    scored = {K for K, _ in table}
+    count = 0
+    for K, lst in spellings.items():
+        uses = stem_uses.get(K, 0.0)
+        if len(K) < 2 or len(lst) < 2 or uses <= 0 or K in scored or K in out_words:
+            continue
+        count += 1
+        evidence = {(K, h): compounds.get((K, h), 0.0) + parts.get((K, h), (0.0,))[0] for h in lst}
+        values = spelling_scores(K, lst, ann, learner, evidence, stem_uses, cal)
+        if order_of(values) == list(range(len(lst))):
+            table[(K, lst[0])] = round(values[0], 1)
+            continue
+        values = rounded(values)
+        for i in listed(values):
+            table[(K, lst[i])] = values[i]
+    return count
 
 
 def compound_parts(spellings, ann, cal, by_place=True):
