@@ -499,14 +499,15 @@ TEST(HanjaDictionaryTest, SeenCompoundLinesAreCheckedOneByOneAndTheGoodOnesKept)
 TEST(HanjaDictionaryTest, SeenCompoundsLeadTheCompoundRows)
 {
     const QByteArray dictionary = "부과\t賦課\n부과\t附過\n계수\t係數\n계수\t計數\n계수\t季嫂\n이\t李\n신\t臣\n"
-                                  "대한민국\t大韓民國\n";
+                                  "대한민국\t大韓民國\n영국\t英國\n영국\t寧國\n군\t軍\n군\t君\n";
     const QByteArray endings = "\t3000\n를\t500\n은\t500\n국\t5\n";
     const QByteArray parts = "부과\t賦課\t10\n";
-    const QByteArray seen = "부과계수\t附過係數\t3\n부과계수\t賦課係數\t1\n이순신\t李舜臣\t56\n이순신\t李純信\t5\n"
-                            "대한민\t大韓民\t9\n";
+    const QByteArray seen = "부과계수\t附過係數\t3\n부과계수\t賦課計數\t1\n부과계수\t賦課係數\t1\n이순신\t李舜臣\t56\n"
+                            "이순신\t李純信\t5\n대한민\t大韓民\t9\n영국군\t寧國君\t1\n영국군\t英國軍\t1\n";
     HanjaDictionary dict(HanjaDictionary::Texts{dictionary, std::nullopt, endings, parts, seen});
 
-    // Most seen first, then the spellings made of the parts, without the one already there.
+    // Most seen first, spellings seen as often in the order the parts make them (係數 before 計數,
+    // against the file), then the spellings made of the parts, without those already there.
     const auto found = dict.compounds("부과계수를");
     QStringList spellings;
     for (const auto& c : found) spellings << c.hanja;
@@ -514,6 +515,12 @@ TEST(HanjaDictionaryTest, SeenCompoundsLeadTheCompoundRows)
     EXPECT_EQ(found[0], (HanjaDictionary::Compound{"부과계수", "附過係數", {"附過", "係數"}, "를"}))
         << "the dictionary words that spell it are its parts";
     EXPECT_EQ(dict.compounds("부과계수를", 1).size(), 2) << "the limit holds for each kind";
+    EXPECT_EQ(dict.compounds("부과계수를", 2).value(1).hanja, "賦課係數") << "the tie is broken before the limit";
+    // With no made compound (군 was never seen as a part), a tie goes by the parts' places in their
+    // words: 英國 + 軍 (first and first) before 寧國 + 君 (second and second).
+    const auto army = dict.compounds("영국군은");
+    ASSERT_EQ(army.size(), 2);
+    EXPECT_EQ(army[0], (HanjaDictionary::Compound{"영국군", "英國軍", {"英國", "軍"}, "은"}));
 
     // No dictionary word starts a name: the seen compound alone reads it, with a known ending or nothing.
     const auto name = dict.compounds("이순신은");

@@ -352,8 +352,8 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input
 
 QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, int limit)
 {
-    QList<Compound> seen = seenCompoundsAt(head.stem + head.rest, TextUtil::characterCount(head.stem), limit);
     QList<Compound> made = madeCompounds(head, limit);
+    QList<Compound> seen = seenCompoundsAt(head.stem + head.rest, TextUtil::characterCount(head.stem), limit, made);
     if (seen.isEmpty()) return made;
     for (Compound& m : made) {
         if (m.hangul != seen.first().hangul) break; // another reading of the text: one reading is offered
@@ -363,7 +363,8 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, i
     return seen;
 }
 
-QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString& text, qsizetype stemLength, int limit)
+QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString& text, qsizetype stemLength, int limit,
+                                                                  const QList<Compound>& made)
 {
     const DictionaryData* d = data();
     if (!d || limit <= 0) return {};
@@ -388,11 +389,42 @@ QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString&
         const QByteArrayView bytes(utf8.data(), 3 * k);
         if (!seen->contains(bytes)) continue;
         if (!rest.isEmpty() && (d->endings.isEmpty() || !d->endings.isEnding(rest))) continue;
-        const QList<SeenCompounds::Spelling> spellings = seen->spellings(bytes, limit);
-        QList<Compound> out;
+        const QList<SeenCompounds::Spelling> spellings = seen->spellings(bytes, std::numeric_limits<int>::max());
         const QString word = text.first(k);
-        for (const SeenCompounds::Spelling& s : spellings)
-            out.append(Compound{word, s.hanja, spelledParts(*d, word, s.hanja), rest.toString()});
+        struct Option {
+            Compound compound;
+            quint32 count;
+            qsizetype made;  // its place among the made compounds (their number when not there)
+            qsizetype parts; // its parts' places among their words' spellings, summed (no parts: last)
+        };
+        QList<Option> options;
+        for (const SeenCompounds::Spelling& s : spellings) {
+            Compound c{word, s.hanja, spelledParts(*d, word, s.hanja), rest.toString()};
+            const qsizetype madeAt = std::find_if(made.cbegin(), made.cend(), [&](const Compound& m) {
+                                         return m.hangul == word && m.hanja == s.hanja;
+                                     }) - made.cbegin();
+            options.append({std::move(c), s.count, madeAt, std::numeric_limits<qsizetype>::max()});
+        }
+        // Spellings seen as often go in the order the parts make them, else in their words' order
+        // (英國軍 before 寧國君, once each: 英國 is 영국's first spelling).
+        for (Option& o : options) {
+            if (o.compound.partsHanja.isEmpty()) continue;
+            o.parts = 0;
+            qsizetype at = 0;
+            for (const QString& part : std::as_const(o.compound.partsHanja)) {
+                const qsizetype length = TextUtil::characterCount(part);
+                const QList<HanjaEntry> entries = candidates(word.sliced(at, length));
+                o.parts += std::find_if(entries.cbegin(), entries.cend(), [&](const HanjaEntry& e) { return e.hanja() == part; })
+                    - entries.cbegin();
+                at += length;
+            }
+        }
+        std::stable_sort(options.begin(), options.end(), [](const Option& a, const Option& b) {
+            if (a.count != b.count) return a.count > b.count;
+            return a.made != b.made ? a.made < b.made : a.parts < b.parts;
+        });
+        QList<Compound> out;
+        for (const Option& o : options.mid(0, limit)) out.append(o.compound);
         return out;
     }
     return {};

@@ -84,8 +84,9 @@ public:
     // Words the dictionary lacks, for text (부과계수를, 이순신은), up to `limit` rows of each kind:
     // - as writers spelled them: the longest start of text that is a compound seen spelled in
     //   Hanja (seen_compounds.tsv), longer than split(text)'s stem and followed by a known ending or
-    //   nothing; its spellings, most seen first, with the dictionary words that spell them as parts
-    //   when there are such (none for 李舜臣);
+    //   nothing; its spellings, most seen first (ties in the order of the made ones below, else
+    //   by their parts' places among their words' spellings), with the dictionary words that
+    //   spell them as parts when there are such (none for 李舜臣);
     // - made of the dictionary's words: the stem of split(text) followed by further dictionary
     //   words and then a known ending or nothing (부과계수를 → 부과 + 계수 + 를; 가림군이 → 가림 +
     //   군 + 이). What follows the stem is read the likeliest way: each word as often as it is a
@@ -123,8 +124,11 @@ private:
     // The compounds as seen, read on first use; null when missing or holding none.
     const SeenCompounds* seenCompounds();
     QList<Compound> madeCompounds(const Split& head, int limit);
-    // The seen compound at the start of text (composed), longer than `stemLength` characters.
-    QList<Compound> seenCompoundsAt(const QString& text, qsizetype stemLength, int limit);
+    // The seen compound at the start of text (composed), longer than `stemLength` characters; its
+    // spellings seen as often in the order of `made`, the compounds made of the parts, else by
+    // their parts' places.
+    QList<Compound> seenCompoundsAt(const QString& text, qsizetype stemLength, int limit,
+                                    const QList<Compound>& made = {});
     // A data file's bytes: from the texts, the folder or Resources; logged when missing.
     std::optional<QByteArray> readOptional(const QString& name, const std::optional<QByteArray>& text) const;
 
