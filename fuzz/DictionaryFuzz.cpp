@@ -30,31 +30,6 @@ struct Reference {
     QHash<QString, double> scores;
 };
 
-// RFC 3629: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool validUtf8(const QByteArray& b)
-{
-    const auto* s = reinterpret_cast<const unsigned char*>(b.constData());
-    const qsizetype n = b.size();
-    for (qsizetype i = 0; i < n;) {
-        const unsigned c = s[i];
-        int extra;
-        unsigned min, cp;
-        if (c < 0x80) { ++i; continue; }
-        else if ((c & 0xE0) == 0xC0) { extra = 1; min = 0x80; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { extra = 2; min = 0x800; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { extra = 3; min = 0x10000; cp = c & 0x07; }
-        else return false;
-        if (i + extra >= n) return false;
-        for (int k = 1; k <= extra; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return false;
-            cp = cp << 6 | (s[i + k] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 QList<QByteArray> lines(const QByteArray& text)
 {
     QList<QByteArray> out;
@@ -129,7 +104,7 @@ Reference parse(const QByteArray& dictionary, const std::optional<QByteArray>& t
         if (graphemes(e.hanja) == 1 && !e.meaning.isEmpty() && !r.gloss.contains(e.hanja))
             if (const auto g = glossOf(e.meaning)) r.gloss.insert(e.hanja, *g);
     }
-    if (!table || !validUtf8(*table)) return r;
+    if (!table || !Fuzz::validUtf8(*table)) return r;
     for (const QByteArray& line : lines(*table)) {
         if (line.startsWith('#')) continue;
         QList<QByteArray> fields = line.split('\t');
@@ -172,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                     table ? Fuzz::show(QString::fromUtf8(*table)) : QStringLiteral("absent"));
     HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table});
     dict.loadIfNeeded();
-    if (!validUtf8(dictionary)) {
+    if (!Fuzz::validUtf8(dictionary)) {
         FUZZ_CHECK(!dict.isLoaded() && dict.keyCount() == 0, detail);
         return 0;
     }

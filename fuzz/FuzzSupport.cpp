@@ -67,4 +67,28 @@ QString show(const QString& text)
     return out + QStringLiteral(" ]");
 }
 
+bool validUtf8(const QByteArray& b)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(b.constData());
+    const qsizetype n = b.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned c = s[i];
+        int extra;
+        unsigned min, cp;
+        if (c < 0x80) { ++i; continue; }
+        else if ((c & 0xE0) == 0xC0) { extra = 1; min = 0x80; cp = c & 0x1F; }
+        else if ((c & 0xF0) == 0xE0) { extra = 2; min = 0x800; cp = c & 0x0F; }
+        else if ((c & 0xF8) == 0xF0) { extra = 3; min = 0x10000; cp = c & 0x07; }
+        else return false;
+        if (i + extra >= n) return false;
+        for (int k = 1; k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (s[i + k] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
 } // namespace Fuzz

@@ -26,6 +26,9 @@ inline QByteArray bytes(const uint8_t* data, size_t size)
 // the 94 compatibility jamo; 0xDE to 0xFF take the next byte too and give a Hangul syllable.
 QString koreanText(const uint8_t* data, size_t size);
 
+// Whether bytes are UTF-8 as RFC 3629 has it: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool validUtf8(const QByteArray& bytes);
+
 // A form of text fit for a failure message: printable, with the code points of the rest.
 QString show(const QString& text);
 

@@ -19,31 +19,6 @@ struct Pair {
     quint64 count;
 };
 
-// RFC 3629: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool validUtf8(const QByteArray& b)
-{
-    const auto* s = reinterpret_cast<const unsigned char*>(b.constData());
-    const qsizetype n = b.size();
-    for (qsizetype i = 0; i < n;) {
-        const unsigned c = s[i];
-        int extra;
-        unsigned min, cp;
-        if (c < 0x80) { ++i; continue; }
-        else if ((c & 0xE0) == 0xC0) { extra = 1; min = 0x80; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { extra = 2; min = 0x800; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { extra = 3; min = 0x10000; cp = c & 0x07; }
-        else return false;
-        if (i + extra >= n) return false;
-        for (int k = 1; k <= extra; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return false;
-            cp = cp << 6 | (s[i + k] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 bool syllables(const QString& s)
 {
     return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3; });
@@ -80,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (line.endsWith('\r')) line.chop(1);
         if (line.isEmpty() || line.startsWith('#')) continue;
         const QList<QByteArray> fields = line.split('\t');
-        bool ok = fields.size() == 3 && validUtf8(line);
+        bool ok = fields.size() == 3 && Fuzz::validUtf8(line);
         if (ok) {
             const QString word = QString::fromUtf8(fields[0]);
             const QString hanja = QString::fromUtf8(fields[1]);
