@@ -16,6 +16,8 @@ hanja.txt (토지거래허가구역 土地去來許可區域, 이순신 李舜�
   (이상의 李尙毅: 12,651 bare, 6 followed), one that leans to the first is kept (일본군 日本軍:
   1,727 and 4,035). Both rates are counted here from the eojeol counts, over the learner list's
   Sino-Korean nouns and the known endings of data/known_endings.tsv.
+  Where the rest is a 하다/되다 form (이동한: 이동 + 한), the endings it runs on into count for the
+  dictionary word too (이동한다 is 이동 + 한다, not 이동한 李東漢 + 다).
 
 Output: hangul<TAB>hanja<TAB>annotations, by Hangul in code point order, a word's spellings most
 annotated first (then code point order), UTF-8, LF."""
@@ -30,6 +32,9 @@ import freqlib  # noqa: E402
 from common_forms import common_nouns  # noqa: E402
 
 MIN_SYLLABLES = 3
+# The first syllables of 하다/되다 forms that run on into longer endings (한 → 한다, 해 → 해서). 함, 합
+# and 됨 are left out: after a noun they are as often the suffix 艦, 盒 (독도함 獨島艦).
+VERB_FORM_STARTS = set("하한할해했되된될돼됐")
 
 
 def is_hangul(text):
@@ -92,7 +97,12 @@ def seen_compounds(spellings, ann, eojeols, endings, threshold):
         for k in range(2, len(hangul)):
             if hangul[:k] in spellings:
                 x = hangul[k:]
-                ambiguous.update([""] if x in ending_set else completions.get(x, ()))
+                if x in ending_set:
+                    # A 하다/되다 form goes on (이동한다: 이동 + 한다, not 이동한 李東漢 + 다).
+                    ambiguous.add("")
+                    ambiguous.update(y for y in completions.get(x, ()) if x[0] in VERB_FORM_STARTS)
+                else:
+                    ambiguous.update(completions.get(x, ()))
         if ambiguous:
             as_word_and_ending = sum(eojeols.get(hangul + y, 0) for y in ambiguous)
             as_noun = sum(eojeols.get(hangul + e, 0) for e in endings if e not in ambiguous)

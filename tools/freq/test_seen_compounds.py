@@ -9,8 +9,8 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import seen_compounds as sc  # noqa: E402
 
-SPELLINGS = {"이상": ["以上"], "일본": ["日本"], "국민": ["國民"], "부과": ["賦課"], "이순신": ["李舜臣"]}
-ENDINGS = ["의", "은", "이", "군", "보다", "다"]
+SPELLINGS = {"이동": ["移動"], "이상": ["以上"], "일본": ["日本"], "국민": ["國民"], "부과": ["賦課"], "이순신": ["李舜臣"]}
+ENDINGS = ["의", "은", "이", "군", "보다", "다", "한", "한다"]
 
 
 class SeenCompoundsTest(unittest.TestCase):
@@ -33,6 +33,14 @@ class SeenCompoundsTest(unittest.TestCase):
         eojeols = {"이상의": 12651, "이상의이": 6, "일본군": 1727, "일본군의": 2000, "일본군은": 2035}
         table, left_out = self.table(ann, eojeols)
         self.assertEqual(table, {("일본군", "日本軍"): 8})
+        self.assertEqual(left_out, 1)
+
+    def test_a_verb_form_that_runs_on_counts_for_the_dictionary_word(self):
+        ann = {("이동한", "李東漢"): 1, ("일본군", "日本軍"): 1}
+        # 이동한다 is 이동 + 한다, though 이동한 + 다 reads too; 일본군 + 의 is no verb form.
+        eojeols = {"이동한": 372, "이동한다": 900, "일본군": 1727, "일본군의": 2000, "일본군은": 2035}
+        table, left_out = self.table(ann, eojeols)
+        self.assertEqual(table, {("일본군", "日本軍"): 1})
         self.assertEqual(left_out, 1)
 
     def test_a_rest_that_begins_an_ending_is_weighed_with_the_ending_it_completes(self):
