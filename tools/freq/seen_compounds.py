@@ -18,6 +18,9 @@ hanja.txt (토지거래허가구역 土地去來許可區域, 이순신 李舜�
   Sino-Korean nouns and the known endings of data/known_endings.tsv.
   Where the rest is a 하다/되다 form (이동한: 이동 + 한), the endings it runs on into count for the
   dictionary word too (이동한다 is 이동 + 한다, not 이동한 李東漢 + 다).
+- A word that running text follows with a stem's connective endings (고, 며, 면서, 지만, 도록) more
+  often than with a noun's particles is a verb's or the copula's stem, not a noun, and is left out
+  (지나가 支那街: 지나가고, 지나가며; 선거이 宣居怡: 선거이며).
 
 Output: hangul<TAB>hanja<TAB>annotations, by Hangul in code point order, a word's spellings most
 annotated first (then code point order), UTF-8, LF."""
@@ -35,6 +38,10 @@ MIN_SYLLABLES = 3
 # The first syllables of 하다/되다 forms that run on into longer endings (한 → 한다, 해 → 해서). 함, 합
 # and 됨 are left out: after a noun they are as often the suffix 艦, 盒 (독도함 獨島艦).
 VERB_FORM_STARTS = set("하한할해했되된될돼됐")
+# Connective endings that follow a verb's or the copula's stem, never a noun (지나가고, 선거이며), and
+# particles that follow a noun.
+STEM_ENDINGS = ("고", "며", "면서", "지만", "도록")
+NOUN_PARTICLES = ("의", "을", "를", "에", "에서", "에게", "과", "와", "으로", "로", "은", "이")
 
 
 def is_hangul(text):
@@ -109,6 +116,10 @@ def seen_compounds(spellings, ann, eojeols, endings, threshold):
             if as_noun < threshold * as_word_and_ending:
                 left_out += 1
                 continue
+        # Running text uses it as a stem (지나가는: 지나가 + 는, not 支那街), not as a noun.
+        if sum(eojeols.get(hangul + e, 0) for e in STEM_ENDINGS) > sum(eojeols.get(hangul + e, 0) for e in NOUN_PARTICLES):
+            left_out += 1
+            continue
         for hanja, count in spelled.items():
             table[(hangul, hanja)] = count
     return table, left_out
@@ -135,8 +146,8 @@ def main():
         f.write(f"# {freqlib.KOWIKI_CREDIT}\n")
         for (hangul, hanja) in sorted(table, key=lambda p: (p[0], -table[p], p[1])):
             f.write(f"{hangul}\t{hanja}\t{table[(hangul, hanja)]}\n")
-    print(f"{args.output}: {len(table)} pairs, {len({h for h, _ in table})} words; {left_out} words left out "
-          f"as a dictionary word + known ending (rates {r_noun:.3f} and {r_ending:.3f}, threshold {threshold:.3f})")
+    print(f"{args.output}: {len(table)} pairs, {len({h for h, _ in table})} words; {left_out} words left out (a dictionary word + known ending, or a stem) "
+          f"(rates {r_noun:.3f} and {r_ending:.3f}, threshold {threshold:.3f})")
 
 
 if __name__ == "__main__":

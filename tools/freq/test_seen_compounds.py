@@ -43,6 +43,14 @@ class SeenCompoundsTest(unittest.TestCase):
         self.assertEqual(table, {("일본군", "日本軍"): 1})
         self.assertEqual(left_out, 1)
 
+    def test_a_word_used_as_a_stem_is_no_compound(self):
+        ann = {("지나가", "支那街"): 1, ("부과계수", "賦課係數"): 1}
+        # 지나가고, 지나가며: a verb's stem; 부과계수에, 부과계수는: a noun's.
+        eojeols = {"지나가고": 300, "지나가며": 135, "지나가의": 3, "부과계수에": 3, "부과계수고": 3, "부과계수를": 4}
+        table, left_out = self.table(ann, eojeols)
+        self.assertEqual(table, {("부과계수", "賦課係數"): 1})
+        self.assertEqual(left_out, 1)
+
     def test_a_rest_that_begins_an_ending_is_weighed_with_the_ending_it_completes(self):
         ann = {("국민보", "國民報"): 1}
         # 국민보다 reads 국민 + 보다; only 국민보의 is the compound's own.
