@@ -482,8 +482,8 @@ def build(spellings, eojeols, ann, learner_rows):
             values = rounded(values)
             for i in listed(values):
                 table[(K, lst[i])] = values[i]
-    unordered = score_unordered_words(table, spellings, out_words, learner, compounds, ann, model.stems, cal,
-                                      compound_parts(spellings, ann, cal))
+    parts = compound_parts(spellings, ann, cal)
+    unordered = score_unordered_words(table, spellings, out_words, learner, compounds, ann, model.stems, cal, parts)
     log(f"{unordered} more words in use scored, with their spellings' uses as compound parts")
     for K in scored_for_splitting(table, spellings, out_words):
         if any((K, h) in table for h in spellings[K]):
@@ -492,7 +492,7 @@ def build(spellings, eojeols, ann, learner_rows):
         value = spelling_scores(K, lst, ann, learner, compounds, model.stems, cal)[0] if len(lst) > 1 \
             else model.stems.get(K, 0.0)
         table[(K, lst[0])] = round(value, 1)
-    return table, out_words, cal
+    return table, out_words, cal, parts
 
 
 def single_character_scores(spellings, ann, cal):
@@ -614,7 +614,7 @@ def main():
     learner_rows = freqlib.read_learner_list(args.raw)
     eojeols = freqlib.read_eojeol_counts(args.raw)
     ann = freqlib.read_annotation_counts(args.raw)
-    table, out_words, cal = build(spellings, eojeols, ann, learner_rows)
+    table, out_words, cal, parts = build(spellings, eojeols, ann, learner_rows)
     table.update(single_character_scores(spellings, ann, cal))
     freqlib.write_table(args.output, [
         "hangul<TAB>hanja<TAB>score: estimated uses in 620 files of Korean Wikipedia (2020); "
@@ -622,7 +622,7 @@ def main():
         freqlib.KOWIKI_CREDIT,
         freqlib.LEARNER_CREDIT,
     ], table)
-    parts = {k: (round(v[0], 1), round(v[1], 1)) for k, v in compound_parts(spellings, ann, cal).items()}
+    parts = {k: (round(v[0], 1), round(v[1], 1)) for k, v in parts.items()}
     freqlib.write_table(args.parts_output, [
         "hangul<TAB>hanja<TAB>uses<TAB>last: dictionary words as parts of the compounds it lacks, "
         "estimated uses in 620 files of Korean Wikipedia (2020), and of them the uses as the "
