@@ -56,11 +56,16 @@ TEST(HanjaConvTest, OneSyllableWordsFollowTheTableAndTheRestKeepsLibhangulsOrder
     EXPECT_TRUE(c.out.contains("3 malformed table lines skipped")) << c.out.toStdString();
 }
 
-TEST(HanjaConvTest, WithoutATableOrWithAnUnreadableOneNothingIsReordered)
+TEST(HanjaConvTest, WithoutATableOrWithABadOneNothingIsReordered)
 {
     const Converted plain = convert(source, std::nullopt);
     ASSERT_EQ(plain.code, 0);
     EXPECT_TRUE(plain.tsv.startsWith(QStringLiteral("수\t水\t물 수\n수\t手\t손 수\n")));
+    // A table the lookup would not read (not UTF-8) orders nothing either.
+    const Converted invalid = convert(source, QByteArray("수\t數\t40\n\xff\t\xfe\t1\n"));
+    ASSERT_EQ(invalid.code, 0);
+    EXPECT_EQ(invalid.tsv, plain.tsv);
+    EXPECT_TRUE(invalid.out.contains("not valid UTF-8")) << invalid.out.toStdString();
 
     QTemporaryDir dir;
     QProcess process;

@@ -5,11 +5,15 @@
 // With the frequency table as a third argument, the lines of each one-syllable word are sorted
 // by the table's score, highest first, unscored ones after the scored in libhangul's order. The
 // lookup never reorders one-syllable words, so their file order is the order a user sees.
+#include "base/TextUtil.h"
+#include "core/dictionary/FrequencyTable.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,35 +34,41 @@ std::string cleanField(std::string field)
 
 bool isOneCharacter(const std::string& s)
 {
-    std::size_t codePoints = 0;
-    for (unsigned char c : s) codePoints += (c & 0xC0) != 0x80;
-    return codePoints == 1;
+    return TextUtil::characterCount(QString::fromStdString(s)) == 1;
 }
 
-// The table's one-syllable scores, read as the dictionary reads the table: '#' comments, runs of
-// TABs as one separator, exactly three fields, a number in the third. Other lines are counted.
-bool readScores(const std::string& path, std::map<std::string, double>& scores, long& malformed)
+std::string keyOf(const QString& hangul, const QString& hanja)
+{
+    return TextUtil::nfc(hangul + QLatin1Char('\t') + hanja).toStdString();
+}
+
+// The table's one-syllable scores, read by the dictionary's own reader, so the build orders by
+// what the lookup would read: the same lines skipped (counted here), the last line of a pair
+// winning, and no scores at all from a table that is not valid UTF-8. Keys are composed, as the
+// dictionary composes its words.
+bool readScores(const std::string& path, std::map<std::string, double>& scores, long& malformed, bool& invalid)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line.front() == '#') continue;
-        std::vector<std::string> fields;
-        for (std::size_t at = 0; at <= line.size();) {
-            const std::size_t tab = std::min(line.find('\t', at), line.size());
-            if (tab > at) fields.push_back(line.substr(at, tab - at));
-            at = tab + 1;
-        }
-        char* end = nullptr;
-        const double score = fields.size() == 3 ? std::strtod(fields[2].c_str(), &end) : 0;
-        if (fields.size() != 3 || fields[2].front() == ' ' || end == fields[2].c_str() || *end != '\0') {
-            ++malformed;
-            continue;
-        }
-        if (isOneCharacter(fields[0])) scores[fields[0] + '\t' + fields[1]] = score;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return false;
+    const auto* begin = reinterpret_cast<const FrequencyTable::Byte*>(bytes.data());
+    const FrequencyTable::Lines table = FrequencyTable::read(begin, begin + bytes.size());
+    if (table.invalid) {
+        invalid = true;
+        return true;
     }
-    return !in.bad();
+    long candidates = 0;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t lineEnd = std::min(bytes.find('\n', at), bytes.size());
+        candidates += lineEnd > at && bytes[at] != '#';
+        at = lineEnd + 1;
+    }
+    malformed = candidates - long(table.lines.size());
+    for (const FrequencyTable::Lines::Line& line : table.lines)
+        if (TextUtil::characterCount(table.word(line)) == 1)
+            scores[keyOf(table.word(line).toString(), table.hanja(line).toString())] = line.score;
+    return true;
 }
 
 } // namespace
@@ -73,7 +83,8 @@ int main(int argc, char** argv)
     const std::string outputPath = argv[2];
     std::map<std::string, double> scores;
     long malformedScores = 0;
-    if (argc == 4 && !readScores(argv[3], scores, malformedScores)) {
+    bool invalidScores = false;
+    if (argc == 4 && !readScores(argv[3], scores, malformedScores, invalidScores)) {
         std::cerr << "hanjaconv: cannot read " << argv[3] << "\n";
         return 1;
     }
@@ -96,7 +107,7 @@ int main(int argc, char** argv)
     const auto flush = [&] {
         if (!run.empty() && !scores.empty() && isOneCharacter(run.front().hangul)) {
             const auto scoreOf = [&](const Entry& e) {
-                const auto it = scores.find(e.hangul + '\t' + e.hanja);
+                const auto it = scores.find(keyOf(QString::fromStdString(e.hangul), QString::fromStdString(e.hanja)));
                 return it == scores.end() ? 0.0 : it->second;
             };
             const std::vector<Entry> before = run;
@@ -147,6 +158,7 @@ int main(int argc, char** argv)
     if (skipped) std::cout << ", " << skipped << " lines without a Hanja field skipped";
     if (argc == 4) std::cout << "; " << reordered << " one-syllable words ordered by the frequency table";
     if (malformedScores) std::cout << " (" << malformedScores << " malformed table lines skipped)";
+    if (invalidScores) std::cout << " (the table is not valid UTF-8: no scores, as the lookup reads it)";
     std::cout << "\n";
     return 0;
 }
