@@ -112,6 +112,13 @@ QString joined(const QList<HanjaEntry>& entries, int count)
     return s.join(QLatin1Char(' '));
 }
 
+// Whether the text's first row is a compound's (one offered after the word's own rows is not).
+bool opensWithCompound(HanjaDictionary& dictionary, const QString& text)
+{
+    const auto compounds = dictionary.compounds(text);
+    return !compounds.isEmpty() && !compounds.first().afterWord;
+}
+
 QString describe(const std::optional<HanjaDictionary::Split>& split)
 {
     if (!split) return QStringLiteral("(no split)");
@@ -172,14 +179,17 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
                         if (compounds[i].hangul != row.hangul) continue;
                         offered = true;
                         if (compounds[i].hanja == row.hanja) {
-                            compoundFirst += i == 0;
-                            halfCompoundFirst[row.half] += i == 0;
+                            // A compound offered after the word's own rows is no first row.
+                            const bool first = i == 0 && !compounds[i].afterWord;
+                            compoundFirst += first;
+                            halfCompoundFirst[row.half] += first;
                             ++compoundAmong;
                             ++halfCompoundAmong[row.half];
                         }
                     }
                     compoundOffered += offered;
-                    if (compounds.isEmpty() || compounds[0].hangul != row.hangul || compounds[0].hanja != row.hanja) {
+                    if (compounds.isEmpty() || compounds[0].afterWord || compounds[0].hangul != row.hangul
+                        || compounds[0].hanja != row.hanja) {
                         QStringList rows;
                         for (const auto& c : compounds) rows << c.hangul + QLatin1Char(' ') + c.partsHanja.join(QLatin1Char('+'));
                         compoundFailures << row.eojeol + QLatin1Char(' ') + row.hanja + QStringLiteral(" ← ") +
@@ -210,7 +220,7 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
                 }
             }
             ++splitRows;
-            wordsWithCompound += !dictionary.compounds(row.eojeol).isEmpty();
+            wordsWithCompound += opensWithCompound(dictionary, row.eojeol);
             const auto split = dictionary.split(row.eojeol);
             const bool ok = split && split->stem == row.hangul;
             splitOk += ok;
@@ -262,18 +272,22 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
         }
     }
     int formsOk = 0, formsWithCompound = 0;
-    QStringList formFailures;
+    QStringList formFailures, formsCompoundFirst;
     for (const Form& f : forms) {
         const auto split = dictionary.split(f.form);
         if (split && split->stem == f.noun) ++formsOk;
         else formFailures << f.form + QStringLiteral(" → ") + describe(split);
-        const auto compounds = dictionary.compounds(f.form);
-        formsWithCompound += !compounds.isEmpty();
+        if (opensWithCompound(dictionary, f.form)) {
+            ++formsWithCompound;
+            formsCompoundFirst << f.form;
+        }
     }
     o << "  common forms, " << forms.size() << ": " << percent(formsOk, int(forms.size())) << " (" << formsOk
       << "), offered a compound first: " << formsWithCompound << "\n";
     const int shown = listFailures ? int(formFailures.size()) : std::min<int>(10, int(formFailures.size()));
     for (int i = 0; i < shown; ++i) o << "    " << formFailures[i] << "\n";
+    if (listFailures && !formsCompoundFirst.isEmpty())
+        o << "    offered a compound first: " << formsCompoundFirst.join(QStringLiteral(", ")) << "\n";
     if (shown < formFailures.size()) o << "    … " << formFailures.size() - shown << " more (--failures)\n";
     if (!everyday.empty()) {
         int everydayOk = 0;

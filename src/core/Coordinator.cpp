@@ -177,6 +177,9 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
                                               qint64 session)
 {
     CandidatePanel& panel = CandidatePanel::shared();
+    // Compounds the text reads likelier as the word and its ending follow the word's own rows.
+    QList<HanjaDictionary::Compound> before, after;
+    for (HanjaDictionary::Compound& c : compounds) (c.afterWord ? after : before).append(std::move(c));
     // One availability check decides the engine for the whole list; the header then says what
     // really ranked it (a model that fails leaves the frequency order).
     const std::shared_ptr<LanguageModel> model = co_await availableModel();
@@ -184,8 +187,8 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     const auto headerFor = [&](RankEngine engine) {
         const QString label = engine == RankEngine::model ? QStringLiteral("AI") : QStringLiteral("빈도순");
         // The header names the word the first row writes.
-        const QString word = compounds.isEmpty() ? quoted(split.stem) + split.rest
-                                                 : quoted(compounds.first().hangul) + compounds.first().rest;
+        const QString word = before.isEmpty() ? quoted(split.stem) + split.rest
+                                              : quoted(before.first().hangul) + before.first().rest;
         return word + kSeparator + label + kSeparator + preview;
     };
     panel.showLoading(headerFor(model ? RankEngine::model : RankEngine::frequency), anchor, session);
@@ -195,10 +198,12 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     const QString header = headerFor(arranged.engine);
     const MeaningStyle style = WritingSettings::meaningStyle();
     const Format format = WritingSettings::format();
-    QList<Candidate> rows = compoundRows(compounds, style, format, *dictionary);
-    for (const HanjaEntry& e : arranged.entries.mid(0, Ranker::kMaxRows - rows.size()))
+    QList<Candidate> rows = compoundRows(before, style, format, *dictionary);
+    const QList<Candidate> later = compoundRows(after, style, format, *dictionary);
+    for (const HanjaEntry& e : arranged.entries.mid(0, std::max<qsizetype>(0, Ranker::kMaxRows - rows.size() - later.size())))
         rows.append(hanjaRow(split.stem, e.hanja(), MeaningLine::text(e, style, arranged.meanings, *dictionary),
                              ReplacementFormat::example(format, split.stem, e.hanja()) + split.rest));
+    rows.append(later);
     present(rows, header, anchor, cap, session);
 }
 

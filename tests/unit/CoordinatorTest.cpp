@@ -356,6 +356,24 @@ TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
     EXPECT_EQ(panel.model().items()[0].replacement, "賦課計數(부과계수)");
 }
 
+TEST_F(SessionFixture, ASeenCompoundTheTextReadsLikelierAsTheWordAndItsEndingFollowsTheWordsRows)
+{
+    data.write("hanja.tsv", "정신\t精神\t\n정신\t挺身\t\n");
+    data.write("known_endings.tsv", "\t3000000\t10\n다\t7000\t10\n보다\t6500\t10\n");
+    data.write("seen_compounds.tsv", "정신보\t鄭臣保\t2\t1085\n");
+    dictionary = std::make_unique<HanjaDictionary>(data.path());
+    coordinator.dictionary = dictionary.get();
+
+    auto editor = fake->openEditor("물질보다 정신보다 중요", {5, 4});
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(panel.model().header(), "\"정신\"보다 · 빈도순 · 한글(漢字)") << "the header names the first row's word";
+    EXPECT_EQ(primaries(), QStringList({"精神", "挺身", "鄭臣保"}));
+    EXPECT_EQ(panel.model().items()[2].replacement, "정신보(鄭臣保)다") << "still offered, with its own ending";
+    press(kDigit1);
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
+    EXPECT_EQ(editor->text, "물질보다 정신(精神)보다 중요");
+}
+
 TEST_F(SessionFixture, ACompoundAsWritersSpelledItReadsTextWithNoDictionaryWordAtItsStart)
 {
     data.write("hanja.tsv", "이\t李\t오얏 리\n순\t舜\t순임금 순\n신\t臣\t신하 신\n");

@@ -460,7 +460,7 @@ TEST(HanjaDictionaryTest, SeenCompoundLinesAreCheckedOneByOneAndTheGoodOnesKept)
                             "이순신\t李純信\t5\n"
                             "이순신\t\xff\xfe\t3\n"       // 4: not UTF-8
                             "이순신\t李舜臣\n"            // 5: two fields
-                            "이순신\t李舜臣\t7\t뜻\n"     // 6: four fields
+                            "이순신\t李舜臣\t7\t뜻\n"     // 6: a share that is no number
                             "이순신\t李舜臣\t0\n"         // 7: no count from 1
                             "이순신\t李舜臣\t칠\n"        // 8
                             "이순\t李舜\t9\n"             // 9: two syllables
@@ -470,10 +470,13 @@ TEST(HanjaDictionaryTest, SeenCompoundLinesAreCheckedOneByOneAndTheGoodOnesKept)
                             "\n"
                             "이순신\t李舜臣\t56\n"
                             "가나다\t𠀀𠀁𠀂\t1\n"          // characters beyond the BMP count once each
+                            "이순신\t李舜臣\t7\t\n"       // 16: an empty share
+                            "이순신\t李舜臣\t7\t1\t2\n"    // 17: five fields
+                            "토지거래\t土地去來\t1\t40\n"  // a share
                             "이순신\t異順信\t5";          // no LF at the end; ties keep file order
     const Log::Collector log;
     HanjaDictionary dict(HanjaDictionary::Texts{"이\t李\n", std::nullopt, "은\t10\n", std::nullopt, seen});
-    EXPECT_EQ(dict.seenCompoundCount(), 5);
+    EXPECT_EQ(dict.seenCompoundCount(), 6);
     const auto found = dict.compounds("이순신");
     ASSERT_EQ(found.size(), 3);
     EXPECT_EQ(found[0].hanja, "李舜臣");
@@ -483,7 +486,7 @@ TEST(HanjaDictionaryTest, SeenCompoundLinesAreCheckedOneByOneAndTheGoodOnesKept)
     EXPECT_EQ(dict.compounds("가나다").value(0).hanja, "𠀀𠀁𠀂");
     for (const char* line : {"4", "5", "6", "7", "8"})
         EXPECT_TRUE(logNames(log, {"seen_compounds.tsv", QStringLiteral("line ") + QLatin1String(line)})) << line;
-    EXPECT_TRUE(logNames(log, {"seen_compounds.tsv", "9 lines skipped"})) << "the rest in a count";
+    EXPECT_TRUE(logNames(log, {"seen_compounds.tsv", "11 lines skipped"})) << "the rest in a count";
     EXPECT_FALSE(logNames(log, {"seen_compounds.tsv", "line 9"})) << "only the first few one by one";
 
     // Missing, or holding nothing: no seen compounds, and the rest of the dictionary as before.
@@ -536,4 +539,31 @@ TEST(HanjaDictionaryTest, SeenCompoundsLeadTheCompoundRows)
     // A dictionary word that covers more of the text wins over a shorter seen compound.
     EXPECT_TRUE(dict.compounds("대한민국").isEmpty());
     EXPECT_EQ(dict.compounds("대한민은").value(0).hanja, "大韓民");
+}
+
+TEST(HanjaDictionaryTest, ASeenCompoundFollowsTheWordWhereTheTextReadsLikelierAsTheWordAndItsEnding)
+{
+    const QByteArray dictionary = "정신\t精神\n조선\t朝鮮\n일본\t日本\n보\t譜\n인\t人\n군\t軍\n";
+    // 군 mostly ends a longer word (일본군은): a word end, no ending that competes.
+    const QByteArray endings = "\t3000000\n다\t7000\n보다\t6500\n인\t20000\n은\t400000\n군\t5000\t10\t1\n";
+    // Uses of the seen word per million uses of its dictionary word: 정신보 1,085, 조선인 70,666.
+    const QByteArray seen = "정신보\t鄭臣保\t2\t1085\n조선인\t朝鮮人\t2\t70666\n조선인\t朝鮮印\t1\t70666\n"
+                            "일본군\t日本軍\t8\t10\n정신대\t挺身隊\t4\n";
+    HanjaDictionary dict(HanjaDictionary::Texts{dictionary, std::nullopt, endings, std::nullopt, seen});
+
+    // 정신 + 보다 (6,500) against 정신보 + 다 (1,085 per million of 정신's uses × 7,000): after the word.
+    const auto rather = dict.compounds("정신보다");
+    ASSERT_EQ(rather.size(), 1);
+    EXPECT_EQ(rather[0], (HanjaDictionary::Compound{"정신보", "鄭臣保", {}, "다", true}));
+    // Alone, 보 is no ending: the seen word is the one reading of the text.
+    EXPECT_FALSE(dict.compounds("정신보").value(0).afterWord);
+    // 조선인 bare: 70,666 per million × 3,000,000 uses of nothing after a noun, against 20,000 of 인.
+    const auto people = dict.compounds("조선인");
+    ASSERT_EQ(people.size(), 2);
+    EXPECT_FALSE(people[0].afterWord || people[1].afterWord);
+    // Rare as it is, 일본군 is read whole: 군 after 일본 is a word's end, not an ending.
+    EXPECT_FALSE(dict.compounds("일본군은").value(0).afterWord);
+    EXPECT_FALSE(dict.compounds("일본군").value(0).afterWord);
+    // A line without a share: the word reads no other way.
+    EXPECT_FALSE(dict.compounds("정신대").value(0).afterWord);
 }

@@ -22,8 +22,15 @@ hanja.txt (토지거래허가구역 土地去來許可區域, 이순신 李舜�
   often than with a noun's particles is a verb's or the copula's stem, not a noun, and is left out
   (지나가 支那街: 지나가고, 지나가며; 선거이 宣居怡: 선거이며).
 
-Output: hangul<TAB>hanja<TAB>annotations, by Hangul in code point order, a word's spellings most
-annotated first (then code point order), UTF-8, LF."""
+- A kept word can still read, in a given text, as its longest dictionary word followed by a known
+  ending (정신보다: 정신 + 보다 far more often than 정신보 鄭臣保 + 다). So that the lookup can weigh the two
+  readings, a word whose rest after that dictionary word begins a known ending gets a fourth field:
+  how often running text uses it as a stem, per million uses of the dictionary word, both from the
+  eojeol counts by the segmentation model of usage_table.py with the seen words among its stems.
+
+Output: hangul<TAB>hanja<TAB>annotations[<TAB>stem uses per million of its dictionary word's], by
+Hangul in code point order, a word's spellings most annotated first (then code point order), UTF-8,
+LF."""
 
 import argparse
 import math
@@ -32,6 +39,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import freqlib  # noqa: E402
+import usage_table as ut  # noqa: E402
 from common_forms import common_nouns  # noqa: E402
 
 MIN_SYLLABLES = 3
@@ -42,6 +50,8 @@ VERB_FORM_STARTS = set("하한할해했되된될돼됐")
 # particles that follow a noun.
 STEM_ENDINGS = ("고", "며", "면서", "지만", "도록")
 NOUN_PARTICLES = ("의", "을", "를", "에", "에서", "에게", "과", "와", "으로", "로", "은", "이")
+# The largest share written (a 32-bit count in the lookup).
+SHARE_CAP = 4_000_000_000
 
 
 def is_hangul(text):
@@ -125,6 +135,26 @@ def seen_compounds(spellings, ann, eojeols, endings, threshold):
     return table, left_out
 
 
+def stem_shares(spellings, words, eojeols, endings):
+    """{word: uses as a stem per million uses of its longest dictionary word (2+ syllables)} for the
+    words whose rest after that word begins a known ending, and so also reads as that word and an
+    ending. Both from the segmentation model trained with the words among the stems; a word running
+    text never shows counts as the model's smoothing."""
+    starts = {e[:i] for e in endings for i in range(1, len(e) + 1)}
+    longest = {}
+    for w in words:
+        for k in range(len(w) - 1, 1, -1):
+            if w[:k] in spellings:
+                if w[k:] in starts:
+                    longest[w] = w[:k]
+                break
+    if not longest:
+        return {}
+    keys = set(spellings) | set(words)
+    model = ut.train(ut.analyses(eojeols, keys))
+    return {w: min(SHARE_CAP, round(1_000_000 * model.p_stem(w) / model.p_stem(p))) for w, p in longest.items()}
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--raw", default=freqlib.DEFAULT_RAW, help="folder of the raw sources (default: ../shared/data/raw)")
@@ -140,13 +170,16 @@ def main():
     r_noun, r_ending = rates(eojeols, nouns, endings)
     threshold = math.sqrt(r_noun * r_ending)
     table, left_out = seen_compounds(spellings, freqlib.read_annotation_counts(args.raw), eojeols, endings, threshold)
+    shares = stem_shares(spellings, {h for h, _ in table}, eojeols, endings)
     with open(args.output, "w", encoding="utf-8", newline="\n") as f:
-        f.write("# hangul<TAB>hanja<TAB>annotations: compounds the dictionary lacks as writers spelled them, "
-                "in 620 files of Korean Wikipedia (2020); made by tools/freq/seen_compounds.py\n")
+        f.write("# hangul<TAB>hanja<TAB>annotations[<TAB>stem uses per million of its dictionary word's]: "
+                "compounds the dictionary lacks as writers spelled them, in 620 files of Korean Wikipedia "
+                "(2020); made by tools/freq/seen_compounds.py\n")
         f.write(f"# {freqlib.KOWIKI_CREDIT}\n")
         for (hangul, hanja) in sorted(table, key=lambda p: (p[0], -table[p], p[1])):
-            f.write(f"{hangul}\t{hanja}\t{table[(hangul, hanja)]}\n")
-    print(f"{args.output}: {len(table)} pairs, {len({h for h, _ in table})} words; {left_out} words left out (a dictionary word + known ending, or a stem) "
+            share = f"\t{shares[hangul]}" if hangul in shares else ""
+            f.write(f"{hangul}\t{hanja}\t{table[(hangul, hanja)]}{share}\n")
+    print(f"{args.output}: {len(table)} pairs, {len({h for h, _ in table})} words ({len(shares)} with a stem share); {left_out} words left out (a dictionary word + known ending, or a stem) "
           f"(rates {r_noun:.3f} and {r_ending:.3f}, threshold {threshold:.3f})")
 
 

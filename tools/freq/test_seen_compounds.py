@@ -10,7 +10,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import seen_compounds as sc  # noqa: E402
 
 SPELLINGS = {"이동": ["移動"], "이상": ["以上"], "일본": ["日本"], "국민": ["國民"], "부과": ["賦課"], "이순신": ["李舜臣"]}
-ENDINGS = ["의", "은", "이", "군", "보다", "다", "한", "한다"]
+ENDINGS = ["의", "은", "는", "이", "군", "보다", "다", "한", "한다"]
 
 
 class SeenCompoundsTest(unittest.TestCase):
@@ -60,6 +60,21 @@ class SeenCompoundsTest(unittest.TestCase):
     def test_no_evidence_in_running_text_keeps_the_compound(self):
         ann = {("이상의", "李尙毅"): 1}
         self.assertEqual(self.table(ann, {})[0], ann)
+
+    def test_a_word_that_also_reads_as_a_dictionary_word_and_an_ending_gets_its_stem_share(self):
+        words = {"국민보", "부과계수", "이순신"}
+        # 국민보다 is mostly 국민 + 보다: 국민 is used far more, and 보다 follows other nouns too.
+        eojeols = {"국민": 900, "국민의": 600, "국민보다": 40, "국민보": 20, "국민보의": 6,
+                   "일본": 3000, "일본의": 3000, "일본는": 1000, "일본보다": 50, "부과계수를": 5}
+        shares = sc.stem_shares(SPELLINGS, words, eojeols, ENDINGS)
+        # 계수 begins no ending and 이순신 starts with no dictionary word: each reads one way.
+        self.assertEqual(set(shares), {"국민보"})
+        self.assertGreater(shares["국민보"], 0)
+        self.assertLess(shares["국민보"], 100_000)
+        self.assertEqual(sc.stem_shares(SPELLINGS, {"부과계수"}, eojeols, ENDINGS), {})
+        # The more running text uses the word itself, the larger its share.
+        eojeols.update({"국민보의": 600, "국민보는": 300})
+        self.assertGreater(sc.stem_shares(SPELLINGS, words, eojeols, ENDINGS)["국민보"], 10 * shares["국민보"])
 
     def test_the_rates_are_uses_after_nouns_per_bare_use(self):
         eojeols = {"국민": 10, "국민의": 20, "국민은": 10, "국민의이": 3}

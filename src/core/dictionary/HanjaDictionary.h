@@ -95,12 +95,17 @@ public:
     //   compound (사회부터). Each part's spelling by how often it is that part, the dictionary's
     //   order counting as much as the least-seen part; the likeliest first.
     // Seen spellings come first; made ones follow when they read the same word, without repeats.
-    // All rows read one word with one rest. Empty when text is no such compound.
+    // All rows read one word with one rest, unless the text reads likelier as the stem of split(text)
+    // and its rest, a known ending (정신보다: 정신 + 보다, not 정신보 鄭臣保 + 다): running text uses the
+    // seen word, per use of the stem, less often than the stem's rest follows a noun instead of the
+    // seen word's rest. Then the seen spellings come after the made ones, marked to follow the
+    // word's own rows. Empty when text is no such compound.
     struct Compound {
         QString hangul;          // the parts joined (부과계수)
         QString hanja;           // their spellings joined (賦課係數)
         QStringList partsHanja;  // each part's spelling (賦課, 係數)
         QString rest;            // the ending after it (를), as in text
+        bool afterWord = false;  // offered after the word's own rows: the text reads likelier as the word
         bool operator==(const Compound&) const = default;
     };
     QList<Compound> compounds(const QString& text, int limit = 3);
@@ -126,7 +131,7 @@ private:
     QList<Compound> madeCompounds(const Split& head, int limit);
     // The seen compound at the start of text (composed), longer than `stemLength` characters; its
     // spellings seen as often in the order of `made`, the compounds made of the parts, else by
-    // their parts' places.
+    // their parts' places; marked afterWord when the text reads likelier as the stem and its rest.
     QList<Compound> seenCompoundsAt(const QString& text, qsizetype stemLength, int limit,
                                     const QList<Compound>& made = {});
     // A data file's bytes: from the texts, the folder or Resources; logged when missing.

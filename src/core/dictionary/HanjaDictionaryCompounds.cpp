@@ -169,6 +169,13 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, i
     QList<Compound> made = madeCompounds(head, limit);
     QList<Compound> seen = seenCompoundsAt(head.stem + head.rest, TextUtil::characterCount(head.stem), limit, made);
     if (seen.isEmpty()) return made;
+    if (seen.first().afterWord) {
+        // The stem and its ending come first, the seen word after them.
+        for (Compound& c : seen)
+            if (std::none_of(made.cbegin(), made.cend(), [&](const Compound& m) { return m.hangul == c.hangul && m.hanja == c.hanja; }))
+                made.append(std::move(c));
+        return made;
+    }
     for (Compound& m : made) {
         if (m.hangul != seen.first().hangul) break; // another reading of the text: one reading is offered
         if (std::none_of(seen.cbegin(), seen.cend(), [&](const Compound& c) { return c.hanja == m.hanja; }))
@@ -237,8 +244,19 @@ QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString&
             if (a.count != b.count) return a.count > b.count;
             return a.made != b.made ? a.made < b.made : a.parts < b.parts;
         });
+        // Where the stem's rest is a known ending too, the likelier reading of the two goes first:
+        // the seen word's uses per use of the stem, followed by its rest, against the stem followed
+        // by its own (a rest that is mostly a longer word's last syllable reads no other way).
+        bool afterWord = false;
+        const QStringView stemRest = QStringView(text).sliced(stemLength);
+        if (const std::optional<quint32> share = seen->stemShare(bytes);
+            share && stemLength >= 2 && d->endings.isEnding(stemRest) && !d->endings.isWordEnd(stemRest))
+            afterWord = double(*share) * 1e-6 * d->endings.uses(rest) < d->endings.uses(stemRest);
         QList<Compound> out;
-        for (const Option& o : options.mid(0, limit)) out.append(o.compound);
+        for (const Option& o : options.mid(0, limit)) {
+            out.append(o.compound);
+            out.last().afterWord = afterWord;
+        }
         return out;
     }
     return {};

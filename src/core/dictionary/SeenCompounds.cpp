@@ -43,6 +43,14 @@ Field scanField(const Byte* p, const Byte* end)
     return f;
 }
 
+// Reads the digits from p (stopping past 32 bits); where they end.
+const Byte* wholeNumber(const Byte* p, const Byte* end, quint64& value)
+{
+    value = 0;
+    while (p < end && *p >= '0' && *p <= '9' && value <= 0xFFFFFFFFu) value = value * 10 + (*p++ - '0');
+    return p;
+}
+
 } // namespace
 
 QList<SeenCompounds::Skipped> SeenCompounds::read(const QByteArray& text)
@@ -82,16 +90,23 @@ QList<SeenCompounds::Skipped> SeenCompounds::read(const QByteArray& text)
             continue;
         }
         const Byte* const countStart = hanja.end + 1;
-        const Byte* countEnd = countStart;
         quint64 count = 0;
-        while (countEnd < stop && *countEnd >= '0' && *countEnd <= '9' && count <= 0xFFFFFFFFu)
-            count = count * 10 + (*countEnd++ - '0');
+        const Byte* countEnd = wholeNumber(countStart, stop, count);
+        quint64 share = kNoShare;
+        const Byte* shareEnd = countEnd;
         if (countEnd < stop && *countEnd == '\t') {
-            skip("more than three fields");
+            shareEnd = wholeNumber(countEnd + 1, stop, share);
+            if (shareEnd < stop && *shareEnd == '\t') {
+                skip("more than four fields");
+                continue;
+            }
+        }
+        if (countEnd == countStart || count < 1 || count > 0xFFFFFFFFu || (countEnd != stop && *countEnd != '\t')) {
+            skip("the count is no whole number from 1");
             continue;
         }
-        if (countEnd != stop || countEnd == countStart || count < 1 || count > 0xFFFFFFFFu) {
-            skip("the count is no whole number from 1");
+        if (shareEnd != stop || (countEnd != stop && (shareEnd == countEnd + 1 || share >= kNoShare))) {
+            skip("the share is no whole number");
             continue;
         }
         if (!word.syllablesOnly || word.characters < 3) {
@@ -107,7 +122,7 @@ QList<SeenCompounds::Skipped> SeenCompounds::read(const QByteArray& text)
             skip("too long");
             continue;
         }
-        lines.push_back({quint32(start - begin), quint32(count), quint16(wordBytes), quint16(hanjaBytes)});
+        lines.push_back({quint32(start - begin), quint32(count), quint32(share), quint16(wordBytes), quint16(hanjaBytes)});
     }
     m_text = text;
     const auto before = [this](const Line& a, const Line& b) {
@@ -138,6 +153,13 @@ std::vector<SeenCompounds::Line>::const_iterator SeenCompounds::find(QByteArrayV
 }
 
 bool SeenCompounds::contains(QByteArrayView utf8) const { return find(utf8) != m_lines.end(); }
+
+std::optional<quint32> SeenCompounds::stemShare(QByteArrayView utf8) const
+{
+    const auto it = find(utf8);
+    if (it == m_lines.end() || it->share == kNoShare) return std::nullopt;
+    return it->share;
+}
 
 QList<SeenCompounds::Spelling> SeenCompounds::spellings(QByteArrayView utf8, int limit) const
 {

@@ -1,7 +1,9 @@
 #pragma once
 
 // Compounds the dictionary lacks as writers spelled them (seen_compounds.tsv: Hangul word of three
-// syllables or more, Hanja spelling, times seen): 토지거래허가구역 土地去來許可區域, 이순신 李舜臣.
+// syllables or more, Hanja spelling, times seen): 토지거래허가구역 土地去來許可區域, 이순신 李舜臣. A word
+// that also reads as its longest dictionary word and an ending (정신보다: 정신 + 보다) carries how often
+// running text uses it, per million uses of that dictionary word, so that the two readings can be weighed.
 // About a hundred thousand lines, kept as the file's bytes with a sorted array of where each line
 // stands, so a lookup is a binary search and nothing is decoded until a word is found.
 
@@ -11,6 +13,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
 #include <vector>
 
 class SeenCompounds {
@@ -21,11 +24,11 @@ public:
         QString reason;
         bool operator==(const Skipped&) const = default;
     };
-    // Reads hangul<TAB>hanja<TAB>count lines; '#' lines and empty lines are skipped, a CR before LF
-    // is dropped. A line is skipped, and reported, when it is not valid UTF-8, has other than three
-    // fields, its word is not three Hangul syllables or more, its spelling has not one character
-    // per syllable, or its count is no whole number from 1; every other line is kept. Replaces
-    // what was read before.
+    // Reads hangul<TAB>hanja<TAB>count[<TAB>share] lines; '#' lines and empty lines are skipped, a CR
+    // before LF is dropped. A line is skipped, and reported, when it is not valid UTF-8, has other
+    // than three or four fields, its word is not three Hangul syllables or more, its spelling has
+    // not one character per syllable, its count is no whole number from 1, or its share no whole
+    // number; every other line is kept. Replaces what was read before.
     QList<Skipped> read(const QByteArray& text);
 
     bool isEmpty() const { return m_lines.empty(); }
@@ -45,14 +48,19 @@ public:
     // word was never seen. `utf8` is the word's UTF-8 bytes.
     QList<Spelling> spellings(QByteArrayView utf8, int limit) const;
     bool contains(QByteArrayView utf8) const;
+    // The word's uses as a stem per million uses of its longest dictionary word, from its most seen
+    // line; none when the file gives none (the word reads no other way) or the word was never seen.
+    std::optional<quint32> stemShare(QByteArrayView utf8) const;
 
 private:
     struct Line {
         quint32 start;       // of the word, in m_text
         quint32 count;
+        quint32 share;       // kNoShare when the line gives none
         quint16 wordLength;  // bytes
         quint16 hanjaLength; // bytes, after the word and a TAB
     };
+    static constexpr quint32 kNoShare = 0xFFFFFFFF;
     QByteArrayView wordOf(const Line& l) const { return QByteArrayView(m_text.constData() + l.start, l.wordLength); }
     std::vector<Line>::const_iterator find(QByteArrayView utf8) const;
 
