@@ -567,3 +567,41 @@ TEST(HanjaDictionaryTest, ASeenCompoundFollowsTheWordWhereTheTextReadsLikelierAs
     // A line without a share: the word reads no other way.
     EXPECT_FALSE(dict.compounds("정신대").value(0).afterWord);
 }
+
+TEST(HanjaDictionaryTest, InACompoundAWordEndRestGivesWayToTheWordEndingInItsFirstSyllable)
+{
+    const QByteArray dictionary = "조선\t朝鮮\n후기\t後期\n후기\t後記\n후\t侯\n후\t後\n기\t期\n";
+    // 기 after a noun is mostly a longer word's last syllable (후기, 시기): a word end.
+    const QByteArray endings = "\t3000000\n기\t7500\t170\t1\n에\t450000\n";
+    // 侯 ends many names (00侯); 후기 was never seen as a part.
+    const QByteArray parts = "후\t侯\t100000\t99000\n조선\t朝鮮\t100\n";
+    // Uses of 조선후 per million of 조선's: enough to win over 조선 + 후기 as parts alone would.
+    const QByteArray seen = "조선후\t朝鮮侯\t3\t20000\n";
+    HanjaDictionary made(HanjaDictionary::Texts{dictionary, std::nullopt, endings, parts});
+    HanjaDictionary both(HanjaDictionary::Texts{dictionary, std::nullopt, endings, parts, seen});
+
+    for (HanjaDictionary* dict : {&made, &both}) {
+        const auto found = dict->compounds("조선후기");
+        ASSERT_FALSE(found.isEmpty());
+        EXPECT_EQ(found[0], (HanjaDictionary::Compound{"조선후기", "朝鮮後期", {"朝鮮", "後期"}, ""}))
+            << "조선 + 후기, not 조선 + 후 侯 + 기";
+        EXPECT_EQ(dict->compounds("조선후기에").value(0).hanja, "朝鮮後期");
+    }
+    // The seen word stays, after the word's own rows.
+    const auto found = both.compounds("조선후기");
+    ASSERT_EQ(found.last().hanja, "朝鮮侯");
+    EXPECT_TRUE(found.last().afterWord);
+    EXPECT_EQ(found.last().rest, "기");
+    // Where 기 is a plain ending and 侯 a rare part, the made compound reads 조선 + 후기, and it and
+    // the seen word are weighed by their uses.
+    const QByteArray plain = "\t3000000\n기\t7500\n에\t450000\n";
+    const QByteArray rare = "후\t侯\t10\t10\n";
+    for (const auto& [share, first] : {std::pair{"100", "朝鮮後期"}, std::pair{"1000000", "朝鮮侯"}}) {
+        const QByteArray line = QByteArray("조선후\t朝鮮侯\t3\t") + share + "\n";
+        HanjaDictionary weighed(HanjaDictionary::Texts{dictionary, std::nullopt, plain, rare, line});
+        EXPECT_EQ(weighed.compounds("조선후기").value(0).hanja, first) << share;
+    }
+    // Where no word ends in its first syllable, a word-end rest is the seen word's ending.
+    HanjaDictionary noWord(HanjaDictionary::Texts{"조선\t朝鮮\n후\t侯\n", std::nullopt, endings, parts, seen});
+    EXPECT_FALSE(noWord.compounds("조선후기").value(0).afterWord);
+}

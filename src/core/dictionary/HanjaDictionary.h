@@ -14,6 +14,7 @@
 #include <QStringView>
 
 #include <atomic>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -128,12 +129,16 @@ private:
     const CompoundParts* compoundParts();
     // The compounds as seen, read on first use; null when missing or holding none.
     const SeenCompounds* seenCompounds();
-    QList<Compound> madeCompounds(const Split& head, int limit);
+    // `likelihood`, when given, gets the made reading's: the log of its parts' and ending's shares of
+    // the uses of nouns, as for the reading as the stem and an ending.
+    QList<Compound> madeCompounds(const Split& head, int limit, double* likelihood = nullptr);
     // The seen compound at the start of text (composed), longer than `stemLength` characters; its
     // spellings seen as often in the order of `made`, the compounds made of the parts, else by
-    // their parts' places; marked afterWord when the text reads likelier as the stem and its rest.
+    // their parts' places; marked afterWord when the text reads likelier as the stem and its rest
+    // or as `made`, whose likelihood is `madeLikelihood`.
     QList<Compound> seenCompoundsAt(const QString& text, qsizetype stemLength, int limit,
-                                    const QList<Compound>& made = {});
+                                    const QList<Compound>& made = {},
+                                    double madeLikelihood = -std::numeric_limits<double>::infinity());
     // A data file's bytes: from the texts, the folder or Resources; logged when missing.
     std::optional<QByteArray> readOptional(const QString& name, const std::optional<QByteArray>& text) const;
 

@@ -166,8 +166,10 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input
 
 QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, int limit)
 {
-    QList<Compound> made = madeCompounds(head, limit);
-    QList<Compound> seen = seenCompoundsAt(head.stem + head.rest, TextUtil::characterCount(head.stem), limit, made);
+    double madeLikelihood = -std::numeric_limits<double>::infinity();
+    QList<Compound> made = madeCompounds(head, limit, &madeLikelihood);
+    QList<Compound> seen = seenCompoundsAt(head.stem + head.rest, TextUtil::characterCount(head.stem), limit, made,
+                                           madeLikelihood);
     if (seen.isEmpty()) return made;
     if (seen.first().afterWord) {
         // The stem and its ending come first, the seen word after them.
@@ -185,7 +187,7 @@ QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, i
 }
 
 QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString& text, qsizetype stemLength, int limit,
-                                                                  const QList<Compound>& made)
+                                                                  const QList<Compound>& made, double madeLikelihood)
 {
     const DictionaryData* d = data();
     if (!d || limit <= 0) return {};
@@ -244,14 +246,26 @@ QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString&
             if (a.count != b.count) return a.count > b.count;
             return a.made != b.made ? a.made < b.made : a.parts < b.parts;
         });
-        // Where the stem's rest is a known ending too, the likelier reading of the two goes first:
-        // the seen word's uses per use of the stem, followed by its rest, against the stem followed
-        // by its own (a rest that is mostly a longer word's last syllable reads no other way).
+        // Where the stem reads on another way, the likelier reading goes first: the seen word's uses
+        // per use of the stem, followed by its rest, against the stem followed by its own rest, a
+        // known ending (one that is mostly a longer word's last syllable reads no other way), or by
+        // the words of a compound made of other parts (조선 + 후기, not 조선후 朝鮮侯 + 기).
         bool afterWord = false;
-        const QStringView stemRest = QStringView(text).sliced(stemLength);
-        if (const std::optional<quint32> share = seen->stemShare(bytes);
-            share && stemLength >= 2 && d->endings.isEnding(stemRest) && !d->endings.isWordEnd(stemRest))
-            afterWord = double(*share) * 1e-6 * d->endings.uses(rest) < d->endings.uses(stemRest);
+        // So does a seen word followed by a rest that is mostly a longer word's last syllable, where a
+        // word ends in the rest's first syllable: 조선후기 is 조선 + 후기.
+        if (stemLength >= 2 && !rest.isEmpty() && d->endings.isWordEnd(rest))
+            for (qsizetype j = stemLength; j < k && !afterWord; ++j)
+                afterWord = bool(d->findKey(QStringView(text).sliced(j, k + 1 - j)));
+        const std::optional<quint32> share = seen->stemShare(bytes);
+        if (share && stemLength >= 2 && !afterWord) {
+            const double total = d->endings.totalUses();
+            const QStringView stemRest = QStringView(text).sliced(stemLength);
+            const bool madeReadsIt = !made.isEmpty() && made.first().hangul == word && made.first().rest == rest;
+            double rival = madeReadsIt ? -std::numeric_limits<double>::infinity() : madeLikelihood;
+            if (d->endings.isEnding(stemRest) && !d->endings.isWordEnd(stemRest))
+                rival = std::max(rival, std::log(d->endings.uses(stemRest) / total));
+            afterWord = std::log(double(*share) * 1e-6) + std::log(d->endings.uses(rest) / total) < rival;
+        }
         QList<Compound> out;
         for (const Option& o : options.mid(0, limit)) {
             out.append(o.compound);
@@ -268,7 +282,7 @@ qsizetype HanjaDictionary::seenCompoundCount()
     return seen ? seen->size() : 0;
 }
 
-QList<HanjaDictionary::Compound> HanjaDictionary::madeCompounds(const Split& head, int limit)
+QList<HanjaDictionary::Compound> HanjaDictionary::madeCompounds(const Split& head, int limit, double* likelihood)
 {
     const DictionaryData* d = data();
     if (head.rest.isEmpty() || !d || d->endings.isEmpty() || limit <= 0) return {};
@@ -292,9 +306,17 @@ QList<HanjaDictionary::Compound> HanjaDictionary::madeCompounds(const Split& hea
     constexpr double none = -std::numeric_limits<double>::infinity();
     QList<double> best(n + 1, none);
     QList<qsizetype> next(n + 1, -1); // where the next part ends; -1: the ending starts here
+    // A rest that is mostly a longer word's last syllable and its ending, after a part, gives way
+    // where a word ends in its first syllable (조선 + 후기, not 조선 + 후 侯 + 기), as in the split.
+    const auto endsALongerWord = [&](qsizetype i) {
+        if (i == s || i == n || !d->endings.isWordEnd(at(i, n))) return false;
+        for (qsizetype j = s; j < i; ++j)
+            if (d->findKey(at(j, i + 1))) return true;
+        return false;
+    };
     for (qsizetype i = n; i >= s; --i) {
         const double ending = d->endings.uses(at(i, n));
-        if (ending > 0) best[i] = std::log(ending / total);
+        if (ending > 0 && !endsALongerWord(i)) best[i] = std::log(ending / total);
         for (qsizetype k = n; k > i; --k) {
             if (best[k] == none || !d->findKey(at(i, k))) continue;
             // A word never seen as a part counts as the least-seen one; a syllable must have been seen.
@@ -308,6 +330,7 @@ QList<HanjaDictionary::Compound> HanjaDictionary::madeCompounds(const Split& hea
         }
     }
     if (next[s] < 0) return {};
+    if (likelihood) *likelihood = best[s];
     QList<QString> words{head.stem};
     qsizetype end = s;
     for (; next[end] >= 0; end = next[end]) words.append(at(end, next[end]).toString());
