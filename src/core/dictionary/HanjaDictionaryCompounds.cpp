@@ -246,16 +246,16 @@ QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString&
             if (a.count != b.count) return a.count > b.count;
             return a.made != b.made ? a.made < b.made : a.parts < b.parts;
         });
-        // Where the stem reads on another way, the likelier reading goes first: the seen word's uses
-        // per use of the stem, followed by its rest, against the stem followed by its own rest, a
-        // known ending (one that is mostly a longer word's last syllable reads no other way), or by
-        // the words of a compound made of other parts (조선 + 후기, not 조선후 朝鮮侯 + 기).
+        // Where the stem reads on another way, the seen word may come after the word's own rows.
+        // A rest that is mostly a longer word's last syllable gives way where a word ends in its
+        // first syllable, as in the split (조선후기 is 조선 + 후기, not 조선후 朝鮮侯 + 기).
         bool afterWord = false;
-        // So does a seen word followed by a rest that is mostly a longer word's last syllable, where a
-        // word ends in the rest's first syllable: 조선후기 is 조선 + 후기.
         if (stemLength >= 2 && !rest.isEmpty() && d->endings.isWordEnd(rest))
             for (qsizetype j = stemLength; j < k && !afterWord; ++j)
                 afterWord = bool(d->findKey(QStringView(text).sliced(j, k + 1 - j)));
+        // Else the likelier reading goes first: the seen word's uses per use of the stem, followed by
+        // its rest, against the stem followed by its own rest, a known ending (not a word end), or by
+        // the words of a compound made of other parts.
         const std::optional<quint32> share = seen->stemShare(bytes);
         if (share && stemLength >= 2 && !afterWord) {
             const double total = d->endings.totalUses();
