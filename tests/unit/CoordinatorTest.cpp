@@ -69,6 +69,13 @@ struct SessionFixture : ::testing::Test {
         LanguageModels::setShared(nullptr);
     }
 
+    // Reloads the dictionary from the data folder as written since.
+    void reloadDictionary()
+    {
+        dictionary = std::make_unique<HanjaDictionary>(data.path());
+        coordinator.dictionary = dictionary.get();
+    }
+
     void useModel()
     {
         model = std::make_shared<FakeLanguageModel>();
@@ -329,8 +336,7 @@ TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
     data.write("hanja_freq.tsv", "부과\t賦課\t10\n계수\t係數\t10\n");
     data.write("known_endings.tsv", "를\t100\t10\n");
     data.write("compound_parts.tsv", "부과\t賦課\t10\n");
-    dictionary = std::make_unique<HanjaDictionary>(data.path());
-    coordinator.dictionary = dictionary.get();
+    reloadDictionary();
 
     auto editor = fake->openEditor("세율과 부과계수를 정한다", {4, 5});
     ASSERT_TRUE(pressShowsList());
@@ -361,8 +367,7 @@ TEST_F(SessionFixture, ASeenCompoundTheTextReadsLikelierAsTheWordAndItsEndingFol
     data.write("hanja.tsv", "정신\t精神\t\n정신\t挺身\t\n");
     data.write("known_endings.tsv", "\t3000000\t10\n다\t7000\t10\n보다\t6500\t10\n");
     data.write("seen_compounds.tsv", "정신보\t鄭臣保\t2\t1085\n");
-    dictionary = std::make_unique<HanjaDictionary>(data.path());
-    coordinator.dictionary = dictionary.get();
+    reloadDictionary();
 
     auto editor = fake->openEditor("물질보다 정신보다 중요", {5, 4});
     ASSERT_TRUE(pressShowsList());
@@ -379,8 +384,7 @@ TEST_F(SessionFixture, ACompoundAsWritersSpelledItReadsTextWithNoDictionaryWordA
     data.write("hanja.tsv", "이\t李\t오얏 리\n순\t舜\t순임금 순\n신\t臣\t신하 신\n");
     data.write("known_endings.tsv", "은\t100\t10\n");
     data.write("seen_compounds.tsv", "이순신\t李舜臣\t56\n이순신\t李純信\t5\n");
-    dictionary = std::make_unique<HanjaDictionary>(data.path());
-    coordinator.dictionary = dictionary.get();
+    reloadDictionary();
 
     auto editor = fake->openEditor("이순신은 장군이다", {0, 4});
     ASSERT_TRUE(pressShowsList()) << "a list, not the notice for text that is no dictionary word";
