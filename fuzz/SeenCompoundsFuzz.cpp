@@ -1,9 +1,10 @@
 // The reader of seen_compounds.tsv against a plain reading of its rules, written for clarity and
 // nothing else: split at LF (a CR before it belongs to the line end); empty lines and "#" lines
-// are no lines; a line counts when it is valid UTF-8 and has three TAB-separated fields: a word of
-// three Hangul syllables or more, a spelling of as many characters, and a count of decimal digits
-// from 1 to 2^32 - 1. Every other line is skipped and reported, by its number. A word's spellings
-// come most seen first, ties in file order, whatever the order of the file.
+// are no lines; a line counts when it is valid UTF-8 and has three or four TAB-separated fields: a
+// word of three Hangul syllables or more, a spelling of as many characters, a count of decimal
+// digits from 1 to 2^32 - 1, and a share of decimal digits from 0 to 2^32 - 2. Every other line is
+// skipped and reported, by its number. A word's spellings come most seen first, ties in file
+// order, whatever the order of the file; its share is its first spelling's.
 #include "FuzzSupport.h"
 
 #include "core/dictionary/SeenCompounds.h"
@@ -17,6 +18,7 @@ namespace {
 struct Pair {
     QByteArray hanja;
     quint64 count;
+    std::optional<quint64> share;
 };
 
 bool syllables(const QString& s)
@@ -24,17 +26,20 @@ bool syllables(const QString& s)
     return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3; });
 }
 
-std::optional<quint64> count(const QByteArray& field)
+std::optional<quint64> number(const QByteArray& field, quint64 least, quint64 most)
 {
     if (field.isEmpty()) return std::nullopt;
     quint64 value = 0;
     for (char c : field) {
         if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + quint64(c - '0');
-        if (value > 0xFFFFFFFFull) return std::nullopt;
+        if (value > most) return std::nullopt;
     }
-    return value >= 1 ? std::optional(value) : std::nullopt;
+    return value >= least ? std::optional(value) : std::nullopt;
 }
+
+std::optional<quint64> count(const QByteArray& field) { return number(field, 1, 0xFFFFFFFFull); }
+std::optional<quint64> share(const QByteArray& field) { return number(field, 0, 0xFFFFFFFEull); }
 
 } // namespace
 
@@ -55,13 +60,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (line.endsWith('\r')) line.chop(1);
         if (line.isEmpty() || line.startsWith('#')) continue;
         const QList<QByteArray> fields = line.split('\t');
-        bool ok = fields.size() == 3 && Fuzz::validUtf8(line);
+        bool ok = (fields.size() == 3 || fields.size() == 4) && Fuzz::validUtf8(line);
         if (ok) {
             const QString word = QString::fromUtf8(fields[0]);
             const QString hanja = QString::fromUtf8(fields[1]);
-            ok = word.size() >= 3 && syllables(word) && hanja.toUcs4().size() == word.size() && count(fields[2]);
+            ok = word.size() >= 3 && syllables(word) && hanja.toUcs4().size() == word.size() && count(fields[2])
+                && (fields.size() == 3 || share(fields[3]));
         }
-        if (ok) want[fields[0]].append({fields[1], *count(fields[2])});
+        if (ok) want[fields[0]].append({fields[1], *count(fields[2]), fields.size() == 4 ? share(fields[3]) : std::nullopt});
         else skipped.append(number);
     }
 
@@ -88,6 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (qsizetype i = 0; i < list.size(); ++i)
             FUZZ_CHECK(spellings[i].hanja == QString::fromUtf8(list[i].hanja) && spellings[i].count == list[i].count, detail + lists);
         FUZZ_CHECK(seen.contains(it.key()), detail + lists);
+        const std::optional<quint32> gotShare = seen.stemShare(it.key());
+        FUZZ_CHECK(gotShare.has_value() == list[0].share.has_value() && (!gotShare || *gotShare == *list[0].share),
+                   detail + lists + QStringLiteral(" share %1, want %2")
+                                        .arg(gotShare ? QString::number(*gotShare) : QStringLiteral("none"),
+                                             list[0].share ? QString::number(*list[0].share) : QStringLiteral("none")));
     }
     FUZZ_CHECK(seen.size() == pairs, detail + QStringLiteral("\npairs %1, want %2").arg(seen.size()).arg(pairs));
     return 0;
