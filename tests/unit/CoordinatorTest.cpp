@@ -362,7 +362,7 @@ TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
     EXPECT_EQ(panel.model().items()[0].replacement, "賦課計數(부과계수)");
 }
 
-TEST_F(SessionFixture, ASeenCompoundTheTextReadsLikelierAsTheWordAndItsEndingFollowsTheWordsRows)
+TEST_F(SessionFixture, ASeenCompoundTheTextReadsFarLikelierWithoutFollowsTheWordsRows)
 {
     data.write("hanja.tsv", "정신\t精神\t\n정신\t挺身\t\n");
     data.write("known_endings.tsv", "\t3000000\t10\n다\t7000\t10\n보다\t6500\t10\n");

@@ -541,14 +541,14 @@ TEST(HanjaDictionaryTest, SeenCompoundsLeadTheCompoundRows)
     EXPECT_EQ(dict.compounds("대한민은").value(0).hanja, "大韓民");
 }
 
-TEST(HanjaDictionaryTest, ASeenCompoundFollowsTheWordWhereTheTextReadsLikelierAsTheWordAndItsEnding)
+TEST(HanjaDictionaryTest, ASeenCompoundFollowsTheWordWhereTheTextReadsFarLikelierAsTheWordAndItsEnding)
 {
-    const QByteArray dictionary = "정신\t精神\n조선\t朝鮮\n일본\t日本\n보\t譜\n인\t人\n군\t軍\n";
+    const QByteArray dictionary = "정신\t精神\n조선\t朝鮮\n일본\t日本\n영국\t英國\n보\t譜\n인\t人\n군\t軍\n";
     // 군 mostly ends a longer word (일본군은): a word end, no ending that competes.
-    const QByteArray endings = "\t3000000\n다\t7000\n보다\t6500\n인\t20000\n은\t400000\n군\t5000\t10\t1\n";
+    const QByteArray endings = "\t3000000\n다\t7000\n보다\t6500\n인\t150000\n은\t400000\n군\t5000\t10\t1\n";
     // Uses of the seen word per million uses of its dictionary word: 정신보 1,085, 조선인 70,666.
     const QByteArray seen = "정신보\t鄭臣保\t2\t1085\n조선인\t朝鮮人\t2\t70666\n조선인\t朝鮮印\t1\t70666\n"
-                            "일본군\t日本軍\t8\t10\n정신대\t挺身隊\t4\n";
+                            "일본군\t日本軍\t8\t10\n정신대\t挺身隊\t4\n영국인\t英國人\t1\t16520\n";
     HanjaDictionary dict(HanjaDictionary::Texts{dictionary, std::nullopt, endings, std::nullopt, seen});
 
     // 정신 + 보다 (6,500) against 정신보 + 다 (1,085 per million of 정신's uses × 7,000): after the word.
@@ -557,10 +557,13 @@ TEST(HanjaDictionaryTest, ASeenCompoundFollowsTheWordWhereTheTextReadsLikelierAs
     EXPECT_EQ(rather[0], (HanjaDictionary::Compound{"정신보", "鄭臣保", {}, "다", true}));
     // Alone, 보 is no ending: the seen word is the one reading of the text.
     EXPECT_FALSE(dict.compounds("정신보").value(0).afterWord);
-    // 조선인 bare: 70,666 per million × 3,000,000 uses of nothing after a noun, against 20,000 of 인.
+    // 조선인 bare: 70,666 per million × 3,000,000 uses of nothing after a noun, against 150,000 of 인.
     const auto people = dict.compounds("조선인");
     ASSERT_EQ(people.size(), 2);
     EXPECT_FALSE(people[0].afterWord || people[1].afterWord);
+    // 영국 + 인 is likelier by the endings of all nouns (150,000 against 16,520 per million × 3,000,000,
+    // 49,560), but not far likelier: a noun's own rate of an ending may be far below theirs.
+    EXPECT_FALSE(dict.compounds("영국인").value(0).afterWord);
     // Rare as it is, 일본군 is read whole: 군 after 일본 is a word's end, not an ending.
     EXPECT_FALSE(dict.compounds("일본군은").value(0).afterWord);
     EXPECT_FALSE(dict.compounds("일본군").value(0).afterWord);

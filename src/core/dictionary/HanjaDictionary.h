@@ -96,13 +96,13 @@ public:
     //   compound (사회부터). Each part's spelling by how often it is that part, the dictionary's
     //   order counting as much as the least-seen part; the likeliest first.
     // Seen spellings come first; made ones follow when they read the same word, without repeats.
-    // All rows read one word with one rest, unless the text reads likelier without the seen word:
-    // as the stem of split(text) and its rest, a known ending (정신보다: 정신 + 보다, not 정신보 鄭臣保
-    // + 다), or as a compound made of other parts (조선후기: 조선 + 후기, not 조선후 朝鮮侯 + 기), weighed
-    // by how often running text uses the seen word per use of the stem; a rest that is mostly a
-    // longer word's last syllable (기) gives way where a word ends in its first syllable. Then the
-    // seen spellings come after the made ones, marked to follow the word's own rows. Empty when text
-    // is no such compound.
+    // All rows read one word with one rest, unless the text reads far likelier without the seen
+    // word: as the stem of split(text) and its rest, a known ending (정신보다: 정신 + 보다, not 정신보
+    // 鄭臣保 + 다), or as a compound made of other parts, weighed by how often running text uses the
+    // seen word per use of the stem; or unless the seen word's rest is mostly a longer word's last
+    // syllable (기) and a word ends in its first syllable (조선후기: 조선 + 후기, not 조선후 朝鮮侯 + 기).
+    // Then the seen spellings come after the made ones, marked to follow the word's own rows. Empty
+    // when text is no such compound.
     struct Compound {
         QString hangul;          // the parts joined (부과계수)
         QString hanja;           // their spellings joined (賦課係數)
@@ -136,8 +136,8 @@ private:
     QList<Compound> madeCompounds(const Split& head, int limit, double* likelihood = nullptr);
     // The seen compound at the start of text (composed), longer than `stemLength` characters; its
     // spellings seen as often in the order of `made`, the compounds made of the parts, else by
-    // their parts' places; marked afterWord when the text reads likelier as the stem and its rest
-    // or as `made`, whose likelihood is `madeLikelihood`.
+    // their parts' places; marked afterWord when the text reads far likelier as the stem and its
+    // rest or as `made`, whose likelihood is `madeLikelihood`, or its rest ends a longer word.
     QList<Compound> seenCompoundsAt(const QString& text, qsizetype stemLength, int limit,
                                     const QList<Compound>& made = {},
                                     double madeLikelihood = -std::numeric_limits<double>::infinity());

@@ -19,6 +19,8 @@ namespace {
 
 // The longest seen compound looked for, in syllables (the longest selection a press looks up).
 constexpr qsizetype kMaxSeenSyllables = 16;
+// How much likelier another reading must be for a seen word to give way to it.
+constexpr double kFar = 10;
 
 // 1 / (i + 1) for a word's places: one-syllable words have hundreds of spellings, and a division
 // each was much of a compound's cost.
@@ -253,9 +255,12 @@ QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString&
         if (stemLength >= 2 && !rest.isEmpty() && d->endings.isWordEnd(rest))
             for (qsizetype j = stemLength; j < k && !afterWord; ++j)
                 afterWord = bool(d->findKey(QStringView(text).sliced(j, k + 1 - j)));
-        // Else the likelier reading goes first: the seen word's uses per use of the stem, followed by
-        // its rest, against the stem followed by its own rest, a known ending (not a word end), or by
-        // the words of a compound made of other parts.
+        // Else the seen word gives way to a reading far likelier: the stem followed by its own rest,
+        // a known ending (not a word end), or by the words of a compound made of other parts,
+        // against the seen word's uses per use of the stem followed by its rest. Far: the endings'
+        // uses are over all nouns, and a given noun takes an ending at a tenth of the usual rate or
+        // less about as often as one in ten nouns (영국인 is mostly 英國人, though 인 follows nouns
+        // three times as often as 영국인's share predicts).
         const std::optional<quint32> share = seen->stemShare(bytes);
         if (share && stemLength >= 2 && !afterWord) {
             const double total = d->endings.totalUses();
@@ -264,7 +269,7 @@ QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString&
             double rival = madeReadsIt ? -std::numeric_limits<double>::infinity() : madeLikelihood;
             if (d->endings.isEnding(stemRest) && !d->endings.isWordEnd(stemRest))
                 rival = std::max(rival, std::log(d->endings.uses(stemRest) / total));
-            afterWord = std::log(double(*share) * 1e-6) + std::log(d->endings.uses(rest) / total) < rival;
+            afterWord = std::log(double(*share) * 1e-6) + std::log(d->endings.uses(rest) / total) + std::log(kFar) < rival;
         }
         QList<Compound> out;
         for (const Option& o : options.mid(0, limit)) {
