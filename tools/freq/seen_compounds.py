@@ -91,6 +91,15 @@ def rates(eojeols, nouns, endings):
     return after / bare, after_ending / with_ending
 
 
+def ending_completions(endings):
+    """The endings by their beginnings: the rests y that complete a start x into a known ending x + y."""
+    completions = {}
+    for e in endings:
+        for i in range(1, len(e) + 1):
+            completions.setdefault(e[:i], []).append(e[i:])
+    return completions
+
+
 def seen_compounds(spellings, ann, eojeols, endings, threshold):
     """{(hangul, hanja): annotations} and the number of words left out as word + ending."""
     ending_set = set(endings)
@@ -99,11 +108,7 @@ def seen_compounds(spellings, ann, eojeols, endings, threshold):
         if len(hangul) < MIN_SYLLABLES or len(hanja) != len(hangul) or hangul in spellings or not is_hangul(hangul):
             continue
         words.setdefault(hangul, {})[hanja] = count
-    # The endings by their beginnings: the rests y that complete a start x into a known ending x + y.
-    completions = {}
-    for e in endings:
-        for i in range(1, len(e) + 1):
-            completions.setdefault(e[:i], []).append(e[i:])
+    completions = ending_completions(endings)
     table, left_out = {}, 0
     for hangul, spelled in words.items():
         # The endings after which the word's text also reads as a dictionary word + a known ending:
@@ -140,7 +145,7 @@ def stem_shares(spellings, words, eojeols, endings):
     words whose rest after that word begins a known ending, and so also reads as that word and an
     ending. Both from the segmentation model trained with the words among the stems; a word running
     text never shows counts as the model's smoothing."""
-    starts = {e[:i] for e in endings for i in range(1, len(e) + 1)}
+    starts = ending_completions(endings)
     longest = {}
     for w in words:
         for k in range(len(w) - 1, 1, -1):

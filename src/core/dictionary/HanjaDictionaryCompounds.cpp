@@ -34,6 +34,18 @@ double reciprocal(qsizetype i)
     return std::size_t(i) < table.size() ? table[std::size_t(i)] : 1.0 / double(i + 1);
 }
 
+// Whether the rest from i to n is mostly a longer word's last syllable and its ending (기) and a
+// dictionary word starting at `from` or later ends in its first syllable (후기 in 조선후기): then it
+// gives way to that word, as the split's stem does. `piece(a, b)` is the text from a to b.
+template <typename Piece>
+bool restEndsALongerWord(const DictionaryData& d, qsizetype from, qsizetype i, qsizetype n, Piece piece)
+{
+    if (i >= n || !d.endings.isWordEnd(piece(i, n))) return false;
+    for (qsizetype j = from; j < i; ++j)
+        if (d.findKey(piece(j, i + 1))) return true;
+    return false;
+}
+
 // The likeliest `limit` spellings of the parts read (the first part the stem), as compound rows.
 QList<HanjaDictionary::Compound> spelledCompounds(HanjaDictionary& dictionary, const CompoundParts& parts,
                                                   const QList<QString>& words, const QString& rest, int limit)
@@ -248,14 +260,11 @@ QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString&
             if (a.count != b.count) return a.count > b.count;
             return a.made != b.made ? a.made < b.made : a.parts < b.parts;
         });
-        // Where the stem reads on another way, the seen word may come after the word's own rows.
-        // A rest that is mostly a longer word's last syllable gives way where a word ends in its
-        // first syllable, as in the split (조선후기 is 조선 + 후기, not 조선후 朝鮮侯 + 기).
-        bool afterWord = false;
-        if (stemLength >= 2 && !rest.isEmpty() && d->endings.isWordEnd(rest))
-            for (qsizetype j = stemLength; j < k && !afterWord; ++j)
-                afterWord = bool(d->findKey(QStringView(text).sliced(j, k + 1 - j)));
-        // Else the seen word gives way to a reading far likelier: the stem followed by its own rest,
+        // Where the stem reads on another way, the seen word may come after the word's own rows:
+        // where its rest gives way to a word ending in it (조선후기 is 조선 + 후기, not 조선후 朝鮮侯 + 기),
+        const auto piece = [&](qsizetype a, qsizetype b) { return QStringView(text).sliced(a, b - a); };
+        bool afterWord = stemLength >= 2 && restEndsALongerWord(*d, stemLength, k, text.size(), piece);
+        // else where another reading is far likelier: the stem followed by its own rest,
         // a known ending (not a word end), or by the words of a compound made of other parts,
         // against the seen word's uses per use of the stem followed by its rest. Far: the endings'
         // uses are over all nouns, and a given noun takes an ending at a tenth of the usual rate or
@@ -311,17 +320,11 @@ QList<HanjaDictionary::Compound> HanjaDictionary::madeCompounds(const Split& hea
     constexpr double none = -std::numeric_limits<double>::infinity();
     QList<double> best(n + 1, none);
     QList<qsizetype> next(n + 1, -1); // where the next part ends; -1: the ending starts here
-    // A rest that is mostly a longer word's last syllable and its ending, after a part, gives way
-    // where a word ends in its first syllable (조선 + 후기, not 조선 + 후 侯 + 기), as in the split.
-    const auto endsALongerWord = [&](qsizetype i) {
-        if (i == s || i == n || !d->endings.isWordEnd(at(i, n))) return false;
-        for (qsizetype j = s; j < i; ++j)
-            if (d->findKey(at(j, i + 1))) return true;
-        return false;
-    };
     for (qsizetype i = n; i >= s; --i) {
+        // After a part, a word-end rest is no ending where a word ends in it (조선 + 후기, not
+        // 조선 + 후 侯 + 기); right after the stem the split has decided that already.
         const double ending = d->endings.uses(at(i, n));
-        if (ending > 0 && !endsALongerWord(i)) best[i] = std::log(ending / total);
+        if (ending > 0 && !restEndsALongerWord(*d, s, i, n, at)) best[i] = std::log(ending / total);
         for (qsizetype k = n; k > i; --k) {
             if (best[k] == none || !d->findKey(at(i, k))) continue;
             // A word never seen as a part counts as the least-seen one; a syllable must have been seen.
