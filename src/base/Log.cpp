@@ -40,7 +40,9 @@ void write(const QString& message)
         sinks = r.sinks;
     }
     syslog(LOG_INFO, "%s", utf8.constData());
-    if (isatty(STDERR_FILENO)) {
+    // A terminal sees the lines; so does a test session, which keeps a program's stderr as its log.
+    static const bool toStderr = isatty(STDERR_FILENO) || qEnvironmentVariableIsSet("SORELWICK_LOG_STDERR");
+    if (toStderr) {
         QByteArray out = utf8 + '\n';
         [[maybe_unused]] auto written = ::write(STDERR_FILENO, out.constData(), size_t(out.size()));
     }

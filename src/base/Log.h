@@ -6,7 +6,8 @@
 #include <functional>
 
 // Diagnostic lines, each "[Sorelwick] " + message, to the system journal (syslog) and to stderr
-// when stderr is a terminal. Never shown to the user.
+// when stderr is a terminal or SORELWICK_LOG_STDERR is set (the test sessions). Never shown to
+// the user.
 namespace Log {
 
 void write(const QString& message);

@@ -15,6 +15,8 @@
 #include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
 
 namespace {
+constexpr qint64 kWaitStepMs = 50;
+
 // Xlib has one error handler for the process; it finds the connection by its display.
 std::mutex g_connectionsMutex;
 std::map<Display*, X11Connection*> g_connections;
@@ -106,13 +108,22 @@ void X11Connection::dispatchPending()
     m_dispatching = false;
 }
 
-bool X11Connection::waitReadable(const QDeadlineTimer& deadline) const
+bool X11Connection::waitForEvent(unsigned long window, int type, const std::function<bool(const XEvent&)>& wanted,
+                                 XEvent& event, const QDeadlineTimer& deadline) const
 {
-    XFlush(m_display);
-    const qint64 left = deadline.remainingTime();
-    if (left <= 0) return false;
-    pollfd fd{ConnectionNumber(m_display), POLLIN, 0};
-    return ::poll(&fd, 1, int(left)) > 0;
+    for (;;) {
+        // Flushed before the look: a flush may read an answer into Xlib's queue, where the socket
+        // no longer shows it, so a flush between the look and the wait would sleep through it.
+        XFlush(m_display);
+        while (XCheckTypedWindowEvent(m_display, window, type, &event))
+            if (wanted(event)) return true;
+        const qint64 left = deadline.remainingTime();
+        if (left == 0) return false;
+        // In short steps all the same: whatever else reads the connection, the queue is looked at
+        // again soon.
+        pollfd fd{ConnectionNumber(m_display), POLLIN, 0};
+        ::poll(&fd, 1, int(left < 0 || left > kWaitStepMs ? kWaitStepMs : left));
+    }
 }
 
 int X11ErrorHandler::handle(Display* display, XErrorEvent* error)

@@ -45,8 +45,11 @@ public:
     // Hands every queued event to the handlers.
     void dispatchPending();
 
-    // Flushes, then waits for the socket to be readable; false when the deadline passed first.
-    bool waitReadable(const QDeadlineTimer& deadline) const;
+    // Sends what is buffered and waits for an event of `type` for `window` that `wanted` takes,
+    // into `event`; the others of that type and window (late answers to earlier requests) are
+    // dropped. False when the deadline passed first.
+    bool waitForEvent(unsigned long window, int type, const std::function<bool(const XEvent&)>& wanted,
+                      XEvent& event, const QDeadlineTimer& deadline) const;
 
     // Collects the protocol errors of the requests made while it lives (after a sync).
     class ErrorTrap {

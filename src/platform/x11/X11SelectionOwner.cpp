@@ -54,11 +54,11 @@ unsigned long X11SelectionOwner::serverTime()
     XChangeProperty(dpy, m_window, property, XA_STRING, 8, PropModeAppend, nullptr, 0);
     const QDeadlineTimer deadline(1000);
     XEvent event;
-    for (;;) {
-        while (XCheckTypedWindowEvent(dpy, m_window, PropertyNotify, &event))
-            if (event.xproperty.atom == property) return event.xproperty.time;
-        if (!m_connection->waitReadable(deadline)) return CurrentTime;
-    }
+    if (!m_connection->waitForEvent(
+            m_window, PropertyNotify, [property](const XEvent& e) { return e.xproperty.atom == property; }, event,
+            deadline))
+        return CurrentTime;
+    return event.xproperty.time;
 }
 
 bool X11SelectionOwner::own(const PasteboardItem& item)

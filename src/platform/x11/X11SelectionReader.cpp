@@ -73,11 +73,10 @@ X11SelectionReader::Result X11SelectionReader::read(unsigned long target)
     XConvertSelection(dpy, m_selection, target, m_property, m_window, CurrentTime);
 
     XEvent event;
-    for (;;) {
-        if (XCheckTypedWindowEvent(dpy, m_window, SelectionNotify, &event) && event.xselection.target == target)
-            break;
-        if (!m_connection->waitReadable(deadline)) return Failure::timedOut;
-    }
+    if (!m_connection->waitForEvent(
+            m_window, SelectionNotify, [target](const XEvent& e) { return e.xselection.target == target; }, event,
+            deadline))
+        return Failure::timedOut;
     if (event.xselection.property == None) return Failure::refused;
 
     // First the size, then the whole property at once.
@@ -103,17 +102,12 @@ X11SelectionReader::Result X11SelectionReader::read(unsigned long target)
         && qint64(*reinterpret_cast<const unsigned long*>(data.get())) > sizeLimit)
         return Failure::tooLarge; // the announced size; the owner gives up when nobody reads
     QByteArray all;
+    const auto newValue = [this](const XEvent& e) {
+        return e.xproperty.atom == m_property && e.xproperty.state == PropertyNewValue;
+    };
     for (;;) {
-        bool newValue = false;
-        while (XCheckTypedWindowEvent(dpy, m_window, PropertyNotify, &event))
-            if (event.xproperty.atom == m_property && event.xproperty.state == PropertyNewValue) {
-                newValue = true;
-                break;
-            }
-        if (!newValue) {
-            if (!m_connection->waitReadable(deadline)) return Failure::timedOut;
-            continue;
-        }
+        if (!m_connection->waitForEvent(m_window, PropertyNotify, newValue, event, deadline))
+            return Failure::timedOut;
         raw = nullptr;
         XGetWindowProperty(dpy, m_window, m_property, 0, LONG_MAX / 4, True, AnyPropertyType, &type, &format,
                            &count, &after, &raw);
