@@ -3,6 +3,7 @@
 #include "base/Defaults.h"
 #include "base/Log.h"
 #include "core/HotKey.h"
+#include "platform/Platform.h"
 
 #include <limits>
 
@@ -61,9 +62,10 @@ std::optional<QString> ShortcutCenter::change(const Shortcut& requested)
 
     // Released first, so the combination in force can be applied again, and a failure can fall
     // back to registering the old one.
+    stopRetrying();
     m_hotKey.reset();
     if (!registerShortcut(shortcut)) {
-        registerShortcut(m_current);
+        setHeldElsewhere(!registerShortcut(m_current));
         return QStringLiteral("다른 앱이 이미 쓰고 있는 조합입니다.");
     }
 
@@ -83,23 +85,66 @@ std::optional<QString> ShortcutCenter::change(const Shortcut& requested)
 void ShortcutCenter::activate(std::function<void()> handler)
 {
     m_handler = handler ? std::move(handler) : [] {};
+    stopRetrying();
     m_hotKey.reset();
-    registerShortcut(m_current);
+    // Another program's hold may be that of an instance that has just ended: the X server lets go
+    // of its grab only once it has handled the closed connection. So the start tries again for a
+    // while before it tells the user.
+    if (!registerShortcut(m_current)) retryLater(retryCount);
 }
 
-void ShortcutCenter::suspend() { m_hotKey.reset(); }
+void ShortcutCenter::suspend()
+{
+    stopRetrying();
+    m_hotKey.reset();
+}
 
 void ShortcutCenter::resume()
 {
-    if (!m_hotKey) registerShortcut(m_current);
+    if (!m_hotKey) setHeldElsewhere(!registerShortcut(m_current));
 }
 
-bool ShortcutCenter::registerShortcut(const Shortcut& shortcut)
+void ShortcutCenter::retryLater(int left)
+{
+    m_retry = Platform::shared().clock->after(retryStepMs, [this, left] { retry(left); });
+}
+
+void ShortcutCenter::retry(int left)
+{
+    m_retry.reset(); // the action that called us goes with it: only arguments are used from here on
+    if (m_hotKey) return;
+    if (registerShortcut(m_current, true)) {
+        Log::write(QStringLiteral("단축키 %1 등록: 다시 시도해 됨").arg(m_current.displayString()));
+        Notifier::shared().post(didChange);
+    } else if (left > 1) {
+        retryLater(left - 1);
+    } else {
+        Log::write(QStringLiteral("단축키 %1을 다른 프로그램이 쓰고 있어 쓸 수 없음: 설정에서 바꿀 수 있음")
+                       .arg(m_current.displayString()));
+        setHeldElsewhere(true);
+    }
+}
+
+void ShortcutCenter::stopRetrying()
+{
+    m_retry.reset();
+    setHeldElsewhere(false);
+}
+
+void ShortcutCenter::setHeldElsewhere(bool held)
+{
+    if (held == m_heldElsewhere) return;
+    m_heldElsewhere = held;
+    Notifier::shared().post(didChange);
+}
+
+bool ShortcutCenter::registerShortcut(const Shortcut& shortcut, bool quiet)
 {
     // The action looks the handler up at each press, so activate() may replace it later.
     auto hotKey = std::make_unique<HotKey>(shortcut, [this] { m_handler(); });
     if (hotKey->status() != HotKeyService::noErr) {
-        Log::write(QStringLiteral("단축키 %1 등록 실패: %2").arg(shortcut.displayString()).arg(hotKey->status()));
+        if (!quiet)
+            Log::write(QStringLiteral("단축키 %1 등록 실패: %2").arg(shortcut.displayString()).arg(hotKey->status()));
         return false;
     }
     m_hotKey = std::move(hotKey);

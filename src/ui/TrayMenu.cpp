@@ -97,8 +97,11 @@ void TrayMenu::addItemAfterOnboarding(QAction* item)
 void TrayMenu::syncShortcutTitle()
 {
     if (!m_shortcutItem) return;
-    m_shortcutItem->setText(QStringLiteral("단축키: ") + ShortcutCenter::shared().current().displayString()
-                            + QStringLiteral("  (단어 선택 후)"));
+    const ShortcutCenter& center = ShortcutCenter::shared();
+    // A shortcut another program holds does nothing: the line says so instead of how to use it.
+    m_shortcutItem->setText(QStringLiteral("단축키: ") + center.current().displayString()
+                            + (center.isHeldElsewhere() ? QStringLiteral("  (다른 프로그램이 쓰는 중)")
+                                                        : QStringLiteral("  (단어 선택 후)")));
 }
 
 void TrayMenu::syncFormatChecks()

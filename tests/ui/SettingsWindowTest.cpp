@@ -89,6 +89,21 @@ TEST_F(ShellFixture, TrayMenuTitlesFollowTheSettings)
     EXPECT_EQ(onboarding.size(), 1);
 }
 
+TEST_F(ShellFixture, TrayMenuSaysWhenAnotherProgramHoldsTheShortcut)
+{
+    const Shortcut shortcut = Shortcut::defaultShortcut();
+    fake->hotKeys->takenByOthers.insert({shortcut.keyCode, shortcut.carbonModifiers()});
+    center.activate([] {});
+    TrayMenu tray(RankEngine::frequency);
+    EXPECT_EQ(tray.shortcutItem()->text(), QStringLiteral("단축키: Ctrl+Alt+H  (단어 선택 후)")) << "while it tries again";
+    fake->clock->advance(ShortcutCenter::retryStepMs * ShortcutCenter::retryCount);
+    EXPECT_EQ(tray.shortcutItem()->text(), QStringLiteral("단축키: Ctrl+Alt+H  (다른 프로그램이 쓰는 중)"));
+
+    ASSERT_FALSE(center.change(Shortcut{38, control | shift}));
+    EXPECT_EQ(tray.shortcutItem()->text(), QStringLiteral("단축키: Ctrl+Shift+J  (단어 선택 후)"));
+    fake->hotKeys->takenByOthers.clear();
+}
+
 TEST_F(ShellFixture, RecorderAcceptsRefusesAndCancels)
 {
     ShortcutRecorder recorder;

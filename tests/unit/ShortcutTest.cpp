@@ -168,6 +168,69 @@ TEST_F(Shortcuts, combinationTakenByAnotherProgramKeepsTheOldOne)
     EXPECT_TRUE(log.contains(u"[Sorelwick] 단축키 Ctrl+Alt+H 등록 실패: -9878"_s));
 }
 
+// On X11 another program's hold may be that of an instance that has just ended; the start tries
+// again for a while, quietly, and only then shows the shortcut as held elsewhere.
+TEST_F(Shortcuts, aShortcutHeldAtStartIsTriedAgainThenShownAsHeldElsewhere)
+{
+    const Shortcut shortcut = Shortcut::defaultShortcut();
+    const FakeHotKeyService::Combination held{shortcut.keyCode, shortcut.carbonModifiers()};
+    const qint64 allRetries = ShortcutCenter::retryStepMs * ShortcutCenter::retryCount;
+    int presses = 0;
+    {
+        SCOPED_TRACE("released while the start tries again");
+        fake->hotKeys->takenByOthers.insert(held);
+        ShortcutCenter center;
+        center.activate([&] { ++presses; });
+        fake->clock->advance(allRetries - ShortcutCenter::retryStepMs);
+        EXPECT_FALSE(center.isRegistered());
+        EXPECT_FALSE(center.isHeldElsewhere());
+        fake->hotKeys->takenByOthers.clear();
+        fake->clock->advance(ShortcutCenter::retryStepMs);
+        EXPECT_TRUE(center.isRegistered());
+        EXPECT_TRUE(press(shortcut));
+        EXPECT_EQ(presses, 1);
+        EXPECT_EQ(log.count(u"단축키 Ctrl+Alt+H 등록 실패"_s), 1) << "the retries are quiet";
+        EXPECT_TRUE(log.contains(u"[Sorelwick] 단축키 Ctrl+Alt+H 등록: 다시 시도해 됨"_s));
+        EXPECT_EQ(notifications, 1);
+        EXPECT_EQ(fake->clock->pendingCount(), 0);
+    }
+    {
+        SCOPED_TRACE("held throughout");
+        notifications = 0;
+        log.clear();
+        fake->hotKeys->takenByOthers.insert(held);
+        ShortcutCenter center;
+        center.activate([&] { ++presses; });
+        fake->clock->advance(allRetries);
+        EXPECT_FALSE(center.isRegistered());
+        EXPECT_TRUE(center.isHeldElsewhere());
+        EXPECT_EQ(notifications, 1);
+        EXPECT_EQ(log.count(u"쓸 수 없음"_s), 1);
+        EXPECT_EQ(fake->clock->pendingCount(), 0) << "the retries end";
+        // Choosing another combination ends it.
+        EXPECT_EQ(center.change(Shortcut{kJ, control | option}), std::nullopt);
+        EXPECT_FALSE(center.isHeldElsewhere());
+        EXPECT_TRUE(press(Shortcut{kJ, control | option}));
+    }
+    {
+        SCOPED_TRACE("recording a new shortcut, or the center going, ends the retries");
+        defaults->remove(u"hotKeyCode"_s); // the default again, still held
+        defaults->remove(u"hotKeyModifiers"_s);
+        ShortcutCenter center;
+        center.activate([] {});
+        ASSERT_EQ(fake->clock->pendingCount(), 1);
+        center.suspend();
+        EXPECT_EQ(fake->clock->pendingCount(), 0);
+        center.resume();
+        EXPECT_TRUE(center.isHeldElsewhere()) << "still taken when recording ended";
+        {
+            ShortcutCenter gone;
+            gone.activate([] {});
+        }
+        EXPECT_EQ(fake->clock->pendingCount(), 0);
+    }
+}
+
 TEST_F(Shortcuts, storedShortcutIsReadBackAndBadValuesFallBackToTheDefault)
 {
     defaults->setValue(u"hotKeyCode"_s, qint64(kJ));
