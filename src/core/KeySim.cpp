@@ -9,10 +9,12 @@ QCoro::Task<bool> KeySim::press(quint16 key, quint64 flags, Pid pid)
     const auto clock = platform.clock;
     const auto keyPoster = platform.keyPoster;
     const auto workspace = platform.workspace;
+    const auto hotKeys = platform.hotKeys;
 
-    // A held modifier would join the synthetic one (⌘C with ⌥ held is another shortcut).
+    // A held modifier would join the synthetic one (Ctrl+C with Alt held is another shortcut), and
+    // while the shortcut's own key is down (Ctrl and Alt let go first) every key goes to its grab.
     const qint64 deadline = clock->monotonicMs() + modifierWaitMs;
-    while (keyPoster->combinedModifierFlags() & modifierMask) {
+    while ((keyPoster->combinedModifierFlags() & modifierMask) || (hotKeys && hotKeys->keyHeld())) {
         if (clock->monotonicMs() >= deadline) {
             Log::write(QStringLiteral("수정자 키가 떨어지지 않아 단축키 흉내를 건너뜀"));
             co_return false;

@@ -27,4 +27,7 @@ public:
     virtual void installEventHandler(Dispatch dispatch) = 0;
     virtual Registration registerHotKey(quint32 keyCode, quint32 carbonModifiers, quint32 id) = 0;
     virtual void unregisterHotKey(quint64 ref) = 0;
+    // Whether the key of a registered hot key is down now. On X11 every key then goes to the hot
+    // key's grab, so a synthetic keystroke would reach no application.
+    virtual bool keyHeld() = 0;
 };

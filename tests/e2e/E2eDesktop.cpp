@@ -203,11 +203,12 @@ bool keyGrabbedByOthers(const char* keysym, unsigned int modifiers)
     return refused;
 }
 
-void pressChord(const QString& chord)
+namespace {
+
+QList<KeyCode> keyCodes(Display* d, const QString& keys)
 {
-    Display* d = display();
     QList<KeyCode> codes;
-    for (const QString& part : chord.split(QLatin1Char('+'))) {
+    for (const QString& part : keys.split(QLatin1Char('+'))) {
         QString name = part;
         if (name == QLatin1String("ctrl")) name = QStringLiteral("Control_L");
         else if (name == QLatin1String("alt")) name = QStringLiteral("Alt_L");
@@ -215,8 +216,34 @@ void pressChord(const QString& chord)
         else if (name == QLatin1String("super")) name = QStringLiteral("Super_L");
         codes << XKeysymToKeycode(d, XStringToKeysym(name.toLatin1().constData()));
     }
-    for (KeyCode c : codes) XTestFakeKeyEvent(d, c, True, CurrentTime);
+    return codes;
+}
+
+} // namespace
+
+void pressChord(const QString& chord)
+{
+    keysDown(chord);
+    Display* d = display();
+    const QList<KeyCode> codes = keyCodes(d, chord);
     for (auto it = codes.crbegin(); it != codes.crend(); ++it) XTestFakeKeyEvent(d, *it, False, CurrentTime);
+    XFlush(d);
+}
+
+void keysDown(const QString& keys)
+{
+    Display* d = display();
+    for (KeyCode c : keyCodes(d, keys)) XTestFakeKeyEvent(d, c, True, CurrentTime);
+    XFlush(d);
+}
+
+void keysUp(const QString& keys, unsigned long delayMs)
+{
+    Display* d = display();
+    for (KeyCode c : keyCodes(d, keys)) {
+        XTestFakeKeyEvent(d, c, False, delayMs);
+        delayMs = CurrentTime;
+    }
     XFlush(d);
 }
 

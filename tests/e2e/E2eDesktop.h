@@ -35,6 +35,10 @@ bool keyGrabbedByOthers(const char* keysym, unsigned int modifiers);
 
 // Key chords through XTest on our own connection, in xdotool's syntax ("ctrl+alt+h", "1", "Escape").
 void pressChord(const QString& chord);
+// Keys ("ctrl+alt+h") down, or up, in the order given: a hand that lets go of some keys first.
+// The X server lets go of the first key delayMs after it gets the request: a key held that long.
+void keysDown(const QString& keys);
+void keysUp(const QString& keys, unsigned long delayMs = 0);
 // Mouse click at a root position.
 void clickAt(QPoint position);
 

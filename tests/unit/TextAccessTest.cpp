@@ -352,6 +352,16 @@ TEST_F(TextAccess, modifierWaitPostsAfterReleaseOrGivesUpAfterOneSecond)
     EXPECT_GE(postedAfter, 400);
     EXPECT_LT(postedAfter, 400 + KeySim::modifierPollMs);
 
+    // Ctrl and Alt let go first, the shortcut's own key still down: every key would go to its
+    // grab, so the keystroke waits for that key too.
+    fake->keyPoster->clearPosted();
+    fake->hotKeys->keyDown = true;
+    fake->clock->afterMs(150, [this] { fake->hotKeys->keyDown = false; });
+    start = fake->clock->monotonicMs();
+    EXPECT_TRUE(QCoro::waitFor(KeySim::press(KeyCode::h, ModifierFlag::command, app->pid())));
+    ASSERT_EQ(fake->keyPoster->posted().size(), 2);
+    EXPECT_GE(fake->keyPoster->posted()[0].atMs - start, 150);
+
     // Caps lock is not a held modifier.
     fake->keyPoster->clearPosted();
     fake->keyPoster->holdModifiers(ModifierFlag::capsLock);

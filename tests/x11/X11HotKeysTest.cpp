@@ -93,6 +93,24 @@ TEST_F(X11HotKeysTest, pressArrivesWithAndWithoutLocks)
     EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 8));
 }
 
+// While the hot key's own key is down the server gives every key to the grab: a synthetic
+// keystroke has to wait for it, and the modifiers alone say nothing of it.
+TEST_F(X11HotKeysTest, theHotKeysKeyReadsAsHeldUntilItIsLetGo)
+{
+    const auto reg = hotKeys->registerHotKey(KeyCode::h, kCtrlAlt, 7);
+    ASSERT_EQ(reg.status, HotKeyService::noErr);
+    EXPECT_FALSE(hotKeys->keyHeld());
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+h")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt")}));
+    EXPECT_TRUE(waitFor([&] { return pressed.contains(7); }));
+    EXPECT_TRUE(hotKeys->keyHeld());
+    // Another key down is not the hot key's.
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("h")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("j")}));
+    EXPECT_FALSE(hotKeys->keyHeld());
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("j")}));
+}
+
 TEST_F(X11HotKeysTest, combinationHeldByAnotherClientIsRefused)
 {
     auto other = X11Connection::open();

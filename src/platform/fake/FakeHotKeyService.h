@@ -18,6 +18,7 @@ public:
     void installEventHandler(Dispatch dispatch) override;
     Registration registerHotKey(quint32 keyCode, quint32 carbonModifiers, quint32 id) override;
     void unregisterHotKey(quint64 ref) override;
+    bool keyHeld() override { return keyDown; }
 
     // The user presses a combination; true when a registered hot key received it.
     bool press(quint32 keyCode, quint32 carbonModifiers);
@@ -26,6 +27,7 @@ public:
     int handlerInstalls() const { return m_handlerInstalls; }
 
     QSet<Combination> takenByOthers;
+    bool keyDown = false; // the user still holds the shortcut's key
 
 private:
     struct Entry {

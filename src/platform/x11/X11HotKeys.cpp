@@ -68,6 +68,18 @@ void X11HotKeys::unregisterHotKey(quint64 ref)
     m_grabs.erase(it);
 }
 
+bool X11HotKeys::keyHeld()
+{
+    if (!m_connection || m_grabs.empty()) return false;
+    xcb_query_keymap_reply_t* reply = xcb_query_keymap_reply(m_connection, xcb_query_keymap(m_connection), nullptr);
+    if (!reply) return false;
+    bool held = false;
+    for (const auto& [ref, g] : m_grabs)
+        if (g.keycode && (reply->keys[*g.keycode / 8] >> (*g.keycode % 8) & 1)) held = true;
+    free(reply);
+    return held;
+}
+
 qint32 X11HotKeys::grab(Grab& g)
 {
     const auto keycode = m_keymap->keycode(quint16(g.ansiCode));

@@ -23,6 +23,7 @@ public:
     void installEventHandler(Dispatch dispatch) override;
     Registration registerHotKey(quint32 keyCode, quint32 carbonModifiers, quint32 id) override;
     void unregisterHotKey(quint64 ref) override;
+    bool keyHeld() override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
