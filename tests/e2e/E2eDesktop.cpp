@@ -15,6 +15,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace E2e {
@@ -219,33 +220,30 @@ QList<KeyCode> keyCodes(Display* d, const QString& keys)
     return codes;
 }
 
-} // namespace
-
-void pressChord(const QString& chord)
+// The keys down or up in order; the server takes the first one delayMs after it gets it.
+void sendKeys(Display* d, const QList<KeyCode>& codes, bool down, unsigned long delayMs = CurrentTime)
 {
-    keysDown(chord);
-    Display* d = display();
-    const QList<KeyCode> codes = keyCodes(d, chord);
-    for (auto it = codes.crbegin(); it != codes.crend(); ++it) XTestFakeKeyEvent(d, *it, False, CurrentTime);
-    XFlush(d);
-}
-
-void keysDown(const QString& keys)
-{
-    Display* d = display();
-    for (KeyCode c : keyCodes(d, keys)) XTestFakeKeyEvent(d, c, True, CurrentTime);
-    XFlush(d);
-}
-
-void keysUp(const QString& keys, unsigned long delayMs)
-{
-    Display* d = display();
-    for (KeyCode c : keyCodes(d, keys)) {
-        XTestFakeKeyEvent(d, c, False, delayMs);
+    for (KeyCode c : codes) {
+        XTestFakeKeyEvent(d, c, down, delayMs);
         delayMs = CurrentTime;
     }
     XFlush(d);
 }
+
+} // namespace
+
+void pressChord(const QString& chord)
+{
+    Display* d = display();
+    QList<KeyCode> codes = keyCodes(d, chord);
+    sendKeys(d, codes, true);
+    std::reverse(codes.begin(), codes.end());
+    sendKeys(d, codes, false);
+}
+
+void keysDown(const QString& keys) { sendKeys(display(), keyCodes(display(), keys), true); }
+
+void keysUp(const QString& keys, unsigned long delayMs) { sendKeys(display(), keyCodes(display(), keys), false, delayMs); }
 
 void clickAt(QPoint position)
 {
