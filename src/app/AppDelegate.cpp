@@ -10,6 +10,7 @@
 #include "platform/DesktopPlatform.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 #include "platform/x11/X11Compositing.h"
+#include "platform/x11/X11TrayColors.h"
 #include "ui/AboutWindow.h"
 #include "ui/CandidatePanelView.h" // QtPanelWindow.h needs it complete
 #include "ui/OnboardingWindow.h"
@@ -69,7 +70,7 @@ void AppDelegate::installPlatform()
 QCoro::Task<void> AppDelegate::buildTray()
 {
     const RankEngine engine = co_await engineInForce();
-    m_tray = std::make_unique<TrayMenu>(engine);
+    m_tray = std::make_unique<TrayMenu>(engine, X11TrayColors::foreground);
     connect(m_tray.get(), &TrayMenu::settingsRequested, this, &AppDelegate::openSettings);
     connect(m_tray.get(), &TrayMenu::onboardingRequested, this, &AppDelegate::openOnboarding);
     connect(m_tray.get(), &TrayMenu::aboutRequested, this, &AppDelegate::openAbout);

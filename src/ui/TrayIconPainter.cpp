@@ -79,10 +79,10 @@ QImage TrayIconPainter::image(double scale, const QColor& color)
     return img;
 }
 
-QIcon TrayIconPainter::icon()
+QIcon TrayIconPainter::icon(const QColor& ink)
 {
     QIcon icon;
-    for (double scale : {1.0, 2.0}) icon.addPixmap(QPixmap::fromImage(image(scale)));
+    for (double scale : {1.0, 2.0}) icon.addPixmap(QPixmap::fromImage(image(scale, ink)));
     icon.setIsMask(true);
     return icon;
 }

@@ -27,8 +27,8 @@ public:
     static QPainterPath glyphs();
     // The glyphs in one colour at a scale (2 for a doubled-density screen).
     static QImage image(double scale, const QColor& color = Qt::black);
-    // Scales 1 and 2, marked as a mask so that the desktop theme tints it.
-    static QIcon icon();
+    // Scales 1 and 2 in the ink given, also marked as a mask for desktops that tint one.
+    static QIcon icon(const QColor& ink);
 
     // The application icon: the glyphs in white on a rounded square of the accent colour.
     static QImage applicationIcon(int px);

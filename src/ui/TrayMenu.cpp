@@ -10,14 +10,17 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPalette>
 #include <QSystemTrayIcon>
 
-TrayMenu::TrayMenu(RankEngine engine, QObject* parent)
+TrayMenu::TrayMenu(RankEngine engine, TrayInk trayInk, QObject* parent)
     : QObject(parent)
     , m_menu(new QMenu)
     , m_tray(new QSystemTrayIcon(this))
+    , m_trayInk(std::move(trayInk))
 {
     // 1: the shortcut, an information line.
     m_shortcutItem = m_menu->addAction(QString());
@@ -56,8 +59,9 @@ TrayMenu::TrayMenu(RankEngine engine, QObject* parent)
     connect(this, &TrayMenu::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit,
             Qt::QueuedConnection);
     m_menu->installEventFilter(this);
+    QCoreApplication::instance()->installEventFilter(this); // for a new palette
 
-    m_tray->setIcon(TrayIconPainter::icon());
+    syncIcon();
     m_tray->setToolTip(QStringLiteral("소렐"));
     m_tray->setContextMenu(m_menu);
     // A left click opens the same menu; desktops differ in which button they pass on.
@@ -124,8 +128,19 @@ void TrayMenu::setFormat(QAction* item)
     syncFormatChecks();
 }
 
+QColor TrayMenu::iconInk(const std::optional<QColor>& trayInk, const QPalette& palette)
+{
+    return trayInk ? *trayInk : palette.color(QPalette::Active, QPalette::WindowText);
+}
+
+void TrayMenu::syncIcon()
+{
+    m_tray->setIcon(TrayIconPainter::icon(iconInk(m_trayInk ? m_trayInk() : std::nullopt, QGuiApplication::palette())));
+}
+
 bool TrayMenu::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange) syncIcon();
     if (watched == m_menu && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::ControlModifier && (key->key() == Qt::Key_Comma || key->key() == Qt::Key_Q)) {

@@ -8,17 +8,31 @@
 #include <QPointer>
 
 #include <QAction>
+#include <QColor>
 #include <QMenu>
+
+#include <functional>
+#include <optional>
+
+class QPalette;
 class QSystemTrayIcon;
 
 // The tray icon and its menu: the shortcut line, settings, the format submenu, the first-run
 // window, the engine line, about and quit. The shortcut line and the format checks follow the
 // settings through their notifications; the engine line keeps what it was given at start.
+//
+// Trays here do not tint the icon for a dark or a light panel, so its ink is chosen: the colour
+// the tray asks for when it says one (trayInk), else the desktop's text colour, which follows its
+// light or dark scheme. Chosen again when the desktop's palette changes.
 class TrayMenu : public QObject {
     Q_OBJECT
 public:
-    explicit TrayMenu(RankEngine engine, QObject* parent = nullptr);
+    using TrayInk = std::function<std::optional<QColor>()>;
+
+    explicit TrayMenu(RankEngine engine, TrayInk trayInk = {}, QObject* parent = nullptr);
     ~TrayMenu() override;
+
+    static QColor iconInk(const std::optional<QColor>& trayInk, const QPalette& palette);
 
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     QMenu* menu() const { return m_menu; }
@@ -49,9 +63,11 @@ private:
     void syncShortcutTitle();
     void syncFormatChecks();
     void setFormat(QAction* item);
+    void syncIcon();
 
     QMenu* m_menu;
     QSystemTrayIcon* m_tray;
+    TrayInk m_trayInk;
     QPointer<QAction> m_shortcutItem;
     QPointer<QAction> m_settingsItem;
     QPointer<QMenu> m_formatMenu;

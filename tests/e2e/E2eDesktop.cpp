@@ -16,6 +16,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
+#include <vector>
 #include <unistd.h>
 
 namespace E2e {
@@ -387,6 +388,22 @@ std::optional<qint64> cpuMilliseconds(pid_t pid)
 }
 
 // ------------------------------------------------------------------------------------ pictures
+
+bool publishTrayColour(const QColor& foreground)
+{
+    Display* d = display();
+    const QByteArray selection = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(d));
+    const ::Window tray = XGetSelectionOwner(d, XInternAtom(d, selection.constData(), False));
+    if (!tray) return false;
+    const QRgba64 c = foreground.rgba64();
+    // Foreground, error, warning and success, 16 bits a channel; the last three as the first.
+    std::vector<long> values;
+    for (int i = 0; i < 4; ++i) values.insert(values.end(), {long(c.red()), long(c.green()), long(c.blue())});
+    XChangeProperty(d, tray, XInternAtom(d, "_NET_SYSTEM_TRAY_COLORS", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values.data()), int(values.size()));
+    XSync(d, False);
+    return true;
+}
 
 QImage screenshot(const QRect& area)
 {

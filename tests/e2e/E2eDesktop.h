@@ -75,6 +75,10 @@ std::optional<qint64> residentKiB(pid_t pid);
 std::optional<qint64> statusKiB(pid_t pid, const QByteArray& field);
 std::optional<qint64> cpuMilliseconds(pid_t pid);
 
+// Has the tray that owns the screen's tray selection ask its icons for this foreground colour, as
+// a dark panel's tray does (_NET_SYSTEM_TRAY_COLORS). False when no tray owns the selection.
+bool publishTrayColour(const QColor& foreground);
+
 // The screen, or a part of it.
 QImage screenshot(const QRect& area = {});
 // The folder tests write pictures and logs to: $SORELWICK_TEST_OUTPUT, else the current one.

@@ -7,6 +7,7 @@
 #include "E2eDesktop.h"
 
 #include <QClipboard>
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -26,6 +27,8 @@ using namespace std::chrono_literals;
 
 inline const QString kSentence = QStringLiteral("대한민국의 수도는 서울이다.");
 inline const QString kPanelTitle = QStringLiteral("소렐");
+// What the test tray asks its icons to draw in: light, and unlike anything else there.
+inline const QColor kTrayInk(0xf0, 0xe0, 0x30);
 
 inline QString sorelwick() { return QStringLiteral(SORELWICK_BIN_DIR "/sorelwick"); }
 
@@ -62,6 +65,8 @@ protected:
                                  QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
                                  QStringLiteral("--height"), QStringLiteral("24"), QStringLiteral("--SetDockType"),
                                  QStringLiteral("true")});
+        // The tray asks for a light icon, as on a dark panel.
+        EXPECT_TRUE(waitUntil([] { return publishTrayColour(kTrayInk); }, 10s)) << "trayer took no tray selection";
         writeDefaults(R"({"onboardingDone": true})");
         s_app = startSorelwick();
     }

@@ -4,6 +4,9 @@
 
 #include "EndToEndFixture.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace {
 
 using namespace E2eTest;
@@ -129,6 +132,20 @@ TEST_F(EndToEnd, TheTrayIconOpensTheMenu)
         },
         10s))
         << "no tray icon";
+    // Drawn in the colour the tray asked for, once it is drawn at all. The tray scales the icon,
+    // so the nearest pixel to that colour counts, channel by channel.
+    const auto nearest = [&] {
+        const QImage drawn = screenshot(icon->geometry);
+        int best = 255;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x) {
+                const QColor c = drawn.pixelColor(x, y);
+                best = std::min(best, std::max({std::abs(c.red() - kTrayInk.red()), std::abs(c.green() - kTrayInk.green()),
+                                                std::abs(c.blue() - kTrayInk.blue())}));
+            }
+        return best;
+    };
+    EXPECT_TRUE(waitUntil([&] { return nearest() <= 16; }, 5s)) << "the icon is not in the tray's colour: " << nearest();
     const QList<E2e::Window> before = visibleWindows(s_app->pid());
     clickAt(icon->geometry.center());
     std::optional<E2e::Window> menu;

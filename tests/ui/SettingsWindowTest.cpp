@@ -12,7 +12,10 @@
 
 #include "TestSupport.h"
 
+#include <QApplication>
+#include <QPalette>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -102,6 +105,37 @@ TEST_F(ShellFixture, TrayMenuSaysWhenAnotherProgramHoldsTheShortcut)
     ASSERT_FALSE(center.change(Shortcut{38, control | shift}));
     EXPECT_EQ(tray.shortcutItem()->text(), QStringLiteral("단축키: Ctrl+Shift+J  (단어 선택 후)"));
     fake->hotKeys->takenByOthers.clear();
+}
+
+// The ink of the tray icon: its most opaque pixel, which lies inside a stroke of 字.
+QColor trayIconInk(const TrayMenu& tray)
+{
+    const QImage image = tray.trayIcon()->icon().pixmap(QSize(64, 36)).toImage().convertToFormat(QImage::Format_ARGB32);
+    QColor ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).alpha() > ink.alpha() || !ink.isValid()) ink = image.pixelColor(x, y);
+    return ink;
+}
+
+TEST_F(ShellFixture, TrayIconTakesTheTraysColourElseTheDesktopsTextColour)
+{
+    std::optional<QColor> asked = QColor(0x12, 0x34, 0x56);
+    TrayMenu fromTray(RankEngine::frequency, [&] { return asked; });
+    EXPECT_EQ(trayIconInk(fromTray), QColor(0x12, 0x34, 0x56));
+
+    // No colour from the tray: the text colour of the desktop's scheme, followed when it changes.
+    const QPalette light = QApplication::palette();
+    TrayMenu plain(RankEngine::frequency);
+    EXPECT_EQ(trayIconInk(plain), light.color(QPalette::WindowText));
+    QPalette dark = light;
+    dark.setColor(QPalette::WindowText, QColor(0xf0, 0xf1, 0xf2));
+    asked.reset(); // the tray is asked again then too: it may have gone
+    QApplication::setPalette(dark);
+    EXPECT_EQ(trayIconInk(plain), QColor(0xf0, 0xf1, 0xf2));
+    EXPECT_EQ(trayIconInk(fromTray), QColor(0xf0, 0xf1, 0xf2));
+    QApplication::setPalette(light);
+    EXPECT_EQ(trayIconInk(plain), light.color(QPalette::WindowText));
 }
 
 TEST_F(ShellFixture, RecorderAcceptsRefusesAndCancels)

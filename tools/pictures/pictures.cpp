@@ -183,6 +183,9 @@ void trayStates(Renderer& out)
     out.save(QStringLiteral("tray-menu"), menu);
     menu->close();
     out.saveImage(QStringLiteral("tray-icon"), [](double scale) { return TrayIconPainter::image(scale); });
+    // As a dark panel's tray asks for it.
+    out.saveImage(QStringLiteral("tray-icon-light"),
+                  [](double scale) { return TrayIconPainter::image(scale, QColor(0xf0, 0xf0, 0xf0)); });
 }
 
 // The first-run window at each step: before the permission, before the practice, and done.
