@@ -10,6 +10,7 @@
 #include "platform/DesktopPlatform.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 #include "platform/x11/X11Compositing.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11TrayColors.h"
 #include "ui/AboutWindow.h"
 #include "ui/CandidatePanelView.h" // QtPanelWindow.h needs it complete
@@ -70,7 +71,9 @@ void AppDelegate::installPlatform()
 QCoro::Task<void> AppDelegate::buildTray()
 {
     const RankEngine engine = co_await engineInForce();
-    m_tray = std::make_unique<TrayMenu>(engine, X11TrayColors::foreground);
+    m_trayColors = std::make_unique<X11TrayColors>(X11Connection::open());
+    m_tray = std::make_unique<TrayMenu>(engine, [colours = m_trayColors.get()] { return colours->foreground(); });
+    m_trayColors->setListener([this] { m_tray->syncIcon(); });
     connect(m_tray.get(), &TrayMenu::settingsRequested, this, &AppDelegate::openSettings);
     connect(m_tray.get(), &TrayMenu::onboardingRequested, this, &AppDelegate::openOnboarding);
     connect(m_tray.get(), &TrayMenu::aboutRequested, this, &AppDelegate::openAbout);

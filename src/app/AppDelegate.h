@@ -12,6 +12,7 @@
 class QAction;
 class QThread;
 class TrayMenu;
+class X11TrayColors;
 struct Platform;
 
 // The running desktop application: starts everything in order and answers what the tray menu and
@@ -44,6 +45,7 @@ private:
 
     std::shared_ptr<Platform> m_platform;
     std::unique_ptr<TrayMenu> m_tray;
+    std::unique_ptr<X11TrayColors> m_trayColors; // after m_tray: it ends first, and with it its calls
     QPointer<QAction> m_autostartItem;
     QThread* m_loader = nullptr;
 };

@@ -23,7 +23,7 @@ class QSystemTrayIcon;
 //
 // Trays here do not tint the icon for a dark or a light panel, so its ink is chosen: the colour
 // the tray asks for when it says one (trayInk), else the desktop's text colour, which follows its
-// light or dark scheme. Chosen again when the desktop's palette changes.
+// light or dark scheme. Chosen again when the desktop's palette changes, and on syncIcon().
 class TrayMenu : public QObject {
     Q_OBJECT
 public:
@@ -33,6 +33,8 @@ public:
     ~TrayMenu() override;
 
     static QColor iconInk(const std::optional<QColor>& trayInk, const QPalette& palette);
+    // Draws the icon again, for a tray that came, went or changed its colour.
+    void syncIcon();
 
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     QMenu* menu() const { return m_menu; }
@@ -63,7 +65,6 @@ private:
     void syncShortcutTitle();
     void syncFormatChecks();
     void setFormat(QAction* item);
-    void syncIcon();
 
     QMenu* m_menu;
     QSystemTrayIcon* m_tray;

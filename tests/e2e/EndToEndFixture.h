@@ -65,10 +65,10 @@ protected:
                                  QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
                                  QStringLiteral("--height"), QStringLiteral("24"), QStringLiteral("--SetDockType"),
                                  QStringLiteral("true")});
-        // The tray asks for a light icon, as on a dark panel.
-        EXPECT_TRUE(waitUntil([] { return publishTrayColour(kTrayInk); }, 10s)) << "trayer took no tray selection";
         writeDefaults(R"({"onboardingDone": true})");
         s_app = startSorelwick();
+        // Then the tray asks for a light icon, as a panel does that turns dark.
+        EXPECT_TRUE(waitUntil([] { return publishTrayColour(kTrayInk); }, 10s)) << "trayer took no tray selection";
     }
     static void TearDownTestSuite()
     {
