@@ -19,6 +19,18 @@ std::optional<SingleInstance::Request> requestOf(int argc, char** argv)
 
 bool hasDisplay() { return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"); }
 
+// Our shortcut, key chords and panel placement go through X. Where a Wayland session also offers
+// X (XWayland), Qt is kept on X: unset, a newer Qt would pick Wayland there, and a Wayland choice
+// in the environment is meant for other programs. Other choices (offscreen) stand.
+void keepQtOnX()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) return;
+    const QString chosen = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!chosen.isEmpty() && !chosen.startsWith(QLatin1String("wayland"))) return;
+    if (!chosen.isEmpty()) Log::write(QStringLiteral("QT_QPA_PLATFORM=%1 대신 xcb로 실행: 단축키와 창이 X를 거침").arg(chosen));
+    qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 void say(const QString& text) { std::fprintf(stderr, "sorelwick: %s\n", text.toLocal8Bit().constData()); }
 
 } // namespace
@@ -53,6 +65,7 @@ int run(int argc, char** argv)
         return 1;
     }
 
+    keepQtOnX();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("sorelwick"));
     QApplication::setDesktopFileName(QStringLiteral("sorelwick"));

@@ -190,4 +190,25 @@ TEST_F(EndToEnd, TheFirstRunWindowOpensOnRequest)
     EXPECT_TRUE(waitUntil([&] { return !visibleWindow(s_app->pid(), title); }, 5s));
 }
 
+// Started in a Wayland session that offers X too, with Qt told to draw on Wayland (set for other
+// programs): Sorelwick stays on X, where its shortcut, chords and panel work.
+TEST(WaylandSession, SorelwickStaysOnXWhereTheSessionOffersIt)
+{
+    struct Restore {
+        QByteArray platform = qgetenv("QT_QPA_PLATFORM"), session = qgetenv("XDG_SESSION_TYPE");
+        ~Restore()
+        {
+            qputenv("QT_QPA_PLATFORM", platform);
+            qputenv("XDG_SESSION_TYPE", session);
+        }
+    } restore;
+    qputenv("QT_QPA_PLATFORM", "wayland");
+    qputenv("XDG_SESSION_TYPE", "wayland");
+    writeDefaults(R"({"onboardingDone": true})");
+    auto app = startSorelwick(); // fails the case unless it holds its shortcut
+    ASSERT_TRUE(app);
+    app.reset();
+    EXPECT_TRUE(waitUntil([] { return !shortcutRegistered(); }, 10s)) << "the ended Sorelwick's shortcut stays held";
+}
+
 } // namespace
