@@ -8,15 +8,24 @@ struct Terminal {
     bool shiftInsert; // pastes PRIMARY with Shift+Insert; Ctrl+Shift+V is not bound by default
 };
 
-// Terminals that take Ctrl+C as an interrupt. xterm and URxvt bind no clipboard paste chord by
-// default, so the text is pasted from PRIMARY with Shift+Insert.
+// Terminals that take Ctrl+C as an interrupt, by the class part of WM_CLASS (gnome-terminal's
+// is Gnome-terminal; its instance part, gnome-terminal-server, is listed too). xterm and the
+// rxvts bind no clipboard paste chord by default, so the text is pasted from PRIMARY with
+// Shift+Insert.
 constexpr std::array kTerminals = {
-    Terminal{"xterm", true},          Terminal{"urxvt", true},
+    Terminal{"xterm", true},           Terminal{"urxvt", true},
+    Terminal{"rxvt", true},            Terminal{"gnome-terminal", false},
     Terminal{"gnome-terminal-server", false}, Terminal{"konsole", false},
-    Terminal{"xfce4-terminal", false}, Terminal{"alacritty", false},
-    Terminal{"kitty", false},          Terminal{"foot", false},
-    Terminal{"st", false},             Terminal{"tilix", false},
-    Terminal{"terminator", false},     Terminal{"wezterm", false},
+    Terminal{"xfce4-terminal", false}, Terminal{"mate-terminal", false},
+    Terminal{"lxterminal", false},     Terminal{"qterminal", false},
+    Terminal{"alacritty", false},      Terminal{"kitty", false},
+    Terminal{"foot", false},           Terminal{"st", false},
+    Terminal{"tilix", false},          Terminal{"terminator", false},
+    Terminal{"wezterm", false},        Terminal{"sakura", false},
+    Terminal{"terminology", false},    Terminal{"guake", false},
+    Terminal{"yakuake", false},        Terminal{"tilda", false},
+    Terminal{"cool-retro-term", false}, Terminal{"kgx", false},
+    Terminal{"ghostty", false},        Terminal{"ptyxis", false},
 };
 
 constexpr quint64 kCtrl = ModifierFlag::control;
@@ -27,8 +36,10 @@ EditChords EditChords::forDesktopId(const std::optional<QString>& desktopId)
 {
     if (desktopId) {
         const QString id = desktopId->toLower();
+        // Newer terminals name their class in reverse DNS (org.wezfurlong.wezterm, org.kde.konsole).
+        const QString last = id.section(QLatin1Char('.'), -1);
         for (const Terminal& t : kTerminals) {
-            if (id != QLatin1String(t.desktopId)) continue;
+            if (id != QLatin1String(t.desktopId) && last != QLatin1String(t.desktopId)) continue;
             if (t.shiftInsert)
                 return {{KeyCode::c, kCtrlShift}, {KeyCode::insert, ModifierFlag::shift}, true, true};
             return {{KeyCode::c, kCtrlShift}, {KeyCode::v, kCtrlShift}, true, false};

@@ -18,16 +18,22 @@ TEST(EditChordsTest, TerminalsNeverGetPlainCtrlC)
         {"xterm", {KeyCode::insert, ModifierFlag::shift}, true},
         {"XTerm", {KeyCode::insert, ModifierFlag::shift}, true},
         {"URxvt", {KeyCode::insert, ModifierFlag::shift}, true},
-        {"Gnome-terminal-server", {KeyCode::v, ctrlShift}, false},
+        // Classes as the terminals set them; gnome-terminal's instance part too.
+        {"Gnome-terminal", {KeyCode::v, ctrlShift}, false},
+        {"gnome-terminal-server", {KeyCode::v, ctrlShift}, false},
         {"konsole", {KeyCode::v, ctrlShift}, false},
-        {"xfce4-terminal", {KeyCode::v, ctrlShift}, false},
+        {"org.kde.konsole", {KeyCode::v, ctrlShift}, false},
+        {"Xfce4-terminal", {KeyCode::v, ctrlShift}, false},
+        {"Mate-terminal", {KeyCode::v, ctrlShift}, false},
+        {"Lxterminal", {KeyCode::v, ctrlShift}, false},
         {"Alacritty", {KeyCode::v, ctrlShift}, false},
         {"kitty", {KeyCode::v, ctrlShift}, false},
         {"foot", {KeyCode::v, ctrlShift}, false},
         {"st", {KeyCode::v, ctrlShift}, false},
         {"Tilix", {KeyCode::v, ctrlShift}, false},
         {"Terminator", {KeyCode::v, ctrlShift}, false},
-        {"org.wezfurlong.wezterm", {KeyCode::v, ctrl}, false}, // not the class name: an editor's chords
+        {"org.wezfurlong.wezterm", {KeyCode::v, ctrlShift}, false},
+        {"com.mitchellh.ghostty", {KeyCode::v, ctrlShift}, false},
     };
     for (const Row& row : terminals) {
         const EditChords chords = EditChords::forDesktopId(QString::fromLatin1(row.id));
@@ -46,7 +52,8 @@ TEST(EditChordsTest, TerminalsNeverGetPlainCtrlC)
 TEST(EditChordsTest, EditorsAndUnknownApplicationsTakeCtrlCAndCtrlV)
 {
     for (const std::optional<QString>& id : {std::optional<QString>{}, std::optional<QString>{"Mousepad"},
-                                             std::optional<QString>{"sterm"}, std::optional<QString>{""}}) {
+                                             std::optional<QString>{"sterm"}, std::optional<QString>{""},
+                                             std::optional<QString>{"org.gnome.TextEditor"}, std::optional<QString>{"st.editor"}}) {
         const EditChords chords = EditChords::forDesktopId(id);
         EXPECT_EQ(chords.copy, (KeyChord{KeyCode::c, ctrl}));
         EXPECT_EQ(chords.paste, (KeyChord{KeyCode::v, ctrl}));
