@@ -25,6 +25,7 @@ constexpr std::array kTerminals = {
     Terminal{"terminology", false},    Terminal{"guake", false},
     Terminal{"yakuake", false},        Terminal{"tilda", false},
     Terminal{"cool-retro-term", false}, Terminal{"kgx", false},
+    Terminal{"org.gnome.console", false}, // GNOME Console: "console" alone would say too little
     Terminal{"ghostty", false},        Terminal{"ptyxis", false},
 };
 

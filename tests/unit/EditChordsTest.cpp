@@ -34,6 +34,7 @@ TEST(EditChordsTest, TerminalsNeverGetPlainCtrlC)
         {"Terminator", {KeyCode::v, ctrlShift}, false},
         {"org.wezfurlong.wezterm", {KeyCode::v, ctrlShift}, false},
         {"com.mitchellh.ghostty", {KeyCode::v, ctrlShift}, false},
+        {"org.gnome.Console", {KeyCode::v, ctrlShift}, false},
     };
     for (const Row& row : terminals) {
         const EditChords chords = EditChords::forDesktopId(QString::fromLatin1(row.id));
