@@ -17,6 +17,16 @@ constexpr qsizetype kMaxSyllables = 12;
 
 QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
+// The word is looked up trimmed, but the blanks around it were selected too (a triple-click takes
+// the line break, a drag the space after the word): they stay where they were.
+QString keepingBlanks(const QString& selected, const QString& replacement)
+{
+    qsizetype start = 0, end = selected.size();
+    while (start < end && selected.at(start).isSpace()) ++start;
+    while (end > start && selected.at(end - 1).isSpace()) --end;
+    return selected.left(start) + replacement + selected.mid(end);
+}
+
 bool allSyllables(const QString& text)
 {
     for (QChar c : text)
@@ -241,7 +251,7 @@ QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement
 {
     // Focus goes back to the application once the panel has closed.
     co_await Platform::shared().clock->sleep(50);
-    const bool replaced = co_await TextReplacer::replace(cap, replacement);
+    const bool replaced = co_await TextReplacer::replace(cap, keepingBlanks(cap.selected, replacement));
     if (replaced) {
         Notifier::shared().post(Notifications::didReplace);
         co_return;

@@ -224,6 +224,31 @@ TEST_F(SessionFixture, LayoutTyposAreOfferedConverted)
     EXPECT_EQ(model->requests().last().prompt, "앞뒤 문맥:\ndkssud gktpdy\n\n고칠 텍스트:\ndkssud gktpdy");
 }
 
+TEST_F(SessionFixture, BlanksSelectedAroundTheWordStayWhereTheyWere)
+{
+    // A triple-click takes the line break; a drag, the spaces around the word.
+    auto editor = fake->openEditor("제목: 수도\n본문", {4, 3});
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(panel.model().header(), "\"수도\" · 빈도순 · 한글(漢字)");
+    press(kDigit1);
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts == 1; }));
+    EXPECT_EQ(editor->text, "제목: 수도(首都)\n본문");
+
+    editor = fake->openEditor("x dkssud y", {1, 8});
+    ASSERT_TRUE(pressShowsList());
+    press(kDigit1);
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts == 2; }));
+    EXPECT_EQ(editor->text, "x 안녕 y");
+
+    useModel();
+    model->queueText("서울은 크다.");
+    editor = fake->openEditor("가. 서울은 크다 \n나.", {3, 8});
+    ASSERT_TRUE(pressShowsList());
+    press(kDigit1);
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts == 3; }));
+    EXPECT_EQ(editor->text, "가. 서울은 크다. \n나.");
+}
+
 TEST_F(SessionFixture, TextThatIsNoWordGoesToCleanupOrANotice)
 {
     fake->openEditor("서울은 크다", {0, 6});
