@@ -99,6 +99,10 @@ TEST(OpenAiCompatibleModelTest, AValidPickIsRankedAndTheRequestCarriesSchemaAndT
     f.peer.next("POST /v1/chat/completions", HttpPeer::chatAnswer("```json\n{\"indices\":[1],\"reason\":\"r\",\"meanings\":[]}\n```"));
     EXPECT_EQ(f.rank().first(), (RankedCandidate{p[1], "r", ""}));
     EXPECT_EQ(f.peer.requests("POST", "/v1/chat/completions").last().json().value("model").toString(), "qwen2.5:7b");
+    // A reasoning model's thinking before the JSON is left aside.
+    f.peer.next("POST /v1/chat/completions",
+                HttpPeer::chatAnswer("<think>수도는 首都.</think>\n{\"indices\":[0],\"reason\":\"r\",\"meanings\":[]}"));
+    EXPECT_EQ(f.rank().first(), (RankedCandidate{p[0], "r", ""}));
 }
 
 TEST(OpenAiCompatibleModelTest, UnusableAnswersAreModelErrorsWithFrequencyFallback)
@@ -250,6 +254,11 @@ TEST(OpenAiCompatibleModelTest, CleanTyposAsksForFreeText)
     Fixture f;
     f.peer.next("POST /v1/chat/completions", HttpPeer::chatAnswer("안녕하세요\n"));
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "문맥")), std::optional<QString>("안녕하세요"));
+    // A reasoning model's thinking is no part of the text; thinking cut off before its end is no answer.
+    f.peer.next("POST /v1/chat/completions", HttpPeer::chatAnswer("<think>\n오타: 세여 → 세요\n</think>\n\n안녕하세요"));
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "문맥")), std::optional<QString>("안녕하세요"));
+    f.peer.next("POST /v1/chat/completions", HttpPeer::chatAnswer("<think>\n오타: 세여 → 세"));
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "문맥")), std::nullopt);
     const QJsonObject body = f.peer.requests("POST", "/v1/chat/completions").first().json();
     EXPECT_FALSE(body.contains("response_format"));
     EXPECT_EQ(body.value("messages").toArray()[1].toObject().value("content").toString(),

@@ -436,7 +436,18 @@ LanguageModel::Answer<QString> OpenAiCompatibleModel::chatContent(const QByteArr
     if (!content.isString())
         return Result{std::variant<QString, QString>(
             std::in_place_index<1>, QStringLiteral("without choices[0].message.content: ") + cut(body))};
-    return Result{std::variant<QString, QString>(std::in_place_index<0>, content.toString())};
+    // Reasoning models may think aloud first (<think>…</think>) where the server does not take
+    // it apart: the answer is what follows.
+    QString text = content.toString();
+    static const QString open = QStringLiteral("<think>"), close = QStringLiteral("</think>");
+    if (text.trimmed().startsWith(open)) {
+        const qsizetype end = text.indexOf(close);
+        if (end < 0)
+            return Result{std::variant<QString, QString>(
+                std::in_place_index<1>, QStringLiteral("only reasoning, no answer after it: ") + cut(body))};
+        text = text.mid(end + close.size()).trimmed();
+    }
+    return Result{std::variant<QString, QString>(std::in_place_index<0>, text)};
 }
 
 LanguageModel::Answer<QJsonObject> OpenAiCompatibleModel::structuredContent(const QString& content,
