@@ -26,13 +26,13 @@ void MemoryApplication::copySelection(MemoryPasteboard& pasteboard)
 {
     // Like most editors, a copy without a selection leaves the clipboard alone.
     if (selection.length <= 0) return;
-    pasteboard.clearContents();
-    pasteboard.setString(selectedText());
+    pasteboard.writeStringFromOtherProgram(selectedText());
+    pasteboard.owner = m_pid;
 }
 
 void MemoryApplication::pasteFrom(MemoryPasteboard& pasteboard)
 {
-    if (const auto s = pasteboard.string()) replaceSelection(*s);
+    if (const auto s = pasteboard.stringFor(m_pid)) replaceSelection(*s);
 }
 
 // ---------------------------------------------------------------- workspace
@@ -123,18 +123,24 @@ std::optional<QString> MemoryPasteboard::string()
 qint64 MemoryPasteboard::clearContents()
 {
     m_items.clear();
+    m_ours = true;
+    m_readers.clear();
     return ++m_changeCount;
 }
 
 bool MemoryPasteboard::writeObjects(const QList<PasteboardItem>& items)
 {
     m_items += items;
+    m_ours = true;
+    m_readers.clear();
     ++m_changeCount;
     return true;
 }
 
 bool MemoryPasteboard::setString(const QString& text)
 {
+    m_ours = true;
+    m_readers.clear();
     if (m_items.isEmpty()) m_items.append(PasteboardItem{});
     PasteboardItem& item = m_items.first();
     item.removeIf([](const auto& pair) { return pair.first == stringType; });
@@ -143,16 +149,30 @@ bool MemoryPasteboard::setString(const QString& text)
     return true;
 }
 
+std::optional<QList<std::optional<Pid>>> MemoryPasteboard::textReaders()
+{
+    return m_ours ? m_readers : QList<std::optional<Pid>>{};
+}
+
 void MemoryPasteboard::writeFromOtherProgram(const QList<PasteboardItem>& items)
 {
     clearContents();
     writeObjects(items);
+    m_ours = false;
 }
 
 void MemoryPasteboard::writeStringFromOtherProgram(const QString& text)
 {
     clearContents();
     setString(text);
+    m_ours = false;
+}
+
+std::optional<QString> MemoryPasteboard::stringFor(Pid reader)
+{
+    auto text = string();
+    if (text && m_ours) m_readers.append(reader);
+    return text;
 }
 
 // ---------------------------------------------------------------- accessibility

@@ -95,7 +95,8 @@ private:
 };
 
 // The clipboard. Every clear and every write counts as a change. Types listed in unreadableTypes
-// are offered but deliver no data.
+// are offered but deliver no data. Clears and writes through the Pasteboard interface are this
+// program's; another program's paste reads through stringFor(), which notes who asked.
 class MemoryPasteboard : public Pasteboard {
 public:
     std::optional<Pid> ownerPid() override { return owner; }
@@ -106,11 +107,14 @@ public:
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& items) override;
     bool setString(const QString& text) override;
+    std::optional<QList<std::optional<Pid>>> textReaders() override;
 
     const QList<PasteboardItem>& items() const { return m_items; }
     // Another program takes the clipboard and puts these items on it.
     void writeFromOtherProgram(const QList<PasteboardItem>& items);
     void writeStringFromOtherProgram(const QString& text);
+    // Another program reads the text, as its paste does.
+    std::optional<QString> stringFor(Pid reader);
 
     QSet<QString> unreadableTypes;
     std::optional<Pid> owner; // who holds the contents, as scripted
@@ -118,6 +122,8 @@ public:
 private:
     QList<PasteboardItem> m_items;
     qint64 m_changeCount = 1;
+    bool m_ours = false; // the contents are this program's
+    QList<std::optional<Pid>> m_readers;
 };
 
 // Reads and writes the in-memory applications of a workspace.

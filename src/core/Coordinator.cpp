@@ -239,6 +239,7 @@ void Coordinator::picked(const Candidate& row, bool optionHeld, const Capture& c
     if (!optionHeld) detach(endCleanly(replaceAfterPick(cap, row.replacement)));
     if (row.kind == CandidateKind::hanja) PickHistory::shared().record(row.word, row.primary, platform.clock->now());
     if (optionHeld) {
+        TextCapture::stopWatchingLateCopy();
         platform.pasteboard->clearContents();
         platform.pasteboard->setString(row.primary);
         CandidatePanel& panel = CandidatePanel::shared();

@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -29,7 +30,63 @@ std::optional<Capture> plainTextCapture(const std::optional<QString>& text, Pid 
     return cap;
 }
 
+// After a copy chord that seemed to do nothing: a copy that still comes within the grace time
+// is the application's late answer and is undone. Polls on the platform clock, as the capture does.
+class LateCopyWatch {
+public:
+    LateCopyWatch(ClipboardSnapshot snapshot, qint64 before, Pid pid, QString identifier)
+        : m_pasteboard(Platform::shared().pasteboard)
+        , m_clock(Platform::shared().clock)
+        , m_snapshot(std::move(snapshot))
+        , m_before(before)
+        , m_pid(pid)
+        , m_identifier(std::move(identifier))
+        , m_deadline(m_clock->monotonicMs() + TextCapture::lateCopyGraceMs)
+    {
+        schedule();
+    }
+
+private:
+    void schedule()
+    {
+        m_next = m_clock->after(25, [this] { check(); });
+    }
+
+    void check()
+    {
+        const qint64 count = m_pasteboard->changeCount();
+        if (count == m_before) {
+            if (m_clock->monotonicMs() < m_deadline) schedule();
+            else m_next.reset();
+            return;
+        }
+        // Another program's copy in the meantime is the user's own and stays.
+        const auto owner = m_pasteboard->ownerPid();
+        if ((!owner || *owner == m_pid) && m_snapshot.restore(count, *m_pasteboard))
+            Log::write(QStringLiteral("선택 읽기: ⌘C 복사가 늦게 와서 클립보드를 되돌림 (%1)").arg(m_identifier));
+        m_snapshot.items.clear();
+        m_next.reset();
+    }
+
+    std::shared_ptr<Pasteboard> m_pasteboard;
+    std::shared_ptr<Clock> m_clock;
+    ClipboardSnapshot m_snapshot;
+    qint64 m_before;
+    Pid m_pid;
+    QString m_identifier;
+    qint64 m_deadline;
+    std::unique_ptr<Clock::Pending> m_next;
+};
+
+std::unique_ptr<LateCopyWatch>& lateCopyWatch()
+{
+    static std::unique_ptr<LateCopyWatch> watch;
+    return watch;
+}
+
 } // namespace
+
+void TextCapture::stopWatchingLateCopy() { lateCopyWatch().reset(); }
 
 QCoro::Task<std::optional<Capture>> TextCapture::capture()
 {
@@ -52,7 +109,7 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture()
         Log::write(QStringLiteral("선택 읽기: PRIMARY %1 (%2)")
                        .arg(cap ? QStringLiteral("성공") : QStringLiteral("실패"), identifier));
     } else if (!cap) {
-        cap = co_await captureViaClipboard(front->pid, chords);
+        cap = co_await captureViaClipboard(front->pid, chords, identifier);
         Log::write(QStringLiteral("선택 읽기: ⌘C %1 (%2)")
                        .arg(cap ? QStringLiteral("성공") : QStringLiteral("실패"), identifier));
     }
@@ -166,12 +223,13 @@ std::optional<std::pair<QString, TextRange>> TextCapture::expandTypoRun(const AX
     return std::nullopt;
 }
 
-QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid, EditChords chords)
+QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid, EditChords chords, QString identifier)
 {
     const auto pasteboard = Platform::shared().pasteboard;
     const auto clock = Platform::shared().clock;
 
-    const ClipboardSnapshot snapshot(*pasteboard);
+    stopWatchingLateCopy();
+    ClipboardSnapshot snapshot(*pasteboard);
     const qint64 before = pasteboard->changeCount();
 
     if (!co_await KeySim::press(chords.copy.keyCode, chords.copy.flags, pid)) co_return std::nullopt;
@@ -182,7 +240,10 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid, Ed
         co_await clock->sleep(25);
         copied = pasteboard->changeCount() != before;
     }
-    if (!copied) co_return std::nullopt;
+    if (!copied) {
+        lateCopyWatch() = std::make_unique<LateCopyWatch>(std::move(snapshot), before, pid, identifier);
+        co_return std::nullopt;
+    }
 
     const auto text = pasteboard->string();
     // The user's clipboard is back before the session goes on.

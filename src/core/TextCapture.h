@@ -25,12 +25,18 @@ public:
     // Context window around a selection: up to this many UTF-16 units on each side.
     static constexpr qint64 contextRadius = 150;
 
+    // How long a copy chord's copy is still expected after the capture gave up on it: one that
+    // comes within this time is undone, so the user's clipboard survives a slow application.
+    static constexpr qint64 lateCopyGraceMs = 2000;
+    // Ends that watch: the clipboard is about to change by our own hand.
+    static void stopWatchingLateCopy();
+
 private:
     static std::optional<Capture> captureLocal();
     static AXElementRef focusedElement();
     static std::optional<Capture> captureViaAX(Pid pid);
     static std::optional<std::pair<QString, TextRange>> expandTypoRun(const AXElementRef& element,
                                                                       const QString& full, TextRange range);
-    static QCoro::Task<std::optional<Capture>> captureViaClipboard(Pid pid, EditChords chords);
+    static QCoro::Task<std::optional<Capture>> captureViaClipboard(Pid pid, EditChords chords, QString identifier);
     static std::optional<Capture> captureViaPrimary(Pid pid);
 };

@@ -6,6 +6,8 @@
 #include "core/TextCapture.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
+
 QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text)
 {
     if (cap.local) {
@@ -46,11 +48,27 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text)
     Platform& platform = Platform::shared();
     const auto pasteboard = cap.chords.pastesPrimary && platform.primarySelection ? platform.primarySelection
                                                                                   : platform.pasteboard;
+    TextCapture::stopWatchingLateCopy();
     const ClipboardSnapshot snapshot(*pasteboard);
     const qint64 ours = ClipboardSnapshot::putTransient(text, *pasteboard);
     const bool posted = co_await KeySim::press(cap.chords.paste.keyCode, cap.chords.paste.flags, cap.pid);
-    // The target reads the clipboard in its own time.
-    if (posted) co_await clock->sleep(300);
+    // The target reads the clipboard in its own time; where the requests are seen, the
+    // replacement stays until the target's came (or one whose sender cannot be told).
+    if (posted) {
+        const qint64 start = clock->monotonicMs();
+        co_await clock->sleep(pasteSettleMs);
+        const auto read = [&] {
+            const auto readers = pasteboard->textReaders();
+            return !readers || std::any_of(readers->begin(), readers->end(), [&](const std::optional<Pid>& pid) {
+                return !pid || *pid == cap.pid;
+            });
+        };
+        while (!read() && pasteboard->changeCount() == ours && clock->monotonicMs() - start < pasteDeadlineMs)
+            co_await clock->sleep(25);
+        if (!read() && pasteboard->changeCount() == ours)
+            Log::write(QStringLiteral("치환: ⌘V 뒤 %1 ms 동안 붙여넣기 요청이 없어 클립보드를 되돌림")
+                           .arg(clock->monotonicMs() - start));
+    }
     snapshot.restore(ours, *pasteboard);
     co_return posted;
 }

@@ -41,4 +41,9 @@ public:
     virtual bool writeObjects(const QList<PasteboardItem>& items) = 0;
     // Adds the text as plain text to the clipboard's contents (after clearContents).
     virtual bool setString(const QString& text) = 0;
+
+    // Each request by another program for the text of what this program wrote last, since it
+    // wrote it (an application pastes by such a request): the requester's process where it can
+    // be told. Empty once another program holds the contents; absent where requests are not seen.
+    virtual std::optional<QList<std::optional<Pid>>> textReaders() = 0;
 };

@@ -169,6 +169,31 @@ TEST_F(TextAccess, copyThatChangesNothingGivesUpAfterTwentyPolls)
     EXPECT_TRUE(log.lines().isEmpty());
 }
 
+// Slow applications (Chromium without accessibility, an office suite under load) answer the copy
+// chord after the capture gave up: the user's clipboard must not end up holding the selection.
+TEST_F(TextAccess, lateCopyIsUndoneUnlessAnotherProgramCopiedMeanwhile)
+{
+    auto app = clipboardOnlyEditor();
+    app->copyDelayMs = 600;
+    EXPECT_FALSE(capture());
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: ⌘C 실패 (org.example.Editor)"_s));
+    fake->clock->advance(TextCapture::lateCopyGraceMs);
+    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: ⌘C 복사가 늦게 와서 클립보드를 되돌림 (org.example.Editor)"_s));
+
+    // The application never copies; the user copies elsewhere a second later: that stays.
+    app->copiesOnCopyChord = false;
+    log.clear();
+    EXPECT_FALSE(capture());
+    fake->clock->afterMs(1000, [this] {
+        fake->pasteboard->writeStringFromOtherProgram(u"newer"_s);
+        fake->pasteboard->owner = 777;
+    });
+    fake->clock->advance(TextCapture::lateCopyGraceMs);
+    EXPECT_EQ(fake->pasteboard->string(), u"newer"_s);
+    EXPECT_FALSE(log.contains(u"되돌림"_s));
+}
+
 TEST_F(TextAccess, ownWindowIsReadAndWrittenDirectly)
 {
     fake->openEditor(u"다른 앱"_s, {0, 2});
@@ -309,6 +334,35 @@ TEST_F(TextAccess, pasteRestoresTheClipboardUnlessAnotherProgramWroteMeanwhile)
     EXPECT_TRUE(replace(*cap, u"首都"_s));
     EXPECT_EQ(app->text, u"首都"_s);
     EXPECT_EQ(fake->pasteboard->string(), u"newer"_s);
+}
+
+// An application that reads the clipboard late must get the replacement, not the user's old
+// contents; the clipboard comes back once it asked (a clipboard history's read does not count).
+TEST_F(TextAccess, pasteReadLateGetsTheReplacementAndNoReadWaitsForTheDeadline)
+{
+    auto app = clipboardOnlyEditor();
+    const auto cap = capture();
+    ASSERT_TRUE(cap);
+    app->pasteDelayMs = 900;
+    fake->clock->afterMs(10, [this] { fake->pasteboard->stringFor(900); });
+    const qint64 start = fake->clock->monotonicMs();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    EXPECT_EQ(app->text, u"首都"_s);
+    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
+    const qint64 waited = fake->clock->monotonicMs() - start;
+    EXPECT_GE(waited, 900);
+    EXPECT_LT(waited, 900 + 50);
+    EXPECT_FALSE(log.contains(u"요청이 없어"_s));
+
+    // No request at all: back at the deadline, with a log line.
+    app->text = u"수도"_s;
+    app->selection = {0, 2};
+    app->pastesOnPasteChord = false;
+    const qint64 again = fake->clock->monotonicMs();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    EXPECT_EQ(fake->clock->monotonicMs() - again, TextReplacer::pasteDeadlineMs);
+    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: ⌘V 뒤 2000 ms 동안 붙여넣기 요청이 없어 클립보드를 되돌림"_s));
 }
 
 TEST_F(TextAccess, pasteRefusedWhenTheFrontmostApplicationChanged)

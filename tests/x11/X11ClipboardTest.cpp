@@ -47,6 +47,29 @@ TEST(X11ClipboardTest, transientTextIsMarkedSecretAndOwnChangesCountAtOnce)
     EXPECT_EQ(clipboard.string(), QStringLiteral("other"));
 }
 
+// A paste shows as a request for the text, named by the pasting process; a request for the list
+// of types alone (clipboard histories make one at every change) is none.
+TEST(X11ClipboardTest, requestsForOurTextNameWhoAsked)
+{
+    using Readers = QList<std::optional<Pid>>;
+    X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
+    ClipboardSnapshot::putTransient(QStringLiteral("首都"), clipboard);
+    EXPECT_EQ(clipboard.textReaders(), Readers{});
+    ASSERT_TRUE(xclip(QStringLiteral("clipboard"), QStringLiteral("TARGETS")));
+    EXPECT_EQ(clipboard.textReaders(), Readers{});
+
+    Program reader(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                                             QStringLiteral("UTF8_STRING"), QStringLiteral("-o")});
+    const Pid readerPid = reader.pid();
+    ASSERT_TRUE(waitFor([&] { return reader.process().state() == QProcess::NotRunning; }));
+    EXPECT_EQ(reader.process().readAllStandardOutput(), QByteArray("首都"));
+    EXPECT_EQ(clipboard.textReaders(), Readers{readerPid});
+
+    // A new write starts afresh.
+    ClipboardSnapshot::putTransient(QStringLiteral("水道"), clipboard);
+    EXPECT_EQ(clipboard.textReaders(), Readers{});
+}
+
 // In xterm the selection is read from PRIMARY; its owner is the terminal, and nothing is sent
 // to it (Ctrl+C would end the command running there).
 TEST(X11ClipboardTest, primaryOfAnXtermNamesItsOwner)

@@ -222,6 +222,13 @@ std::optional<Pid> X11Clipboard::ownerPid()
     return X11Properties::clientPid(*m_connection, owner);
 }
 
+std::optional<QList<std::optional<Pid>>> X11Clipboard::textReaders()
+{
+    if (!m_connection) return std::nullopt;
+    if (!ownedByUs()) return QList<std::optional<Pid>>{};
+    return m_owner->textReaders();
+}
+
 qint64 X11Clipboard::clearContents()
 {
     m_own.reset();

@@ -37,6 +37,8 @@ public:
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& items) override;
     bool setString(const QString& text) override;
+    // Seen by our selection owner; QClipboard alone does not tell.
+    std::optional<QList<std::optional<Pid>>> textReaders() override;
 
 private:
     bool ownedByUs();

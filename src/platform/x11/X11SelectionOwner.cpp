@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Properties.h"
 
 #include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
 
@@ -20,6 +21,13 @@ struct TextAlias {
 constexpr TextAlias kTextAliases[] = {
     {"UTF8_STRING", "UTF8_STRING"}, {"text/plain;charset=utf-8", "text/plain;charset=utf-8"},
     {"TEXT", "UTF8_STRING"}, {"STRING", "STRING"}};
+
+bool isText(const QString& target)
+{
+    return target == Pasteboard::stringType
+        || std::any_of(std::begin(kTextAliases), std::end(kTextAliases),
+                       [&](const TextAlias& a) { return target == QLatin1String(a.target); });
+}
 
 } // namespace
 
@@ -72,6 +80,7 @@ bool X11SelectionOwner::own(const PasteboardItem& item)
         return false;
     }
     m_item = item;
+    m_textReaders.clear();
     m_ownedSince = time == CurrentTime ? 1 : time;
     return true;
 }
@@ -84,6 +93,7 @@ void X11SelectionOwner::disown()
     XFlush(dpy);
     m_ownedSince = 0;
     m_item.clear();
+    m_textReaders.clear();
 }
 
 void X11SelectionOwner::onEvent(XEvent& event)
@@ -93,6 +103,7 @@ void X11SelectionOwner::onEvent(XEvent& event)
         && event.xselectionclear.selection == m_selection) {
         m_ownedSince = 0;
         m_item.clear();
+        m_textReaders.clear();
     } else if (event.type == SelectionRequest && event.xselectionrequest.owner == m_window
                && event.xselectionrequest.selection == m_selection) {
         const XSelectionRequestEvent& request = event.xselectionrequest;
@@ -109,6 +120,9 @@ void X11SelectionOwner::onEvent(XEvent& event)
         reply.xselection.property = current ? answer(request.requestor, request.target, property) : None;
         XSendEvent(dpy, request.requestor, False, NoEventMask, &reply);
         XFlush(dpy);
+        // A list of types is no paste yet (clipboard histories ask for it too); the text is.
+        if (reply.xselection.property != None && isText(m_connection->atomName(request.target)))
+            m_textReaders.append(X11Properties::clientPid(*m_connection, request.requestor));
     } else if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete) {
         continueTransfer(event.xproperty.window, event.xproperty.atom);
     }

@@ -3,9 +3,11 @@
 #include "platform/Pasteboard.h"
 
 #include <QDeadlineTimer>
+#include <QList>
 
 #include <list>
 #include <memory>
+#include <optional>
 
 class X11Connection;
 union _XEvent;
@@ -27,6 +29,8 @@ public:
     // Gives the selection up (nobody owns it afterwards) when we hold it.
     void disown();
     unsigned long window() const { return m_window; }
+    // Who asked for the text of the item held now, in order (process where it can be told).
+    const QList<std::optional<Pid>>& textReaders() const { return m_textReaders; }
 
 private:
     struct Transfer {
@@ -52,5 +56,6 @@ private:
     PasteboardItem m_item;
     unsigned long m_ownedSince = 0; // 0: not ours
     std::list<Transfer> m_transfers;
+    QList<std::optional<Pid>> m_textReaders;
     qsizetype m_chunk;
 };
