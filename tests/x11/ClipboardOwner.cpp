@@ -1,6 +1,6 @@
 // Holds CLIPBOARD with text, HTML and a PNG picture together, as a browser's copy does, and a
 // 1.5 MB blob that only travels in pieces (INCR), until it is ended. Writes each format's bytes to <dir>/<n> first so the test can compare them, then
-// prints "owned".
+// prints "owned" and creates <dir>/owned. Once another program takes the clipboard, it creates <dir>/lost.
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
@@ -51,6 +51,15 @@ int main(int argc, char** argv)
         mime->setData(formats[i].first, formats[i].second);
     }
     QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
+    // A file, for a test that cannot read this program's output.
+    QFile owned(dir.filePath(QStringLiteral("owned")));
+    if (!owned.open(QIODevice::WriteOnly)) return 3;
+    owned.close();
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, [&dir](QClipboard::Mode mode) {
+        if (mode != QClipboard::Clipboard || QGuiApplication::clipboard()->ownsClipboard()) return;
+        QFile lost(dir.filePath(QStringLiteral("lost")));
+        if (!lost.open(QIODevice::WriteOnly)) std::fprintf(stderr, "clipboard owner: cannot write %s\n", qPrintable(lost.fileName()));
+    });
     std::printf("owned\n");
     std::fflush(stdout);
     return app.exec();

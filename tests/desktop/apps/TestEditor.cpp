@@ -3,18 +3,23 @@
 // write without asking the accessibility layer that made it.
 //
 //   sorelwick_test_editor [--rich] [--read-only] [--text TEXT] [--select START,LENGTH] [--mirror FILE]
+//                         [--copy-delay MS] [--paste-delay MS]
 //
 // START and LENGTH count UTF-16 units, as Qt's text positions do. --rich uses a QTextEdit
-// instead of a QPlainTextEdit.
+// instead of a QPlainTextEdit. The delays make Ctrl+C and Ctrl+V act that much later, as a
+// slow application (a browser without accessibility, an office suite under load) does.
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -25,6 +30,40 @@ void mirror(const QString& path, const QString& text)
     if (!out.open(QIODevice::WriteOnly) || out.write(text.toUtf8()) < 0 || !out.commit())
         std::fprintf(stderr, "test editor: cannot write %s\n", qPrintable(path));
 }
+
+// Holds back the copy and paste keys and carries them out after their delays.
+class SlowClipboard : public QObject {
+public:
+    SlowClipboard(int copyDelay, int pasteDelay, std::function<void()> copy, std::function<void()> paste)
+        : m_copyDelay(copyDelay)
+        , m_pasteDelay(pasteDelay)
+        , m_copy(std::move(copy))
+        , m_paste(std::move(paste))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (m_copyDelay > 0 && key->matches(QKeySequence::Copy)) {
+            QTimer::singleShot(m_copyDelay, this, m_copy);
+            return true;
+        }
+        if (m_pasteDelay > 0 && key->matches(QKeySequence::Paste)) {
+            QTimer::singleShot(m_pasteDelay, this, m_paste);
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    int m_copyDelay;
+    int m_pasteDelay;
+    std::function<void()> m_copy;
+    std::function<void()> m_paste;
+};
 
 template <typename Edit>
 int run(QApplication& app, const QCommandLineParser& args)
@@ -55,6 +94,9 @@ int run(QApplication& app, const QCommandLineParser& args)
         cursor.setPosition(start + length, QTextCursor::KeepAnchor);
         edit.setTextCursor(cursor);
     }
+    SlowClipboard slow(args.value(QStringLiteral("copy-delay")).toInt(), args.value(QStringLiteral("paste-delay")).toInt(),
+                       [&] { edit.copy(); }, [&] { edit.paste(); });
+    edit.installEventFilter(&slow);
     edit.show();
     edit.activateWindow();
     edit.setFocus();
@@ -74,6 +116,8 @@ int main(int argc, char** argv)
                     QStringLiteral("start,length")});
     args.addOption({QStringLiteral("mirror"), QStringLiteral("File that receives the text after every change."),
                     QStringLiteral("file")});
+    args.addOption({QStringLiteral("copy-delay"), QStringLiteral("Milliseconds before Ctrl+C copies."), QStringLiteral("ms")});
+    args.addOption({QStringLiteral("paste-delay"), QStringLiteral("Milliseconds before Ctrl+V pastes."), QStringLiteral("ms")});
     args.process(app);
     if (args.isSet(QStringLiteral("rich"))) return run<QTextEdit>(app, args);
     return run<QPlainTextEdit>(app, args);
