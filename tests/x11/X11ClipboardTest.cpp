@@ -167,6 +167,24 @@ TEST(X11ClipboardTest, dataInPiecesAboveTheSizeLimitIsLeftOutAndItsOwnerStays)
     EXPECT_EQ(owner.process().state(), QProcess::Running);
 }
 
+// An owner that stops sending before the empty piece that ends the transfer: the format is left
+// out after the time limit, with a log line, never taken for whole.
+TEST(X11ClipboardTest, piecesThatStopBeforeTheLastAreLeftOut)
+{
+    X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
+    const qint64 initial = clipboard.changeCount();
+    Program owner(QStringLiteral(SORELWICK_STALLED_INCR_OWNER), {});
+    ASSERT_TRUE(waitFor([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
+    ASSERT_TRUE(waitFor([&] { return clipboard.changeCount() > initial; }));
+
+    Log::Collector log;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(clipboard.data(0, QStringLiteral("UTF8_STRING")));
+    EXPECT_LT(timer.elapsed(), 4000);
+    EXPECT_TRUE(log.contains(QStringLiteral("UTF8_STRING 형식을 건너뜀: timed out")));
+}
+
 // The user's large copy in a GTK editor survives our borrowing of the clipboard: saved whole,
 // and whole again after the restore.
 TEST(X11ClipboardTest, largeCopyInMousepadIsSavedAndRestoredWhole)
