@@ -30,7 +30,7 @@ public:
 
     Pid pid() const { return m_pid; }
     const std::optional<QString>& desktopId() const { return m_desktopId; }
-    RunningApplication running() const { return {m_pid, m_desktopId}; }
+    RunningApplication running() const { return {m_pid, m_desktopId, std::nullopt}; }
 
     QString text;
     TextRange selection;
