@@ -278,6 +278,10 @@ AXError MemoryAccessibility::setAttributeValue(const AXElementRef& element, cons
     if (attribute == selectedTextAttribute) {
         const auto* text = std::get_if<QString>(&value);
         if (!text) return AXError::illegalArgument;
+        if (app->halfWrites.contains(attribute)) {
+            app->replaceSelection(QString());
+            return AXError::cannotComplete;
+        }
         if (!app->ignoredWrites.contains(attribute)) app->replaceSelection(*text);
         return app->lateWrites.value(attribute, AXError::success);
     }
