@@ -7,9 +7,13 @@
 #include "base/Log.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11SelectionReader.h"
+
+#include <algorithm>
 
 using DesktopSupport::Program;
 using DesktopSupport::waitFor;
@@ -21,6 +25,26 @@ std::optional<QByteArray> xclip(const QString& selection, const QString& type)
 {
     return DesktopSupport::run(QStringLiteral("xclip"), {QStringLiteral("-selection"), selection,
                                                          QStringLiteral("-t"), type, QStringLiteral("-o")});
+}
+
+// Numbered lines of Korean text, at least n bytes: a piece lost, doubled or out of order shows.
+QByteArray numberedText(qsizetype n)
+{
+    QByteArray text;
+    for (int line = 0; text.size() < n; ++line)
+        text += QStringLiteral("%1 대한민국의 수도(首都)는 서울이다. dkssud\n").arg(line, 6).toUtf8();
+    return text;
+}
+
+// Whether a selection holds exactly these bytes (without printing megabytes when not).
+testing::AssertionResult holds(const std::optional<QByteArray>& got, const QByteArray& expected)
+{
+    if (!got) return testing::AssertionFailure() << "not read";
+    if (*got == expected) return testing::AssertionSuccess();
+    qsizetype at = 0;
+    while (at < got->size() && at < expected.size() && got->at(at) == expected.at(at)) ++at;
+    return testing::AssertionFailure() << got->size() << " bytes instead of " << expected.size()
+                                       << ", first difference at byte " << at;
 }
 
 } // namespace
@@ -96,4 +120,100 @@ TEST(X11ClipboardTest, hungOwnerIsSkippedAfterTheTimeLimit)
     EXPECT_TRUE(clipboard.itemTypes().isEmpty());
     EXPECT_TRUE(log.contains(QStringLiteral("형식 목록을 읽지 못함")));
     ::kill(pid_t(owner.pid()), SIGCONT);
+}
+
+// Large data travels in pieces (INCR): it is read whole however the owner paces them, a second
+// read finds the same, and the owner is left serving when our reader goes away.
+TEST(X11ClipboardTest, dataInPiecesFromXclipIsReadWholeAndItsOwnerStays)
+{
+    const QByteArray text = numberedText(3 << 20);
+    X11Clipboard watcher(QClipboard::Clipboard, X11Connection::open());
+    const qint64 initial = watcher.changeCount();
+    Program owner(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                            QStringLiteral("-t"), QStringLiteral("UTF8_STRING"), QStringLiteral("-i")});
+    owner.process().write(text);
+    owner.process().closeWriteChannel();
+    ASSERT_TRUE(waitFor([&] { return watcher.changeCount() != initial; }));
+    {
+        X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
+        EXPECT_TRUE(holds(clipboard.data(0, QStringLiteral("UTF8_STRING")), text));
+        EXPECT_TRUE(holds(clipboard.data(0, QStringLiteral("UTF8_STRING")), text));
+    }
+    EXPECT_TRUE(holds(xclip(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), text));
+    EXPECT_EQ(owner.process().state(), QProcess::Running);
+}
+
+// Data above the size limit is left out with a log line, but its transfer is still taken to the
+// end: the owner neither waits for us for ever nor writes into a window that is gone (xclip ends
+// on that error, and the user's clipboard with it).
+TEST(X11ClipboardTest, dataInPiecesAboveTheSizeLimitIsLeftOutAndItsOwnerStays)
+{
+    X11Clipboard watcher(QClipboard::Clipboard, X11Connection::open());
+    const qint64 initial = watcher.changeCount();
+    Program owner(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                            QStringLiteral("-t"), QStringLiteral("UTF8_STRING"), QStringLiteral("-i")});
+    owner.process().write(QByteArray(X11SelectionReader::sizeLimit + 1, 'x'));
+    owner.process().closeWriteChannel();
+    ASSERT_TRUE(waitFor([&] { return watcher.changeCount() != initial; }, 20000));
+    {
+        X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
+        Log::Collector log;
+        EXPECT_FALSE(clipboard.data(0, QStringLiteral("UTF8_STRING")));
+        EXPECT_TRUE(log.contains(QStringLiteral("UTF8_STRING 형식을 건너뜀: too large")));
+        // xclip serves one request at a time: it answers again once the dropped transfer ended.
+        EXPECT_TRUE(xclip(QStringLiteral("clipboard"), QStringLiteral("TARGETS")));
+    }
+    EXPECT_TRUE(xclip(QStringLiteral("clipboard"), QStringLiteral("TARGETS")));
+    EXPECT_EQ(owner.process().state(), QProcess::Running);
+}
+
+// An owner that stops sending before the empty piece that ends the transfer: the format is left
+// out after the time limit, with a log line, never taken for whole.
+TEST(X11ClipboardTest, piecesThatStopBeforeTheLastAreLeftOut)
+{
+    X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
+    const qint64 initial = clipboard.changeCount();
+    Program owner(QStringLiteral(SORELWICK_STALLED_INCR_OWNER), {});
+    ASSERT_TRUE(waitFor([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
+    ASSERT_TRUE(waitFor([&] { return clipboard.changeCount() > initial; }));
+
+    Log::Collector log;
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(clipboard.data(0, QStringLiteral("UTF8_STRING")));
+    EXPECT_LT(timer.elapsed(), 4000);
+    EXPECT_TRUE(log.contains(QStringLiteral("UTF8_STRING 형식을 건너뜀: timed out")));
+}
+
+// The user's large copy in a GTK editor survives our borrowing of the clipboard: saved whole,
+// and whole again after the restore.
+TEST(X11ClipboardTest, largeCopyInMousepadIsSavedAndRestoredWhole)
+{
+    const QByteArray text = numberedText(600 * 1024);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.txt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+
+    X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
+    Program mousepad(QStringLiteral("mousepad"), {QStringLiteral("--disable-server"), path});
+    const unsigned long window = mousepad.window(15000);
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(DesktopSupport::activate(window));
+    const qint64 before = clipboard.changeCount();
+    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
+                                         QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")}));
+    ASSERT_TRUE(waitFor([&] { return clipboard.changeCount() != before && clipboard.ownerPid() == mousepad.pid(); }));
+
+    const ClipboardSnapshot snapshot(clipboard);
+    ASSERT_EQ(snapshot.items.size(), 1);
+    const auto saved = std::find_if(snapshot.items.first().begin(), snapshot.items.first().end(),
+                                    [](const auto& p) { return p.first == QStringLiteral("UTF8_STRING"); });
+    ASSERT_NE(saved, snapshot.items.first().end());
+    EXPECT_TRUE(holds(saved->second, text));
+    const qint64 ours = ClipboardSnapshot::putTransient(QStringLiteral("首都"), clipboard);
+    ASSERT_TRUE(snapshot.restore(ours, clipboard));
+    EXPECT_TRUE(holds(xclip(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), text));
 }

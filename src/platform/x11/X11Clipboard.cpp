@@ -189,7 +189,7 @@ std::optional<QByteArray> X11Clipboard::data(qsizetype item, const QString& type
     }
     auto result = m_reader->read(m_connection->atom(type.toLatin1().constData()));
     if (const auto* failure = std::get_if<X11SelectionReader::Failure>(&result)) {
-        if (*failure == X11SelectionReader::Failure::timedOut || *failure == X11SelectionReader::Failure::tooLarge)
+        if (*failure != X11SelectionReader::Failure::noOwner && *failure != X11SelectionReader::Failure::refused)
             Log::write(QStringLiteral("%1의 %2 형식을 건너뜀: %3")
                            .arg(modeName(m_mode), type, QLatin1String(X11SelectionReader::describe(*failure))));
         return std::nullopt;

@@ -7,16 +7,22 @@
 #include <variant>
 
 class X11Connection;
+union _XEvent;
+typedef union _XEvent XEvent;
 
 // Reads one selection (CLIPBOARD, PRIMARY) from whoever owns it, on our own connection, so that
 // a slow or hung owner costs a bounded wait and nothing else: each read gives up after its time
-// limit, and data above the size limit is not taken. Large data arrives in pieces (INCR).
+// limit, and data above the size limit is not taken. Large data arrives in pieces (INCR), each
+// within the time limit; a transfer we give up goes on into a window of its own, its pieces
+// dropped as they come, so that the owner finishes rather than writes to a window that is gone.
 class X11SelectionReader {
 public:
     static constexpr qint64 timeLimitMs = 2000;
+    static constexpr qint64 transferTimeLimitMs = 30000; // all the pieces of one read
     static constexpr qint64 sizeLimit = qint64(64) << 20;
 
-    enum class Failure { noOwner, refused, timedOut, tooLarge };
+    // brokenOff: a piece was gone before we could read it; the transfer cannot be whole.
+    enum class Failure { noOwner, refused, timedOut, tooLarge, brokenOff };
     using Result = std::variant<QByteArray, Failure>;
 
     X11SelectionReader(std::shared_ptr<X11Connection> connection, unsigned long selection);
@@ -32,9 +38,16 @@ public:
     static const char* describe(Failure failure);
 
 private:
+    unsigned long newWindow() const;
+    Result readPieces();
+    Failure abandon(Failure failure);
+    void onEvent(const XEvent& event);
+
     std::shared_ptr<X11Connection> m_connection;
     unsigned long m_selection;
     unsigned long m_window;
     unsigned long m_property;
     unsigned long m_incr;
+    QList<unsigned long> m_abandoned; // windows of transfers given up, until their last piece
+    int m_handler = 0;
 };
