@@ -204,6 +204,15 @@ AXElementRef MemoryAccessibility::application(Pid pid)
     return std::make_shared<MemoryElement>(MemoryElement::Kind::application, app);
 }
 
+AXResult<Pid> MemoryAccessibility::processIdentifier(const AXElementRef& element)
+{
+    const auto* memory = dynamic_cast<const MemoryElement*>(element.get());
+    if (!memory || memory->kind == MemoryElement::Kind::systemWide) return {AXError::illegalArgument, 0};
+    const auto app = memory->app.lock();
+    if (!app) return {AXError::invalidUIElement, 0};
+    return {AXError::success, app->pid()};
+}
+
 std::shared_ptr<MemoryApplication> MemoryAccessibility::owner(const AXElementRef& element)
 {
     const auto* memory = dynamic_cast<const MemoryElement*>(element.get());
@@ -218,6 +227,8 @@ AXResult<AXValue> MemoryAccessibility::copyAttributeValue(const AXElementRef& el
 
     if (memory->kind == MemoryElement::Kind::systemWide) {
         if (attribute != focusedUIElementAttribute) return failed(AXError::attributeUnsupported);
+        if (const auto background = backgroundFocus.lock(); background && background->hasAccessibleFocus)
+            return answer(AXElementRef(std::make_shared<MemoryElement>(MemoryElement::Kind::textField, background)));
         const auto app = m_workspace->frontmost();
         if (!app || !app->hasAccessibleFocus || !app->answersSystemWideFocus) return failed(AXError::noValue);
         return answer(AXElementRef(std::make_shared<MemoryElement>(MemoryElement::Kind::textField, app)));

@@ -128,10 +128,15 @@ public:
 
     bool trusted = true;
     int promptCount = 0;
+    // An application whose focus the system-wide element still names while another one is in
+    // front: the last focus event came from it (AT-SPI hears no focus loss from a Qt window that
+    // is deactivated). Its element answers only while it has a focused text.
+    std::weak_ptr<MemoryApplication> backgroundFocus;
 
     bool isProcessTrusted(bool prompt = false) override;
     AXElementRef systemWide() override;
     AXElementRef application(Pid pid) override;
+    AXResult<Pid> processIdentifier(const AXElementRef& element) override;
     AXResult<AXValue> copyAttributeValue(const AXElementRef& element, const QString& attribute) override;
     AXResult<AXValue> copyParameterizedAttributeValue(const AXElementRef& element, const QString& attribute,
                                                       const AXValue& parameter) override;

@@ -83,18 +83,25 @@ std::optional<Capture> TextCapture::captureLocal()
     return cap;
 }
 
-AXElementRef TextCapture::focusedElement()
+AXElementRef TextCapture::focusedElement(Pid pid)
 {
     Platform& platform = Platform::shared();
     Accessibility& ax = *platform.accessibility;
+    if (pid == platform.workspace->ownPid()) return nullptr;
+    // The system-wide focus can still name an application in the background (one that never
+    // reported losing it): only the front application's element is read and written.
     if (auto element = AX::as<AXElementRef>(
-            ax.copyAttributeValue(ax.systemWide(), Accessibility::focusedUIElementAttribute)))
-        return *element;
+            ax.copyAttributeValue(ax.systemWide(), Accessibility::focusedUIElementAttribute))) {
+        const AXResult<Pid> owner = ax.processIdentifier(*element);
+        if (owner.ok() && owner.value == pid) return *element;
+        Log::write(owner.ok() ? QStringLiteral("포커스된 요소가 맨 앞 앱(pid %1)이 아닌 pid %2의 것이라 AX를 건너뜀")
+                                    .arg(pid)
+                                    .arg(owner.value)
+                              : QStringLiteral("포커스된 요소의 프로세스를 알 수 없어 AX를 건너뜀"));
+    }
 
     // Some applications answer only on their own element.
-    const auto front = platform.workspace->frontmostApplication();
-    if (!front || front->pid == platform.workspace->ownPid()) return nullptr;
-    const AXElementRef app = ax.application(front->pid);
+    const AXElementRef app = ax.application(pid);
     if (!app) return nullptr;
     if (auto element = AX::as<AXElementRef>(ax.copyAttributeValue(app, Accessibility::focusedUIElementAttribute)))
         return *element;
@@ -109,7 +116,7 @@ std::optional<QString> TextCapture::value(const AXElementRef& element)
 
 std::optional<Capture> TextCapture::captureViaAX(Pid pid)
 {
-    const AXElementRef element = focusedElement();
+    const AXElementRef element = focusedElement(pid);
     if (!element) return std::nullopt;
     Accessibility& ax = *Platform::shared().accessibility;
 

@@ -27,7 +27,8 @@ public:
 
 private:
     static std::optional<Capture> captureLocal();
-    static AXElementRef focusedElement();
+    // The focused element of the application with that process id; null when it has none.
+    static AXElementRef focusedElement(Pid pid);
     static std::optional<Capture> captureViaAX(Pid pid);
     static std::optional<std::pair<QString, TextRange>> expandTypoRun(const AXElementRef& element,
                                                                       const QString& full, TextRange range);

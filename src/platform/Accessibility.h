@@ -64,6 +64,8 @@ public:
     virtual AXElementRef systemWide() = 0;
     // The element of the application with that process id; null when there is none.
     virtual AXElementRef application(Pid pid) = 0;
+    // The process id of the application the element belongs to.
+    virtual AXResult<Pid> processIdentifier(const AXElementRef& element) = 0;
 
     virtual AXResult<AXValue> copyAttributeValue(const AXElementRef& element, const QString& attribute) = 0;
     virtual AXResult<AXValue> copyParameterizedAttributeValue(const AXElementRef& element,

@@ -243,6 +243,9 @@ TEST_P(AtspiAccessibilityTest, SystemWideFocusFollowsTheFocusedEditor)
             return element && read(*element, Accessibility::selectedTextAttribute) == QStringLiteral("수도");
         },
         5s));
+    const AXResult<Pid> owner = ax.processIdentifier(*element);
+    EXPECT_TRUE(owner.ok());
+    EXPECT_EQ(owner.value, m_app->pid());
 }
 
 INSTANTIATE_TEST_SUITE_P(Editors, AtspiAccessibilityTest, testing::Values(Editor::mousepad, Editor::qt, Editor::qtRich), editorName);
@@ -292,3 +295,4 @@ TEST(AtspiApplication, NoneForAProcessNotOnTheBus)
     EXPECT_EQ(ax.application(getpid() + 100000), nullptr);
     EXPECT_EQ(ax.application(0), nullptr);
 }
+

@@ -438,6 +438,43 @@ TEST_F(TextAccess, xtermPastesFromPrimaryWithShiftInsert)
     EXPECT_EQ(fake->primarySelection->string(), u"수도"_s) << "PRIMARY is given back";
 }
 
+// The accessibility layer can keep naming a background editor's text as focused while an
+// application without accessibility is in front: that text is neither read nor written, and the
+// front application's own way is taken.
+TEST_F(TextAccess, aFocusLeftInABackgroundApplicationIsNotTaken)
+{
+    auto editor = fake->openEditor(u"수도를 보다"_s, {0, 2});
+    fake->accessibility->backgroundFocus = editor;
+
+    auto term = terminal(u"$ echo 수도"_s, u"수도"_s, 620, u"XTerm"_s);
+    auto plain = fake->openEditor(u"서울 수도"_s, {3, 2}, 630, u"org.example.Plain"_s);
+    plain->hasAccessibleFocus = false;
+    auto own = fake->openEditor(u"수도"_s, {0, 2}, 640, u"org.example.Own"_s);
+    own->answersSystemWideFocus = false;
+    // In front in turn: a terminal (PRIMARY), an editor without accessibility (its copy chord) and
+    // one whose focus only its own element knows (read and written through it).
+    const struct {
+        std::shared_ptr<MemoryApplication> app;
+        bool viaAccessibility;
+        QString after;
+    } fronts[] = {{term, false, u"$ echo 首都"_s}, {plain, false, u"서울 首都"_s}, {own, true, u"首都"_s}};
+    for (const auto& front : fronts) {
+        SCOPED_TRACE(front.app->pid());
+        fake->workspace->activate(front.app->pid());
+        const auto cap = capture();
+        ASSERT_TRUE(cap);
+        EXPECT_EQ(cap->viaAccessibility, front.viaAccessibility);
+        EXPECT_TRUE(replace(*cap, u"首都"_s));
+        EXPECT_EQ(front.app->text, front.after);
+    }
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 포커스된 요소가 맨 앞 앱(pid 620)이 아닌 pid 501의 것이라 AX를 건너뜀"_s));
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: PRIMARY 성공 (XTerm)"_s));
+
+    EXPECT_EQ(editor->text, u"수도를 보다"_s);
+    EXPECT_EQ(editor->selection, (TextRange{0, 2}));
+    EXPECT_EQ(editor->attributeWrites, 0);
+}
+
 TEST(ClipboardSnapshot, restoresEveryItemAndTypeItCouldRead)
 {
     MemoryPasteboard pasteboard;

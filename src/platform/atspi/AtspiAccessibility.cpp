@@ -251,6 +251,20 @@ AXElementRef AtspiAccessibility::application(Pid pid)
     return nullptr;
 }
 
+AXResult<Pid> AtspiAccessibility::processIdentifier(const AXElementRef& ref)
+{
+    auto* element = dynamic_cast<AtspiElement*>(ref.get());
+    if (!element || !element->accessible() || element->isSystemWide()) return {AXError::illegalArgument, 0};
+    // Asked of the bus daemon (the connection's owner), not of the application: it cannot hang.
+    GErrorSlot error;
+    const auto pid = Pid(atspi_accessible_get_process_id(element->accessible(), error.out()));
+    if (error.failed() || pid <= 0) {
+        Log::write(QStringLiteral("AT-SPI 요소의 프로세스를 알 수 없음: %1").arg(error.message()));
+        return {AXError::cannotComplete, 0};
+    }
+    return {AXError::success, pid};
+}
+
 AXResult<AXValue> AtspiAccessibility::copyAttributeValue(const AXElementRef& ref, const QString& attribute)
 {
     auto* element = dynamic_cast<AtspiElement*>(ref.get());

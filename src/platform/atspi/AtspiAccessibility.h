@@ -24,6 +24,7 @@ public:
     bool isProcessTrusted(bool prompt = false) override;
     AXElementRef systemWide() override;
     AXElementRef application(Pid pid) override;
+    AXResult<Pid> processIdentifier(const AXElementRef& element) override;
     AXResult<AXValue> copyAttributeValue(const AXElementRef& element, const QString& attribute) override;
     AXResult<AXValue> copyParameterizedAttributeValue(const AXElementRef& element, const QString& attribute,
                                                       const AXValue& parameter) override;
