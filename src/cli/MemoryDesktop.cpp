@@ -59,9 +59,9 @@ std::shared_ptr<MemoryApplication> MemoryWorkspace::application(Pid pid) const
 void MemoryWorkspace::activate(Pid pid)
 {
     m_frontmost = pid;
-    const RunningApplication activated = pid == m_ownPid ? RunningApplication{pid, m_ownIdentifier}
+    const RunningApplication activated = pid == m_ownPid ? RunningApplication{pid, m_ownIdentifier, std::nullopt}
                                          : application(pid) ? application(pid)->running()
-                                                            : RunningApplication{pid, std::nullopt};
+                                                            : RunningApplication{pid, std::nullopt, std::nullopt};
     // Observers may remove themselves while being told.
     const auto observers = m_observers;
     for (const auto& [handle, observer] : observers)
@@ -78,9 +78,9 @@ std::shared_ptr<MemoryApplication> MemoryWorkspace::frontmost() const
 std::optional<RunningApplication> MemoryWorkspace::frontmostApplication()
 {
     if (!m_frontmost) return std::nullopt;
-    if (*m_frontmost == m_ownPid) return RunningApplication{m_ownPid, m_ownIdentifier};
+    if (*m_frontmost == m_ownPid) return RunningApplication{m_ownPid, m_ownIdentifier, std::nullopt};
     if (const auto app = application(*m_frontmost)) return app->running();
-    return RunningApplication{*m_frontmost, std::nullopt};
+    return RunningApplication{*m_frontmost, std::nullopt, std::nullopt};
 }
 
 Workspace::ObserverHandle MemoryWorkspace::observeActivation(ActivationObserver observer)
@@ -309,6 +309,10 @@ AXError MemoryAccessibility::setAttributeValue(const AXElementRef& element, cons
     if (attribute == selectedTextAttribute) {
         const auto* text = std::get_if<QString>(&value);
         if (!text) return AXError::illegalArgument;
+        if (app->halfWrites.contains(attribute)) {
+            app->replaceSelection(QString());
+            return AXError::cannotComplete;
+        }
         if (!app->ignoredWrites.contains(attribute)) app->replaceSelection(*text);
         return app->lateWrites.value(attribute, AXError::success);
     }

@@ -30,7 +30,7 @@ public:
 
     Pid pid() const { return m_pid; }
     const std::optional<QString>& desktopId() const { return m_desktopId; }
-    RunningApplication running() const { return {m_pid, m_desktopId}; }
+    RunningApplication running() const { return {m_pid, m_desktopId, std::nullopt}; }
 
     QString text;
     TextRange selection;
@@ -45,6 +45,7 @@ public:
     QMap<QString, AXError> refusedWrites;        // attribute → error of every write
     QSet<QString> ignoredWrites;                 // writes report success and change nothing
     QMap<QString, AXError> lateWrites;           // writes report this error yet take effect (a time-out)
+    QSet<QString> halfWrites;                    // writes delete the selection, insert nothing, report an error
     int attributeWrites = 0;
 
     // Keyboard behaviour: the copy and paste chords the workspace names for it do what they say.

@@ -19,6 +19,19 @@ bool isInputSourceSwitch(const Shortcut& s)
         && (s.modifiers == control || s.modifiers == (control | option) || s.modifiers == command);
 }
 
+// Why a combination cannot be the shortcut; none when it can.
+std::optional<QString> refusal(const Shortcut& shortcut)
+{
+    const bool withControlOrOption = shortcut.modifiers & (ModifierFlag::control | ModifierFlag::option);
+    if (isInputSourceSwitch(shortcut)) return QStringLiteral("입력 소스 전환 단축키와 겹칩니다.");
+    if (!withControlOrOption) {
+        if (shortcut.modifiers & ModifierFlag::command)
+            return QStringLiteral("Super만 쓰는 조합은 데스크톱 단축키와 겹칩니다. Ctrl이나 Alt를 함께 눌러 주세요.");
+        return QStringLiteral("Ctrl이나 Alt를 함께 눌러 주세요.");
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 ShortcutCenter::~ShortcutCenter() = default;
@@ -46,19 +59,20 @@ ShortcutCenter::ShortcutCenter()
                             defaults.value(kHotKeyModifiers).toVariant().toString()));
         return;
     }
-    m_current = Shortcut{quint32(*code), quint64(*modifiers) & Shortcut::modifierMask};
+    const Shortcut stored{quint32(*code), quint64(*modifiers) & Shortcut::modifierMask};
+    // A pair the recorder would refuse (written by hand, or half written) would take a plain key
+    // from every application on the desktop.
+    if (const auto why = refusal(stored)) {
+        Log::write(QStringLiteral("저장된 단축키 %1: 쓸 수 없어 기본 단축키로 돌아감 (%2)").arg(stored.displayString(), *why));
+        return;
+    }
+    m_current = stored;
 }
 
 std::optional<QString> ShortcutCenter::change(const Shortcut& requested)
 {
     const Shortcut shortcut{requested.keyCode, requested.modifiers & Shortcut::modifierMask};
-    const bool withControlOrOption = shortcut.modifiers & (ModifierFlag::control | ModifierFlag::option);
-    if (isInputSourceSwitch(shortcut)) return QStringLiteral("입력 소스 전환 단축키와 겹칩니다.");
-    if (!withControlOrOption) {
-        if (shortcut.modifiers & ModifierFlag::command)
-            return QStringLiteral("Super만 쓰는 조합은 데스크톱 단축키와 겹칩니다. Ctrl이나 Alt를 함께 눌러 주세요.");
-        return QStringLiteral("Ctrl이나 Alt를 함께 눌러 주세요.");
-    }
+    if (const auto why = refusal(shortcut)) return why;
 
     // Released first, so the combination in force can be applied again, and a failure can fall
     // back to registering the old one.
@@ -69,15 +83,21 @@ std::optional<QString> ShortcutCenter::change(const Shortcut& requested)
         return QStringLiteral("다른 앱이 이미 쓰고 있는 조합입니다.");
     }
 
-    m_current = shortcut;
+    // Both keys or neither: a shortcut that is not saved is refused like any other, since the next
+    // start would not have it (or would read half of it).
     DefaultsStore& defaults = Defaults::shared();
-    if (shortcut == Shortcut::defaultShortcut()) {
-        defaults.remove(kHotKeyCode);
-        defaults.remove(kHotKeyModifiers);
-    } else {
-        defaults.setValue(kHotKeyCode, qint64(shortcut.keyCode));
-        defaults.setValue(kHotKeyModifiers, qint64(shortcut.modifiers));
+    const QJsonValue oldCode = defaults.value(kHotKeyCode);
+    const bool toDefault = shortcut == Shortcut::defaultShortcut();
+    const bool codeSaved = toDefault ? defaults.remove(kHotKeyCode) : defaults.setValue(kHotKeyCode, qint64(shortcut.keyCode));
+    const bool modifiersSaved = codeSaved
+        && (toDefault ? defaults.remove(kHotKeyModifiers) : defaults.setValue(kHotKeyModifiers, qint64(shortcut.modifiers)));
+    if (!modifiersSaved) {
+        if (codeSaved) defaults.setValue(kHotKeyCode, oldCode); // undefined removes it again
+        m_hotKey.reset();
+        setHeldElsewhere(!registerShortcut(m_current));
+        return QStringLiteral("설정 파일에 저장하지 못했습니다.");
     }
+    m_current = shortcut;
     Notifier::shared().post(didChange);
     return std::nullopt;
 }

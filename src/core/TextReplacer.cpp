@@ -37,8 +37,13 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text)
             co_await clock->sleep(80);
             const auto after = TextCapture::value(cap.element);
             if (after && *after != *before) {
-                Log::write(QStringLiteral("치환: AX (늦게 끝남)"));
-                co_return true;
+                if (after->count(text) > before->count(text)) {
+                    Log::write(QStringLiteral("치환: AX (늦게 끝남)"));
+                    co_return true;
+                }
+                // The selection went and the replacement never came: it is pasted at the caret,
+                // where the selection was.
+                Log::write(QStringLiteral("치환: AX가 선택만 지우고 글을 넣지 못해 ⌘V로"));
             }
         }
     }

@@ -1,16 +1,35 @@
 #include "core/WritingSettings.h"
 
 #include "base/Defaults.h"
+#include "base/Log.h"
 #include "base/Notifier.h"
 #include "core/EnumKeys.h"
 
+#include <QSet>
+
+namespace {
+
+// A stored value that names no choice (a hand-edited or newer file) reads as the default, said once.
+template <typename E>
+E stored(const QString& key, E fallback)
+{
+    const QJsonValue value = Defaults::shared().value(key);
+    if (value.isUndefined()) return fallback;
+    if (const std::optional<E> e = value.isString() ? EnumKeys::fromKey<E>(value.toString()) : std::nullopt) return *e;
+    static QSet<QString> told;
+    const QString shown = value.isString() ? value.toString() : value.toVariant().toString();
+    if (!told.contains(key + shown)) {
+        told.insert(key + shown);
+        Log::write(QStringLiteral("설정 %1에 알 수 없는 값 \"%2\": 기본값을 씀").arg(key, shown));
+    }
+    return fallback;
+}
+
+} // namespace
+
 namespace WritingSettings {
 
-ReplacementFormat::Format format()
-{
-    return EnumKeys::fromKey<ReplacementFormat::Format>(Defaults::shared().string(formatKey))
-        .value_or(ReplacementFormat::Format::hangulParenHanja);
-}
+ReplacementFormat::Format format() { return stored(formatKey, ReplacementFormat::Format::hangulParenHanja); }
 
 void setFormat(ReplacementFormat::Format format)
 {
@@ -18,11 +37,7 @@ void setFormat(ReplacementFormat::Format format)
     Notifier::shared().post(Notifications::formatDidChange);
 }
 
-MeaningLine::Style meaningStyle()
-{
-    return EnumKeys::fromKey<MeaningLine::Style>(Defaults::shared().string(meaningStyleKey))
-        .value_or(MeaningLine::Style::gloss);
-}
+MeaningLine::Style meaningStyle() { return stored(meaningStyleKey, MeaningLine::Style::gloss); }
 
 void setMeaningStyle(MeaningLine::Style style) { Defaults::shared().setValue(meaningStyleKey, EnumKeys::key(style)); }
 

@@ -33,18 +33,26 @@ constexpr quint64 kCtrl = ModifierFlag::control;
 constexpr quint64 kCtrlShift = ModifierFlag::control | ModifierFlag::shift;
 } // namespace
 
-EditChords EditChords::forDesktopId(const std::optional<QString>& desktopId)
+namespace {
+const Terminal* terminalNamed(const std::optional<QString>& name)
 {
-    if (desktopId) {
-        const QString id = desktopId->toLower();
-        // Newer terminals name their class in reverse DNS (org.wezfurlong.wezterm, org.kde.konsole).
-        const QString last = id.section(QLatin1Char('.'), -1);
-        for (const Terminal& t : kTerminals) {
-            if (id != QLatin1String(t.desktopId) && last != QLatin1String(t.desktopId)) continue;
-            if (t.shiftInsert)
-                return {{KeyCode::c, kCtrlShift}, {KeyCode::insert, ModifierFlag::shift}, true, true};
-            return {{KeyCode::c, kCtrlShift}, {KeyCode::v, kCtrlShift}, true, false};
-        }
-    }
-    return {{KeyCode::c, kCtrl}, {KeyCode::v, kCtrl}, false, false};
+    if (!name) return nullptr;
+    const QString id = name->toLower();
+    // Newer terminals name their class in reverse DNS (org.wezfurlong.wezterm, org.kde.konsole).
+    const QString last = id.section(QLatin1Char('.'), -1);
+    for (const Terminal& t : kTerminals)
+        if (id == QLatin1String(t.desktopId) || last == QLatin1String(t.desktopId)) return &t;
+    return nullptr;
+}
+} // namespace
+
+EditChords EditChords::forDesktopId(const std::optional<QString>& desktopId, const std::optional<QString>& instanceName)
+{
+    // A terminal started under a class of its own keeps its instance name (uxterm: xterm, class
+    // UXTerm; st: st, class st-256color).
+    const Terminal* t = terminalNamed(desktopId);
+    if (!t) t = terminalNamed(instanceName);
+    if (!t) return {{KeyCode::c, kCtrl}, {KeyCode::v, kCtrl}, false, false};
+    if (t->shiftInsert) return {{KeyCode::c, kCtrlShift}, {KeyCode::insert, ModifierFlag::shift}, true, true};
+    return {{KeyCode::c, kCtrlShift}, {KeyCode::v, kCtrlShift}, true, false};
 }

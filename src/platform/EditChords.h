@@ -17,6 +17,8 @@ struct EditChords {
 
     bool operator==(const EditChords&) const = default;
 
-    // By the application's desktop id (on X11 the class part of WM_CLASS), case-insensitive.
-    static EditChords forDesktopId(const std::optional<QString>& desktopId);
+    // By the application's desktop id (on X11 the class part of WM_CLASS), else by its instance
+    // name (the instance part), case-insensitive.
+    static EditChords forDesktopId(const std::optional<QString>& desktopId,
+                                   const std::optional<QString>& instanceName = std::nullopt);
 };

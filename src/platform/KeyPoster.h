@@ -12,9 +12,11 @@ public:
     virtual quint64 combinedModifierFlags() = 0;
 
     // One key event with exactly these flags, injected system-wide where hardware events enter.
-    // False when the event could not be created.
+    // A letter is the key that types it in the layout in force (the chords we send mean Ctrl+C,
+    // wherever C is). False when the event could not be created.
     virtual bool postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown) = 0;
 
-    // A key-down delivered to one process only (typing that arrived while our panel had the keys).
+    // A key-down delivered to one process only (typing that arrived while our panel had the keys),
+    // the key at the position where it was pressed.
     virtual bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags) = 0;
 };

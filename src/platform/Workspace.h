@@ -13,6 +13,9 @@
 struct RunningApplication {
     Pid pid = 0;
     std::optional<QString> desktopId;
+    // On X11 the instance part of WM_CLASS: a program started under another class keeps it
+    // (uxterm is xterm -class UXTerm).
+    std::optional<QString> instanceName;
 
     bool operator==(const RunningApplication&) const = default;
 };
@@ -33,7 +36,7 @@ public:
     // How that application copies and pastes from the keyboard.
     virtual EditChords editChords(const RunningApplication& application)
     {
-        return EditChords::forDesktopId(application.desktopId);
+        return EditChords::forDesktopId(application.desktopId, application.instanceName);
     }
 
     // Called on the main thread each time an application becomes active.

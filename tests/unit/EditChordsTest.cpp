@@ -50,6 +50,17 @@ TEST(EditChordsTest, TerminalsNeverGetPlainCtrlC)
     }
 }
 
+TEST(EditChordsTest, ATerminalUnderAClassOfItsOwnIsKnownByItsInstanceName)
+{
+    // uxterm runs xterm -class UXTerm; st's class is its terminal name.
+    EXPECT_EQ(EditChords::forDesktopId(QString("UXTerm"), QString("xterm")),
+              (EditChords{{KeyCode::c, ctrlShift}, {KeyCode::insert, ModifierFlag::shift}, true, true}));
+    EXPECT_EQ(EditChords::forDesktopId(QString("st-256color"), QString("st")),
+              (EditChords{{KeyCode::c, ctrlShift}, {KeyCode::v, ctrlShift}, true, false}));
+    EXPECT_FALSE(EditChords::forDesktopId(QString("Mousepad"), QString("mousepad")).terminal);
+    EXPECT_FALSE(EditChords::forDesktopId(std::nullopt, std::nullopt).terminal);
+}
+
 TEST(EditChordsTest, EditorsAndUnknownApplicationsTakeCtrlCAndCtrlV)
 {
     for (const std::optional<QString>& id : {std::optional<QString>{}, std::optional<QString>{"Mousepad"},

@@ -1,3 +1,4 @@
+#include "base/Log.h"
 #include "base/Notifier.h"
 #include "core/EnumKeys.h"
 #include "core/MeaningLine.h"
@@ -19,9 +20,14 @@ TEST(FormatsTest, StoredValuesReadAsTheirCaseOrTheDefault)
 
     store->setValue("format", "HanjaOnly");
     store->setValue("meaningStyle", 3);
+    Log::Collector log;
     EXPECT_EQ(WritingSettings::format(), Format::hangulParenHanja) << "raw values are case-sensitive";
     EXPECT_EQ(WritingSettings::meaningStyle(), Style::gloss) << "a foreign type reads as the default";
+    EXPECT_EQ(WritingSettings::format(), Format::hangulParenHanja);
     EXPECT_EQ(store->value("format").toString(), "HanjaOnly") << "a foreign value is not rewritten";
+    // Said once each, not at every press.
+    EXPECT_EQ(log.count("[Sorelwick] 설정 format에 알 수 없는 값 \"HanjaOnly\": 기본값을 씀"), 1);
+    EXPECT_EQ(log.count("[Sorelwick] 설정 meaningStyle에 알 수 없는 값 \"3\": 기본값을 씀"), 1);
 
     store->setValue("format", "hanjaParenHangul");
     store->setValue("meaningStyle", "none");

@@ -168,6 +168,32 @@ TEST_F(Shortcuts, combinationTakenByAnotherProgramKeepsTheOldOne)
     EXPECT_TRUE(log.contains(u"[Sorelwick] 단축키 Ctrl+Alt+H 등록 실패: -9878"_s));
 }
 
+TEST_F(Shortcuts, aShortcutThatCannotBeSavedIsRefusedAndTheOldOneKept)
+{
+    ShortcutCenter center;
+    int presses = 0;
+    center.activate([&] { ++presses; });
+    const Shortcut wanted{kJ, control | option};
+    const auto keepsTheOld = [&] {
+        return center.current() == Shortcut::defaultShortcut() && press(Shortcut::defaultShortcut())
+            && !press(wanted) && !defaults->contains(u"hotKeyCode"_s) && !defaults->contains(u"hotKeyModifiers"_s)
+            && notifications == 0;
+    };
+    // A read-only file: nothing is written.
+    defaults->refuses = [](const QString&) { return true; };
+    EXPECT_EQ(center.change(wanted), u"설정 파일에 저장하지 못했습니다."_s);
+    EXPECT_TRUE(keepsTheOld());
+    // The second key fails after the first was written: the first is taken back.
+    defaults->refuses = [](const QString& key) { return key == u"hotKeyModifiers"_s; };
+    EXPECT_EQ(center.change(wanted), u"설정 파일에 저장하지 못했습니다."_s);
+    EXPECT_TRUE(keepsTheOld());
+    EXPECT_EQ(presses, 2);
+
+    defaults->refuses = nullptr;
+    EXPECT_EQ(center.change(wanted), std::nullopt);
+    EXPECT_TRUE(press(wanted));
+}
+
 // On X11 another program's hold may be that of an instance that has just ended; the start tries
 // again for a while, quietly, and only then shows the shortcut as held elsewhere.
 TEST_F(Shortcuts, aShortcutHeldAtStartIsTriedAgainThenShownAsHeldElsewhere)
@@ -237,8 +263,20 @@ TEST_F(Shortcuts, storedShortcutIsReadBackAndBadValuesFallBackToTheDefault)
     defaults->setValue(u"hotKeyModifiers"_s, qint64(control | shift | capsLock | 0x800000));
     EXPECT_EQ(ShortcutCenter().current(), (Shortcut{kJ, control | shift}));
 
-    defaults->remove(u"hotKeyModifiers"_s);
-    EXPECT_EQ(ShortcutCenter().current(), (Shortcut{kJ, 0}));
+    // A pair the recorder would refuse would take a plain key from every application.
+    const auto refusedWhenStored = [&](std::optional<qint64> modifiers) {
+        if (modifiers) defaults->setValue(u"hotKeyModifiers"_s, *modifiers);
+        else defaults->remove(u"hotKeyModifiers"_s);
+        log.clear();
+        return ShortcutCenter().current() == Shortcut::defaultShortcut()
+            && log.contains(u"[Sorelwick] 저장된 단축키 "_s);
+    };
+    EXPECT_TRUE(refusedWhenStored(std::nullopt));
+    EXPECT_TRUE(refusedWhenStored(qint64(shift)));
+    EXPECT_TRUE(refusedWhenStored(qint64(command)));
+    EXPECT_FALSE(refusedWhenStored(qint64(option)));
+    defaults->setValue(u"hotKeyCode"_s, qint64(KeyCode::space));
+    EXPECT_TRUE(refusedWhenStored(qint64(control)));
 
     const auto fallsBack = [&](QJsonValue code, QJsonValue modifiers) {
         defaults->setValue(u"hotKeyCode"_s, code);

@@ -302,6 +302,16 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
     app->lateWrites.clear();
 
+    // A write that deleted the selection and failed to insert: the replacement is pasted in its place.
+    app->halfWrites.insert(Accessibility::selectedTextAttribute);
+    app->text = u"대한민국의 수도는 서울이다"_s;
+    app->selection = {6, 2};
+    log.clear();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    EXPECT_EQ(app->text, u"대한민국의 首都는 서울이다"_s);
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: AX가 선택만 지우고 글을 넣지 못해 ⌘V로"_s));
+    app->halfWrites.clear();
+
     // A refused write goes to the paste directly.
     app->readOverrides.clear();
     app->ignoredWrites.clear();

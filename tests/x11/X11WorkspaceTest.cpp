@@ -35,8 +35,8 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
     ASSERT_NE(firstWindow, 0u);
     ASSERT_NE(secondWindow, 0u);
 
-    const RunningApplication a{first.pid(), QStringLiteral("SorelFirst")};
-    const RunningApplication b{second.pid(), QStringLiteral("SorelSecond")};
+    const RunningApplication a{first.pid(), QStringLiteral("SorelFirst"), QStringLiteral("xterm")};
+    const RunningApplication b{second.pid(), QStringLiteral("SorelSecond"), QStringLiteral("xterm")};
     // Start from the second: a window manager may or may not focus a new window.
     ASSERT_TRUE(DesktopSupport::activate(secondWindow));
     ASSERT_TRUE(waitFor([&] { return workspace.frontmostApplication() == b; }));
@@ -50,6 +50,9 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
         EXPECT_EQ(workspace.frontmostApplication(), b);
         EXPECT_EQ(activations.back(), b);
     }
+
+    // Under a class of its own (as uxterm starts it) xterm is still a terminal: no Ctrl+C.
+    EXPECT_TRUE(workspace.editChords(*workspace.frontmostApplication()).terminal);
 
     workspace.removeObserver(handle);
     activations.clear();
@@ -92,6 +95,47 @@ TEST(XTestKeyPosterTest, chordsReachTheApplicationInFront)
     EXPECT_EQ(typed, QByteArray("Hi"));
     // No modifier stays down after a chord.
     EXPECT_EQ(poster.combinedModifierFlags(), 0u);
+}
+
+// The chords we send mean their letter: on Dvorak Ctrl+C is the key that types C, not the one where
+// C is on a US keyboard (which types J there, and Ctrl+J is another command). Typing replayed for
+// the panel keeps the position the user pressed.
+TEST(XTestKeyPosterTest, chordLettersAreWhatTheLayoutTypesAndReplayedKeysTheirPosition)
+{
+    auto connection = X11Connection::open();
+    auto keymap = std::make_shared<X11Keymap>(connection);
+    auto workspace = std::make_shared<X11Workspace>(X11Connection::open());
+    XTestKeyPoster poster(connection, keymap, workspace);
+    struct UsLayoutAfterwards {
+        ~UsLayoutAfterwards() { DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
+    } restore;
+
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("typed"));
+    Program reader = terminal(QStringLiteral("SorelDvorak"),
+                              QStringLiteral("read line; printf '%s' \"$line\" > '%1'; exec sleep 60").arg(out));
+    const unsigned long window = reader.window();
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(DesktopSupport::activate(window));
+    ASSERT_TRUE(waitFor([&] { return workspace->frontmostApplication() && workspace->frontmostApplication()->pid == reader.pid(); }));
+    ASSERT_TRUE(DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}));
+    ASSERT_TRUE(waitFor([&] { return keymap->keyLabel(KeyCode::c) == QStringLiteral("j"); }));
+
+    for (quint16 key : {quint16(KeyCode::c), quint16(KeyCode::v)}) {
+        ASSERT_TRUE(poster.postKeyEvent(key, 0, true));
+        ASSERT_TRUE(poster.postKeyEvent(key, 0, false));
+    }
+    EXPECT_TRUE(poster.postKeyDown(reader.pid(), KeyCode::c, 0));
+    ASSERT_TRUE(poster.postKeyEvent(KeyCode::returnKey, 0, true));
+    ASSERT_TRUE(poster.postKeyEvent(KeyCode::returnKey, 0, false));
+    QByteArray typed;
+    EXPECT_TRUE(waitFor([&] {
+        QFile f(out);
+        if (!f.open(QIODevice::ReadOnly)) return false;
+        typed = f.readAll();
+        return !typed.isEmpty();
+    }));
+    EXPECT_EQ(typed, QByteArray("cvj"));
 }
 
 TEST(XTestKeyPosterTest, heldModifiersCountAndLocksDoNot)

@@ -103,6 +103,14 @@ std::optional<XKeyCode> X11Keymap::keycode(quint16 ansiCode)
     return byName();
 }
 
+std::optional<XKeyCode> X11Keymap::keycodeTyping(quint16 ansiCode)
+{
+    const auto key = X11KeyTable::find(ansiCode);
+    if (key && key->byPosition && key->keysym >= XK_a && key->keysym <= XK_z)
+        if (const auto code = keycodeForKeysym(key->keysym)) return code;
+    return keycode(ansiCode);
+}
+
 unsigned int X11Keymap::numLockMask()
 {
     const auto numLock = keycodeForKeysym(XK_Num_Lock);

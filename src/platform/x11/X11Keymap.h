@@ -23,6 +23,10 @@ public:
 
     // The X key code of an ANSI key; absent when this keyboard has no such key.
     std::optional<unsigned char> keycode(quint16 ansiCode);
+    // For a letter, the key that types it in the layout (Ctrl+C means the C the layout types: on
+    // Dvorak it sits where I is); the key at its position when no key types it (Russian).
+    // Other keys as keycode().
+    std::optional<unsigned char> keycodeTyping(quint16 ansiCode);
     // The key code of a keysym (modifier keys for posting); absent when no key carries it.
     std::optional<unsigned char> keycodeForKeysym(unsigned long keysym);
     // The modifier mask that Num Lock sets (0 when it is on no modifier).

@@ -53,15 +53,18 @@ std::optional<Pid> cardinal(X11Connection& connection, unsigned long window, uns
     return Pid(*reinterpret_cast<const unsigned long*>(p->data.get()));
 }
 
-std::optional<QString> windowClass(X11Connection& connection, unsigned long window)
+std::optional<ClassHint> classHint(X11Connection& connection, unsigned long window)
 {
     X11Connection::ErrorTrap trap(connection);
     XClassHint hint{};
     const Status ok = XGetClassHint(connection.display(), window, &hint);
     XFreePtr<char> name(hint.res_name);
     XFreePtr<char> cls(hint.res_class);
-    if (trap.check() || !ok || !cls || !*cls.get()) return std::nullopt;
-    return QString::fromLocal8Bit(cls.get());
+    if (trap.check() || !ok) return std::nullopt;
+    const auto text = [](const XFreePtr<char>& p) {
+        return p && *p.get() ? std::optional<QString>(QString::fromLocal8Bit(p.get())) : std::nullopt;
+    };
+    return ClassHint{text(name), text(cls)};
 }
 
 std::optional<Pid> clientPid(X11Connection& connection, unsigned long window)

@@ -15,8 +15,13 @@ namespace X11Properties {
 std::optional<unsigned long> window(X11Connection& connection, unsigned long window, unsigned long property);
 // A CARDINAL property's first value.
 std::optional<Pid> cardinal(X11Connection& connection, unsigned long window, unsigned long property);
-// The class part of WM_CLASS (XTerm, Mousepad).
-std::optional<QString> windowClass(X11Connection& connection, unsigned long window);
+// WM_CLASS: the instance part (xterm, mousepad) and the class part (XTerm, Mousepad), each absent
+// when empty; absent as a whole when the window has none.
+struct ClassHint {
+    std::optional<QString> instance;
+    std::optional<QString> cls;
+};
+std::optional<ClassHint> classHint(X11Connection& connection, unsigned long window);
 // The PID of the client that created the window, as the server saw it connect (XRes).
 std::optional<Pid> clientPid(X11Connection& connection, unsigned long window);
 

@@ -44,7 +44,8 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
     std::optional<Pid> pid = X11Properties::cardinal(*m_connection, *active, m_pidAtom);
     if (!pid || *pid <= 0) pid = X11Properties::clientPid(*m_connection, *active);
     if (!pid) return std::nullopt;
-    return RunningApplication{*pid, X11Properties::windowClass(*m_connection, *active)};
+    const auto hint = X11Properties::classHint(*m_connection, *active).value_or(X11Properties::ClassHint{});
+    return RunningApplication{*pid, hint.cls, hint.instance};
 }
 
 Pid X11Workspace::ownPid() { return Pid(::getpid()); }

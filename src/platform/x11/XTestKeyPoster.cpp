@@ -62,7 +62,7 @@ quint64 XTestKeyPoster::combinedModifierFlags()
 
 bool XTestKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
 {
-    return post(keyCode, flags, keyDown, !keyDown);
+    return post(keyCode, flags, keyDown, !keyDown, true);
 }
 
 bool XTestKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags)
@@ -74,13 +74,13 @@ bool XTestKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags)
         return false;
     }
     syncQtConnection();
-    return post(keyCode, flags, true, true);
+    return post(keyCode, flags, true, true, false);
 }
 
-bool XTestKeyPoster::post(quint16 keyCode, quint64 flags, bool down, bool up)
+bool XTestKeyPoster::post(quint16 keyCode, quint64 flags, bool down, bool up, bool byMeaning)
 {
     if (!m_hasXTest) return false;
-    const auto key = m_keymap->keycode(keyCode);
+    const auto key = byMeaning ? m_keymap->keycodeTyping(keyCode) : m_keymap->keycode(keyCode);
     if (!key) {
         Log::write(QStringLiteral("이 키보드에 없는 키라 보내지 못함: %1").arg(keyCode));
         return false;

@@ -26,7 +26,8 @@ public:
     bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags) override;
 
 private:
-    bool post(quint16 keyCode, quint64 flags, bool down, bool up);
+    // byMeaning: a letter by what the layout types, else the key at its position.
+    bool post(quint16 keyCode, quint64 flags, bool down, bool up, bool byMeaning);
 
     std::shared_ptr<X11Connection> m_connection;
     std::shared_ptr<X11Keymap> m_keymap;
