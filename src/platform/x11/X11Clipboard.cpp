@@ -187,8 +187,14 @@ std::optional<QByteArray> X11Clipboard::data(qsizetype item, const QString& type
             if (t == type) return bytes;
         return std::nullopt;
     }
+    const unsigned long owner = XGetSelectionOwner(m_connection->display(), m_selection);
+    if (m_silentOwner == std::make_pair(owner, m_changeCount)) {
+        Log::write(QStringLiteral("%1의 %2 형식을 건너뜀: 주인이 앞서 응답하지 않음").arg(modeName(m_mode), type));
+        return std::nullopt;
+    }
     auto result = m_reader->read(m_connection->atom(type.toLatin1().constData()));
     if (const auto* failure = std::get_if<X11SelectionReader::Failure>(&result)) {
+        if (*failure == X11SelectionReader::Failure::timedOut) m_silentOwner = std::make_pair(owner, m_changeCount);
         if (*failure != X11SelectionReader::Failure::noOwner && *failure != X11SelectionReader::Failure::refused)
             Log::write(QStringLiteral("%1의 %2 형식을 건너뜀: %3")
                            .arg(modeName(m_mode), type, QLatin1String(X11SelectionReader::describe(*failure))));

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 class X11Connection;
 class X11SelectionOwner;
@@ -59,6 +60,9 @@ private:
     qint64 m_changeCount = 1;
     std::optional<PasteboardItem> m_own; // what we wrote, while we own the selection
     unsigned long m_ownWindow = 0; // our selection owner window
+    // An owner that let a read time out, and the change count then: its other formats are not
+    // waited for again (a snapshot reads them one after another, each with its own limit).
+    std::optional<std::pair<unsigned long, qint64>> m_silentOwner;
 
     // Waiting for a new owner to answer before the change counts.
     unsigned long m_probeWindow = 0;
