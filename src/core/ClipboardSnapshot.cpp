@@ -1,5 +1,7 @@
 #include "core/ClipboardSnapshot.h"
 
+#include "base/Log.h"
+
 ClipboardSnapshot::ClipboardSnapshot(Pasteboard& pasteboard)
 {
     const QList<QStringList> types = pasteboard.itemTypes();
@@ -7,6 +9,7 @@ ClipboardSnapshot::ClipboardSnapshot(Pasteboard& pasteboard)
         PasteboardItem item;
         for (const QString& type : types[i])
             if (auto data = pasteboard.data(i, type)) item.append({type, *data});
+            else ++unread;
         items.append(item);
     }
 }
@@ -20,6 +23,10 @@ bool ClipboardSnapshot::restore(qint64 ifUnchangedSince, Pasteboard& pasteboard)
     for (const PasteboardItem& item : items)
         if (!item.isEmpty()) nonEmpty.append(item);
     if (!nonEmpty.isEmpty()) pasteboard.writeObjects(nonEmpty);
+    if (unread > 0)
+        Log::write(nonEmpty.isEmpty()
+                       ? QStringLiteral("클립보드를 되돌리지 못함: 형식 %1개를 하나도 읽지 못했음").arg(unread)
+                       : QStringLiteral("클립보드를 되돌림: 읽지 못한 형식 %1개는 빠짐").arg(unread));
     return true;
 }
 
