@@ -60,22 +60,24 @@ std::optional<qint64> whole(const QJsonValue& v, double low, double high)
     return qint64(d);
 }
 
-// Start-up: the stored pair when it is usable, else the default.
-Shortcut expectedAtStart(const std::optional<QJsonValue>& code, const std::optional<QJsonValue>& modifiers)
-{
-    if (!code) return Shortcut::defaultShortcut();
-    const auto c = whole(*code, 0, 4294967295.0);
-    const auto m = modifiers ? whole(*modifiers, 0, 9007199254740992.0) : std::optional<qint64>(0);
-    if (!c || !m) return Shortcut::defaultShortcut();
-    return Shortcut{quint32(*c), quint64(*m) & Shortcut::modifierMask};
-}
-
 bool refused(const Shortcut& s)
 {
     using namespace ModifierFlag;
     const quint64 m = s.modifiers & Shortcut::modifierMask;
     if (!(m & (control | option))) return true;
     return s.keyCode == KeyCode::space && (m == control || m == (control | option));
+}
+
+// Start-up: the stored pair when it is usable and one the recorder takes, else the default.
+Shortcut expectedAtStart(const std::optional<QJsonValue>& code, const std::optional<QJsonValue>& modifiers)
+{
+    if (!code) return Shortcut::defaultShortcut();
+    const auto c = whole(*code, 0, 4294967295.0);
+    const auto m = modifiers ? whole(*modifiers, 0, 9007199254740992.0) : std::optional<qint64>(0);
+    if (!c || !m) return Shortcut::defaultShortcut();
+    const Shortcut stored{quint32(*c), quint64(*m) & Shortcut::modifierMask};
+    // A pair the recorder would refuse is refused when read too.
+    return refused(stored) ? Shortcut::defaultShortcut() : stored;
 }
 
 QString describe(const Shortcut& s) { return QStringLiteral("key %1 modifiers 0x%2").arg(s.keyCode).arg(s.modifiers, 0, 16); }
