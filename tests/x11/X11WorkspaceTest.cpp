@@ -61,40 +61,56 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
     EXPECT_TRUE(activations.isEmpty());
 }
 
-TEST(XTestKeyPosterTest, chordsReachTheApplicationInFront)
-{
-    auto connection = X11Connection::open();
-    auto keymap = std::make_shared<X11Keymap>(connection);
-    auto workspace = std::make_shared<X11Workspace>(X11Connection::open());
-    XTestKeyPoster poster(connection, keymap, workspace);
+namespace {
 
+// A terminal in front that writes the first line typed into it to a file, and a poster for it.
+struct TypingInFront {
+    std::shared_ptr<X11Connection> connection = X11Connection::open();
+    std::shared_ptr<X11Keymap> keymap = std::make_shared<X11Keymap>(connection);
+    std::shared_ptr<X11Workspace> workspace = std::make_shared<X11Workspace>(X11Connection::open());
+    XTestKeyPoster poster{connection, keymap, workspace};
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("typed"));
     Program reader = terminal(QStringLiteral("SorelReader"),
                               QStringLiteral("read line; printf '%s' \"$line\" > '%1'; exec sleep 60").arg(out));
-    const unsigned long window = reader.window();
-    ASSERT_NE(window, 0u);
-    ASSERT_TRUE(DesktopSupport::activate(window));
-    ASSERT_TRUE(waitFor([&] { return workspace->frontmostApplication() && workspace->frontmostApplication()->pid == reader.pid(); }));
 
-    // Typing for another process is refused and types nothing.
-    EXPECT_FALSE(poster.postKeyDown(reader.pid() + 100000, KeyCode::h, 0));
-    // A key for the front process goes out whole (pressed and released), Shift included.
-    EXPECT_TRUE(poster.postKeyDown(reader.pid(), KeyCode::h, ModifierFlag::shift));
-    for (quint16 key : {quint16(34), quint16(KeyCode::returnKey)}) { // i, Return
-        ASSERT_TRUE(poster.postKeyEvent(key, 0, true));
-        ASSERT_TRUE(poster.postKeyEvent(key, 0, false));
+    bool inFront()
+    {
+        const unsigned long window = reader.window();
+        return window && DesktopSupport::activate(window) && waitFor([&] {
+                   return workspace->frontmostApplication() && workspace->frontmostApplication()->pid == reader.pid();
+               });
     }
-    QByteArray typed;
-    EXPECT_TRUE(waitFor([&] {
-        QFile f(out);
-        if (!f.open(QIODevice::ReadOnly)) return false;
-        typed = f.readAll();
-        return !typed.isEmpty();
-    }));
-    EXPECT_EQ(typed, QByteArray("Hi"));
+    bool press(quint16 key) { return poster.postKeyEvent(key, 0, true) && poster.postKeyEvent(key, 0, false); }
+    // The line, once Return has ended it; empty when nothing came.
+    QByteArray line()
+    {
+        QByteArray typed;
+        waitFor([&] {
+            QFile f(out);
+            if (!f.open(QIODevice::ReadOnly)) return false;
+            typed = f.readAll();
+            return !typed.isEmpty();
+        });
+        return typed;
+    }
+};
+
+} // namespace
+
+TEST(XTestKeyPosterTest, chordsReachTheApplicationInFront)
+{
+    TypingInFront t;
+    ASSERT_TRUE(t.inFront());
+    // Typing for another process is refused and types nothing.
+    EXPECT_FALSE(t.poster.postKeyDown(t.reader.pid() + 100000, KeyCode::h, 0));
+    // A key for the front process goes out whole (pressed and released), Shift included.
+    EXPECT_TRUE(t.poster.postKeyDown(t.reader.pid(), KeyCode::h, ModifierFlag::shift));
+    ASSERT_TRUE(t.press(34)); // i
+    ASSERT_TRUE(t.press(KeyCode::returnKey));
+    EXPECT_EQ(t.line(), QByteArray("Hi"));
     // No modifier stays down after a chord.
-    EXPECT_EQ(poster.combinedModifierFlags(), 0u);
+    EXPECT_EQ(t.poster.combinedModifierFlags(), 0u);
 }
 
 // The chords we send mean their letter: on Dvorak Ctrl+C is the key that types C, not the one where
@@ -102,40 +118,19 @@ TEST(XTestKeyPosterTest, chordsReachTheApplicationInFront)
 // the panel keeps the position the user pressed.
 TEST(XTestKeyPosterTest, chordLettersAreWhatTheLayoutTypesAndReplayedKeysTheirPosition)
 {
-    auto connection = X11Connection::open();
-    auto keymap = std::make_shared<X11Keymap>(connection);
-    auto workspace = std::make_shared<X11Workspace>(X11Connection::open());
-    XTestKeyPoster poster(connection, keymap, workspace);
+    TypingInFront t;
     struct UsLayoutAfterwards {
         ~UsLayoutAfterwards() { DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
     } restore;
-
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("typed"));
-    Program reader = terminal(QStringLiteral("SorelDvorak"),
-                              QStringLiteral("read line; printf '%s' \"$line\" > '%1'; exec sleep 60").arg(out));
-    const unsigned long window = reader.window();
-    ASSERT_NE(window, 0u);
-    ASSERT_TRUE(DesktopSupport::activate(window));
-    ASSERT_TRUE(waitFor([&] { return workspace->frontmostApplication() && workspace->frontmostApplication()->pid == reader.pid(); }));
+    ASSERT_TRUE(t.inFront());
     ASSERT_TRUE(DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}));
-    ASSERT_TRUE(waitFor([&] { return keymap->keyLabel(KeyCode::c) == QStringLiteral("j"); }));
+    ASSERT_TRUE(waitFor([&] { return t.keymap->keyLabel(KeyCode::c) == QStringLiteral("j"); }));
 
-    for (quint16 key : {quint16(KeyCode::c), quint16(KeyCode::v)}) {
-        ASSERT_TRUE(poster.postKeyEvent(key, 0, true));
-        ASSERT_TRUE(poster.postKeyEvent(key, 0, false));
-    }
-    EXPECT_TRUE(poster.postKeyDown(reader.pid(), KeyCode::c, 0));
-    ASSERT_TRUE(poster.postKeyEvent(KeyCode::returnKey, 0, true));
-    ASSERT_TRUE(poster.postKeyEvent(KeyCode::returnKey, 0, false));
-    QByteArray typed;
-    EXPECT_TRUE(waitFor([&] {
-        QFile f(out);
-        if (!f.open(QIODevice::ReadOnly)) return false;
-        typed = f.readAll();
-        return !typed.isEmpty();
-    }));
-    EXPECT_EQ(typed, QByteArray("cvj"));
+    ASSERT_TRUE(t.press(KeyCode::c));
+    ASSERT_TRUE(t.press(KeyCode::v));
+    EXPECT_TRUE(t.poster.postKeyDown(t.reader.pid(), KeyCode::c, 0));
+    ASSERT_TRUE(t.press(KeyCode::returnKey));
+    EXPECT_EQ(t.line(), QByteArray("cvj"));
 }
 
 TEST(XTestKeyPosterTest, heldModifiersCountAndLocksDoNot)
