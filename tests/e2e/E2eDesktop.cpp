@@ -389,6 +389,15 @@ std::optional<qint64> cpuMilliseconds(pid_t pid)
 
 // ------------------------------------------------------------------------------------ pictures
 
+bool keyboardGrabbedElsewhere()
+{
+    Display* d = display();
+    const int status = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (status == GrabSuccess) XUngrabKeyboard(d, CurrentTime);
+    XSync(d, False);
+    return status == AlreadyGrabbed;
+}
+
 bool publishTrayColour(const QColor& foreground)
 {
     Display* d = display();

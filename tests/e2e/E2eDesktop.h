@@ -79,6 +79,10 @@ std::optional<qint64> cpuMilliseconds(pid_t pid);
 // a dark panel's tray does (_NET_SYSTEM_TRAY_COLORS). False when no tray owns the selection.
 bool publishTrayColour(const QColor& foreground);
 
+// Whether another client holds the keyboard (the panel does while it is up). Asked by trying a grab
+// of our own, let go at once.
+bool keyboardGrabbedElsewhere();
+
 // The screen, or a part of it.
 QImage screenshot(const QRect& area = {});
 // The folder tests write pictures and logs to: $SORELWICK_TEST_OUTPUT, else the current one.

@@ -87,10 +87,11 @@ protected:
 
     static std::optional<E2e::Window> panel() { return visibleWindow(s_app->pid(), kPanelTitle); }
     static bool waitForPanel() { return waitUntil([] { return panel().has_value(); }, 5s); }
-    // The panel with its rows, not only the loading header (which is far lower than 3 rows).
+    // The panel with its rows, not only the loading header (which is far lower than 3 rows), and
+    // holding the keys: it takes them once its window is viewable, which may come a little after.
     static bool waitForList()
     {
-        return waitUntil([] { return panel() && panel()->geometry.height() >= 100; }, 5s);
+        return waitUntil([] { return panel() && panel()->geometry.height() >= 100 && keyboardGrabbedElsewhere(); }, 5s);
     }
 
     // A second start with `option`: it hands the request to the running one and ends.

@@ -60,7 +60,7 @@ TEST_F(EndToEnd, EscapeClosesThePanelAndChangesNothing)
     Editor editor;
     ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
     pressChord(QStringLiteral("ctrl+alt+h"));
-    ASSERT_TRUE(waitForPanel());
+    ASSERT_TRUE(waitForList());
     pressChord(QStringLiteral("Escape"));
     EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
     EXPECT_EQ(editor.text(), kSentence);
@@ -102,7 +102,7 @@ TEST_F(EndToEnd, AClickOutsideThePanelClosesIt)
     Editor editor;
     ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
     pressChord(QStringLiteral("ctrl+alt+h"));
-    ASSERT_TRUE(waitForPanel());
+    ASSERT_TRUE(waitForList());
     const QRect frame = panel()->geometry;
     clickAt(frame.bottomRight() + QPoint(150, 150));
     EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
