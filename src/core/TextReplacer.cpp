@@ -68,9 +68,12 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text)
                 return !pid || *pid == cap.pid;
             });
         };
-        while (!read() && pasteboard->changeCount() == ours && clock->monotonicMs() - start < pasteDeadlineMs)
+        bool wasRead = read();
+        while (!wasRead && pasteboard->changeCount() == ours && clock->monotonicMs() - start < pasteDeadlineMs) {
             co_await clock->sleep(25);
-        if (!read() && pasteboard->changeCount() == ours)
+            wasRead = read();
+        }
+        if (!wasRead && pasteboard->changeCount() == ours)
             Log::write(QStringLiteral("치환: ⌘V 뒤 %1 ms 동안 붙여넣기 요청이 없어 클립보드를 되돌림")
                            .arg(clock->monotonicMs() - start));
     }

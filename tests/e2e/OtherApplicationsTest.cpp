@@ -222,11 +222,16 @@ TEST_F(OtherApplications, TheClipboardComesBackWholeAfterAReplacementByPaste)
 // after Ctrl+V. The late copy must not stay on the user's clipboard; the late paste must get the pick.
 TEST_F(OtherApplications, ASlowEditorGetsThePickAndTheClipboardSurvivesItsLateCopy)
 {
-    const QStringList noAccessibility{QStringLiteral("AT_SPI_BUS_ADDRESS=unix:path=/nonexistent")};
-    const auto hotKey = [] {
+    // The Qt editor off the accessibility bus, answering its copy or paste chord 900 ms late, and
+    // the shortcut pressed over it.
+    const auto pressOverSlowEditor = [](QtEditor& editor, const QString& delayOption) {
+        const QStringList noAccessibility{QStringLiteral("AT_SPI_BUS_ADDRESS=unix:path=/nonexistent")};
+        if (!editor.open(kSentence, QStringLiteral("수도는"), {delayOption, QStringLiteral("900")}, noAccessibility))
+            return false;
         keysDown(QStringLiteral("ctrl+alt+h"));
         keysUp(QStringLiteral("ctrl+alt"));
         keysUp(QStringLiteral("h"), 300);
+        return true;
     };
     const auto clipboardIs = [](const ClipboardHolder& holder) {
         return std::all_of(holder.formats.begin(), holder.formats.end(), [](const auto& format) {
@@ -238,9 +243,7 @@ TEST_F(OtherApplications, ASlowEditorGetsThePickAndTheClipboardSurvivesItsLateCo
         ClipboardHolder holder;
         ASSERT_TRUE(holder.start()) << "the clipboard holder did not take the clipboard";
         QtEditor editor;
-        ASSERT_TRUE(editor.open(kSentence, QStringLiteral("수도는"), {QStringLiteral("--copy-delay"), QStringLiteral("900")},
-                                noAccessibility));
-        hotKey();
+        ASSERT_TRUE(pressOverSlowEditor(editor, QStringLiteral("--copy-delay")));
         ASSERT_TRUE(waitForPanel()) << "no notice after Ctrl+Alt+H";
         ASSERT_TRUE(waitUntil([&] { return QFile::exists(holder.dir.filePath(QStringLiteral("lost"))); }, 5s))
             << "the editor never copied";
@@ -254,9 +257,7 @@ TEST_F(OtherApplications, ASlowEditorGetsThePickAndTheClipboardSurvivesItsLateCo
         ClipboardHolder holder;
         ASSERT_TRUE(holder.start()) << "the clipboard holder did not take the clipboard";
         QtEditor editor;
-        ASSERT_TRUE(editor.open(kSentence, QStringLiteral("수도는"), {QStringLiteral("--paste-delay"), QStringLiteral("900")},
-                                noAccessibility));
-        hotKey();
+        ASSERT_TRUE(pressOverSlowEditor(editor, QStringLiteral("--paste-delay")));
         ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
         pressChord(QStringLiteral("1"));
         EXPECT_TRUE(waitUntil([&] { return editor.text() != kSentence; }, 5s));

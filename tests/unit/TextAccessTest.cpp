@@ -272,11 +272,21 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
     EXPECT_EQ(log.count(u"[Sorelwick] 치환: AX"_s), 1);
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
 
+    // Each case below: the sentence selected afresh, one quirk of the application's writes.
+    const auto fresh = [&](const QString& text = u"대한민국의 수도는 서울이다"_s, TextRange selection = {6, 2}) {
+        app->text = text;
+        app->selection = selection;
+        app->readOverrides.clear();
+        app->ignoredWrites.clear();
+        app->lateWrites.clear();
+        app->halfWrites.clear();
+        log.clear();
+        fake->keyPoster->clearPosted();
+    };
+
     // Success reported, text unchanged: pasted instead.
-    app->text = u"대한민국의 수도는 서울이다"_s;
-    app->selection = {6, 2};
+    fresh();
     app->ignoredWrites.insert(Accessibility::selectedTextAttribute);
-    log.clear();
     EXPECT_TRUE(replace(*cap, u"首都"_s));
     EXPECT_EQ(app->text, u"대한민국의 首都는 서울이다"_s);
     EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: AX 쓰기가 성공이라는데 글자가 그대로라 ⌘V로"_s));
@@ -285,40 +295,29 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
     EXPECT_EQ(fake->keyPoster->posted().first().flags, ModifierFlag::control);
 
     // A value that cannot be read back is trusted: no paste.
+    fresh();
+    app->ignoredWrites.insert(Accessibility::selectedTextAttribute);
     app->readOverrides[Accessibility::valueAttribute] = {AXError::cannotComplete, {}};
-    fake->keyPoster->clearPosted();
     EXPECT_TRUE(replace(*cap, u"首都"_s));
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
 
     // A write that reports a time-out but was carried out is not pasted again.
-    app->readOverrides.clear();
-    app->ignoredWrites.clear();
+    fresh();
     app->lateWrites[Accessibility::selectedTextAttribute] = AXError::cannotComplete;
-    app->text = u"대한민국의 수도는 서울이다"_s;
-    app->selection = {6, 2};
-    fake->keyPoster->clearPosted();
     EXPECT_TRUE(replace(*cap, u"首都"_s));
     EXPECT_EQ(app->text, u"대한민국의 首都는 서울이다"_s);
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-    app->lateWrites.clear();
 
     // A write that deleted the selection and failed to insert: the replacement is pasted in its place.
+    fresh();
     app->halfWrites.insert(Accessibility::selectedTextAttribute);
-    app->text = u"대한민국의 수도는 서울이다"_s;
-    app->selection = {6, 2};
-    log.clear();
     EXPECT_TRUE(replace(*cap, u"首都"_s));
     EXPECT_EQ(app->text, u"대한민국의 首都는 서울이다"_s);
     EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: AX가 선택만 지우고 글을 넣지 못해 ⌘V로"_s));
-    app->halfWrites.clear();
 
     // A refused write goes to the paste directly.
-    app->readOverrides.clear();
-    app->ignoredWrites.clear();
+    fresh(u"수도"_s, {0, 2});
     app->refusedWrites[Accessibility::selectedTextAttribute] = AXError::cannotComplete;
-    app->text = u"수도"_s;
-    app->selection = {0, 2};
-    log.clear();
     EXPECT_TRUE(replace(*cap, u"首都"_s));
     EXPECT_EQ(app->text, u"首都"_s);
     EXPECT_FALSE(log.contains(u"그대로라"_s));
