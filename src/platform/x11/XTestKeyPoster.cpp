@@ -74,7 +74,9 @@ bool XTestKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags)
         return false;
     }
     syncQtConnection();
-    return post(keyCode, flags, true, true, false);
+    // A modifier the user still holds is in force already; pressed and let go here, it would be
+    // up for the keys typed next.
+    return post(keyCode, flags & ~combinedModifierFlags(), true, true, false);
 }
 
 bool XTestKeyPoster::post(quint16 keyCode, quint64 flags, bool down, bool up, bool byMeaning)

@@ -22,7 +22,7 @@ public:
     bool postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown) override;
     // Posted only while pid is in front, once Qt's own requests (the panel letting the keyboard
     // go) have reached the server. The key is released right after: the user already let go of
-    // it, and a key left down in the server would repeat.
+    // it, and a key left down in the server would repeat. Modifiers held now are left alone.
     bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags) override;
 
 private:
