@@ -1,5 +1,6 @@
 #include "core/CandidatePanel.h"
 
+#include "core/ShortcutCenter.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -177,22 +178,15 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
             dismiss();
             return true;
         }
-        // Typing over a notice: the key goes on to the application in front, once (key-down only).
-        Platform& platform = Platform::shared();
-        dismiss();
-        const auto front = platform.workspace->frontmostApplication();
-        if (front && front->pid != platform.workspace->ownPid())
-            platform.keyPoster->postKeyDown(front->pid, key, event.modifierFlags);
+        // Typing over a notice goes on to the application in front.
+        passOn(event);
         return true;
     }
 
     const auto digit = std::find(digitKeys.begin(), digitKeys.end(), key);
     if (digit != digitKeys.end()) {
         const qsizetype i = digit - digitKeys.begin();
-        if (event.modifierFlags & (ModifierFlag::command | ModifierFlag::control)) {
-            dismiss();
-            return false;
-        }
+        if (event.modifierFlags & (ModifierFlag::command | ModifierFlag::control)) return passOn(event);
         if (i < m_model.shownCount()) pickRow(m_items[i], event.modifierFlags);
         else if (i < count) expand();
         return true;
@@ -205,8 +199,7 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
             pickRow(m_items[0], event.modifierFlags);
             return true;
         }
-        dismiss();
-        return false;
+        return passOn(event);
     case KeyCode::escape:
         dismiss();
         return true;
@@ -214,7 +207,21 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
         expand();
         return true;
     default:
-        dismiss();
-        return false;
+        return passOn(event);
     }
+}
+
+bool CandidatePanel::passOn(const KeyEvent& event)
+{
+    dismiss(); // first: the window lets go of the keyboard, or the key would come back to it
+    // The shortcut never fires under the panel's grab; a second press only closes the panel, as
+    // passed on it would open a new one.
+    constexpr quint64 held = ModifierFlag::shift | ModifierFlag::control | ModifierFlag::option | ModifierFlag::command;
+    const Shortcut shortcut = ShortcutCenter::shared().current();
+    if (event.keyCode == shortcut.keyCode && (event.modifierFlags & held) == (shortcut.modifiers & held)) return false;
+    Platform& platform = Platform::shared();
+    const auto front = platform.workspace->frontmostApplication();
+    if (front && front->pid != platform.workspace->ownPid())
+        platform.keyPoster->postKeyDown(front->pid, event.keyCode, event.modifierFlags);
+    return false;
 }

@@ -48,6 +48,9 @@ public:
 
 private:
     bool handleKey(const KeyEvent& event);
+    // Dismisses and hands the key (key-down only) to the application in front, which never saw
+    // it: the panel holds the keyboard. False, the answer for a key not consumed.
+    bool passOn(const KeyEvent& event);
     void expand();
     void relayout();
     void present(const PanelAnchor& anchor);

@@ -19,7 +19,8 @@ struct KeyEvent {
 // controller fills, sizes and places it, and receives its keys and outside clicks.
 class PanelWindow {
 public:
-    // True when the key was consumed; false passes it on.
+    // True when the key was consumed. The window holds the keyboard, so it passes on nothing
+    // itself: the controller hands a key it does not consume to the application in front.
     using KeyHandler = std::function<bool(const KeyEvent&)>;
     using ClickHandler = std::function<void()>;
 

@@ -97,6 +97,50 @@ TEST_F(EndToEnd, WithNothingSelectedANoticeShowsAtThePointer)
     EXPECT_EQ(editor.text(), kSentence);
 }
 
+// Typing on instead of picking: the panel holds the keyboard, yet the key replaces the selection
+// as it would without Sorelwick, with its modifiers, and the keys after it follow in order.
+TEST_F(EndToEnd, AKeyThatPicksNothingGoesOnToTheEditor)
+{
+    const QString text = QStringLiteral("수도 서울");
+    Editor editor;
+    ASSERT_TRUE(editor.open(text));
+    const auto listOver = [&](const QString& part) {
+        if (!setApplicationText(editor.pid(), text) || !waitUntil([&] { return editor.text() == text; }, 5s)
+            || !editor.select(part))
+            return false;
+        pressChord(QStringLiteral("ctrl+alt+h"));
+        return waitForList();
+    };
+    const auto reads = [&](const QString& expected) {
+        return waitUntil([&] { return editor.text() == expected; }, 5s);
+    };
+
+    ASSERT_TRUE(listOver(QStringLiteral("수도")));
+    pressChord(QStringLiteral("x"));
+    EXPECT_TRUE(reads(QStringLiteral("x 서울"))) << editor.text().toStdString();
+    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    pressChord(QStringLiteral("y"));
+    EXPECT_TRUE(reads(QStringLiteral("xy 서울"))) << editor.text().toStdString();
+
+    // Shift held over both keys: the first arrives shifted and the user's Shift stays down.
+    ASSERT_TRUE(listOver(QStringLiteral("수도")));
+    keysDown(QStringLiteral("shift"));
+    pressChord(QStringLiteral("x"));
+    EXPECT_TRUE(reads(QStringLiteral("X 서울"))) << editor.text().toStdString();
+    pressChord(QStringLiteral("y"));
+    keysUp(QStringLiteral("shift"));
+    EXPECT_TRUE(reads(QStringLiteral("XY 서울"))) << editor.text().toStdString();
+
+    // A keypad digit picks nothing: with Num Lock on it types its digit.
+    pressChord(QStringLiteral("Num_Lock"));
+    struct NumLockOff {
+        ~NumLockOff() { pressChord(QStringLiteral("Num_Lock")); }
+    } numLockOff;
+    ASSERT_TRUE(listOver(QStringLiteral("수도")));
+    pressChord(QStringLiteral("KP_1"));
+    EXPECT_TRUE(reads(QStringLiteral("1 서울"))) << editor.text().toStdString();
+}
+
 TEST_F(EndToEnd, AClickOutsideThePanelClosesIt)
 {
     Editor editor;

@@ -1,5 +1,6 @@
 #include "core/CandidatePanel.h"
 #include "core/Shortcut.h"
+#include "core/ShortcutCenter.h"
 #include "support/FakePlatform.h"
 
 #include <gtest/gtest.h>
@@ -113,6 +114,38 @@ TEST_F(PanelFixture, TypingOverANoticeReachesTheApplicationOnce)
     EXPECT_EQ(press(kReturn), true);
     EXPECT_FALSE(panel.isVisible());
     EXPECT_EQ(fake->keyPoster->posted().size(), 1) << "pick keys only close a notice";
+}
+
+// The panel holds the keyboard: a key the list does not take reaches the application only if the
+// panel hands it on.
+TEST_F(PanelFixture, KeysTheListDoesNotTakeReachTheApplicationOnce)
+{
+    auto editor = fake->openEditor("본문", {0, 0});
+    constexpr quint16 kKeypad1 = 83;
+    const QList<QPair<quint16, quint64>> untaken = {
+        {kLetterA, ModifierFlag::shift}, {kDigit[2], ModifierFlag::control}, {kKeypad1, 0}, {kDigit0, 0}};
+    for (const auto& [key, flags] : untaken) {
+        showList(3);
+        EXPECT_EQ(press(key, flags), false) << key;
+        EXPECT_FALSE(panel.isVisible());
+    }
+    showList(3);
+    press(kRight);
+    press(kEscape);
+    showList(3);
+    press(kDigit[1]);
+    EXPECT_EQ(editor->keysReceived, untaken) << "keys the list takes stay with it";
+
+    // A second press of the shortcut only closes the list: passed on, it would open a new one.
+    const Shortcut shortcut = ShortcutCenter::shared().current();
+    showList(3);
+    EXPECT_EQ(press(quint16(shortcut.keyCode), shortcut.modifiers), false);
+    EXPECT_FALSE(panel.isVisible());
+    // Nor does a key go to Sorelwick itself when one of its own windows is in front.
+    showList(3);
+    fake->workspace->activate(fake->workspace->ownPid());
+    EXPECT_EQ(press(kLetterA), false);
+    EXPECT_EQ(fake->keyPoster->posted().size(), untaken.size());
 }
 
 TEST_F(PanelFixture, NoticeTimesOutButNotOverANewerShowing)
