@@ -82,19 +82,19 @@ struct Terminal {
         return program && waitUntil([&] { return commandPid() > 0; }, 15s) && program->activate(10s);
     }
 
-    // Double-clicks the first thing on the first line, as a user selects a word there, again
-    // until the terminal, which draws what the command printed in its own time, has the word on
-    // screen to select; true once PRIMARY holds it.
-    bool selectFirstWord(const QString& word)
+    // Double-clicks the first thing on the first line, as a user selects a word there (a
+    // triple-click: the line, its line break included), again until the terminal, which draws
+    // what the command printed in its own time, has it on screen to select; true once PRIMARY
+    // holds `selection`.
+    bool selectFirst(const QString& selection, int clicks = 2)
     {
         const auto selected = [&] {
-            return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING")) == word.toUtf8();
+            return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING")) == selection.toUtf8();
         };
         return waitUntil(
             [&] {
                 const QPoint at = DesktopTest::windowFrame(program->window()).topLeft() + QPoint(10, 10);
-                clickAt(at);
-                clickAt(at);
+                for (int i = 0; i < clicks; ++i) clickAt(at);
                 return waitUntil(selected, 300ms);
             },
             10s);
@@ -106,7 +106,7 @@ TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheRunningCommandGoes
     Terminal terminal;
     ASSERT_TRUE(terminal.open(QStringLiteral("수도")));
     const pid_t command = terminal.commandPid();
-    ASSERT_TRUE(terminal.selectFirstWord(QStringLiteral("수도"))) << "the double-click did not select the word";
+    ASSERT_TRUE(terminal.selectFirst(QStringLiteral("수도"))) << "the double-click did not select the word";
 
     // Alt+1: the Hanja on the clipboard; a copy chord (Ctrl+C) would have ended cat.
     pressChord(QStringLiteral("ctrl+alt+h"));
@@ -134,6 +134,15 @@ TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheRunningCommandGoes
                                           == QStringLiteral("수도").toUtf8(); },
                           5s));
     EXPECT_TRUE(processRunning(command));
+
+    // A triple-clicked line ends in a line break, which would run the line: the pick comes without.
+    ASSERT_TRUE(terminal.selectFirst(QStringLiteral("수도\n"), 3)) << "the triple-click did not select the line";
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList());
+    pressChord(QStringLiteral("1"));
+    EXPECT_TRUE(waitUntil([&] { return terminal.input() == QStringLiteral("수도(首都)수도(首都)"); }, 5s))
+        << terminal.input().toStdString();
+    EXPECT_TRUE(processRunning(command));
 }
 
 // The accessibility bus keeps naming the Qt editor's text as focused after xterm, which is not on
@@ -147,7 +156,7 @@ TEST_F(OtherApplications, ABackgroundQtEditorIsNeitherReadNorWrittenWhileXtermIs
     ASSERT_TRUE(editor.program->waitForAccessible());
     Terminal terminal;
     ASSERT_TRUE(terminal.open(QStringLiteral("수도")));
-    ASSERT_TRUE(terminal.selectFirstWord(QStringLiteral("수도"))) << "the double-click did not select the word";
+    ASSERT_TRUE(terminal.selectFirst(QStringLiteral("수도"))) << "the double-click did not select the word";
 
     pressChord(QStringLiteral("ctrl+alt+h"));
     ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
