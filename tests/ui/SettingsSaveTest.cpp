@@ -118,3 +118,21 @@ TEST_F(SettingsFile, ChangesThatCannotBeSavedStayAndAreToldOnce)
     EXPECT_EQ(JsonDefaultsStore(path).string(WritingSettings::meaningStyleKey), QStringLiteral("none"));
     EXPECT_FALSE(JsonDefaultsStore(path).contains(QStringLiteral("pickHistory")));
 }
+
+// The file may be edited by hand, or changed by another Sorelwick process: no notification says so.
+TEST_F(SettingsFile, TrayChecksAreReadAgainWhenTheMenuOpens)
+{
+    install(R"({"format": "hanjaOnly"})");
+    TrayMenu tray(RankEngine::frequency);
+    EXPECT_EQ(checks(tray), QList<bool>({false, false, true}));
+    ASSERT_TRUE(JsonDefaultsStore(path).setValue(WritingSettings::formatKey, QStringLiteral("hanjaParenHangul")));
+
+    tray.menu()->popup(QPoint(0, 0));
+    EXPECT_EQ(checks(tray), QList<bool>({false, true, false}));
+    tray.menu()->hide();
+
+    ASSERT_TRUE(JsonDefaultsStore(path).remove(WritingSettings::formatKey));
+    tray.formatMenu()->popup(QPoint(0, 0));
+    EXPECT_EQ(checks(tray), QList<bool>({true, false, false}));
+    tray.formatMenu()->hide();
+}
