@@ -104,6 +104,9 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture()
         cap = captureViaAX(front->pid);
         if (cap) Log::write(QStringLiteral("선택 읽기: AX (%1)").arg(identifier));
     }
+    // A pick's paste may still hold the clipboard (or PRIMARY): what it holds is not the user's.
+    if (!cap && !co_await ClipboardLoan::allEnded())
+        Log::write(QStringLiteral("선택 읽기: 붙여넣기가 클립보드를 %1 ms 넘게 쥐고 있어 그대로 읽음").arg(ClipboardLoan::waitLimitMs));
     if (!cap && chords.terminal) {
         cap = captureViaPrimary(front->pid);
         Log::write(QStringLiteral("선택 읽기: PRIMARY %1 (%2)")
