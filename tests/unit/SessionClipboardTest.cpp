@@ -1,5 +1,5 @@
-// A pick written by pasting: what the user is told when nobody takes the paste, and whose
-// clipboard survives presses that overlap the paste.
+// The user's clipboard around a session: a pick written by pasting (what the user is told when
+// nobody takes the paste, presses that overlap the paste) and a copy chord answered late.
 #include "base/Notifier.h"
 #include "base/TextUtil.h"
 #include "core/CandidatePanel.h"
@@ -28,7 +28,7 @@ bool spinUntil(const std::function<bool()>& done)
     return done();
 }
 
-struct PickPaste : ::testing::Test {
+struct SessionClipboard : ::testing::Test {
     std::shared_ptr<FakePlatform> fake = FakePlatform::install();
     std::shared_ptr<MemoryDefaultsStore> defaults = TestSupport::freshDefaults();
     TestSupport::DataDir data;
@@ -38,7 +38,7 @@ struct PickPaste : ::testing::Test {
     int replacedPosts = 0;
     Notifier::Handle observer = Notifier::shared().observe(Notifications::didReplace, [this] { ++replacedPosts; });
 
-    PickPaste()
+    SessionClipboard()
     {
         data.write("hanja.tsv", "수도\t首都\n");
         data.write("hanja_freq.tsv", "수도\t首都\t100\n");
@@ -48,7 +48,7 @@ struct PickPaste : ::testing::Test {
         LanguageModels::setShared(nullptr);
         panel.dismiss();
     }
-    ~PickPaste() override
+    ~SessionClipboard() override
     {
         spinUntil([this] { return !coordinator.busy; });
         settle(8000);
@@ -87,7 +87,7 @@ struct PickPaste : ::testing::Test {
 
 // A read-only view (a web page, a chat log): nothing asks for the paste. The user is told, and the
 // spelling waits on the clipboard to be pasted elsewhere.
-TEST_F(PickPaste, APasteNobodyAsksForIsToldAndLeavesTheSpellingOnTheClipboard)
+TEST_F(SessionClipboard, APasteNobodyAsksForIsToldAndLeavesTheSpellingOnTheClipboard)
 {
     auto viewer = clipboardOnlyEditor("대한민국의 수도는 서울", {6, 2});
     viewer->pastesOnPasteChord = false;
@@ -104,7 +104,7 @@ TEST_F(PickPaste, APasteNobodyAsksForIsToldAndLeavesTheSpellingOnTheClipboard)
 
 // An application that takes its time is no failure: one that asks within the wait is done, and one
 // that asks only after the notice came withdraws it and still gets the user's clipboard back.
-TEST_F(PickPaste, ALatePasteIsNoFailure)
+TEST_F(SessionClipboard, ALatePasteIsNoFailure)
 {
     auto editor = clipboardOnlyEditor("수도", {0, 2});
     editor->pasteDelayMs = 1500;
@@ -130,7 +130,7 @@ TEST_F(PickPaste, ALatePasteIsNoFailure)
 }
 
 // The shortcut pressed again while the pick's paste still holds the clipboard.
-TEST_F(PickPaste, ASecondPressDuringThePasteKeepsTheUsersClipboard)
+TEST_F(SessionClipboard, ASecondPressDuringThePasteKeepsTheUsersClipboard)
 {
     // The next word selected 250 ms after the pick, while the paste is being read.
     auto editor = clipboardOnlyEditor("수도 수도", {0, 2});
@@ -156,4 +156,29 @@ TEST_F(PickPaste, ASecondPressDuringThePasteKeepsTheUsersClipboard)
     EXPECT_EQ(editor->text, "수도(首都) 수도");
     EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
     EXPECT_EQ(replacedPosts, 3);
+}
+
+// After a press that found nothing selected, the application's late answer to the copy chord is
+// undone while the notice is up; once the user typed or clicked through it, a copy is their own.
+TEST_F(SessionClipboard, AfterANoSelectionNoticeOnlyTheLateAnswerIsUndone)
+{
+    auto editor = clipboardOnlyEditor("대한민국의 수도는 서울", {6, 2});
+    editor->copyDelayMs = 700; // answers after the capture gave up
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return noticeShown(Coordinator::noSelectionNotice); }));
+    settle(3000);
+    EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
+
+    editor->selection = {3, 0}; // a caret: the copy chord copies nothing
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return noticeShown(Coordinator::noSelectionNotice); }));
+    fake->clock->afterMs(300, [&] {
+        // Shift+Right over the notice, then the user's own Ctrl+C.
+        fake->panelWindow->pressKey(KeyCode::rightArrow, ModifierFlag::shift);
+        editor->selection = {6, 2};
+        editor->copySelection(*fake->pasteboard);
+    });
+    settle(3000);
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(fake->pasteboard->string(), "수도");
 }
