@@ -47,12 +47,12 @@ int run(int argc, char** argv)
     SingleInstance instance;
     const SingleInstance::Role role = instance.claim();
     if (role == SingleInstance::Role::secondary) {
-        if (!request) {
-            say(QStringLiteral("Sorelwick already runs (sorelwick --settings opens its settings, --quit ends it)"));
-            return 0;
-        }
-        if (instance.send(*request)) return 0;
-        say(QStringLiteral("the running Sorelwick did not answer --%1").arg(SingleInstance::name(*request)));
+        // Started again from the applications menu: without a tray (GNOME's default) the settings
+        // are the only thing a user would otherwise see of the running one.
+        const SingleInstance::Request asked = request.value_or(SingleInstance::Request::settings);
+        if (!request) say(QStringLiteral("Sorelwick already runs; its settings open (--quit ends it)"));
+        if (instance.send(asked)) return 0;
+        say(QStringLiteral("the running Sorelwick did not answer --%1").arg(SingleInstance::name(asked)));
         return 1;
     }
     if (request == SingleInstance::Request::quit) {

@@ -19,13 +19,20 @@ constexpr qsizetype kMaxSyllables = 12;
 QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
 // The word is looked up trimmed, but the blanks around it were selected too (a triple-click takes
-// the line break, a drag the space after the word): they stay where they were.
-QString keepingBlanks(const QString& selected, const QString& replacement)
+// the line break, a drag the space after the word): they stay where they were. A terminal pastes
+// into the program running there, where a line break would run the line: it gets none.
+QString keepingBlanks(const QString& selected, const QString& replacement, bool terminal)
 {
     qsizetype start = 0, end = selected.size();
     while (start < end && selected.at(start).isSpace()) ++start;
     while (end > start && selected.at(end - 1).isSpace()) --end;
-    return selected.left(start) + replacement + selected.mid(end);
+    QString before = selected.left(start), after = selected.mid(end);
+    if (terminal) {
+        const auto lineBreak = [](QChar c) { return c == QLatin1Char('\n') || c == QLatin1Char('\r'); };
+        before.removeIf(lineBreak);
+        after.removeIf(lineBreak);
+    }
+    return before + replacement + after;
 }
 
 bool allSyllables(const QString& text)
@@ -275,7 +282,8 @@ QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement
         panel.showNotice(unpastedNotice + TextUtil::displayCut(replacement), PanelAnchor::mouse(), notice);
         return true;
     };
-    const bool replaced = co_await TextReplacer::replace(cap, keepingBlanks(cap.selected, replacement), keepUnread);
+    const QString text = keepingBlanks(cap.selected, replacement, cap.chords.terminal);
+    const bool replaced = co_await TextReplacer::replace(cap, text, keepUnread);
     if (replaced) {
         if (notice && panel.session == notice) panel.dismiss(); // the target was only slow
         Notifier::shared().post(Notifications::didReplace);

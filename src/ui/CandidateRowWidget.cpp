@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
 
 #include <cmath>
 
@@ -18,6 +19,8 @@ constexpr double kMoreVPad = 5;
 constexpr double kSpacing = 10;
 constexpr double kBadge = 16;
 constexpr double kRadius = 6;
+constexpr int kMaxPrimaryLines = 8;
+constexpr int kDefaultWidth = 320;
 
 QFont badgeFont() { return UiStyle::font(10, QFont::DemiBold); }
 QFont secondaryFont() { return UiStyle::font(11); }
@@ -59,18 +62,56 @@ int CandidateRowWidget::contentHeight() const
         const QFontMetricsF fm(moreFont());
         return int(std::ceil(fm.height()));
     }
-    // Texts share a baseline; the badge's centre sits 4 above it.
+    // Texts share a baseline; the badge's centre sits 4 above it. A wrapped text adds its lines.
     const QFontMetricsF primary(primaryFont());
     const QFontMetricsF secondary(secondaryFont());
     const double ascent = std::max({primary.ascent(), secondary.ascent(), 4 + kBadge / 2});
     const double descent = std::max({primary.descent(), secondary.descent(), kBadge / 2 - 4});
-    return int(std::ceil(ascent + descent));
+    const QStringList lines = primaryLines(rowWidth());
+    double height = ascent + descent + (lines.size() - 1) * primary.lineSpacing();
+    if (lines.size() > 1 && !m_candidate.secondary.isEmpty()) height += secondary.lineSpacing();
+    return int(std::ceil(height));
+}
+
+int CandidateRowWidget::rowWidth() const
+{
+    return maximumWidth() < QWIDGETSIZE_MAX ? maximumWidth() : kDefaultWidth;
+}
+
+double CandidateRowWidget::textLeft() const { return kOuterPad + kInnerPad + kBadge + kSpacing; }
+
+double CandidateRowWidget::textRight(int width) const { return width - kOuterPad - kInnerPad; }
+
+// A correction or a converted sentence can be far wider than the panel: it wraps rather than
+// running off its edge, so what a pick writes can be read before it is written.
+QStringList CandidateRowWidget::primaryLines(int width) const
+{
+    const QFontMetricsF fm(primaryFont());
+    const double available = textRight(width) - textLeft();
+    if (available <= 0 || fm.horizontalAdvance(m_candidate.primary) <= available) return {m_candidate.primary};
+    QTextLayout layout(m_candidate.primary, primaryFont());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(available);
+        if (lines.size() == kMaxPrimaryLines - 1) {
+            // The last line shown takes the rest, cut.
+            lines << fm.elidedText(m_candidate.primary.mid(line.textStart()), Qt::ElideRight, available);
+            break;
+        }
+        lines << m_candidate.primary.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines;
 }
 
 QSize CandidateRowWidget::sizeHint() const
 {
     const double vpad = m_more ? kMoreVPad : kRowVPad;
-    return QSize(320, contentHeight() + int(2 * vpad));
+    return QSize(kDefaultWidth, contentHeight() + int(2 * vpad));
 }
 
 void CandidateRowWidget::setHovered(bool hover)
@@ -127,19 +168,25 @@ void CandidateRowWidget::paintEvent(QPaintEvent*)
     }
 
     double x = badge.right() + kSpacing;
+    const QStringList lines = primaryLines(width());
     p.setFont(primaryFont());
     p.setPen(UiStyle::primary(pal));
-    p.drawText(QPointF(x, baseline), m_candidate.primary);
-    x += primary.horizontalAdvance(m_candidate.primary);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        p.drawText(QPointF(x, baseline + i * primary.lineSpacing()), lines[i].trimmed());
 
-    if (!m_candidate.secondary.isEmpty()) {
-        x += kSpacing;
-        const double available = right - x;
-        if (available > 0) {
-            p.setFont(secondaryFont());
-            p.setPen(UiStyle::secondary(pal));
-            p.drawText(QPointF(x, baseline), secondary.elidedText(m_candidate.secondary, Qt::ElideRight, available));
-        }
+    if (m_candidate.secondary.isEmpty()) return;
+    double secondBaseline = baseline;
+    if (lines.size() > 1) {
+        // Below the wrapped text, from its left edge.
+        secondBaseline = baseline + (lines.size() - 1) * primary.lineSpacing() + secondary.lineSpacing();
+    } else {
+        x += primary.horizontalAdvance(m_candidate.primary) + kSpacing;
+    }
+    const double available = right - x;
+    if (available > 0) {
+        p.setFont(secondaryFont());
+        p.setPen(UiStyle::secondary(pal));
+        p.drawText(QPointF(x, secondBaseline), secondary.elidedText(m_candidate.secondary, Qt::ElideRight, available));
     }
 }
 

@@ -38,6 +38,11 @@ private:
     CandidateRowWidget(QWidget* parent, int index, const Candidate& candidate, bool more, int count);
     QFont primaryFont() const;
     int contentHeight() const;
+    int rowWidth() const;
+    double textLeft() const;
+    double textRight(int width) const;
+    // The candidate's text as drawn: one line, or wrapped to the row (at most 8 lines).
+    QStringList primaryLines(int width) const;
 
     int m_index;
     Candidate m_candidate;

@@ -56,6 +56,30 @@ inline std::unique_ptr<LaunchedApp> startSorelwick(const QStringList& arguments 
     return program;
 }
 
+// A program that holds the clipboard with text, HTML, a PNG picture and a large blob at once (as
+// a browser's copy does); it writes each format to <dir>/<n> as "type\nbytes".
+struct ClipboardHolder {
+    QTemporaryDir dir;
+    std::unique_ptr<LaunchedApp> program;
+    QList<QPair<QString, QByteArray>> formats;
+    bool start()
+    {
+        program = LaunchedApp::start(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
+        // It takes the clipboard once every file is written (the clipboard may hold the same
+        // formats already, given back by Sorelwick after an earlier holder).
+        if (!program || !waitUntil([&] { return QFile::exists(dir.filePath(QStringLiteral("owned"))); }, 10s))
+            return false;
+        for (int i = 0; i < 4; ++i) {
+            QFile file(dir.filePath(QString::number(i)));
+            if (!file.open(QIODevice::ReadOnly)) return false;
+            const QByteArray all = file.readAll();
+            const qsizetype newline = all.indexOf('\n');
+            formats.append({QString::fromUtf8(all.left(newline)), all.mid(newline + 1)});
+        }
+        return true;
+    }
+};
+
 class EndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite()

@@ -82,19 +82,19 @@ struct Terminal {
         return program && waitUntil([&] { return commandPid() > 0; }, 15s) && program->activate(10s);
     }
 
-    // Double-clicks the first thing on the first line, as a user selects a word there, again
-    // until the terminal, which draws what the command printed in its own time, has the word on
-    // screen to select; true once PRIMARY holds it.
-    bool selectFirstWord(const QString& word)
+    // Double-clicks the first thing on the first line, as a user selects a word there (a
+    // triple-click: the line, its line break included), again until the terminal, which draws
+    // what the command printed in its own time, has it on screen to select; true once PRIMARY
+    // holds `selection`.
+    bool selectFirst(const QString& selection, int clicks = 2)
     {
         const auto selected = [&] {
-            return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING")) == word.toUtf8();
+            return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING")) == selection.toUtf8();
         };
         return waitUntil(
             [&] {
                 const QPoint at = DesktopTest::windowFrame(program->window()).topLeft() + QPoint(10, 10);
-                clickAt(at);
-                clickAt(at);
+                for (int i = 0; i < clicks; ++i) clickAt(at);
                 return waitUntil(selected, 300ms);
             },
             10s);
@@ -106,7 +106,7 @@ TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheRunningCommandGoes
     Terminal terminal;
     ASSERT_TRUE(terminal.open(QStringLiteral("수도")));
     const pid_t command = terminal.commandPid();
-    ASSERT_TRUE(terminal.selectFirstWord(QStringLiteral("수도"))) << "the double-click did not select the word";
+    ASSERT_TRUE(terminal.selectFirst(QStringLiteral("수도"))) << "the double-click did not select the word";
 
     // Alt+1: the Hanja on the clipboard; a copy chord (Ctrl+C) would have ended cat.
     pressChord(QStringLiteral("ctrl+alt+h"));
@@ -134,6 +134,15 @@ TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheRunningCommandGoes
                                           == QStringLiteral("수도").toUtf8(); },
                           5s));
     EXPECT_TRUE(processRunning(command));
+
+    // A triple-clicked line ends in a line break, which would run the line: the pick comes without.
+    ASSERT_TRUE(terminal.selectFirst(QStringLiteral("수도\n"), 3)) << "the triple-click did not select the line";
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList());
+    pressChord(QStringLiteral("1"));
+    EXPECT_TRUE(waitUntil([&] { return terminal.input() == QStringLiteral("수도(首都)수도(首都)"); }, 5s))
+        << terminal.input().toStdString();
+    EXPECT_TRUE(processRunning(command));
 }
 
 // The accessibility bus keeps naming the Qt editor's text as focused after xterm, which is not on
@@ -147,7 +156,7 @@ TEST_F(OtherApplications, ABackgroundQtEditorIsNeitherReadNorWrittenWhileXtermIs
     ASSERT_TRUE(editor.program->waitForAccessible());
     Terminal terminal;
     ASSERT_TRUE(terminal.open(QStringLiteral("수도")));
-    ASSERT_TRUE(terminal.selectFirstWord(QStringLiteral("수도"))) << "the double-click did not select the word";
+    ASSERT_TRUE(terminal.selectFirst(QStringLiteral("수도"))) << "the double-click did not select the word";
 
     pressChord(QStringLiteral("ctrl+alt+h"));
     ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
@@ -165,31 +174,6 @@ TEST_F(OtherApplications, ABackgroundQtEditorIsNeitherReadNorWrittenWhileXtermIs
     EXPECT_TRUE(waitUntil([&] { return editor.text() == QStringLiteral("대한민국의 수도(首都)는 서울이다."); }, 5s))
         << editor.text().toStdString();
 }
-
-// A program that holds the clipboard with text, HTML, a PNG picture and a large blob at once (as
-// a browser's copy does); it writes each format to <dir>/<n> as "type\nbytes".
-struct ClipboardHolder {
-    QTemporaryDir dir;
-    std::unique_ptr<LaunchedApp> program;
-    QList<QPair<QString, QByteArray>> formats;
-
-    bool start()
-    {
-        program = LaunchedApp::start(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
-        // It takes the clipboard once every file is written (the clipboard may hold the same
-        // formats already, given back by Sorelwick after an earlier holder).
-        if (!program || !waitUntil([&] { return QFile::exists(dir.filePath(QStringLiteral("owned"))); }, 10s))
-            return false;
-        for (int i = 0; i < 4; ++i) {
-            QFile file(dir.filePath(QString::number(i)));
-            if (!file.open(QIODevice::ReadOnly)) return false;
-            const QByteArray all = file.readAll();
-            const qsizetype newline = all.indexOf('\n');
-            formats.append({QString::fromUtf8(all.left(newline)), all.mid(newline + 1)});
-        }
-        return true;
-    }
-};
 
 TEST_F(OtherApplications, TheClipboardComesBackWholeAfterAReplacementByPaste)
 {

@@ -111,6 +111,38 @@ TEST_F(PanelWindowFixture, SizeFollowsRowsExpansionAndNotices)
     EXPECT_LT(rowHeight(0), row);
 }
 
+// A correction wider than the panel wraps below itself, its original below that; the panel stays
+// 320 wide and grows, and a text of any length stops at eight lines.
+TEST_F(PanelWindowFixture, AWideCorrectionWrapsInsteadOfRunningOffThePanel)
+{
+    const auto showOne = [&](const QString& primary) {
+        Candidate c;
+        c.kind = CandidateKind::proofread;
+        c.primary = c.replacement = primary;
+        c.secondary = QStringLiteral("원문: 오늘은 날씨가 정말 조아서");
+        panel.session += 1;
+        panel.show({c}, QStringLiteral("오타 정리 · AI"), PanelAnchor::mouse(), panel.session,
+                   [](const Candidate&, bool) {});
+    };
+    showOne(QStringLiteral("오늘은 날씨가 좋다."));
+    const int oneLine = rowHeight(0);
+    const QSize small = frameSize();
+
+    showOne(QStringLiteral("오늘은 날씨가 정말 좋아서 친구들과 함께 한강 공원에 가서 자전거를 탔습니다."));
+    const int wrapped = rowHeight(0);
+    // Two lines of text and the original on a line of its own.
+    EXPECT_GT(wrapped, oneLine + 2 * 14);
+    EXPECT_EQ(frameSize(), QSize(320, small.height() + wrapped - oneLine));
+
+    QString endless;
+    for (int i = 0; i < 60; ++i) endless += QStringLiteral("날씨가 좋아서 ");
+    showOne(endless);
+    const int capped = rowHeight(0);
+    EXPECT_GT(capped, wrapped);
+    EXPECT_LT(capped, oneLine + 8 * 30);
+    EXPECT_EQ(frameSize().width(), 320);
+}
+
 // Without a compositor the corners outside the rounded box would show black: the window is cut
 // to the box, whatever size it takes, and uncut once a compositor runs.
 TEST_F(PanelWindowFixture, WithoutACompositorTheWindowIsCutToItsRoundedBox)

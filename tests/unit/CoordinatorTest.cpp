@@ -224,29 +224,34 @@ TEST_F(SessionFixture, LayoutTyposAreOfferedConverted)
     EXPECT_EQ(model->requests().last().prompt, "앞뒤 문맥:\ndkssud gktpdy\n\n고칠 텍스트:\ndkssud gktpdy");
 }
 
-TEST_F(SessionFixture, BlanksSelectedAroundTheWordStayWhereTheyWere)
+TEST_F(SessionFixture, DecomposedHangulAndBlanksSelectedAroundTheWordStayAsTheyWere)
 {
-    // A triple-click takes the line break; a drag, the spaces around the word.
-    auto editor = fake->openEditor("제목: 수도\n본문", {4, 3});
-    ASSERT_TRUE(pressShowsList());
-    EXPECT_EQ(panel.model().header(), "\"수도\" · 빈도순 · 한글(漢字)");
-    press(kDigit1);
-    ASSERT_TRUE(spinUntil([&] { return replacedPosts == 1; }));
-    EXPECT_EQ(editor->text, "제목: 수도(首都)\n본문");
-
-    editor = fake->openEditor("x dkssud y", {1, 8});
-    ASSERT_TRUE(pressShowsList());
-    press(kDigit1);
-    ASSERT_TRUE(spinUntil([&] { return replacedPosts == 2; }));
-    EXPECT_EQ(editor->text, "x 안녕 y");
-
-    useModel();
-    model->queueText("서울은 크다.");
-    editor = fake->openEditor("가. 서울은 크다 \n나.", {3, 8});
-    ASSERT_TRUE(pressShowsList());
-    press(kDigit1);
-    ASSERT_TRUE(spinUntil([&] { return replacedPosts == 3; }));
-    EXPECT_EQ(editor->text, "가. 서울은 크다. \n나.");
+    // Decomposed Hangul is the same word. A triple-click takes the line break; a drag, the spaces
+    // around the word, also for a model's cleanup.
+    const QString nfd = QString("수도를").normalized(QString::NormalizationForm_D);
+    ASSERT_NE(nfd.size(), 3);
+    const struct {
+        QString text;
+        TextRange selection;
+        QString header, after, cleanup;
+    } cases[] = {{nfd, {0, nfd.size()}, "\"수도\"를 · 빈도순 · 한글(漢字)", "수도(首都)를", ""},
+                 {"제목: 수도\n본문", {4, 3}, "\"수도\" · 빈도순 · 한글(漢字)", "제목: 수도(首都)\n본문", ""},
+                 {"x dkssud y", {1, 8}, "자판 되돌리기 · \"dkssud\"", "x 안녕 y", ""},
+                 {"가. 서울은 크다 \n나.", {3, 8}, "오타 정리 · AI", "가. 서울은 크다. \n나.", "서울은 크다."}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.after.toStdString());
+        if (!c.cleanup.isEmpty()) {
+            useModel();
+            model->queueText(c.cleanup);
+        }
+        const int before = replacedPosts;
+        auto editor = fake->openEditor(c.text, c.selection);
+        ASSERT_TRUE(pressShowsList());
+        EXPECT_EQ(panel.model().header(), c.header);
+        press(kDigit1);
+        ASSERT_TRUE(spinUntil([&] { return replacedPosts == before + 1; }));
+        EXPECT_EQ(editor->text, c.after);
+    }
 }
 
 TEST_F(SessionFixture, TextThatIsNoWordGoesToCleanupOrANotice)
@@ -341,18 +346,6 @@ TEST_F(SessionFixture, AFailingModelShowsFrequencyAndTheLearnedOrderAfterOneChec
     EXPECT_EQ(panel.model().header(), "\"수도\"를 · AI · 한글(漢字)");
     EXPECT_EQ(primaries().first(), "水道");
     EXPECT_EQ(model->availabilityChecks(), 2);
-}
-
-TEST_F(SessionFixture, DecomposedHangulIsLookedUpAsTheSameWord)
-{
-    const QString nfd = QString("수도를").normalized(QString::NormalizationForm_D);
-    ASSERT_NE(nfd.size(), 3);
-    auto editor = fake->openEditor(nfd, {0, nfd.size()});
-    ASSERT_TRUE(pressShowsList());
-    EXPECT_EQ(panel.model().header(), "\"수도\"를 · 빈도순 · 한글(漢字)");
-    press(kDigit1);
-    ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
-    EXPECT_EQ(editor->text, "수도(首都)를");
 }
 
 TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)

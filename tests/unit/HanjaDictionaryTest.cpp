@@ -24,6 +24,13 @@ QStringList hanjaOf(const QList<HanjaEntry>& entries)
     return out;
 }
 
+QStringList hanjaOf(const QList<HanjaDictionary::Compound>& compounds)
+{
+    QStringList out;
+    for (const HanjaDictionary::Compound& c : compounds) out.append(c.hanja);
+    return out;
+}
+
 std::optional<HanjaDictionary::Split> splitPair(const QString& stem, const QString& rest)
 {
     return HanjaDictionary::Split{stem, rest};
@@ -33,18 +40,17 @@ std::optional<HanjaDictionary::Split> splitPair(const QString& stem, const QStri
 
 TEST(HanjaDictionaryTest, DictionaryLinesFollowTheParseRules)
 {
-    DataDir dir;
-    dir.write("hanja.tsv",
-              "수도\t首都\n"
-              "가\t\t뜻\n"
-              "no tab here\n"
-              "\n"
-              "#주석\t註釋\n"
-              "중복\t重複\t같은 줄\n"
-              "중복\t重複\t같은 줄\n"
-              "넷째\t四\t뜻\t버리는 칸\n"
-              "끝탭\t末\t\n");
-    HanjaDictionary dict(dir.path());
+    const QString longMeaning(70000, QChar(u'뜻'));
+    HanjaDictionary dict(HanjaDictionary::Texts{("수도\t首都\n"
+                                                 "가\t\t뜻\n"
+                                                 "no tab here\n"
+                                                 "\n"
+                                                 "#주석\t註釋\n"
+                                                 "중복\t重複\t같은 줄\n"
+                                                 "중복\t重複\t같은 줄\n"
+                                                 "넷째\t四\t뜻\t버리는 칸\n"
+                                                 "끝탭\t末\t\n"
+                                                 "길다\t長\t" + longMeaning + "\n길다\t永\t짧은 뜻\n").toUtf8()});
 
     const auto sudo = dict.candidates("수도");
     ASSERT_EQ(sudo.size(), 1);
@@ -62,22 +68,23 @@ TEST(HanjaDictionaryTest, DictionaryLinesFollowTheParseRules)
     EXPECT_EQ(dict.candidates("넷째")[0].meaning(), u"뜻");
     EXPECT_TRUE(dict.candidates("끝탭")[0].meaning().isEmpty());
     EXPECT_TRUE(dict.candidates("no tab here").isEmpty());
-    EXPECT_EQ(dict.keyCount(), 6);
+    EXPECT_EQ(dict.keyCount(), 7);
+    const auto longer = dict.candidates("길다");
+    ASSERT_EQ(longer.size(), 2);
+    EXPECT_EQ(longer[0].meaning(), longMeaning) << "long fields are kept whole";
+    EXPECT_EQ(longer[1].meaning(), u"짧은 뜻");
 }
 
 TEST(HanjaDictionaryTest, FirstUsableSingleCharacterLineGivesTheGloss)
 {
-    DataDir dir;
-    dir.write("hanja.tsv",
-              "수\t首\t머리 수, 우두머리 수\n"
-              "수\t首\t다른 뜻\n"
-              "도\t都\t, 도읍 도\n"
-              "도\t道\t ,  ,\n"
-              "도\t道\t길 도\n"
-              "수도\t首都\t서울\n"
-              "가\t家\t\n"
-              "가\t家\t\t집 가\n");
-    HanjaDictionary dict(dir.path());
+    HanjaDictionary dict(HanjaDictionary::Texts{"수\t首\t머리 수, 우두머리 수\n"
+                                                "수\t首\t다른 뜻\n"
+                                                "도\t都\t, 도읍 도\n"
+                                                "도\t道\t ,  ,\n"
+                                                "도\t道\t길 도\n"
+                                                "수도\t首都\t서울\n"
+                                                "가\t家\t\n"
+                                                "가\t家\t\t집 가\n"});
     EXPECT_EQ(dict.charGloss(u"首"), "머리 수");
     EXPECT_EQ(dict.charGloss(u"都"), "도읍 도");
     EXPECT_EQ(dict.charGloss(u"道"), "길 도") << "a blank meaning leaves the character open";
@@ -88,21 +95,17 @@ TEST(HanjaDictionaryTest, FirstUsableSingleCharacterLineGivesTheGloss)
 
 TEST(HanjaDictionaryTest, ScoreLinesFollowTheParseRules)
 {
-    DataDir dir;
-    dir.write("hanja.tsv",
-              "수도\t修道\n수도\t水道\n수도\t首都\n수도\t囚徒\n수도\t手刀\n"
-              "사고\t思考\n사고\t事故\n");
-    dir.write("hanja_freq.tsv",
-              "# 수도\t手刀\t100\n"
-              "수도\t\t首都\t12\n"       // empty fields dropped
-              "수도\t修道\t30\t4\n"      // four fields
-              "수도\t水道\tabc\n"        // not a number
-              "수도\t囚徒\t 70\n"        // blanks around the number
-              "사고\t事故\t1\n"
-              "사고\t事故\t9\n"          // last one wins
-              "사고\t思考\t5\n"
-              "없는\t無\t3\n");          // stored, never matches
-    HanjaDictionary dict(dir.path());
+    HanjaDictionary dict(HanjaDictionary::Texts{"수도\t修道\n수도\t水道\n수도\t首都\n수도\t囚徒\n수도\t手刀\n"
+                                                "사고\t思考\n사고\t事故\n",
+                                                "# 수도\t手刀\t100\n"
+                                                "수도\t\t首都\t12\n"  // empty fields dropped
+                                                "수도\t修道\t30\t4\n" // four fields
+                                                "수도\t水道\tabc\n"   // not a number
+                                                "수도\t囚徒\t 70\n"   // blanks around the number
+                                                "사고\t事故\t1\n"
+                                                "사고\t事故\t9\n"     // last one wins
+                                                "사고\t思考\t5\n"
+                                                "없는\t無\t3\n"});    // stored, never matches
     EXPECT_EQ(hanjaOf(dict.candidates("수도")), QStringList({"首都", "修道", "水道", "囚徒", "手刀"}));
     EXPECT_EQ(hanjaOf(dict.candidates("사고")), QStringList({"事故", "思考"}));
     EXPECT_EQ(dict.scoreCount(), 4);
@@ -110,19 +113,15 @@ TEST(HanjaDictionaryTest, ScoreLinesFollowTheParseRules)
 
 TEST(HanjaDictionaryTest, CandidatesOrderByScoreStablyAndOnlyWhenItMayReorder)
 {
-    DataDir dir;
-    dir.write("hanja.tsv",
-              "가\t加\n가\t家\n가\t歌\n"
-              "부자\t父子\n부자\t富者\n부자\t不在\n부자\t附子\n"
-              "외톨\t孤\n"
-              "무점\t無\n무점\t務\n");
-    dir.write("hanja_freq.tsv",
-              "가\t歌\t100\n"          // one-character words keep file order
-              "부자\t附子\t50\n"
-              "부자\t不在\t7\n"
-              "부자\t父子\t0\n"         // zero ties with no score
-              "외톨\t孤\t9\n");
-    HanjaDictionary dict(dir.path());
+    HanjaDictionary dict(HanjaDictionary::Texts{"가\t加\n가\t家\n가\t歌\n"
+                                                "부자\t父子\n부자\t富者\n부자\t不在\n부자\t附子\n"
+                                                "외톨\t孤\n"
+                                                "무점\t無\n무점\t務\n",
+                                                "가\t歌\t100\n"  // one-character words keep file order
+                                                "부자\t附子\t50\n"
+                                                "부자\t不在\t7\n"
+                                                "부자\t父子\t0\n" // zero ties with no score
+                                                "외톨\t孤\t9\n"});
     EXPECT_EQ(hanjaOf(dict.candidates("가")), QStringList({"加", "家", "歌"}));
     EXPECT_EQ(hanjaOf(dict.candidates("부자")), QStringList({"附子", "不在", "父子", "富者"}));
     EXPECT_EQ(hanjaOf(dict.candidates("무점")), QStringList({"無", "務"}));
@@ -133,14 +132,11 @@ TEST(HanjaDictionaryTest, CandidatesOrderByScoreStablyAndOnlyWhenItMayReorder)
 
 TEST(HanjaDictionaryTest, SplitFindsTheDictionaryWordAtTheStart)
 {
-    DataDir dir;
-    dir.write("hanja.tsv",
-              "가나\t佳那\n가나다\t加那多\n가나다라\t加那多羅\n"
-              "마바\t麻婆\n마바사\t麻婆沙\n"
-              "한\t韓\n"
-              "수도\t首都\n수\t首\n");
-    dir.write("hanja_freq.tsv", "가나\t佳那\t5\n수도\t首都\t1\n");
-    HanjaDictionary dict(dir.path());
+    HanjaDictionary dict(HanjaDictionary::Texts{"가나\t佳那\n가나다\t加那多\n가나다라\t加那多羅\n"
+                                                "마바\t麻婆\n마바사\t麻婆沙\n"
+                                                "한\t韓\n"
+                                                "수도\t首都\n수\t首\n",
+                                                "가나\t佳那\t5\n수도\t首都\t1\n"});
 
     EXPECT_EQ(dict.split("가나다라마"), splitPair("가나", "다라마")) << "a scored shorter word beats unscored longer ones";
     EXPECT_EQ(dict.split("마바사아"), splitPair("마바사", "아")) << "without scores the longest wins";
@@ -157,16 +153,11 @@ TEST(HanjaDictionaryTest, SplitFindsTheDictionaryWordAtTheStart)
 
 TEST(HanjaDictionaryTest, TextsCompareAsCanonicalEquivalents)
 {
-    DataDir dir;
     // 樂 as the compatibility ideograph U+F914 composes to U+6A02.
-    dir.write("hanja.tsv", QString("수도\t首都\n낙원\t\uF914園\n락\t\uF914\t즐길 락\n").toUtf8());
-    HanjaDictionary dict(dir.path());
+    HanjaDictionary dict(HanjaDictionary::Texts{QString("수도\t首都\n낙원\t\uF914園\n락\t\uF914\t즐길 락\n").toUtf8()});
     const QString decomposed = QString("수도를").normalized(QString::NormalizationForm_D);
     ASSERT_NE(decomposed, QString("수도를"));
-    const auto split = dict.split(decomposed);
-    ASSERT_TRUE(split);
-    EXPECT_EQ(split->stem, "수도");
-    EXPECT_EQ(split->rest, "를");
+    EXPECT_EQ(dict.split(decomposed), splitPair("수도", "를"));
     EXPECT_EQ(dict.candidates(QString("수도").normalized(QString::NormalizationForm_D)).size(), 1);
     EXPECT_EQ(dict.candidates("낙원")[0].hanja(), u"\u6A02園");
     EXPECT_EQ(dict.charGloss(u"\uF914"), "즐길 락");
@@ -264,25 +255,11 @@ TEST(HanjaDictionaryTest, InvalidUtf8AnywhereInTheTableDropsAllScores)
     EXPECT_FALSE(log.contains("hanja_freq.tsv not found"));
 }
 
-TEST(HanjaDictionaryTest, LongFieldsAreKeptWhole)
-{
-    const QString meaning(70000, QChar(u'뜻'));
-    DataDir dir;
-    dir.write("hanja.tsv", ("가나\t加\t" + meaning + "\n가나\t家\t짧은 뜻\n").toUtf8());
-    HanjaDictionary dict(dir.path());
-    const auto entries = dict.candidates("가나");
-    ASSERT_EQ(entries.size(), 2);
-    EXPECT_EQ(entries[0].meaning(), meaning);
-    EXPECT_EQ(entries[1].meaning(), u"짧은 뜻");
-}
-
 TEST(HanjaDictionaryTest, ScoresAreReadAsExactDecimals)
 {
     // Equal values tie (file order), whatever their spelling; a last digit still counts.
-    DataDir dir;
-    dir.write("hanja.tsv", "가나\t加\n가나\t家\n가나\t歌\n가나\t嘉\n");
-    dir.write("hanja_freq.tsv", "가나\t加\t2.5\n가나\t家\t25e-1\n가나\t歌\t2.50000000000001\n가나\t嘉\t+2.5\n");
-    HanjaDictionary dict(dir.path());
+    HanjaDictionary dict(HanjaDictionary::Texts{"가나\t加\n가나\t家\n가나\t歌\n가나\t嘉\n",
+                                                "가나\t加\t2.5\n가나\t家\t25e-1\n가나\t歌\t2.50000000000001\n가나\t嘉\t+2.5\n"});
     EXPECT_EQ(hanjaOf(dict.candidates("가나")), QStringList({"歌", "加", "家", "嘉"}));
 }
 
@@ -294,20 +271,16 @@ TEST(HanjaDictionaryTest, SmallAndOddFilesLoad)
     };
     // Empty, no line with a TAB, no final LF, a lone TAB (an empty word with an empty spelling).
     for (const Case& c : {Case{"", 0}, Case{"no tab\n\n", 0}, Case{"가나\t加", 1}, Case{"\t\n가\t家\n가\t歌", 2}}) {
-        DataDir dir;
-        dir.write("hanja.tsv", c.dictionary);
-        dir.write("hanja_freq.tsv", "가\t歌\t3");
-        HanjaDictionary dict(dir.path());
+        SCOPED_TRACE(c.dictionary.constData());
+        HanjaDictionary dict(HanjaDictionary::Texts{c.dictionary, "가\t歌\t3"});
         dict.loadIfNeeded();
         EXPECT_TRUE(dict.isLoaded());
-        EXPECT_EQ(dict.keyCount(), c.keys) << c.dictionary.constData();
+        EXPECT_EQ(dict.keyCount(), c.keys);
         EXPECT_EQ(dict.scoreCount(), 1);
+        if (c.keys < 2) continue;
+        EXPECT_EQ(dict.candidates(" ").size(), 1) << "the line of a lone TAB is an empty word";
+        EXPECT_EQ(hanjaOf(dict.candidates("가")), QStringList({"家", "歌"})) << "one-character words keep file order";
     }
-    DataDir dir;
-    dir.write("hanja.tsv", "\t\n가\t家\n가\t歌");
-    HanjaDictionary dict(dir.path());
-    EXPECT_EQ(dict.candidates(" ").size(), 1) << "the line of a lone TAB is an empty word";
-    EXPECT_EQ(hanjaOf(dict.candidates("가")), QStringList({"家", "歌"}));
 }
 
 TEST(HanjaDictionaryTest, TextThatGrowsUnderNfcLoadsInLinearRoom)
@@ -415,10 +388,8 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
 
     // A part never seen inside compounds keeps the dictionary's order (係數 計數 季嫂).
     const auto found = dict.compounds("부과계수를");
-    ASSERT_EQ(found.size(), 3);
-    EXPECT_EQ(found[0], (HanjaDictionary::Compound{"부과계수", "賦課係數", {"賦課", "係數"}, "를"}));
-    EXPECT_EQ(found[1].hanja, "賦課計數");
-    EXPECT_EQ(found[2].hanja, "賦課季嫂");
+    EXPECT_EQ(hanjaOf(found), QStringList({"賦課係數", "賦課計數", "賦課季嫂"}));
+    EXPECT_EQ(found.value(0), (HanjaDictionary::Compound{"부과계수", "賦課係數", {"賦課", "係數"}, "를"}));
     EXPECT_EQ(dict.compounds("부과계수", 1).size(), 1) << "nothing after it; the limit holds";
 
     // A one-syllable suffix seen in compounds ends one, and the parts' spellings follow their uses
@@ -477,11 +448,7 @@ TEST(HanjaDictionaryTest, SeenCompoundLinesAreCheckedOneByOneAndTheGoodOnesKept)
     const Log::Collector log;
     HanjaDictionary dict(HanjaDictionary::Texts{"이\t李\n", std::nullopt, "은\t10\n", std::nullopt, seen});
     EXPECT_EQ(dict.seenCompoundCount(), 6);
-    const auto found = dict.compounds("이순신");
-    ASSERT_EQ(found.size(), 3);
-    EXPECT_EQ(found[0].hanja, "李舜臣");
-    EXPECT_EQ(found[1].hanja, "李純信");
-    EXPECT_EQ(found[2].hanja, "異順信");
+    EXPECT_EQ(hanjaOf(dict.compounds("이순신")), QStringList({"李舜臣", "李純信", "異順信"}));
     EXPECT_EQ(dict.compounds("토지거래은").value(0).hanja, "土地去來") << "a CRLF line";
     EXPECT_EQ(dict.compounds("가나다").value(0).hanja, "𠀀𠀁𠀂");
     for (const char* line : {"4", "5", "6", "7", "8"})
@@ -512,10 +479,8 @@ TEST(HanjaDictionaryTest, SeenCompoundsLeadTheCompoundRows)
     // Most seen first, spellings seen as often in the order the parts make them (係數 before 計數,
     // against the file), then the spellings made of the parts, without those already there.
     const auto found = dict.compounds("부과계수를");
-    QStringList spellings;
-    for (const auto& c : found) spellings << c.hanja;
-    EXPECT_EQ(spellings, QStringList({"附過係數", "賦課係數", "賦課計數", "賦課季嫂"}));
-    EXPECT_EQ(found[0], (HanjaDictionary::Compound{"부과계수", "附過係數", {"附過", "係數"}, "를"}))
+    EXPECT_EQ(hanjaOf(found), QStringList({"附過係數", "賦課係數", "賦課計數", "賦課季嫂"}));
+    EXPECT_EQ(found.value(0), (HanjaDictionary::Compound{"부과계수", "附過係數", {"附過", "係數"}, "를"}))
         << "the dictionary words that spell it are its parts";
     EXPECT_EQ(dict.compounds("부과계수를", 1).size(), 2) << "the limit holds for each kind";
     EXPECT_EQ(dict.compounds("부과계수를", 2).value(1).hanja, "賦課係數") << "the tie is broken before the limit";
@@ -527,10 +492,9 @@ TEST(HanjaDictionaryTest, SeenCompoundsLeadTheCompoundRows)
 
     // No dictionary word starts a name: the seen compound alone reads it, with a known ending or nothing.
     const auto name = dict.compounds("이순신은");
-    ASSERT_EQ(name.size(), 2);
-    EXPECT_EQ(name[0], (HanjaDictionary::Compound{"이순신", "李舜臣", {}, "은"}))
+    EXPECT_EQ(hanjaOf(name), QStringList({"李舜臣", "李純信"}));
+    EXPECT_EQ(name.value(0), (HanjaDictionary::Compound{"이순신", "李舜臣", {}, "은"}))
         << "no parts: 舜 is no dictionary spelling, and one-syllable words alone tell nothing";
-    EXPECT_EQ(name[1].hanja, "李純信");
     EXPECT_EQ(dict.compounds("이순신").value(0).rest, "");
     EXPECT_TRUE(dict.compounds("이순신킹").isEmpty()) << "no known ending after it";
     EXPECT_EQ(dict.compounds("이순신은이").size(), 0);

@@ -55,6 +55,17 @@ protected:
         return term;
     }
 
+    // Whether the only keys posted are one chord, pressed then released.
+    testing::AssertionResult postedOnly(KeyChord chord) const
+    {
+        const auto& p = fake->keyPoster->posted();
+        const auto is = [&](qsizetype i, bool down) {
+            return p[i].keyDown == down && KeyChord{p[i].keyCode, p[i].flags} == chord;
+        };
+        if (p.size() == 2 && is(0, true) && is(1, false)) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << p.size() << " key events, the first " << (p.isEmpty() ? -1 : p[0].keyCode);
+    }
+
     std::shared_ptr<MemoryDefaultsStore> defaults;
     std::shared_ptr<FakePlatform> fake;
     Log::Collector log;
@@ -127,24 +138,19 @@ TEST_F(TextAccess, blankOrUnreadableSelectionFallsBackToCommandC)
     EXPECT_FALSE(cap->element);
     EXPECT_FALSE(cap->selectionBounds);
     EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: ⌘C 성공 (org.example.Editor)"_s));
-    // Exactly one Ctrl+C (an editor's copy chord), key-down then key-up, and the user's clipboard is back.
-    ASSERT_EQ(fake->keyPoster->posted().size(), 2);
-    EXPECT_EQ(fake->keyPoster->posted()[0].keyCode, KeyCode::c);
-    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::control);
-    EXPECT_TRUE(fake->keyPoster->posted()[0].keyDown);
-    EXPECT_FALSE(fake->keyPoster->posted()[1].keyDown);
+    // Exactly one Ctrl+C (an editor's copy chord), and the user's clipboard is back.
+    EXPECT_TRUE(postedOnly({KeyCode::c, ModifierFlag::control}));
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
 
     // A wrong type reads as a failure too.
     app->readOverrides[Accessibility::selectedTextAttribute] = {AXError::success, TextRange{2, 2}};
     EXPECT_EQ(capture()->viaAccessibility, false);
-}
 
-TEST_F(TextAccess, forcedClipboardCaptureSkipsAccessibility)
-{
-    fake->openEditor(u"앞 수도 뒤"_s, {2, 2});
+    // Forced by the debug setting, a readable selection is copied too.
+    app->readOverrides.clear();
     defaults->setValue(u"debugForceClipboardCapture"_s, true);
-    auto cap = capture();
+    log.clear();
+    cap = capture();
     ASSERT_TRUE(cap);
     EXPECT_FALSE(cap->viaAccessibility);
     EXPECT_EQ(cap->selected, u"수도"_s);
@@ -263,7 +269,8 @@ TEST_F(TextAccess, typoRunWideningAcceptedRefusedAndReadBackDifferent)
 
 TEST_F(TextAccess, accessibilityReplacementIsVerified)
 {
-    auto app = fake->openEditor(u"대한민국의 수도는 서울이다"_s, {6, 2});
+    const QString sentence = u"대한민국의 수도는 서울이다"_s;
+    auto app = fake->openEditor(sentence, {6, 2});
     const auto cap = capture();
     ASSERT_TRUE(cap);
 
@@ -272,56 +279,54 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
     EXPECT_EQ(log.count(u"[Sorelwick] 치환: AX"_s), 1);
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
 
-    // Each case below: the sentence selected afresh, one quirk of the application's writes.
-    const auto fresh = [&](const QString& text = u"대한민국의 수도는 서울이다"_s, TextRange selection = {6, 2}) {
-        app->text = text;
-        app->selection = selection;
+    // Each case: the sentence selected afresh, one quirk of the application's writes; whether the
+    // replacement is pasted after all, and the one reason logged for it.
+    const QString replaced = u"대한민국의 首都는 서울이다"_s;
+    const QString why[] = {u"[Sorelwick] 치환: AX 쓰기가 성공이라는데 글자가 그대로라 ⌘V로"_s,
+                           u"[Sorelwick] 치환: AX (늦게 끝남)"_s,
+                           u"[Sorelwick] 치환: AX가 선택만 지우고 글을 넣지 못해 ⌘V로"_s};
+    const auto& selected = Accessibility::selectedTextAttribute;
+    const struct {
+        const char* quirk;
+        std::function<void()> arrange;
+        QString text;
+        bool pasted;
+        QString reason;
+    } cases[] = {
+        {"success reported, text unchanged", [&] { app->ignoredWrites.insert(selected); }, replaced, true, why[0]},
+        {"a value that cannot be read back is trusted",
+         [&] {
+             app->ignoredWrites.insert(selected);
+             app->readOverrides[Accessibility::valueAttribute] = {AXError::cannotComplete, {}};
+         },
+         sentence, false, {}},
+        {"a time-out reported, the write carried out", [&] { app->lateWrites[selected] = AXError::cannotComplete; },
+         replaced, false, why[1]},
+        {"the selection deleted, nothing inserted", [&] { app->halfWrites.insert(selected); }, replaced, true, why[2]},
+        {"the write refused", [&] { app->refusedWrites[selected] = AXError::cannotComplete; }, replaced, true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.quirk);
+        app->text = sentence;
+        app->selection = {6, 2};
         app->readOverrides.clear();
         app->ignoredWrites.clear();
         app->lateWrites.clear();
         app->halfWrites.clear();
+        app->refusedWrites.clear();
         log.clear();
         fake->keyPoster->clearPosted();
-    };
-
-    // Success reported, text unchanged: pasted instead.
-    fresh();
-    app->ignoredWrites.insert(Accessibility::selectedTextAttribute);
-    EXPECT_TRUE(replace(*cap, u"首都"_s));
-    EXPECT_EQ(app->text, u"대한민국의 首都는 서울이다"_s);
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: AX 쓰기가 성공이라는데 글자가 그대로라 ⌘V로"_s));
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: ⌘V"_s));
-    EXPECT_EQ(fake->keyPoster->posted().first().keyCode, KeyCode::v);
-    EXPECT_EQ(fake->keyPoster->posted().first().flags, ModifierFlag::control);
-
-    // A value that cannot be read back is trusted: no paste.
-    fresh();
-    app->ignoredWrites.insert(Accessibility::selectedTextAttribute);
-    app->readOverrides[Accessibility::valueAttribute] = {AXError::cannotComplete, {}};
-    EXPECT_TRUE(replace(*cap, u"首都"_s));
-    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-
-    // A write that reports a time-out but was carried out is not pasted again.
-    fresh();
-    app->lateWrites[Accessibility::selectedTextAttribute] = AXError::cannotComplete;
-    EXPECT_TRUE(replace(*cap, u"首都"_s));
-    EXPECT_EQ(app->text, u"대한민국의 首都는 서울이다"_s);
-    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-
-    // A write that deleted the selection and failed to insert: the replacement is pasted in its place.
-    fresh();
-    app->halfWrites.insert(Accessibility::selectedTextAttribute);
-    EXPECT_TRUE(replace(*cap, u"首都"_s));
-    EXPECT_EQ(app->text, u"대한민국의 首都는 서울이다"_s);
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: AX가 선택만 지우고 글을 넣지 못해 ⌘V로"_s));
-
-    // A refused write goes to the paste directly.
-    fresh(u"수도"_s, {0, 2});
-    app->refusedWrites[Accessibility::selectedTextAttribute] = AXError::cannotComplete;
-    EXPECT_TRUE(replace(*cap, u"首都"_s));
-    EXPECT_EQ(app->text, u"首都"_s);
-    EXPECT_FALSE(log.contains(u"그대로라"_s));
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: ⌘V"_s));
+        c.arrange();
+        EXPECT_TRUE(replace(*cap, u"首都"_s));
+        EXPECT_EQ(app->text, c.text);
+        for (const QString& reason : why) EXPECT_EQ(log.contains(reason), reason == c.reason) << reason.toStdString();
+        EXPECT_EQ(log.contains(u"[Sorelwick] 치환: ⌘V"_s), c.pasted);
+        if (c.pasted) {
+            EXPECT_TRUE(postedOnly({KeyCode::v, ModifierFlag::control}));
+        } else {
+            EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+        }
+    }
 }
 
 TEST_F(TextAccess, pasteRestoresTheClipboardUnlessAnotherProgramWroteMeanwhile)
@@ -390,7 +395,7 @@ TEST_F(TextAccess, pasteRefusedWhenTheFrontmostApplicationChanged)
     EXPECT_EQ(app->text, u"수도"_s);
     EXPECT_EQ(other->text, QString());
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
-    EXPECT_TRUE(fake->keyPoster->posted().size() == 2); // only the capture's ⌘C
+    EXPECT_TRUE(postedOnly({KeyCode::c, ModifierFlag::control})) << "only the capture's copy";
 
     // Before the copy, while the user still holds the shortcut's modifiers.
     fake->workspace->activate(app->pid());
@@ -447,48 +452,47 @@ TEST_F(TextAccess, modifierWaitPostsAfterReleaseOrGivesUpAfterOneSecond)
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
 }
 
-TEST_F(TextAccess, terminalsAreReadFromTheirPrimarySelectionAndNeverGetACopyChord)
+// A terminal's selection is read from its PRIMARY, and no key at all reaches it for the capture.
+// The paste takes the terminal's own chord: Ctrl+Shift+V through the clipboard, restored
+// afterwards, or in xterm Shift+Insert, the replacement offered on PRIMARY, the clipboard untouched.
+TEST_F(TextAccess, terminalsAreReadFromPrimaryAndPastedWithTheirOwnChord)
 {
-    auto term = terminal(u"$ echo 수도"_s, u"수도"_s, 610, u"gnome-terminal-server"_s);
+    const struct {
+        const char* id;
+        KeyChord paste;
+        bool pastesPrimary;
+    } terminals[] = {{"gnome-terminal-server", {KeyCode::v, ModifierFlag::control | ModifierFlag::shift}, false},
+                     {"XTerm", {KeyCode::insert, ModifierFlag::shift}, true}};
+    Pid pid = 610;
+    for (const auto& t : terminals) {
+        SCOPED_TRACE(t.id);
+        const QString id = QString::fromLatin1(t.id);
+        auto term = terminal(u"$ echo 수도"_s, u"수도"_s, pid++, id);
+        auto cap = capture();
+        ASSERT_TRUE(cap);
+        EXPECT_EQ(cap->selected, u"수도"_s);
+        EXPECT_FALSE(cap->viaAccessibility);
+        EXPECT_TRUE(fake->keyPoster->posted().isEmpty()) << "no key at all reaches a terminal for a capture";
+        EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: PRIMARY 성공 (%1)"_s.arg(id)));
 
-    auto cap = capture();
-    ASSERT_TRUE(cap);
-    EXPECT_EQ(cap->selected, u"수도"_s);
-    EXPECT_FALSE(cap->viaAccessibility);
-    EXPECT_TRUE(fake->keyPoster->posted().isEmpty()) << "no key at all reaches a terminal for a capture";
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: PRIMARY 성공 (gnome-terminal-server)"_s));
-
-    // The paste takes the terminal's chord, Ctrl+Shift+V, through the clipboard, restored afterwards.
-    EXPECT_TRUE(replace(*cap, u"首都"_s));
-    ASSERT_EQ(fake->keyPoster->posted().size(), 2);
-    EXPECT_EQ(fake->keyPoster->posted()[0].keyCode, KeyCode::v);
-    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::control | ModifierFlag::shift);
-    EXPECT_EQ(term->text, u"$ echo 首都"_s);
-    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
-    EXPECT_EQ(term->interrupts, 0);
+        const qint64 clipboardCount = fake->pasteboard->changeCount();
+        EXPECT_TRUE(replace(*cap, u"首都"_s));
+        EXPECT_TRUE(postedOnly(t.paste));
+        EXPECT_EQ(term->text, u"$ echo 首都"_s);
+        EXPECT_EQ(fake->pasteboard->items(), userClipboard());
+        if (t.pastesPrimary) {
+            EXPECT_EQ(fake->pasteboard->changeCount(), clipboardCount) << "the clipboard is not touched";
+        }
+        EXPECT_EQ(fake->primarySelection->string(), u"수도"_s) << "PRIMARY is given back";
+        EXPECT_EQ(term->interrupts, 0);
+        fake->keyPoster->clearPosted();
+    }
 
     // PRIMARY held by another program is not the terminal's selection: nothing, and still no key.
-    fake->keyPoster->clearPosted();
     fake->primarySelection->owner = 777;
     EXPECT_FALSE(capture());
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: PRIMARY 실패 (gnome-terminal-server)"_s));
-}
-
-TEST_F(TextAccess, xtermPastesFromPrimaryWithShiftInsert)
-{
-    auto term = terminal(u"$ ls 수도"_s, u"수도"_s, 620, u"XTerm"_s);
-    const auto cap = capture();
-    ASSERT_TRUE(cap);
-
-    const qint64 clipboardCount = fake->pasteboard->changeCount();
-    EXPECT_TRUE(replace(*cap, u"首都"_s));
-    ASSERT_EQ(fake->keyPoster->posted().size(), 2);
-    EXPECT_EQ(fake->keyPoster->posted()[0].keyCode, KeyCode::insert);
-    EXPECT_EQ(fake->keyPoster->posted()[0].flags, ModifierFlag::shift);
-    EXPECT_EQ(term->text, u"$ ls 首都"_s) << "the replacement was offered on PRIMARY";
-    EXPECT_EQ(fake->pasteboard->changeCount(), clipboardCount) << "the clipboard is not touched";
-    EXPECT_EQ(fake->primarySelection->string(), u"수도"_s) << "PRIMARY is given back";
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: PRIMARY 실패 (XTerm)"_s));
 }
 
 // The accessibility layer can keep naming a background editor's text as focused while an

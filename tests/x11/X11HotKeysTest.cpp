@@ -74,13 +74,13 @@ TEST_F(X11HotKeysTest, pressArrivesWithAndWithoutLocks)
     ASSERT_EQ(reg.status, HotKeyService::noErr);
     ASSERT_NE(keymap->numLockMask(), 0u); // the test means something only with a Num Lock modifier
 
-    EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 7));
-    setLock(XK_Num_Lock, true);
-    EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 7));
-    setLock(XK_Caps_Lock, true);
-    EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 7));
-    setLock(XK_Num_Lock, false);
-    EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 7));
+    // Every state of the locks, turned on and off one at a time.
+    for (const auto& [num, caps] :
+         {std::pair(false, false), std::pair(true, false), std::pair(true, true), std::pair(false, true)}) {
+        setLock(XK_Num_Lock, num);
+        setLock(XK_Caps_Lock, caps);
+        EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 7)) << "Num Lock " << num << ", Caps Lock " << caps;
+    }
     setLock(XK_Caps_Lock, false);
 
     // Other modifiers are another combination.

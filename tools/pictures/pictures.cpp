@@ -155,6 +155,12 @@ void panelStates(Renderer& out, FakePlatform& fake)
               QStringLiteral("원문: 안녕하새요 반갑습니다"))},
          QStringLiteral("오타 정리 · AI"));
     out.save(QStringLiteral("panel-proofread"), window->view());
+    // A sentence wider than the panel wraps.
+    show({row(CandidateKind::proofread,
+              QStringLiteral("오늘은 날씨가 정말 좋아서 친구들과 함께 한강 공원에 가서 자전거를 탔습니다."),
+              QStringLiteral("원문: 오늘은 날씨가 정말 조아서 친구들과 함께…"))},
+         QStringLiteral("오타 정리 · AI"));
+    out.save(QStringLiteral("panel-proofread-long"), window->view());
 
     // With the pointer over the second row.
     show(sudo(3), kHeader);

@@ -1,3 +1,5 @@
+// The command line as a user runs it: its own process, its own config dir, the built data.
+
 #include "HttpPeer.h"
 
 #include <QDateTime>
@@ -35,6 +37,7 @@ public:
         QString err;
     };
     Result run(const QStringList& args) { return runAtOnce({args}).first(); }
+    QString out(const QStringList& args) { return run(args).out; }
     // The commands started together, each in its own process.
     QList<Result> runAtOnce(const QList<QStringList>& commands)
     {
@@ -97,18 +100,24 @@ TEST(LearningCliTest, APickComesFirstOnTheNextLookupAndHistoryCountsAndClears)
     const QStringList order = primaries(before);
     ASSERT_GE(order.size(), 3);
 
+    const double start = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     const CommandLine::Result picked = cli.run({"lookup", "--pick", "3", "수도를"});
+    const double end = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     EXPECT_EQ(picked.code, 0);
     EXPECT_EQ(picked.out, "수도(" + order[2] + ")를\n");
+    // Stamped with the time it was made, so the latest pick of a word comes first.
+    const double stamp = cli.defaults().value("pickHistory").toObject().value("수도\t" + order[2]).toArray().at(1).toDouble();
+    EXPECT_GE(stamp, start - 1);
+    EXPECT_LE(stamp, end + 1);
     const QStringList after = primaries(cli.lookup("수도"));
     EXPECT_EQ(after.first(), order[2]);
     EXPECT_EQ(after.size(), order.size());
-    EXPECT_EQ(cli.run({"history"}).out, "1\n");
+    EXPECT_EQ(cli.out({"history"}), "1\n");
 
-    EXPECT_EQ(cli.run({"history", "--clear"}).out, "0\n");
+    EXPECT_EQ(cli.out({"history", "--clear"}), "0\n");
     EXPECT_EQ(primaries(cli.lookup("수도")), order);
     EXPECT_NE(cli.run({"lookup", "--pick", "99", "수도"}).code, 0);
-    EXPECT_EQ(cli.run({"history"}).out, "0\n");
+    EXPECT_EQ(cli.out({"history"}), "0\n");
 }
 
 // The command line and the desktop application write one file: picks made at the same moment are
@@ -132,22 +141,8 @@ TEST(LearningCliTest, PicksMadeAtOnceAreAllLearned)
     for (const QString& word : words) picks.append({"lookup", "--pick", "1", word});
     const QList<CommandLine::Result> different = cli.runAtOnce(picks);
     for (const CommandLine::Result& r : different) EXPECT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_EQ(cli.run({"history"}).out, "21\n");
+    EXPECT_EQ(cli.out({"history"}), "21\n");
     EXPECT_EQ(cli.defaults().value("format").toString(), "hanjaOnly");
-}
-
-// A pick is stamped with the time it was made, so the latest pick of a word comes first.
-TEST(LearningCliTest, PicksCarryTheRealTime)
-{
-    CommandLine cli({{"modelEndpoint", closedEndpoint()}});
-    const double before = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
-    ASSERT_EQ(cli.run({"lookup", "--pick", "2", "수도"}).code, 0);
-    const double after = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
-    const QJsonObject history = cli.defaults().value("pickHistory").toObject();
-    ASSERT_EQ(history.size(), 1);
-    const double stamp = history.begin()->toArray().at(1).toDouble();
-    EXPECT_GE(stamp, before - 1);
-    EXPECT_LE(stamp, after + 1);
 }
 
 // When the pick cannot be saved, the replacement is still shown, but the command says the pick
@@ -184,4 +179,58 @@ TEST(LearningCliTest, TextAfterTwoDashesIsLookedUpEvenWhenItReadsAsAnOption)
     const CommandLine::Result r = cli.run({"lookup", "--json", "--", "--help"});
     EXPECT_EQ(QJsonDocument::fromJson(r.out.toUtf8()).object().value("text").toString(), "--help") << r.out.toStdString();
     EXPECT_TRUE(cli.run({"lookup", "--help"}).out.startsWith("usage: sorelwick lookup"));
+}
+
+TEST(LayoutFixCli, fixPrintsTheOfferOrNothing)
+{
+    CommandLine cli({{"modelEndpoint", closedEndpoint()}});
+    EXPECT_EQ(cli.out({"fix", "dkssud"}), "안녕\n영문 자판으로 친 한글\n");
+    EXPECT_EQ(cli.out({"fix", "ㅗ디ㅣㅐ"}), "hello\n한글 자판으로 친 영문\n");
+    EXPECT_EQ(cli.out({"fix", "dkssud gktpdy"}), "안녕 하세요\n영문 자판으로 친 한글\n");
+    EXPECT_EQ(cli.out({"fix", "dkssud", "gktpdy"}), "안녕 하세요\n영문 자판으로 친 한글\n");
+
+    const CommandLine::Result nothing = cli.run({"fix", "안녕"});
+    EXPECT_EQ(nothing.code, 1);
+    EXPECT_TRUE(nothing.out.isEmpty());
+    EXPECT_FALSE(nothing.err.isEmpty());
+    EXPECT_EQ(cli.run({"fix"}).code, 2);
+
+    // A lookup's header shows the trimmed selection, cut for display.
+    EXPECT_TRUE(cli.out({"lookup", "  dkssuddkssuddkssuddkssudx\n"}).startsWith("자판 되돌리기 · \"dkssuddkssuddkssuddkssud…\"\n"));
+    EXPECT_TRUE(cli.out({"lookup", "  dkssuddkssuddkssuddkssud\n"}).startsWith("자판 되돌리기 · \"dkssuddkssuddkssuddkssud\"\n"));
+}
+
+TEST(LayoutFixCli, theCleanupOfferIsForSpaceSeparatedWordsAndPickingItCleansUp)
+{
+    HttpPeer peer;
+    peer.listModels();
+    peer.always("POST /v1/chat/completions", HttpPeer::chatAnswer("안녕하세요"));
+    CommandLine cli({{"modelEndpoint", peer.endpoint()}});
+    // Words split only by a line break are one piece: no offer.
+    EXPECT_EQ(cli.lookup("dkssud\ngktpdy").value("rows").toArray().size(), 1);
+    // Picking the offer runs the cleanup on the text as selected.
+    const CommandLine::Result picked = cli.run({"lookup", "--pick", "2", "dkssud gktpdy"});
+    EXPECT_EQ(picked.code, 0);
+    EXPECT_EQ(picked.out, "안녕하세요\n");
+}
+
+TEST(SimulateCliTest, AWholeSessionOnTheEditorInMemory)
+{
+    CommandLine cli({{"modelEndpoint", closedEndpoint()}});
+    const QStringList session = {"simulate", "대한민국의 수도는 서울이다", "--select", "수도는"};
+    CommandLine::Result r = cli.run(session + QStringList{"--press", "--pick", "1"});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("\"수도\"는 · 빈도순 · 한글(漢字)\n 1. 首都\n"));
+    EXPECT_TRUE(r.out.trimmed().endsWith("editor:   대한민국의 수도(首都)는 서울이다")) << r.out.toStdString();
+
+    r = cli.run({"simulate", "오늘 dkssud 했다", "--select", "dkssud"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.contains("자판 되돌리기 · \"dkssud\"\n 1. 안녕\n    영문 자판으로 친 한글\n")) << r.out.toStdString();
+
+    r = cli.run(session + QStringList{"--pick", "2", "--alt"});
+    EXPECT_TRUE(r.out.contains("복사됨 · 修道"));
+    EXPECT_TRUE(r.out.trimmed().endsWith("editor:   대한민국의 수도는 서울이다")) << "Alt copies and leaves the text";
+    EXPECT_EQ(cli.out({"history"}), "0\n") << "a simulation teaches nothing";
+
+    EXPECT_EQ(cli.run({"simulate", "본문", "--select", "없는 말"}).code, 2);
 }
