@@ -17,6 +17,7 @@
 #include "ui/OnboardingWindow.h"
 #include "ui/QtOwnWindows.h"
 #include "ui/QtPanelWindow.h"
+#include "ui/SaveFailureNotice.h"
 #include "ui/SettingsWindow.h"
 #include "ui/TrayMenu.h"
 
@@ -49,6 +50,7 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::start()
 {
+    m_saveFailureNotice = std::make_unique<SaveFailureNotice>();
     installPlatform();
     activateShortcut();
     loadDictionary();

@@ -11,6 +11,7 @@
 
 class QAction;
 class QThread;
+class SaveFailureNotice;
 class TrayMenu;
 class X11TrayColors;
 struct Platform;
@@ -44,6 +45,7 @@ private:
     void loadDictionary();
 
     std::shared_ptr<Platform> m_platform;
+    std::unique_ptr<SaveFailureNotice> m_saveFailureNotice;
     std::unique_ptr<TrayMenu> m_tray;
     std::unique_ptr<X11TrayColors> m_trayColors; // after m_tray: it ends first, and with it its calls
     QPointer<QAction> m_autostartItem;

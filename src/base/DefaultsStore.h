@@ -16,20 +16,29 @@ public:
     // The new value of a key from its current one (undefined when absent); undefined removes it.
     using Change = std::function<QJsonValue(const QJsonValue& current)>;
 
+    // What becomes of a change that could not be saved.
+    enum class Unsaved {
+        // It stays in force in this process, through later reads and changes, and is saved with
+        // the first change that can be: what the user chose is not taken back behind their back.
+        keep,
+        // It is undone, for a caller that tells the user the change did not happen.
+        drop,
+    };
+
     // Undefined when the key is absent.
     virtual QJsonValue value(const QString& key) = 0;
     // Reads the key and writes change(value) back as one step: no other writer, in this process
     // or another, comes in between, and no other key is touched. False (and a log line) when the
     // change could not be saved.
-    virtual bool update(const QString& key, const Change& change) = 0;
+    virtual bool update(const QString& key, const Change& change, Unsaved unsaved = Unsaved::keep) = 0;
 
-    bool setValue(const QString& key, const QJsonValue& value)
+    bool setValue(const QString& key, const QJsonValue& value, Unsaved unsaved = Unsaved::keep)
     {
-        return update(key, [&value](const QJsonValue&) { return value; });
+        return update(key, [&value](const QJsonValue&) { return value; }, unsaved);
     }
-    bool remove(const QString& key)
+    bool remove(const QString& key, Unsaved unsaved = Unsaved::keep)
     {
-        return update(key, [](const QJsonValue&) { return QJsonValue(QJsonValue::Undefined); });
+        return update(key, [](const QJsonValue&) { return QJsonValue(QJsonValue::Undefined); }, unsaved);
     }
 
     bool contains(const QString& key) { return !value(key).isUndefined(); }

@@ -168,16 +168,22 @@ JsonDefaultsStore::Read JsonDefaultsStore::readOnce() const
         }
         read.state = State::unreadable;
         read.reason = systemError(errno);
+        read.stamp = stampNow(); // so that it is tried again only once it changes
         return read;
     }
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd.get(), &st) != 0) {
         read.state = State::unreadable;
-        read.reason = QStringLiteral("not a regular file");
+        read.reason = systemError(errno);
         return read;
     }
     read.stamp = Stamp{true, qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
                        qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec, quint64(st.st_ino)};
+    if (!S_ISREG(st.st_mode)) {
+        read.state = State::unreadable;
+        read.reason = QStringLiteral("not a regular file");
+        return read;
+    }
     if (st.st_size > kMaxFileBytes) {
         read.state = State::unreadable;
         read.reason = QStringLiteral("larger than %1 bytes").arg(kMaxFileBytes);
@@ -212,14 +218,16 @@ JsonDefaultsStore::Read JsonDefaultsStore::readOnce() const
     return read;
 }
 
-JsonDefaultsStore::Read JsonDefaultsStore::readSettled() const
+JsonDefaultsStore::Read JsonDefaultsStore::readSettled()
 {
     Read read = readOnce();
+    if (read.state == State::broken && read.stamp == m_brokenStamp) return read;
     auto wait = m_rereadWait;
     for (int attempt = 1; attempt < 4 && read.state == State::broken; ++attempt, wait *= 2) {
         QThread::msleep(std::chrono::milliseconds(wait).count());
         read = readOnce();
     }
+    if (read.state == State::broken) m_brokenStamp = read.stamp;
     return read;
 }
 
@@ -286,22 +294,40 @@ void JsonDefaultsStore::refresh()
 {
     const Stamp now = stampNow();
     if (m_loaded && now == m_stamp) return;
-    m_loaded = true;
     Read read = readSettled();
     if (read.state == State::broken) {
         // Decided under the lock, so no writer's fresh file is taken for the broken one.
         FileLock fileLock(m_path + QStringLiteral(".lock"));
         if (fileLock.locked()) read = readOnce();
         if (read.state == State::broken) {
-            if (!fileLock.locked()) Log::write(fileLock.error());
-            else moveAside(read.reason);
-            read = Read{};
+            if (!fileLock.locked())
+                Log::write(QStringLiteral("설정 파일이 올바른 JSON이 아니고 옮길 수도 없어 기본값으로 계속함: %1 (%2; %3)")
+                               .arg(m_path, read.reason, fileLock.error()));
+            else if (moveAside(read.reason))
+                read = Read{};
         }
     }
     if (read.state == State::unreadable)
         Log::write(QStringLiteral("설정 파일을 읽을 수 없어 기본값으로 계속함: %1 (%2)").arg(m_path, read.reason));
-    m_object = read.object;
+    take(read);
+}
+
+// What a read found becomes what this process sees, with its unsaved changes over it. A file that
+// stays as it is (broken, unreadable) is not read again, nor logged again, until it changes.
+void JsonDefaultsStore::take(const Read& read)
+{
+    m_object = withUnsaved(read.state == State::ok ? read.object : QJsonObject());
     m_stamp = read.stamp;
+    m_loaded = true;
+}
+
+QJsonObject JsonDefaultsStore::withUnsaved(QJsonObject object) const
+{
+    for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it) {
+        if (it->isUndefined()) object.remove(it.key());
+        else object.insert(it.key(), *it);
+    }
+    return object;
 }
 
 // False when nothing changes (removing a key that is not there).
@@ -317,37 +343,42 @@ bool JsonDefaultsStore::applyChange(QJsonObject& object, const QString& key, con
     return true;
 }
 
-bool JsonDefaultsStore::update(const QString& key, const Change& change)
+bool JsonDefaultsStore::update(const QString& key, const Change& change, Unsaved unsaved)
 {
     QMutexLocker lock(&m_mutex);
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    FileLock fileLock(m_path + QStringLiteral(".lock"));
-    if (!fileLock.locked()) {
-        Log::write(QStringLiteral("설정 파일을 쓸 수 없음: %1 (%2)").arg(m_path, fileLock.error()));
-        // The value stays in force for this process, as when the write itself fails.
-        refresh();
+    {
+        FileLock fileLock(m_path + QStringLiteral(".lock"));
+        if (fileLock.locked()) {
+            Read read = readSettled();
+            if (read.state == State::broken && moveAside(read.reason)) read = Read{};
+            if (read.state == State::unreadable)
+                Log::write(QStringLiteral("설정 파일을 읽을 수 없어 바꾸지 않음: %1 (%2)").arg(m_path, read.reason));
+            if (read.state == State::ok || read.state == State::missing) {
+                // The earlier unsaved changes are written with this one.
+                QJsonObject next = withUnsaved(read.object);
+                if (!applyChange(next, key, change) && m_unsaved.isEmpty()) {
+                    take(read);
+                    return true;
+                }
+                if (writeFile(next)) {
+                    m_unsaved.clear();
+                    m_object = next;
+                    m_stamp = stampNow();
+                    m_loaded = true;
+                    return true;
+                }
+            }
+            take(read);
+        } else {
+            Log::write(QStringLiteral("설정 파일을 쓸 수 없음: %1 (%2)").arg(m_path, fileLock.error()));
+        }
+    }
+    // Not saved. Read outside the file lock, which reading a broken file takes itself.
+    refresh();
+    if (unsaved == Unsaved::keep) {
         applyChange(m_object, key, change);
-        return false;
+        m_unsaved.insert(key, m_object.value(key));
     }
-    Read read = readSettled();
-    switch (read.state) {
-    case State::unreadable:
-        Log::write(QStringLiteral("설정 파일을 읽을 수 없어 바꾸지 않음: %1 (%2)").arg(m_path, read.reason));
-        return false;
-    case State::broken:
-        if (!moveAside(read.reason)) return false;
-        read = Read{};
-        break;
-    case State::missing:
-    case State::ok:
-        break;
-    }
-    QJsonObject next = read.object;
-    if (!applyChange(next, key, change)) return true;
-    const bool written = writeFile(next);
-    // The value stays in force for this process even when the disk refused it.
-    m_object = next;
-    m_stamp = written ? stampNow() : read.stamp;
-    m_loaded = true;
-    return written;
+    return false;
 }

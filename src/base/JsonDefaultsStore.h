@@ -2,6 +2,7 @@
 
 #include "base/DefaultsStore.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QMutex>
 
@@ -16,9 +17,11 @@
 //   a file.
 // - A file that does not parse is read again after short waits (an editor may be rewriting it in
 //   place) before it is called broken; a broken file is moved aside to a free name
-//   "<name>.broken-<timestamp>[-N]" under the lock and reading goes on with no values.
+//   "<name>.broken-<timestamp>[-N]" under the lock and reading goes on with no values. One that
+//   cannot be moved aside is read again only once it changes.
 // - A file that cannot be read, or cannot be replaced (a directory, a dangling symlink, a file or
 //   folder without write permission), is never overwritten: the change fails and says why.
+//   Changes kept unsaved lie over whatever the file holds until one write succeeds.
 class JsonDefaultsStore : public DefaultsStore {
 public:
     // The first wait before reading a file that did not parse again; each next wait doubles,
@@ -30,7 +33,7 @@ public:
     explicit JsonDefaultsStore(QString path, std::chrono::milliseconds rereadWait = kRereadWait);
 
     QJsonValue value(const QString& key) override;
-    bool update(const QString& key, const Change& change) override;
+    bool update(const QString& key, const Change& change, Unsaved unsaved = Unsaved::keep) override;
 
     QString path() const { return m_path; }
 
@@ -56,9 +59,12 @@ private:
 
     Stamp stampNow() const;
     Read readOnce() const;
-    // readOnce, and again after the waits while the file does not parse.
-    Read readSettled() const;
+    // readOnce, and again after the waits while the file does not parse (no waits for a file
+    // already found broken).
+    Read readSettled();
     void refresh();
+    void take(const Read& read);
+    QJsonObject withUnsaved(QJsonObject object) const;
     static bool applyChange(QJsonObject& object, const QString& key, const Change& change);
     bool moveAside(const QString& reason);
     bool writeFile(const QJsonObject& object);
@@ -66,7 +72,10 @@ private:
     QMutex m_mutex;
     QString m_path;
     std::chrono::milliseconds m_rereadWait;
-    QJsonObject m_object;
+    QJsonObject m_object; // the file's values with the unsaved ones over them
     Stamp m_stamp;
     bool m_loaded = false;
+    Stamp m_brokenStamp; // of the last file that did not parse after the waits
+    // Changes the file does not hold yet: key → value, undefined for a removed key.
+    QHash<QString, QJsonValue> m_unsaved;
 };

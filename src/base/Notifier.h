@@ -33,4 +33,6 @@ inline const QString formatDidChange = QStringLiteral("SorelwickFormatDidChange"
 inline const QString didReplace = QStringLiteral("SorelwickDidReplace");
 inline const QString pickHistoryDidChange = QStringLiteral("SorelwickPickHistoryDidChange");
 inline const QString shortcutDidChange = QStringLiteral("SorelwickShortcutDidChange");
+// A setting the user changed is in force but could not be written to the settings file.
+inline const QString settingsDidFailToSave = QStringLiteral("SorelwickSettingsDidFailToSave");
 } // namespace Notifications

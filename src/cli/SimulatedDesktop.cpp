@@ -28,7 +28,7 @@ public:
     {
         return m_overrides.contains(key) ? m_overrides.value(key) : m_base->value(key);
     }
-    bool update(const QString& key, const Change& change) override
+    bool update(const QString& key, const Change& change, Unsaved unsaved = Unsaved::keep) override
     {
         if (!m_writeThrough) {
             const QJsonValue next = change(value(key));
@@ -36,7 +36,7 @@ public:
             return true;
         }
         m_overrides.remove(key);
-        return m_base->update(key, change);
+        return m_base->update(key, change, unsaved);
     }
 
 private:

@@ -16,7 +16,9 @@ class PickHistory {
 public:
     static PickHistory& shared();
 
-    // Posted (besides the change notification) when a record or a clear could not be saved.
+    // Posted (besides the change notification) when a record or a clear could not be saved. A pick
+    // that could not be saved is still learned for this process (and settingsDidFailToSave is
+    // posted); a clear that could not be saved leaves the history as it was.
     static inline const QString didFailToSave = QStringLiteral("SorelwickPickHistoryDidFailToSave");
 
     struct Pair {
@@ -33,7 +35,7 @@ public:
     static Parsed parse(const QJsonValue& stored);
 
     QList<HanjaEntry> reorder(const QList<HanjaEntry>& list, const QString& word, bool keepFirst) const;
-    // False (logged, and didFailToSave posted) when the pick could not be saved.
+    // False (logged, and didFailToSave posted) when the pick or the clear could not be saved.
     bool record(const QString& word, const QString& hanja, const QDateTime& at);
     bool clear();
     qsizetype count() const;

@@ -88,9 +88,12 @@ std::optional<QString> ShortcutCenter::change(const Shortcut& requested)
     DefaultsStore& defaults = Defaults::shared();
     const QJsonValue oldCode = defaults.value(kHotKeyCode);
     const bool toDefault = shortcut == Shortcut::defaultShortcut();
-    const bool codeSaved = toDefault ? defaults.remove(kHotKeyCode) : defaults.setValue(kHotKeyCode, qint64(shortcut.keyCode));
+    constexpr auto drop = DefaultsStore::Unsaved::drop;
+    const bool codeSaved =
+        toDefault ? defaults.remove(kHotKeyCode, drop) : defaults.setValue(kHotKeyCode, qint64(shortcut.keyCode), drop);
     const bool modifiersSaved = codeSaved
-        && (toDefault ? defaults.remove(kHotKeyModifiers) : defaults.setValue(kHotKeyModifiers, qint64(shortcut.modifiers)));
+        && (toDefault ? defaults.remove(kHotKeyModifiers, drop)
+                      : defaults.setValue(kHotKeyModifiers, qint64(shortcut.modifiers), drop));
     if (!modifiersSaved) {
         if (codeSaved) defaults.setValue(kHotKeyCode, oldCode); // undefined removes it again
         m_hotKey.reset();

@@ -25,20 +25,30 @@ E stored(const QString& key, E fallback)
     return fallback;
 }
 
+bool saved(bool ok)
+{
+    if (!ok) Notifier::shared().post(Notifications::settingsDidFailToSave);
+    return ok;
+}
+
 } // namespace
 
 namespace WritingSettings {
 
 ReplacementFormat::Format format() { return stored(formatKey, ReplacementFormat::Format::hangulParenHanja); }
 
-void setFormat(ReplacementFormat::Format format)
+bool setFormat(ReplacementFormat::Format format)
 {
-    Defaults::shared().setValue(formatKey, EnumKeys::key(format));
+    const bool ok = Defaults::shared().setValue(formatKey, EnumKeys::key(format));
     Notifier::shared().post(Notifications::formatDidChange);
+    return saved(ok);
 }
 
 MeaningLine::Style meaningStyle() { return stored(meaningStyleKey, MeaningLine::Style::gloss); }
 
-void setMeaningStyle(MeaningLine::Style style) { Defaults::shared().setValue(meaningStyleKey, EnumKeys::key(style)); }
+bool setMeaningStyle(MeaningLine::Style style)
+{
+    return saved(Defaults::shared().setValue(meaningStyleKey, EnumKeys::key(style)));
+}
 
 } // namespace WritingSettings

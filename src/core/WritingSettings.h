@@ -12,11 +12,14 @@ namespace WritingSettings {
 inline const QString formatKey = QStringLiteral("format");
 inline const QString meaningStyleKey = QStringLiteral("meaningStyle");
 
+// The setters' choice is in force at once; false, with settingsDidFailToSave posted, when it
+// could not be saved.
+
 // hangulParenHanja unless set.
 ReplacementFormat::Format format();
 // Posts "SorelwickFormatDidChange", also when the value did not change.
-void setFormat(ReplacementFormat::Format format);
+bool setFormat(ReplacementFormat::Format format);
 // gloss unless set.
 MeaningLine::Style meaningStyle();
-void setMeaningStyle(MeaningLine::Style style);
+bool setMeaningStyle(MeaningLine::Style style);
 } // namespace WritingSettings

@@ -1,6 +1,7 @@
 #include "ui/OnboardingWindow.h"
 
 #include "base/Defaults.h"
+#include "base/Notifier.h"
 #include "core/ShortcutCenter.h"
 #include "platform/Platform.h"
 #include "ui/UiStyle.h"
@@ -22,6 +23,12 @@ namespace {
 constexpr int kWidth = 420;
 constexpr int kPadding = 24;
 constexpr int kMark = 22;
+
+void markDone()
+{
+    if (!Defaults::shared().setValue(OnboardingWindow::doneKey, true))
+        Notifier::shared().post(Notifications::settingsDidFailToSave);
+}
 
 // The step's circle: the accent with a check when done, else a faint disc with the number.
 class StepMark : public QWidget {
@@ -251,7 +258,7 @@ void OnboardingWindow::setTrusted(bool trusted)
 void OnboardingWindow::setPracticed()
 {
     m_practiced = true;
-    Defaults::shared().setValue(doneKey, true);
+    markDone();
     refresh();
 }
 
@@ -284,7 +291,7 @@ void OnboardingWindow::refresh()
 void OnboardingWindow::closeEvent(QCloseEvent* event)
 {
     stop();
-    if (m_trusted) Defaults::shared().setValue(doneKey, true);
+    if (m_trusted) markDone();
     QWidget::closeEvent(event);
 }
 

@@ -171,9 +171,15 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     m_history = text(QString(), 11.5, QFont::Normal, secondary, this);
     m_history->setWordWrap(true);
     historyText->addWidget(m_history);
+    // Said as the shortcut recorder says a refusal: what was asked, then why it did not happen.
+    m_historyProblem = text(QStringLiteral("기록 지우기 — 설정 파일에 저장하지 못했습니다."), 11.5, QFont::Normal,
+                            UiStyle::accent(), this);
+    m_historyProblem->setWordWrap(true);
+    m_historyProblem->hide();
+    historyText->addWidget(m_historyProblem);
     history->addLayout(historyText, 1);
     m_clear = new QPushButton(QStringLiteral("기록 지우기"), this);
-    connect(m_clear, &QPushButton::clicked, this, [] { PickHistory::shared().clear(); });
+    connect(m_clear, &QPushButton::clicked, this, [this] { m_historyProblem->setVisible(!PickHistory::shared().clear()); });
     history->addWidget(m_clear, 0, Qt::AlignTop);
     root->addLayout(history);
 
@@ -197,6 +203,7 @@ SettingsWindow::~SettingsWindow()
 
 void SettingsWindow::present()
 {
+    m_historyProblem->hide();
     syncFormat();
     syncMeaning();
     syncHistory();
@@ -244,3 +251,7 @@ void SettingsWindow::syncHistory()
 QString SettingsWindow::previewSentence() const { return m_preview->text(); }
 QString SettingsWindow::meaningPreviewLine() const { return m_meaningLine->text(); }
 QString SettingsWindow::historyText() const { return m_history->text(); }
+QString SettingsWindow::historyProblem() const
+{
+    return m_historyProblem->isVisibleTo(this) ? m_historyProblem->text() : QString();
+}

@@ -37,6 +37,8 @@ public:
     QString previewSentence() const;
     QString meaningPreviewLine() const;
     QString historyText() const;
+    // The line saying the history could not be cleared; empty while hidden.
+    QString historyProblem() const;
 
 private:
     void syncFormat();
@@ -49,6 +51,7 @@ private:
     QLabel* m_preview;
     QLabel* m_meaningLine;
     QLabel* m_history;
+    QLabel* m_historyProblem;
     QPushButton* m_clear;
     ShortcutRecorder* m_recorder;
     std::optional<MeaningLine::Style> m_hoveredMeaning;

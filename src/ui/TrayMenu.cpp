@@ -41,6 +41,9 @@ TrayMenu::TrayMenu(RankEngine engine, TrayInk trayInk, QObject* parent)
         connect(item, &QAction::triggered, this, [this, item] { setFormat(item); });
     }
     syncFormatChecks();
+    // The file may have changed by hand or from another process, which no notification tells.
+    connect(m_menu, &QMenu::aboutToShow, this, &TrayMenu::syncFormatChecks);
+    connect(m_formatMenu, &QMenu::aboutToShow, this, &TrayMenu::syncFormatChecks);
 
     m_onboardingItem = m_menu->addAction(QStringLiteral("시작 안내…"));
     connect(m_onboardingItem, &QAction::triggered, this, &TrayMenu::onboardingRequested);

@@ -19,7 +19,8 @@ class QSystemTrayIcon;
 
 // The tray icon and its menu: the shortcut line, settings, the format submenu, the first-run
 // window, the engine line, about and quit. The shortcut line and the format checks follow the
-// settings through their notifications; the engine line keeps what it was given at start.
+// settings through their notifications, and the checks are read again whenever the menu opens;
+// the engine line keeps what it was given at start.
 //
 // Trays here do not tint the icon for a dark or a light panel, so its ink is chosen: the colour
 // the tray asks for when it says one (trayInk), else the desktop's text colour, which follows its

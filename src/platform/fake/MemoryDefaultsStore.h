@@ -11,13 +11,15 @@ public:
     std::function<bool(const QString& key)> refuses;
 
     QJsonValue value(const QString& key) override { return m_object.value(key); }
-    bool update(const QString& key, const Change& change) override
+    // A refused change is kept in force or dropped as asked, as the file store does.
+    bool update(const QString& key, const Change& change, Unsaved unsaved = Unsaved::keep) override
     {
-        if (refuses && refuses(key)) return false;
+        const bool refused = refuses && refuses(key);
+        if (refused && unsaved == Unsaved::drop) return false;
         const QJsonValue next = change(m_object.value(key));
         if (next.isUndefined()) m_object.remove(key);
         else m_object.insert(key, next);
-        return true;
+        return !refused;
     }
 
 private:
