@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <qcoro/qcorotask.h>
+
 // The whole clipboard, saved to be put back after the program borrowed it.
 struct ClipboardSnapshot {
     // Markers that ask clipboard-history tools not to record an item.
@@ -23,4 +25,29 @@ struct ClipboardSnapshot {
 
     // Replaces the clipboard with text marked as transient; returns the change count afterwards.
     static qint64 putTransient(const QString& text, Pasteboard& pasteboard);
+};
+
+// From a pick until its paste is over, the clipboard holds the replacement, not the user's
+// contents: a capture or a later pick's paste that saved it then would keep the replacement as
+// the user's clipboard for good. Loans are taken in order and end when their owner ends them or
+// goes away.
+class ClipboardLoan {
+public:
+    ClipboardLoan();
+    ~ClipboardLoan() { end(); }
+    ClipboardLoan(const ClipboardLoan&) = delete;
+    ClipboardLoan& operator=(const ClipboardLoan&) = delete;
+
+    void end();
+
+    // Waits until every loan taken before this one has ended; false when waitLimitMs passed first.
+    QCoro::Task<bool> turn() const;
+    // Waits until every loan taken so far has ended; false when waitLimitMs passed first.
+    static QCoro::Task<bool> allEnded();
+
+    // Longer than a paste can hold the clipboard (the modifier wait and the paste's deadline).
+    static constexpr qint64 waitLimitMs = 4000;
+
+private:
+    quint64 m_id;
 };

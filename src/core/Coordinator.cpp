@@ -4,6 +4,7 @@
 #include "base/Notifier.h"
 #include "base/TextUtil.h"
 #include "core/CandidatePanel.h"
+#include "core/ClipboardSnapshot.h"
 #include "core/PickHistory.h"
 #include "core/Ranker.h"
 #include "core/TextCapture.h"
@@ -154,6 +155,9 @@ QCoro::Task<void> Coordinator::sessionSteps(qint64& session)
     const std::optional<Capture> cap = co_await TextCapture::capture();
     if (!cap || TextUtil::trimmed(cap->selected).isEmpty()) {
         panel.showNotice(noSelectionNotice, PanelAnchor::mouse(), session);
+        // The notice holds the keyboard and the pointer: once it is gone (a key or a click went
+        // through it, or its time ran out) a copy is the user's own, not a late answer.
+        TextCapture::watchLateCopyWhile([&panel, token = session] { return panel.session == token; });
         co_return;
     }
     co_await handle(*cap, session);
@@ -257,14 +261,35 @@ void Coordinator::picked(const Candidate& row, bool optionHeld, const Capture& c
 
 QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement)
 {
+    // The clipboard may be lent to the paste from now on; a press meanwhile, or a pick before
+    // this one still pasting, waits for it.
+    ClipboardLoan loan;
+    Platform& platform = Platform::shared();
+    if (!co_await loan.turn()) Log::write(QStringLiteral("치환: 앞선 붙여넣기가 끝나지 않았지만 진행"));
+    CandidatePanel& panel = CandidatePanel::shared();
+    const qint64 quiet = panel.session; // the pick closed the panel; a newer press changes it
     // Focus goes back to the application once the panel has closed.
-    co_await Platform::shared().clock->sleep(50);
-    const bool replaced = co_await TextReplacer::replace(cap, keepingBlanks(cap.selected, replacement, cap.chords.terminal));
+    co_await platform.clock->sleep(50);
+    bool unread = false;
+    qint64 notice = 0;
+    const auto keepUnread = [&] {
+        unread = true;
+        // The spelling is left on the clipboard only where the user can be told so, not over a
+        // newer session.
+        if (panel.session != quiet) return false;
+        loan.end();
+        notice = ++panel.session;
+        panel.showNotice(unpastedNotice + TextUtil::displayCut(replacement), PanelAnchor::mouse(), notice);
+        return true;
+    };
+    const QString text = keepingBlanks(cap.selected, replacement, cap.chords.terminal);
+    const bool replaced = co_await TextReplacer::replace(cap, text, keepUnread);
     if (replaced) {
+        if (notice && panel.session == notice) panel.dismiss(); // the target was only slow
         Notifier::shared().post(Notifications::didReplace);
         co_return;
     }
-    CandidatePanel& panel = CandidatePanel::shared();
+    if (unread) co_return;
     const qint64 session = ++panel.session;
     panel.showNotice(appChangedNotice, PanelAnchor::mouse(), session);
 }

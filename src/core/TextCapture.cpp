@@ -46,6 +46,8 @@ public:
         schedule();
     }
 
+    void watchWhile(std::function<bool()> condition) { m_while = std::move(condition); }
+
 private:
     void schedule()
     {
@@ -54,6 +56,10 @@ private:
 
     void check()
     {
+        if (m_while && !m_while()) {
+            m_next.reset();
+            return;
+        }
         const qint64 count = m_pasteboard->changeCount();
         if (count == m_before) {
             if (m_clock->monotonicMs() < m_deadline) schedule();
@@ -75,6 +81,7 @@ private:
     Pid m_pid;
     QString m_identifier;
     qint64 m_deadline;
+    std::function<bool()> m_while;
     std::unique_ptr<Clock::Pending> m_next;
 };
 
@@ -87,6 +94,11 @@ std::unique_ptr<LateCopyWatch>& lateCopyWatch()
 } // namespace
 
 void TextCapture::stopWatchingLateCopy() { lateCopyWatch().reset(); }
+
+void TextCapture::watchLateCopyWhile(std::function<bool()> condition)
+{
+    if (lateCopyWatch()) lateCopyWatch()->watchWhile(std::move(condition));
+}
 
 QCoro::Task<std::optional<Capture>> TextCapture::capture()
 {
@@ -104,6 +116,9 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture()
         cap = captureViaAX(front->pid);
         if (cap) Log::write(QStringLiteral("선택 읽기: AX (%1)").arg(identifier));
     }
+    // A pick's paste may still hold the clipboard (or PRIMARY): what it holds is not the user's.
+    if (!cap && !co_await ClipboardLoan::allEnded())
+        Log::write(QStringLiteral("선택 읽기: 붙여넣기가 클립보드를 %1 ms 넘게 쥐고 있어 그대로 읽음").arg(ClipboardLoan::waitLimitMs));
     if (!cap && chords.terminal) {
         cap = captureViaPrimary(front->pid);
         Log::write(QStringLiteral("선택 읽기: PRIMARY %1 (%2)")

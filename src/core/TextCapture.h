@@ -6,6 +6,7 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -30,6 +31,8 @@ public:
     static constexpr qint64 lateCopyGraceMs = 2000;
     // Ends that watch: the clipboard is about to change by our own hand.
     static void stopWatchingLateCopy();
+    // Narrows that watch to the time the condition holds (the user has not moved on).
+    static void watchLateCopyWhile(std::function<bool()> condition);
 
 private:
     static std::optional<Capture> captureLocal();

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text)
+QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function<bool()> keepUnread)
 {
     if (cap.local) {
         cap.local->insertText(text, cap.local->selectedRange());
@@ -57,26 +57,51 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text)
     const ClipboardSnapshot snapshot(*pasteboard);
     const qint64 ours = ClipboardSnapshot::putTransient(text, *pasteboard);
     const bool posted = co_await KeySim::press(cap.chords.paste.keyCode, cap.chords.paste.flags, cap.pid);
+    if (!posted) {
+        snapshot.restore(ours, *pasteboard);
+        co_return false;
+    }
     // The target reads the clipboard in its own time; where the requests are seen, the
     // replacement stays until the target's came (or one whose sender cannot be told).
-    if (posted) {
-        const qint64 start = clock->monotonicMs();
-        co_await clock->sleep(pasteSettleMs);
-        const auto read = [&] {
-            const auto readers = pasteboard->textReaders();
-            return !readers || std::any_of(readers->begin(), readers->end(), [&](const std::optional<Pid>& pid) {
-                return !pid || *pid == cap.pid;
-            });
-        };
-        bool wasRead = read();
-        while (!wasRead && pasteboard->changeCount() == ours && clock->monotonicMs() - start < pasteDeadlineMs) {
-            co_await clock->sleep(25);
-            wasRead = read();
-        }
-        if (!wasRead && pasteboard->changeCount() == ours)
-            Log::write(QStringLiteral("치환: ⌘V 뒤 %1 ms 동안 붙여넣기 요청이 없어 클립보드를 되돌림")
-                           .arg(clock->monotonicMs() - start));
+    const qint64 start = clock->monotonicMs();
+    co_await clock->sleep(pasteSettleMs);
+    const auto read = [&] {
+        const auto readers = pasteboard->textReaders();
+        return !readers || std::any_of(readers->begin(), readers->end(), [&](const std::optional<Pid>& pid) {
+            return !pid || *pid == cap.pid;
+        });
+    };
+    bool wasRead = read();
+    while (!wasRead && pasteboard->changeCount() == ours && clock->monotonicMs() - start < pasteDeadlineMs) {
+        co_await clock->sleep(25);
+        wasRead = read();
     }
-    snapshot.restore(ours, *pasteboard);
-    co_return posted;
+    if (wasRead || pasteboard->changeCount() != ours) {
+        snapshot.restore(ours, *pasteboard);
+        co_return true;
+    }
+    const QString unread = QStringLiteral("치환: ⌘V 뒤 %1 ms 동안 붙여넣기 요청이 없어 ").arg(clock->monotonicMs() - start);
+    // Requests came, none by the target's process as known here: a clipboard history, or the
+    // target itself under another process id (a sandbox). Not known to have failed.
+    if (const auto readers = pasteboard->textReaders(); readers && !readers->isEmpty()) {
+        Log::write(unread + QStringLiteral("클립보드를 되돌림"));
+        snapshot.restore(ours, *pasteboard);
+        co_return true;
+    }
+    if (!keepUnread || !keepUnread()) {
+        Log::write(unread + QStringLiteral("클립보드를 되돌림 (바꾸지 못함)"));
+        snapshot.restore(ours, *pasteboard);
+        co_return false;
+    }
+    Log::write(unread + QStringLiteral("바꿀 글을 클립보드에 남김"));
+    const qint64 told = clock->monotonicMs();
+    while (pasteboard->changeCount() == ours && clock->monotonicMs() - told < lateReadMs) {
+        co_await clock->sleep(25);
+        if (pasteboard->changeCount() == ours && read()) {
+            Log::write(QStringLiteral("치환: ⌘V 뒤 %1 ms에 늦게 붙여넣음").arg(clock->monotonicMs() - start));
+            snapshot.restore(ours, *pasteboard);
+            co_return true;
+        }
+    }
+    co_return false;
 }

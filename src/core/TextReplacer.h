@@ -6,18 +6,25 @@
 
 #include <qcoro/qcorotask.h>
 
+#include <functional>
+
 // Writes a replacement over the captured selection.
 class TextReplacer {
 public:
     TextReplacer() = delete;
 
-    // True when the text was written (own view or accessibility) or the paste keystroke was
-    // posted; false when the paste was refused.
-    static QCoro::Task<bool> replace(Capture cap, QString text);
+    // True when the text was written (own view or accessibility) or pasted: the target asked
+    // for the text, or the paste keystroke was posted where requests cannot be seen. False when
+    // the paste was refused, or nobody at all asked for the text by pasteDeadlineMs. Then
+    // keepUnread, if given, decides whether the text stays on the clipboard for the user (who
+    // has been told) instead of the user's clipboard coming back; a target that still asks for
+    // it within lateReadMs was only slow: true after all, and the user's clipboard comes back.
+    static QCoro::Task<bool> replace(Capture cap, QString text, std::function<bool()> keepUnread = {});
 
     // The clipboard lent for a paste comes back once the application has asked for its text,
     // and never sooner than pasteSettleMs after the keystroke; without a request, at
     // pasteDeadlineMs.
     static constexpr qint64 pasteSettleMs = 300;
     static constexpr qint64 pasteDeadlineMs = 2000;
+    static constexpr qint64 lateReadMs = 1500;
 };

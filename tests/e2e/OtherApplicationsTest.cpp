@@ -251,4 +251,22 @@ TEST_F(OtherApplications, ASlowEditorGetsThePickAndTheClipboardSurvivesItsLateCo
     EXPECT_TRUE(s_app->running());
 }
 
+// A read-only view takes no paste: the text stays, the user is told, and the spelling waits on the
+// clipboard to be pasted elsewhere.
+TEST_F(OtherApplications, AReadOnlyViewLeavesThePickOnTheClipboardAndSaysSo)
+{
+    QtEditor editor;
+    ASSERT_TRUE(editor.open(kSentence, QStringLiteral("수도는"), {QStringLiteral("--read-only")}));
+    ASSERT_TRUE(editor.program->waitForAccessible());
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
+    pressChord(QStringLiteral("1"));
+    ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    // Read only once the notice is up: a read of the lent text before would be a request.
+    ASSERT_TRUE(waitForPanel()) << "no notice after the paste went unread";
+    saveShot(QStringLiteral("notice-read-only.png"));
+    EXPECT_EQ(selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), QStringLiteral("수도(首都)는").toUtf8());
+    EXPECT_EQ(editor.text(), kSentence);
+}
+
 } // namespace

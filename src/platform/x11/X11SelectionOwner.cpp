@@ -118,11 +118,13 @@ void X11SelectionOwner::onEvent(XEvent& event)
         reply.xselection.time = request.time;
         const bool current = m_ownedSince && (request.time == CurrentTime || request.time >= m_ownedSince);
         reply.xselection.property = current ? answer(request.requestor, request.target, property) : None;
+        // A list of types is no paste yet (clipboard histories ask for it too); the text is. Who
+        // asked is looked up before the answer: a reader such as xclip leaves once it has it.
+        const bool pasted = reply.xselection.property != None && isText(m_connection->atomName(request.target));
+        const std::optional<Pid> reader = pasted ? X11Properties::clientPid(*m_connection, request.requestor) : std::nullopt;
         XSendEvent(dpy, request.requestor, False, NoEventMask, &reply);
         XFlush(dpy);
-        // A list of types is no paste yet (clipboard histories ask for it too); the text is.
-        if (reply.xselection.property != None && isText(m_connection->atomName(request.target)))
-            m_textReaders.append(X11Properties::clientPid(*m_connection, request.requestor));
+        if (pasted) m_textReaders.append(reader);
     } else if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete) {
         continueTransfer(event.xproperty.window, event.xproperty.atom);
     }

@@ -1,0 +1,184 @@
+// The user's clipboard around a session: a pick written by pasting (what the user is told when
+// nobody takes the paste, presses that overlap the paste) and a copy chord answered late.
+#include "base/Notifier.h"
+#include "base/TextUtil.h"
+#include "core/CandidatePanel.h"
+#include "core/Coordinator.h"
+#include "core/LanguageModels.h"
+#include "core/TextReplacer.h"
+#include "support/FakePlatform.h"
+
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr quint16 kDigit1 = 18;
+const QString kUserClipboard = QStringLiteral("USER CLIPBOARD");
+
+bool spinUntil(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 20000; ++i) {
+        if (done()) return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return done();
+}
+
+struct SessionClipboard : ::testing::Test {
+    std::shared_ptr<FakePlatform> fake = FakePlatform::install();
+    std::shared_ptr<MemoryDefaultsStore> defaults = TestSupport::freshDefaults();
+    TestSupport::DataDir data;
+    std::unique_ptr<HanjaDictionary> dictionary;
+    Coordinator& coordinator = Coordinator::shared();
+    CandidatePanel& panel = CandidatePanel::shared();
+    int replacedPosts = 0;
+    Notifier::Handle observer = Notifier::shared().observe(Notifications::didReplace, [this] { ++replacedPosts; });
+
+    SessionClipboard()
+    {
+        data.write("hanja.tsv", "수도\t首都\n");
+        data.write("hanja_freq.tsv", "수도\t首都\t100\n");
+        dictionary = std::make_unique<HanjaDictionary>(data.path());
+        coordinator.dictionary = dictionary.get();
+        coordinator.showOnboarding = [] {};
+        LanguageModels::setShared(nullptr);
+        panel.dismiss();
+    }
+    ~SessionClipboard() override
+    {
+        spinUntil([this] { return !coordinator.busy; });
+        settle(8000);
+        Notifier::shared().remove(observer);
+        coordinator.dictionary = &HanjaDictionary::shared();
+    }
+
+    // An application without accessible text (so the clipboard carries both ways), in front of
+    // a clipboard another program owns.
+    std::shared_ptr<MemoryApplication> clipboardOnlyEditor(const QString& text, TextRange selection)
+    {
+        auto editor = fake->openEditor(text, selection);
+        editor->hasAccessibleFocus = false;
+        fake->pasteboard->writeStringFromOtherProgram(kUserClipboard);
+        fake->pasteboard->owner = 777;
+        return editor;
+    }
+    bool listShown() { return panel.isVisible() && panel.model().interactive(); }
+    bool noticeShown(const QString& text) { return panel.isVisible() && panel.isNotice() && panel.model().header() == text; }
+    bool pressShowsList()
+    {
+        coordinator.trigger();
+        return spinUntil([&] { return listShown(); });
+    }
+    // Lets virtual time run on by ms, whatever is scheduled meanwhile.
+    void settle(qint64 ms)
+    {
+        const qint64 until = fake->clock->monotonicMs() + ms;
+        fake->clock->at(until, [] {});
+        spinUntil([&] { return fake->clock->monotonicMs() >= until; });
+    }
+    QString noticeFor(const QString& spelling) { return Coordinator::unpastedNotice + TextUtil::displayCut(spelling); }
+};
+
+} // namespace
+
+// A read-only view (a web page, a chat log): nothing asks for the paste. The user is told, and the
+// spelling waits on the clipboard to be pasted elsewhere.
+TEST_F(SessionClipboard, APasteNobodyAsksForIsToldAndLeavesTheSpellingOnTheClipboard)
+{
+    auto viewer = clipboardOnlyEditor("대한민국의 수도는 서울", {6, 2});
+    viewer->pastesOnPasteChord = false;
+    ASSERT_TRUE(pressShowsList());
+    const qint64 picked = fake->clock->monotonicMs();
+    fake->panelWindow->pressKey(kDigit1);
+    ASSERT_TRUE(spinUntil([&] { return noticeShown(noticeFor("수도(首都)")); }));
+    EXPECT_GE(fake->clock->monotonicMs() - picked, TextReplacer::pasteDeadlineMs) << "told only once the wait is over";
+    settle(5000);
+    EXPECT_EQ(viewer->text, "대한민국의 수도는 서울");
+    EXPECT_EQ(replacedPosts, 0);
+    EXPECT_EQ(fake->pasteboard->string(), "수도(首都)");
+}
+
+// An application that takes its time is no failure: one that asks within the wait is done, and one
+// that asks only after the notice came withdraws it and still gets the user's clipboard back.
+TEST_F(SessionClipboard, ALatePasteIsNoFailure)
+{
+    auto editor = clipboardOnlyEditor("수도", {0, 2});
+    editor->pasteDelayMs = 1500;
+    ASSERT_TRUE(pressShowsList());
+    fake->panelWindow->pressKey(kDigit1);
+    settle(6000);
+    EXPECT_EQ(editor->text, "수도(首都)");
+    EXPECT_EQ(replacedPosts, 1);
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
+
+    editor->text = "수도";
+    editor->selection = {0, 2};
+    editor->pasteDelayMs = TextReplacer::pasteDeadlineMs + 500;
+    ASSERT_TRUE(pressShowsList());
+    fake->panelWindow->pressKey(kDigit1);
+    ASSERT_TRUE(spinUntil([&] { return noticeShown(noticeFor("수도(首都)")); }));
+    settle(6000);
+    EXPECT_EQ(editor->text, "수도(首都)");
+    EXPECT_EQ(replacedPosts, 2);
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
+}
+
+// The shortcut pressed again while the pick's paste still holds the clipboard.
+TEST_F(SessionClipboard, ASecondPressDuringThePasteKeepsTheUsersClipboard)
+{
+    // The next word selected 250 ms after the pick, while the paste is being read.
+    auto editor = clipboardOnlyEditor("수도 수도", {0, 2});
+    ASSERT_TRUE(pressShowsList());
+    fake->clock->afterMs(250, [&] {
+        editor->selection = {editor->text.size() - 2, 2};
+        coordinator.trigger();
+    });
+    fake->panelWindow->pressKey(kDigit1);
+    ASSERT_TRUE(spinUntil([&] { return listShown(); }));
+    fake->panelWindow->pressKey(kDigit1);
+    settle(5000);
+    EXPECT_EQ(editor->text, "수도(首都) 수도(首都)");
+    EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
+    EXPECT_EQ(replacedPosts, 2);
+
+    // Pressed at once, before the paste is even posted: the pick is written all the same.
+    editor = clipboardOnlyEditor("수도 수도", {0, 2});
+    ASSERT_TRUE(pressShowsList());
+    fake->clock->afterMs(20, [&] { coordinator.trigger(); });
+    fake->panelWindow->pressKey(kDigit1);
+    settle(5000);
+    EXPECT_EQ(editor->text, "수도(首都) 수도");
+    EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
+    EXPECT_EQ(replacedPosts, 3);
+}
+
+// After a press that found nothing selected, the application's late answer to the copy chord is
+// undone while the notice is up; once the user typed or clicked through it, a copy is their own.
+TEST_F(SessionClipboard, AfterANoSelectionNoticeOnlyTheLateAnswerIsUndone)
+{
+    auto editor = clipboardOnlyEditor("대한민국의 수도는 서울", {6, 2});
+    editor->copyDelayMs = 700; // answers after the capture gave up
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return noticeShown(Coordinator::noSelectionNotice); }));
+    settle(3000);
+    EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
+
+    editor->selection = {3, 0}; // a caret: the copy chord copies nothing
+    coordinator.trigger();
+    ASSERT_TRUE(spinUntil([&] { return noticeShown(Coordinator::noSelectionNotice); }));
+    fake->clock->afterMs(300, [&] {
+        // Shift+Right over the notice, then the user's own Ctrl+C.
+        fake->panelWindow->pressKey(KeyCode::rightArrow, ModifierFlag::shift);
+        editor->selection = {6, 2};
+        editor->copySelection(*fake->pasteboard);
+    });
+    settle(3000);
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(fake->pasteboard->string(), "수도");
+}
