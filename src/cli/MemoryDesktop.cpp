@@ -376,7 +376,7 @@ bool MemoryKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
     return true;
 }
 
-bool MemoryKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags)
+bool MemoryKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags, quint32)
 {
     m_posted.append({keyCode, flags, true, pid, m_clock->monotonicMs()});
     if (const auto app = m_workspace->application(pid)) app->keysReceived.append({keyCode, flags});

@@ -178,7 +178,7 @@ public:
 
     quint64 combinedModifierFlags() override;
     bool postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown) override;
-    bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags) override;
+    bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags, quint32 nativeKey = 0) override;
 
     const QList<Posted>& posted() const { return m_posted; }
     void clearPosted() { m_posted.clear(); }

@@ -222,6 +222,6 @@ bool CandidatePanel::passOn(const KeyEvent& event)
     Platform& platform = Platform::shared();
     const auto front = platform.workspace->frontmostApplication();
     if (front && front->pid != platform.workspace->ownPid())
-        platform.keyPoster->postKeyDown(front->pid, event.keyCode, event.modifierFlags);
+        platform.keyPoster->postKeyDown(front->pid, event.keyCode, event.modifierFlags, event.nativeKey);
     return false;
 }

@@ -17,6 +17,7 @@ public:
     virtual bool postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown) = 0;
 
     // A key-down delivered to one process only (typing that arrived while our panel had the keys),
-    // the key at the position where it was pressed.
-    virtual bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags) = 0;
+    // the key at the position where it was pressed: nativeKey itself when known, so that keys with
+    // no place on a US keyboard (한/영, 한자, the ISO <> key) come back as they were pressed.
+    virtual bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags, quint32 nativeKey = 0) = 0;
 };

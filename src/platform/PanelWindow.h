@@ -12,6 +12,7 @@ class PanelModel;
 struct KeyEvent {
     quint16 keyCode = 0;
     quint64 modifierFlags = 0;
+    quint32 nativeKey = 0; // the keyboard's own code of the key pressed (X keycode), 0 when not known
 };
 
 // The borderless, non-activating floating window of the candidate list. It takes the keyboard

@@ -169,7 +169,7 @@ void QtPanelWindow::keyPressEvent(QKeyEvent* event)
         event->ignore();
         return;
     }
-    const KeyEvent key{QtKeys::keyCode(*event), QtKeys::modifierFlags(event->modifiers())};
+    const KeyEvent key{QtKeys::keyCode(*event), QtKeys::modifierFlags(event->modifiers()), event->nativeScanCode()};
     // Copied first: the handler may dismiss the panel and remove itself.
     const KeyHandler monitor = m_keyMonitor;
     if (monitor(key)) event->accept();

@@ -7,6 +7,9 @@
 
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Keymap.h"
+#include "platform/x11/XlibHeaders.h"
+
+#include <X11/XKBlib.h>
 
 using DesktopSupport::Program;
 using DesktopSupport::waitFor;
@@ -111,6 +114,22 @@ TEST(XTestKeyPosterTest, chordsReachTheApplicationInFront)
     EXPECT_EQ(t.line(), QByteArray("Hi"));
     // No modifier stays down after a chord.
     EXPECT_EQ(t.poster.combinedModifierFlags(), 0u);
+}
+
+// Typing handed back from the panel carries the keyboard's own code of the key, so a key with no
+// place on a US keyboard (here the ISO <> key beside the left Shift; 한/영 and 한자 alike) comes out
+// as it was pressed, Shift included.
+TEST(XTestKeyPosterTest, aKeyHandedBackByItsOwnCodeComesOutAsPressed)
+{
+    TypingInFront t;
+    ASSERT_TRUE(t.inFront());
+    constexpr quint32 lessGreater = 94; // <LSGT>
+    ASSERT_EQ(XkbKeycodeToKeysym(t.connection->display(), lessGreater, 0, 0), KeySym(XK_less));
+    constexpr quint16 noUsPosition = 0xFFFF;
+    EXPECT_TRUE(t.poster.postKeyDown(t.reader.pid(), noUsPosition, 0, lessGreater));
+    EXPECT_TRUE(t.poster.postKeyDown(t.reader.pid(), noUsPosition, ModifierFlag::shift, lessGreater));
+    ASSERT_TRUE(t.press(KeyCode::returnKey));
+    EXPECT_EQ(t.line(), QByteArray("<>"));
 }
 
 // The chords we send mean their letter: on Dvorak Ctrl+C is the key that types C, not the one where

@@ -65,7 +65,7 @@ bool XTestKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
     return post(keyCode, flags, keyDown, !keyDown, true);
 }
 
-bool XTestKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags)
+bool XTestKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags, quint32 nativeKey)
 {
     if (!m_hasXTest) return false;
     const auto front = m_workspace->frontmostApplication();
@@ -76,7 +76,10 @@ bool XTestKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags)
     syncQtConnection();
     // A modifier the user still holds is in force already; pressed and let go here, it would be
     // up for the keys typed next.
-    return post(keyCode, flags & ~combinedModifierFlags(), true, true, false);
+    const quint64 unheld = flags & ~combinedModifierFlags();
+    // X keycodes run from 8 to 255.
+    if (nativeKey >= 8 && nativeKey <= 255) return postKeycode(XKeyCode(nativeKey), unheld, true, true);
+    return post(keyCode, unheld, true, true, false);
 }
 
 bool XTestKeyPoster::post(quint16 keyCode, quint64 flags, bool down, bool up, bool byMeaning)
@@ -87,6 +90,12 @@ bool XTestKeyPoster::post(quint16 keyCode, quint64 flags, bool down, bool up, bo
         Log::write(QStringLiteral("이 키보드에 없는 키라 보내지 못함: %1").arg(keyCode));
         return false;
     }
+    return postKeycode(*key, flags, down, up);
+}
+
+bool XTestKeyPoster::postKeycode(XKeyCode key, quint64 flags, bool down, bool up)
+{
+    if (!m_hasXTest) return false;
     std::vector<XKeyCode> modifiers;
     for (const ModifierKey& m : kModifierKeys) {
         if (!(flags & m.flag)) continue;
@@ -100,10 +109,10 @@ bool XTestKeyPoster::post(quint16 keyCode, quint64 flags, bool down, bool up, bo
     Display* dpy = m_connection->display();
     if (down) {
         for (XKeyCode m : modifiers) XTestFakeKeyEvent(dpy, m, True, CurrentTime);
-        XTestFakeKeyEvent(dpy, *key, True, CurrentTime);
+        XTestFakeKeyEvent(dpy, key, True, CurrentTime);
     }
     if (up) {
-        XTestFakeKeyEvent(dpy, *key, False, CurrentTime);
+        XTestFakeKeyEvent(dpy, key, False, CurrentTime);
         for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) XTestFakeKeyEvent(dpy, *it, False, CurrentTime);
     }
     XFlush(dpy);

@@ -23,11 +23,12 @@ public:
     // Posted only while pid is in front, once Qt's own requests (the panel letting the keyboard
     // go) have reached the server. The key is released right after: the user already let go of
     // it, and a key left down in the server would repeat. Modifiers held now are left alone.
-    bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags) override;
+    bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags, quint32 nativeKey = 0) override;
 
 private:
     // byMeaning: a letter by what the layout types, else the key at its position.
     bool post(quint16 keyCode, quint64 flags, bool down, bool up, bool byMeaning);
+    bool postKeycode(unsigned char key, quint64 flags, bool down, bool up);
 
     std::shared_ptr<X11Connection> m_connection;
     std::shared_ptr<X11Keymap> m_keymap;
