@@ -20,6 +20,7 @@ public:
     enum class Unsaved {
         // It stays in force in this process, through later reads and changes, and is saved with
         // the first change that can be: what the user chose is not taken back behind their back.
+        // Notifications::settingsDidFailToSave tells whoever tells the user.
         keep,
         // It is undone, for a caller that tells the user the change did not happen.
         drop,

@@ -3,6 +3,7 @@
 #include "base/Defaults.h"
 
 #include "base/Log.h"
+#include "base/Notifier.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -379,6 +380,8 @@ bool JsonDefaultsStore::update(const QString& key, const Change& change, Unsaved
     if (unsaved == Unsaved::keep) {
         applyChange(m_object, key, change);
         m_unsaved.insert(key, m_object.value(key));
+        lock.unlock(); // an observer may read the settings
+        Notifier::shared().post(Notifications::settingsDidFailToSave);
     }
     return false;
 }

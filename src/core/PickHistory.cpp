@@ -45,12 +45,11 @@ PickHistory::Parsed readStored()
     return parsed;
 }
 
-bool saved(bool ok, const QString& what, bool keptUnsaved)
+bool saved(bool ok, const QString& what)
 {
     if (!ok) {
         Log::write(QStringLiteral("고른 기록을 저장하지 못함: ") + what);
         Notifier::shared().post(PickHistory::didFailToSave);
-        if (keptUnsaved) Notifier::shared().post(Notifications::settingsDidFailToSave);
     }
     Notifier::shared().post(Notifications::pickHistoryDidChange);
     return ok;
@@ -163,13 +162,13 @@ bool PickHistory::record(const QString& word, const QString& hanja, const QDateT
         }
         return QJsonValue(object);
     });
-    return saved(ok, shown(key), true);
+    return saved(ok, shown(key));
 }
 
 bool PickHistory::clear()
 {
     // A clear that did not reach the file is not shown as done: the history stays as it reads.
-    return saved(Defaults::shared().remove(kKey, DefaultsStore::Unsaved::drop), QStringLiteral("clear"), false);
+    return saved(Defaults::shared().remove(kKey, DefaultsStore::Unsaved::drop), QStringLiteral("clear"));
 }
 
 qsizetype PickHistory::count() const

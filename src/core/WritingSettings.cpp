@@ -25,12 +25,6 @@ E stored(const QString& key, E fallback)
     return fallback;
 }
 
-bool saved(bool ok)
-{
-    if (!ok) Notifier::shared().post(Notifications::settingsDidFailToSave);
-    return ok;
-}
-
 } // namespace
 
 namespace WritingSettings {
@@ -41,14 +35,14 @@ bool setFormat(ReplacementFormat::Format format)
 {
     const bool ok = Defaults::shared().setValue(formatKey, EnumKeys::key(format));
     Notifier::shared().post(Notifications::formatDidChange);
-    return saved(ok);
+    return ok;
 }
 
 MeaningLine::Style meaningStyle() { return stored(meaningStyleKey, MeaningLine::Style::gloss); }
 
 bool setMeaningStyle(MeaningLine::Style style)
 {
-    return saved(Defaults::shared().setValue(meaningStyleKey, EnumKeys::key(style)));
+    return Defaults::shared().setValue(meaningStyleKey, EnumKeys::key(style));
 }
 
 } // namespace WritingSettings

@@ -24,12 +24,6 @@ constexpr int kWidth = 420;
 constexpr int kPadding = 24;
 constexpr int kMark = 22;
 
-void markDone()
-{
-    if (!Defaults::shared().setValue(OnboardingWindow::doneKey, true))
-        Notifier::shared().post(Notifications::settingsDidFailToSave);
-}
-
 // The step's circle: the accent with a check when done, else a faint disc with the number.
 class StepMark : public QWidget {
 public:
@@ -258,7 +252,7 @@ void OnboardingWindow::setTrusted(bool trusted)
 void OnboardingWindow::setPracticed()
 {
     m_practiced = true;
-    markDone();
+    Defaults::shared().setValue(doneKey, true);
     refresh();
 }
 
@@ -291,7 +285,7 @@ void OnboardingWindow::refresh()
 void OnboardingWindow::closeEvent(QCloseEvent* event)
 {
     stop();
-    if (m_trusted) markDone();
+    if (m_trusted) Defaults::shared().setValue(doneKey, true);
     QWidget::closeEvent(event);
 }
 

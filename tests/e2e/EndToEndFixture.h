@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <X11/X.h> // last: its macros (None, KeyPress) clash with Qt
 
 namespace E2eTest {
@@ -77,6 +79,13 @@ struct ClipboardHolder {
             formats.append({QString::fromUtf8(all.left(newline)), all.mid(newline + 1)});
         }
         return true;
+    }
+    // Whether the clipboard holds every format again as the holder gave it.
+    bool isBack() const
+    {
+        return std::all_of(formats.begin(), formats.end(), [](const auto& format) {
+            return selectionData(QStringLiteral("clipboard"), format.first) == format.second;
+        });
     }
 };
 

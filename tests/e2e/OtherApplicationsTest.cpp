@@ -5,8 +5,6 @@
 
 #include "EndToEndFixture.h"
 
-#include <algorithm>
-
 namespace {
 
 using namespace E2eTest;
@@ -194,10 +192,7 @@ TEST_F(OtherApplications, TheClipboardComesBackWholeAfterAReplacementByPaste)
     pressChord(QStringLiteral("1"));
     EXPECT_TRUE(waitUntil([&] { return editor.text() == QStringLiteral("대한민국의 수도(首都)는 서울이다."); }, 5s))
         << editor.text().toStdString();
-    for (const auto& [type, bytes] : holder.formats) {
-        SCOPED_TRACE(type.toStdString());
-        EXPECT_TRUE(waitUntil([&] { return selectionData(QStringLiteral("clipboard"), type) == bytes; }, 5s));
-    }
+    EXPECT_TRUE(waitUntil([&] { return holder.isBack(); }, 5s));
     EXPECT_EQ(selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), holder.formats[0].second);
     EXPECT_TRUE(s_app->running());
 }
@@ -217,11 +212,6 @@ TEST_F(OtherApplications, ASlowEditorGetsThePickAndTheClipboardSurvivesItsLateCo
         keysUp(QStringLiteral("h"), 300);
         return true;
     };
-    const auto clipboardIs = [](const ClipboardHolder& holder) {
-        return std::all_of(holder.formats.begin(), holder.formats.end(), [](const auto& format) {
-            return selectionData(QStringLiteral("clipboard"), format.first) == format.second;
-        });
-    };
     {
         SCOPED_TRACE("copy after 900 ms");
         ClipboardHolder holder;
@@ -231,7 +221,7 @@ TEST_F(OtherApplications, ASlowEditorGetsThePickAndTheClipboardSurvivesItsLateCo
         ASSERT_TRUE(waitForPanel()) << "no notice after Ctrl+Alt+H";
         ASSERT_TRUE(waitUntil([&] { return QFile::exists(holder.dir.filePath(QStringLiteral("lost"))); }, 5s))
             << "the editor never copied";
-        EXPECT_TRUE(waitUntil([&] { return clipboardIs(holder); }, 5s))
+        EXPECT_TRUE(waitUntil([&] { return holder.isBack(); }, 5s))
             << selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")).value_or("none").toStdString();
         pressChord(QStringLiteral("Escape"));
         ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
@@ -246,7 +236,7 @@ TEST_F(OtherApplications, ASlowEditorGetsThePickAndTheClipboardSurvivesItsLateCo
         pressChord(QStringLiteral("1"));
         EXPECT_TRUE(waitUntil([&] { return editor.text() != kSentence; }, 5s));
         EXPECT_EQ(editor.text(), QStringLiteral("대한민국의 수도(首都)는 서울이다.")) << editor.text().toStdString();
-        EXPECT_TRUE(waitUntil([&] { return clipboardIs(holder); }, 5s));
+        EXPECT_TRUE(waitUntil([&] { return holder.isBack(); }, 5s));
     }
     EXPECT_TRUE(s_app->running());
 }

@@ -74,10 +74,7 @@ TEST_F(WebBrowser, APickInAFirefoxTextFieldIsPastedAndTheClipboardComesBack)
     pressChord(QStringLiteral("1"));
     EXPECT_TRUE(waitUntil([&] { return page.field() == QStringLiteral("대한민국의 수도(首都)는 서울이다."); }, 10s))
         << page.field().value_or(QStringLiteral("<no title>")).toStdString();
-    for (const auto& [type, bytes] : holder.formats) {
-        SCOPED_TRACE(type.toStdString());
-        EXPECT_TRUE(waitUntil([&] { return selectionData(QStringLiteral("clipboard"), type) == bytes; }, 5s));
-    }
+    EXPECT_TRUE(waitUntil([&] { return holder.isBack(); }, 5s));
     EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/DefaultsStore.h"
+#include "base/Notifier.h"
 
 #include <QJsonObject>
 
@@ -19,6 +20,7 @@ public:
         const QJsonValue next = change(m_object.value(key));
         if (next.isUndefined()) m_object.remove(key);
         else m_object.insert(key, next);
+        if (refused) Notifier::shared().post(Notifications::settingsDidFailToSave);
         return !refused;
     }
 
