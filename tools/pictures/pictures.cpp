@@ -4,6 +4,7 @@
 #include "base/Defaults.h"
 #include "base/Notifier.h"
 #include "core/CandidatePanel.h"
+#include "core/PickHistory.h"
 #include "support/FakePlatform.h"
 #include "platform/fake/MemoryDefaultsStore.h"
 #include "ui/CandidatePanelView.h"
@@ -22,6 +23,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QPainter>
+#include <QPushButton>
 #include <QStyleFactory>
 #include <QTextStream>
 
@@ -178,6 +180,14 @@ void settingsStates(Renderer& out)
     window.recorder()->start();
     out.save(QStringLiteral("settings-recording"), &window);
     window.recorder()->stop();
+    // A clear the settings file did not take.
+    auto refusing = std::make_shared<MemoryDefaultsStore>();
+    Defaults::setShared(refusing);
+    PickHistory::shared().record(QStringLiteral("수도"), QStringLiteral("首都"), QDateTime::currentDateTime());
+    refusing->refuses = [](const QString&) { return true; };
+    window.clearButton()->click();
+    out.save(QStringLiteral("settings-clear-failed"), &window);
+    Defaults::setShared(std::make_shared<MemoryDefaultsStore>());
 }
 
 // The tray menu, opened, and the tray icon itself.
