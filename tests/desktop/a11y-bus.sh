@@ -11,29 +11,8 @@ set -euo pipefail
 tmp=${SORELWICK_DESKTOP_TMP:?run inside tests/desktop/session.sh}
 pids="$tmp/a11y.pids"
 
-# Polls a condition every 20 ms for up to $1 seconds.
-poll() {
-  local seconds=$1; shift
-  for _ in $(seq $((seconds * 50))); do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.02
-  done
-  return 1
-}
-
-descendants() {
-  local child
-  for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do
-    descendants "$child"
-    echo "$child"
-  done
-}
-
-alive() {
-  local state
-  state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
-  [[ $state != Z* ]]
-}
+# shellcheck source=tests/desktop/processes.sh
+. "$(dirname "$0")/processes.sh"
 
 session_call() {
   dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus "$@"
@@ -75,8 +54,9 @@ none_alive() {
 
 stop() {
   [ -f "$pids" ] || return 0
-  local victims="" pid
-  for pid in $(sort -u "$pids"); do victims="$victims $(descendants "$pid") $pid"; done
+  local victims="" pid recorded
+  mapfile -t recorded < <(sort -u "$pids")
+  for pid in "${recorded[@]}"; do victims="$victims $(descendants "$pid") $pid"; done
   # shellcheck disable=SC2086
   kill -TERM $victims 2>/dev/null || true
   # shellcheck disable=SC2086

@@ -23,22 +23,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/sorelwick-desktop.XXXXXX")
 started=() # PIDs in start order; ended in reverse
 
-# Every process below a PID, deepest first (the a11y bus daemon and the registry daemon are
-# started by at-spi-bus-launcher, not by us).
-descendants() {
-  local child
-  for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do
-    descendants "$child"
-    echo "$child"
-  done
-}
-
-# Running, and not a zombie waiting for a parent that is not us.
-alive() {
-  local state
-  state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
-  [[ $state != Z* ]]
-}
+# shellcheck source=tests/desktop/processes.sh
+. "$here/processes.sh"
 
 end_pid() {
   local pid=$1 victims
@@ -74,17 +60,6 @@ fail() {
   echo "desktop session: $*" >&2
   for f in "$tmp"/*.log; do [ -s "$f" ] && { echo "--- $f" >&2; tail -n 20 "$f" >&2; }; done
   exit 1
-}
-
-# Polls a condition every 20 ms for up to $1 seconds.
-poll() {
-  local seconds=$1; shift
-  local tries=$((seconds * 50))
-  for _ in $(seq "$tries"); do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.02
-  done
-  return 1
 }
 
 # ---- X server: Xvfb picks a free display and writes its number to the pipe.
