@@ -70,13 +70,41 @@ QList<Candidate> compoundRows(const QList<HanjaDictionary::Compound>& compounds,
     for (const HanjaDictionary::Compound& c : compounds)
         entries.append(HanjaEntry(c.hangul, c.hanja, c.partsHanja.join(QStringLiteral(" + "))));
     QList<Candidate> rows;
-    for (const HanjaEntry& e : PickHistory::shared().reorder(entries, word, false)) {
+    for (const HanjaEntry& e : entries) {
         QString meaning;
         if (style != MeaningLine::Style::none)
             meaning = e.meaning().isEmpty() ? MeaningLine::text(e, style, {}, dictionary) : e.meaning().toString();
         rows.append(hanjaRow(word, e.hanja(), meaning, ReplacementFormat::example(format, word, e.hanja()) + compounds.first().rest));
     }
     return rows;
+}
+
+// The rows the user picked before lead, most picked then latest first, whichever word they
+// write: a compound picked for this text passes the stem's rows, and the other way round. A
+// model's first choice (`pinned`, or -1) ranked its word by context: no pick of that word
+// passes it, so it moves up with them.
+QList<Candidate> learnedFirst(const QList<Candidate>& rows, qsizetype pinned)
+{
+    QList<PickHistory::Key> keys;
+    for (const Candidate& row : rows) keys.append(PickHistory::Key{row.word, row.primary});
+    const PickHistory::Order order = PickHistory::shared().order(keys);
+    const bool pin = pinned >= 0 && pinned < rows.size();
+    bool placed = !pin;
+    QList<Candidate> result;
+    for (qsizetype k = 0; k < order.positions.size(); ++k) {
+        const qsizetype at = order.positions[k];
+        if (pin && at == pinned) {
+            if (!placed) result.append(rows[at]);
+            placed = true;
+            continue;
+        }
+        if (!placed && k < order.picked && rows[at].word == rows[pinned].word) {
+            result.append(rows[pinned]);
+            placed = true;
+        }
+        result.append(rows[at]);
+    }
+    return result;
 }
 
 // Starts a coroutine that finishes on its own; its frame outlives the returned task.
@@ -205,27 +233,34 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     // really ranked it (a model that fails leaves the frequency order).
     const std::shared_ptr<LanguageModel> model = co_await availableModel();
     const QString preview = ReplacementFormat::preview(WritingSettings::format());
-    const auto headerFor = [&](RankEngine engine) {
+    // The header names the word the first row writes.
+    const auto headerFor = [&](RankEngine engine, const QString& firstWord) {
         const QString label = engine == RankEngine::model ? QStringLiteral("AI") : QStringLiteral("빈도순");
-        // The header names the word the first row writes.
-        const QString word = before.isEmpty() ? quoted(split.stem) + split.rest
-                                              : quoted(before.first().hangul) + before.first().rest;
+        QString word = quoted(split.stem) + split.rest;
+        for (const QList<HanjaDictionary::Compound>* group : {&before, &after})
+            if (!group->isEmpty() && group->first().hangul == firstWord && firstWord != split.stem)
+                word = quoted(firstWord) + group->first().rest;
         return word + kSeparator + label + kSeparator + preview;
     };
-    panel.showLoading(headerFor(model ? RankEngine::model : RankEngine::frequency), anchor, session);
+    panel.showLoading(headerFor(model ? RankEngine::model : RankEngine::frequency,
+                                before.isEmpty() ? split.stem : before.first().hangul),
+                      anchor, session);
 
     // Ranked (the model's choices first), merged to 40 rows at most, reordered by the picks.
     const Ranker::Arrangement arranged = co_await Ranker::arrange(model, split.stem, entries, cap.context);
-    const QString header = headerFor(arranged.engine);
     const MeaningStyle style = WritingSettings::meaningStyle();
     const Format format = WritingSettings::format();
     QList<Candidate> rows = compoundRows(before, style, format, *dictionary);
+    const qsizetype stemStart = rows.size();
     const QList<Candidate> later = compoundRows(after, style, format, *dictionary);
     for (const HanjaEntry& e : arranged.entries.mid(0, std::max<qsizetype>(0, Ranker::kMaxRows - rows.size() - later.size())))
         rows.append(hanjaRow(split.stem, e.hanja(), MeaningLine::text(e, style, arranged.meanings, *dictionary),
                              ReplacementFormat::example(format, split.stem, e.hanja()) + split.rest));
+    // A model ranked the stem's rows only; its first choice is the first of them.
+    const qsizetype modelFirst = arranged.engine == RankEngine::model && rows.size() > stemStart ? stemStart : -1;
     rows.append(later);
-    present(rows, header, anchor, cap, session);
+    rows = learnedFirst(rows, modelFirst);
+    present(rows, headerFor(arranged.engine, rows.isEmpty() ? split.stem : rows.first().word), anchor, cap, session);
 }
 
 void Coordinator::present(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor,

@@ -98,35 +98,36 @@ PickHistory& PickHistory::shared()
     return instance;
 }
 
-QList<HanjaEntry> PickHistory::reorder(const QList<HanjaEntry>& list, const QString& word, bool keepFirst) const
+PickHistory::Order PickHistory::order(const QList<Key>& keys) const
 {
     const QHash<QString, Pair> pairs = readStored().pairs;
-    QList<HanjaEntry> result;
-    result.reserve(list.size());
-    qsizetype start = 0;
-    if (keepFirst && !list.isEmpty()) {
-        result.append(list.first());
-        start = 1;
-    }
-    struct Picked {
-        HanjaEntry entry;
-        Pair pair;
-    };
-    QList<Picked> picked;
-    QList<HanjaEntry> unpicked;
-    for (qsizetype i = start; i < list.size(); ++i) {
-        const auto it = pairs.constFind(pairKey(word, list[i].hanja()));
+    QList<std::pair<qsizetype, Pair>> picked;
+    QList<qsizetype> unpicked;
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        const auto it = pairs.constFind(pairKey(keys[i].word, keys[i].hanja));
         if (it != pairs.constEnd())
-            picked.append(Picked{list[i], *it});
+            picked.append({i, *it});
         else
-            unpicked.append(list[i]);
+            unpicked.append(i);
     }
-    std::stable_sort(picked.begin(), picked.end(), [](const Picked& a, const Picked& b) {
-        if (a.pair.count != b.pair.count) return a.pair.count > b.pair.count;
-        return a.pair.time > b.pair.time;
+    std::stable_sort(picked.begin(), picked.end(), [](const auto& a, const auto& b) {
+        if (a.second.count != b.second.count) return a.second.count > b.second.count;
+        return a.second.time > b.second.time;
     });
-    for (const Picked& p : picked) result.append(p.entry);
-    result.append(unpicked);
+    Order result;
+    result.picked = picked.size();
+    for (const auto& p : picked) result.positions.append(p.first);
+    result.positions.append(unpicked);
+    return result;
+}
+
+QList<HanjaEntry> PickHistory::reorder(const QList<HanjaEntry>& list, const QString& word, bool keepFirst) const
+{
+    const qsizetype start = keepFirst && !list.isEmpty() ? 1 : 0;
+    QList<Key> keys;
+    for (qsizetype i = start; i < list.size(); ++i) keys.append(Key{word, list[i].hanja().toString()});
+    QList<HanjaEntry> result = list.mid(0, start);
+    for (qsizetype i : order(keys).positions) result.append(list[start + i]);
     return result;
 }
 

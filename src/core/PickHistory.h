@@ -34,6 +34,18 @@ public:
     };
     static Parsed parse(const QJsonValue& stored);
 
+    // A (word, Hanja) pair as the history keys it.
+    struct Key {
+        QString word;
+        QString hanja;
+    };
+    // Positions into `keys` in learned order: the picked pairs first (most picked, then latest
+    // picked first, then as given), then the others as given; `picked` counts the former.
+    struct Order {
+        QList<qsizetype> positions;
+        qsizetype picked = 0;
+    };
+    Order order(const QList<Key>& keys) const;
     QList<HanjaEntry> reorder(const QList<HanjaEntry>& list, const QString& word, bool keepFirst) const;
     // False (logged, and didFailToSave posted) when the pick or the clear could not be saved.
     bool record(const QString& word, const QString& hanja, const QDateTime& at);

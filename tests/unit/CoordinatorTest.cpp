@@ -76,6 +76,25 @@ struct SessionFixture : ::testing::Test {
         coordinator.dictionary = dictionary.get();
     }
 
+    // 부과계수: compounds the dictionary lacks, spelled from its words, offered before the stem's rows.
+    void useCompoundOfParts()
+    {
+        data.write("hanja.tsv", "부과\t賦課\n부과\t副果\n계수\t係數\n계수\t計數\n수도\t首都\n수\t首\t머리 수\n도\t都\t도읍 도\n");
+        data.write("hanja_freq.tsv", "부과\t賦課\t10\n계수\t係數\t10\n");
+        data.write("known_endings.tsv", "를\t100\t10\n");
+        data.write("compound_parts.tsv", "부과\t賦課\t10\n");
+        reloadDictionary();
+    }
+    // 정신보다: a compound writers spelled, which the text reads likelier as 정신 + 보다, offered after.
+    void useCompoundReadAfterTheStem()
+    {
+        data.write("hanja.tsv", "정신\t精神\t\n정신\t挺身\t\n");
+        data.write("known_endings.tsv", "\t3000000\t10\n다\t7000\t10\n보다\t6500\t10\n");
+        data.write("seen_compounds.tsv", "정신보\t鄭臣保\t2\t1085\n");
+        data.write("compound_parts.tsv", "");
+        reloadDictionary();
+    }
+
     void useModel()
     {
         model = std::make_shared<FakeLanguageModel>();
@@ -350,11 +369,7 @@ TEST_F(SessionFixture, AFailingModelShowsFrequencyAndTheLearnedOrderAfterOneChec
 
 TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
 {
-    data.write("hanja.tsv", "부과\t賦課\n부과\t副果\n계수\t係數\n계수\t計數\n수도\t首都\n수\t首\t머리 수\n도\t都\t도읍 도\n");
-    data.write("hanja_freq.tsv", "부과\t賦課\t10\n계수\t係數\t10\n");
-    data.write("known_endings.tsv", "를\t100\t10\n");
-    data.write("compound_parts.tsv", "부과\t賦課\t10\n");
-    reloadDictionary();
+    useCompoundOfParts();
 
     auto editor = fake->openEditor("세율과 부과계수를 정한다", {4, 5});
     ASSERT_TRUE(pressShowsList());
@@ -382,10 +397,7 @@ TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
 
 TEST_F(SessionFixture, ASeenCompoundTheTextReadsFarLikelierWithoutFollowsTheWordsRows)
 {
-    data.write("hanja.tsv", "정신\t精神\t\n정신\t挺身\t\n");
-    data.write("known_endings.tsv", "\t3000000\t10\n다\t7000\t10\n보다\t6500\t10\n");
-    data.write("seen_compounds.tsv", "정신보\t鄭臣保\t2\t1085\n");
-    reloadDictionary();
+    useCompoundReadAfterTheStem();
 
     auto editor = fake->openEditor("물질보다 정신보다 중요", {5, 4});
     ASSERT_TRUE(pressShowsList());
@@ -417,4 +429,43 @@ TEST_F(SessionFixture, ACompoundAsWritersSpelledItReadsTextWithNoDictionaryWordA
     fake->openEditor("이순신", {0, 3});
     ASSERT_TRUE(pressShowsList());
     EXPECT_EQ(primaries(), QStringList({"李純信", "李舜臣"})) << "the pick is learned for the whole word";
+}
+
+// A pick moves its row to the top from whichever word's rows it is among: the compound rows, the
+// stem's own rows, or a compound offered after them.
+TEST_F(SessionFixture, APickedRowLeadsWhicheverWordItWrites)
+{
+    useCompoundOfParts();
+    const QDateTime now = QDateTime::currentDateTime();
+    PickHistory::shared().record("부과", "賦課", now);
+    fake->openEditor("부과계수를", {0, 5});
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries(), QStringList({"賦課", "賦課係數", "賦課計數", "副果係數", "副果"}));
+    EXPECT_EQ(panel.model().header(), "\"부과\"계수를 · 빈도순 · 한글(漢字)") << "the header names the first row's word";
+    EXPECT_EQ(panel.model().items()[0].replacement, "부과(賦課)계수를");
+
+    // With a model, its first choice stays ahead of the picks of its word, not of a compound's.
+    panel.dismiss();
+    useModel();
+    model->queueStructured(pickAnswer({1}));
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries(), QStringList({"副果", "賦課", "賦課係數", "賦課計數", "副果係數"}));
+    PickHistory::shared().record("부과계수", "副果係數", now.addSecs(1));
+    PickHistory::shared().record("부과계수", "副果係數", now.addSecs(2));
+    panel.dismiss();
+    model->queueStructured(pickAnswer({1}));
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries(), QStringList({"副果係數", "副果", "賦課", "賦課係數", "賦課計數"}));
+    EXPECT_EQ(panel.model().header(), "\"부과계수\"를 · AI · 한글(漢字)");
+
+    // A compound offered after the stem's rows, picked, comes first too.
+    panel.dismiss();
+    LanguageModels::setShared(nullptr);
+    useCompoundReadAfterTheStem();
+    PickHistory::shared().record("정신보", "鄭臣保", now);
+    fake->openEditor("정신보다", {0, 4});
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries(), QStringList({"鄭臣保", "精神", "挺身"}));
+    EXPECT_EQ(panel.model().header(), "\"정신보\"다 · 빈도순 · 한글(漢字)");
+    EXPECT_EQ(panel.model().items()[0].replacement, "정신보(鄭臣保)다");
 }
