@@ -292,7 +292,8 @@ bool KeyboardLayoutFix::isWellFormed(QStringView text)
 
 std::optional<KeyboardLayoutFix::Suggestion> KeyboardLayoutFix::suggest(const QString& text)
 {
-    const QString trimmed = TextUtil::trimmed(text);
+    // Decomposed syllables (U+1103 U+1175) are the syllables they spell, not keys of their own.
+    const QString trimmed = TextUtil::trimmed(text).normalized(QString::NormalizationForm_C);
     if (trimmed.isEmpty())
         return std::nullopt;
 

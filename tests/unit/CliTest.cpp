@@ -188,6 +188,8 @@ TEST(LayoutFixCli, fixPrintsTheOfferOrNothing)
     EXPECT_EQ(cli.out({"fix", "ㅗ디ㅣㅐ"}), "hello\n한글 자판으로 친 영문\n");
     EXPECT_EQ(cli.out({"fix", "dkssud gktpdy"}), "안녕 하세요\n영문 자판으로 친 한글\n");
     EXPECT_EQ(cli.out({"fix", "dkssud", "gktpdy"}), "안녕 하세요\n영문 자판으로 친 한글\n");
+    EXPECT_EQ(cli.out({"fix", QString("ㅗ디ㅣㅐ 재깅").normalized(QString::NormalizationForm_D)}),
+              "hello world\n한글 자판으로 친 영문\n");
 
     const CommandLine::Result nothing = cli.run({"fix", "안녕"});
     EXPECT_EQ(nothing.code, 1);

@@ -87,6 +87,12 @@ TEST(KeyboardLayoutFix, hangulOfferedFromThreeTenthsOfJamo)
     EXPECT_EQ(Fix::suggest(u"안녕"_s), std::nullopt);
     EXPECT_EQ(Fix::suggest(u"ㅗ디ㅣㅐ"_s), english(u"hello"_s));
     EXPECT_EQ(Fix::suggest(u"ㅥㅥㅥ"_s), std::nullopt); // jamo that no key types
+
+    // Decomposed syllables, as some applications and files hold them, count as the syllables they are.
+    const auto decomposed = [](const QString& text) { return text.normalized(QString::NormalizationForm_D); };
+    EXPECT_EQ(Fix::suggest(decomposed(u"ㅗ디ㅣㅐ 재깅"_s)), english(u"hello world"_s));
+    EXPECT_EQ(Fix::suggest(decomposed(u"가나다라마바사ㅗㅗㅗ"_s)), english(u"rkskekfkakqktkhhh"_s));
+    EXPECT_EQ(Fix::suggest(decomposed(u"가나다라마바사아ㅗㅗ"_s)), std::nullopt);
 }
 
 TEST(KeyboardLayoutFix, suggestTrimsAndRefusesMixes)
