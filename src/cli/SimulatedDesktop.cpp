@@ -9,8 +9,8 @@
 #include "base/Notifier.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QJsonArray>
+#include <QTimer>
 
 namespace {
 
@@ -73,11 +73,16 @@ void SimulatedDesktop::open(const QString& text, const std::optional<QString>& s
 
 bool SimulatedDesktop::settle(const std::function<bool()>& done)
 {
-    QElapsedTimer timer;
-    timer.start();
+    // The wait sleeps until something happens (every step of a session is an event); the timer is
+    // what happens when nothing else does. processEvents with a time limit would not sleep at all.
+    bool expired = false;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [&expired] { expired = true; });
+    limit.start(kStepLimitMs);
     while (!done()) {
-        if (timer.elapsed() > kStepLimitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+        if (expired) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
