@@ -8,7 +8,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -46,7 +48,51 @@ void printHelp()
       << "Sorelwick writes Hanja for Korean words. Commands:\n";
     for (const Command& c : commands()) o << "  " << c.usage << "\n      " << c.summary << "\n";
     o << "\n  --help       this text\n  --version    the version\n";
-    o.flush();
+}
+
+// Output that did not arrive (a full disk, say) is a failure, not a success with nothing printed.
+int finish(int code)
+{
+    errno = 0;
+    Cli::out().flush();
+    const bool failed = Cli::out().status() != QTextStream::Ok || std::fflush(stdout) != 0 || std::ferror(stdout);
+    const int why = errno;
+    if (failed) {
+        Cli::err() << "sorelwick: could not write the output"
+                   << (why ? QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(why)) : QString()) << "\n";
+        code = Cli::kExitOutput;
+    }
+    Cli::err().flush();
+    return code;
+}
+
+int dispatch(QStringList args)
+{
+    using namespace Cli;
+    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+        printHelp();
+        return args.isEmpty() ? kExitUsage : kExitOk;
+    }
+    if (args.first() == QLatin1String("--version")) {
+        out() << "sorelwick " << SORELWICK_VERSION << "\n";
+        const QString dictionary = Resources::locate(QStringLiteral("hanja.tsv"));
+        out() << "data: " << (dictionary.isEmpty() ? QStringLiteral("not found in ") + Resources::dataDirectories()
+                                                   : QFileInfo(dictionary).path())
+              << "\n";
+        return kExitOk;
+    }
+    const QString name = args.takeFirst();
+    for (const Command& c : commands()) {
+        if (c.name != name) continue;
+        // After "--" every argument is text, also one that reads "--help".
+        if (args.mid(0, args.indexOf(QLatin1String("--"))).contains(QLatin1String("--help"))) {
+            out() << "usage: sorelwick " << c.usage << "\n" << c.summary << "\n";
+            return kExitOk;
+        }
+        return c.run(args);
+    }
+    err() << "sorelwick: unknown command '" << name << "' (see sorelwick --help)\n";
+    return kExitUsage;
 }
 
 } // namespace
@@ -87,36 +133,7 @@ int run(int argc, char** argv)
     } modelGuard;
     QStringList args = app.arguments();
     args.removeFirst();
-    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
-        printHelp();
-        return args.isEmpty() ? kExitUsage : kExitOk;
-    }
-    if (args.first() == QLatin1String("--version")) {
-        out() << "sorelwick " << SORELWICK_VERSION << "\n";
-        const QString dictionary = Resources::locate(QStringLiteral("hanja.tsv"));
-        out() << "data: " << (dictionary.isEmpty() ? QStringLiteral("not found in ") + Resources::dataDirectories()
-                                                   : QFileInfo(dictionary).path())
-              << "\n";
-        out().flush();
-        return kExitOk;
-    }
-    const QString name = args.takeFirst();
-    for (const Command& c : commands()) {
-        if (c.name != name) continue;
-        // After "--" every argument is text, also one that reads "--help".
-        if (args.mid(0, args.indexOf(QLatin1String("--"))).contains(QLatin1String("--help"))) {
-            out() << "usage: sorelwick " << c.usage << "\n" << c.summary << "\n";
-            out().flush();
-            return kExitOk;
-        }
-        const int code = c.run(args);
-        out().flush();
-        err().flush();
-        return code;
-    }
-    err() << "sorelwick: unknown command '" << name << "' (see sorelwick --help)\n";
-    err().flush();
-    return kExitUsage;
+    return finish(dispatch(args));
 }
 
 } // namespace Cli

@@ -17,6 +17,7 @@ QTextStream& err();
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitNothing = 1; // a notice instead of a list, nothing offered
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitOutput = 3; // what was printed could not be written
 
 // Prints "sorelwick: message" and the usage line of the command; returns kExitUsage.
 int usageError(const QString& command, const QString& message);

@@ -48,6 +48,7 @@ public:
         for (const QStringList& args : commands) {
             processes.push_back(std::make_unique<QProcess>());
             processes.back()->setProcessEnvironment(env);
+            if (!m_outputFile.isEmpty()) processes.back()->setStandardOutputFile(m_outputFile);
             processes.back()->start(QStringLiteral(SORELWICK_BIN_DIR "/sorelwick"), args);
         }
         QList<Result> results;
@@ -59,6 +60,8 @@ public:
         }
         return results;
     }
+    // Standard output goes to this file from now on.
+    void sendOutputTo(const QString& path) { m_outputFile = path; }
     QString defaultsPath() const { return m_config.filePath("sorelwick/defaults.json"); }
     QJsonObject defaults() const
     {
@@ -74,6 +77,7 @@ public:
 
 private:
     QTemporaryDir m_config;
+    QString m_outputFile;
 };
 
 QString closedEndpoint()
@@ -179,6 +183,24 @@ TEST(LearningCliTest, TextAfterTwoDashesIsLookedUpEvenWhenItReadsAsAnOption)
     const CommandLine::Result r = cli.run({"lookup", "--json", "--", "--help"});
     EXPECT_EQ(QJsonDocument::fromJson(r.out.toUtf8()).object().value("text").toString(), "--help") << r.out.toStdString();
     EXPECT_TRUE(cli.run({"lookup", "--help"}).out.startsWith("usage: sorelwick lookup"));
+}
+
+// Output that does not arrive (a full disk) fails the command, and says so, rather than passing
+// as a success that printed nothing.
+TEST(OutputCliTest, OutputThatCannotBeWrittenIsAFailure)
+{
+    CommandLine cli({{"modelEndpoint", closedEndpoint()}});
+    cli.sendOutputTo("/dev/full");
+    const QList<QStringList> commands = {{"lookup", "수도"}, {"lookup", "--pick", "1", "수도"}, {"history"},
+                                         {"fix", "dkssud"}, {"--version"}, {"--help"}};
+    for (const QStringList& args : commands) {
+        const CommandLine::Result r = cli.run(args);
+        EXPECT_EQ(r.code, 3) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith("sorelwick: could not write the output: ")) << r.err.toStdString();
+    }
+    // A command that printed nothing keeps its own exit code.
+    EXPECT_EQ(cli.run({"fix", "안녕"}).code, 1);
+    EXPECT_EQ(cli.run({"lookup"}).code, 2);
 }
 
 TEST(LayoutFixCli, fixPrintsTheOfferOrNothing)
