@@ -18,6 +18,8 @@ public:
     QList<Screen> screens() override { return list; }
     std::optional<Screen> mainScreen() override;
     QPointF mouseLocation() override { return mouse; }
+    // The simulated desktop has no scale of its own.
+    QRectF fromDevicePixels(const QRectF& rect) override { return rect; }
 
     QList<Screen> list;
     std::optional<qsizetype> mainIndex = 0; // index into list; absent: no main screen

@@ -27,3 +27,17 @@ std::optional<Screen> QtScreens::mainScreen()
 }
 
 QPointF QtScreens::mouseLocation() { return QCursor::pos(); }
+
+QRectF QtScreens::fromDevicePixels(const QRectF& rect)
+{
+    const auto device = [](const QScreen* s) {
+        return QRectF(s->geometry().topLeft(), QSizeF(s->geometry().size()) * s->devicePixelRatio());
+    };
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    for (const QScreen* s : QGuiApplication::screens())
+        if (device(s).contains(rect.center())) screen = s;
+    if (!screen) return rect;
+    const double ratio = screen->devicePixelRatio();
+    const QPointF origin = screen->geometry().topLeft();
+    return QRectF(origin + (rect.topLeft() - origin) / ratio, rect.size() / ratio);
+}

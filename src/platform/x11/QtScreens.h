@@ -11,4 +11,6 @@ public:
     // notion of a focused screen.
     std::optional<Screen> mainScreen() override;
     QPointF mouseLocation() override;
+    // Qt scales each screen around its top-left corner, which keeps its place.
+    QRectF fromDevicePixels(const QRectF& rect) override;
 };

@@ -18,6 +18,8 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Connection> connection)
     if (!m_connection) return; // no X display: nobody is ever in front
     m_activeWindowAtom = m_connection->atom("_NET_ACTIVE_WINDOW");
     m_pidAtom = m_connection->atom("_NET_WM_PID");
+    m_frameExtentsAtom = m_connection->atom("_NET_FRAME_EXTENTS");
+    m_gtkFrameExtentsAtom = m_connection->atom("_GTK_FRAME_EXTENTS");
     Display* dpy = m_connection->display();
     XWindowAttributes attributes{};
     XGetWindowAttributes(dpy, m_connection->root(), &attributes);
@@ -38,14 +40,44 @@ X11Workspace::~X11Workspace()
 
 std::optional<RunningApplication> X11Workspace::frontmostApplication()
 {
+    const auto active = activeWindow();
+    if (!active) return std::nullopt;
+    const auto [window, pid] = *active;
+    const auto hint = X11Properties::classHint(*m_connection, window).value_or(X11Properties::ClassHint{});
+    return RunningApplication{pid, hint.cls, hint.instance};
+}
+
+std::optional<std::pair<unsigned long, Pid>> X11Workspace::activeWindow()
+{
     if (!m_connection) return std::nullopt;
     const auto active = X11Properties::window(*m_connection, m_connection->root(), m_activeWindowAtom);
     if (!active || *active == None) return std::nullopt;
     std::optional<Pid> pid = X11Properties::cardinal(*m_connection, *active, m_pidAtom);
     if (!pid || *pid <= 0) pid = X11Properties::clientPid(*m_connection, *active);
     if (!pid) return std::nullopt;
-    const auto hint = X11Properties::classHint(*m_connection, *active).value_or(X11Properties::ClassHint{});
-    return RunningApplication{*pid, hint.cls, hint.instance};
+    return std::pair{*active, *pid};
+}
+
+std::optional<FrontWindow> X11Workspace::frontmostWindow()
+{
+    const auto active = activeWindow();
+    if (!active) return std::nullopt;
+    const auto [window, pid] = *active;
+    Display* dpy = m_connection->display();
+    X11Connection::ErrorTrap trap(*m_connection); // the window may be gone already
+    Window root = None, child = None;
+    int x = 0, y = 0, rootX = 0, rootY = 0;
+    unsigned int width = 0, height = 0, border = 0, depth = 0;
+    const bool known = XGetGeometry(dpy, window, &root, &x, &y, &width, &height, &border, &depth)
+        && XTranslateCoordinates(dpy, window, m_connection->root(), 0, 0, &rootX, &rootY, &child);
+    if (trap.check() || !known) return std::nullopt;
+    // Both list left, right, top, bottom.
+    const auto margins = [&](unsigned long atom) {
+        const auto v = X11Properties::cardinals(*m_connection, window, atom, 4);
+        return v ? QMarginsF(double((*v)[0]), double((*v)[2]), double((*v)[1]), double((*v)[3])) : QMarginsF();
+    };
+    return FrontWindow{pid, {QRectF(rootX, rootY, width, height), margins(m_frameExtentsAtom),
+                              margins(m_gtkFrameExtentsAtom)}};
 }
 
 Pid X11Workspace::ownPid() { return Pid(::getpid()); }

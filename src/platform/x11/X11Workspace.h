@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <utility>
 
 class X11Connection;
 
@@ -18,6 +19,9 @@ public:
     ~X11Workspace() override;
 
     std::optional<RunningApplication> frontmostApplication() override;
+    // The active window's own area translated to the root, with _NET_FRAME_EXTENTS and
+    // _GTK_FRAME_EXTENTS (none where the window has none).
+    std::optional<FrontWindow> frontmostWindow() override;
     Pid ownPid() override;
     std::optional<QString> ownDesktopId() override;
     ObserverHandle observeActivation(ActivationObserver observer) override;
@@ -25,10 +29,14 @@ public:
 
 private:
     void onActiveWindowChanged();
+    // _NET_ACTIVE_WINDOW and the PID of its client.
+    std::optional<std::pair<unsigned long, Pid>> activeWindow();
 
     std::shared_ptr<X11Connection> m_connection;
     unsigned long m_activeWindowAtom = 0;
     unsigned long m_pidAtom = 0;
+    unsigned long m_frameExtentsAtom = 0;
+    unsigned long m_gtkFrameExtentsAtom = 0;
     int m_handler = 0;
     std::optional<Pid> m_lastFront;
     std::map<ObserverHandle, ActivationObserver> m_observers;
