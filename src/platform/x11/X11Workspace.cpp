@@ -63,21 +63,35 @@ std::optional<FrontWindow> X11Workspace::frontmostWindow()
     const auto active = activeWindow();
     if (!active) return std::nullopt;
     const auto [window, pid] = *active;
-    Display* dpy = m_connection->display();
-    X11Connection::ErrorTrap trap(*m_connection); // the window may be gone already
-    Window root = None, child = None;
-    int x = 0, y = 0, rootX = 0, rootY = 0;
-    unsigned int width = 0, height = 0, border = 0, depth = 0;
-    const bool known = XGetGeometry(dpy, window, &root, &x, &y, &width, &height, &border, &depth)
-        && XTranslateCoordinates(dpy, window, m_connection->root(), 0, 0, &rootX, &rootY, &child);
-    if (trap.check() || !known) return std::nullopt;
+    const std::optional<QRect> area = shownArea(window);
+    if (!area) return std::nullopt;
     // Both list left, right, top, bottom.
     const auto margins = [&](unsigned long atom) {
         const auto v = X11Properties::cardinals(*m_connection, window, atom, 4);
         return v ? QMarginsF(double((*v)[0]), double((*v)[2]), double((*v)[1]), double((*v)[3])) : QMarginsF();
     };
-    return FrontWindow{pid, {QRectF(rootX, rootY, width, height), margins(m_frameExtentsAtom),
-                              margins(m_gtkFrameExtentsAtom)}};
+    return FrontWindow{pid, {QRectF(*area), margins(m_frameExtentsAtom), margins(m_gtkFrameExtentsAtom)}};
+}
+
+std::optional<QRect> X11Workspace::activeWindowFrame()
+{
+    if (!m_connection) return std::nullopt;
+    const auto active = X11Properties::window(*m_connection, m_connection->root(), m_activeWindowAtom);
+    if (!active || *active == None) return std::nullopt;
+    return shownArea(*active);
+}
+
+std::optional<QRect> X11Workspace::shownArea(unsigned long window)
+{
+    Display* dpy = m_connection->display();
+    X11Connection::ErrorTrap trap(*m_connection); // the window may be gone already
+    XWindowAttributes attributes{};
+    int x = 0, y = 0;
+    Window child = None;
+    const bool read = XGetWindowAttributes(dpy, window, &attributes)
+        && XTranslateCoordinates(dpy, window, m_connection->root(), 0, 0, &x, &y, &child);
+    if (trap.check() != 0 || !read || attributes.map_state != IsViewable) return std::nullopt;
+    return QRect(x, y, attributes.width, attributes.height);
 }
 
 Pid X11Workspace::ownPid() { return Pid(::getpid()); }

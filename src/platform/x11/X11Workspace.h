@@ -2,6 +2,8 @@
 
 #include "platform/Workspace.h"
 
+#include <QRect>
+
 #include <map>
 #include <memory>
 #include <utility>
@@ -19,6 +21,9 @@ public:
     ~X11Workspace() override;
 
     std::optional<RunningApplication> frontmostApplication() override;
+    // Where the active window's contents lie in root coordinates (device pixels); absent without
+    // an active window or when it is not shown.
+    std::optional<QRect> activeWindowFrame();
     // The active window's own area translated to the root, with _NET_FRAME_EXTENTS and
     // _GTK_FRAME_EXTENTS (none where the window has none).
     std::optional<FrontWindow> frontmostWindow() override;
@@ -31,6 +36,8 @@ private:
     void onActiveWindowChanged();
     // _NET_ACTIVE_WINDOW and the PID of its client.
     std::optional<std::pair<unsigned long, Pid>> activeWindow();
+    // The window's contents in root coordinates; absent when it is gone or not shown.
+    std::optional<QRect> shownArea(unsigned long window);
 
     std::shared_ptr<X11Connection> m_connection;
     unsigned long m_activeWindowAtom = 0;
