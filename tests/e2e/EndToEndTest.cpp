@@ -151,6 +151,41 @@ TEST_F(EndToEnd, AKeyThatPicksNothingGoesOnToTheEditor)
     EXPECT_TRUE(reads(QStringLiteral("1 서울"))) << editor.text().toStdString();
 }
 
+// Korean is typed through an input method (ibus-hangul here): the pick goes in past it, and a
+// key typed on instead of picking starts a syllable that the next keys complete.
+TEST_F(EndToEnd, TypingOnComposesThroughTheInputMethod)
+{
+    const auto ibus = LaunchedApp::start(QStringLiteral("ibus-daemon"), {QStringLiteral("--panel=disable")});
+    ASSERT_TRUE(ibus);
+    ASSERT_TRUE(waitUntil([] { return run(QStringLiteral("ibus"), {QStringLiteral("engine"), QStringLiteral("hangul")}) == 0; }, 20s))
+        << "ibus-daemon did not take the Hangul engine";
+    qputenv("GTK_IM_MODULE", "ibus");
+    Editor editor;
+    const bool opened = editor.open(QStringLiteral("수도 서울"));
+    qunsetenv("GTK_IM_MODULE");
+    ASSERT_TRUE(opened);
+    const auto reads = [&](const QString& expected) {
+        return waitUntil([&] { return editor.text() == expected; }, 5s);
+    };
+    pressChord(QStringLiteral("shift+space")); // ibus-hangul: to Hangul
+
+    ASSERT_TRUE(editor.select(QStringLiteral("수도")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList());
+    pressChord(QStringLiteral("1"));
+    EXPECT_TRUE(reads(QStringLiteral("수도(首都) 서울"))) << editor.text().toStdString();
+
+    ASSERT_TRUE(setApplicationText(editor.pid(), QStringLiteral("수도 서울")) && reads(QStringLiteral("수도 서울")));
+    ASSERT_TRUE(editor.select(QStringLiteral("수도")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList());
+    keysDown(QStringLiteral("g")); // ㅎ, held as a typist holds it
+    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    keysUp(QStringLiteral("g"));
+    for (const char* key : {"k", "s", "space"}) pressChord(QString::fromLatin1(key)); // ㅏ ㄴ: 한, committed
+    EXPECT_TRUE(reads(QStringLiteral("한  서울"))) << editor.text().toStdString();
+}
+
 TEST_F(EndToEnd, AClickOutsideThePanelClosesIt)
 {
     Editor editor;
