@@ -26,6 +26,7 @@ public:
     QList<Screen> screens() override { return {}; } // bounds are not judged here
     std::optional<Screen> mainScreen() override { return std::nullopt; }
     QPointF mouseLocation() override { return {}; }
+    std::optional<QRectF> focusedWindowFrame() override { return std::nullopt; }
 };
 
 double percentile(std::vector<double> samples, double p)

@@ -18,10 +18,12 @@ public:
     QList<Screen> screens() override { return list; }
     std::optional<Screen> mainScreen() override;
     QPointF mouseLocation() override { return mouse; }
+    std::optional<QRectF> focusedWindowFrame() override { return focusedWindow; }
 
     QList<Screen> list;
     std::optional<qsizetype> mainIndex = 0; // index into list; absent: no main screen
     QPointF mouse{500, 500};
+    std::optional<QRectF> focusedWindow; // absent: nobody's window is known to have the focus
 };
 
 // The panel window, recording what the controller did with it.

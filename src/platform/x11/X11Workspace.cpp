@@ -48,6 +48,22 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
     return RunningApplication{*pid, hint.cls, hint.instance};
 }
 
+std::optional<QRect> X11Workspace::activeWindowFrame()
+{
+    if (!m_connection) return std::nullopt;
+    const auto active = X11Properties::window(*m_connection, m_connection->root(), m_activeWindowAtom);
+    if (!active || *active == None) return std::nullopt;
+    Display* dpy = m_connection->display();
+    X11Connection::ErrorTrap trap(*m_connection); // the window may be gone already
+    XWindowAttributes attributes{};
+    int x = 0, y = 0;
+    Window child = None;
+    const bool read = XGetWindowAttributes(dpy, *active, &attributes)
+        && XTranslateCoordinates(dpy, *active, m_connection->root(), 0, 0, &x, &y, &child);
+    if (trap.check() != 0 || !read || attributes.map_state != IsViewable) return std::nullopt;
+    return QRect(x, y, attributes.width, attributes.height);
+}
+
 Pid X11Workspace::ownPid() { return Pid(::getpid()); }
 
 std::optional<QString> X11Workspace::ownDesktopId()

@@ -2,6 +2,8 @@
 
 #include "platform/Workspace.h"
 
+#include <QRect>
+
 #include <map>
 #include <memory>
 
@@ -18,6 +20,9 @@ public:
     ~X11Workspace() override;
 
     std::optional<RunningApplication> frontmostApplication() override;
+    // Where the active window's contents lie in root coordinates (device pixels); absent without
+    // an active window or when it is not shown.
+    std::optional<QRect> activeWindowFrame();
     Pid ownPid() override;
     std::optional<QString> ownDesktopId() override;
     ObserverHandle observeActivation(ActivationObserver observer) override;
