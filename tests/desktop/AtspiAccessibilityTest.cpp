@@ -4,12 +4,15 @@
 
 #include "cli/MemoryWindows.h"
 #include "platform/atspi/AtspiAccessibility.h"
+#include "platform/atspi/AtspiBusLink.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -287,6 +290,33 @@ TEST(AtspiTrust, FollowsTheAccessibilitySwitchAndPromptingTurnsItOn)
     EXPECT_TRUE(ax.isProcessTrusted(true));
     EXPECT_TRUE(ax.isProcessTrusted());
     setEnabled(true);
+}
+
+// The bus ended under it, as when the desktop session restarts it: not taken for the switch
+// turned off, no launcher started on demand by the question, nothing asked of the closed
+// connection; a new bus is told of once it answers.
+TEST(AtspiTrust, AGoneBusLeavesTheSwitchAsLastReadUntilABusReturns)
+{
+    AtspiAccessibility ax{sessionScreen()};
+    bool returned = false;
+    QObject::connect(&ax.busLink(), &AtspiBusLink::returned, [&] { returned = true; });
+    ASSERT_TRUE(ax.isProcessTrusted());
+    const QString script = qEnvironmentVariable("SORELWICK_A11Y_BUS_SCRIPT");
+    const auto busNamed = [] {
+        return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.a11y.Bus")).value();
+    };
+
+    ASSERT_EQ(QProcess::execute(script, {QStringLiteral("stop")}), 0);
+    EXPECT_TRUE(waitUntil([&] { return !ax.busLink().connected(); }, 5s));
+    EXPECT_TRUE(ax.isProcessTrusted());
+    EXPECT_FALSE(busNamed()) << "asking started a launcher";
+    EXPECT_EQ(ax.systemWide(), nullptr);
+    EXPECT_EQ(ax.application(getpid()), nullptr);
+    EXPECT_FALSE(returned);
+
+    // Later tests, each a process of its own, find a bus again.
+    ASSERT_EQ(QProcess::execute(script, {QStringLiteral("start")}), 0);
+    EXPECT_TRUE(waitUntil([&] { return returned; }, 5s));
 }
 
 TEST(AtspiApplication, NoneForAProcessNotOnTheBus)

@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
+class AtspiBusLink;
 class AtspiElement;
 class AtspiFocusTracker;
 
@@ -20,7 +22,9 @@ public:
     ~AtspiAccessibility() override;
 
     // The accessibility bus answers and org.a11y.Status.IsEnabled is true. With prompt, switches
-    // IsEnabled on first (what the desktop's assistive-technology switch does).
+    // IsEnabled on first (what the desktop's assistive-technology switch does). While the bus is
+    // gone (killed, or being restarted by the desktop session), the last answer: the switch is the
+    // user's, and a lost bus does not turn it off.
     bool isProcessTrusted(bool prompt = false) override;
     AXElementRef systemWide() override;
     AXElementRef application(Pid pid) override;
@@ -30,7 +34,11 @@ public:
                                                       const AXValue& parameter) override;
     AXError setAttributeValue(const AXElementRef& element, const QString& attribute, const AXValue& value) override;
 
+    // The connection to the bus; while it is down every call fails at once (cannotComplete).
+    AtspiBusLink& busLink() const { return *m_link; }
+
 private:
+    bool connected() const;
     AXResult<AXValue> focusedElement(const AtspiElement& element);
     AXResult<AXValue> selectedText(const AtspiElement& element);
     AXResult<AXValue> selectedRange(const AtspiElement& element);
@@ -41,5 +49,7 @@ private:
 
     std::shared_ptr<Screens> m_screens;
     std::chrono::milliseconds m_timeout;
-    std::unique_ptr<AtspiFocusTracker> m_focus;
+    std::unique_ptr<AtspiBusLink> m_link;
+    std::unique_ptr<AtspiFocusTracker> m_focus; // only with a bus at start
+    std::optional<bool> m_trusted; // the last answer the bus gave
 };
