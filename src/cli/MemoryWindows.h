@@ -19,6 +19,8 @@ public:
     std::optional<Screen> mainScreen() override;
     QPointF mouseLocation() override { return mouse; }
     std::optional<QRectF> focusedWindowFrame() override { return focusedWindow; }
+    // The simulated desktop has no scale of its own.
+    QRectF fromDevicePixels(const QRectF& rect) override { return rect; }
 
     QList<Screen> list;
     std::optional<qsizetype> mainIndex = 0; // index into list; absent: no main screen

@@ -21,9 +21,9 @@ std::shared_ptr<Platform> DesktopPlatform::create()
     auto keymap = input ? std::make_shared<X11Keymap>(input) : nullptr;
     auto workspace = std::make_shared<X11Workspace>(X11Connection::open());
     platform->screens = std::make_shared<QtScreens>(workspace);
-    // AT-SPI reaches native Wayland applications too.
-    platform->accessibility = std::make_shared<AtspiAccessibility>(platform->screens);
     platform->workspace = workspace;
+    // AT-SPI reaches native Wayland applications too.
+    platform->accessibility = std::make_shared<AtspiAccessibility>(platform->screens, workspace);
     platform->keyboardLayout = keymap;
     platform->hotKeys = std::make_shared<X11HotKeys>(keymap);
     platform->keyPoster = std::make_shared<XTestKeyPoster>(input, keymap, workspace);

@@ -5,6 +5,8 @@
 #include "cli/MemoryWindows.h"
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/atspi/AtspiBusLink.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -31,6 +33,9 @@ std::shared_ptr<Screens> screenAt(const QRectF& frame)
 
 // The Xvfb screen of the desktop session.
 std::shared_ptr<Screens> sessionScreen() { return screenAt(QRectF(0, 0, 1600, 1000)); }
+
+// The window in front, to tell an editor's scale by.
+std::shared_ptr<Workspace> sessionWorkspace() { return std::make_shared<X11Workspace>(X11Connection::open()); }
 
 enum class Editor { mousepad, qt, qtRich };
 
@@ -108,7 +113,7 @@ protected:
     }
 
     const QString range = Accessibility::selectedTextRangeAttribute;
-    AtspiAccessibility ax{sessionScreen()};
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     QTemporaryDir m_dir;
     QString m_text;
     QString m_mirror;
@@ -171,7 +176,7 @@ TEST_P(AtspiAccessibilityTest, BoundsOfASelectionOnTheSecondLineAreBelowTheFirst
 TEST_P(AtspiAccessibilityTest, BoundsOutsideEveryScreenAreAnError)
 {
     ASSERT_NO_FATAL_FAILURE(open(QStringLiteral("수도를 보다"), {0, 2}));
-    AtspiAccessibility farAway(screenAt(QRectF(5000, 5000, 800, 600)));
+    AtspiAccessibility farAway(screenAt(QRectF(5000, 5000, 800, 600)), sessionWorkspace());
     AXElementRef app = farAway.application(m_app->pid());
     auto element = AX::as<AXElementRef>(farAway.copyAttributeValue(app, Accessibility::focusedUIElementAttribute));
     ASSERT_TRUE(element);
@@ -255,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(Editors, AtspiAccessibilityTest, testing::Values(Editor
 
 TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
 {
-    AtspiAccessibility ax{sessionScreen()};
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     const QString text = QStringLiteral("대한민국의 수도");
     auto editor = LaunchedApp::start(testEditorPath(), {QStringLiteral("--read-only"), QStringLiteral("--text"), text,
                                                         QStringLiteral("--select"), QStringLiteral("6,2")});
@@ -276,7 +281,7 @@ TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
 
 TEST(AtspiTrust, FollowsTheAccessibilitySwitchAndPromptingTurnsItOn)
 {
-    AtspiAccessibility ax{sessionScreen()};
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     auto setEnabled = [](bool on) {
         QDBusMessage set = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                                                           QStringLiteral("org.freedesktop.DBus.Properties"),
@@ -297,7 +302,7 @@ TEST(AtspiTrust, FollowsTheAccessibilitySwitchAndPromptingTurnsItOn)
 // connection; a new bus is told of once it answers.
 TEST(AtspiTrust, AGoneBusLeavesTheSwitchAsLastReadUntilABusReturns)
 {
-    AtspiAccessibility ax{sessionScreen()};
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     bool returned = false;
     QObject::connect(&ax.busLink(), &AtspiBusLink::returned, [&] { returned = true; });
     ASSERT_TRUE(ax.isProcessTrusted());
@@ -321,7 +326,7 @@ TEST(AtspiTrust, AGoneBusLeavesTheSwitchAsLastReadUntilABusReturns)
 
 TEST(AtspiApplication, NoneForAProcessNotOnTheBus)
 {
-    AtspiAccessibility ax{sessionScreen()};
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     EXPECT_EQ(ax.application(getpid() + 100000), nullptr);
     EXPECT_EQ(ax.application(0), nullptr);
 }

@@ -182,6 +182,27 @@ std::optional<QRectF> characterSpan(AtspiText* text, const QString& whole, gint 
     return a->united(*b);
 }
 
+// The extents of the top-level window the object is in (its application's child).
+std::optional<QRectF> windowExtents(AtspiAccessible* object)
+{
+    GErrorSlot error;
+    Accessible current = Accessible::adopt(ATSPI_ACCESSIBLE(g_object_ref(object)));
+    for (int depth = 0; current && depth < 64; ++depth) {
+        Accessible parent = Accessible::adopt(atspi_accessible_get_parent(current.get(), error.out()));
+        if (error.failed() || !parent) return std::nullopt;
+        if (atspi_accessible_get_role(parent.get(), error.out()) == ATSPI_ROLE_APPLICATION) {
+            auto component = GObjectRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(current.get()));
+            if (!component) return std::nullopt;
+            GOwned<AtspiRect> r(atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out()));
+            if (error.failed() || !r) return std::nullopt;
+            return QRectF(r->x, r->y, r->width, r->height);
+        }
+        if (error.failed()) return std::nullopt;
+        current = std::move(parent);
+    }
+    return std::nullopt;
+}
+
 bool onSomeScreen(const QRectF& rect, const QList<Screen>& screens)
 {
     if (screens.isEmpty()) return true; // nothing known to compare with
@@ -199,8 +220,9 @@ QDBusMessage busCall(const QString& method, const QVariantList& arguments, std::
 
 } // namespace
 
-AtspiAccessibility::AtspiAccessibility(std::shared_ptr<Screens> screens, std::chrono::milliseconds callTimeout)
-    : m_screens(std::move(screens)), m_timeout(callTimeout)
+AtspiAccessibility::AtspiAccessibility(std::shared_ptr<Screens> screens, std::shared_ptr<Workspace> workspace,
+                                       std::chrono::milliseconds callTimeout)
+    : m_screens(std::move(screens)), m_workspace(std::move(workspace)), m_timeout(callTimeout)
 {
     // Without a bus libatspi must not be called again: it ends the program on its next call.
     const bool joined = atspi_init() <= 1;
@@ -415,13 +437,31 @@ AXResult<AXValue> AtspiAccessibility::boundsForRange(const AtspiElement& element
         ? characterSpan(text.get(), *whole, gint(*start), gint(*end - 1))
         : rangeExtents(text.get(), gint(*start), gint(*end));
     if (!extents) return fail(AXError::cannotComplete);
-    const QRectF rect = *extents;
-    if (rect.width() <= 0 && rect.height() <= 0) return fail(AXError::noValue);
+    if (extents->width() <= 0 && extents->height() <= 0) return fail(AXError::noValue);
+    const QRectF rect = onOurScreens(element, *extents);
     if (!onSomeScreen(rect, m_screens ? m_screens->screens() : QList<Screen>{})) {
         Log::write(QStringLiteral("AT-SPI 선택 영역이 어느 화면에도 없음"));
         return fail(AXError::noValue);
     }
     return ok(rect);
+}
+
+QRectF AtspiAccessibility::onOurScreens(const AtspiElement& element, const QRectF& reported)
+{
+    if (!m_screens || !m_workspace) return reported;
+    const auto keep = [&](const QString& why) {
+        Log::write(QStringLiteral("AT-SPI 좌표의 배율을 알 수 없어 받은 그대로 씀: %1").arg(why));
+        return reported;
+    };
+    const std::optional<QRectF> window = windowExtents(element.accessible());
+    if (!window) return keep(QStringLiteral("앱이 창의 위치를 알려 주지 않음"));
+    const std::optional<FrontWindow> front = m_workspace->frontmostWindow();
+    GErrorSlot error;
+    const auto pid = Pid(atspi_accessible_get_process_id(element.accessible(), error.out()));
+    if (!front || error.failed() || front->pid != pid) return keep(QStringLiteral("앞에 있는 창이 그 앱의 것이 아님"));
+    const WindowScale::Finding found = WindowScale::derive(*window, front->device);
+    if (!found.mapping) return keep(found.why);
+    return m_screens->fromDevicePixels(found.mapping->toDevice(reported));
 }
 
 AXError AtspiAccessibility::replaceSelection(const AtspiElement& element, const QString& replacement)

@@ -2,6 +2,7 @@
 
 #include "platform/Accessibility.h"
 #include "platform/Screens.h"
+#include "platform/Workspace.h"
 
 #include <chrono>
 #include <memory>
@@ -14,11 +15,13 @@ class AtspiFocusTracker;
 // The accessibility interface on Linux: AT-SPI 2 through libatspi. Reads and writes the focused
 // text of other applications, X11 and native Wayland ones alike. Every call to an application
 // gives up after the call time-out, so a hung application never hangs the program. Use from the
-// thread that runs the GLib main loop (the Qt main thread).
+// thread that runs the GLib main loop (the Qt main thread). Rectangles are answered in the
+// screens' coordinates: an application drawing at another scale than this program reports its
+// own units, which are taken to device pixels by its window's frame in the workspace.
 class AtspiAccessibility : public Accessibility {
 public:
-    explicit AtspiAccessibility(std::shared_ptr<Screens> screens,
-                                std::chrono::milliseconds callTimeout = std::chrono::milliseconds(500));
+    AtspiAccessibility(std::shared_ptr<Screens> screens, std::shared_ptr<Workspace> workspace,
+                       std::chrono::milliseconds callTimeout = std::chrono::milliseconds(500));
     ~AtspiAccessibility() override;
 
     // The accessibility bus answers and org.a11y.Status.IsEnabled is true. With prompt, switches
@@ -46,8 +49,12 @@ private:
     AXResult<AXValue> boundsForRange(const AtspiElement& element, const TextRange& range);
     AXError replaceSelection(const AtspiElement& element, const QString& text);
     AXError select(const AtspiElement& element, const TextRange& range);
+    // The application's rectangle in the screens' coordinates; as it came when its scale cannot
+    // be told.
+    QRectF onOurScreens(const AtspiElement& element, const QRectF& reported);
 
     std::shared_ptr<Screens> m_screens;
+    std::shared_ptr<Workspace> m_workspace;
     std::chrono::milliseconds m_timeout;
     std::unique_ptr<AtspiBusLink> m_link;
     std::unique_ptr<AtspiFocusTracker> m_focus; // only with a bus at start

@@ -41,14 +41,18 @@ std::optional<QRectF> QtScreens::focusedWindowFrame()
 {
     const auto native = m_workspace ? m_workspace->activeWindowFrame() : std::nullopt;
     if (!native) return std::nullopt;
+    return fromDevicePixels(QRectF(*native));
+}
+
+QRectF QtScreens::fromDevicePixels(const QRectF& rect)
+{
     // Qt keeps each screen's top-left corner in device pixels and scales what lies beyond it.
-    const QPointF middle = QRectF(*native).center();
+    const QPointF middle = rect.center();
     for (const QScreen* s : QGuiApplication::screens()) {
         const QRectF g = s->geometry();
         const double ratio = s->devicePixelRatio();
         if (!QRectF(g.topLeft(), g.size() * ratio).contains(middle)) continue;
-        const QPointF topLeft = g.topLeft() + (QPointF(native->topLeft()) - g.topLeft()) / ratio;
-        return QRectF(topLeft, QSizeF(native->size()) / ratio);
+        return QRectF(g.topLeft() + (rect.topLeft() - g.topLeft()) / ratio, rect.size() / ratio);
     }
-    return QRectF(*native);
+    return rect;
 }

@@ -19,6 +19,8 @@ public:
     std::optional<Screen> mainScreen() override;
     QPointF mouseLocation() override;
     std::optional<QRectF> focusedWindowFrame() override;
+    // Qt scales each screen around its top-left corner, which keeps its place.
+    QRectF fromDevicePixels(const QRectF& rect) override;
 
 private:
     std::shared_ptr<X11Workspace> m_workspace;
