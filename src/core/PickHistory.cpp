@@ -134,7 +134,7 @@ bool PickHistory::record(const QString& word, const QString& hanja, const QDateT
 {
     const QString key = pairKey(word, hanja);
     // Read and written under the store's lock: a pick made meanwhile by another process is kept.
-    const bool ok = Defaults::shared().update(kKey, [&](const QJsonValue& stored) {
+    const bool ok = Defaults::shared().update(kKey, [key, at](const QJsonValue& stored) {
         const Parsed parsed = parse(stored);
         logUnreadable(parsed);
         // Entries that do not read are carried over as they are; only the bound removes them.
