@@ -312,3 +312,19 @@ TEST(PickHistoryTest, APickKeptUnsavedKeepsWhatAnotherProcessSavesMeanwhile)
     EXPECT_EQ(onDisk(), json({{"수도\t首都", QJsonArray{1, 4}}, {"학교\t學校", QJsonArray{1, 5}}}));
     TestSupport::freshDefaults();
 }
+
+// A history written by a newer version (more numbers in an entry, a count with a fraction) goes
+// through a pick of another pair as stored; only a count or time that cannot sort is replaced.
+TEST(PickHistoryTest, APickRewritesOnlyItsOwnEntry)
+{
+    auto store = TestSupport::freshDefaults();
+    const QJsonObject newer{{"학교\t學校", QJsonArray{2.5, 1000, 42}},
+                            {"국가\t國家", QJsonArray{3, 2000.25, 0.5, 7}},
+                            {"수도\t修道", QJsonArray{-1, 300, 9}}};
+    store->setValue("pickHistory", newer);
+    EXPECT_TRUE(PickHistory::shared().record("수도", "首都", at(5000)));
+    EXPECT_EQ(json(stored(*store)), json({{"학교\t學校", QJsonArray{2.5, 1000, 42}},
+                                         {"국가\t國家", QJsonArray{3, 2000.25, 0.5, 7}},
+                                         {"수도\t修道", QJsonArray{0, 300, 9}},
+                                         {"수도\t首都", QJsonArray{1, 5000}}}));
+}
