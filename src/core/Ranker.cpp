@@ -176,9 +176,10 @@ QCoro::Task<std::optional<QString>> Ranker::cleanTyposWith(std::shared_ptr<Langu
     }
     const QString corrected = TextUtil::trimmed(answer.get());
     if (corrected.isEmpty()) co_return std::nullopt;
-    // Canonical equivalence: a decomposed copy of the input is no correction either.
-    if (corrected.normalized(QString::NormalizationForm_C) == text.normalized(QString::NormalizationForm_C))
-        co_return std::nullopt;
+    // The row goes back between the selection's own blanks, so blanks around the input are no
+    // change; nor is a decomposed copy of it (canonical equivalence).
+    const auto canonical = [](const QString& s) { return TextUtil::trimmed(s).normalized(QString::NormalizationForm_C); };
+    if (canonical(corrected) == canonical(text)) co_return std::nullopt;
     co_return corrected;
 }
 

@@ -274,6 +274,25 @@ TEST_F(SessionFixture, TextThatIsNoWordGoesToCleanupOrANotice)
     EXPECT_EQ(panel.model().header(), "고칠 곳이 없습니다");
 }
 
+TEST_F(SessionFixture, ATripleClickedLineOrADraggedWordAnsweredUnchangedIsLeftAsItWas)
+{
+    useModel();
+    const struct {
+        QString text, selected, answer;
+    } cases[] = {{"오늘은 날씨가 좋다.\n내일은 비.", "오늘은 날씨가 좋다.\n", "오늘은 날씨가 좋다."},
+                 {"그 일은 잘 됬어요 정말", "잘 됬어요 ", "잘 됬어요"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.selected.toStdString());
+        auto editor = fake->openEditor(c.text, {c.text.indexOf(c.selected), c.selected.size()});
+        model->queueText(c.answer);
+        ASSERT_TRUE(pressSettles());
+        EXPECT_EQ(panel.model().header(), "고칠 곳이 없습니다");
+        EXPECT_EQ(editor->text, c.text);
+        EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+        panel.dismiss();
+    }
+}
+
 TEST_F(SessionFixture, NoPermissionOrNoSelection)
 {
     fake->openEditor("   \n", {0, 4});
