@@ -272,6 +272,12 @@ TEST_F(SessionFixture, TextThatIsNoWordGoesToCleanupOrANotice)
     model->queueText("서울은 크다");
     ASSERT_TRUE(pressSettles());
     EXPECT_EQ(panel.model().header(), "고칠 곳이 없습니다");
+    panel.dismiss();
+
+    // A model that echoes its prompt corrects nothing.
+    model->queueText("앞뒤 문맥:\n서울은 크다\n\n고칠 텍스트:\n서울은 크다");
+    ASSERT_TRUE(pressSettles());
+    EXPECT_EQ(panel.model().header(), "고칠 곳이 없습니다");
 }
 
 TEST_F(SessionFixture, ATripleClickedLineOrADraggedWordAnsweredUnchangedIsLeftAsItWas)
