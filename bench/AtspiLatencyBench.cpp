@@ -7,6 +7,9 @@
 #include "DesktopTestSupport.h"
 
 #include "platform/atspi/AtspiAccessibility.h"
+#include "platform/x11/QtScreens.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,13 +23,6 @@
 using namespace DesktopTest;
 
 namespace {
-
-class SessionScreen : public Screens {
-public:
-    QList<Screen> screens() override { return {}; } // bounds are not judged here
-    std::optional<Screen> mainScreen() override { return std::nullopt; }
-    QPointF mouseLocation() override { return {}; }
-};
 
 double percentile(std::vector<double> samples, double p)
 {
@@ -108,7 +104,8 @@ int main(int argc, char** argv)
     }
     QApplication qapp(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 50;
-    AtspiAccessibility ax(std::make_shared<SessionScreen>());
+    // The program's own screens and workspace: bounds take the editor's scale from its window.
+    AtspiAccessibility ax(std::make_shared<QtScreens>(), std::make_shared<X11Workspace>(X11Connection::open()));
     bool ok = true;
 
     QTemporaryDir dir;

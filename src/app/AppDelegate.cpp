@@ -1,13 +1,17 @@
 #include "app/AppDelegate.h"
 
 #include "app/Autostart.h"
+#include "app/Launcher.h"
 #include "base/Log.h"
+#include "core/CandidatePanel.h"
 #include "core/Coordinator.h"
 #include "core/dictionary/HanjaDictionary.h"
 #include "core/LanguageModels.h"
 #include "core/RankEngine.h"
 #include "core/ShortcutCenter.h"
 #include "platform/DesktopPlatform.h"
+#include "platform/atspi/AtspiAccessibility.h"
+#include "platform/atspi/AtspiBusLink.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 #include "platform/x11/X11Compositing.h"
 #include "platform/x11/X11Connection.h"
@@ -29,9 +33,21 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 void detach(QCoro::Task<void> task) { Q_UNUSED(task); }
+
+// A window the user has open, which a restart would close under them.
+bool ownWindowOpen()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [](QWidget* w) {
+        return w->isVisible()
+            && (qobject_cast<SettingsWindow*>(w) || qobject_cast<OnboardingWindow*>(w) || qobject_cast<AboutWindow*>(w));
+    });
+}
 
 } // namespace
 
@@ -68,6 +84,18 @@ void AppDelegate::installPlatform()
     m_platform->panelWindow = std::make_shared<QtPanelWindow>(X11Compositing::active);
     m_platform->ownWindows = std::make_shared<QtOwnWindows>();
     Platform::setShared(m_platform);
+    if (auto atspi = std::dynamic_pointer_cast<AtspiAccessibility>(m_platform->accessibility))
+        connect(&atspi->busLink(), &AtspiBusLink::returned, this, &AppDelegate::restartForReturnedBus);
+}
+
+void AppDelegate::restartForReturnedBus()
+{
+    if (Coordinator::shared().busy || CandidatePanel::shared().isVisible() || ownWindowOpen()) {
+        QTimer::singleShot(250, this, &AppDelegate::restartForReturnedBus);
+        return;
+    }
+    Log::write(QStringLiteral("새 접근성 버스에 연결하려고 소렐을 다시 시작함"));
+    Launcher::restartInPlace();
 }
 
 QCoro::Task<void> AppDelegate::buildTray()

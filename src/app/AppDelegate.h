@@ -43,6 +43,8 @@ private:
     void addAutostartItem();
     void activateShortcut();
     void loadDictionary();
+    // A new accessibility bus is reached by a fresh start, once no press and no window is open.
+    void restartForReturnedBus();
 
     std::shared_ptr<Platform> m_platform;
     std::unique_ptr<SaveFailureNotice> m_saveFailureNotice;

@@ -7,7 +7,11 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +35,13 @@ void keepQtOnX()
     qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
+// How the program was named when it started, for a start in place.
+std::string& programName()
+{
+    static std::string name;
+    return name;
+}
+
 void say(const QString& text) { std::fprintf(stderr, "sorelwick: %s\n", text.toLocal8Bit().constData()); }
 
 } // namespace
@@ -41,6 +52,7 @@ bool isDesktopLaunch(int argc, char** argv) { return argc == 1 || requestOf(argc
 
 int run(int argc, char** argv)
 {
+    programName() = argv[0];
     const std::optional<SingleInstance::Request> request = requestOf(argc, argv);
     // The hand-over needs neither the display nor an application object, so it stays quick
     // for a desktop shortcut bound to --trigger.
@@ -79,6 +91,15 @@ int run(int argc, char** argv)
     QObject::connect(&instance, &SingleInstance::requested, &delegate, &AppDelegate::handle);
     if (request) QTimer::singleShot(0, &delegate, [&delegate, r = *request] { delegate.handle(r); });
     return app.exec();
+}
+
+void restartInPlace()
+{
+    // A plain start: a request it was started with (--settings) was answered then. The lock and
+    // the sockets close with the old image (opened close-on-exec), so the new one takes them.
+    char* const arguments[] = {programName().data(), nullptr};
+    ::execv("/proc/self/exe", arguments);
+    Log::write(QStringLiteral("다시 시작하지 못함: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
 }
 
 } // namespace Launcher

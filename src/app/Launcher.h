@@ -9,4 +9,9 @@ namespace Launcher {
 bool isDesktopLaunch(int argc, char** argv);
 int run(int argc, char** argv);
 
+// The running application replaced by a fresh start of itself, in the same process (its PID,
+// its place in the session); open windows and the tray icon come back as a start makes them.
+// Returns only when that failed, which it logs.
+void restartInPlace();
+
 } // namespace Launcher

@@ -80,6 +80,8 @@ public:
     std::shared_ptr<MemoryApplication> frontmost() const;
 
     std::optional<RunningApplication> frontmostApplication() override;
+    // The simulated applications have no windows on a screen.
+    std::optional<FrontWindow> frontmostWindow() override { return std::nullopt; }
     Pid ownPid() override { return m_ownPid; }
     std::optional<QString> ownDesktopId() override { return m_ownIdentifier; }
     ObserverHandle observeActivation(ActivationObserver observer) override;

@@ -18,10 +18,14 @@ public:
     QList<Screen> screens() override { return list; }
     std::optional<Screen> mainScreen() override;
     QPointF mouseLocation() override { return mouse; }
+    std::optional<QRectF> focusedWindowFrame() override { return focusedWindow; }
+    // The simulated desktop has no scale of its own.
+    QRectF fromDevicePixels(const QRectF& rect) override { return rect; }
 
     QList<Screen> list;
     std::optional<qsizetype> mainIndex = 0; // index into list; absent: no main screen
     QPointF mouse{500, 500};
+    std::optional<QRectF> focusedWindow; // absent: nobody's window is known to have the focus
 };
 
 // The panel window, recording what the controller did with it.

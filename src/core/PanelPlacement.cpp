@@ -13,10 +13,28 @@ bool contains(const QRectF& frame, const QPointF& p)
         && p.y() <= frame.top() + frame.height();
 }
 
+// The point a mouse-anchored panel opens at.
+QPointF mousePoint(const QPointF& mouse, const std::optional<QRectF>& window, const QList<Screen>& screens)
+{
+    if (!window || window->contains(mouse)) return mouse;
+    const Screen* holder = nullptr; // the monitor holding most of the window
+    QRectF part;
+    for (const Screen& s : screens) {
+        const QRectF p = s.frame.intersected(*window);
+        if (p.width() * p.height() > part.width() * part.height()) {
+            holder = &s;
+            part = p;
+        }
+    }
+    if (!holder || contains(holder->frame, mouse)) return mouse;
+    return part.center();
+}
+
 } // namespace
 
 QPointF origin(const PanelAnchor& anchor, const QSizeF& size, const QList<Screen>& screens,
-               const std::optional<Screen>& mainScreen, const QPointF& mouseLocation)
+               const std::optional<Screen>& mainScreen, const QPointF& mouseLocation,
+               const std::optional<QRectF>& focusedWindow)
 {
     const double w = size.width();
     const double h = size.height();
@@ -24,10 +42,11 @@ QPointF origin(const PanelAnchor& anchor, const QSizeF& size, const QList<Screen
     double x, belowY, aboveY;
     QPointF probe;
     if (anchor.kind == PanelAnchor::Kind::mouse) {
-        x = mouseLocation.x();
-        belowY = mouseLocation.y() + mouseGap;
-        aboveY = mouseLocation.y() - mouseGap - h;
-        probe = mouseLocation;
+        const QPointF mouse = mousePoint(mouseLocation, focusedWindow, screens);
+        x = mouse.x();
+        belowY = mouse.y() + mouseGap;
+        aboveY = mouse.y() - mouseGap - h;
+        probe = mouse;
     } else {
         const QRectF& r = anchor.rect;
         x = r.left();
@@ -59,7 +78,8 @@ QPointF origin(const PanelAnchor& anchor, const QSizeF& size, const QList<Screen
 
 QPointF origin(const PanelAnchor& anchor, const QSizeF& size, Screens& screens)
 {
-    return origin(anchor, size, screens.screens(), screens.mainScreen(), screens.mouseLocation());
+    return origin(anchor, size, screens.screens(), screens.mainScreen(), screens.mouseLocation(),
+                  screens.focusedWindowFrame());
 }
 
 } // namespace PanelPlacement

@@ -10,7 +10,8 @@
 #include <optional>
 
 // Where the candidate panel opens: next to the selection's bounds (global, origin top left, as
-// Capture::selectionBounds carries them), or at the mouse pointer when they are unknown.
+// Capture::selectionBounds carries them), or at the mouse pointer when they are unknown (on the
+// monitor of the window being typed in: see origin).
 struct PanelAnchor {
     enum class Kind { selection, mouse };
 
@@ -38,8 +39,13 @@ inline constexpr double mouseGap = 18;
 // The top-left corner of the panel. screens lists the primary screen first; the screen is the
 // first that contains the anchor's probe point (the mouse, or the middle of the selection's
 // bottom edge), else the main screen; without either the below position is used unclamped.
+//
+// Without a selection the user may type on one monitor while the pointer rests on another: when
+// the focused window is known and the pointer is neither on the monitor holding most of it nor
+// inside it, the middle of its part on that monitor stands in for the pointer.
 QPointF origin(const PanelAnchor& anchor, const QSizeF& size, const QList<Screen>& screens,
-               const std::optional<Screen>& mainScreen, const QPointF& mouseLocation);
+               const std::optional<Screen>& mainScreen, const QPointF& mouseLocation,
+               const std::optional<QRectF>& focusedWindow = std::nullopt);
 
 // The same, asking the screens service.
 QPointF origin(const PanelAnchor& anchor, const QSizeF& size, Screens& screens);

@@ -15,16 +15,15 @@ std::shared_ptr<Platform> DesktopPlatform::create()
     X11Session::checkAndLog();
     auto platform = std::make_shared<Platform>();
     platform->clock = std::make_shared<SystemClock>();
-    platform->screens = std::make_shared<QtScreens>();
-    // AT-SPI reaches native Wayland applications too.
-    platform->accessibility = std::make_shared<AtspiAccessibility>(platform->screens);
-
     // One connection a service: each follows its own events.
     // Without X each of them answers that it cannot; the clipboard still works through Qt.
     auto input = X11Connection::open();
     auto keymap = input ? std::make_shared<X11Keymap>(input) : nullptr;
     auto workspace = std::make_shared<X11Workspace>(X11Connection::open());
+    platform->screens = std::make_shared<QtScreens>(workspace);
     platform->workspace = workspace;
+    // AT-SPI reaches native Wayland applications too.
+    platform->accessibility = std::make_shared<AtspiAccessibility>(platform->screens, workspace);
     platform->keyboardLayout = keymap;
     platform->hotKeys = std::make_shared<X11HotKeys>(keymap);
     platform->keyPoster = std::make_shared<XTestKeyPoster>(input, keymap, workspace);

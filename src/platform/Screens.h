@@ -24,4 +24,10 @@ public:
     // The screen that has the keyboard focus; absent when there is no screen.
     virtual std::optional<Screen> mainScreen() = 0;
     virtual QPointF mouseLocation() = 0;
+    // The frame of the window that has the keyboard focus, same coordinates; absent when no
+    // window has it or it cannot be told.
+    virtual std::optional<QRectF> focusedWindowFrame() = 0;
+    // A rectangle in the window system's device pixels, in the coordinates above (which are this
+    // program's own: scaled, they are not the pixels other applications' windows are placed in).
+    virtual QRectF fromDevicePixels(const QRectF& rect) = 0;
 };

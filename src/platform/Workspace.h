@@ -2,6 +2,7 @@
 
 #include "platform/EditChords.h"
 #include "platform/Types.h"
+#include "platform/WindowScale.h"
 
 #include <QString>
 
@@ -20,6 +21,12 @@ struct RunningApplication {
     bool operator==(const RunningApplication&) const = default;
 };
 
+// The window that receives the keyboard, in the window system's device pixels.
+struct FrontWindow {
+    Pid pid = 0;
+    WindowScale::DeviceWindow device;
+};
+
 // Applications and which of them is in front.
 class Workspace {
 public:
@@ -30,6 +37,8 @@ public:
 
     // The application that receives the keyboard; absent when none can be told.
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
+    // Its window; absent when none can be told.
+    virtual std::optional<FrontWindow> frontmostWindow() = 0;
     virtual Pid ownPid() = 0;
     virtual std::optional<QString> ownDesktopId() = 0;
 

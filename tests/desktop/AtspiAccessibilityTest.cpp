@@ -4,12 +4,17 @@
 
 #include "cli/MemoryWindows.h"
 #include "platform/atspi/AtspiAccessibility.h"
+#include "platform/atspi/AtspiBusLink.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -28,6 +33,9 @@ std::shared_ptr<Screens> screenAt(const QRectF& frame)
 
 // The Xvfb screen of the desktop session.
 std::shared_ptr<Screens> sessionScreen() { return screenAt(QRectF(0, 0, 1600, 1000)); }
+
+// The window in front, to tell an editor's scale by.
+std::shared_ptr<Workspace> sessionWorkspace() { return std::make_shared<X11Workspace>(X11Connection::open()); }
 
 enum class Editor { mousepad, qt, qtRich };
 
@@ -105,7 +113,7 @@ protected:
     }
 
     const QString range = Accessibility::selectedTextRangeAttribute;
-    AtspiAccessibility ax{sessionScreen()};
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     QTemporaryDir m_dir;
     QString m_text;
     QString m_mirror;
@@ -168,7 +176,7 @@ TEST_P(AtspiAccessibilityTest, BoundsOfASelectionOnTheSecondLineAreBelowTheFirst
 TEST_P(AtspiAccessibilityTest, BoundsOutsideEveryScreenAreAnError)
 {
     ASSERT_NO_FATAL_FAILURE(open(QStringLiteral("수도를 보다"), {0, 2}));
-    AtspiAccessibility farAway(screenAt(QRectF(5000, 5000, 800, 600)));
+    AtspiAccessibility farAway(screenAt(QRectF(5000, 5000, 800, 600)), sessionWorkspace());
     AXElementRef app = farAway.application(m_app->pid());
     auto element = AX::as<AXElementRef>(farAway.copyAttributeValue(app, Accessibility::focusedUIElementAttribute));
     ASSERT_TRUE(element);
@@ -252,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(Editors, AtspiAccessibilityTest, testing::Values(Editor
 
 TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
 {
-    AtspiAccessibility ax{sessionScreen()};
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     const QString text = QStringLiteral("대한민국의 수도");
     auto editor = LaunchedApp::start(testEditorPath(), {QStringLiteral("--read-only"), QStringLiteral("--text"), text,
                                                         QStringLiteral("--select"), QStringLiteral("6,2")});
@@ -273,7 +281,7 @@ TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
 
 TEST(AtspiTrust, FollowsTheAccessibilitySwitchAndPromptingTurnsItOn)
 {
-    AtspiAccessibility ax{sessionScreen()};
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     auto setEnabled = [](bool on) {
         QDBusMessage set = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                                                           QStringLiteral("org.freedesktop.DBus.Properties"),
@@ -289,9 +297,36 @@ TEST(AtspiTrust, FollowsTheAccessibilitySwitchAndPromptingTurnsItOn)
     setEnabled(true);
 }
 
+// The bus ended under it, as when the desktop session restarts it: not taken for the switch
+// turned off, no launcher started on demand by the question, nothing asked of the closed
+// connection; a new bus is told of once it answers.
+TEST(AtspiTrust, AGoneBusLeavesTheSwitchAsLastReadUntilABusReturns)
+{
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
+    bool returned = false;
+    QObject::connect(&ax.busLink(), &AtspiBusLink::returned, [&] { returned = true; });
+    ASSERT_TRUE(ax.isProcessTrusted());
+    const QString script = qEnvironmentVariable("SORELWICK_A11Y_BUS_SCRIPT");
+    const auto busNamed = [] {
+        return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.a11y.Bus")).value();
+    };
+
+    ASSERT_EQ(QProcess::execute(script, {QStringLiteral("stop")}), 0);
+    EXPECT_TRUE(waitUntil([&] { return !ax.busLink().connected(); }, 5s));
+    EXPECT_TRUE(ax.isProcessTrusted());
+    EXPECT_FALSE(busNamed()) << "asking started a launcher";
+    EXPECT_EQ(ax.systemWide(), nullptr);
+    EXPECT_EQ(ax.application(getpid()), nullptr);
+    EXPECT_FALSE(returned);
+
+    // Later tests, each a process of its own, find a bus again.
+    ASSERT_EQ(QProcess::execute(script, {QStringLiteral("start")}), 0);
+    EXPECT_TRUE(waitUntil([&] { return returned; }, 5s));
+}
+
 TEST(AtspiApplication, NoneForAProcessNotOnTheBus)
 {
-    AtspiAccessibility ax{sessionScreen()};
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     EXPECT_EQ(ax.application(getpid() + 100000), nullptr);
     EXPECT_EQ(ax.application(0), nullptr);
 }

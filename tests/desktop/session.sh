@@ -9,7 +9,8 @@
 #   SORELWICK_DESKTOP_KEEP=1 ...                 keep the temp dir (logs of the daemons)
 #
 # Inside, DISPLAY, DBUS_SESSION_BUS_ADDRESS, XDG_* dirs (private, under the temp dir),
-# SORELWICK_DESKTOP_TMP, SORELWICK_A11Y_BUS_ADDRESS (for dbus-send --bus=...) and
+# SORELWICK_DESKTOP_TMP, SORELWICK_A11Y_BUS_ADDRESS (for dbus-send --bus=...; the bus of the
+# start), SORELWICK_A11Y_BUS_SCRIPT (tests/desktop/a11y-bus.sh) and
 # QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 are set.
 set -euo pipefail
 
@@ -18,25 +19,12 @@ if [ $# -eq 0 ]; then
   exit 2
 fi
 
+here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/sorelwick-desktop.XXXXXX")
 started=() # PIDs in start order; ended in reverse
 
-# Every process below a PID, deepest first (the a11y bus daemon and the registry daemon are
-# started by at-spi-bus-launcher, not by us).
-descendants() {
-  local child
-  for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do
-    descendants "$child"
-    echo "$child"
-  done
-}
-
-# Running, and not a zombie waiting for a parent that is not us.
-alive() {
-  local state
-  state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
-  [[ $state != Z* ]]
-}
+# shellcheck source=tests/desktop/processes.sh
+. "$here/processes.sh"
 
 end_pid() {
   local pid=$1 victims
@@ -54,6 +42,9 @@ end_pid() {
 
 cleanup() {
   local i
+  # The command first, then the accessibility bus while the session bus still answers.
+  [ -n "${command_pid:-}" ] && end_pid "$command_pid"
+  [ -n "${a11y_started:-}" ] && { "$SORELWICK_A11Y_BUS_SCRIPT" stop || true; }
   for ((i = ${#started[@]} - 1; i >= 0; i--)); do end_pid "${started[i]}"; done
   if [ -n "${SORELWICK_DESKTOP_KEEP:-}" ]; then
     echo "desktop logs kept in $tmp" >&2
@@ -69,17 +60,6 @@ fail() {
   echo "desktop session: $*" >&2
   for f in "$tmp"/*.log; do [ -s "$f" ] && { echo "--- $f" >&2; tail -n 20 "$f" >&2; }; done
   exit 1
-}
-
-# Polls a condition every 20 ms for up to $1 seconds.
-poll() {
-  local seconds=$1; shift
-  local tries=$((seconds * 50))
-  for _ in $(seq "$tries"); do
-    "$@" >/dev/null 2>&1 && return 0
-    sleep 0.02
-  done
-  return 1
 }
 
 # ---- X server: Xvfb picks a free display and writes its number to the pipe.
@@ -116,29 +96,14 @@ started+=($!)
 poll 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
   fail "openbox did not start"
 
-# ---- accessibility bus, switched on as the desktop's assistive-technology switch would
-/usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 >"$tmp/atspi.log" 2>&1 &
-started+=($!)
-a11y_reply() {
-  dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress
-}
-poll 20 a11y_reply || fail "the accessibility bus did not start"
+# ---- accessibility bus, switched on; its processes are ended by PID through the same script
+# (a test may end and restart it: SORELWICK_A11Y_BUS_SCRIPT stop|start).
 # Not exported as AT_SPI_BUS_ADDRESS: Qt 6.4 given that variable never registers its application.
 # Clients find the bus through org.a11y.Bus on the session bus, as on a desktop.
-SORELWICK_A11Y_BUS_ADDRESS=$(a11y_reply | tr -d ' ')
+export SORELWICK_A11Y_BUS_SCRIPT="$here/a11y-bus.sh"
+a11y_started=1
+SORELWICK_A11Y_BUS_ADDRESS=$("$SORELWICK_A11Y_BUS_SCRIPT" start) || fail "the accessibility bus did not start"
 export SORELWICK_A11Y_BUS_ADDRESS
-dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
-  org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:true \
-  >/dev/null || fail "could not switch accessibility on"
-# The registry daemon is started on demand; ask it once so the first test does not wait for it.
-poll 20 dbus-send --bus="$SORELWICK_A11Y_BUS_ADDRESS" --print-reply --dest=org.a11y.atspi.Registry \
-  /org/a11y/atspi/accessible/root org.freedesktop.DBus.Properties.Get \
-  string:org.a11y.atspi.Accessible string:ChildCount || fail "the accessibility registry did not start"
-# The bus daemon starts the registry detached from us; its PID comes from the bus.
-registry_pid=$(dbus-send --bus="$SORELWICK_A11Y_BUS_ADDRESS" --print-reply=literal --dest=org.freedesktop.DBus \
-  /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID string:org.a11y.atspi.Registry |
-  awk '{print $2}')
-[ -n "$registry_pid" ] && started+=("$registry_pid")
 
 # ---- the command, in the background so a signal reaches the traps at once
 set +e

@@ -311,6 +311,21 @@ bool selectText(pid_t pid, int start, int end)
     return ok;
 }
 
+std::optional<QRect> textExtents(pid_t pid, int start, int end)
+{
+    AccessiblePtr object = textObject(pid);
+    AtspiText* text = object ? atspi_accessible_get_text_iface(object.get()) : nullptr;
+    if (!text) return std::nullopt;
+    GError* error = nullptr;
+    AtspiRect* r = atspi_text_get_range_extents(text, start, end, ATSPI_COORD_TYPE_SCREEN, &error);
+    g_object_unref(text);
+    if (error) g_error_free(error);
+    std::optional<QRect> result;
+    if (r && !error && r->width > 0) result = QRect(r->x, r->y, r->width, r->height);
+    g_free(r);
+    return result;
+}
+
 bool setApplicationText(pid_t pid, const QString& text)
 {
     AccessiblePtr object = textObject(pid);

@@ -58,6 +58,8 @@ private:
 };
 // Selects [start, end) (code points) in that object.
 bool selectText(pid_t pid, int start, int end);
+// The screen rectangle of [start, end) in that object, in the units the application reports.
+std::optional<QRect> textExtents(pid_t pid, int start, int end);
 // Replaces all of that object's text.
 bool setApplicationText(pid_t pid, const QString& text);
 

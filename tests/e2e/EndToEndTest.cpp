@@ -4,43 +4,14 @@
 
 #include "EndToEndFixture.h"
 
+#include <QScreen>
+
 #include <algorithm>
 #include <cstdlib>
 
 namespace {
 
 using namespace E2eTest;
-
-// mousepad holding the text, in front, its text on the accessibility bus.
-struct Editor {
-    QTemporaryDir dir;
-    std::unique_ptr<LaunchedApp> program;
-
-    bool open(const QString& text)
-    {
-        const QString path = dir.filePath(QStringLiteral("text.txt"));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) return false;
-        file.write(text.toUtf8());
-        file.close();
-        program = LaunchedApp::start(QStringLiteral("mousepad"), {QStringLiteral("--disable-server"), path});
-        if (!program) return false;
-        const pid_t pid = program->pid();
-        return waitUntil([&] { return applicationText(pid) == text; }, 15s) && program->activate(10s);
-    }
-    pid_t pid() const { return program->pid(); }
-    QString text() const { return applicationText(program->pid()).value_or(QStringLiteral("<none>")); }
-    bool select(const QString& part)
-    {
-        const QString whole = text();
-        const qsizetype at = whole.indexOf(part);
-        if (at < 0) return false;
-        // Code points, as the accessibility bus counts (the texts here are all in the BMP).
-        return selectText(pid(), int(at), int(at + part.size()));
-    }
-    // Holding `text` with `part` selected.
-    bool openSelected(const QString& text, const QString& part) { return open(text) && select(part); }
-};
 
 TEST_F(EndToEnd, ThePickedSpellingReplacesTheSelectionInMousepad)
 {
@@ -95,6 +66,54 @@ TEST_F(EndToEnd, WithNothingSelectedANoticeShowsAtThePointer)
     EXPECT_LT((frame.topLeft() - pointer).manhattanLength(), 200) << frame.x() << "," << frame.y();
     pressChord(QStringLiteral("Escape"));
     EXPECT_EQ(editor.text(), kSentence);
+}
+
+// The one screen split into two monitors side by side, as RandR reports them to Qt, for as long
+// as the object lives.
+struct TwoMonitors {
+    static constexpr int split = 800;
+    bool ok = false;
+    TwoMonitors()
+    {
+        const QSize size = QGuiApplication::primaryScreen()->geometry().size();
+        const auto monitor = [&](const char* name, int x, const char* output) {
+            const QString geometry = QStringLiteral("%1/200x%2/250+%3+0").arg(split).arg(size.height()).arg(x);
+            return run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"), QString::fromLatin1(name), geometry,
+                                                  QString::fromLatin1(output)}) == 0;
+        };
+        ok = size.width() == 2 * split && monitor("SorelLeft", 0, "screen") && monitor("SorelRight", split, "none")
+            && waitUntil([] { return QGuiApplication::screens().size() == 2; }, 5s);
+    }
+    ~TwoMonitors()
+    {
+        for (const char* name : {"SorelLeft", "SorelRight"})
+            run(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), QString::fromLatin1(name)});
+        EXPECT_TRUE(waitUntil([] { return QGuiApplication::screens().size() == 1; }, 5s));
+    }
+};
+
+TEST_F(EndToEnd, WithNothingSelectedTheNoticeShowsOnTheMonitorTypedOn)
+{
+    TwoMonitors monitors;
+    ASSERT_TRUE(monitors.ok) << "could not split the screen into two monitors";
+    Editor editor;
+    ASSERT_TRUE(editor.open(kSentence));
+    const QString window = QString::number(editor.program->window());
+    ASSERT_EQ(run(QStringLiteral("xdotool"), {QStringLiteral("windowsize"), QStringLiteral("--sync"), window,
+                                              QStringLiteral("600"), QStringLiteral("400")}), 0);
+    ASSERT_EQ(run(QStringLiteral("xdotool"), {QStringLiteral("windowmove"), QStringLiteral("--sync"), window,
+                                              QStringLiteral("100"), QStringLiteral("200")}), 0);
+    ASSERT_TRUE(editor.program->activate(5s));
+    // The pointer rests on the other monitor.
+    run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("1200"), QStringLiteral("500")});
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForPanel());
+    const QRect frame = panel()->geometry;
+    const QRect editorFrame = DesktopTest::windowFrame(editor.program->window());
+    EXPECT_LT(frame.right(), TwoMonitors::split) << frame.x() << "," << frame.y();
+    EXPECT_TRUE(editorFrame.contains(frame.topLeft())) << frame.x() << "," << frame.y();
+    pressChord(QStringLiteral("Escape"));
+    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
 }
 
 // Typing on instead of picking: the panel holds the keyboard, yet the key replaces the selection

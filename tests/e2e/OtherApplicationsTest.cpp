@@ -9,35 +9,6 @@ namespace {
 
 using namespace E2eTest;
 
-QString readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-// The Qt 6 test editor holding the text with a part selected; every change mirrored to a file.
-struct QtEditor {
-    QTemporaryDir dir;
-    std::unique_ptr<LaunchedApp> program;
-
-    QString mirror() const { return dir.filePath(QStringLiteral("mirror.txt")); }
-    QString text() const { return readFile(mirror()); }
-
-    // prefix comes before the editor's command line (env settings); extra after its own options.
-    bool open(const QString& text, const QString& selected, const QStringList& extra = {},
-              const QStringList& prefix = {})
-    {
-        const qsizetype at = text.indexOf(selected);
-        if (at < 0) return false;
-        QStringList arguments = prefix;
-        arguments << DesktopTest::testEditorPath() << QStringLiteral("--text") << text << QStringLiteral("--select")
-                  << QStringLiteral("%1,%2").arg(at).arg(selected.size()) << QStringLiteral("--mirror") << mirror()
-                  << extra;
-        program = LaunchedApp::start(QStringLiteral("env"), arguments);
-        return program && waitUntil([&] { return this->text() == text; }, 15s) && program->activate(10s);
-    }
-};
-
 class OtherApplications : public EndToEnd {};
 
 TEST_F(OtherApplications, TheQtEditorGetsThePickThroughAccessibility)

@@ -75,3 +75,34 @@ TEST(PanelPlacement, screenChoiceAcrossMonitorsAndWithout)
     EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({100, 880, 80, 20}), size, {kLaptop, below}, below, {}),
               QPointF(100, 724));
 }
+
+// Typing on one monitor with the pointer resting on another: the panel comes to the window typed
+// in, not to the pointer.
+TEST(PanelPlacement, atTheMouseOnTheMonitorOfTheFocusedWindow)
+{
+    const Screen right{QRectF(1440, 100, 1920, 1080), QRectF(1440, 100, 1920, 1040)};
+    const QList<Screen> both{kLaptop, right};
+    const QSizeF size{320, 150};
+    const struct {
+        const char* what;
+        QPointF mouse;
+        std::optional<QRectF> window;
+        QPointF origin;
+    } rows[] = {
+        {"no window known: the pointer", {500, 500}, std::nullopt, {500, 518}},
+        {"window on the right, pointer on the laptop: its middle", {500, 500}, QRectF(1600, 300, 800, 600), {2000, 618}},
+        {"pointer elsewhere on the window's monitor: the pointer", {3000, 200}, QRectF(1600, 300, 800, 600), {3000, 218}},
+        {"straddling: the middle of its larger part", {100, 100}, QRectF(1000, 200, 1000, 400), {1720, 418}},
+        {"pointer inside it on the smaller part: the pointer", {1200, 300}, QRectF(1000, 200, 1000, 400), {1120, 318}},
+        {"low on the laptop, pointer on the right: above, on the laptop", {2000, 500}, QRectF(100, 700, 400, 200), {300, 632}},
+        {"clipped by the laptop's bottom: the middle of what shows", {2000, 500}, QRectF(100, 500, 400, 600), {300, 718}},
+        {"on no monitor: the pointer", {500, 500}, QRectF(-3000, 0, 500, 500), {500, 518}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(PanelPlacement::origin(PanelAnchor::mouse(), size, both, kLaptop, row.mouse, row.window), row.origin)
+            << row.what;
+    // A selection's bounds are where the text is, whatever window has the focus.
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({100, 200, 80, 20}), size, both, kLaptop, {2000, 500},
+                                     QRectF(1600, 300, 800, 600)),
+              QPointF(100, 226));
+}

@@ -64,6 +64,38 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
     EXPECT_TRUE(activations.isEmpty());
 }
 
+// The frame the window manager draws around the window in front, told in device pixels, is its
+// frame window's place on the screen (what the accessibility bus gives of a GTK window, scaled).
+TEST(X11WorkspaceTest, theWindowInFrontComesWithTheWindowManagersFrame)
+{
+    X11Workspace workspace(X11Connection::open());
+    Program program = terminal(QStringLiteral("SorelFramed"), QStringLiteral("exec sleep 60"));
+    const unsigned long window = program.window();
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(DesktopSupport::activate(window));
+    ASSERT_TRUE(waitFor([&] {
+        const auto front = workspace.frontmostApplication();
+        return front && front->pid == program.pid();
+    }));
+    const std::optional<FrontWindow> front = workspace.frontmostWindow();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->pid, program.pid());
+
+    // openbox puts the client into a frame window of its own.
+    auto connection = X11Connection::open();
+    Display* d = connection->display();
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    ASSERT_TRUE(XQueryTree(d, window, &root, &parent, &children, &count));
+    XFreePtr<Window> owned(children);
+    int x = 0, y = 0;
+    unsigned int width = 0, height = 0, border = 0, depth = 0;
+    ASSERT_TRUE(XGetGeometry(d, parent, &root, &x, &y, &width, &height, &border, &depth));
+    EXPECT_EQ(front->device.client + front->device.decorations, QRectF(x, y, width, height));
+    EXPECT_GT(front->device.decorations.top(), front->device.decorations.bottom()); // the title bar
+    EXPECT_TRUE(front->device.shadow.isNull());
+}
+
 namespace {
 
 // A terminal in front that writes the first line typed into it to a file, and a poster for it.

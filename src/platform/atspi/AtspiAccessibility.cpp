@@ -1,5 +1,6 @@
 #include "platform/atspi/AtspiAccessibility.h"
 
+#include "platform/atspi/AtspiBusLink.h"
 #include "platform/atspi/AtspiElement.h"
 #include "platform/atspi/AtspiFocusTracker.h"
 #include "platform/atspi/GErrorSlot.h"
@@ -9,7 +10,9 @@
 #include "base/Log.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QDBusVariant>
 #include <QElapsedTimer>
 
@@ -179,6 +182,27 @@ std::optional<QRectF> characterSpan(AtspiText* text, const QString& whole, gint 
     return a->united(*b);
 }
 
+// The extents of the top-level window the object is in (its application's child).
+std::optional<QRectF> windowExtents(AtspiAccessible* object)
+{
+    GErrorSlot error;
+    Accessible current = Accessible::adopt(ATSPI_ACCESSIBLE(g_object_ref(object)));
+    for (int depth = 0; current && depth < 64; ++depth) {
+        Accessible parent = Accessible::adopt(atspi_accessible_get_parent(current.get(), error.out()));
+        if (error.failed() || !parent) return std::nullopt;
+        if (atspi_accessible_get_role(parent.get(), error.out()) == ATSPI_ROLE_APPLICATION) {
+            auto component = GObjectRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(current.get()));
+            if (!component) return std::nullopt;
+            GOwned<AtspiRect> r(atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out()));
+            if (error.failed() || !r) return std::nullopt;
+            return QRectF(r->x, r->y, r->width, r->height);
+        }
+        if (error.failed()) return std::nullopt;
+        current = std::move(parent);
+    }
+    return std::nullopt;
+}
+
 bool onSomeScreen(const QRectF& rect, const QList<Screen>& screens)
 {
     if (screens.isEmpty()) return true; // nothing known to compare with
@@ -196,26 +220,42 @@ QDBusMessage busCall(const QString& method, const QVariantList& arguments, std::
 
 } // namespace
 
-AtspiAccessibility::AtspiAccessibility(std::shared_ptr<Screens> screens, std::chrono::milliseconds callTimeout)
-    : m_screens(std::move(screens)), m_timeout(callTimeout)
+AtspiAccessibility::AtspiAccessibility(std::shared_ptr<Screens> screens, std::shared_ptr<Workspace> workspace,
+                                       std::chrono::milliseconds callTimeout)
+    : m_screens(std::move(screens)), m_workspace(std::move(workspace)), m_timeout(callTimeout)
 {
-    if (atspi_init() > 1) Log::write(QStringLiteral("AT-SPI에 연결하지 못함: 접근성 버스가 없음"));
+    // Without a bus libatspi must not be called again: it ends the program on its next call.
+    const bool joined = atspi_init() <= 1;
+    m_link = std::make_unique<AtspiBusLink>(joined ? atspi_get_a11y_bus() : nullptr);
+    if (!joined) {
+        Log::write(QStringLiteral("AT-SPI에 연결하지 못함: 접근성 버스가 없음"));
+        return;
+    }
     // No grace period for applications that are starting: a hung one is hung.
     atspi_set_timeout(int(m_timeout.count()), -1);
     if (qEnvironmentVariable("XDG_SESSION_TYPE") == u"wayland")
         Log::write(QStringLiteral("Wayland 세션: AT-SPI는 Wayland 앱에도 쓰임"));
+    Log::write(QStringLiteral("AT-SPI 접근성 버스에 연결함"));
     m_focus = std::make_unique<AtspiFocusTracker>();
 }
 
 AtspiAccessibility::~AtspiAccessibility() = default;
 
+bool AtspiAccessibility::connected() const { return m_link->connected(); }
+
 bool AtspiAccessibility::isProcessTrusted(bool prompt)
 {
+    // Asked of the session bus without starting a launcher on demand: the bus is away (the session
+    // restarts it, or it crashed), and the user's switch stands as last read.
+    if (m_trusted && !prompt) {
+        const QDBusReply<bool> named = QDBusConnection::sessionBus().interface()->isServiceRegistered(busService);
+        if (!named.isValid() || !named.value()) return *m_trusted;
+    }
     QDBusMessage address = QDBusConnection::sessionBus().call(
         QDBusMessage::createMethodCall(busService, busPath, busService, QStringLiteral("GetAddress")), QDBus::Block,
         int(m_timeout.count()));
     if (address.type() != QDBusMessage::ReplyMessage || address.arguments().value(0).toString().isEmpty())
-        return false;
+        return m_trusted.value_or(false);
     if (prompt) {
         QDBusMessage set = busCall(QStringLiteral("Set"),
                                    {statusInterface, enabledProperty, QVariant::fromValue(QDBusVariant(true))}, m_timeout);
@@ -223,18 +263,21 @@ bool AtspiAccessibility::isProcessTrusted(bool prompt)
             Log::write(QStringLiteral("접근성 켜기 실패: %1").arg(set.errorMessage()));
     }
     QDBusMessage get = busCall(QStringLiteral("Get"), {statusInterface, enabledProperty}, m_timeout);
-    if (get.type() != QDBusMessage::ReplyMessage) return false;
+    if (get.type() != QDBusMessage::ReplyMessage) return m_trusted.value_or(false);
     const QVariant enabled = get.arguments().value(0).value<QDBusVariant>().variant();
-    return enabled.typeId() == QMetaType::Bool && enabled.toBool();
+    m_trusted = enabled.typeId() == QMetaType::Bool && enabled.toBool();
+    return *m_trusted;
 }
 
 AXElementRef AtspiAccessibility::systemWide()
 {
+    if (!connected()) return nullptr;
     return std::make_shared<AtspiElement>(Accessible::adopt(atspi_get_desktop(0)), ToolkitUnits{}, true);
 }
 
 AXElementRef AtspiAccessibility::application(Pid pid)
 {
+    if (!connected()) return nullptr;
     Accessible desktop = Accessible::adopt(atspi_get_desktop(0));
     if (!desktop || pid <= 0) return nullptr;
     GErrorSlot error;
@@ -255,6 +298,7 @@ AXResult<Pid> AtspiAccessibility::processIdentifier(const AXElementRef& ref)
 {
     auto* element = dynamic_cast<AtspiElement*>(ref.get());
     if (!element || !element->accessible() || element->isSystemWide()) return {AXError::illegalArgument, 0};
+    if (!connected()) return {AXError::cannotComplete, 0};
     // Asked of the bus daemon (the connection's owner), not of the application: it cannot hang.
     GErrorSlot error;
     const auto pid = Pid(atspi_accessible_get_process_id(element->accessible(), error.out()));
@@ -269,6 +313,7 @@ AXResult<AXValue> AtspiAccessibility::copyAttributeValue(const AXElementRef& ref
 {
     auto* element = dynamic_cast<AtspiElement*>(ref.get());
     if (!element || !element->accessible()) return fail(AXError::illegalArgument);
+    if (!connected()) return fail(AXError::cannotComplete);
     if (attribute == focusedUIElementAttribute) return focusedElement(*element);
     if (element->isSystemWide()) return fail(AXError::attributeUnsupported);
     if (attribute == selectedTextAttribute) return selectedText(*element);
@@ -282,6 +327,7 @@ AXResult<AXValue> AtspiAccessibility::copyParameterizedAttributeValue(const AXEl
 {
     auto* element = dynamic_cast<AtspiElement*>(ref.get());
     if (!element || !element->accessible() || element->isSystemWide()) return fail(AXError::illegalArgument);
+    if (!connected()) return fail(AXError::cannotComplete);
     if (attribute != boundsForRangeParameterizedAttribute) return fail(AXError::attributeUnsupported);
     const TextRange* range = std::get_if<TextRange>(&parameter);
     if (!range || range->location < 0 || range->length < 0) return fail(AXError::illegalArgument);
@@ -292,6 +338,7 @@ AXError AtspiAccessibility::setAttributeValue(const AXElementRef& ref, const QSt
 {
     auto* element = dynamic_cast<AtspiElement*>(ref.get());
     if (!element || !element->accessible() || element->isSystemWide()) return AXError::illegalArgument;
+    if (!connected()) return AXError::cannotComplete;
     if (attribute == selectedTextAttribute) {
         const QString* text = std::get_if<QString>(&value);
         return text ? replaceSelection(*element, *text) : AXError::illegalArgument;
@@ -390,13 +437,31 @@ AXResult<AXValue> AtspiAccessibility::boundsForRange(const AtspiElement& element
         ? characterSpan(text.get(), *whole, gint(*start), gint(*end - 1))
         : rangeExtents(text.get(), gint(*start), gint(*end));
     if (!extents) return fail(AXError::cannotComplete);
-    const QRectF rect = *extents;
-    if (rect.width() <= 0 && rect.height() <= 0) return fail(AXError::noValue);
+    if (extents->width() <= 0 && extents->height() <= 0) return fail(AXError::noValue);
+    const QRectF rect = onOurScreens(element, *extents);
     if (!onSomeScreen(rect, m_screens ? m_screens->screens() : QList<Screen>{})) {
         Log::write(QStringLiteral("AT-SPI 선택 영역이 어느 화면에도 없음"));
         return fail(AXError::noValue);
     }
     return ok(rect);
+}
+
+QRectF AtspiAccessibility::onOurScreens(const AtspiElement& element, const QRectF& reported)
+{
+    if (!m_screens || !m_workspace) return reported;
+    const auto keep = [&](const QString& why) {
+        Log::write(QStringLiteral("AT-SPI 좌표의 배율을 알 수 없어 받은 그대로 씀: %1").arg(why));
+        return reported;
+    };
+    const std::optional<QRectF> window = windowExtents(element.accessible());
+    if (!window) return keep(QStringLiteral("앱이 창의 위치를 알려 주지 않음"));
+    const std::optional<FrontWindow> front = m_workspace->frontmostWindow();
+    GErrorSlot error;
+    const auto pid = Pid(atspi_accessible_get_process_id(element.accessible(), error.out()));
+    if (!front || error.failed() || front->pid != pid) return keep(QStringLiteral("앞에 있는 창이 그 앱의 것이 아님"));
+    const WindowScale::Finding found = WindowScale::derive(*window, front->device);
+    if (!found.mapping) return keep(found.why);
+    return m_screens->fromDevicePixels(found.mapping->toDevice(reported));
 }
 
 AXError AtspiAccessibility::replaceSelection(const AtspiElement& element, const QString& replacement)

@@ -1,5 +1,7 @@
 #include "platform/x11/QtScreens.h"
 
+#include "platform/x11/X11Workspace.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -7,6 +9,11 @@
 namespace {
 Screen toScreen(const QScreen* s) { return {QRectF(s->geometry()), QRectF(s->availableGeometry())}; }
 } // namespace
+
+QtScreens::QtScreens(std::shared_ptr<X11Workspace> workspace)
+    : m_workspace(std::move(workspace))
+{
+}
 
 QList<Screen> QtScreens::screens()
 {
@@ -21,9 +28,31 @@ QList<Screen> QtScreens::screens()
 
 std::optional<Screen> QtScreens::mainScreen()
 {
+    if (const auto window = focusedWindowFrame())
+        if (const QScreen* s = QGuiApplication::screenAt(window->center().toPoint())) return toScreen(s);
     if (const QScreen* s = QGuiApplication::screenAt(QCursor::pos())) return toScreen(s);
     if (const QScreen* s = QGuiApplication::primaryScreen()) return toScreen(s);
     return std::nullopt;
 }
 
 QPointF QtScreens::mouseLocation() { return QCursor::pos(); }
+
+std::optional<QRectF> QtScreens::focusedWindowFrame()
+{
+    const auto native = m_workspace ? m_workspace->activeWindowFrame() : std::nullopt;
+    if (!native) return std::nullopt;
+    return fromDevicePixels(QRectF(*native));
+}
+
+QRectF QtScreens::fromDevicePixels(const QRectF& rect)
+{
+    // Qt keeps each screen's top-left corner in device pixels and scales what lies beyond it.
+    const QPointF middle = rect.center();
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRectF g = s->geometry();
+        const double ratio = s->devicePixelRatio();
+        if (!QRectF(g.topLeft(), g.size() * ratio).contains(middle)) continue;
+        return QRectF(g.topLeft() + (rect.topLeft() - g.topLeft()) / ratio, rect.size() / ratio);
+    }
+    return rect;
+}

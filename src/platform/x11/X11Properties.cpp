@@ -13,13 +13,13 @@ struct Property {
     XFreePtr<unsigned char> data;
 };
 
-std::optional<Property> read(X11Connection& connection, Window window, Atom property)
+std::optional<Property> read(X11Connection& connection, Window window, Atom property, long length = 1)
 {
     X11Connection::ErrorTrap trap(connection); // the window may be gone already
     Property p;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    const int status = XGetWindowProperty(connection.display(), window, property, 0, 1, False, AnyPropertyType,
+    const int status = XGetWindowProperty(connection.display(), window, property, 0, length, False, AnyPropertyType,
                                           &p.type, &p.format, &p.count, &after, &data);
     p.data.reset(data);
     if (trap.check() || status != Success || !p.data || p.count == 0) return std::nullopt;
@@ -51,6 +51,16 @@ std::optional<Pid> cardinal(X11Connection& connection, unsigned long window, uns
     const auto p = read(connection, window, property);
     if (!p || p->type != XA_CARDINAL || p->format != 32) return std::nullopt;
     return Pid(*reinterpret_cast<const unsigned long*>(p->data.get()));
+}
+
+std::optional<std::vector<unsigned long>> cardinals(X11Connection& connection, unsigned long window,
+                                                    unsigned long property, int count)
+{
+    const auto p = read(connection, window, property, count);
+    if (!p || p->type != XA_CARDINAL || p->format != 32 || p->count < static_cast<unsigned long>(count))
+        return std::nullopt;
+    const auto* values = reinterpret_cast<const unsigned long*>(p->data.get());
+    return std::vector<unsigned long>(values, values + count);
 }
 
 std::optional<ClassHint> classHint(X11Connection& connection, unsigned long window)

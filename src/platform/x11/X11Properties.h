@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 class X11Connection;
 
@@ -15,6 +16,9 @@ namespace X11Properties {
 std::optional<unsigned long> window(X11Connection& connection, unsigned long window, unsigned long property);
 // A CARDINAL property's first value.
 std::optional<Pid> cardinal(X11Connection& connection, unsigned long window, unsigned long property);
+// The first `count` values of a CARDINAL property; absent when it has fewer.
+std::optional<std::vector<unsigned long>> cardinals(X11Connection& connection, unsigned long window,
+                                                    unsigned long property, int count);
 // WM_CLASS: the instance part (xterm, mousepad) and the class part (XTerm, Mousepad), each absent
 // when empty; absent as a whole when the window has none.
 struct ClassHint {

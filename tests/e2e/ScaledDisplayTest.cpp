@@ -1,0 +1,66 @@
+// The panel where the user looks when the editor and Sorelwick draw at different scales: GTK at
+// GDK_SCALE reports its rectangles in its own enlarged units, Qt at QT_SCALE_FACTOR places windows
+// in its own; on the screen the panel still has to open right under the selected word.
+
+#include "EndToEndFixture.h"
+
+namespace {
+
+using namespace E2eTest;
+
+class PanelOnScaledScreens : public EndToEnd {
+protected:
+    // Measures the panel against the selected word in screen pixels (the word's rectangle is what
+    // mousepad reports times its scale): left edges aligned, 6 of Sorelwick's points below it.
+    static void expectPanelUnderWord(int gtkScale, int qtScale, const QString& picture)
+    {
+        SCOPED_TRACE(QStringLiteral("GDK_SCALE=%1 QT_SCALE_FACTOR=%2").arg(gtkScale).arg(qtScale).toStdString());
+        const QString word = QStringLiteral("수도는");
+        Editor editor;
+        ASSERT_TRUE(editor.open(kSentence, {QStringLiteral("GDK_SCALE=%1").arg(gtkScale)}) && editor.select(word));
+        const int at = int(kSentence.indexOf(word));
+        const std::optional<QRect> reported = textExtents(editor.pid(), at, at + int(word.size()));
+        ASSERT_TRUE(reported);
+        const QRect wordOnScreen(reported->topLeft() * gtkScale, reported->size() * gtkScale);
+
+        pressChord(QStringLiteral("ctrl+alt+h"));
+        ASSERT_TRUE(waitForList()) << "no panel";
+        const QRect frame = panel()->geometry;
+        saveShot(picture, frame.united(wordOnScreen).adjusted(-40, -40, 40, 40));
+        const auto where = [&] {
+            return QStringLiteral("word at %1,%2 (height %3), panel at %4,%5")
+                .arg(wordOnScreen.x()).arg(wordOnScreen.y()).arg(wordOnScreen.height()).arg(frame.x()).arg(frame.y())
+                .toStdString();
+        };
+        EXPECT_NEAR(frame.x(), wordOnScreen.x(), 3) << where();
+        EXPECT_NEAR(frame.y() - (wordOnScreen.y() + wordOnScreen.height()), 6 * qtScale, 3) << where();
+        pressChord(QStringLiteral("Escape"));
+        EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    }
+};
+
+TEST_F(PanelOnScaledScreens, ThePanelOpensUnderTheWordOfAnEditorAtAnyScale)
+{
+    expectPanelUnderWord(1, 1, QStringLiteral("panel-gtk1-qt1.png"));
+    expectPanelUnderWord(2, 1, QStringLiteral("panel-gtk2-qt1.png"));
+}
+
+// Sorelwick itself at twice the scale (the variable unset again for the programs started after it).
+class ScaledSorelwick : public PanelOnScaledScreens {
+protected:
+    static void SetUpTestSuite()
+    {
+        writeDefaults(R"({"onboardingDone": true})");
+        qputenv("QT_SCALE_FACTOR", "2");
+        s_app = startSorelwick();
+        qunsetenv("QT_SCALE_FACTOR");
+    }
+};
+
+TEST_F(ScaledSorelwick, ThePanelOpensUnderTheWordOfAnEditorAtAnyScale)
+{
+    expectPanelUnderWord(1, 2, QStringLiteral("panel-gtk1-qt2.png"));
+    expectPanelUnderWord(2, 2, QStringLiteral("panel-gtk2-qt2.png"));
+}
+
+} // namespace
