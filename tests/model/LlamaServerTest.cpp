@@ -186,7 +186,7 @@ TEST(LlamaServerTest, ACleanupCutOffAtTheLengthLimitIsNotOffered)
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("오늘은 날씨가 좋네요 정말로 좋아요", "")), std::nullopt);
     EXPECT_TRUE(log.contains("finish_reason \"length\"")) << log.lines().join("\n").toStdString();
     const QJsonObject panel = CommandLine(server.endpoint()).lookup("오늘은 날씨가 좋네요 정말로 좋아요");
-    EXPECT_EQ(panel.value("header").toString(), "고칠 곳이 없습니다") << QJsonDocument(panel).toJson().toStdString();
+    EXPECT_EQ(panel.value("notice").toString(), "고칠 곳이 없습니다") << QJsonDocument(panel).toJson().toStdString();
 }
 
 // A server stopped in the middle of an answer: the ranking falls back when the request's time-out
