@@ -19,7 +19,8 @@ const QHash<quint32, QString>& specialKeys()
         {120, QStringLiteral("F2")},   {99, QStringLiteral("F3")},  {118, QStringLiteral("F4")},
         {96, QStringLiteral("F5")},    {97, QStringLiteral("F6")},  {98, QStringLiteral("F7")},
         {100, QStringLiteral("F8")},   {101, QStringLiteral("F9")}, {109, QStringLiteral("F10")},
-        {103, QStringLiteral("F11")},  {111, QStringLiteral("F12")},
+        {103, QStringLiteral("F11")},  {111, QStringLiteral("F12")}, {102, QStringLiteral("한자")},
+        {104, QStringLiteral("한/영")},
     };
     return table;
 }

@@ -34,6 +34,10 @@ inline constexpr quint16 v = 9;
 inline constexpr quint16 returnKey = 36;
 inline constexpr quint16 space = 49;
 inline constexpr quint16 escape = 53;
+// The Korean keyboard's 한자 and 한/영 keys, at the codes of the keys that share their USB usages
+// (LANG2 and LANG1: the Japanese keyboard's 英数 and かな).
+inline constexpr quint16 hanja = 102;
+inline constexpr quint16 hangul = 104;
 inline constexpr quint16 keypadEnter = 76;
 inline constexpr quint16 insert = 114; // the Help position of Apple's extended keyboards
 inline constexpr quint16 rightArrow = 124;

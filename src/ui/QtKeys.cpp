@@ -21,7 +21,7 @@ const QHash<quint32, quint16>& x11Positions()
         {79, 89},  {80, 91},  {81, 92},  {82, 78},  {83, 86},  {84, 87},  {85, 88},  {86, 69},  {87, 83},
         {88, 84},  {89, 85},  {90, 82},  {91, 65},  {95, 103}, {96, 111}, {104, 76}, {106, 75}, {110, 115},
         {111, 126}, {112, 116}, {113, 123}, {114, 124}, {115, 119}, {116, 125}, {117, 121}, {118, 114},
-        {119, 117},
+        {119, 117}, {130, 104}, {131, 102},
     };
     return table;
 }
@@ -47,6 +47,7 @@ const QHash<int, quint16>& qtKeys()
             {Qt::Key_Exclam, 18},     {Qt::Key_At, 19},        {Qt::Key_NumberSign, 20}, {Qt::Key_Dollar, 21},
             {Qt::Key_Percent, 23},    {Qt::Key_AsciiCircum, 22}, {Qt::Key_Ampersand, 26}, {Qt::Key_Asterisk, 28},
             {Qt::Key_ParenLeft, 25},  {Qt::Key_ParenRight, 29},
+            {Qt::Key_Hangul_Hanja, KeyCode::hanja}, {Qt::Key_Hangul, KeyCode::hangul},
         };
         const quint16 digits[10] = {29, 18, 19, 20, 21, 23, 22, 26, 28, 25};
         for (int d = 0; d < 10; ++d) t.insert(Qt::Key_0 + d, digits[d]);

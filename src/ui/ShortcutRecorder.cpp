@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -268,7 +269,14 @@ void ShortcutRecorder::keyPressEvent(QKeyEvent* event)
         stop();
         return;
     }
-    if (key == QtKeys::unknownKey) return;
+    if (key == QtKeys::unknownKey) {
+        // Said, not swallowed: a silent recorder looks broken.
+        const QString name = QKeySequence(event->key()).toString(QKeySequence::NativeText);
+        m_problem = Shortcut::symbols(mods) + (name.isEmpty() ? QStringLiteral("이 키") : name)
+            + QStringLiteral(" — 단축키로 쓸 수 없는 키입니다. 다른 키를 눌러 주세요.");
+        refresh();
+        return;
+    }
     apply(key, mods);
 }
 

@@ -133,18 +133,28 @@ TEST_F(EndToEnd, AKeyThatPicksNothingGoesOnToTheEditor)
     const auto reads = [&](const QString& expected) {
         return waitUntil([&] { return editor.text() == expected; }, 5s);
     };
+    // As a typist presses it: still down when the panel has taken it and let the keyboard go.
+    const auto typeHeld = [](const QString& key) {
+        keysDown(key);
+        EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+        keysUp(key);
+    };
 
     ASSERT_TRUE(listOver(QStringLiteral("수도")));
-    pressChord(QStringLiteral("x"));
+    typeHeld(QStringLiteral("x"));
     EXPECT_TRUE(reads(QStringLiteral("x 서울"))) << editor.text().toStdString();
-    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
     pressChord(QStringLiteral("y"));
     EXPECT_TRUE(reads(QStringLiteral("xy 서울"))) << editor.text().toStdString();
+
+    // A quick tap, let go before the panel saw it.
+    ASSERT_TRUE(listOver(QStringLiteral("수도")));
+    pressChord(QStringLiteral("z"));
+    EXPECT_TRUE(reads(QStringLiteral("z 서울"))) << editor.text().toStdString();
 
     // Shift held over both keys: the first arrives shifted and the user's Shift stays down.
     ASSERT_TRUE(listOver(QStringLiteral("수도")));
     keysDown(QStringLiteral("shift"));
-    pressChord(QStringLiteral("x"));
+    typeHeld(QStringLiteral("x"));
     EXPECT_TRUE(reads(QStringLiteral("X 서울"))) << editor.text().toStdString();
     pressChord(QStringLiteral("y"));
     keysUp(QStringLiteral("shift"));
@@ -158,6 +168,41 @@ TEST_F(EndToEnd, AKeyThatPicksNothingGoesOnToTheEditor)
     ASSERT_TRUE(listOver(QStringLiteral("수도")));
     pressChord(QStringLiteral("KP_1"));
     EXPECT_TRUE(reads(QStringLiteral("1 서울"))) << editor.text().toStdString();
+}
+
+// Korean is typed through an input method (ibus-hangul here): the pick goes in past it, and a
+// key typed on instead of picking starts a syllable that the next keys complete.
+TEST_F(EndToEnd, TypingOnComposesThroughTheInputMethod)
+{
+    const auto ibus = LaunchedApp::start(QStringLiteral("ibus-daemon"), {QStringLiteral("--panel=disable")});
+    ASSERT_TRUE(ibus);
+    ASSERT_TRUE(waitUntil([] { return run(QStringLiteral("ibus"), {QStringLiteral("engine"), QStringLiteral("hangul")}) == 0; }, 20s))
+        << "ibus-daemon did not take the Hangul engine";
+    qputenv("GTK_IM_MODULE", "ibus");
+    Editor editor;
+    const bool opened = editor.open(QStringLiteral("수도 서울"));
+    qunsetenv("GTK_IM_MODULE");
+    ASSERT_TRUE(opened);
+    const auto reads = [&](const QString& expected) {
+        return waitUntil([&] { return editor.text() == expected; }, 5s);
+    };
+    pressChord(QStringLiteral("shift+space")); // ibus-hangul: to Hangul
+
+    ASSERT_TRUE(editor.select(QStringLiteral("수도")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList());
+    pressChord(QStringLiteral("1"));
+    EXPECT_TRUE(reads(QStringLiteral("수도(首都) 서울"))) << editor.text().toStdString();
+
+    ASSERT_TRUE(setApplicationText(editor.pid(), QStringLiteral("수도 서울")) && reads(QStringLiteral("수도 서울")));
+    ASSERT_TRUE(editor.select(QStringLiteral("수도")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList());
+    keysDown(QStringLiteral("g")); // ㅎ, held as a typist holds it
+    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    keysUp(QStringLiteral("g"));
+    for (const char* key : {"k", "s", "space"}) pressChord(QString::fromLatin1(key)); // ㅏ ㄴ: 한, committed
+    EXPECT_TRUE(reads(QStringLiteral("한  서울"))) << editor.text().toStdString();
 }
 
 TEST_F(EndToEnd, AClickOutsideThePanelClosesIt)

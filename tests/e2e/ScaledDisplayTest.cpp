@@ -10,18 +10,16 @@ using namespace E2eTest;
 
 class PanelOnScaledScreens : public EndToEnd {
 protected:
+    static inline const QString kWord = QStringLiteral("수도는");
+
     // Measures the panel against the selected word in screen pixels (the word's rectangle is what
-    // mousepad reports times its scale): left edges aligned, 6 of Sorelwick's points below it.
-    static void expectPanelUnderWord(int gtkScale, int qtScale, const QString& picture)
+    // the editor reports times its scale): left edges aligned, 6 of Sorelwick's points below it.
+    static void expectPanelUnderWord(pid_t editor, int editorScale, int qtScale, const QString& picture)
     {
-        SCOPED_TRACE(QStringLiteral("GDK_SCALE=%1 QT_SCALE_FACTOR=%2").arg(gtkScale).arg(qtScale).toStdString());
-        const QString word = QStringLiteral("수도는");
-        Editor editor;
-        ASSERT_TRUE(editor.open(kSentence, {QStringLiteral("GDK_SCALE=%1").arg(gtkScale)}) && editor.select(word));
-        const int at = int(kSentence.indexOf(word));
-        const std::optional<QRect> reported = textExtents(editor.pid(), at, at + int(word.size()));
+        const int at = int(kSentence.indexOf(kWord));
+        const std::optional<QRect> reported = textExtents(editor, at, at + int(kWord.size()));
         ASSERT_TRUE(reported);
-        const QRect wordOnScreen(reported->topLeft() * gtkScale, reported->size() * gtkScale);
+        const QRect wordOnScreen(reported->topLeft() * editorScale, reported->size() * editorScale);
 
         pressChord(QStringLiteral("ctrl+alt+h"));
         ASSERT_TRUE(waitForList()) << "no panel";
@@ -37,12 +35,26 @@ protected:
         pressChord(QStringLiteral("Escape"));
         EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
     }
+
+    static void expectPanelUnderWordInMousepad(int gtkScale, int qtScale, const QString& picture)
+    {
+        SCOPED_TRACE(QStringLiteral("GDK_SCALE=%1 QT_SCALE_FACTOR=%2").arg(gtkScale).arg(qtScale).toStdString());
+        Editor editor;
+        ASSERT_TRUE(editor.open(kSentence, {QStringLiteral("GDK_SCALE=%1").arg(gtkScale)}) && editor.select(kWord));
+        expectPanelUnderWord(editor.pid(), gtkScale, qtScale, picture);
+    }
 };
 
 TEST_F(PanelOnScaledScreens, ThePanelOpensUnderTheWordOfAnEditorAtAnyScale)
 {
-    expectPanelUnderWord(1, 1, QStringLiteral("panel-gtk1-qt1.png"));
-    expectPanelUnderWord(2, 1, QStringLiteral("panel-gtk2-qt1.png"));
+    expectPanelUnderWordInMousepad(1, 1, QStringLiteral("panel-gtk1-qt1.png"));
+    expectPanelUnderWordInMousepad(2, 1, QStringLiteral("panel-gtk2-qt1.png"));
+    // A Qt editor reports its window without the window manager's frame.
+    SCOPED_TRACE("the Qt editor at QT_SCALE_FACTOR=2");
+    QtEditor editor;
+    ASSERT_TRUE(editor.open(kSentence, kWord, {}, {QStringLiteral("QT_SCALE_FACTOR=2")}));
+    ASSERT_TRUE(editor.program->waitForAccessible());
+    expectPanelUnderWord(editor.program->pid(), 2, 1, QStringLiteral("panel-qteditor2-qt1.png"));
 }
 
 // Sorelwick itself at twice the scale (the variable unset again for the programs started after it).
@@ -59,8 +71,8 @@ protected:
 
 TEST_F(ScaledSorelwick, ThePanelOpensUnderTheWordOfAnEditorAtAnyScale)
 {
-    expectPanelUnderWord(1, 2, QStringLiteral("panel-gtk1-qt2.png"));
-    expectPanelUnderWord(2, 2, QStringLiteral("panel-gtk2-qt2.png"));
+    expectPanelUnderWordInMousepad(1, 2, QStringLiteral("panel-gtk1-qt2.png"));
+    expectPanelUnderWordInMousepad(2, 2, QStringLiteral("panel-gtk2-qt2.png"));
 }
 
 } // namespace

@@ -200,6 +200,51 @@ TEST_F(ShellFixture, RecorderAcceptsRefusesAndCancels)
     EXPECT_FALSE(defaults->contains(QStringLiteral("hotKeyCode")));
 }
 
+namespace {
+
+// A key QTest cannot type (it knows only keys with a character).
+void click(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(widget, &release);
+}
+
+} // namespace
+
+// The Korean keyboard's own keys are recorded like any other; a key with no place is said so.
+TEST_F(ShellFixture, RecorderTakesTheKoreanKeysAndSaysWhichKeysItCannotUse)
+{
+    ShortcutRecorder recorder;
+    recorder.show();
+    recorder.start();
+    click(&recorder, Qt::Key_Hangul_Hanja, Qt::ControlModifier);
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_EQ(center.current(), (Shortcut{KeyCode::hanja, control}));
+    EXPECT_EQ(center.current().displayString(), QStringLiteral("Ctrl+한자"));
+    EXPECT_TRUE(registered(Shortcut{KeyCode::hanja, control}));
+
+    recorder.start();
+    click(&recorder, Qt::Key_Hangul, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(center.current(), (Shortcut{KeyCode::hangul, control | shift}));
+    EXPECT_EQ(center.current().displayString(), QStringLiteral("Ctrl+Shift+한/영"));
+
+    // Alone, 한자 is the rule's refusal like any plain key.
+    recorder.start();
+    click(&recorder, Qt::Key_Hangul_Hanja);
+    EXPECT_TRUE(recorder.isRecording());
+    EXPECT_EQ(recorder.helpText(), QStringLiteral("한자 — Ctrl이나 Alt를 함께 눌러 주세요."));
+
+    // A key without a place among the shortcut's keys: recording goes on, and says why.
+    click(&recorder, Qt::Key_VolumeUp, Qt::ControlModifier);
+    EXPECT_TRUE(recorder.isRecording());
+    EXPECT_TRUE(recorder.helpText().startsWith(QStringLiteral("Ctrl+Volume Up — "))) << recorder.helpText().toStdString();
+    EXPECT_TRUE(recorder.helpText().endsWith(QStringLiteral("단축키로 쓸 수 없는 키입니다. 다른 키를 눌러 주세요.")));
+    EXPECT_EQ(center.current(), (Shortcut{KeyCode::hangul, control | shift}));
+    recorder.stop();
+}
+
 TEST_F(ShellFixture, SettingsWriteTheDefaultsAndFollowChangesElsewhere)
 {
     SettingsWindow window;

@@ -34,7 +34,8 @@ protected:
         // Leave the locks off and the US layout for the next test.
         setLock(XK_Num_Lock, false);
         setLock(XK_Caps_Lock, false);
-        DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("us")});
+        DesktopSupport::run(QStringLiteral("setxkbmap"),
+                            {QStringLiteral("-layout"), QStringLiteral("us"), QStringLiteral("-variant"), QString()});
     }
 
     unsigned int lockedMods()
@@ -146,4 +147,23 @@ TEST_F(X11HotKeysTest, layoutChangeRenamesKeysAndKeepsTheGrabOnItsPosition)
     ASSERT_TRUE(poster.postKeyEvent(KeyCode::h, ModifierFlag::control | ModifierFlag::option, true));
     ASSERT_TRUE(poster.postKeyEvent(KeyCode::h, ModifierFlag::control | ModifierFlag::option, false));
     EXPECT_TRUE(waitFor([&] { return pressed.contains(5u); }));
+}
+
+// Ctrl+한자 on a Korean keyboard: the key is found by what it types, on its own key or on the
+// right Ctrl where 101/104-key keyboards put it.
+TEST_F(X11HotKeysTest, theKoreanKeyboardsHanjaKeyCanBeTheShortcut)
+{
+    constexpr quint32 kCtrl = 0x1000;
+    ASSERT_TRUE(DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("kr")}));
+    ASSERT_TRUE(waitFor([&] { return keymap->keycode(KeyCode::hanja).has_value(); }));
+    ASSERT_EQ(hotKeys->registerHotKey(KeyCode::hanja, kCtrl, 6).status, HotKeyService::noErr);
+    EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+Hangul_Hanja"), 6));
+    EXPECT_FALSE(pressReaches(QStringLiteral("Hangul_Hanja"), 6));
+
+    const auto ownKey = keymap->keycode(KeyCode::hanja);
+    ASSERT_TRUE(DesktopSupport::run(QStringLiteral("setxkbmap"),
+                                    {QStringLiteral("-layout"), QStringLiteral("kr"), QStringLiteral("-variant"),
+                                     QStringLiteral("kr104")}));
+    ASSERT_TRUE(waitFor([&] { return keymap->keycode(KeyCode::hanja) != ownKey; }));
+    EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+Hangul_Hanja"), 6));
 }

@@ -78,8 +78,25 @@ bool XTestKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags, quint3
     // up for the keys typed next.
     const quint64 unheld = flags & ~combinedModifierFlags();
     // X keycodes run from 8 to 255.
-    if (nativeKey >= 8 && nativeKey <= 255) return postKeycode(XKeyCode(nativeKey), unheld, true, true);
-    return post(keyCode, unheld, true, true, false);
+    if (nativeKey >= 8 && nativeKey <= 255) return handBack(XKeyCode(nativeKey), unheld);
+    const auto key = m_keymap->keycode(keyCode);
+    if (!key) {
+        Log::write(QStringLiteral("이 키보드에 없는 키라 보내지 못함: %1").arg(keyCode));
+        return false;
+    }
+    return handBack(*key, unheld);
+}
+
+bool XTestKeyPoster::handBack(XKeyCode key, quint64 flags)
+{
+    // The user is most likely still holding the key. Where their keys come through XTEST too (a
+    // VNC server, a test), the server ignores a press of a key that is down and the key would be
+    // lost: let it go first. A key held on another keyboard is not ours to release, and the
+    // server ignores this release there.
+    char keys[32] = {};
+    XQueryKeymap(m_connection->display(), keys);
+    if (keys[key / 8] & (1 << (key % 8))) XTestFakeKeyEvent(m_connection->display(), key, False, CurrentTime);
+    return postKeycode(key, flags, true, true);
 }
 
 bool XTestKeyPoster::post(quint16 keyCode, quint64 flags, bool down, bool up, bool byMeaning)

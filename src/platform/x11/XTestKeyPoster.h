@@ -29,6 +29,7 @@ private:
     // byMeaning: a letter by what the layout types, else the key at its position.
     bool post(quint16 keyCode, quint64 flags, bool down, bool up, bool byMeaning);
     bool postKeycode(unsigned char key, quint64 flags, bool down, bool up);
+    bool handBack(unsigned char key, quint64 flags);
 
     std::shared_ptr<X11Connection> m_connection;
     std::shared_ptr<X11Keymap> m_keymap;
