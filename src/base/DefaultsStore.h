@@ -14,12 +14,15 @@ public:
     virtual ~DefaultsStore() = default;
 
     // The new value of a key from its current one (undefined when absent); undefined removes it.
+    // A change kept unsaved is called again on each fresh read of the key until it is saved, so
+    // it owns what it uses (captures by value).
     using Change = std::function<QJsonValue(const QJsonValue& current)>;
 
     // What becomes of a change that could not be saved.
     enum class Unsaved {
-        // It stays in force in this process, through later reads and changes, and is saved with
-        // the first change that can be: what the user chose is not taken back behind their back.
+        // It stays in force in this process, through later reads and changes, made again over
+        // what other processes save meanwhile, and is saved with the first change that can be:
+        // what the user chose is not taken back behind their back, nor are others' changes.
         // Notifications::settingsDidFailToSave tells whoever tells the user.
         keep,
         // It is undone, for a caller that tells the user the change did not happen.
@@ -35,7 +38,7 @@ public:
 
     bool setValue(const QString& key, const QJsonValue& value, Unsaved unsaved = Unsaved::keep)
     {
-        return update(key, [&value](const QJsonValue&) { return value; }, unsaved);
+        return update(key, [value](const QJsonValue&) { return value; }, unsaved);
     }
     bool remove(const QString& key, Unsaved unsaved = Unsaved::keep)
     {

@@ -322,12 +322,11 @@ void JsonDefaultsStore::take(const Read& read)
     m_loaded = true;
 }
 
+// Made again from the values read, not laid over them as they were: a pick counts on top of the
+// picks other processes saved since, and a clear made elsewhere stays cleared of all but ours.
 QJsonObject JsonDefaultsStore::withUnsaved(QJsonObject object) const
 {
-    for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it) {
-        if (it->isUndefined()) object.remove(it.key());
-        else object.insert(it.key(), *it);
-    }
+    for (const auto& [key, change] : m_unsaved) applyChange(object, key, change);
     return object;
 }
 
@@ -379,7 +378,7 @@ bool JsonDefaultsStore::update(const QString& key, const Change& change, Unsaved
     refresh();
     if (unsaved == Unsaved::keep) {
         applyChange(m_object, key, change);
-        m_unsaved.insert(key, m_object.value(key));
+        m_unsaved.append({key, change});
         lock.unlock(); // an observer may read the settings
         Notifier::shared().post(Notifications::settingsDidFailToSave);
     }

@@ -2,7 +2,7 @@
 
 #include "base/DefaultsStore.h"
 
-#include <QHash>
+#include <QList>
 #include <QJsonObject>
 #include <QMutex>
 
@@ -21,7 +21,8 @@
 //   cannot be moved aside is read again only once it changes.
 // - A file that cannot be read, or cannot be replaced (a directory, a dangling symlink, a file or
 //   folder without write permission), is never overwritten: the change fails and says why.
-//   Changes kept unsaved lie over whatever the file holds until one write succeeds.
+//   Changes kept unsaved are made again, in order, over whatever the file holds until one write
+//   succeeds, so what other processes wrote meanwhile is neither hidden nor overwritten.
 class JsonDefaultsStore : public DefaultsStore {
 public:
     // The first wait before reading a file that did not parse again; each next wait doubles,
@@ -76,6 +77,6 @@ private:
     Stamp m_stamp;
     bool m_loaded = false;
     Stamp m_brokenStamp; // of the last file that did not parse after the waits
-    // Changes the file does not hold yet: key → value, undefined for a removed key.
-    QHash<QString, QJsonValue> m_unsaved;
+    // Changes the file does not hold yet, in the order they were made.
+    QList<std::pair<QString, Change>> m_unsaved;
 };

@@ -45,6 +45,18 @@ PickHistory::Parsed readStored()
     return parsed;
 }
 
+// The list with its count and time made numbers that sort (0 where missing, not finite, or a
+// negative count); the numbers after them are kept.
+QJsonArray sortableList(QJsonArray list)
+{
+    const double count = list.at(0).toDouble(); // 0 past the end
+    const double time = list.at(1).toDouble();
+    while (list.size() < 2) list.append(0);
+    if (!std::isfinite(count) || count < 0) list[0] = 0;
+    if (!std::isfinite(time)) list[1] = 0;
+    return list;
+}
+
 bool saved(bool ok, const QString& what)
 {
     if (!ok) {
@@ -134,13 +146,15 @@ bool PickHistory::record(const QString& word, const QString& hanja, const QDateT
 {
     const QString key = pairKey(word, hanja);
     // Read and written under the store's lock: a pick made meanwhile by another process is kept.
-    const bool ok = Defaults::shared().update(kKey, [&](const QJsonValue& stored) {
+    const bool ok = Defaults::shared().update(kKey, [key, at](const QJsonValue& stored) {
         const Parsed parsed = parse(stored);
         logUnreadable(parsed);
-        // Entries that do not read are carried over as they are; only the bound removes them.
+        // Other entries are carried over as stored (those that do not read too; only the bound
+        // removes them), so what a newer version keeps in them survives; only a count or time
+        // that cannot sort is written anew.
         QJsonObject object = stored.isObject() ? stored.toObject() : QJsonObject();
         for (auto p = parsed.pairs.cbegin(); p != parsed.pairs.cend(); ++p)
-            object.insert(p.key(), QJsonArray{p->count, p->time});
+            object.insert(p.key(), sortableList(object.value(p.key()).toArray()));
         const auto it = parsed.pairs.constFind(key);
         // An empty stored list reads as count 0, so it too starts over at 1.
         const double count = (it != parsed.pairs.constEnd() ? it->count : 0) + 1;

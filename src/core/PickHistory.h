@@ -9,9 +9,10 @@
 #include <QString>
 #include <QStringList>
 
-// The user's picks under "pickHistory": (word TAB hanja) → [count, last pick in seconds since 1970],
-// at most 2000 pairs. Nothing is kept in memory; every call reads the defaults afresh, and a
-// record is one read-modify-write of the store, so picks made by other processes are kept.
+// The user's picks under "pickHistory": (word TAB hanja) → [count, last pick in seconds since 1970,
+// and whatever a newer version adds, kept], at most 2000 pairs. Nothing is kept in memory; every
+// call reads the defaults afresh, and a record is one read-modify-write of the store, so picks
+// made by other processes are kept.
 class PickHistory {
 public:
     static PickHistory& shared();

@@ -22,6 +22,9 @@
 
 namespace {
 
+// Readable in a failure message.
+std::string json(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString(); }
+
 QDateTime at(double seconds) { return QDateTime::fromMSecsSinceEpoch(qint64(seconds * 1000)); }
 
 QJsonObject stored(DefaultsStore& store) { return store.value("pickHistory").toObject(); }
@@ -268,4 +271,60 @@ TEST(PickHistoryTest, APickThatCannotBeSavedIsReported)
     EXPECT_EQ(failures, 2);
     EXPECT_TRUE(TestSupport::logNames(log, {"수도", "首都"})) << "the pick that was not saved is logged";
     TestSupport::freshDefaults();
+}
+
+// The application's pick that could not be saved (its folder read-only for a moment) neither
+// hides nor overwrites what the command line saves meanwhile: another pick, or a clear. Two
+// stores on one file stand for the two processes.
+TEST(PickHistoryTest, APickKeptUnsavedKeepsWhatAnotherProcessSavesMeanwhile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("defaults.json");
+    auto app = std::make_shared<JsonDefaultsStore>(path);
+    auto cli = std::make_shared<JsonDefaultsStore>(path);
+    PickHistory& history = PickHistory::shared();
+    const auto in = [&history](const std::shared_ptr<JsonDefaultsStore>& store) -> PickHistory& {
+        Defaults::setShared(store);
+        return history;
+    };
+    const auto readOnlyFolder = [&dir](bool readOnly) {
+        QFile::setPermissions(dir.path(), readOnly ? QFile::ReadOwner | QFile::ExeOwner
+                                                   : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    const auto onDisk = [&path] { return json(JsonDefaultsStore(path).value("pickHistory").toObject()); };
+
+    readOnlyFolder(true);
+    EXPECT_FALSE(in(app).record("수도", "首都", at(1)));
+    readOnlyFolder(false);
+    EXPECT_TRUE(in(cli).record("국가", "國歌", at(2)));
+    EXPECT_EQ(in(app).count(), 2) << "the other process's pick is seen";
+    EXPECT_TRUE(in(app).record("학교", "學校", at(3)));
+    EXPECT_EQ(onDisk(), json({{"수도\t首都", QJsonArray{1, 1}}, {"국가\t國歌", QJsonArray{1, 2}}, {"학교\t學校", QJsonArray{1, 3}}}));
+
+    // A clear from the command line after a pick here that was not saved: the pick came later,
+    // so it alone survives; the clear is not undone.
+    readOnlyFolder(true);
+    EXPECT_FALSE(in(app).record("수도", "首都", at(4)));
+    readOnlyFolder(false);
+    EXPECT_TRUE(in(cli).clear());
+    EXPECT_EQ(in(app).count(), 1);
+    EXPECT_TRUE(in(app).record("학교", "學校", at(5)));
+    EXPECT_EQ(onDisk(), json({{"수도\t首都", QJsonArray{1, 4}}, {"학교\t學校", QJsonArray{1, 5}}}));
+    TestSupport::freshDefaults();
+}
+
+// A history written by a newer version (more numbers in an entry, a count with a fraction) goes
+// through a pick of another pair as stored; only a count or time that cannot sort is replaced.
+TEST(PickHistoryTest, APickRewritesOnlyItsOwnEntry)
+{
+    auto store = TestSupport::freshDefaults();
+    const QJsonObject newer{{"학교\t學校", QJsonArray{2.5, 1000, 42}},
+                            {"국가\t國家", QJsonArray{3, 2000.25, 0.5, 7}},
+                            {"수도\t修道", QJsonArray{-1, 300, 9}}};
+    store->setValue("pickHistory", newer);
+    EXPECT_TRUE(PickHistory::shared().record("수도", "首都", at(5000)));
+    EXPECT_EQ(json(stored(*store)), json({{"학교\t學校", QJsonArray{2.5, 1000, 42}},
+                                         {"국가\t國家", QJsonArray{3, 2000.25, 0.5, 7}},
+                                         {"수도\t修道", QJsonArray{0, 300, 9}},
+                                         {"수도\t首都", QJsonArray{1, 5000}}}));
 }

@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QImage>
 #include <QLayout>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -179,6 +180,10 @@ void settingsStates(Renderer& out)
     out.save(QStringLiteral("settings"), &window);
     window.recorder()->start();
     out.save(QStringLiteral("settings-recording"), &window);
+    // A key that cannot be a shortcut, said under the recorder.
+    QKeyEvent volume(QEvent::KeyPress, Qt::Key_VolumeUp, Qt::ControlModifier);
+    QCoreApplication::sendEvent(window.recorder(), &volume);
+    out.save(QStringLiteral("settings-key-refused"), &window);
     window.recorder()->stop();
     // A clear the settings file did not take.
     auto refusing = std::make_shared<MemoryDefaultsStore>();

@@ -11,7 +11,9 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 namespace {
 constexpr unsigned int kHeldMask = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
@@ -24,11 +26,11 @@ X11HotKeys::X11HotKeys(std::shared_ptr<X11Keymap> keymap)
     if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
         m_connection = x11->connection();
         if (const xcb_setup_t* setup = xcb_get_setup(m_connection)) {
-            const xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
-            if (screens.rem) m_root = screens.data->root;
+            for (auto it = xcb_setup_roots_iterator(setup); it.rem; xcb_screen_next(&it))
+                m_roots.push_back(it.data->root);
         }
     }
-    if (!m_connection || !m_root) {
+    if (!m_connection || m_roots.empty()) {
         Log::write(QStringLiteral("Qt가 X11 위에서 돌지 않아 전역 단축키를 쓸 수 없음"));
         m_connection = nullptr;
         return;
@@ -87,14 +89,15 @@ qint32 X11HotKeys::grab(Grab& g)
     const unsigned int numLock = m_keymap->numLockMask();
     const std::array<unsigned int, 4> locks{0u, XCB_MOD_MASK_LOCK, numLock, XCB_MOD_MASK_LOCK | numLock};
 
-    std::array<xcb_void_cookie_t, 4> cookies{};
+    std::vector<xcb_void_cookie_t> cookies;
     const int variants = numLock ? 4 : 2; // without a Num Lock modifier two variants are the same
-    for (int i = 0; i < variants; ++i)
-        cookies[i] = xcb_grab_key_checked(m_connection, 1, m_root, uint16_t(g.mask | locks[i]), *keycode,
-                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    for (unsigned int root : m_roots)
+        for (int i = 0; i < variants; ++i)
+            cookies.push_back(xcb_grab_key_checked(m_connection, 1, root, uint16_t(g.mask | locks[i]), *keycode,
+                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     qint32 status = noErr;
-    for (int i = 0; i < variants; ++i) {
-        if (xcb_generic_error_t* error = xcb_request_check(m_connection, cookies[i])) {
+    for (const xcb_void_cookie_t& cookie : cookies) {
+        if (xcb_generic_error_t* error = xcb_request_check(m_connection, cookie)) {
             if (status == noErr)
                 status = error->error_code == kBadAccess ? eventHotKeyExistsErr : eventHotKeyInvalidErr;
             free(error);
@@ -110,8 +113,9 @@ void X11HotKeys::ungrab(Grab& g)
 {
     if (!g.keycode) return;
     const unsigned int numLock = g.numLock;
-    for (unsigned int lock : {0u, unsigned(XCB_MOD_MASK_LOCK), numLock, XCB_MOD_MASK_LOCK | numLock})
-        xcb_ungrab_key(m_connection, *g.keycode, m_root, uint16_t(g.mask | lock));
+    for (unsigned int root : m_roots)
+        for (unsigned int lock : {0u, unsigned(XCB_MOD_MASK_LOCK), numLock, XCB_MOD_MASK_LOCK | numLock})
+            xcb_ungrab_key(m_connection, *g.keycode, root, uint16_t(g.mask | lock));
     g.keycode.reset();
 }
 
@@ -132,7 +136,7 @@ bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, q
     const uint8_t type = event->response_type & 0x7F;
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;
     const auto* key = static_cast<const xcb_key_press_event_t*>(message);
-    if (key->event != m_root) return false;
+    if (std::find(m_roots.begin(), m_roots.end(), key->event) == m_roots.end()) return false;
     for (const auto& [ref, g] : m_grabs) {
         if (!g.keycode || *g.keycode != key->detail || (key->state & kHeldMask) != g.mask) continue;
         if (type == XCB_KEY_PRESS && m_dispatch) {

@@ -7,11 +7,13 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class X11Keymap;
 struct xcb_connection_t;
 
-// Hot keys as passive key grabs on the root window, made on Qt's own X connection so that the
+// Hot keys as passive key grabs on the root window of every screen of the display (a press
+// reaches only the grab of the screen it is typed on), made on Qt's own X connection so that the
 // presses reach Qt's native event filter. Each combination is grabbed four times, with and
 // without Caps Lock and Num Lock, so that a lit lock key does not hide the press. The grabs move
 // with the keyboard mapping.
@@ -42,7 +44,7 @@ private:
 
     std::shared_ptr<X11Keymap> m_keymap;
     xcb_connection_t* m_connection = nullptr; // Qt's; null when Qt does not run on X11
-    unsigned int m_root = 0;
+    std::vector<unsigned int> m_roots; // one a screen
     int m_keymapListener = 0;
     Dispatch m_dispatch;
     std::map<quint64, Grab> m_grabs; // by ref
