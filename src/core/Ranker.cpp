@@ -16,6 +16,37 @@ const QString kIndices = QStringLiteral("indices");
 const QString kReason = QStringLiteral("reason");
 const QString kMeanings = QStringLiteral("meanings");
 
+const QString kContextHeading = QStringLiteral("앞뒤 문맥:");
+const QString kTextHeading = QStringLiteral("고칠 텍스트:");
+
+// Loose jamo typed apart and keys typed in the English layout become syllables: counted in jamo,
+// a real correction keeps about the length of its text.
+qsizetype jamoLength(const QString& text) { return text.normalized(QString::NormalizationForm_KD).size(); }
+
+// Why a model's answer cannot be a correction of the text (both trimmed), or nothing.
+std::optional<QString> unusableCorrection(const QString& answer, const QString& text, const QString& context)
+{
+    for (const QString& heading : {kContextHeading, kTextHeading})
+        if (answer.contains(heading) && !text.contains(heading))
+            return QStringLiteral("the answer repeats the prompt's heading \"%1\"").arg(heading);
+    // A model that echoes its prompt, or corrects the whole context instead of the text, brings
+    // along what stands around the text; a part the text itself holds proves nothing.
+    const qsizetype at = context.indexOf(text);
+    const QStringList around = at < 0 ? QStringList{context} : QStringList{context.left(at), context.mid(at + text.size())};
+    for (const QString& side : around) {
+        const QString part = TextUtil::trimmed(side);
+        if (TextUtil::characterCount(part) >= 2 && !text.contains(part) && answer.contains(part))
+            return QStringLiteral("the answer holds the context around the text (\"%1\")").arg(TextUtil::displayCut(part));
+    }
+    // Spacing adds a space every other syllable at most, a typo fix changes a jamo or two; twice
+    // the length either way, with room for short texts, is no correction but a different text:
+    // an explanation added, or half the text gone.
+    const qsizetype answerLength = jamoLength(answer), textLength = jamoLength(text);
+    if (answerLength > 2 * textLength + 10 || textLength > 2 * answerLength + 10)
+        return QStringLiteral("the answer is %1 jamo long for a text of %2").arg(answerLength).arg(textLength);
+    return std::nullopt;
+}
+
 QList<RankedCandidate> plain(const QList<HanjaEntry>& entries, qsizetype count)
 {
     QList<RankedCandidate> result;
@@ -168,7 +199,8 @@ QCoro::Task<std::optional<QString>> Ranker::cleanTyposWith(std::shared_ptr<Langu
 
     const QString instructions = QStringLiteral("당신은 한국어 교정 도우미입니다. 주어진 텍스트의 오탈자, 띄어쓰기, 맞춤법만 고칩니다.\n"
                                                 "문체·어미·내용은 바꾸지 않고, 설명 없이 고친 텍스트만 출력합니다.");
-    const QString prompt = QStringLiteral("앞뒤 문맥:\n") + context + QStringLiteral("\n\n고칠 텍스트:\n") + text;
+    const QString prompt = kContextHeading + QLatin1Char('\n') + context + QStringLiteral("\n\n") + kTextHeading
+        + QLatin1Char('\n') + text;
     const LanguageModel::Answer<QString> answer = co_await model->respondText(instructions, prompt);
     if (!answer.ok()) {
         Log::write(QStringLiteral("cleanTypos error: ") + answer.error());
@@ -176,9 +208,14 @@ QCoro::Task<std::optional<QString>> Ranker::cleanTyposWith(std::shared_ptr<Langu
     }
     const QString corrected = TextUtil::trimmed(answer.get());
     if (corrected.isEmpty()) co_return std::nullopt;
-    // Canonical equivalence: a decomposed copy of the input is no correction either.
-    if (corrected.normalized(QString::NormalizationForm_C) == text.normalized(QString::NormalizationForm_C))
+    // The row goes back between the selection's own blanks, so blanks around the input are no
+    // change; nor is a decomposed copy of it (canonical equivalence).
+    const auto canonical = [](const QString& s) { return TextUtil::trimmed(s).normalized(QString::NormalizationForm_C); };
+    if (canonical(corrected) == canonical(text)) co_return std::nullopt;
+    if (const auto why = unusableCorrection(canonical(corrected), canonical(text), context.normalized(QString::NormalizationForm_C))) {
+        Log::write(QStringLiteral("cleanTypos: not offered, ") + *why);
         co_return std::nullopt;
+    }
     co_return corrected;
 }
 

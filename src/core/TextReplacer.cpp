@@ -10,6 +10,13 @@
 
 QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function<bool()> keepUnread)
 {
+    // Writing the selection over itself only collapses it; a paste that took the unchanged text
+    // for a failed write would then put it in a second time.
+    if (text == cap.selected) {
+        Log::write(QStringLiteral("치환: 바꿀 글이 선택한 글과 같아 그대로 둠"));
+        co_return true;
+    }
+
     if (cap.local) {
         cap.local->insertText(text, cap.local->selectedRange());
         Log::write(QStringLiteral("치환: 소렐 창"));
@@ -25,8 +32,12 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
         if (written == AXError::success) {
             co_await clock->sleep(80);
             const auto after = before ? TextCapture::value(cap.element) : std::nullopt;
-            // Without a value before, or one that changed or cannot be read, the write is trusted.
-            if (!before || !after || *after != *before) {
+            // Without a value before, or one that changed or cannot be read, the write is trusted;
+            // so is an unchanged value where the replacement reads as what it replaced (an
+            // application that keeps its text composed).
+            const bool sameText = text.normalized(QString::NormalizationForm_C)
+                == cap.selected.normalized(QString::NormalizationForm_C);
+            if (!before || !after || *after != *before || sameText) {
                 Log::write(QStringLiteral("치환: AX"));
                 co_return true;
             }

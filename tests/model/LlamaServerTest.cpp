@@ -140,7 +140,8 @@ TEST(LlamaServerTest, AnAnswerThatBreaksTheSchemaFallsBackToFrequencyWithALogLin
     Log::Collector log;
     const QList<RankedCandidate> ranked = QCoro::waitFor(Ranker::rank("수도", pool(), "감옥의 수도", 3));
     EXPECT_EQ(ranked.first().entry, pool()[0]);
-    EXPECT_TRUE(log.contains("model server error: the answer is not JSON")) << log.lines().join("\n").toStdString();
+    EXPECT_TRUE(log.contains("answered only part of an answer (finish_reason \"length\")"))
+        << log.lines().join("\n").toStdString();
 
     const QStringList frequency = primaries(CommandLine(closedEndpoint()).lookup("수도"));
     const QJsonObject panel = CommandLine(server.endpoint()).lookup("수도");
@@ -173,6 +174,19 @@ TEST(LlamaServerTest, TypoCleanupOffersTheServersText)
     ASSERT_FALSE(rows.isEmpty()) << QJsonDocument(panel).toJson().toStdString();
     EXPECT_EQ(rows.first().toObject().value("kind").toString(), "proofread");
     EXPECT_EQ(rows.first().toObject().value("primary").toString(), "어제 학교에 갔습니다.");
+}
+
+TEST(LlamaServerTest, ACleanupCutOffAtTheLengthLimitIsNotOffered)
+{
+    // Four tokens of the sentence: picked, it would delete the rest of it.
+    LlamaServer server("오늘은 날씨가 좋네요 정말로 좋아요.", {}, {"-n", "4"});
+    START(server);
+    Client client(server.endpoint());
+    Log::Collector log;
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("오늘은 날씨가 좋네요 정말로 좋아요", "")), std::nullopt);
+    EXPECT_TRUE(log.contains("finish_reason \"length\"")) << log.lines().join("\n").toStdString();
+    const QJsonObject panel = CommandLine(server.endpoint()).lookup("오늘은 날씨가 좋네요 정말로 좋아요");
+    EXPECT_EQ(panel.value("notice").toString(), "고칠 곳이 없습니다") << QJsonDocument(panel).toJson().toStdString();
 }
 
 // A server stopped in the middle of an answer: the ranking falls back when the request's time-out

@@ -291,6 +291,31 @@ TEST_F(SessionFixture, TextThatIsNoWordGoesToCleanupOrANotice)
     model->queueText("서울은 크다");
     ASSERT_TRUE(pressSettles());
     EXPECT_EQ(panel.model().header(), "고칠 곳이 없습니다");
+    panel.dismiss();
+
+    // A model that echoes its prompt corrects nothing.
+    model->queueText("앞뒤 문맥:\n서울은 크다\n\n고칠 텍스트:\n서울은 크다");
+    ASSERT_TRUE(pressSettles());
+    EXPECT_EQ(panel.model().header(), "고칠 곳이 없습니다");
+}
+
+TEST_F(SessionFixture, ATripleClickedLineOrADraggedWordAnsweredUnchangedIsLeftAsItWas)
+{
+    useModel();
+    const struct {
+        QString text, selected, answer;
+    } cases[] = {{"오늘은 날씨가 좋다.\n내일은 비.", "오늘은 날씨가 좋다.\n", "오늘은 날씨가 좋다."},
+                 {"그 일은 잘 됬어요 정말", "잘 됬어요 ", "잘 됬어요"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.selected.toStdString());
+        auto editor = fake->openEditor(c.text, {c.text.indexOf(c.selected), c.selected.size()});
+        model->queueText(c.answer);
+        ASSERT_TRUE(pressSettles());
+        EXPECT_EQ(panel.model().header(), "고칠 곳이 없습니다");
+        EXPECT_EQ(editor->text, c.text);
+        EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+        panel.dismiss();
+    }
 }
 
 TEST_F(SessionFixture, NoPermissionOrNoSelection)

@@ -51,11 +51,12 @@ public:
         for (const QString& id : ids) data.append(QJsonObject{{"id", id}, {"object", "model"}});
         always("GET /v1/models", Response{200, QJsonDocument(QJsonObject{{"object", "list"}, {"data", data}}).toJson()});
     }
-    static Response chatAnswer(const QString& content, int delayMs = 0)
+    static Response chatAnswer(const QString& content, int delayMs = 0, const QString& finishReason = {})
     {
         const QJsonObject message{{"role", "assistant"}, {"content", content}};
-        const QJsonObject body{{"object", "chat.completion"},
-                               {"choices", QJsonArray{QJsonObject{{"index", 0}, {"message", message}}}}};
+        QJsonObject choice{{"index", 0}, {"message", message}};
+        if (!finishReason.isNull()) choice.insert("finish_reason", finishReason);
+        const QJsonObject body{{"object", "chat.completion"}, {"choices", QJsonArray{choice}}};
         return Response{200, QJsonDocument(body).toJson(QJsonDocument::Compact), delayMs};
     }
     static Response chatJson(const QJsonObject& content, int delayMs = 0)

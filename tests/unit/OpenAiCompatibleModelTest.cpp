@@ -121,6 +121,33 @@ TEST(OpenAiCompatibleModelTest, UnusableAnswersAreModelErrorsWithFrequencyFallba
     EXPECT_TRUE(log.contains("model crashed")) << "the server's own words are kept";
 }
 
+TEST(OpenAiCompatibleModelTest, AnAnswerTheServerDidNotFinishIsAnError)
+{
+    Fixture f;
+    Log::Collector log;
+    const auto chat = "POST /v1/chat/completions";
+    // Cut at the length limit, the cleanup would delete the rest of the sentence it replaces.
+    for (const QString reason : {"length", "content_filter"}) {
+        f.peer.next(chat, HttpPeer::chatAnswer("오늘은 날씨가", 0, reason));
+        EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("오늘은 날씨가 좋네요 정말로 좋아요.", "")), std::nullopt);
+        EXPECT_TRUE(log.contains(QString("answered only part of an answer (finish_reason \"%1\")").arg(reason)))
+            << log.lines().join("\n").toStdString();
+    }
+    EXPECT_EQ(log.count("[Sorelwick] cleanTypos error: "), 2);
+    f.peer.next(chat, HttpPeer::chatJson(pick({2}, "r", {}), 0));
+    f.peer.next(chat, HttpPeer::chatAnswer(R"({"indices":[2],"reason":"r","meanings":[]})", 0, "length"));
+    EXPECT_EQ(f.rank().first().entry, pool(4)[2]);
+    EXPECT_EQ(f.rank(), frequencyOrder());
+    EXPECT_EQ(log.count("[Sorelwick] model server error: "), 1);
+
+    // A natural end, also under the older name some servers give it, or none told.
+    for (const QString& reason : {QString("stop"), QString("eos_token"), QString()}) {
+        f.peer.next(chat, HttpPeer::chatAnswer("안녕하세요", 0, reason));
+        EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::optional<QString>("안녕하세요"))
+            << reason.toStdString();
+    }
+}
+
 TEST(OpenAiCompatibleModelTest, AnAnswerSlowerThanTheTimeOutIsAModelError)
 {
     Fixture f(OpenAiCompatibleModel::Timeouts{300ms, 1000ms, 150ms});

@@ -155,9 +155,12 @@ TEST(RankerTest, CleanTyposReturnsOnlyARealCorrection)
 
     with.model->queueText("같은 글\n");
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("같은 글", "")), std::nullopt);
-    // A trailing space in the input is part of it: the trimmed answer differs.
-    with.model->queueText("같은 글");
-    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("같은 글 ", "")), std::optional<QString>("같은 글"));
+    // Blanks around the input go back around the row: a triple-clicked line or a word dragged
+    // with its space, answered unchanged, is nothing to correct.
+    for (const QString input : {"같은 글 ", "같은 글\n", "\t같은 글\r\n"}) {
+        with.model->queueText("같은 글");
+        EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos(input, "")), std::nullopt) << input.toStdString();
+    }
     // Decomposed jamo are the same text.
     with.model->queueText(QString("한글").normalized(QString::NormalizationForm_D));
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("한글", "")), std::nullopt);
@@ -166,6 +169,55 @@ TEST(RankerTest, CleanTyposReturnsOnlyARealCorrection)
     with.model->queueTextError("refused");
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("한글", "문맥")), std::nullopt);
     EXPECT_TRUE(log.lines().contains("[Sorelwick] cleanTypos error: refused"));
+}
+
+TEST(RankerTest, AnAnswerThatCannotBeACorrectionOfTheTextIsNotOffered)
+{
+    WithModel with;
+    Log::Collector log;
+    const QString text = "잘 됬어요", context = "어제 그일이 잘 됬어요 정말로.";
+    const QString tooShortText = "오늘은 날씨가 좋네요 정말로 좋아요. 내일도 맑겠지요.";
+    const struct {
+        const char* what;
+        QString text, answer, reason;
+    } refused[] = {
+        {"the prompt echoed", text, "앞뒤 문맥:\n" + context + "\n\n고칠 텍스트:\n" + text, "heading \"앞뒤 문맥:\""},
+        {"the text's heading kept", text, "고칠 텍스트: 잘 됐어요", "heading \"고칠 텍스트:\""},
+        {"the whole context corrected", text, "어제 그 일이 잘 됐어요 정말로.", "the context around the text (\"정말로.\")"},
+        {"an explanation added", text, "잘 됐어요\n\n'됬어요'는 '되었어요'의 준말이므로 '됐어요'로 써야 맞습니다.",
+         "the answer is 81 jamo long for a text of 11"},
+        {"most of the text gone", tooShortText, "오늘은 날씨가", "jamo long for a text of"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.what);
+        log.clear();
+        with.model->queueText(c.answer);
+        const QString around = c.text == text ? context : c.text;
+        EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos(c.text, around)), std::nullopt);
+        ASSERT_EQ(log.lines().size(), 1) << log.lines().join("\n").toStdString();
+        EXPECT_TRUE(log.lines().first().startsWith("[Sorelwick] cleanTypos: not offered, "));
+        EXPECT_TRUE(log.contains(c.reason)) << log.lines().first().toStdString();
+    }
+
+    // Real corrections that change the length or repeat what the context also holds.
+    const struct {
+        QString text, context, answer;
+    } offered[] = {
+        {"아버지가방에들어가신다", "", "아버지가 방에 들어가신다"},
+        // Loose jamo become a third as many syllables.
+        {"ㅂㅏㄺㅇㅡㄴ ㅎㅐㅅㅅㅏㄹ ㅅㅗㄱ ㅁㅏㄺㅇㅡㄴ ㄱㅏㅇㅁㅜㄹㅇㅡㄹ ㄱㅓㄴㄴㅓㅆㅅㅡㅂㄴㅣㄷㅏ "
+         "ㄴㅡㅈㅇㅡㄴ ㅂㅏㅁ ㄱㅣㄹㅇㅡㄹ ㄱㅓㄷㄴㅡㄴ ㅁㅏㄶㅇㅡㄴ ㅎㅏㄱㅅㅐㅇㄷㅡㄹ",
+         "", "밝은 햇살 속 맑은 강물을 건넜습니다 늦은 밤 길을 걷는 많은 학생들"},
+        {"정말 잘 됬어요", "정말 잘 됬어요 정말", "정말 잘 됐어요"},
+        {"고칠 텍스트: 됬다", "", "고칠 텍스트: 됐다"},
+    };
+    log.clear();
+    for (const auto& c : offered) {
+        with.model->queueText(c.answer);
+        EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos(c.text, c.context)), std::optional<QString>(c.answer))
+            << c.text.toStdString();
+    }
+    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join("\n").toStdString();
 }
 
 TEST(RankerTest, ArrangeMergesRankedTopAndReordersByPicks)

@@ -329,6 +329,34 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
     }
 }
 
+TEST_F(TextAccess, aReplacementThatChangesNothingIsWrittenOnce)
+{
+    // The write collapses the selection and leaves the value as it was: a paste after it would
+    // put the line in a second time.
+    const QString lines = u"오늘은 날씨가 좋다.\n내일은 비."_s;
+    auto app = fake->openEditor(lines, {0, 12});
+    auto cap = capture();
+    ASSERT_TRUE(cap);
+    ASSERT_EQ(cap->selected, u"오늘은 날씨가 좋다.\n"_s);
+    EXPECT_TRUE(replace(*cap, cap->selected));
+    EXPECT_EQ(app->text, lines);
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: 바꿀 글이 선택한 글과 같아 그대로 둠"_s));
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+
+    // An application that composes what it is given keeps its value for a decomposed copy of the
+    // selection: the write is taken as done, not pasted over.
+    log.clear();
+    app = fake->openEditor(u"한글 문서"_s, {0, 2});
+    app->ignoredWrites.insert(Accessibility::selectedTextAttribute);
+    cap = capture();
+    ASSERT_TRUE(cap);
+    EXPECT_TRUE(replace(*cap, u"한글"_s.normalized(QString::NormalizationForm_D)));
+    EXPECT_EQ(app->text, u"한글 문서"_s);
+    EXPECT_EQ(log.count(u"[Sorelwick] 치환: AX"_s), 1);
+    EXPECT_FALSE(log.contains(u"[Sorelwick] 치환: ⌘V"_s));
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+}
+
 TEST_F(TextAccess, pasteRestoresTheClipboardUnlessAnotherProgramWroteMeanwhile)
 {
     auto app = clipboardOnlyEditor();

@@ -425,14 +425,15 @@ LanguageModel::Answer<QString> OpenAiCompatibleModel::chatContent(const QByteArr
     const QJsonDocument doc = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError || !doc.isObject())
         return Result{std::variant<QString, QString>(std::in_place_index<1>, QStringLiteral("no JSON object: ") + cut(body))};
-    const QJsonValue content = doc.object()
-                                   .value(QStringLiteral("choices"))
-                                   .toArray()
-                                   .at(0)
-                                   .toObject()
-                                   .value(QStringLiteral("message"))
-                                   .toObject()
-                                   .value(QStringLiteral("content"));
+    const QJsonObject choice = doc.object().value(QStringLiteral("choices")).toArray().at(0).toObject();
+    // Stopped at the length limit (or by a filter) is part of an answer, which would cut the
+    // text it replaces. Older text-generation-inference names the natural end "eos_token".
+    const QJsonValue finish = choice.value(QStringLiteral("finish_reason"));
+    if (finish.isString() && finish.toString() != QLatin1String("stop") && finish.toString() != QLatin1String("eos_token"))
+        return Result{std::variant<QString, QString>(
+            std::in_place_index<1>,
+            QStringLiteral("only part of an answer (finish_reason \"%1\"): ").arg(finish.toString()) + cut(body))};
+    const QJsonValue content = choice.value(QStringLiteral("message")).toObject().value(QStringLiteral("content"));
     if (!content.isString())
         return Result{std::variant<QString, QString>(
             std::in_place_index<1>, QStringLiteral("without choices[0].message.content: ") + cut(body))};

@@ -58,7 +58,8 @@ public:
     // An address literal in 127.0.0.0/8 or ::1 (also IPv4-mapped); names are not addresses.
     static bool isLoopbackAddress(const QString& host);
     static QStringList defaultEndpoints();
-    // The message content of a chat completion answer's body, or what is wrong with it.
+    // The message content of a chat completion answer's body, or what is wrong with it (also an
+    // answer the server stopped before its end).
     static Answer<QString> chatContent(const QByteArray& body);
     // The JSON object in a structured answer's content (a Markdown fence is taken off), with every
     // property the schema requires, or what is wrong with it.
