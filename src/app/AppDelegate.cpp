@@ -2,6 +2,7 @@
 
 #include "app/Autostart.h"
 #include "app/Launcher.h"
+#include "base/Defaults.h"
 #include "base/Log.h"
 #include "core/CandidatePanel.h"
 #include "core/Coordinator.h"
@@ -90,7 +91,9 @@ void AppDelegate::installPlatform()
 
 void AppDelegate::restartForReturnedBus()
 {
-    if (Coordinator::shared().busy || CandidatePanel::shared().isVisible() || ownWindowOpen()) {
+    // Settings the file would not take live only in this process until a write saves them.
+    if (Coordinator::shared().busy || CandidatePanel::shared().isVisible() || ownWindowOpen()
+        || Defaults::shared().holdsUnsaved()) {
         QTimer::singleShot(250, this, &AppDelegate::restartForReturnedBus);
         return;
     }

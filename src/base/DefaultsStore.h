@@ -35,6 +35,8 @@ public:
     // or another, comes in between, and no other key is touched. False (and a log line) when the
     // change could not be saved.
     virtual bool update(const QString& key, const Change& change, Unsaved unsaved = Unsaved::keep) = 0;
+    // Changes kept unsaved wait for a write that saves them: a process leaving now loses them.
+    virtual bool holdsUnsaved() { return false; }
 
     bool setValue(const QString& key, const QJsonValue& value, Unsaved unsaved = Unsaved::keep)
     {

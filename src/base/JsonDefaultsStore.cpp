@@ -384,3 +384,9 @@ bool JsonDefaultsStore::update(const QString& key, const Change& change, Unsaved
     }
     return false;
 }
+
+bool JsonDefaultsStore::holdsUnsaved()
+{
+    QMutexLocker lock(&m_mutex);
+    return !m_unsaved.isEmpty();
+}

@@ -35,6 +35,7 @@ public:
 
     QJsonValue value(const QString& key) override;
     bool update(const QString& key, const Change& change, Unsaved unsaved = Unsaved::keep) override;
+    bool holdsUnsaved() override;
 
     QString path() const { return m_path; }
 

@@ -67,6 +67,7 @@ TEST(DefaultsStoreFailureTest, UnsavedChangesStayInForceUntilOneWriteSavesThemAl
         EXPECT_EQ(store.string("meaningStyle"), "none");
         EXPECT_FALSE(store.contains("pickHistory"));
         EXPECT_TRUE(log.contains("defaults.json"));
+        EXPECT_TRUE(store.holdsUnsaved());
 
         // A change made elsewhere to another key is seen, under the changes made here.
         writeByHand(path, R"({"format": "hangulParenHanja", "modelName": "other", "pickHistory": {"a\tA": [1, 1]}})");
@@ -83,6 +84,7 @@ TEST(DefaultsStoreFailureTest, UnsavedChangesStayInForceUntilOneWriteSavesThemAl
         EXPECT_TRUE(store.setValue("hotKeyCode", 38));
         EXPECT_EQ(onDisk(path), (QJsonObject{{"format", "hanjaOnly"}, {"meaningStyle", "none"}, {"modelName", "other"},
                                              {"hotKeyCode", 38}}));
+        EXPECT_FALSE(store.holdsUnsaved());
         writeByHand(path, R"({"format": "hanjaParenHangul"})");
         EXPECT_EQ(store.string("format"), "hanjaParenHangul") << "once saved, the file decides again";
         EXPECT_FALSE(store.contains("meaningStyle"));
