@@ -3,6 +3,7 @@
 // pool, in the model's valid order first, and cleanup returns a real correction or nothing.
 #include "FuzzSupport.h"
 
+#include "base/Log.h"
 #include "base/TextUtil.h"
 #include "core/RankEngine.h"
 #include "core/Ranker.h"
@@ -99,16 +100,19 @@ void checkCleanup(const QString& text, const QString& answer)
 
     auto model = std::make_shared<FakeLanguageModel>();
     model->queueText(content.get());
+    Log::Collector log;
     const std::optional<QString> corrected =
         QCoro::waitFor(Ranker::cleanTyposWith(model, text, QStringLiteral("앞뒤 문맥")));
 
     const QString trimmed = TextUtil::trimmed(answer);
     const QString detail = QStringLiteral("text %1, answer %2").arg(Fuzz::show(text), Fuzz::show(answer));
-    const bool same = trimmed.normalized(QString::NormalizationForm_C) == text.normalized(QString::NormalizationForm_C);
-    if (trimmed.isEmpty() || same)
+    const auto canonical = [](const QString& s) { return TextUtil::trimmed(s).normalized(QString::NormalizationForm_C); };
+    if (trimmed.isEmpty() || canonical(answer) == canonical(text))
         FUZZ_CHECK(!corrected.has_value(), detail);
+    else if (corrected)
+        FUZZ_CHECK(*corrected == trimmed, detail); // offered as answered
     else
-        FUZZ_CHECK(corrected && *corrected == trimmed, detail);
+        FUZZ_CHECK(log.contains(QStringLiteral("cleanTypos: not offered")), detail); // refused, and said why
 }
 
 } // namespace
