@@ -2,6 +2,7 @@
 
 #include "platform/atspi/AtspiBusLink.h"
 #include "platform/atspi/AtspiElement.h"
+#include "platform/atspi/AtspiExtents.h"
 #include "platform/atspi/AtspiFocusTracker.h"
 #include "platform/atspi/GErrorSlot.h"
 #include "platform/atspi/GMemory.h"
@@ -147,60 +148,6 @@ Accessible focusedByWalk(AtspiAccessible* application, std::chrono::milliseconds
         }
     }
     return {};
-}
-
-std::optional<QRectF> rangeExtents(AtspiText* text, gint start, gint end)
-{
-    GErrorSlot error;
-    GOwned<AtspiRect> r(atspi_text_get_range_extents(text, start, end, ATSPI_COORD_TYPE_SCREEN, error.out()));
-    if (error.failed() || !r) return std::nullopt;
-    return QRectF(r->x, r->y, r->width, r->height);
-}
-
-std::optional<QRectF> characterBox(AtspiText* text, gint offset)
-{
-    GErrorSlot error;
-    GOwned<AtspiRect> r(atspi_text_get_character_extents(text, offset, ATSPI_COORD_TYPE_SCREEN, error.out()));
-    if (error.failed() || !r) return std::nullopt;
-    return QRectF(r->x, r->y, r->width, r->height);
-}
-
-// Qt's rectangle of a range: from its first character's box to its last one's (range extents
-// there take one character too many). Qt's QPlainTextEdit gives every paragraph's boxes the y of
-// the text's first line; a box in a later paragraph that reports the very first line's y is thus
-// known to be wrong, and there is no rectangle (the panel goes to the pointer instead).
-std::optional<QRectF> characterSpan(AtspiText* text, const QString& whole, gint first, gint last)
-{
-    const std::optional<QRectF> a = characterBox(text, first);
-    const std::optional<QRectF> b = first == last ? a : characterBox(text, last);
-    if (!a || !b) return std::nullopt;
-    const qint64 paragraph = whole.lastIndexOf(QChar(u'\n'), std::max(first - 1, 0)) + 1;
-    if (first > 0 && paragraph > 0) {
-        const std::optional<QRectF> origin = characterBox(text, 0);
-        if (!origin || qFuzzyCompare(origin->y() + 1, a->y() + 1)) return std::nullopt;
-    }
-    return a->united(*b);
-}
-
-// The extents of the top-level window the object is in (its application's child).
-std::optional<QRectF> windowExtents(AtspiAccessible* object)
-{
-    GErrorSlot error;
-    Accessible current = Accessible::adopt(ATSPI_ACCESSIBLE(g_object_ref(object)));
-    for (int depth = 0; current && depth < 64; ++depth) {
-        Accessible parent = Accessible::adopt(atspi_accessible_get_parent(current.get(), error.out()));
-        if (error.failed() || !parent) return std::nullopt;
-        if (atspi_accessible_get_role(parent.get(), error.out()) == ATSPI_ROLE_APPLICATION) {
-            auto component = GObjectRef<AtspiComponent>::adopt(atspi_accessible_get_component_iface(current.get()));
-            if (!component) return std::nullopt;
-            GOwned<AtspiRect> r(atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out()));
-            if (error.failed() || !r) return std::nullopt;
-            return QRectF(r->x, r->y, r->width, r->height);
-        }
-        if (error.failed()) return std::nullopt;
-        current = std::move(parent);
-    }
-    return std::nullopt;
 }
 
 bool onSomeScreen(const QRectF& rect, const QList<Screen>& screens)
@@ -434,8 +381,8 @@ AXResult<AXValue> AtspiAccessibility::boundsForRange(const AtspiElement& element
     if (!start || !end) return fail(AXError::illegalArgument);
     if (*end == *start) return fail(AXError::noValue); // no characters, no rectangle
     std::optional<QRectF> extents = element.units().rangeFromCharacters
-        ? characterSpan(text.get(), *whole, gint(*start), gint(*end - 1))
-        : rangeExtents(text.get(), gint(*start), gint(*end));
+        ? AtspiExtents::characterSpan(text.get(), *whole, gint(*start), gint(*end - 1))
+        : AtspiExtents::range(text.get(), gint(*start), gint(*end));
     if (!extents) return fail(AXError::cannotComplete);
     if (extents->width() <= 0 && extents->height() <= 0) return fail(AXError::noValue);
     const QRectF rect = onOurScreens(element, *extents);
@@ -453,7 +400,7 @@ QRectF AtspiAccessibility::onOurScreens(const AtspiElement& element, const QRect
         Log::write(QStringLiteral("AT-SPI 좌표의 배율을 알 수 없어 받은 그대로 씀: %1").arg(why));
         return reported;
     };
-    const std::optional<QRectF> window = windowExtents(element.accessible());
+    const std::optional<QRectF> window = AtspiExtents::window(element.accessible());
     if (!window) return keep(QStringLiteral("앱이 창의 위치를 알려 주지 않음"));
     const std::optional<FrontWindow> front = m_workspace->frontmostWindow();
     GErrorSlot error;

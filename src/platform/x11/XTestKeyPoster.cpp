@@ -78,13 +78,9 @@ bool XTestKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags, quint3
     // up for the keys typed next.
     const quint64 unheld = flags & ~combinedModifierFlags();
     // X keycodes run from 8 to 255.
-    if (nativeKey >= 8 && nativeKey <= 255) return handBack(XKeyCode(nativeKey), unheld);
-    const auto key = m_keymap->keycode(keyCode);
-    if (!key) {
-        Log::write(QStringLiteral("이 키보드에 없는 키라 보내지 못함: %1").arg(keyCode));
-        return false;
-    }
-    return handBack(*key, unheld);
+    const auto key = nativeKey >= 8 && nativeKey <= 255 ? std::optional<XKeyCode>(XKeyCode(nativeKey))
+                                                        : keycodeOf(keyCode, false);
+    return key && handBack(*key, unheld);
 }
 
 bool XTestKeyPoster::handBack(XKeyCode key, quint64 flags)
@@ -99,15 +95,18 @@ bool XTestKeyPoster::handBack(XKeyCode key, quint64 flags)
     return postKeycode(key, flags, true, true);
 }
 
+std::optional<XKeyCode> XTestKeyPoster::keycodeOf(quint16 keyCode, bool byMeaning)
+{
+    const auto key = byMeaning ? m_keymap->keycodeTyping(keyCode) : m_keymap->keycode(keyCode);
+    if (!key) Log::write(QStringLiteral("이 키보드에 없는 키라 보내지 못함: %1").arg(keyCode));
+    return key;
+}
+
 bool XTestKeyPoster::post(quint16 keyCode, quint64 flags, bool down, bool up, bool byMeaning)
 {
     if (!m_hasXTest) return false;
-    const auto key = byMeaning ? m_keymap->keycodeTyping(keyCode) : m_keymap->keycode(keyCode);
-    if (!key) {
-        Log::write(QStringLiteral("이 키보드에 없는 키라 보내지 못함: %1").arg(keyCode));
-        return false;
-    }
-    return postKeycode(*key, flags, down, up);
+    const auto key = keycodeOf(keyCode, byMeaning);
+    return key && postKeycode(*key, flags, down, up);
 }
 
 bool XTestKeyPoster::postKeycode(XKeyCode key, quint64 flags, bool down, bool up)

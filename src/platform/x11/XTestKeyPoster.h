@@ -3,6 +3,7 @@
 #include "platform/KeyPoster.h"
 
 #include <memory>
+#include <optional>
 
 class Workspace;
 class X11Connection;
@@ -28,6 +29,8 @@ public:
 private:
     // byMeaning: a letter by what the layout types, else the key at its position.
     bool post(quint16 keyCode, quint64 flags, bool down, bool up, bool byMeaning);
+    // The keycode of a key, logged when the keyboard has none.
+    std::optional<unsigned char> keycodeOf(quint16 keyCode, bool byMeaning);
     bool postKeycode(unsigned char key, quint64 flags, bool down, bool up);
     bool handBack(unsigned char key, quint64 flags);
 
