@@ -1,5 +1,6 @@
 #include "core/CandidatePanel.h"
 
+#include "core/LanguageModels.h"
 #include "core/ShortcutCenter.h"
 #include "platform/Platform.h"
 
@@ -86,6 +87,9 @@ void CandidatePanel::showNotice(const QString& message, const PanelAnchor& ancho
 
 void CandidatePanel::dismiss()
 {
+    // Closed while it waited for the model: the answer is not wanted, the server can stop.
+    if (m_model.isLoading() && isVisible())
+        if (const auto model = LanguageModels::shared()) model->giveUpRequests();
     m_autoDismiss.reset(); // releasing the handle cancels the time-out
     m_relayout.reset();
     Platform& platform = Platform::shared();

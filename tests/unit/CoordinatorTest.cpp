@@ -145,23 +145,23 @@ TEST_F(SessionFixture, PressesWhileLoadingAndALateRankerAnswer)
 {
     useModel();
     model->hold();
-    model->queueStructured(pickAnswer({2}));
     fake->openEditor("수도를", {0, 3});
     coordinator.trigger();
     ASSERT_TRUE(spinUntil([&] { return panel.isVisible() && panel.model().isLoading(); }));
     EXPECT_EQ(panel.model().header(), "\"수도\"를 · AI · 한글(漢字)");
 
-    coordinator.trigger(); // closes the loading panel
+    coordinator.trigger(); // closes the loading panel: the model's answer is no longer wanted
     EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(model->givenUp(), 1);
     EXPECT_TRUE(coordinator.busy);
-    coordinator.trigger(); // ignored: the session still waits for its ranker
+    coordinator.trigger(); // ignored: the session still winds up
     EXPECT_FALSE(panel.isVisible());
     const int buildsBefore = fake->panelWindow->contentBuilds();
 
-    model->release();
-    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
+    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; })) << "the session ends without the model";
     EXPECT_FALSE(panel.isVisible()) << "the late list is dropped";
     EXPECT_EQ(fake->panelWindow->contentBuilds(), buildsBefore);
+    model->release();
 
     model->queueStructured(pickAnswer({1}));
     ASSERT_TRUE(pressShowsList());
@@ -352,6 +352,7 @@ public:
     {
         co_return Answer<QString>{std::variant<QString, QString>(std::in_place_index<1>, QStringLiteral("unused"))};
     }
+    void giveUpRequests() override {}
 };
 } // namespace
 
