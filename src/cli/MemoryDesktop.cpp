@@ -107,7 +107,8 @@ QList<QStringList> MemoryPasteboard::itemTypes()
 
 std::optional<QByteArray> MemoryPasteboard::data(qsizetype item, const QString& type)
 {
-    if (item < 0 || item >= m_items.size() || unreadableTypes.contains(type)) return std::nullopt;
+    m_lastReadLost = untakeableTypes.contains(type);
+    if (item < 0 || item >= m_items.size() || unreadableTypes.contains(type) || m_lastReadLost) return std::nullopt;
     for (const auto& [t, data] : m_items[item])
         if (t == type) return data;
     return std::nullopt;

@@ -106,6 +106,7 @@ public:
     qint64 changeCount() override { return m_changeCount; }
     QList<QStringList> itemTypes() override;
     std::optional<QByteArray> data(qsizetype item, const QString& type) override;
+    bool lastReadLost() override { return m_lastReadLost; }
     std::optional<QString> string() override;
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& items) override;
@@ -120,12 +121,14 @@ public:
     std::optional<QString> stringFor(Pid reader);
 
     QSet<QString> unreadableTypes;
+    QSet<QString> untakeableTypes; // offered and held, but too large to be taken
     std::optional<Pid> owner; // who holds the contents, as scripted
 
 private:
     QList<PasteboardItem> m_items;
     qint64 m_changeCount = 1;
     bool m_ours = false; // the contents are this program's
+    bool m_lastReadLost = false;
     QList<std::optional<Pid>> m_readers;
 };
 

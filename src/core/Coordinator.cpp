@@ -180,9 +180,10 @@ QCoro::Task<void> Coordinator::sessionSteps(qint64& session)
         co_return;
     }
     session = ++panel.session;
-    const std::optional<Capture> cap = co_await TextCapture::capture();
+    QString why;
+    const std::optional<Capture> cap = co_await TextCapture::capture(&why);
     if (!cap || TextUtil::trimmed(cap->selected).isEmpty()) {
-        panel.showNotice(noSelectionNotice, PanelAnchor::mouse(), session);
+        panel.showNotice(why.isEmpty() ? noSelectionNotice : why, PanelAnchor::mouse(), session);
         // The notice holds the keyboard and the pointer: once it is gone (a key or a click went
         // through it, or its time ran out) a copy is the user's own, not a late answer.
         TextCapture::watchLateCopyWhile([&panel, token = session] { return panel.session == token; });

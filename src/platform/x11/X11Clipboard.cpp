@@ -143,6 +143,7 @@ QStringList X11Clipboard::foreignTypes()
 {
     auto targets = m_reader->targets();
     if (const auto* failure = std::get_if<X11SelectionReader::Failure>(&targets)) {
+        m_lastReadLost = *failure != X11SelectionReader::Failure::noOwner && *failure != X11SelectionReader::Failure::refused;
         if (*failure != X11SelectionReader::Failure::noOwner)
             Log::write(QStringLiteral("%1 형식 목록을 읽지 못함: %2")
                            .arg(modeName(m_mode), QLatin1String(X11SelectionReader::describe(*failure))));
@@ -158,6 +159,7 @@ QStringList X11Clipboard::foreignTypes()
 
 QList<QStringList> X11Clipboard::itemTypes()
 {
+    m_lastReadLost = false;
     if (!m_connection) {
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData(m_mode);
         if (!mime || mime->formats().isEmpty()) return {};
@@ -176,6 +178,7 @@ QList<QStringList> X11Clipboard::itemTypes()
 
 std::optional<QByteArray> X11Clipboard::data(qsizetype item, const QString& type)
 {
+    m_lastReadLost = false;
     if (item != 0) return std::nullopt;
     if (!m_connection) {
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData(m_mode);
@@ -190,11 +193,13 @@ std::optional<QByteArray> X11Clipboard::data(qsizetype item, const QString& type
     const unsigned long owner = XGetSelectionOwner(m_connection->display(), m_selection);
     if (m_silentOwner == std::make_pair(owner, m_changeCount)) {
         Log::write(QStringLiteral("%1의 %2 형식을 건너뜀: 주인이 앞서 응답하지 않음").arg(modeName(m_mode), type));
+        m_lastReadLost = true;
         return std::nullopt;
     }
     auto result = m_reader->read(m_connection->atom(type.toLatin1().constData()));
     if (const auto* failure = std::get_if<X11SelectionReader::Failure>(&result)) {
         if (*failure == X11SelectionReader::Failure::timedOut) m_silentOwner = std::make_pair(owner, m_changeCount);
+        m_lastReadLost = *failure != X11SelectionReader::Failure::noOwner && *failure != X11SelectionReader::Failure::refused;
         if (*failure != X11SelectionReader::Failure::noOwner && *failure != X11SelectionReader::Failure::refused)
             Log::write(QStringLiteral("%1의 %2 형식을 건너뜀: %3")
                            .arg(modeName(m_mode), type, QLatin1String(X11SelectionReader::describe(*failure))));

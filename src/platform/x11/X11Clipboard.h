@@ -33,6 +33,7 @@ public:
     qint64 changeCount() override { return m_changeCount; }
     QList<QStringList> itemTypes() override;
     std::optional<QByteArray> data(qsizetype item, const QString& type) override;
+    bool lastReadLost() override { return m_lastReadLost; }
     std::optional<QString> string() override;
     std::optional<Pid> ownerPid() override;
     qint64 clearContents() override;
@@ -71,4 +72,5 @@ private:
     QTimer m_probeTimer;
     QObject m_context;
     bool m_writing = false;
+    bool m_lastReadLost = false;
 };
