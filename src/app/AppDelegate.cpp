@@ -14,6 +14,7 @@
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/atspi/AtspiBusLink.h"
 #include "platform/model/OpenAiCompatibleModel.h"
+#include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Compositing.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11TrayColors.h"
@@ -72,6 +73,7 @@ void AppDelegate::start()
     activateShortcut();
     loadDictionary();
     Coordinator::shared().showOnboarding = [this] { openOnboarding(); };
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::handClipboardOver);
     // Needs the accessibility switch, or the first run never finished.
     OnboardingWindow::shared().showIfNeeded();
     detach(buildTray());
@@ -92,13 +94,20 @@ void AppDelegate::installPlatform()
 void AppDelegate::restartForReturnedBus()
 {
     // Settings the file would not take live only in this process until a write saves them.
-    if (Coordinator::shared().busy || CandidatePanel::shared().isVisible() || ownWindowOpen()
+    if (!Coordinator::shared().settled() || CandidatePanel::shared().isVisible() || ownWindowOpen()
         || Defaults::shared().holdsUnsaved()) {
         QTimer::singleShot(250, this, &AppDelegate::restartForReturnedBus);
         return;
     }
     Log::write(QStringLiteral("새 접근성 버스에 연결하려고 소렐을 다시 시작함"));
+    handClipboardOver();
     Launcher::restartInPlace();
+}
+
+void AppDelegate::handClipboardOver()
+{
+    if (const auto clipboard = std::dynamic_pointer_cast<X11Clipboard>(m_platform ? m_platform->pasteboard : nullptr))
+        clipboard->handToManager();
 }
 
 QCoro::Task<void> AppDelegate::buildTray()

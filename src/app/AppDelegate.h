@@ -43,8 +43,11 @@ private:
     void addAutostartItem();
     void activateShortcut();
     void loadDictionary();
-    // A new accessibility bus is reached by a fresh start, once no press and no window is open.
+    // A new accessibility bus is reached by a fresh start, once no press, no pick's replacement and
+    // no window is open.
     void restartForReturnedBus();
+    // The clipboard this program holds (the user's, put back after a paste) outlives it.
+    void handClipboardOver();
 
     std::shared_ptr<Platform> m_platform;
     std::unique_ptr<SaveFailureNotice> m_saveFailureNotice;

@@ -159,7 +159,10 @@ QCoro::Task<void> Coordinator::runSession()
 
 QCoro::Task<void> Coordinator::endCleanly(QCoro::Task<void> step)
 {
-    if (const std::optional<QString> failure = co_await failureOf(std::move(step))) reportFailure(*failure, 0);
+    ++m_pickSteps;
+    const std::optional<QString> failure = co_await failureOf(std::move(step));
+    --m_pickSteps;
+    if (failure) reportFailure(*failure, 0);
 }
 
 void Coordinator::reportFailure(const QString& failure, qint64 session)

@@ -141,6 +141,18 @@ TEST_F(SessionFixture, DictionaryPickReplacesTheWordAndKeepsTheEnding)
     EXPECT_EQ(replacedPosts, 1) << "one press, at most one replacement";
 }
 
+// A restart in place waits for this: a pick's paste must not be cut off by it.
+TEST_F(SessionFixture, APickStillPastingKeepsTheCoordinatorUnsettled)
+{
+    fake->openEditor("수도", {0, 2})->hasAccessibleFocus = false; // written back by a paste
+    ASSERT_TRUE(pressShowsList());
+    press(kDigit1);
+    EXPECT_FALSE(coordinator.busy);
+    EXPECT_FALSE(coordinator.settled());
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
+    EXPECT_TRUE(spinUntil([&] { return coordinator.settled(); }));
+}
+
 TEST_F(SessionFixture, PressesWhileLoadingAndALateRankerAnswer)
 {
     useModel();

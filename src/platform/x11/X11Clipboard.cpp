@@ -240,6 +240,29 @@ std::optional<QList<std::optional<Pid>>> X11Clipboard::textReaders()
     return m_owner->textReaders();
 }
 
+bool X11Clipboard::handToManager()
+{
+    if (!m_connection || !ownedByUs() || m_own->isEmpty()) return true;
+    switch (m_owner->handToManager(handOverLimitMs)) {
+    case X11SelectionOwner::HandOver::nothingHeld: return true;
+    case X11SelectionOwner::HandOver::saved:
+        Log::write(QStringLiteral("%1 내용을 클립보드 관리자에게 넘김").arg(modeName(m_mode)));
+        return true;
+    case X11SelectionOwner::HandOver::noManager:
+        if (!m_toldNoManager)
+            Log::write(QStringLiteral("클립보드 관리자가 없어 소렐이 끝나면 %1 내용이 사라짐").arg(modeName(m_mode)));
+        m_toldNoManager = true;
+        return false;
+    case X11SelectionOwner::HandOver::refused:
+        Log::write(QStringLiteral("클립보드 관리자가 %1 내용을 받지 않음").arg(modeName(m_mode)));
+        return false;
+    case X11SelectionOwner::HandOver::timedOut:
+        Log::write(QStringLiteral("클립보드 관리자가 %1 ms 안에 %2 내용을 다 받지 못함").arg(handOverLimitMs).arg(modeName(m_mode)));
+        return false;
+    }
+    return false;
+}
+
 qint64 X11Clipboard::clearContents()
 {
     m_own.reset();

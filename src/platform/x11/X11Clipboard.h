@@ -42,6 +42,12 @@ public:
     // Seen by our selection owner; QClipboard alone does not tell.
     std::optional<QList<std::optional<Pid>>> textReaders() override;
 
+    // Before this program leaves: what it holds goes to the desktop's clipboard manager, so the
+    // user's clipboard outlives it. Waits for the manager at most handOverLimitMs; without a
+    // manager that is logged, once. True when nothing is lost.
+    bool handToManager();
+    static constexpr qint64 handOverLimitMs = 3000;
+
 private:
     bool ownedByUs();
     QStringList foreignTypes();
@@ -73,4 +79,5 @@ private:
     QObject m_context;
     bool m_writing = false;
     bool m_lastReadLost = false;
+    bool m_toldNoManager = false;
 };
