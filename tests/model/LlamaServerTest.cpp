@@ -7,7 +7,7 @@
 #include "base/Log.h"
 #include "core/LanguageModels.h"
 #include "core/Ranker.h"
-#include "platform/fake/MemoryDefaultsStore.h"
+#include "support/MemoryDefaultsStore.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 
 #include <QDir>

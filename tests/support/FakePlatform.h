@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/MemoryPlatform.h"
-#include "platform/fake/FakeClock.h"
-#include "platform/fake/FakeHotKeyService.h"
+#include "support/FakeClock.h"
+#include "support/FakeHotKeyService.h"
 
 #include <memory>
 

@@ -6,7 +6,7 @@
 #include "core/Ranker.h"
 #include "core/WritingSettings.h"
 #include "core/CandidatePanel.h"
-#include "platform/fake/FakeLanguageModel.h"
+#include "support/FakeLanguageModel.h"
 #include "support/FakePlatform.h"
 
 #include "TestSupport.h"

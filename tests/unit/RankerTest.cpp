@@ -3,7 +3,7 @@
 #include "core/PickHistory.h"
 #include "core/RankEngine.h"
 #include "core/Ranker.h"
-#include "platform/fake/FakeLanguageModel.h"
+#include "support/FakeLanguageModel.h"
 #include "TestSupport.h"
 
 #include <QJsonArray>

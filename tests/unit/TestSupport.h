@@ -2,7 +2,7 @@
 
 #include "base/Defaults.h"
 #include "base/Log.h"
-#include "platform/fake/MemoryDefaultsStore.h"
+#include "support/MemoryDefaultsStore.h"
 
 #include <QDir>
 #include <QFile>
