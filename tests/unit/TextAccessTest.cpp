@@ -90,7 +90,7 @@ TEST_F(TextAccess, accessibilityCaptureReadsSelectionContextAndBounds)
     // The focus known only to the application's own element still counts.
     app->answersSystemWideFocus = false;
     ASSERT_TRUE(capture());
-    EXPECT_EQ(capture()->selected, u"수도는"_s);
+    EXPECT_EQ(capture().value().selected, u"수도는"_s);
 
     // Without a range: no context window and no bounds.
     app->readOverrides[Accessibility::selectedTextRangeAttribute] = {AXError::noValue, {}};
@@ -108,21 +108,21 @@ TEST_F(TextAccess, contextWindowAndBoundsAreClippedAndChecked)
     ASSERT_TRUE(cap);
     EXPECT_EQ(cap->context.size(), 152); // nothing before the start
     app->selection = {390, 10};
-    EXPECT_EQ(capture()->context.size(), 160); // nothing after the end
+    EXPECT_EQ(capture().value().context.size(), 160); // nothing after the end
     app->selection = {200, 5};
-    EXPECT_EQ(capture()->context, longText.mid(50, 305));
+    EXPECT_EQ(capture().value().context, longText.mid(50, 305));
 
     // An empty rectangle means unknown; a line of zero width still places the panel.
     app->boundsForRange = [](TextRange) { return std::optional<QRectF>(QRectF(10, 10, 0, 0)); };
-    EXPECT_FALSE(capture()->selectionBounds);
+    EXPECT_FALSE(capture().value().selectionBounds);
     app->boundsForRange = [](TextRange) { return std::optional<QRectF>(QRectF(10, 10, 0, 18)); };
-    EXPECT_EQ(capture()->selectionBounds, QRectF(10, 10, 0, 18));
+    EXPECT_EQ(capture().value().selectionBounds, QRectF(10, 10, 0, 18));
     // A value of the wrong kind is a failed read.
     app->readOverrides[Accessibility::boundsForRangeParameterizedAttribute] = {AXError::success, u"wide"_s};
-    EXPECT_FALSE(capture()->selectionBounds);
+    EXPECT_FALSE(capture().value().selectionBounds);
     // Without a whole value, context is the selected text.
     app->readOverrides[Accessibility::valueAttribute] = {AXError::success, TextRange{0, 1}};
-    EXPECT_EQ(capture()->context, longText.mid(200, 5));
+    EXPECT_EQ(capture().value().context, longText.mid(200, 5));
 }
 
 TEST_F(TextAccess, blankOrUnreadableSelectionFallsBackToCommandC)
@@ -144,7 +144,7 @@ TEST_F(TextAccess, blankOrUnreadableSelectionFallsBackToCommandC)
 
     // A wrong type reads as a failure too.
     app->readOverrides[Accessibility::selectedTextAttribute] = {AXError::success, TextRange{2, 2}};
-    EXPECT_EQ(capture()->viaAccessibility, false);
+    EXPECT_EQ(capture().value().viaAccessibility, false);
 
     // Forced by the debug setting, a readable selection is copied too.
     app->readOverrides.clear();
