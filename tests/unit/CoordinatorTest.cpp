@@ -202,7 +202,7 @@ TEST_F(SessionFixture, OptionPickCopiesTheHanjaAndLeavesTheText)
 TEST_F(SessionFixture, ARefusedReplacementSaysSoAndStillLearns)
 {
     auto editor = fake->openEditor("수도를", {0, 3});
-    editor->refusedWrites.insert(Accessibility::selectedTextAttribute, AXError::cannotComplete);
+    fake->writeFaults(*editor).refused.insert(Accessibility::selectedTextAttribute, AXError::cannotComplete);
     auto other = fake->workspace->addApplication(900, QStringLiteral("org.example.Other"));
     ASSERT_TRUE(pressShowsList());
     press(kDigit1);

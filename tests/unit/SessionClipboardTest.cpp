@@ -163,7 +163,7 @@ TEST_F(SessionClipboard, ASecondPressDuringThePasteKeepsTheUsersClipboard)
 TEST_F(SessionClipboard, AfterANoSelectionNoticeOnlyTheLateAnswerIsUndone)
 {
     auto editor = clipboardOnlyEditor("대한민국의 수도는 서울", {6, 2});
-    editor->copyDelayMs = 700; // answers after the capture gave up
+    fake->copiesAfter(*editor, 700); // after the capture gave up
     coordinator.trigger();
     ASSERT_TRUE(spinUntil([&] { return noticeShown(Coordinator::noSelectionNotice); }));
     settle(3000);

@@ -180,7 +180,7 @@ TEST_F(TextAccess, copyThatChangesNothingGivesUpAfterTwentyPolls)
 TEST_F(TextAccess, lateCopyIsUndoneUnlessAnotherProgramCopiedMeanwhile)
 {
     auto app = clipboardOnlyEditor();
-    app->copyDelayMs = 600;
+    fake->copiesAfter(*app, 600);
     EXPECT_FALSE(capture());
     EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: ⌘C 실패 (org.example.Editor)"_s));
     fake->clock->advance(TextCapture::lateCopyGraceMs);
@@ -249,7 +249,7 @@ TEST_F(TextAccess, typoRunWideningAcceptedRefusedAndReadBackDifferent)
     // The application refuses the new range: the fragment is used as selected.
     app->text = text;
     app->selection = {5, 1};
-    app->refusedWrites[Accessibility::selectedTextRangeAttribute] = AXError::cannotComplete;
+    fake->writeFaults(*app).refused[Accessibility::selectedTextRangeAttribute] = AXError::cannotComplete;
     log.clear();
     cap = capture();
     EXPECT_EQ(cap->selected, u"디"_s);
@@ -257,7 +257,7 @@ TEST_F(TextAccess, typoRunWideningAcceptedRefusedAndReadBackDifferent)
     EXPECT_FALSE(log.contains(u"넓힘"_s));
 
     // It reports success but keeps its selection: the old range is written back.
-    app->refusedWrites.clear();
+    fake->writeFaults(*app).refused.clear();
     app->ignoredWrites.insert(Accessibility::selectedTextRangeAttribute);
     app->attributeWrites = 0;
     cap = capture();
@@ -300,10 +300,10 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
              app->readOverrides[Accessibility::valueAttribute] = {AXError::cannotComplete, {}};
          },
          sentence, false, {}},
-        {"a time-out reported, the write carried out", [&] { app->lateWrites[selected] = AXError::cannotComplete; },
+        {"a time-out reported, the write carried out", [&] { fake->writeFaults(*app).late[selected] = AXError::cannotComplete; },
          replaced, false, why[1]},
-        {"the selection deleted, nothing inserted", [&] { app->halfWrites.insert(selected); }, replaced, true, why[2]},
-        {"the write refused", [&] { app->refusedWrites[selected] = AXError::cannotComplete; }, replaced, true, {}},
+        {"the selection deleted, nothing inserted", [&] { fake->writeFaults(*app).half.insert(selected); }, replaced, true, why[2]},
+        {"the write refused", [&] { fake->writeFaults(*app).refused[selected] = AXError::cannotComplete; }, replaced, true, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.quirk);
@@ -311,9 +311,9 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
         app->selection = {6, 2};
         app->readOverrides.clear();
         app->ignoredWrites.clear();
-        app->lateWrites.clear();
-        app->halfWrites.clear();
-        app->refusedWrites.clear();
+        fake->writeFaults(*app).late.clear();
+        fake->writeFaults(*app).half.clear();
+        fake->writeFaults(*app).refused.clear();
         log.clear();
         fake->keyPoster->clearPosted();
         c.arrange();
@@ -562,7 +562,7 @@ TEST_F(TextAccess, aFocusLeftInABackgroundApplicationIsNotTaken)
 
 TEST(ClipboardSnapshot, restoresEveryItemAndTypeItCouldRead)
 {
-    MemoryPasteboard pasteboard;
+    FaultyPasteboard pasteboard;
     Log::Collector log;
     const QList<PasteboardItem> items{
         PasteboardItem{{u"text/html"_s, "<i>a</i>"}, {Pasteboard::stringType, "a"}},
