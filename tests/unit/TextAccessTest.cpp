@@ -84,7 +84,6 @@ TEST_F(TextAccess, accessibilityCaptureReadsSelectionContextAndBounds)
     EXPECT_TRUE(cap->element);
     EXPECT_EQ(cap->selectionBounds, QRectF(160, 200, 30, 20));
     EXPECT_EQ(cap->pid, 501);
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: AX (org.example.Editor)"_s));
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
 
     // The focus known only to the application's own element still counts.
@@ -137,7 +136,6 @@ TEST_F(TextAccess, blankOrUnreadableSelectionFallsBackToCommandC)
     EXPECT_FALSE(cap->viaAccessibility);
     EXPECT_FALSE(cap->element);
     EXPECT_FALSE(cap->selectionBounds);
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: ⌘C 성공 (org.example.Editor)"_s));
     // Exactly one Ctrl+C (an editor's copy chord), and the user's clipboard is back.
     EXPECT_TRUE(postedOnly({KeyCode::c, ModifierFlag::control}));
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
@@ -185,7 +183,6 @@ TEST_F(TextAccess, lateCopyIsUndoneUnlessAnotherProgramCopiedMeanwhile)
     EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: ⌘C 실패 (org.example.Editor)"_s));
     fake->clock->advance(TextCapture::lateCopyGraceMs);
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: ⌘C 복사가 늦게 와서 클립보드를 되돌림 (org.example.Editor)"_s));
 
     // The application never copies; the user copies elsewhere a second later: that stays.
     app->copiesOnCopyChord = false;
@@ -219,14 +216,12 @@ TEST_F(TextAccess, ownWindowIsReadAndWrittenDirectly)
     EXPECT_EQ(cap->local, view);
     EXPECT_EQ(cap->pid, fake->workspace->ownPid());
     EXPECT_EQ(cap->selectionBounds, QRectF(324, 300, 16, 18));
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 선택 읽기: 소렐 창"_s));
 
     const qint64 count = fake->pasteboard->changeCount();
     EXPECT_TRUE(replace(*cap, u"수도(首都)"_s));
     EXPECT_EQ(view->content, u"연습 수도(首都)"_s);
     EXPECT_EQ(fake->pasteboard->changeCount(), count);
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: 소렐 창"_s));
 
     view->selection = {0, 0};
     EXPECT_FALSE(capture());
@@ -241,7 +236,6 @@ TEST_F(TextAccess, typoRunWideningAcceptedRefusedAndReadBackDifferent)
     EXPECT_EQ(cap->selected, u"ㅗ디ㅣㅐ"_s);
     EXPECT_EQ(app->selection, (TextRange{4, 4})); // the application's own selection moved
     EXPECT_EQ(cap->selectionBounds, QRectF(140, 200, 40, 20)); // bounds of the whole run
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 자모 오타 조각을 덩어리 전체로 넓힘"_s));
     // The replacement then covers the whole run.
     EXPECT_TRUE(replace(*cap, u"hello"_s));
     EXPECT_EQ(app->text, u"say hello now"_s);
@@ -250,21 +244,20 @@ TEST_F(TextAccess, typoRunWideningAcceptedRefusedAndReadBackDifferent)
     app->text = text;
     app->selection = {5, 1};
     fake->writeFaults(*app).refused[Accessibility::selectedTextRangeAttribute] = AXError::cannotComplete;
-    log.clear();
     cap = capture();
+    ASSERT_TRUE(cap);
     EXPECT_EQ(cap->selected, u"디"_s);
     EXPECT_EQ(app->selection, (TextRange{5, 1}));
-    EXPECT_FALSE(log.contains(u"넓힘"_s));
 
     // It reports success but keeps its selection: the old range is written back.
     fake->writeFaults(*app).refused.clear();
     app->ignoredWrites.insert(Accessibility::selectedTextRangeAttribute);
     app->attributeWrites = 0;
     cap = capture();
+    ASSERT_TRUE(cap);
     EXPECT_EQ(cap->selected, u"디"_s);
     EXPECT_EQ(cap->selectionBounds, QRectF(150, 200, 10, 20));
     EXPECT_EQ(app->attributeWrites, 2);
-    EXPECT_FALSE(log.contains(u"넓힘"_s));
 }
 
 TEST_F(TextAccess, accessibilityReplacementIsVerified)
