@@ -16,18 +16,8 @@ using TestSupport::logNames;
 
 namespace {
 
-QList<HanjaEntry> pool(int n)
-{
-    static const QStringList hanja = {"首都", "修道", "囚徒", "隨道", "水稻", "受渡"};
-    QList<HanjaEntry> list;
-    for (int i = 0; i < n; ++i) list.append(HanjaEntry("수도", hanja[i], QString()));
-    return list;
-}
-
-QJsonObject pick(const QJsonArray& indices, const QString& reason, const QJsonArray& meanings)
-{
-    return QJsonObject{{"indices", indices}, {"reason", reason}, {"meanings", meanings}};
-}
+using TestSupport::pool;
+const auto pick = TestSupport::pickJson;
 
 // A peer listing one model, and the HTTP client pointed at it as the shared model. The peer runs
 // in this process, so on a loaded machine its listing may take longer than the program's 300 ms
