@@ -16,6 +16,7 @@
 #include "platform/model/OpenAiCompatibleModel.h"
 #include "platform/x11/X11Compositing.h"
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11PointerWatch.h"
 #include "platform/x11/X11TrayColors.h"
 #include "ui/AboutWindow.h"
 #include "ui/CandidatePanelView.h" // QtPanelWindow.h needs it complete
@@ -82,7 +83,8 @@ void AppDelegate::installPlatform()
     // The local model server, when one runs, ranks and corrects; without one nothing is sent.
     LanguageModels::setShared(std::make_shared<OpenAiCompatibleModel>());
     m_platform = DesktopPlatform::create();
-    m_platform->panelWindow = std::make_shared<QtPanelWindow>(X11Compositing::active);
+    m_platform->panelWindow = std::make_shared<QtPanelWindow>(
+        X11Compositing::active, std::make_shared<X11PointerWatch>(X11Connection::open()));
     m_platform->ownWindows = std::make_shared<QtOwnWindows>();
     Platform::setShared(m_platform);
     if (auto atspi = std::dynamic_pointer_cast<AtspiAccessibility>(m_platform->accessibility))
