@@ -4,6 +4,7 @@
 
 #include "EndToEndFixture.h"
 
+#include <QDeadlineTimer>
 #include <QScreen>
 
 #include <algorithm>
@@ -232,6 +233,26 @@ TEST_F(EndToEnd, AClickOutsideThePanelClosesItAndReachesTheWindowUnderIt)
     EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
     pressChord(QStringLiteral("x"));
     EXPECT_TRUE(waitUntil([&] { return editor.text() == kSentence + QStringLiteral("x"); }, 5s))
+        << editor.text().toStdString();
+}
+
+// A shortcut held past the keyboard's repeat delay opens one panel, which stays and takes a pick.
+TEST_F(EndToEnd, AHeldShortcutOpensOnePanelThatStays)
+{
+    Editor editor;
+    ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
+    keysDown(QStringLiteral("ctrl+alt+h"));
+    const bool shown = waitForPanel();
+    // Held for two seconds, three times the server's repeat delay, the panel watched all along.
+    bool stayed = shown;
+    const QDeadlineTimer hold(2s);
+    while (shown && !hold.hasExpired()) stayed = stayed && panel().has_value();
+    keysUp(QStringLiteral("h+alt+ctrl"));
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(stayed) << "the repeating key closed the panel";
+    ASSERT_TRUE(waitForList());
+    pressChord(QStringLiteral("1"));
+    EXPECT_TRUE(waitUntil([&] { return editor.text() == QStringLiteral("대한민국의 수도(首都)는 서울이다."); }, 5s))
         << editor.text().toStdString();
 }
 
