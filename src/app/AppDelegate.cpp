@@ -72,7 +72,6 @@ void AppDelegate::start()
     installPlatform();
     activateShortcut();
     loadDictionary();
-    Coordinator::shared().showOnboarding = [this] { openOnboarding(); };
     // Needs the accessibility switch, or the first run never finished.
     OnboardingWindow::shared().showIfNeeded();
     detach(buildTray());

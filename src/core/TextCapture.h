@@ -18,7 +18,8 @@ class TextCapture {
 public:
     TextCapture() = delete;
 
-    static QCoro::Task<std::optional<Capture>> capture();
+    // Without `accessibility` (the desktop's switch is off) only the copy chord and PRIMARY are tried.
+    static QCoro::Task<std::optional<Capture>> capture(bool accessibility = true);
 
     // The element's whole text ("AXValue"), absent on an error or a value that is not text.
     static std::optional<QString> value(const AXElementRef& element);

@@ -8,7 +8,6 @@
 
 #include <QCloseEvent>
 #include <QFrame>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -120,8 +119,9 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
     auto* col1 = new QVBoxLayout;
     col1->setSpacing(7);
     col1->addWidget(label(QStringLiteral("접근성 켜기"), 14, QFont::Bold, primary, this));
-    col1->addWidget(label(QStringLiteral("선택한 글을 읽고 바꾸는 데 필요합니다. 글은 이 컴퓨터 밖으로 나가지 않습니다."), 12,
-                          QFont::Normal, primary, this));
+    col1->addWidget(label(QStringLiteral("꺼져 있어도 복사와 붙여넣기로 됩니다. 켜면 클립보드를 거치지 않고 바꾸고, 후보 창이 "
+                                         "단어 바로 아래에 뜹니다. 글은 이 컴퓨터 밖으로 나가지 않습니다."),
+                          12, QFont::Normal, primary, this));
     m_permission = new QPushButton(QStringLiteral("접근성 켜기…"), this);
     m_permission->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(m_permission, &QPushButton::clicked, this, [this] {
@@ -264,17 +264,6 @@ void OnboardingWindow::refresh()
     m_permissionHint->setVisible(!m_trusted);
     m_enabled->setVisible(m_trusted);
     m_done->setVisible(m_practiced);
-    // The practice step waits, faded and closed to clicks, until the permission is on.
-    // (An effect at full opacity still redirects painting; none is set then.)
-    if (m_trusted) {
-        m_step2->setGraphicsEffect(nullptr);
-    } else if (!m_step2->graphicsEffect()) {
-        auto* fade = new QGraphicsOpacityEffect(m_step2);
-        fade->setOpacity(0.4);
-        m_step2->setGraphicsEffect(fade);
-    }
-    m_step2->setAttribute(Qt::WA_TransparentForMouseEvents, !m_trusted);
-    m_field->setFocusPolicy(m_trusted ? Qt::StrongFocus : Qt::NoFocus);
     m_footer->setText(m_practiced ? QStringLiteral("시작하기") : QStringLiteral("닫기"));
     m_footer->setDefault(m_practiced);
     // 420 wide; the height follows the content.

@@ -12,10 +12,10 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-// "소렐 시작하기", the first-run window: turn on accessibility, then one practice replacement in
-// a sentence of our own. Both steps are watched live while the window is up: the permission is
-// asked every second (without prompting), and any successful replacement completes the second
-// step and stores "onboardingDone".
+// "소렐 시작하기", the first-run window: turn on accessibility (which Sorelwick works without, by
+// copy and paste), and one practice replacement in a sentence of our own. Both steps are watched
+// live while the window is up: the switch is asked every second (without prompting), and any
+// successful replacement completes the second step and stores "onboardingDone".
 class OnboardingWindow : public QWidget {
     Q_OBJECT
 public:

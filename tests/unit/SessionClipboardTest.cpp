@@ -44,7 +44,6 @@ struct SessionClipboard : ::testing::Test {
         data.write("hanja_freq.tsv", "수도\t首都\t100\n");
         dictionary = std::make_unique<HanjaDictionary>(data.path());
         coordinator.dictionary = dictionary.get();
-        coordinator.showOnboarding = [] {};
         LanguageModels::setShared(nullptr);
         panel.dismiss();
     }
