@@ -1,8 +1,10 @@
 #include "base/Notifier.h"
 #include "core/EnumKeys.h"
+#include "core/LanguageModels.h"
 #include "core/PickHistory.h"
 #include "core/ShortcutCenter.h"
 #include "core/WritingSettings.h"
+#include "platform/fake/FakeLanguageModel.h"
 #include "support/FakePlatform.h"
 #include "ui/FormatOption.h"
 #include "ui/MeaningOption.h"
@@ -11,6 +13,7 @@
 #include "ui/TrayMenu.h"
 
 #include "TestSupport.h"
+#include "UiTestSupport.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -39,6 +42,23 @@ struct ShellFixture : ::testing::Test {
 };
 
 } // namespace
+
+// A model server started after login, or stopped: the engine line follows, the menu's own
+// opening asking anew.
+TEST_F(ShellFixture, TheEngineLineFollowsTheLastAvailabilityAnswer)
+{
+    auto model = std::make_shared<FakeLanguageModel>();
+    LanguageModels::setShared(model);
+    const QString ai = TrayMenu(RankEngine::model).engineItem()->text();
+    TrayMenu tray(RankEngine::frequency);
+    const QString frequency = tray.engineItem()->text();
+    emit tray.menu()->aboutToShow();
+    EXPECT_TRUE(UiTestSupport::spinUntil([&] { return tray.engineItem()->text() == ai; }));
+    model->setAvailable(false);
+    (void)availableModel(); // a session's question
+    EXPECT_TRUE(UiTestSupport::spinUntil([&] { return tray.engineItem()->text() == frequency; }));
+    LanguageModels::setShared(nullptr);
+}
 
 TEST_F(ShellFixture, TrayMenuTitlesFollowTheSettings)
 {
