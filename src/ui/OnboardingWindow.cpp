@@ -173,6 +173,7 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
     m_field->setFixedHeight(26);
     m_field->viewport()->setAutoFillBackground(false);
     m_field->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; }"));
+    m_field->installEventFilter(this); // one line: Return is the window's, not a line break
     fieldLayout->addWidget(m_field);
     col2->addWidget(fieldBox);
     m_done = label(QStringLiteral("됐습니다. 이제 어느 앱에서든 같은 방법으로 쓰면 됩니다."), 12, QFont::Medium, primary, m_step2);
@@ -287,4 +288,16 @@ void OnboardingWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+bool OnboardingWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_field && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
