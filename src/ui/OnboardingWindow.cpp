@@ -185,9 +185,9 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
     root->addSpacing(6);
     auto* footer = new QHBoxLayout;
     footer->setSpacing(10);
-    QLabel* hint = label(QStringLiteral("트레이의 소렐 아이콘에서 단축키와 병기 형식을 바꿀 수 있습니다."), 11, QFont::Normal,
-                         secondary, this);
-    footer->addWidget(hint, 1);
+    m_footerHint = label(QString(), 11, QFont::Normal, secondary, this);
+    footer->addWidget(m_footerHint, 1);
+    setTrayPresent(true);
     m_footer = new QPushButton(this);
     connect(m_footer, &QPushButton::clicked, this, &QWidget::close);
     footer->addWidget(m_footer, 0, Qt::AlignVCenter);
@@ -300,4 +300,15 @@ bool OnboardingWindow::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void OnboardingWindow::setTrayPresent(bool present)
+{
+    m_footerHint->setText(present ? QStringLiteral("트레이의 소렐 아이콘에서 단축키와 병기 형식을 바꿀 수 있습니다.")
+                                  : QStringLiteral("단축키와 병기 형식은 설정 창에서 바꿉니다: sorelwick --settings, 또는 "
+                                                   "응용 프로그램 메뉴에서 소렐을 다시 실행하세요."));
+    if (layout()) {
+        layout()->activate();
+        setFixedHeight(layout()->heightForWidth(kWidth));
+    }
 }

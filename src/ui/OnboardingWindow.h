@@ -36,6 +36,8 @@ public:
     bool trusted() const { return m_trusted; }
     bool practiced() const { return m_practiced; }
     bool isWatching() const { return bool(m_poll); }
+    // The footer names where the settings are: the tray icon, or without a tray host the settings window.
+    void setTrayPresent(bool present);
 
     QPushButton* permissionButton() const { return m_permission; }
     QPushButton* footerButton() const { return m_footer; }
@@ -69,4 +71,5 @@ private:
     QPlainTextEdit* m_field;
     QLabel* m_done;
     QPushButton* m_footer;
+    QLabel* m_footerHint;
 };
