@@ -107,21 +107,6 @@ QList<Candidate> learnedFirst(const QList<Candidate>& rows, qsizetype pinned)
     return result;
 }
 
-// Where the panel took the focus, it goes back to the application once the panel has closed:
-// the write waits for that, not longer than a desktop takes (then the write finds out).
-QCoro::Task<void> inFrontAgain(Pid pid)
-{
-    constexpr qint64 kFocusBackMs = 50, kPollMs = 2;
-    const std::shared_ptr<Clock> clock = Platform::shared().clock;
-    const std::shared_ptr<Workspace> workspace = Platform::shared().workspace;
-    const qint64 deadline = clock->monotonicMs() + kFocusBackMs;
-    for (;;) {
-        const auto front = workspace->frontmostApplication();
-        if ((front && front->pid == pid) || clock->monotonicMs() >= deadline) co_return;
-        co_await clock->sleep(kPollMs);
-    }
-}
-
 // Starts a coroutine that finishes on its own; its frame outlives the returned task.
 void detach(QCoro::Task<void> task) { Q_UNUSED(task); }
 
@@ -314,10 +299,12 @@ QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement
     // The clipboard may be lent to the paste from now on; a press meanwhile, or a pick before
     // this one still pasting, waits for it.
     ClipboardLoan loan;
+    Platform& platform = Platform::shared();
     if (!co_await loan.turn()) Log::write(QStringLiteral("치환: 앞선 붙여넣기가 끝나지 않았지만 진행"));
     CandidatePanel& panel = CandidatePanel::shared();
     const qint64 quiet = panel.session; // the pick closed the panel; a newer press changes it
-    co_await inFrontAgain(cap.pid);
+    // Focus goes back to the application once the panel has closed.
+    co_await platform.clock->sleep(50);
     bool unread = false;
     qint64 notice = 0;
     const auto keepUnread = [&] {
