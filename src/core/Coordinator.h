@@ -26,8 +26,6 @@ public:
 
     // A session task is running: from the press until its list, notice or offer is up.
     bool busy = false;
-    // Shows the first-run window; set by the application shell.
-    std::function<void()> showOnboarding;
     // The dictionary the sessions look words up in; the shared one unless a test sets another.
     HanjaDictionary* dictionary = &HanjaDictionary::shared();
 

@@ -105,7 +105,7 @@ void TextCapture::watchLateCopyWhile(std::function<bool()> condition)
     if (lateCopyWatch()) lateCopyWatch()->watchWhile(std::move(condition));
 }
 
-QCoro::Task<std::optional<Capture>> TextCapture::capture(QString* why)
+QCoro::Task<std::optional<Capture>> TextCapture::capture(bool accessibility, QString* why)
 {
     const auto workspace = Platform::shared().workspace;
     const auto front = workspace->frontmostApplication();
@@ -117,7 +117,7 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture(QString* why)
 
     const EditChords chords = workspace->editChords(*front);
     std::optional<Capture> cap;
-    if (!Defaults::shared().boolean(QStringLiteral("debugForceClipboardCapture"))) {
+    if (accessibility && !Defaults::shared().boolean(QStringLiteral("debugForceClipboardCapture"))) {
         cap = captureViaAX(front->pid);
         if (cap) Log::write(QStringLiteral("선택 읽기: AX (%1)").arg(identifier));
     }

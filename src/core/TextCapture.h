@@ -19,8 +19,9 @@ public:
     TextCapture() = delete;
 
     // Absent when nothing could be read; `why` then holds what the user is told instead of "no
-    // selected text", when there is more to say.
-    static QCoro::Task<std::optional<Capture>> capture(QString* why = nullptr);
+    // selected text", when there is more to say. Without `accessibility` (the desktop's switch is
+    // off) only the copy chord and PRIMARY are tried.
+    static QCoro::Task<std::optional<Capture>> capture(bool accessibility = true, QString* why = nullptr);
 
     static inline const QString clipboardUnsavedNotice = QStringLiteral("클립보드를 보관할 수 없어 선택을 복사하지 않았습니다");
 

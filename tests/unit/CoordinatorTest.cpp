@@ -237,11 +237,14 @@ TEST_F(SessionFixture, NoPermissionOrNoSelection)
     EXPECT_FALSE(panel.isVisible()) << "a press over a notice closes it and starts nothing";
     EXPECT_FALSE(coordinator.busy);
 
+    // The desktop's accessibility switch off: the copy chord reads and a paste writes.
     fake->accessibility->trusted = false;
-    const int builds = fake->panelWindow->contentBuilds();
-    ASSERT_TRUE(pressSettles());
-    EXPECT_EQ(onboardingShown, 1);
-    EXPECT_EQ(fake->panelWindow->contentBuilds(), builds) << "no notice without permission";
+    auto editor = fake->openEditor("수도는", {0, 3});
+    const int writes = editor->attributeWrites;
+    ASSERT_TRUE(pressShowsList());
+    fake->panelWindow->pressKey(kDigit1);
+    EXPECT_TRUE(spinUntil([&] { return editor->text == "수도(首都)는"; })) << editor->text.toStdString();
+    EXPECT_EQ(editor->attributeWrites, writes) << "nothing written over the accessibility bus";
 }
 
 namespace {

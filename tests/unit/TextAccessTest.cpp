@@ -182,7 +182,7 @@ TEST_F(TextAccess, aClipboardThatCannotBeSavedIsNotCopiedOver)
     for (const QString& type : {u"image/png"_s, u"text/html"_s}) {
         fake->faultyPasteboard->untakeableTypes = {type};
         QString why;
-        EXPECT_FALSE(QCoro::waitFor(TextCapture::capture(&why))) << type.toStdString();
+        EXPECT_FALSE(QCoro::waitFor(TextCapture::capture(true, &why))) << type.toStdString();
         EXPECT_EQ(why, TextCapture::clipboardUnsavedNotice);
         EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
         EXPECT_EQ(fake->pasteboard->changeCount(), count);
@@ -191,7 +191,7 @@ TEST_F(TextAccess, aClipboardThatCannotBeSavedIsNotCopiedOver)
     fake->faultyPasteboard->untakeableTypes.clear();
     fake->faultyPasteboard->unreadableTypes = {u"image/png"_s};
     QString why;
-    EXPECT_TRUE(QCoro::waitFor(TextCapture::capture(&why)));
+    EXPECT_TRUE(QCoro::waitFor(TextCapture::capture(true, &why)));
     EXPECT_TRUE(why.isEmpty());
 }
 
