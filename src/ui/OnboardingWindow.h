@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class DesktopShortcutOption;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -41,6 +42,7 @@ public:
     QPushButton* footerButton() const { return m_footer; }
     QPlainTextEdit* practiceField() const { return m_field; }
     QWidget* practiceStep() const { return m_step2; }
+    DesktopShortcutOption* desktopShortcut() const { return m_desktopShortcut; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -68,4 +70,6 @@ private:
     QPlainTextEdit* m_field;
     QLabel* m_done;
     QPushButton* m_footer;
+    DesktopShortcutOption* m_desktopShortcut;
+    QLabel* m_waylandApps;
 };
