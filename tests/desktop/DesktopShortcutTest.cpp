@@ -7,11 +7,11 @@
 #include "base/Log.h"
 #include "core/Shortcut.h"
 #include "core/ShortcutCenter.h"
-#include "platform/fake/FakeHotKeyService.h"
-#include "platform/fake/MemoryDefaultsStore.h"
 #include "platform/wayland/PortalShortcuts.h"
 #include "platform/wayland/WaylandHotKeys.h"
+#include "support/FakeHotKeyService.h"
 #include "support/FakePlatform.h"
+#include "support/MemoryDefaultsStore.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
