@@ -175,8 +175,9 @@ void AppDelegate::loadDictionary()
     m_loader->start(QThread::LowPriority);
 }
 
-void AppDelegate::handle(SingleInstance::Request request)
+void AppDelegate::handle(SingleInstance::Request request, const Activation& activation)
 {
+    Activation::setPending(activation);
     switch (request) {
     case SingleInstance::Request::trigger:
         Coordinator::shared().trigger();

@@ -31,8 +31,9 @@ public:
     // with its menu once the engine line is known (the local model server is asked first; the
     // shortcut does not wait for that answer).
     void start();
-    // A request handed over by another start, or given on this one's command line.
-    void handle(SingleInstance::Request request);
+    // A request handed over by another start, or given on this one's command line, with what the
+    // desktop gave that start for the window it leads to (kept in Activation's pending slot).
+    void handle(SingleInstance::Request request, const Activation& activation = {});
 
     void openSettings();
     void openOnboarding();

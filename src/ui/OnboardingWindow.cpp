@@ -4,6 +4,7 @@
 #include "base/Notifier.h"
 #include "core/ShortcutCenter.h"
 #include "platform/Platform.h"
+#include "ui/DesktopShortcutOption.h"
 #include "ui/UiStyle.h"
 
 #include <QCloseEvent>
@@ -181,6 +182,18 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
     step2->addLayout(col2, 1);
     root->addWidget(m_step2);
 
+    // A Wayland session: how the shortcut reaches Wayland applications, and what they allow.
+    m_desktopShortcut = new DesktopShortcutOption(this);
+    m_waylandApps = label(QStringLiteral("XWayland 앱에서는 X11 세션과 같이 됩니다. Wayland 앱에서는 글을 접근성으로 "
+                                         "바꾸고, 바꿀 수 없는 앱에서는 결과를 복사해 두니 붙여 넣으세요."),
+                          11, QFont::Normal, secondary, this);
+    auto* wayland = new QVBoxLayout;
+    wayland->setContentsMargins(kMark + 12, 0, 0, 0);
+    wayland->setSpacing(4);
+    wayland->addWidget(m_desktopShortcut);
+    wayland->addWidget(m_waylandApps);
+    root->addLayout(wayland);
+
     // Footer.
     root->addSpacing(6);
     auto* footer = new QHBoxLayout;
@@ -265,6 +278,8 @@ void OnboardingWindow::refresh()
     m_permissionHint->setVisible(!m_trusted);
     m_enabled->setVisible(m_trusted);
     m_done->setVisible(m_practiced);
+    m_desktopShortcut->sync();
+    m_waylandApps->setVisible(m_desktopShortcut->isVisibleTo(this));
     m_footer->setText(m_practiced ? QStringLiteral("시작하기") : QStringLiteral("닫기"));
     m_footer->setDefault(m_practiced);
     // 420 wide; the height follows the content.

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class DesktopShortcutOption;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -43,6 +44,7 @@ public:
     QPushButton* footerButton() const { return m_footer; }
     QPlainTextEdit* practiceField() const { return m_field; }
     QWidget* practiceStep() const { return m_step2; }
+    DesktopShortcutOption* desktopShortcut() const { return m_desktopShortcut; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -72,4 +74,6 @@ private:
     QLabel* m_done;
     QPushButton* m_footer;
     QLabel* m_footerHint;
+    DesktopShortcutOption* m_desktopShortcut;
+    QLabel* m_waylandApps;
 };

@@ -6,11 +6,17 @@
 #include "ui/FormatOption.h"
 #include "ui/MeaningOption.h"
 #include "ui/SettingTexts.h"
+#include "ui/DesktopShortcutOption.h"
 #include "ui/ShortcutRecorder.h"
 #include "ui/UiStyle.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,11 +24,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kWidth = 420;
 constexpr int kPadding = 24;
 constexpr int kSectionSpacing = 20;
+// What the window manager's title bar and the panels' margins take beyond the available area.
+constexpr int kFrameRoom = 48;
 
 QLabel* text(const QString& s, double px, QFont::Weight weight, const QColor& color, QWidget* parent)
 {
@@ -71,16 +81,16 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("소렐 설정"));
-    setFixedWidth(kWidth);
     const QPalette pal = palette();
     const QColor secondary = UiStyle::secondary(pal);
     const QColor tertiary = UiStyle::tertiary(pal);
     const QColor primary = UiStyle::primary(pal);
 
-    auto* root = new QVBoxLayout(this);
+    // The content keeps its natural height; the window fits the screen and scrolls what does not.
+    m_content = new QWidget;
+    auto* root = new QVBoxLayout(m_content);
     root->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     root->setSpacing(kSectionSpacing);
-    root->setSizeConstraint(QLayout::SetFixedSize);
 
     // 1. The format.
     auto* format = new QVBoxLayout;
@@ -161,6 +171,8 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     shortcut->addLayout(shortcutHeading);
     m_recorder = new ShortcutRecorder(this);
     shortcut->addWidget(m_recorder);
+    m_desktopShortcut = new DesktopShortcutOption(this);
+    shortcut->addWidget(m_desktopShortcut);
     root->addLayout(shortcut);
     root->addWidget(divider(this));
 
@@ -205,6 +217,15 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     menu->addLayout(m_menuItems);
     m_menuSection->hide();
     root->addWidget(m_menuSection);
+    // Resizable: the content takes the viewport's width and the height its lines need at it.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setWidget(m_content);
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->addWidget(m_scroll);
 
     QPointer<SettingsWindow> self = this;
     m_formatObserver = Notifier::shared().observe(Notifications::formatDidChange, [self] {
@@ -230,9 +251,23 @@ void SettingsWindow::present()
     syncFormat();
     syncMeaning();
     syncHistory();
+    m_desktopShortcut->sync();
+    fitScreen();
     show();
     raise();
     activateWindow();
+}
+
+void SettingsWindow::fitScreen()
+{
+    m_content->layout()->activate();
+    const int natural = m_content->heightForWidth(kWidth);
+    const int height = natural > 0 ? natural : m_content->sizeHint().height();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().height() - kFrameRoom : height;
+    const bool scrolls = height > room;
+    const int bar = scrolls ? m_scroll->verticalScrollBar()->sizeHint().width() : 0;
+    setFixedSize(kWidth + bar, std::min(height, room));
 }
 
 void SettingsWindow::syncFormat()

@@ -6,8 +6,10 @@
 #include "core/WritingSettings.h"
 #include "support/FakeLanguageModel.h"
 #include "support/FakePlatform.h"
+#include "ui/DesktopShortcutOption.h"
 #include "ui/FormatOption.h"
 #include "ui/MeaningOption.h"
+#include "ui/OnboardingWindow.h"
 #include "ui/SettingsWindow.h"
 #include "ui/ShortcutRecorder.h"
 #include "ui/TrayMenu.h"
@@ -18,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QScreen>
 #include <QPalette>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -339,4 +342,33 @@ TEST_F(ShellFixture, SettingsWriteTheDefaultsAndFollowChangesElsewhere)
     window.clearButton()->click();
     EXPECT_FALSE(defaults->contains(QStringLiteral("pickHistory")));
     EXPECT_FALSE(window.clearButton()->isEnabled());
+}
+
+TEST_F(ShellFixture, SettingsFitAShortScreenAndAskBeforeKeepingAGnomeShortcut)
+{
+    {
+        SettingsWindow x11;
+        x11.present();
+        EXPECT_FALSE(x11.desktopShortcut()->isVisibleTo(&x11)) << "the grab sees every X11 window";
+    }
+    fake->hotKeys->route = HotKeyService::DesktopRoute::gnomeCustomShortcut;
+    SettingsWindow window;
+    window.present();
+    // The offscreen screen is 800×600, shorter than the settings: the window fits and scrolls.
+    EXPECT_LE(window.frameGeometry().height(), window.screen()->availableGeometry().height());
+    EXPECT_GT(window.content()->height(), window.height());
+
+    QCheckBox* box = window.desktopShortcut()->checkBox();
+    ASSERT_TRUE(box);
+    EXPECT_FALSE(box->isChecked()) << "nothing is written to GNOME's settings unasked";
+    box->click();
+    EXPECT_TRUE(defaults->value(HotKeyService::gnomeShortcutConsentKey).toBool());
+    EXPECT_TRUE(registered(Shortcut::defaultShortcut()));
+    // The first-run window, open at the same time, shows the same answer.
+    OnboardingWindow onboarding;
+    ASSERT_TRUE(onboarding.desktopShortcut()->checkBox());
+    EXPECT_TRUE(onboarding.desktopShortcut()->checkBox()->isChecked());
+    onboarding.desktopShortcut()->checkBox()->click();
+    EXPECT_FALSE(defaults->contains(HotKeyService::gnomeShortcutConsentKey));
+    EXPECT_FALSE(box->isChecked());
 }

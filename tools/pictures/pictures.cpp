@@ -6,9 +6,11 @@
 #include "core/CandidatePanel.h"
 #include "core/PickHistory.h"
 #include "support/FakePlatform.h"
+#include "support/FakeHotKeyService.h"
 #include "support/MemoryDefaultsStore.h"
 #include "ui/CandidatePanelView.h"
 #include "ui/CandidateRowWidget.h"
+#include "ui/DesktopShortcutOption.h"
 #include "ui/AboutWindow.h"
 #include "ui/OnboardingWindow.h"
 #include "ui/QtPanelWindow.h"
@@ -20,13 +22,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStyleFactory>
+#include <QTemporaryFile>
 #include <QTextStream>
 
 #include <cstdio>
@@ -238,6 +243,23 @@ void onboardingStates(Renderer& out, FakePlatform& fake)
     window.close();
 }
 
+// GNOME Wayland without the portal: the check box that lets us keep a GNOME custom shortcut,
+// and the settings as a 1280×768 screen shows them (scrolled).
+void gnomeWaylandStates(Renderer& out, FakePlatform& fake)
+{
+    fake.hotKeys->route = HotKeyService::DesktopRoute::gnomeCustomShortcut;
+    SettingsWindow settings;
+    settings.present();
+    out.save(QStringLiteral("settings-gnome-wayland"), &settings);
+    settings.findChild<QScrollArea*>()->ensureWidgetVisible(settings.desktopShortcut());
+    out.save(QStringLiteral("settings-gnome-wayland-scrolled"), &settings);
+    OnboardingWindow onboarding;
+    onboarding.present();
+    out.save(QStringLiteral("onboarding-gnome-wayland"), &onboarding);
+    onboarding.close();
+    fake.hotKeys->route = HotKeyService::DesktopRoute::none;
+}
+
 void aboutWindow(Renderer& out)
 {
     AboutWindow window;
@@ -249,7 +271,14 @@ void aboutWindow(Renderer& out)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A 1280×768 screen, as on many laptops: windows taller than that must scroll.
+    QTemporaryFile screens;
+    if (screens.open()) {
+        screens.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1280, "height": 768,
+                          "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        screens.flush();
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens.fileName()));
     Defaults::setShared(std::make_shared<MemoryDefaultsStore>());
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(SORELWICK_VERSION));
@@ -270,6 +299,7 @@ int main(int argc, char** argv)
     settingsWithoutTray(out);
     trayStates(out);
     onboardingStates(out, *fake);
+    gnomeWaylandStates(out, *fake);
     aboutWindow(out);
     return out.ok() ? 0 : 1;
 }
