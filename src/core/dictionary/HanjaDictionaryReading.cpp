@@ -14,6 +14,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -86,7 +87,8 @@ QList<HanjaDictionary::ReadingPiece> HanjaDictionary::readHanja(QStringView run,
     std::vector<DictionaryData::KeyRef> keys(static_cast<size_t>(n));
     for (qsizetype i = n - 1; i >= 0; --i) {
         best[i] = INT_MAX;
-        for (qsizetype length = n - i; length >= 1; --length) {
+        // No word is longer than the longest, whatever the selection's length.
+        for (qsizetype length = std::min(n - i, std::max<qsizetype>(m_readingLongest, 1)); length >= 1; --length) {
             const qsizetype units = at[i + length] - at[i];
             if (units > m_readingLongest && length > 1) continue;
             const DictionaryData::KeyRef key = d ? d->findKey(QStringView(composed).sliced(at[i], units)) : DictionaryData::KeyRef{};
