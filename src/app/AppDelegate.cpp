@@ -171,6 +171,7 @@ void AppDelegate::loadDictionary()
     m_loader = QThread::create([] {
         HanjaDictionary::shared().loadIfNeeded();
         HanjaDictionary::shared().readCompoundTablesIfNeeded();
+        HanjaDictionary::shared().readReadingsIfNeeded();
     });
     m_loader->start(QThread::LowPriority);
 }

@@ -7,6 +7,7 @@
 #include "core/ClipboardSnapshot.h"
 #include "core/PickHistory.h"
 #include "core/Ranker.h"
+#include "core/ReadingText.h"
 #include "core/TextCapture.h"
 #include "core/TextReplacer.h"
 #include "core/WritingSettings.h"
@@ -201,6 +202,12 @@ QCoro::Task<void> Coordinator::handle(Capture cap, qint64 session)
     const QString text = TextUtil::trimmed(cap.selected).normalized(QString::NormalizationForm_C);
     const PanelAnchor anchor = anchorFor(cap);
 
+    // Hanja are read, as they stand: a compatibility ideograph is written back as it was.
+    if (ReadingText::hasHan(text)) {
+        readingPath(cap, TextUtil::trimmed(cap.selected), anchor, session);
+        co_return;
+    }
+
     // Layout typos come before any dictionary lookup.
     if (const auto suggestion = KeyboardLayoutFix::suggest(text)) {
         co_await offerLayoutFix(cap, text, *suggestion, anchor, session);
@@ -265,6 +272,46 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     rows.append(later);
     rows = learnedFirst(rows, modelFirst);
     present(rows, headerFor(arranged.engine, rows.isEmpty() ? split.stem : rows.first().word), anchor, cap, session);
+}
+
+void Coordinator::readingPath(const Capture& cap, const QString& text, const PanelAnchor& anchor, qint64 session)
+{
+    using ReadingText::Form;
+    const ReadingText::Reading reading = ReadingText::read(text, *dictionary);
+    const QString unknown = reading.unknown.join(QString());
+    if (reading.words.isEmpty()) {
+        CandidatePanel::shared().showNotice(unreadableNotice + TextUtil::displayCut(unknown), anchor, session);
+        return;
+    }
+    const bool glosses = WritingSettings::meaningStyle() != MeaningStyle::none;
+    const auto glossOf = [&](const QString& hanja) { return glosses ? MeaningLine::glossJoin(hanja, *dictionary) : QString(); };
+    QStringList meanings;
+    for (const ReadingText::Word& w : reading.words)
+        if (const QString g = glossOf(w.hanja); !g.isEmpty() && !meanings.contains(g)) meanings.append(g);
+    QList<Candidate> rows;
+    QStringList written{text};
+    const auto add = [&](const QString& replacement, const QString& secondary) {
+        if (written.contains(replacement) || rows.size() >= Ranker::kMaxRows) return;
+        written.append(replacement);
+        Candidate row;
+        row.primary = replacement;
+        row.secondary = secondary;
+        row.replacement = replacement;
+        row.kind = CandidateKind::reading;
+        rows.append(row);
+    };
+    // Every form but the one the text is in; the plain reading first.
+    for (const Form form : {Form::hangul, Form::hangulParenHanja, Form::hanjaParenHangul, Form::hanjaOnly})
+        add(ReadingText::write(reading, form), meanings.join(kSeparator));
+    // The other readings of an ambiguous piece, one piece at a time.
+    for (int w = 0; w < reading.words.size(); ++w)
+        for (int p = 0; p < reading.words[w].pieces.size(); ++p)
+            for (int r = 1; r < reading.words[w].pieces[p].readings.size(); ++r)
+                add(ReadingText::writeAlternative(reading, w, p, r), glossOf(reading.words[w].pieces[p].hanja));
+    QString header = TextUtil::displayCut(ReadingText::quotedWords(reading)) + kSeparator
+                   + (reading.anyBare() ? QStringLiteral("읽기") : QStringLiteral("표기 바꾸기"));
+    if (!unknown.isEmpty()) header += kSeparator + QStringLiteral("모르는 한자 ") + TextUtil::displayCut(unknown);
+    present(rows, header, anchor, cap, session);
 }
 
 void Coordinator::present(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor,

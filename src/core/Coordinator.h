@@ -41,6 +41,7 @@ public:
     static inline const QString appChangedNotice = QStringLiteral("다른 앱으로 바뀌어서 바꾸지 않았습니다");
     // Nothing took the paste (a read-only view): the spelling, which follows, stays copied.
     static inline const QString unpastedNotice = QStringLiteral("바꿀 수 없어 복사해 두었습니다 · ");
+    static inline const QString unreadableNotice = QStringLiteral("읽을 수 없는 한자입니다 · ");
     static inline const QString failedNotice = QStringLiteral("문제가 생겨 이번 작업을 끝냈습니다");
 
     // How rows are written (their own files hold the rendering and the settings).
@@ -58,6 +59,8 @@ private:
     // Compounds the dictionary lacks (its words joined) lead, the stem's own spellings follow.
     QCoro::Task<void> dictionaryPath(Capture cap, HanjaDictionary::Split split, QList<HanjaEntry> entries,
                                      QList<HanjaDictionary::Compound> compounds, PanelAnchor anchor, qint64 session);
+    // A selection holding Hanja: its readings, and its annotations in the other forms.
+    void readingPath(const Capture& cap, const QString& text, const PanelAnchor& anchor, qint64 session);
     void present(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, const Capture& cap,
                  qint64 session);
     void picked(const Candidate& row, bool optionHeld, const Capture& cap, const PanelAnchor& anchor);

@@ -27,6 +27,19 @@ TEST_F(EndToEnd, ThePickedSpellingReplacesTheSelectionInMousepad)
     EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
 }
 
+// The other way: Hanja selected in the editor are replaced by their reading.
+TEST_F(EndToEnd, ASelectionOfHanjaIsReplacedByItsReading)
+{
+    Editor editor;
+    ASSERT_TRUE(editor.openSelected(QStringLiteral("大韓民國의 首都는 서울이다."), QStringLiteral("大韓民國의 首都는")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
+    saveShot(QStringLiteral("reading-over-mousepad.png"));
+    pressChord(QStringLiteral("1"));
+    const QString expected = QStringLiteral("대한민국의 수도는 서울이다.");
+    EXPECT_TRUE(waitUntil([&] { return editor.text() == expected; }, 5s)) << editor.text().toStdString();
+}
+
 TEST_F(EndToEnd, EscapeClosesThePanelAndChangesNothing)
 {
     Editor editor;

@@ -171,6 +171,13 @@ void panelStates(Renderer& out, FakePlatform& fake)
          QStringLiteral("오타 정리 · AI"));
     out.save(QStringLiteral("panel-proofread-long"), window->view());
 
+    // Hanja read: the plain reading, the two annotated forms, another reading of an ambiguous word.
+    show({row(CandidateKind::reading, QStringLiteral("대한민국의 수도는"), QStringLiteral("클 대 · 나라 이름 한 · 백성 민 · 나라 국 · 머리 수 · 도읍 도")),
+          row(CandidateKind::reading, QStringLiteral("대한민국(大韓民國)의 수도(首都)는"), QStringLiteral("클 대 · 나라 이름 한 · 백성 민 · 나라 국 · 머리 수 · 도읍 도")),
+          row(CandidateKind::reading, QStringLiteral("大韓民國(대한민국)의 首都(수도)는"), QStringLiteral("클 대 · 나라 이름 한 · 백성 민 · 나라 국 · 머리 수 · 도읍 도"))},
+         QStringLiteral("\"大韓民國\"의 \"首都\"는 · 읽기"));
+    out.save(QStringLiteral("panel-reading"), window->view());
+
     // With the pointer over the second row.
     show(sudo(3), kHeader);
     window->view()->rows().at(1)->setHovered(true);
