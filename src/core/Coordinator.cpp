@@ -181,6 +181,10 @@ QCoro::Task<void> Coordinator::sessionSteps(qint64& session)
     }
     session = ++panel.session;
     const std::optional<Capture> cap = co_await TextCapture::capture();
+    if (cap && cap->secure) {
+        panel.showNotice(passwordFieldNotice, PanelAnchor::mouse(), session);
+        co_return;
+    }
     if (!cap || TextUtil::trimmed(cap->selected).isEmpty()) {
         panel.showNotice(noSelectionNotice, PanelAnchor::mouse(), session);
         // The notice holds the keyboard and the pointer: once it is gone (a key or a click went

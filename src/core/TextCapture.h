@@ -18,7 +18,12 @@ class TextCapture {
 public:
     TextCapture() = delete;
 
+    // A capture with `secure` set, and nothing read, when the focus is a password field.
     static QCoro::Task<std::optional<Capture>> capture();
+
+    // Whether the element is a password field; whether the focus of that application is one.
+    static bool isSecure(const AXElementRef& element);
+    static bool focusIsSecure(Pid pid);
 
     // The element's whole text ("AXValue"), absent on an error or a value that is not text.
     static std::optional<QString> value(const AXElementRef& element);
@@ -38,7 +43,7 @@ private:
     static std::optional<Capture> captureLocal();
     // The focused element of the application with that process id; null when it has none.
     static AXElementRef focusedElement(Pid pid);
-    static std::optional<Capture> captureViaAX(Pid pid);
+    static std::optional<Capture> captureViaAX(Pid pid, const AXElementRef& element);
     static std::optional<std::pair<QString, TextRange>> expandTypoRun(const AXElementRef& element,
                                                                       const QString& full, TextRange range);
     static QCoro::Task<std::optional<Capture>> captureViaClipboard(Pid pid, EditChords chords, QString identifier);
