@@ -67,6 +67,14 @@ int run(int argc, char** argv)
         say(QStringLiteral("the running Sorelwick did not answer --%1").arg(SingleInstance::name(asked)));
         return 1;
     }
+    // Without the lock nothing keeps a second Sorelwick from running beside this one, and later
+    // starts could not reach it: none starts.
+    if (role == SingleInstance::Role::unavailable) {
+        say(QStringLiteral("not started: %1. A later start finds the running Sorelwick through this folder; "
+                           "remove it, or set XDG_RUNTIME_DIR to a folder of your own.")
+                .arg(instance.problem()));
+        return 1;
+    }
     if (request == SingleInstance::Request::quit) {
         say(QStringLiteral("Sorelwick is not running"));
         return 0;
@@ -83,8 +91,8 @@ int run(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("sorelwick"));
     // A tray program: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    if (role == SingleInstance::Role::unavailable || !instance.listen())
-        Log::write(QStringLiteral("단일 실행: 다른 실행의 요청을 받지 못한 채로 시작함"));
+    // Holding the lock, it stays the only one even so; a later start says it got no answer.
+    if (!instance.listen()) Log::write(QStringLiteral("단일 실행: 다른 실행의 요청을 받지 못한 채로 시작함"));
 
     AppDelegate delegate;
     delegate.start();

@@ -5,9 +5,9 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
+#include <QFileSystemWatcher>
 #include <QLocalSocket>
-#include <QTimer>
+#include <QSocketNotifier>
 
 #include <array>
 #include <cerrno>
@@ -87,29 +87,49 @@ std::optional<Message> parse(const QByteArray& line)
 
 QString errnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
-// The folder must be a real directory of this user that nobody else can enter. One we own with
-// looser permissions is tightened; anything else is refused.
-bool makeSafeFolder(const QString& folder)
+// The folder must be a real directory of this user that nobody else can enter, and that the user
+// can write (0700). One we own with other permissions is set so; anything else is refused, with
+// the reason in `problem`.
+bool makeSafeFolder(const QString& folder, QString& problem)
 {
     const QByteArray path = QFile::encodeName(folder);
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+        problem = QStringLiteral("cannot create the folder %1 (%2)").arg(folder, errnoText());
         Log::write(QStringLiteral("단일 실행: 폴더를 만들 수 없음: %1 (%2)").arg(folder, errnoText()));
         return false;
     }
     struct stat st {};
     if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        problem = QStringLiteral("%1 is not a folder (a symbolic link or a file stands there)").arg(folder);
         Log::write(QStringLiteral("단일 실행: 폴더가 아님: %1").arg(folder));
         return false;
     }
     if (st.st_uid != ::getuid()) {
+        problem = QStringLiteral("the folder %1 belongs to another user (uid %2)").arg(folder).arg(st.st_uid);
         Log::write(QStringLiteral("단일 실행: 다른 사용자의 폴더라서 쓰지 않음: %1").arg(folder));
         return false;
     }
-    if ((st.st_mode & 077) != 0 && ::chmod(path.constData(), 0700) != 0) {
-        Log::write(QStringLiteral("단일 실행: 폴더 권한을 좁힐 수 없음: %1 (%2)").arg(folder, errnoText()));
+    if ((st.st_mode & 0777) != 0700 && ::chmod(path.constData(), 0700) != 0) {
+        problem = QStringLiteral("cannot set the folder %1 to 0700 (%2)").arg(folder, errnoText());
+        Log::write(QStringLiteral("단일 실행: 폴더 권한을 0700으로 할 수 없음: %1 (%2)").arg(folder, errnoText()));
         return false;
     }
     return true;
+}
+
+// The lock file in the folder, held; -1 with errno EWOULDBLOCK when another process holds it.
+int takeLock(const QString& folder)
+{
+    const QByteArray path = QFile::encodeName(folder + QStringLiteral("/instance.lock"));
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
 }
 
 // Waits for the event on fd (or just the time, with fd -1); false on time-out or error.
@@ -139,6 +159,7 @@ public:
     }
     ~UniqueFd() { reset(); }
     int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
     explicit operator bool() const { return m_fd >= 0; }
 
 private:
@@ -184,10 +205,8 @@ SingleInstance::SingleInstance(QString folder, QObject* parent) : QObject(parent
 
 SingleInstance::~SingleInstance()
 {
-    if (m_server) {
-        m_server->close();
-        QFile::remove(socketPath());
-    }
+    closeSocket();
+    if (m_spareFd >= 0) ::close(m_spareFd);
     if (m_lockFd >= 0) ::close(m_lockFd);
 }
 
@@ -196,43 +215,106 @@ QString SingleInstance::socketPath() const { return m_folder + QStringLiteral("/
 SingleInstance::Role SingleInstance::claim()
 {
     if (m_lockFd >= 0) return Role::primary;
-    if (!makeSafeFolder(m_folder)) return Role::unavailable;
-    const QByteArray lockPath = QFile::encodeName(m_folder + QStringLiteral("/instance.lock"));
-    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        Log::write(QStringLiteral("단일 실행: 잠금 파일을 열 수 없음: %1 (%2)")
-                       .arg(QFile::decodeName(lockPath), errnoText()));
-        return Role::unavailable;
-    }
+    if (!makeSafeFolder(m_folder, m_problem)) return Role::unavailable;
     // The lock lives as long as the process: a crashed primary leaves no stale lock behind.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool held = errno == EWOULDBLOCK;
-        ::close(fd);
-        if (held) return Role::secondary;
-        Log::write(QStringLiteral("단일 실행: 잠글 수 없음 (%1)").arg(errnoText()));
-        return Role::unavailable;
-    }
-    m_lockFd = fd;
-    return Role::primary;
+    m_lockFd = takeLock(m_folder);
+    if (m_lockFd >= 0) return Role::primary;
+    if (errno == EWOULDBLOCK) return Role::secondary;
+    m_problem = QStringLiteral("cannot take the lock in %1 (%2)").arg(m_folder, errnoText());
+    Log::write(QStringLiteral("단일 실행: 잠글 수 없음: %1 (%2)").arg(m_folder, errnoText()));
+    return Role::unavailable;
 }
 
 bool SingleInstance::listen()
 {
-    if (m_server) return true;
-    if (m_lockFd < 0) return false;
-    // A socket file left by a process that died is stale: the lock says nobody listens on it.
-    QLocalServer::removeServer(socketPath());
-    auto* server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(socketPath())) {
-        Log::write(QStringLiteral("단일 실행: 소켓을 열 수 없음: %1 (%2)").arg(socketPath(), server->errorString()));
-        delete server;
+    if (m_listening) return true;
+    if (m_lockFd < 0 || !bindSocket()) return false;
+    m_listening = true;
+    m_spareFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    // A cleaner of the runtime folder (or the user) may take the socket away: it is made again.
+    m_watcher = new QFileSystemWatcher(this);
+    m_watcher->addPath(m_folder);
+    m_recheck.setSingleShot(true);
+    m_recheck.setInterval(100); // a removal comes as several events: act once they are over
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, &m_recheck, qOverload<>(&QTimer::start));
+    connect(&m_recheck, &QTimer::timeout, this, &SingleInstance::checkSocket);
+    return true;
+}
+
+bool SingleInstance::bindSocket()
+{
+    const QByteArray path = QFile::encodeName(socketPath());
+    sockaddr_un addr {};
+    addr.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof addr.sun_path) {
+        Log::write(QStringLiteral("단일 실행: 소켓 경로가 너무 김: %1").arg(socketPath()));
         return false;
     }
-    ::chmod(QFile::encodeName(socketPath()).constData(), 0600);
-    m_server = server;
-    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::accept);
+    std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
+    // A socket file left by a process that died is stale: the lock says nobody listens on it.
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && !S_ISDIR(st.st_mode)) ::unlink(path.constData());
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const auto fail = [&] {
+        Log::write(QStringLiteral("단일 실행: 소켓을 열 수 없음: %1 (%2)").arg(socketPath(), errnoText()));
+        return false;
+    };
+    if (!fd || ::bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return fail();
+    if (::chmod(path.constData(), 0600) != 0 || ::listen(fd.get(), 64) != 0 || ::lstat(path.constData(), &st) != 0)
+        return fail();
+    m_socketInode = st.st_ino;
+    m_listenFd = fd.release();
+    m_notifier = new QSocketNotifier(m_listenFd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SingleInstance::accept);
     return true;
+}
+
+void SingleInstance::closeSocket()
+{
+    if (m_listenFd < 0) return;
+    delete m_notifier;
+    m_notifier = nullptr;
+    ::close(m_listenFd);
+    m_listenFd = -1;
+    // Only our own: a socket someone else made there since stays.
+    const QByteArray path = QFile::encodeName(socketPath());
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_ino == m_socketInode) ::unlink(path.constData());
+}
+
+void SingleInstance::checkSocket()
+{
+    if (!m_listening) return;
+    m_recheck.setInterval(100);
+    // Until the folder can be made again (its parent may be gone for a while).
+    const auto retryLater = [this] { m_recheck.start(1000); };
+    struct stat st {};
+    const bool ours = ::lstat(QFile::encodeName(socketPath()).constData(), &st) == 0 && S_ISSOCK(st.st_mode)
+        && st.st_ino == m_socketInode;
+    if (!ours) {
+        Log::write(QStringLiteral("단일 실행: 소켓이 사라져 다시 만듦: %1").arg(socketPath()));
+        QString problem;
+        if (!makeSafeFolder(m_folder, problem)) return retryLater();
+        // The lock went with the folder: a later start would take a new one and run beside us.
+        struct stat held {}, there {};
+        const bool lockIsOurs = ::fstat(m_lockFd, &held) == 0
+            && ::lstat(QFile::encodeName(m_folder + QStringLiteral("/instance.lock")).constData(), &there) == 0
+            && held.st_ino == there.st_ino && held.st_dev == there.st_dev;
+        if (!lockIsOurs) {
+            const int fd = takeLock(m_folder);
+            if (fd < 0) {
+                Log::write(QStringLiteral("단일 실행: 그 사이 다른 실행이 잠금을 가져가서 요청을 받지 않음 (%1)").arg(errnoText()));
+                m_listening = false;
+                closeSocket();
+                return;
+            }
+            ::close(m_lockFd);
+            m_lockFd = fd;
+        }
+        closeSocket();
+        if (!bindSocket()) return retryLater();
+    }
+    if (!m_watcher->directories().contains(m_folder)) m_watcher->addPath(m_folder);
 }
 
 bool SingleInstance::send(Request request, const Activation& activation, int timeoutMs) const
@@ -253,6 +335,12 @@ QByteArray SingleInstance::sendLine(const QByteArray& line, int timeoutMs) const
     if (size_t(path.size()) >= sizeof addr.sun_path) return {};
     std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
 
+    // Only to a socket of this user: the request would go to whoever made it.
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && (!S_ISSOCK(st.st_mode) || st.st_uid != ::getuid())) {
+        Log::write(QStringLiteral("단일 실행: 이 사용자의 소켓이 아니라서 보내지 않음: %1").arg(socketPath()));
+        return {};
+    }
     UniqueFd fd;
     // The primary may hold the lock and not listen yet: it is starting. Try until the deadline.
     for (;;) {
@@ -283,23 +371,71 @@ QByteArray SingleInstance::sendLine(const QByteArray& line, int timeoutMs) const
 
 void SingleInstance::accept()
 {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        if (!peerIsThisUser(socket)) {
-            Log::write(QStringLiteral("단일 실행: 다른 사용자의 연결을 거절함"));
-            socket->abort();
-            socket->deleteLater();
+    for (;;) {
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0) {
+            adopt(fd);
             continue;
         }
-        // A client that never finishes its line is dropped; the timer exists only while it waits.
-        QTimer::singleShot(kReadTimeoutMs, socket, [socket] {
-            if (socket->property("answered").toBool()) return;
-            Log::write(QStringLiteral("단일 실행: 요청이 오지 않아 연결을 닫음"));
-            socket->abort();
-        });
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
-        if (socket->bytesAvailable() > 0) read(socket);
+        if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+        if (errno != EMFILE && errno != ENFILE && errno != ENOBUFS && errno != ENOMEM) {
+            Log::write(QStringLiteral("단일 실행: 연결을 받지 못함 (%1)").arg(errnoText()));
+            return;
+        }
+        // Out of descriptors: callers are closed, never the listener.
+        if (dropOldestClient()) continue;
+        if (m_spareFd < 0) return;
+        ::close(m_spareFd);
+        const int turnedAway = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (turnedAway >= 0) ::close(turnedAway);
+        m_spareFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        Log::write(QStringLiteral("단일 실행: 파일 디스크립터가 모자라 연결 하나를 돌려보냄"));
+        if (turnedAway < 0) return;
     }
+}
+
+bool SingleInstance::dropOldestClient()
+{
+    if (m_clients.isEmpty()) return false;
+    if (!m_crowdedLogged)
+        Log::write(QStringLiteral("단일 실행: 열린 연결이 너무 많아 오래된 것부터 닫음"));
+    m_crowdedLogged = true;
+    QLocalSocket* oldest = m_clients.takeFirst();
+    oldest->abort();
+    oldest->deleteLater();
+    return true;
+}
+
+void SingleInstance::adopt(int fd)
+{
+    auto* socket = new QLocalSocket(this);
+    if (!socket->setSocketDescriptor(fd, QLocalSocket::ConnectedState, QIODevice::ReadWrite)) {
+        ::close(fd);
+        delete socket;
+        return;
+    }
+    if (!peerIsThisUser(socket)) {
+        Log::write(QStringLiteral("단일 실행: 다른 사용자의 연결을 거절함"));
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    m_clients.append(socket);
+    if (m_clients.size() > kMaxClients) dropOldestClient();
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QObject::destroyed, this, [this, socket] {
+        m_clients.removeOne(socket);
+        if (m_clients.isEmpty()) m_crowdedLogged = false;
+    });
+    // A client that never finishes its line is dropped; the timer exists only while it waits.
+    QTimer::singleShot(kReadTimeoutMs, socket, [socket] {
+        if (socket->property("answered").toBool()) return;
+        Log::write(QStringLiteral("단일 실행: 요청이 오지 않아 연결을 닫음"));
+        socket->abort();
+    });
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
+    if (socket->bytesAvailable() > 0) read(socket);
 }
 
 void SingleInstance::read(QLocalSocket* socket)

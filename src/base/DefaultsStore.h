@@ -37,6 +37,9 @@ public:
     virtual bool update(const QString& key, const Change& change, Unsaved unsaved = Unsaved::keep) = 0;
     // Changes kept unsaved wait for a write that saves them: a process leaving now loses them.
     virtual bool holdsUnsaved() { return false; }
+    // Why the stored settings cannot be read (values read now are the defaults), absent when
+    // they can, or when none are stored.
+    virtual std::optional<QString> readFailure() { return std::nullopt; }
 
     bool setValue(const QString& key, const QJsonValue& value, Unsaved unsaved = Unsaved::keep)
     {

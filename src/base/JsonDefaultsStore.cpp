@@ -11,14 +11,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -128,11 +129,34 @@ bool renameNoReplace(const QByteArray& from, const QByteArray& to)
     return true;
 }
 
+// Writes a new file beside the target and renames it over the target, so that a reader sees the
+// old file or the new one, never half of one; why not, where it failed.
+std::optional<QString> replaceFile(const QByteArray& target, const QByteArray& bytes, mode_t mode)
+{
+    QByteArray temporary = target + ".XXXXXX";
+    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd.valid()) return systemError(errno);
+    const auto fail = [&](int error) {
+        ::unlink(temporary.constData());
+        return std::optional<QString>(systemError(error));
+    };
+    if (::fchmod(fd.get(), mode) != 0) return fail(errno);
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t n = ::write(fd.get(), bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail(errno);
+        written += n;
+    }
+    if (::fsync(fd.get()) != 0) return fail(errno);
+    if (::rename(temporary.constData(), target.constData()) != 0) return fail(errno);
+    return std::nullopt;
+}
+
 } // namespace
 
-JsonDefaultsStore::JsonDefaultsStore(QString path, std::chrono::milliseconds rereadWait)
+JsonDefaultsStore::JsonDefaultsStore(QString path, std::chrono::milliseconds settle)
     : m_path(std::move(path))
-    , m_rereadWait(rereadWait)
+    , m_settle(settle)
 {
 }
 
@@ -219,17 +243,46 @@ JsonDefaultsStore::Read JsonDefaultsStore::readOnce() const
     return read;
 }
 
-JsonDefaultsStore::Read JsonDefaultsStore::readSettled()
+// A file that does not parse is taken as broken once it has stayed as it is for the settle time:
+// seen unchanged that long, or last written that long ago (a file found at start-up).
+bool JsonDefaultsStore::hasSettled(const Stamp& stamp)
 {
-    Read read = readOnce();
-    if (read.state == State::broken && read.stamp == m_brokenStamp) return read;
-    auto wait = m_rereadWait;
-    for (int attempt = 1; attempt < 4 && read.state == State::broken; ++attempt, wait *= 2) {
-        QThread::msleep(std::chrono::milliseconds(wait).count());
-        read = readOnce();
+    if (!m_changingSince.isValid() || stamp != m_changingStamp) {
+        m_changingStamp = stamp;
+        m_changingSince.start();
     }
-    if (read.state == State::broken) m_brokenStamp = read.stamp;
-    return read;
+    const qint64 ageNs = QDateTime::currentMSecsSinceEpoch() * 1000000 - stamp.mtimeNs;
+    return m_changingSince.elapsed() >= m_settle.count() || ageNs >= qint64(m_settle.count()) * 1000000;
+}
+
+JsonDefaultsStore::Read JsonDefaultsStore::readSettled(std::chrono::milliseconds wait)
+{
+    const QDeadlineTimer deadline(wait);
+    for (;;) {
+        Read read = readOnce();
+        if (read.state != State::broken) {
+            m_changingSince.invalidate();
+            m_changingLogged = false;
+            return read;
+        }
+        if (read.stamp == m_brokenStamp) return read; // found broken before; no new wait
+        if (hasSettled(read.stamp)) {
+            m_brokenStamp = read.stamp;
+            m_changingSince.invalidate();
+            m_changingLogged = false;
+            return read;
+        }
+        if (deadline.hasExpired()) {
+            read.settled = false;
+            if (!m_changingLogged)
+                Log::write(QStringLiteral("설정 파일이 올바른 JSON이 아니지만 아직 바뀌는 중이라 지난 값으로 계속함: %1 (%2)")
+                               .arg(m_path, read.reason));
+            m_changingLogged = true;
+            return read;
+        }
+        const qint64 left = m_settle.count() - m_changingSince.elapsed();
+        QThread::msleep(std::clamp<qint64>(std::min<qint64>(left, deadline.remainingTime()), 1, 20));
+    }
 }
 
 bool JsonDefaultsStore::moveAside(const QString& reason)
@@ -276,11 +329,10 @@ bool JsonDefaultsStore::writeFile(const QJsonObject& object)
         && ((st.st_mode & 0222) == 0 || ::access(native(folder).constData(), W_OK | X_OK) != 0))
         return refuse(QStringLiteral("the folder is read-only"));
 
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly)) return refuse(file.errorString());
-    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size() || !file.commit()) return refuse(file.errorString());
-    return true;
+    const bool existed = ::stat(native(target).constData(), &st) == 0;
+    const std::optional<QString> failed =
+        replaceFile(native(target), QJsonDocument(object).toJson(QJsonDocument::Indented), existed ? st.st_mode & 07777 : 0600);
+    return failed ? refuse(*failed) : true;
 }
 
 QJsonValue JsonDefaultsStore::value(const QString& key)
@@ -295,18 +347,29 @@ void JsonDefaultsStore::refresh()
 {
     const Stamp now = stampNow();
     if (m_loaded && now == m_stamp) return;
-    Read read = readSettled();
-    if (read.state == State::broken) {
+    // A store that has values in force keeps them while the file settles; a first read waits.
+    Read read = readSettled(m_loaded ? std::chrono::milliseconds(0) : 2 * m_settle);
+    if (read.state == State::broken && read.settled) {
         // Decided under the lock, so no writer's fresh file is taken for the broken one.
         FileLock fileLock(m_path + QStringLiteral(".lock"));
-        if (fileLock.locked()) read = readOnce();
-        if (read.state == State::broken) {
+        if (fileLock.locked()) {
+            const Read again = readOnce();
+            if (again.stamp != read.stamp) {
+                read = again;
+                read.settled = again.state != State::broken; // written again meanwhile
+            }
+        }
+        if (read.state == State::broken && read.settled) {
             if (!fileLock.locked())
                 Log::write(QStringLiteral("설정 파일이 올바른 JSON이 아니고 옮길 수도 없어 기본값으로 계속함: %1 (%2; %3)")
                                .arg(m_path, read.reason, fileLock.error()));
             else if (moveAside(read.reason))
                 read = Read{};
         }
+    }
+    if (read.state == State::broken && !read.settled) {
+        if (!m_loaded) m_object = withUnsaved(QJsonObject()); // nothing in force yet
+        return;
     }
     if (read.state == State::unreadable)
         Log::write(QStringLiteral("설정 파일을 읽을 수 없어 기본값으로 계속함: %1 (%2)").arg(m_path, read.reason));
@@ -320,6 +383,7 @@ void JsonDefaultsStore::take(const Read& read)
     m_object = withUnsaved(read.state == State::ok ? read.object : QJsonObject());
     m_stamp = read.stamp;
     m_loaded = true;
+    m_readFailure = read.state == State::unreadable || read.state == State::broken ? read.reason : QString();
 }
 
 // Made again from the values read, not laid over them as they were: a pick counts on top of the
@@ -346,12 +410,17 @@ bool JsonDefaultsStore::applyChange(QJsonObject& object, const QString& key, con
 bool JsonDefaultsStore::update(const QString& key, const Change& change, Unsaved unsaved)
 {
     QMutexLocker lock(&m_mutex);
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (!QFileInfo::exists(folder) && QDir().mkpath(folder)) ::chmod(native(folder).constData(), 0700);
     {
         FileLock fileLock(m_path + QStringLiteral(".lock"));
         if (fileLock.locked()) {
-            Read read = readSettled();
-            if (read.state == State::broken && moveAside(read.reason)) read = Read{};
+            Read read = readSettled(2 * m_settle);
+            const bool changing = read.state == State::broken && !read.settled;
+            if (changing)
+                Log::write(QStringLiteral("설정 파일이 아직 쓰이는 중이라 바꾸지 않음: %1 (%2)").arg(m_path, read.reason));
+            else if (read.state == State::broken && moveAside(read.reason))
+                read = Read{};
             if (read.state == State::unreadable)
                 Log::write(QStringLiteral("설정 파일을 읽을 수 없어 바꾸지 않음: %1 (%2)").arg(m_path, read.reason));
             if (read.state == State::ok || read.state == State::missing) {
@@ -366,10 +435,11 @@ bool JsonDefaultsStore::update(const QString& key, const Change& change, Unsaved
                     m_object = next;
                     m_stamp = stampNow();
                     m_loaded = true;
+                    m_readFailure.clear();
                     return true;
                 }
             }
-            take(read);
+            if (!changing) take(read);
         } else {
             Log::write(QStringLiteral("설정 파일을 쓸 수 없음: %1 (%2)").arg(m_path, fileLock.error()));
         }
@@ -383,6 +453,14 @@ bool JsonDefaultsStore::update(const QString& key, const Change& change, Unsaved
         Notifier::shared().post(Notifications::settingsDidFailToSave);
     }
     return false;
+}
+
+std::optional<QString> JsonDefaultsStore::readFailure()
+{
+    QMutexLocker lock(&m_mutex);
+    refresh();
+    if (m_readFailure.isEmpty()) return std::nullopt;
+    return QStringLiteral("%1 (%2)").arg(m_path, m_readFailure);
 }
 
 bool JsonDefaultsStore::holdsUnsaved()

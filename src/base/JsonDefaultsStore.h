@@ -2,11 +2,13 @@
 
 #include "base/DefaultsStore.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QJsonObject>
 #include <QMutex>
 
 #include <chrono>
+#include <optional>
 #include <variant>
 
 // Defaults kept in one JSON object file, shared by every process of the user (the desktop
@@ -15,27 +17,29 @@
 // - Every change is a read-modify-write of the whole file under an flock on "<name>.lock" beside
 //   it, written atomically, so no process loses another's change and a crash never leaves half
 //   a file.
-// - A file that does not parse is read again after short waits (an editor may be rewriting it in
-//   place) before it is called broken; a broken file is moved aside to a free name
-//   "<name>.broken-<timestamp>[-N]" under the lock and reading goes on with no values. One that
+// - A file that does not parse may be half written (an editor saving in place, slowly on a busy
+//   machine): the values in force stay, and a first read waits, until it parses or has stayed as
+//   it is for the settle time. Only then is it broken: moved aside to a free name
+//   "<name>.broken-<timestamp>[-N]" under the lock, and reading goes on with no values. One that
 //   cannot be moved aside is read again only once it changes.
+// - A new file is the user's alone (0600): it holds what the user wrote and picked.
 // - A file that cannot be read, or cannot be replaced (a directory, a dangling symlink, a file or
 //   folder without write permission), is never overwritten: the change fails and says why.
 //   Changes kept unsaved are made again, in order, over whatever the file holds until one write
 //   succeeds, so what other processes wrote meanwhile is neither hidden nor overwritten.
 class JsonDefaultsStore : public DefaultsStore {
 public:
-    // The first wait before reading a file that did not parse again; each next wait doubles,
-    // four reads in all.
-    static constexpr std::chrono::milliseconds kRereadWait{25};
+    // How long a file that does not parse has to stay unchanged before it is taken as broken.
+    static constexpr std::chrono::milliseconds kSettle{2000};
     // How long a change waits for another process's change to finish.
     static constexpr std::chrono::milliseconds kLockWait{5000};
 
-    explicit JsonDefaultsStore(QString path, std::chrono::milliseconds rereadWait = kRereadWait);
+    explicit JsonDefaultsStore(QString path, std::chrono::milliseconds settle = kSettle);
 
     QJsonValue value(const QString& key) override;
     bool update(const QString& key, const Change& change, Unsaved unsaved = Unsaved::keep) override;
     bool holdsUnsaved() override;
+    std::optional<QString> readFailure() override;
 
     QString path() const { return m_path; }
 
@@ -57,13 +61,14 @@ private:
         QJsonObject object;
         QString reason; // for broken and unreadable
         Stamp stamp;
+        bool settled = true; // false: broken, but still changing
     };
 
     Stamp stampNow() const;
     Read readOnce() const;
-    // readOnce, and again after the waits while the file does not parse (no waits for a file
-    // already found broken).
-    Read readSettled();
+    // readOnce, and again while the file does not parse and has not settled, for at most `wait`.
+    Read readSettled(std::chrono::milliseconds wait);
+    bool hasSettled(const Stamp& stamp);
     void refresh();
     void take(const Read& read);
     QJsonObject withUnsaved(QJsonObject object) const;
@@ -73,11 +78,16 @@ private:
 
     QMutex m_mutex;
     QString m_path;
-    std::chrono::milliseconds m_rereadWait;
+    std::chrono::milliseconds m_settle;
     QJsonObject m_object; // the file's values with the unsaved ones over them
     Stamp m_stamp;
     bool m_loaded = false;
-    Stamp m_brokenStamp; // of the last file that did not parse after the waits
+    QString m_readFailure; // why the file in force could not be read
+    Stamp m_brokenStamp; // of the last file that did not parse once settled
+    // A file that does not parse, since when it has been seen as it is, and whether that was logged.
+    Stamp m_changingStamp;
+    QElapsedTimer m_changingSince;
+    bool m_changingLogged = false;
     // Changes the file does not hold yet, in the order they were made.
     QList<std::pair<QString, Change>> m_unsaved;
 };

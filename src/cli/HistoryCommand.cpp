@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "base/Defaults.h"
 #include "base/Log.h"
 #include "core/PickHistory.h"
 
@@ -17,6 +18,11 @@ int historyCommand(const QStringList& args)
     if (clear && !PickHistory::shared().clear()) {
         Cli::err() << "sorelwick: the history could not be cleared\n";
         for (const QString& line : log.lines()) Cli::err() << line << "\n";
+        return Cli::kExitNothing;
+    }
+    // A count of nothing read is no count.
+    if (const std::optional<QString> failure = Defaults::shared().readFailure()) {
+        Cli::err() << "sorelwick: the history cannot be read: " << *failure << "\n";
         return Cli::kExitNothing;
     }
     // The number of learned (word, Hanja) pairs.

@@ -21,6 +21,8 @@ struct Capture {
     std::optional<QRectF> selectionBounds; // global, origin top left, y downwards
     Pid pid = 0;              // the process that owned the selection
     std::shared_ptr<OwnTextView> local; // set when the selection is in one of our own windows
+    // The focus is a password field: nothing was read from it, and nothing may be written there.
+    bool secure = false;
     // How that application copies and pastes, as the workspace told at capture time.
     EditChords chords = EditChords::forDesktopId(std::nullopt);
 };

@@ -186,6 +186,10 @@ QCoro::Task<void> Coordinator::sessionSteps(qint64& session)
     session = ++panel.session;
     QString why;
     const std::optional<Capture> cap = co_await TextCapture::capture(accessible, &why);
+    if (cap && cap->secure) {
+        panel.showNotice(passwordFieldNotice, PanelAnchor::mouse(), session);
+        co_return;
+    }
     if (!cap || TextUtil::trimmed(cap->selected).isEmpty()) {
         panel.showNotice(why.isEmpty() ? noSelectionNotice : why, PanelAnchor::mouse(), session);
         // The notice holds the keyboard and the pointer: once it is gone (a key or a click went

@@ -42,6 +42,7 @@ public:
     // Nothing took the paste (a read-only view): the spelling, which follows, stays copied.
     static inline const QString unpastedNotice = QStringLiteral("바꿀 수 없어 복사해 두었습니다 · ");
     static inline const QString unreadableNotice = QStringLiteral("읽을 수 없는 한자입니다 · ");
+    static inline const QString passwordFieldNotice = QStringLiteral("암호 칸이라 읽지도 바꾸지도 않습니다");
     static inline const QString failedNotice = QStringLiteral("문제가 생겨 이번 작업을 끝냈습니다");
 
     // How rows are written (their own files hold the rendering and the settings).

@@ -115,10 +115,20 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture(bool accessibility, QSt
     // Our own window is read directly; no other strategy applies there.
     if (front->pid == workspace->ownPid()) co_return captureLocal();
 
+    // A password field is not read, not even as its mask, nor copied from.
+    const AXElementRef focus = focusedElement(front->pid);
+    if (isSecure(focus)) {
+        Log::write(QStringLiteral("선택 읽기: 암호 칸이라 읽지 않음 (%1)").arg(identifier));
+        Capture cap;
+        cap.secure = true;
+        cap.pid = front->pid;
+        co_return cap;
+    }
+
     const EditChords chords = workspace->editChords(*front);
     std::optional<Capture> cap;
     if (accessibility && !Defaults::shared().boolean(QStringLiteral("debugForceClipboardCapture"))) {
-        cap = captureViaAX(front->pid);
+        cap = captureViaAX(front->pid, focus);
         if (cap) Log::write(QStringLiteral("선택 읽기: AX (%1)").arg(identifier));
     }
     // A pick's paste may still hold the clipboard (or PRIMARY): what it holds is not the user's.
@@ -191,9 +201,17 @@ std::optional<QString> TextCapture::value(const AXElementRef& element)
     return AX::as<QString>(Platform::shared().accessibility->copyAttributeValue(element, Accessibility::valueAttribute));
 }
 
-std::optional<Capture> TextCapture::captureViaAX(Pid pid)
+bool TextCapture::isSecure(const AXElementRef& element)
 {
-    const AXElementRef element = focusedElement(pid);
+    if (!element) return false;
+    return AX::as<QString>(Platform::shared().accessibility->copyAttributeValue(element, Accessibility::subroleAttribute))
+        == Accessibility::secureTextFieldSubrole;
+}
+
+bool TextCapture::focusIsSecure(Pid pid) { return isSecure(focusedElement(pid)); }
+
+std::optional<Capture> TextCapture::captureViaAX(Pid pid, const AXElementRef& element)
+{
     if (!element) return std::nullopt;
     Accessibility& ax = *Platform::shared().accessibility;
 

@@ -20,10 +20,15 @@ public:
 
     // Absent when nothing could be read; `why` then holds what the user is told instead of "no
     // selected text", when there is more to say. Without `accessibility` (the desktop's switch is
-    // off) only the copy chord and PRIMARY are tried.
+    // off) only the copy chord and PRIMARY are tried. A capture with `secure` set, and nothing
+    // read, when the focus is a password field.
     static QCoro::Task<std::optional<Capture>> capture(bool accessibility = true, QString* why = nullptr);
 
     static inline const QString clipboardUnsavedNotice = QStringLiteral("클립보드를 보관할 수 없어 선택을 복사하지 않았습니다");
+
+    // Whether the element is a password field; whether the focus of that application is one.
+    static bool isSecure(const AXElementRef& element);
+    static bool focusIsSecure(Pid pid);
 
     // The element's whole text ("AXValue"), absent on an error or a value that is not text.
     static std::optional<QString> value(const AXElementRef& element);
@@ -44,7 +49,7 @@ private:
     static std::optional<Capture> captureLocal();
     // The focused element of the application with that process id; null when it has none.
     static AXElementRef focusedElement(Pid pid);
-    static std::optional<Capture> captureViaAX(Pid pid);
+    static std::optional<Capture> captureViaAX(Pid pid, const AXElementRef& element);
     static std::optional<std::pair<QString, TextRange>> expandTypoRun(const AXElementRef& element,
                                                                       const QString& full, TextRange range);
     static QCoro::Task<std::optional<Capture>> captureViaClipboard(Pid pid, EditChords chords, QString identifier,

@@ -77,6 +77,12 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
         co_return true;
     }
 
+    // The focus may have moved to a password field since the capture: nothing is written there.
+    if (cap.secure || TextCapture::focusIsSecure(cap.pid)) {
+        Log::write(QStringLiteral("치환: 암호 칸이라 쓰지 않음"));
+        co_return false;
+    }
+
     const auto accessibility = Platform::shared().accessibility;
     const auto clock = Platform::shared().clock;
 

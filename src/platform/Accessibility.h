@@ -54,6 +54,9 @@ public:
     // Parameterised by a range; answers a rectangle in global screen coordinates, origin at the top
     // left of the primary screen, y downwards.
     static inline const QString boundsForRangeParameterizedAttribute = QStringLiteral("AXBoundsForRange");
+    // A string; secureTextFieldSubrole for a password field (its text is masked or hidden).
+    static inline const QString subroleAttribute = QStringLiteral("AXSubrole");
+    static inline const QString secureTextFieldSubrole = QStringLiteral("AXSecureTextField");
 
     virtual ~Accessibility() = default;
 

@@ -283,6 +283,35 @@ TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
     EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(*element, Accessibility::valueAttribute)), text);
 }
 
+// A password field says it is one, and its text (even the mask) is neither read nor written.
+TEST(AtspiWrite, APasswordFieldIsNamedAndNeitherReadNorWritten)
+{
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
+    QTemporaryDir dir;
+    const QString mirror = dir.filePath(QStringLiteral("mirror.txt"));
+    auto field = LaunchedApp::start(testEditorPath(), {QStringLiteral("--password"), QStringLiteral("--text"),
+                                                       QStringLiteral("수도0420"), QStringLiteral("--mirror"), mirror});
+    ASSERT_TRUE(field && field->waitForWindow() && field->activate() && field->waitForAccessible());
+    std::optional<AXElementRef> element;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            AXElementRef app = ax.application(field->pid());
+            element = app ? AX::as<AXElementRef>(ax.copyAttributeValue(app, Accessibility::focusedUIElementAttribute))
+                          : std::nullopt;
+            return element.has_value();
+        },
+        5s));
+    EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(*element, Accessibility::subroleAttribute)),
+              Accessibility::secureTextFieldSubrole);
+    for (const QString& attribute : {Accessibility::selectedTextAttribute, Accessibility::valueAttribute})
+        EXPECT_FALSE(ax.copyAttributeValue(*element, attribute).ok()) << attribute.toStdString();
+    EXPECT_NE(ax.setAttributeValue(*element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("首都"))),
+              AXError::success);
+    QFile written(mirror);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(written.readAll()), QStringLiteral("수도0420"));
+}
+
 TEST(AtspiTrust, FollowsTheAccessibilitySwitchAndPromptingTurnsItOn)
 {
     AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};

@@ -163,6 +163,10 @@ TEST(LearningCliTest, APickThatCannotBeSavedExitsOneAndSaysWhy)
     EXPECT_TRUE(r.err.contains("not saved")) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("not a regular file")) << r.err.toStdString();
     EXPECT_EQ(cli.run({"history", "--clear"}).code, 1);
+    r = cli.run({"history"});
+    EXPECT_EQ(r.code, 1) << "no count of a history that could not be read";
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains("not a regular file")) << r.err.toStdString();
 
     QDir(path).removeRecursively();
     QFile file(path);

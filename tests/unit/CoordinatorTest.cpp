@@ -247,6 +247,35 @@ TEST_F(SessionFixture, NoPermissionOrNoSelection)
     EXPECT_EQ(editor->attributeWrites, writes) << "nothing written over the accessibility bus";
 }
 
+// A password field (or the focus moved to one before the pick) is neither read, nor copied from,
+// nor written, whichever way the selection would have been taken; the panel says why.
+TEST_F(SessionFixture, APasswordFieldIsNeitherReadNorCopiedFromNorWritten)
+{
+    const AXResult<AXValue> secure{AXError::success, Accessibility::secureTextFieldSubrole};
+    auto field = fake->openEditor("수도", {0, 2});
+    field->readOverrides[Accessibility::subroleAttribute] = secure;
+    for (const bool forceCopy : {false, true}) {
+        defaults->setValue("debugForceClipboardCapture", forceCopy);
+        ASSERT_TRUE(pressSettles());
+        EXPECT_EQ(panel.model().header(), Coordinator::passwordFieldNotice);
+        EXPECT_TRUE(fake->keyPoster->posted().isEmpty()) << "no copy chord";
+        panel.dismiss();
+    }
+
+    for (const bool forceCopy : {false, true}) {
+        defaults->setValue("debugForceClipboardCapture", forceCopy);
+        auto editor = fake->openEditor("수도", {0, 2});
+        ASSERT_TRUE(pressShowsList());
+        fake->keyPoster->clearPosted();
+        editor->readOverrides[Accessibility::subroleAttribute] = secure;
+        ASSERT_TRUE(press(kDigit1));
+        ASSERT_TRUE(spinUntil([&] { return panel.isNotice(); }));
+        EXPECT_EQ(editor->text, "수도");
+        EXPECT_TRUE(fake->keyPoster->posted().isEmpty()) << "no paste chord";
+        panel.dismiss();
+    }
+}
+
 namespace {
 // A model whose availability check throws, as any step of a session might.
 class ThrowingModel : public LanguageModel {

@@ -9,6 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <grp.h>
 #include <unistd.h>
 
 // Settings that cannot be written: what the user changed stays in force until it can be saved,
@@ -39,6 +46,34 @@ void writeByHand(const QString& path, const QByteArray& bytes)
     f.write(bytes);
     f.close();
     if (existed) QFile::setPermissions(path, mode);
+}
+
+// Runs the check in a child process that `prepare` sets up first (other privileges, other mounts);
+// its failures are printed there and fail the test here. Skips where it cannot be set up.
+void inChild(const std::function<bool()>& prepare, const std::function<void()>& check)
+{
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (!prepare()) _exit(77);
+        check();
+        std::fflush(stdout);
+        _exit(testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "the child could not be set up";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the check failed in the child, as printed above";
+}
+
+// Root passes every permission check: the child becomes nobody, owning the folder.
+bool asNobody(const QString& folder)
+{
+    constexpr uid_t nobody = 65534;
+    return ::chown(QFile::encodeName(folder).constData(), nobody, nobody) == 0 && ::setgroups(0, nullptr) == 0
+        && ::setgid(nobody) == 0 && ::setuid(nobody) == 0;
 }
 
 } // namespace
@@ -101,7 +136,7 @@ void checkBrokenFileThatStays(const QString& path, const std::function<void(bool
     writeByHand(path, R"({"format": "hanjaOnly")");
     readOnly(true);
     Log::Collector log;
-    JsonDefaultsStore store(path);
+    JsonDefaultsStore store(path, std::chrono::milliseconds(0));
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(store.value("format").isUndefined());
     EXPECT_EQ(log.count("defaults.json"), 1) << log.lines().join('\n').toStdString();
     EXPECT_FALSE(store.setValue("meaningStyle", "none"));
@@ -130,11 +165,40 @@ TEST(DefaultsStoreFailureTest, ABrokenFileWhoseLockCannotBeTakenIsReadAgainOnlyW
 
 TEST(DefaultsStoreFailureTest, ABrokenFileInAReadOnlyFolderIsReadAgainOnlyWhenItChanges)
 {
-    if (::geteuid() == 0) GTEST_SKIP() << "root renames in a folder without write permission: the file would move aside";
     QTemporaryDir dir;
-    JsonDefaultsStore(dir.filePath("defaults.json")).setValue("n", 1); // the lock file exists
-    checkBrokenFileThatStays(dir.filePath("defaults.json"), [&dir](bool readOnly) {
-        QFile::setPermissions(dir.path(), readOnly ? QFile::ReadOwner | QFile::ExeOwner
-                                                   : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    });
+    const auto check = [&dir] {
+        JsonDefaultsStore(dir.filePath("defaults.json")).setValue("n", 1); // the lock file exists
+        checkBrokenFileThatStays(dir.filePath("defaults.json"), [&dir](bool readOnly) {
+            QFile::setPermissions(dir.path(), readOnly ? QFile::ReadOwner | QFile::ExeOwner
+                                                       : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+    };
+    if (::geteuid() != 0) check();
+    else inChild([&dir] { return asNobody(dir.path()); }, check);
+}
+
+// A full disk is said to be one: the change fails, the file stays as it was, nothing is left over.
+TEST(DefaultsStoreFailureTest, AFullDiskIsNamedAndLeavesNothingBehind)
+{
+    QTemporaryDir dir;
+    inChild(
+        [&dir] {
+            // One page of room, in a mount of this child's own.
+            return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+                && ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, "size=4k") == 0;
+        },
+        [&dir] {
+            const QString path = dir.filePath("defaults.json");
+            writeByHand(path, R"({"format": "hanjaOnly"})");
+            QFile filler(dir.filePath("filler"));
+            ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            while (filler.write(QByteArray(512, 'x')) > 0) {
+            }
+            Log::Collector log;
+            EXPECT_FALSE(JsonDefaultsStore(path).setValue("format", "hanjaParenHangul", DefaultsStore::Unsaved::drop));
+            EXPECT_TRUE(log.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << log.lines().join('\n').toStdString();
+            EXPECT_EQ(onDisk(path), (QJsonObject{{"format", "hanjaOnly"}}));
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+                      (QStringList{"defaults.json", "defaults.json.lock", "filler"}));
+        });
 }

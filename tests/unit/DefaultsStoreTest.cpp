@@ -1,6 +1,7 @@
 #include "base/JsonDefaultsStore.h"
 #include "base/Log.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -39,6 +40,7 @@ TEST(DefaultsStoreTest, ValuesPersistAndForeignChangesAreSeen)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("sorelwick/defaults.json");
+    const mode_t umaskBefore = ::umask(022);
     {
         JsonDefaultsStore store(path);
         EXPECT_TRUE(store.value("format").isUndefined());
@@ -46,6 +48,11 @@ TEST(DefaultsStoreTest, ValuesPersistAndForeignChangesAreSeen)
         store.setValue("hotKeyCode", 4);
         store.remove("hotKeyCode");
     }
+    ::umask(umaskBefore);
+    // The pick history is nobody else's business.
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
     JsonDefaultsStore reader(path);
     EXPECT_EQ(reader.string("format"), "hanjaOnly");
     EXPECT_FALSE(reader.contains("hotKeyCode"));
@@ -81,7 +88,7 @@ TEST(DefaultsStoreTest, BrokenFileIsKeptAsideAndNothingIsLost)
     const QByteArray broken = R"({"format": "hanjaOnly", "pickHistory": {"수도)";
     writeAll(path, broken);
     Log::Collector log;
-    JsonDefaultsStore store(path);
+    JsonDefaultsStore store(path, std::chrono::milliseconds(100));
     EXPECT_EQ(store.string("format", "default"), "default");
     EXPECT_TRUE(log.contains("defaults.json"));
 
@@ -92,8 +99,11 @@ TEST(DefaultsStoreTest, BrokenFileIsKeptAsideAndNothingIsLost)
     store.setValue("format", "hanjaParenHangul");
     EXPECT_EQ(JsonDefaultsStore(path).string("format"), "hanjaParenHangul");
 
-    // A JSON document that is not an object is no settings file either.
+    // A JSON document that is not an object is no settings file either: once it has stayed so
+    // for the settle time, the values in force give way.
     writeAll(path, "[1, 2]");
+    const QDeadlineTimer deadline(5000);
+    while (!store.value("format").isUndefined() && !deadline.hasExpired()) QThread::msleep(10);
     EXPECT_TRUE(store.value("format").isUndefined());
     EXPECT_EQ(QDir(dir.path()).entryList({"defaults.json.broken-*"}, QDir::Files).size(), 2);
 }
@@ -144,55 +154,35 @@ TEST(DefaultsStoreTest, ChangesFromManyProcessesAtOnceAreAllKept)
     EXPECT_EQ(store.string("format"), "hanjaOnly");
 }
 
-// An editor that saves in place truncates the file and writes it in pieces: a read in between
-// sees half a file. That is not a broken file, and a change made meanwhile keeps the editor's keys.
+// An editor that saves in place truncates the file and writes it in pieces, which a busy machine
+// can hold far apart. Half a file is no broken file: the values in force stay, a first read waits
+// for the whole file, and a change made meanwhile keeps the editor's keys.
 TEST(DefaultsStoreTest, AFileBeingRewrittenInPlaceIsNotTakenAsBroken)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("defaults.json");
     const QByteArray full = R"({"format": "hanjaOnly", "modelEndpoint": "http://127.0.0.1:8080/v1", "n": 0})";
     writeAll(path, full);
-    std::atomic<bool> stop = false;
-    std::thread editor([&] {
-        while (!stop) {
-            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC);
-            [[maybe_unused]] auto a = ::write(fd, full.constData(), 20);
-            QThread::msleep(3);
-            [[maybe_unused]] auto b = ::write(fd, full.constData() + 20, full.size() - 20);
-            ::close(fd);
-            QThread::msleep(40);
-        }
-    });
-    Log::Collector log;
-    int seen = 0;
-    for (int i = 0; i < 60; ++i) {
-        JsonDefaultsStore store(path);
-        if (store.string("format") == "hanjaOnly") ++seen;
-        QThread::msleep(1);
-    }
-    stop = true;
-    editor.join();
-    EXPECT_EQ(seen, 60);
-    EXPECT_TRUE(QDir(dir.path()).entryList({"defaults.json.broken-*"}, QDir::Files).isEmpty());
+    JsonDefaultsStore inForce(path);
+    ASSERT_EQ(inForce.string("format"), "hanjaOnly");
 
-    // A change while the editor writes: it waits for the whole file and keeps every key in it.
-    std::atomic<bool> halfWritten = false;
-    std::thread again([&] {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC);
-        [[maybe_unused]] auto a = ::write(fd, full.constData(), 20);
-        halfWritten = true;
-        QThread::msleep(15);
-        [[maybe_unused]] auto b = ::write(fd, full.constData() + 20, full.size() - 20);
-        ::close(fd);
-    });
-    while (!halfWritten) QThread::yieldCurrentThread();
-    JsonDefaultsStore store(path);
-    EXPECT_TRUE(store.setValue("meaningStyle", "none"));
-    again.join();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC);
+    ASSERT_EQ(::write(fd, full.constData(), 20), 20);
+    EXPECT_EQ(inForce.string("format"), "hanjaOnly");
+    auto firstRead = std::async(std::launch::async, [&] { return JsonDefaultsStore(path).string("format"); });
+    auto change = std::async(std::launch::async, [&] { return JsonDefaultsStore(path).setValue("meaningStyle", "none"); });
+    // The editor's second piece, a while later.
+    EXPECT_EQ(firstRead.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    ASSERT_EQ(::write(fd, full.constData() + 20, full.size() - 20), full.size() - 20);
+    ::close(fd);
+
+    EXPECT_EQ(firstRead.get(), "hanjaOnly");
+    EXPECT_TRUE(change.get());
     JsonDefaultsStore reader(path);
     EXPECT_EQ(reader.string("format"), "hanjaOnly");
     EXPECT_EQ(reader.string("modelEndpoint"), "http://127.0.0.1:8080/v1");
     EXPECT_EQ(reader.string("meaningStyle"), "none");
+    EXPECT_TRUE(QDir(dir.path()).entryList({"defaults.json.broken-*"}, QDir::Files).isEmpty());
 }
 
 // Whatever stands in the file's place that cannot take a new file, the change fails, says why,

@@ -7,10 +7,14 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -97,6 +101,29 @@ TEST_F(LauncherTest, WithNobodyRunningAndNoDisplayItSaysSoAndExitsOne)
     // Anything else is the command line, which needs no display.
     EXPECT_EQ(runSorelwick({QStringLiteral("fix"), QStringLiteral("dkssud")}), 0);
     EXPECT_EQ(runSorelwick({QStringLiteral("--bogus")}), 2);
+}
+
+// A runtime folder that is not the user's own (a link to elsewhere; another user's, made first):
+// no start runs beside an unreachable one, and each says why.
+TEST_F(LauncherTest, AFolderNotItsOwnStopsEveryStartAndSaysWhy)
+{
+    const QString folder = runtime.filePath(QStringLiteral("sorelwick"));
+    ASSERT_TRUE(QDir().mkpath(runtime.filePath(QStringLiteral("elsewhere"))));
+    ASSERT_TRUE(QFile::link(runtime.filePath(QStringLiteral("elsewhere")), folder));
+    QList<bool> foreign{false};
+    if (::geteuid() == 0) foreign << true;
+    for (bool byAnotherUser : foreign) {
+        if (byAnotherUser) {
+            QFile::remove(folder);
+            ASSERT_TRUE(QDir().mkpath(folder));
+            ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+        }
+        for (const QStringList& args : {QStringList{}, QStringList{QStringLiteral("--trigger")}}) {
+            QString errors;
+            EXPECT_EQ(runSorelwick(args, &errors), 1);
+            EXPECT_TRUE(errors.contains(folder)) << errors.toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -14,7 +14,10 @@
 
 #include <cstring>
 #include <future>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -151,8 +154,8 @@ TEST_F(SingleInstanceTest, APrimaryThatNeverListensLetsTheSenderGiveUpInTime)
 TEST_F(SingleInstanceTest, AFolderOthersCanEnterIsTightenedAndAnUnsafeOneRefused)
 {
     ASSERT_TRUE(QDir().mkpath(folder()));
-    ::chmod(QFile::encodeName(folder()).constData(), 0755);
-    {
+    for (mode_t mode : {0755, 0500}) {
+        ::chmod(QFile::encodeName(folder()).constData(), mode);
         SingleInstance first(folder());
         EXPECT_EQ(first.claim(), Role::primary);
         EXPECT_EQ(modeOf(folder()), 0700u);
@@ -177,6 +180,86 @@ TEST_F(SingleInstanceTest, AFolderOthersCanEnterIsTightenedAndAnUnsafeOneRefused
         EXPECT_EQ(SingleInstance(foreign).claim(), Role::unavailable);
         EXPECT_TRUE(TestSupport::logNames(log, {foreign}));
     }
+}
+
+// Callers that connect and never write hold a descriptor each; 1,030 of them used to exhaust a
+// desktop's 1,024 and the failed accept closed the listener for good.
+TEST_F(SingleInstanceTest, IdleConnectionsPastTheDescriptorLimitLeaveItAnswering)
+{
+    SingleInstance first(folder());
+    ASSERT_EQ(first.claim(), Role::primary);
+    ASSERT_TRUE(first.listen());
+    // A limit the idle callers would exceed many times over: what is open now and some room.
+    rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    const rlim_t open = rlim_t(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System).size());
+    rlimit lowered = before;
+    lowered.rlim_cur = open + SingleInstance::kMaxClients + 40;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+
+    int ready[2], release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const QByteArray path = QFile::encodeName(first.socketPath());
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The callers: their own process with room for them all.
+        ::close(ready[0]);
+        ::close(release[1]);
+        rlimit room = before;
+        room.rlim_cur = std::min<rlim_t>(before.rlim_max, 4096);
+        ::setrlimit(RLIMIT_NOFILE, &room);
+        sockaddr_un addr {};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
+        for (int i = 0; i < 1030; ++i) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            if (fd >= 0) ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        }
+        char c = 1;
+        [[maybe_unused]] auto w = ::write(ready[1], &c, 1);
+        [[maybe_unused]] auto r = ::read(release[0], &c, 1);
+        _exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    pollfd p {ready[0], POLLIN, 0};
+    QDeadlineTimer deadline(60000);
+    while (::poll(&p, 1, 0) == 0 && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(deadline.hasExpired()) << "the callers could not connect";
+
+    SingleInstance client(folder());
+    for (Request r : {Request::about, Request::trigger}) {
+        auto sent = std::async(std::launch::async, [&] { return client.send(r, 10000); });
+        EXPECT_TRUE(awaitOnLoop(sent, 15000)) << SingleInstance::name(r).toStdString();
+    }
+    ::close(release[1]);
+    ::close(ready[0]);
+    ::waitpid(child, nullptr, 0);
+    ::setrlimit(RLIMIT_NOFILE, &before);
+}
+
+// A cleaner of the runtime folder removes it while Sorelwick runs: the socket and the lock come
+// back, so later starts still reach this one instead of becoming a second.
+TEST_F(SingleInstanceTest, ARemovedFolderIsMadeAgainWithItsSocketAndLock)
+{
+    SingleInstance first(folder());
+    ASSERT_EQ(first.claim(), Role::primary);
+    ASSERT_TRUE(first.listen());
+    Received received(first);
+    QDir(folder()).removeRecursively();
+
+    SingleInstance client(folder());
+    QDeadlineTimer deadline(10000);
+    bool answered = false;
+    while (!answered && !deadline.hasExpired()) {
+        auto sent = std::async(std::launch::async, [&] { return client.send(Request::about, 200); });
+        answered = awaitOnLoop(sent);
+    }
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(SingleInstance(folder()).claim(), Role::secondary);
+    EXPECT_EQ(modeOf(folder()), 0700u);
 }
 
 } // namespace

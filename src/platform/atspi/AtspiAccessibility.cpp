@@ -89,6 +89,13 @@ bool hasState(AtspiAccessible* accessible, AtspiStateType state)
     return states && atspi_state_set_contains(states.get(), state);
 }
 
+// A password field: GTK, Qt, Firefox and Chromium all give it this role.
+bool isPassword(AtspiAccessible* accessible)
+{
+    GErrorSlot error;
+    return atspi_accessible_get_role(accessible, error.out()) == ATSPI_ROLE_PASSWORD_TEXT;
+}
+
 bool hasText(AtspiAccessible* accessible)
 {
     return GObjectRef<AtspiText>::adopt(atspi_accessible_get_text_iface(accessible)).get() != nullptr;
@@ -263,6 +270,10 @@ AXResult<AXValue> AtspiAccessibility::copyAttributeValue(const AXElementRef& ref
     if (!connected()) return fail(AXError::cannotComplete);
     if (attribute == focusedUIElementAttribute) return focusedElement(*element);
     if (element->isSystemWide()) return fail(AXError::attributeUnsupported);
+    const bool password = isPassword(element->accessible());
+    if (attribute == subroleAttribute) return password ? ok(secureTextFieldSubrole) : fail(AXError::noValue);
+    // Not even the mask of a password leaves its field.
+    if (password) return fail(AXError::attributeUnsupported);
     if (attribute == selectedTextAttribute) return selectedText(*element);
     if (attribute == selectedTextRangeAttribute) return selectedRange(*element);
     if (attribute == valueAttribute) return value(*element);
@@ -275,7 +286,8 @@ AXResult<AXValue> AtspiAccessibility::copyParameterizedAttributeValue(const AXEl
     auto* element = dynamic_cast<AtspiElement*>(ref.get());
     if (!element || !element->accessible() || element->isSystemWide()) return fail(AXError::illegalArgument);
     if (!connected()) return fail(AXError::cannotComplete);
-    if (attribute != boundsForRangeParameterizedAttribute) return fail(AXError::attributeUnsupported);
+    if (attribute != boundsForRangeParameterizedAttribute || isPassword(element->accessible()))
+        return fail(AXError::attributeUnsupported);
     const TextRange* range = std::get_if<TextRange>(&parameter);
     if (!range || range->location < 0 || range->length < 0) return fail(AXError::illegalArgument);
     return boundsForRange(*element, *range);
@@ -286,6 +298,10 @@ AXError AtspiAccessibility::setAttributeValue(const AXElementRef& ref, const QSt
     auto* element = dynamic_cast<AtspiElement*>(ref.get());
     if (!element || !element->accessible() || element->isSystemWide()) return AXError::illegalArgument;
     if (!connected()) return AXError::cannotComplete;
+    if (isPassword(element->accessible())) {
+        Log::write(QStringLiteral("AT-SPI: 암호 칸이라 쓰지 않음"));
+        return AXError::attributeUnsupported;
+    }
     if (attribute == selectedTextAttribute) {
         const QString* text = std::get_if<QString>(&value);
         return text ? replaceSelection(*element, *text) : AXError::illegalArgument;

@@ -2,16 +2,17 @@
 // command line, and whose text is mirrored to a file after every change, so a test can check a
 // write without asking the accessibility layer that made it.
 //
-//   sorelwick_test_editor [--rich] [--read-only] [--text TEXT] [--select START,LENGTH] [--mirror FILE]
-//                         [--copy-delay MS] [--paste-delay MS]
+//   sorelwick_test_editor [--rich | --password] [--read-only] [--text TEXT] [--select START,LENGTH]
+//                         [--mirror FILE] [--copy-delay MS] [--paste-delay MS]
 //
 // START and LENGTH count UTF-16 units, as Qt's text positions do. --rich uses a QTextEdit
-// instead of a QPlainTextEdit. The delays make Ctrl+C and Ctrl+V act that much later, as a
+// instead of a QPlainTextEdit, --password a QLineEdit that masks its text. The delays make Ctrl+C and Ctrl+V act that much later, as a
 // slow application (a browser without accessibility, an office suite under load) does.
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QTextCursor>
@@ -65,6 +66,26 @@ private:
     std::function<void()> m_paste;
 };
 
+// A password field: one line, masked, the whole text selected unless --select says otherwise.
+int runPassword(QApplication& app, const QCommandLineParser& args)
+{
+    QLineEdit edit;
+    edit.setWindowTitle(QStringLiteral("Sorelwick test editor"));
+    edit.resize(640, 60);
+    edit.setEchoMode(QLineEdit::Password);
+    const QString mirrorPath = args.value(QStringLiteral("mirror"));
+    edit.setText(args.value(QStringLiteral("text")));
+    QObject::connect(&edit, &QLineEdit::textChanged, &edit, [&] { mirror(mirrorPath, edit.text()); });
+    mirror(mirrorPath, edit.text());
+    const QStringList select = args.value(QStringLiteral("select")).split(u',');
+    if (select.size() == 2) edit.setSelection(select[0].toInt(), select[1].toInt());
+    else edit.selectAll();
+    edit.show();
+    edit.activateWindow();
+    edit.setFocus();
+    return app.exec();
+}
+
 template <typename Edit>
 int run(QApplication& app, const QCommandLineParser& args)
 {
@@ -110,6 +131,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCommandLineParser args;
     args.addOption({QStringLiteral("rich"), QStringLiteral("Use a QTextEdit.")});
+    args.addOption({QStringLiteral("password"), QStringLiteral("Use a QLineEdit in password mode.")});
     args.addOption({QStringLiteral("read-only"), QStringLiteral("Refuse edits.")});
     args.addOption({QStringLiteral("text"), QStringLiteral("Initial text."), QStringLiteral("text")});
     args.addOption({QStringLiteral("select"), QStringLiteral("Selection: start and length, UTF-16 units."),
@@ -120,5 +142,6 @@ int main(int argc, char** argv)
     args.addOption({QStringLiteral("paste-delay"), QStringLiteral("Milliseconds before Ctrl+V pastes."), QStringLiteral("ms")});
     args.process(app);
     if (args.isSet(QStringLiteral("rich"))) return run<QTextEdit>(app, args);
+    if (args.isSet(QStringLiteral("password"))) return runPassword(app, args);
     return run<QPlainTextEdit>(app, args);
 }
