@@ -4,21 +4,29 @@
 //   - eojeol split: the run of Hangul that starts with the annotated word must split back into it;
 //   - common forms: noun + particle forms (tools/freq/common_forms.txt) must split back into their noun;
 //   - everyday spellings: the first candidate of an everyday word (tools/freq/everyday_words.txt) must be
-//     its everyday spelling, which the development set, a sample of annotated readings, cannot check.
+//     its everyday spelling, which the development set, a sample of annotated readings, cannot check;
+//   - the panel, end to end: per development row the selection is the word and the rest of its Hangul
+//     run in the sentence (what a double-click selects: 기산하여), the press runs the application's
+//     own session on an editor in memory (split, compounds, ranking; no model, no picks), and the
+//     writer's word and Hanja count at row 1, rows 1-3 or anywhere in the panel.
 //
-// Usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] [--endings FILE|none]
+// Usage: bench_CandidateQualityBench [--dev FILE ...] [--forms FILE] [--everyday FILE] [--endings FILE|none]
 //                                    [--parts FILE] [--seen FILE|none] [--failures] [TABLE|none ...]
 // TABLE is a hanja_freq.tsv (default: the repository's data/hanja_freq.tsv); "none" measures the
 // dictionary without scores. hanja.tsv comes from the data dir (SORELWICK_DATA_DIR, else the
 // installed or build tree's), and so do the known endings unless --endings names others or "none" (the
 // split's plain rule), the compound parts unless --parts names others, and the compounds as seen
 // unless --seen names others or "none". The development set lives
-// outside the repository (../shared/data/dev); without it only the common forms are measured.
+// outside the repository (../shared/data/dev: hanja_dev.tsv and statute_dev.tsv unless --dev names
+// others); without it only the common forms are measured. --no-panel leaves the end-to-end mode out.
 
 #include "core/dictionary/HanjaDictionary.h"
+#include "core/Coordinator.h"
+#include "cli/SimulatedDesktop.h"
 #include "base/Resources.h"
 #include "base/TextUtil.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
@@ -35,6 +43,7 @@ namespace {
 struct DevRow {
     QString hangul;
     QString hanja;
+    QString context;
     QString eojeol; // the Hangul run that starts where the word first occurs in the context
     bool insideRun = false; // the word starts inside a longer run (부동산가액 → 가액)
     int half = 0; // words alternate between halves 0 and 1 in file order, so a word's rows stay together
@@ -82,7 +91,7 @@ std::optional<std::vector<DevRow>> readDevSet(const QString& path, int* unusable
             lastWord = f[0];
             half = 1 - half;
         }
-        rows.push_back({f[0], f[1], context.mid(at, end - at), at > 0 && isHangulSyllable(context[at - 1]), half});
+        rows.push_back({f[0], f[1], context, context.mid(at, end - at), at > 0 && isHangulSyllable(context[at - 1]), half});
     }
     return rows;
 }
@@ -282,7 +291,8 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
             formsCompoundFirst << f.form;
         }
     }
-    o << "  common forms, " << forms.size() << ": " << percent(formsOk, int(forms.size())) << " (" << formsOk
+    if (!forms.empty())
+        o << "  common forms, " << forms.size() << ": " << percent(formsOk, int(forms.size())) << " (" << formsOk
       << "), offered a compound first: " << formsWithCompound << "\n";
     const int shown = listFailures ? int(formFailures.size()) : std::min<int>(10, int(formFailures.size()));
     for (int i = 0; i < shown; ++i) o << "    " << formFailures[i] << "\n";
@@ -306,10 +316,70 @@ void measure(HanjaDictionary& dictionary, const std::vector<DevRow>* dev, const 
     o.flush();
 }
 
+// The panel a press shows for each row, as the application builds it.
+void measurePanel(HanjaDictionary& dictionary, const std::vector<DevRow>& dev, bool listFailures)
+{
+    QTextStream& o = out();
+    Coordinator::shared().dictionary = &dictionary;
+    SimulatedDesktop desktop({}, false);
+    struct Tally {
+        int rows = 0, top1 = 0, top3 = 0, anywhere = 0, empty = 0;
+    };
+    // [half][all rows, 2+ syllables]
+    Tally tally[2][2];
+    QStringList failures;
+    for (const DevRow& row : dev) {
+        // The selection from the word's start to the end of its run, in the sentence: its first
+        // occurrence, as the word's is.
+        desktop.open(row.context, row.eojeol);
+        const SimulatedDesktop::Panel shown = desktop.press();
+        int position = -1;
+        const bool list = shown.state == SimulatedDesktop::Panel::State::list && !shown.rows.isEmpty();
+        if (list)
+            for (qsizetype i = 0; i < shown.rows.size() && position < 0; ++i)
+                if (shown.rows[i].word == row.hangul && shown.rows[i].primary == row.hanja) position = int(i);
+        for (int longer = 0; longer < 2; ++longer) {
+            if (longer && TextUtil::characterCount(row.hangul) < 2) continue;
+            Tally& t = tally[row.half][longer];
+            ++t.rows;
+            t.top1 += position == 0;
+            t.top3 += position >= 0 && position < 3;
+            t.anywhere += position >= 0;
+            t.empty += !list;
+        }
+        if (listFailures && position != 0) {
+            QStringList firsts;
+            for (qsizetype i = 0; i < shown.rows.size() && i < 3; ++i) firsts << shown.rows[i].primary;
+            failures << row.eojeol + QLatin1Char(' ') + row.hanja + QStringLiteral(" ← ") +
+                            (list ? firsts.join(QLatin1Char(' ')) : QStringLiteral("(no list)"));
+        }
+    }
+    const auto line = [&](const char* name, const Tally& t) {
+        o << "    " << name << " (" << t.rows << "): top-1 " << percent(t.top1, t.rows) << ", top-3 "
+          << percent(t.top3, t.rows) << ", anywhere " << percent(t.anywhere, t.rows) << ", empty "
+          << percent(t.empty, t.rows) << "\n";
+    };
+    const auto sum = [](const Tally& a, const Tally& b) {
+        return Tally{a.rows + b.rows, a.top1 + b.top1, a.top3 + b.top3, a.anywhere + b.anywhere, a.empty + b.empty};
+    };
+    o << "  panel, end to end (no model, no picks), " << dev.size() << " rows:\n";
+    line("all rows", sum(tally[0][0], tally[1][0]));
+    line("2+ syllables", sum(tally[0][1], tally[1][1]));
+    line("half A, all rows", tally[0][0]);
+    line("half B, all rows", tally[1][0]);
+    line("half A, 2+ syllables", tally[0][1]);
+    line("half B, 2+ syllables", tally[1][1]);
+    if (listFailures) {
+        o << "  panel failures (the writer's Hanja not row 1):\n";
+        for (const QString& s : failures) o << "    " << s << "\n";
+    }
+    o.flush();
+}
+
 int usage()
 {
     std::fprintf(stderr, "usage: bench_CandidateQualityBench [--dev FILE] [--forms FILE] [--everyday FILE] "
-                         "[--endings FILE|none] [--parts FILE] [--seen FILE|none] [--failures] [TABLE|none ...]\n");
+                         "[--endings FILE|none] [--parts FILE] [--seen FILE|none] [--no-panel] [--failures] [TABLE|none ...]\n");
     return 2;
 }
 
@@ -317,8 +387,14 @@ int usage()
 
 int main(int argc, char** argv)
 {
+    QCoreApplication app(argc, argv);
+    // The sessions read and write settings: a folder of their own, so no user's picks count.
+    QTemporaryDir config;
+    if (!config.isValid()) return 1;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     const QString source = QStringLiteral(SORELWICK_SOURCE_DIR);
-    QString devPath = source + QStringLiteral("/../shared/data/dev/hanja_dev.tsv");
+    QStringList devPaths;
+    bool panel = true;
     QString formsPath = source + QStringLiteral("/tools/freq/common_forms.txt");
     QString everydayPath = source + QStringLiteral("/tools/freq/everyday_words.txt");
     bool listFailures = false;
@@ -328,7 +404,8 @@ int main(int argc, char** argv)
     QStringList tables;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
-        if (a == QLatin1String("--dev") && i + 1 < argc) devPath = QString::fromLocal8Bit(argv[++i]);
+        if (a == QLatin1String("--dev") && i + 1 < argc) devPaths << QString::fromLocal8Bit(argv[++i]);
+        else if (a == QLatin1String("--no-panel")) panel = false;
         else if (a == QLatin1String("--forms") && i + 1 < argc) formsPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--everyday") && i + 1 < argc) everydayPath = QString::fromLocal8Bit(argv[++i]);
         else if (a == QLatin1String("--endings") && i + 1 < argc) endingsPath = QString::fromLocal8Bit(argv[++i]);
@@ -339,6 +416,9 @@ int main(int argc, char** argv)
         else tables << a;
     }
     if (tables.isEmpty()) tables << source + QStringLiteral("/data/hanja_freq.tsv");
+    if (devPaths.isEmpty())
+        for (const char* name : {"hanja_dev.tsv", "statute_dev.tsv"})
+            devPaths << source + QStringLiteral("/../shared/data/dev/") + QLatin1String(name);
 
     QTextStream& o = out();
     const QString dictionary = Resources::locate(QStringLiteral("hanja.tsv"));
@@ -356,22 +436,30 @@ int main(int argc, char** argv)
         o << "everyday word list not found: " << everydayPath << "\n";
         return 1;
     }
-    int unusable = 0;
-    const auto dev = readDevSet(devPath, &unusable);
+    struct DevSet {
+        QString path;
+        std::vector<DevRow> rows;
+    };
+    std::vector<DevSet> devSets;
     if (endingsPath.isEmpty()) {
         o << "known_endings.tsv not found in " << Resources::dataDirectories() << "; build the sorelwick_data target\n";
         return 1;
     }
     o << "dictionary: " << dictionary << "\n"
       << "known endings: " << endingsPath << "\n";
-    if (dev) {
-        o << "development set: " << QFileInfo(devPath).canonicalFilePath() << ", " << dev->size() << " rows";
-        if (unusable) o << " (" << unusable << " unusable rows skipped)";
-        o << "\n";
-    } else {
-        o << "development set not found: " << devPath << "\n"
-          << "  (it lives in ../shared beside the repository, which this checkout does not have; "
-             "only the common forms are measured)\n";
+    for (const QString& devPath : devPaths) {
+        int unusable = 0;
+        auto dev = readDevSet(devPath, &unusable);
+        if (dev) {
+            o << "development set: " << QFileInfo(devPath).canonicalFilePath() << ", " << dev->size() << " rows";
+            if (unusable) o << " (" << unusable << " unusable rows skipped)";
+            o << "\n";
+            devSets.push_back({QFileInfo(devPath).fileName(), std::move(*dev)});
+        } else {
+            o << "development set not found: " << devPath << "\n"
+              << "  (it lives in ../shared beside the repository, which this checkout does not have; "
+                 "only the common forms are measured)\n";
+        }
     }
 
     for (const QString& table : tables) {
@@ -390,7 +478,14 @@ int main(int argc, char** argv)
         o << "\ntable: " << (table == QLatin1String("none") ? QStringLiteral("none (no scores)") : table) << ", "
           << d.scoreCount() << " scored pairs\n";
         o.flush();
-        measure(d, dev ? &*dev : nullptr, *forms, *everyday, listFailures);
+        if (devSets.empty()) measure(d, nullptr, *forms, *everyday, listFailures);
+        for (std::size_t k = 0; k < devSets.size(); ++k) {
+            o << " " << devSets[k].path << ":\n";
+            // The forms and everyday words once, with the first set.
+            measure(d, &devSets[k].rows, k == 0 ? *forms : std::vector<Form>{}, k == 0 ? *everyday : std::vector<Form>{},
+                    listFailures);
+            if (panel) measurePanel(d, devSets[k].rows, listFailures);
+        }
     }
     return 0;
 }

@@ -63,7 +63,7 @@ int run(int argc, char** argv)
         // are the only thing a user would otherwise see of the running one.
         const SingleInstance::Request asked = request.value_or(SingleInstance::Request::settings);
         if (!request) say(QStringLiteral("Sorelwick already runs; its settings open (--quit ends it)"));
-        if (instance.send(asked)) return 0;
+        if (instance.send(asked, Activation::fromEnvironment())) return 0;
         say(QStringLiteral("the running Sorelwick did not answer --%1").arg(SingleInstance::name(asked)));
         return 1;
     }
@@ -89,7 +89,8 @@ int run(int argc, char** argv)
     AppDelegate delegate;
     delegate.start();
     QObject::connect(&instance, &SingleInstance::requested, &delegate, &AppDelegate::handle);
-    if (request) QTimer::singleShot(0, &delegate, [&delegate, r = *request] { delegate.handle(r); });
+    if (request)
+        QTimer::singleShot(0, &delegate, [&delegate, r = *request] { delegate.handle(r, Activation::fromEnvironment()); });
     return app.exec();
 }
 

@@ -23,7 +23,9 @@
 
 namespace {
 
-constexpr qsizetype kMaxLine = 64;
+// A name and two tokens; a desktop's tokens are far shorter than kMaxToken.
+constexpr qsizetype kMaxToken = 200;
+constexpr qsizetype kMaxLine = 512;
 constexpr int kReadTimeoutMs = 2000;
 
 struct Entry {
@@ -43,6 +45,44 @@ std::optional<SingleInstance::Request> fromName(QByteArrayView name)
     for (const Entry& e : kEntries)
         if (name == QByteArrayView(e.name)) return e.request;
     return std::nullopt;
+}
+
+constexpr char kTokenKey[] = "XDG_ACTIVATION_TOKEN=";
+constexpr char kStartupKey[] = "DESKTOP_STARTUP_ID=";
+
+// Tokens travel as printable ASCII without spaces: what the desktops make, and nothing that
+// could split the line or reach a log as something else.
+bool isTokenText(QByteArrayView value)
+{
+    if (value.isEmpty() || value.size() > kMaxToken) return false;
+    for (const char c : value)
+        if (c < 0x21 || c > 0x7e) return false;
+    return true;
+}
+
+struct Message {
+    SingleInstance::Request request;
+    Activation activation;
+};
+
+// "name", then at most one of each token field; anything else is no request.
+std::optional<Message> parse(const QByteArray& line)
+{
+    const QList<QByteArray> fields = line.split('\t');
+    const std::optional<SingleInstance::Request> request = fromName(fields.first());
+    if (!request) return std::nullopt;
+    Message message{*request, {}};
+    for (qsizetype i = 1; i < fields.size(); ++i) {
+        const QByteArray& field = fields[i];
+        QByteArray* slot = field.startsWith(kTokenKey)   ? &message.activation.xdgActivationToken
+                         : field.startsWith(kStartupKey) ? &message.activation.desktopStartupId
+                                                         : nullptr;
+        if (!slot || !slot->isEmpty()) return std::nullopt;
+        const QByteArray value = field.mid(field.indexOf('=') + 1);
+        if (!isTokenText(value)) return std::nullopt;
+        *slot = value;
+    }
+    return message;
 }
 
 QString errnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
@@ -195,9 +235,13 @@ bool SingleInstance::listen()
     return true;
 }
 
-bool SingleInstance::send(Request request, int timeoutMs) const
+bool SingleInstance::send(Request request, const Activation& activation, int timeoutMs) const
 {
-    return sendLine(name(request).toLatin1() + '\n', timeoutMs) == "ok";
+    QByteArray line = name(request).toLatin1();
+    // A token we could not pass on intact is left out: the request still counts.
+    if (isTokenText(activation.xdgActivationToken)) line += '\t' + QByteArray(kTokenKey) + activation.xdgActivationToken;
+    if (isTokenText(activation.desktopStartupId)) line += '\t' + QByteArray(kStartupKey) + activation.desktopStartupId;
+    return sendLine(line + '\n', timeoutMs) == "ok";
 }
 
 QByteArray SingleInstance::sendLine(const QByteArray& line, int timeoutMs) const
@@ -269,9 +313,9 @@ void SingleInstance::read(QLocalSocket* socket)
     }
     socket->setProperty("answered", true);
     const QByteArray line = newline < 0 ? buffer : buffer.left(newline);
-    const std::optional<Request> request = newline < 0 ? std::nullopt : fromName(line);
-    if (!request) {
-        QString shown = QString::fromUtf8(line.left(kMaxLine));
+    const std::optional<Message> message = newline < 0 ? std::nullopt : parse(line);
+    if (!message) {
+        QString shown = QString::fromUtf8(line.left(64));
         for (QChar& c : shown)
             if (!c.isPrint()) c = QLatin1Char('?');
         Log::write(QStringLiteral("단일 실행: 알 수 없는 요청을 거절함: \"%1\"").arg(shown));
@@ -282,7 +326,10 @@ void SingleInstance::read(QLocalSocket* socket)
     socket->write("ok\n");
     socket->flush();
     socket->disconnectFromServer();
-    Log::write(QStringLiteral("단일 실행: 요청 받음: %1").arg(name(*request)));
+    Log::write(QStringLiteral("단일 실행: 요청 받음: %1%2")
+                   .arg(name(message->request),
+                        message->activation.isEmpty() ? QString() : QStringLiteral(" (활성화 토큰 함께)")));
     // After the answer is on its way: a quit must not cut it off.
-    QMetaObject::invokeMethod(this, [this, r = *request] { emit requested(r); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, m = *message] { emit requested(m.request, m.activation); }, Qt::QueuedConnection);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Activation.h"
+
 #include <QObject>
 #include <QString>
 
@@ -11,7 +13,8 @@ class QLocalSocket;
 // One Sorelwick per user session. The first process holds a lock file and listens on a local
 // socket in a folder only the user can open ($XDG_RUNTIME_DIR/sorelwick); a later one finds the
 // lock taken, hands its request over the socket and exits. One request per connection: a line
-// with the request's name, answered "ok" or "refused".
+// with the request's name, then, tab-separated, XDG_ACTIVATION_TOKEN=… and DESKTOP_STARTUP_ID=…
+// when the desktop gave the sender those; answered "ok" or "refused".
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -41,15 +44,15 @@ public:
 
     // Hands the request to the primary; true when it answered "ok" within the time-out. Plain
     // sockets, no event loop: the primary may still be starting, so it retries until then.
-    bool send(Request request, int timeoutMs = 3000) const;
+    bool send(Request request, const Activation& activation = {}, int timeoutMs = 3000) const;
     // Sends one raw line (tests use it to send what no Sorelwick sends); returns the answer line.
     QByteArray sendLine(const QByteArray& line, int timeoutMs = 3000) const;
 
     QString socketPath() const;
 
 signals:
-    // A request from another process, on the primary's thread.
-    void requested(SingleInstance::Request request);
+    // A request from another process, on the primary's thread, with what its desktop gave it.
+    void requested(SingleInstance::Request request, const Activation& activation);
 
 private:
     void accept();

@@ -3,10 +3,11 @@
 #include <QObject>
 #include <QString>
 
-// What a candidate row offers. The names are stable: the command line prints them.
+// What a candidate row offers. The names are stable: the command line prints them. A reading
+// row writes a selection's Hanja read, or its annotations in another form; it is not learned.
 namespace Candidates {
 Q_NAMESPACE
-enum class Kind { hanja, layout, proofread, action };
+enum class Kind { hanja, layout, proofread, action, reading };
 Q_ENUM_NS(Kind)
 } // namespace Candidates
 using CandidateKind = Candidates::Kind;

@@ -7,6 +7,7 @@
 #include "core/ClipboardSnapshot.h"
 #include "core/PickHistory.h"
 #include "core/Ranker.h"
+#include "core/ReadingText.h"
 #include "core/TextCapture.h"
 #include "core/TextReplacer.h"
 #include "core/WritingSettings.h"
@@ -159,7 +160,10 @@ QCoro::Task<void> Coordinator::runSession()
 
 QCoro::Task<void> Coordinator::endCleanly(QCoro::Task<void> step)
 {
-    if (const std::optional<QString> failure = co_await failureOf(std::move(step))) reportFailure(*failure, 0);
+    ++m_pickSteps;
+    const std::optional<QString> failure = co_await failureOf(std::move(step));
+    --m_pickSteps;
+    if (failure) reportFailure(*failure, 0);
 }
 
 void Coordinator::reportFailure(const QString& failure, qint64 session)
@@ -175,14 +179,15 @@ QCoro::Task<void> Coordinator::sessionSteps(qint64& session)
 {
     Platform& platform = Platform::shared();
     CandidatePanel& panel = CandidatePanel::shared();
-    if (!platform.accessibility->isProcessTrusted(false)) {
-        if (showOnboarding) showOnboarding();
-        co_return;
-    }
+    // With the desktop's accessibility switch off, the copy chord (PRIMARY in a terminal) reads
+    // the selection and a paste writes the pick: both work without it.
+    const bool accessible = platform.accessibility->isProcessTrusted(false);
+    if (!accessible) Log::write(QStringLiteral("접근성이 꺼져 있어 복사와 붙여넣기로 읽고 바꿈"));
     session = ++panel.session;
-    const std::optional<Capture> cap = co_await TextCapture::capture();
+    QString why;
+    const std::optional<Capture> cap = co_await TextCapture::capture(accessible, &why);
     if (!cap || TextUtil::trimmed(cap->selected).isEmpty()) {
-        panel.showNotice(noSelectionNotice, PanelAnchor::mouse(), session);
+        panel.showNotice(why.isEmpty() ? noSelectionNotice : why, PanelAnchor::mouse(), session);
         // The notice holds the keyboard and the pointer: once it is gone (a key or a click went
         // through it, or its time ran out) a copy is the user's own, not a late answer.
         TextCapture::watchLateCopyWhile([&panel, token = session] { return panel.session == token; });
@@ -196,6 +201,12 @@ QCoro::Task<void> Coordinator::handle(Capture cap, qint64 session)
     // Composed form first: decomposed Hangul (U+1109 U+116E …) is the same word.
     const QString text = TextUtil::trimmed(cap.selected).normalized(QString::NormalizationForm_C);
     const PanelAnchor anchor = anchorFor(cap);
+
+    // Hanja are read, as they stand: a compatibility ideograph is written back as it was.
+    if (ReadingText::hasHan(text)) {
+        readingPath(cap, TextUtil::trimmed(cap.selected), anchor, session);
+        co_return;
+    }
 
     // Layout typos come before any dictionary lookup.
     if (const auto suggestion = KeyboardLayoutFix::suggest(text)) {
@@ -261,6 +272,46 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     rows.append(later);
     rows = learnedFirst(rows, modelFirst);
     present(rows, headerFor(arranged.engine, rows.isEmpty() ? split.stem : rows.first().word), anchor, cap, session);
+}
+
+void Coordinator::readingPath(const Capture& cap, const QString& text, const PanelAnchor& anchor, qint64 session)
+{
+    using ReadingText::Form;
+    const ReadingText::Reading reading = ReadingText::read(text, *dictionary);
+    const QString unknown = reading.unknown.join(QString());
+    if (reading.words.isEmpty()) {
+        CandidatePanel::shared().showNotice(unreadableNotice + TextUtil::displayCut(unknown), anchor, session);
+        return;
+    }
+    const bool glosses = WritingSettings::meaningStyle() != MeaningStyle::none;
+    const auto glossOf = [&](const QString& hanja) { return glosses ? MeaningLine::glossJoin(hanja, *dictionary) : QString(); };
+    QStringList meanings;
+    for (const ReadingText::Word& w : reading.words)
+        if (const QString g = glossOf(w.hanja); !g.isEmpty() && !meanings.contains(g)) meanings.append(g);
+    QList<Candidate> rows;
+    QStringList written{text};
+    const auto add = [&](const QString& replacement, const QString& secondary) {
+        if (written.contains(replacement) || rows.size() >= Ranker::kMaxRows) return;
+        written.append(replacement);
+        Candidate row;
+        row.primary = replacement;
+        row.secondary = secondary;
+        row.replacement = replacement;
+        row.kind = CandidateKind::reading;
+        rows.append(row);
+    };
+    // Every form but the one the text is in; the plain reading first.
+    for (const Form form : {Form::hangul, Form::hangulParenHanja, Form::hanjaParenHangul, Form::hanjaOnly})
+        add(ReadingText::write(reading, form), meanings.join(kSeparator));
+    // The other readings of an ambiguous piece, one piece at a time.
+    for (int w = 0; w < reading.words.size(); ++w)
+        for (int p = 0; p < reading.words[w].pieces.size(); ++p)
+            for (int r = 1; r < reading.words[w].pieces[p].readings.size(); ++r)
+                add(ReadingText::writeAlternative(reading, w, p, r), glossOf(reading.words[w].pieces[p].hanja));
+    QString header = TextUtil::displayCut(ReadingText::quotedWords(reading)) + kSeparator
+                   + (reading.anyBare() ? QStringLiteral("읽기") : QStringLiteral("표기 바꾸기"));
+    if (!unknown.isEmpty()) header += kSeparator + QStringLiteral("모르는 한자 ") + TextUtil::displayCut(unknown);
+    present(rows, header, anchor, cap, session);
 }
 
 void Coordinator::present(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor,

@@ -26,13 +26,14 @@ public:
 
     // A session task is running: from the press until its list, notice or offer is up.
     bool busy = false;
-    // Shows the first-run window; set by the application shell.
-    std::function<void()> showOnboarding;
     // The dictionary the sessions look words up in; the shared one unless a test sets another.
     HanjaDictionary* dictionary = &HanjaDictionary::shared();
 
     // The shortcut was pressed: closes a visible panel, or starts a session unless one runs.
     void trigger();
+    // No session task runs and no step a pick started (a replacement with its paste wait, a
+    // cleanup) is left: the process may be replaced now without losing a pick or a clipboard.
+    bool settled() const { return !busy && m_pickSteps == 0; }
 
     static inline const QString noSelectionNotice = QStringLiteral("선택된 텍스트가 없습니다");
     static inline const QString noModelNotice = QStringLiteral("사전에 없는 말이고, 이 컴퓨터에선 교정 모델을 쓸 수 없습니다");
@@ -40,6 +41,7 @@ public:
     static inline const QString appChangedNotice = QStringLiteral("다른 앱으로 바뀌어서 바꾸지 않았습니다");
     // Nothing took the paste (a read-only view): the spelling, which follows, stays copied.
     static inline const QString unpastedNotice = QStringLiteral("바꿀 수 없어 복사해 두었습니다 · ");
+    static inline const QString unreadableNotice = QStringLiteral("읽을 수 없는 한자입니다 · ");
     static inline const QString failedNotice = QStringLiteral("문제가 생겨 이번 작업을 끝냈습니다");
 
     // How rows are written (their own files hold the rendering and the settings).
@@ -57,6 +59,8 @@ private:
     // Compounds the dictionary lacks (its words joined) lead, the stem's own spellings follow.
     QCoro::Task<void> dictionaryPath(Capture cap, HanjaDictionary::Split split, QList<HanjaEntry> entries,
                                      QList<HanjaDictionary::Compound> compounds, PanelAnchor anchor, qint64 session);
+    // A selection holding Hanja: its readings, and its annotations in the other forms.
+    void readingPath(const Capture& cap, const QString& text, const PanelAnchor& anchor, qint64 session);
     void present(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, const Capture& cap,
                  qint64 session);
     void picked(const Candidate& row, bool optionHeld, const Capture& cap, const PanelAnchor& anchor);
@@ -70,4 +74,6 @@ private:
     // Loading header with the text, the model's answer as one row, or "고칠 곳이 없습니다".
     QCoro::Task<void> cleanUp(std::shared_ptr<LanguageModel> model, Capture cap, PanelAnchor anchor, qint64 session, QString shownText,
                               QString resultHeader, QString secondary);
+
+    int m_pickSteps = 0; // steps started from a pick, still running
 };

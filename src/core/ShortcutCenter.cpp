@@ -116,6 +116,30 @@ void ShortcutCenter::activate(std::function<void()> handler)
     if (!registerShortcut(m_current)) retryLater(retryCount);
 }
 
+HotKeyService::DesktopRoute ShortcutCenter::desktopRoute() const
+{
+    return Platform::isInstalled() ? Platform::shared().hotKeys->desktopRoute() : HotKeyService::DesktopRoute::none;
+}
+
+bool ShortcutCenter::gnomeShortcutAllowed() const
+{
+    return Defaults::shared().boolean(HotKeyService::gnomeShortcutConsentKey);
+}
+
+std::optional<QString> ShortcutCenter::allowGnomeShortcut(bool allowed)
+{
+    DefaultsStore& defaults = Defaults::shared();
+    const bool saved = allowed ? defaults.setValue(HotKeyService::gnomeShortcutConsentKey, true, DefaultsStore::Unsaved::drop)
+                               : defaults.remove(HotKeyService::gnomeShortcutConsentKey, DefaultsStore::Unsaved::drop);
+    if (!saved) return QStringLiteral("설정 파일에 저장하지 못했습니다.");
+    // Registered again: the desktop's binding follows the answer.
+    stopRetrying();
+    m_hotKey.reset();
+    setHeldElsewhere(!registerShortcut(m_current));
+    Notifier::shared().post(didChange);
+    return std::nullopt;
+}
+
 void ShortcutCenter::suspend()
 {
     stopRetrying();

@@ -3,6 +3,7 @@
 #include "base/Notifier.h"
 #include "core/Shortcut.h"
 #include "platform/Clock.h"
+#include "platform/HotKeyService.h"
 
 #include <QString>
 
@@ -38,6 +39,13 @@ public:
     void activate(std::function<void()> handler);
     static constexpr qint64 retryStepMs = 250;
     static constexpr int retryCount = 16;
+    // How the desktop delivers the shortcut besides the program's own grab (Wayland sessions).
+    HotKeyService::DesktopRoute desktopRoute() const;
+    // GNOME without the portal: whether the user lets us keep a GNOME custom shortcut. Stores the
+    // answer and registers the shortcut again, which writes or removes the desktop's binding;
+    // absent on success, else the message for the user.
+    bool gnomeShortcutAllowed() const;
+    std::optional<QString> allowGnomeShortcut(bool allowed);
     // Stops the shortcut while a new one is being recorded; resume() registers it again.
     void suspend();
     void resume();

@@ -1,6 +1,9 @@
 #include "platform/DesktopPlatform.h"
 
+#include "base/Log.h"
 #include "platform/atspi/AtspiAccessibility.h"
+#include "platform/wayland/PortalShortcuts.h"
+#include "platform/wayland/WaylandHotKeys.h"
 #include "platform/x11/QtScreens.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Connection.h"
@@ -9,6 +12,38 @@
 #include "platform/x11/X11Session.h"
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyPoster.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QFile>
+
+#include <glib.h>
+
+namespace {
+
+bool isWaylandSession()
+{
+    return qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// The X grab alone sees only XWayland windows in a Wayland session: there the desktop is asked too.
+std::shared_ptr<HotKeyService> hotKeys(std::shared_ptr<X11Keymap> keymap)
+{
+    auto grab = std::make_shared<X11HotKeys>(std::move(keymap));
+    if (!isWaylandSession()) return grab;
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    const bool portal = PortalShortcuts::isAvailable(bus);
+    const auto route = WaylandHotKeys::detectRoute(portal);
+    const char* names[] = {"X 그랩", "GlobalShortcuts 포털", "GNOME 사용자 단축키", "X 그랩만 (XWayland 창)"};
+    Log::write(QStringLiteral("Wayland 세션: 단축키 경로 %1").arg(QString::fromUtf8(names[int(route)])));
+    gchar* quoted = g_shell_quote(QFile::encodeName(QCoreApplication::applicationFilePath()).constData());
+    const QString command = QString::fromLocal8Bit(quoted) + QStringLiteral(" --trigger");
+    g_free(quoted);
+    return std::make_shared<WaylandHotKeys>(grab, route, portal ? std::make_unique<PortalShortcuts>(bus) : nullptr, command);
+}
+
+} // namespace
 
 std::shared_ptr<Platform> DesktopPlatform::create()
 {
@@ -25,7 +60,7 @@ std::shared_ptr<Platform> DesktopPlatform::create()
     // AT-SPI reaches native Wayland applications too.
     platform->accessibility = std::make_shared<AtspiAccessibility>(platform->screens, workspace);
     platform->keyboardLayout = keymap;
-    platform->hotKeys = std::make_shared<X11HotKeys>(keymap);
+    platform->hotKeys = hotKeys(keymap);
     platform->keyPoster = std::make_shared<XTestKeyPoster>(input, keymap, workspace);
     platform->pasteboard = std::make_shared<X11Clipboard>(QClipboard::Clipboard, X11Connection::open());
     if (input) platform->primarySelection = std::make_shared<X11Clipboard>(QClipboard::Selection, X11Connection::open());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
@@ -27,6 +28,14 @@ public:
     virtual void installEventHandler(Dispatch dispatch) = 0;
     virtual Registration registerHotKey(quint32 keyCode, quint32 carbonModifiers, quint32 id) = 0;
     virtual void unregisterHotKey(quint64 ref) = 0;
+    // Where the desktop itself delivers the shortcut besides this service's own grab: not needed
+    // (X11 sessions: the grab sees every window), through the GlobalShortcuts portal, as a GNOME
+    // custom shortcut that runs `sorelwick --trigger`, written only while the user agrees
+    // (gnomeShortcutConsentKey), or nowhere (a Wayland desktop with neither: XWayland windows only).
+    enum class DesktopRoute { none, portal, gnomeCustomShortcut, grabOnly };
+    static inline const QString gnomeShortcutConsentKey = QStringLiteral("gnomeCustomShortcut");
+    virtual DesktopRoute desktopRoute() const { return DesktopRoute::none; }
+
     // Whether the key of a registered hot key is down now. On X11 every key then goes to the hot
     // key's grab, so a synthetic keystroke would reach no application.
     virtual bool keyHeld() = 0;

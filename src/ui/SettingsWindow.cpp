@@ -6,8 +6,16 @@
 #include "ui/FormatOption.h"
 #include "ui/MeaningOption.h"
 #include "ui/SettingTexts.h"
+#include "ui/DesktopShortcutOption.h"
 #include "ui/ShortcutRecorder.h"
 #include "ui/UiStyle.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -16,11 +24,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kWidth = 420;
 constexpr int kPadding = 24;
 constexpr int kSectionSpacing = 20;
+// What the window manager's title bar and the panels' margins take beyond the available area.
+constexpr int kFrameRoom = 48;
 
 QLabel* text(const QString& s, double px, QFont::Weight weight, const QColor& color, QWidget* parent)
 {
@@ -69,16 +81,16 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("소렐 설정"));
-    setFixedWidth(kWidth);
     const QPalette pal = palette();
     const QColor secondary = UiStyle::secondary(pal);
     const QColor tertiary = UiStyle::tertiary(pal);
     const QColor primary = UiStyle::primary(pal);
 
-    auto* root = new QVBoxLayout(this);
+    // The content keeps its natural height; the window fits the screen and scrolls what does not.
+    m_content = new QWidget;
+    auto* root = new QVBoxLayout(m_content);
     root->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     root->setSpacing(kSectionSpacing);
-    root->setSizeConstraint(QLayout::SetFixedSize);
 
     // 1. The format.
     auto* format = new QVBoxLayout;
@@ -104,11 +116,11 @@ SettingsWindow::SettingsWindow(QWidget* parent)
         format->addWidget(option);
         m_formatOptions.append(option);
     }
-    QLabel* hint = text(QStringLiteral("트레이의 소렐 아이콘 › 치환 형식에서도 같은 값을 바꿀 수 있습니다."), 11.5,
+    m_formatHint = text(QStringLiteral("트레이의 소렐 아이콘 › 치환 형식에서도 같은 값을 바꿀 수 있습니다."), 11.5,
                         QFont::Normal, tertiary, this);
-    hint->setWordWrap(true);
-    hint->setContentsMargins(0, 2, 0, 0);
-    format->addWidget(hint);
+    m_formatHint->setWordWrap(true);
+    m_formatHint->setContentsMargins(0, 2, 0, 0);
+    format->addWidget(m_formatHint);
     root->addLayout(format);
     root->addWidget(divider(this));
 
@@ -159,6 +171,8 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     shortcut->addLayout(shortcutHeading);
     m_recorder = new ShortcutRecorder(this);
     shortcut->addWidget(m_recorder);
+    m_desktopShortcut = new DesktopShortcutOption(this);
+    shortcut->addWidget(m_desktopShortcut);
     root->addLayout(shortcut);
     root->addWidget(divider(this));
 
@@ -182,6 +196,36 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     connect(m_clear, &QPushButton::clicked, this, [this] { m_historyProblem->setVisible(!PickHistory::shared().clear()); });
     history->addWidget(m_clear, 0, Qt::AlignTop);
     root->addLayout(history);
+
+    // 5. Without a tray: the menu's items.
+    m_menuSection = new QWidget(this);
+    auto* menu = new QVBoxLayout(m_menuSection);
+    menu->setContentsMargins(0, 0, 0, 0);
+    menu->setSpacing(10);
+    menu->addWidget(divider(m_menuSection));
+    auto* menuHeading = new QVBoxLayout;
+    menuHeading->setSpacing(3);
+    menuHeading->addWidget(text(QStringLiteral("소렐"), 14, QFont::Bold, primary, m_menuSection));
+    QLabel* menuHint = text(QStringLiteral("트레이가 없는 데스크톱이라 메뉴를 여기 둡니다. 이 창은 sorelwick --settings로, 또는 "
+                                           "응용 프로그램 메뉴에서 소렐을 다시 실행하면 열립니다."),
+                            11, QFont::Normal, tertiary, m_menuSection);
+    menuHint->setWordWrap(true);
+    menuHeading->addWidget(menuHint);
+    menu->addLayout(menuHeading);
+    m_menuItems = new QVBoxLayout;
+    m_menuItems->setSpacing(8);
+    menu->addLayout(m_menuItems);
+    m_menuSection->hide();
+    root->addWidget(m_menuSection);
+    // Resizable: the content takes the viewport's width and the height its lines need at it.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setWidget(m_content);
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->addWidget(m_scroll);
 
     QPointer<SettingsWindow> self = this;
     m_formatObserver = Notifier::shared().observe(Notifications::formatDidChange, [self] {
@@ -207,9 +251,23 @@ void SettingsWindow::present()
     syncFormat();
     syncMeaning();
     syncHistory();
+    m_desktopShortcut->sync();
+    fitScreen();
     show();
     raise();
     activateWindow();
+}
+
+void SettingsWindow::fitScreen()
+{
+    m_content->layout()->activate();
+    const int natural = m_content->heightForWidth(kWidth);
+    const int height = natural > 0 ? natural : m_content->sizeHint().height();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().height() - kFrameRoom : height;
+    const bool scrolls = height > room;
+    const int bar = scrolls ? m_scroll->verticalScrollBar()->sizeHint().width() : 0;
+    setFixedSize(kWidth + bar, std::min(height, room));
 }
 
 void SettingsWindow::syncFormat()
@@ -254,4 +312,46 @@ QString SettingsWindow::historyText() const { return m_history->text(); }
 QString SettingsWindow::historyProblem() const
 {
     return m_historyProblem->isVisibleTo(this) ? m_historyProblem->text() : QString();
+}
+
+void SettingsWindow::setMenuItems(const QList<QAction*>& items)
+{
+    while (QLayoutItem* old = m_menuItems->takeAt(0)) {
+        if (QLayout* row = old->layout())
+            while (QLayoutItem* inner = row->takeAt(0)) {
+                delete inner->widget();
+                delete inner;
+            }
+        delete old->widget();
+        delete old;
+    }
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    for (QAction* item : items) {
+        if (!item) continue;
+        const QString title = item->text().section(QLatin1Char('\t'), 0, 0); // without the key hint
+        if (item->isCheckable()) {
+            auto* box = new QCheckBox(title, m_menuSection);
+            box->setChecked(item->isChecked());
+            // The item decides (a failed change leaves it as it was); the box shows what it says.
+            connect(box, &QCheckBox::clicked, item, [item, box] {
+                item->trigger();
+                box->setChecked(item->isChecked());
+            });
+            connect(item, &QAction::changed, box, [item, box] { box->setChecked(item->isChecked()); });
+            m_menuItems->addWidget(box);
+            continue;
+        }
+        auto* button = new QPushButton(title, m_menuSection);
+        connect(button, &QPushButton::clicked, item, &QAction::trigger);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    m_menuItems->addLayout(buttons);
+}
+
+void SettingsWindow::setTrayPresent(bool present)
+{
+    m_formatHint->setVisible(present);
+    m_menuSection->setVisible(!present);
 }

@@ -8,10 +8,14 @@
 
 #include <optional>
 
+class DesktopShortcutOption;
 class FormatOption;
+class QAction;
+class QVBoxLayout;
 class MeaningOption;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class ShortcutRecorder;
 
 // "소렐 설정": the replacement format, the meaning rows show, the global shortcut and the pick
@@ -30,9 +34,18 @@ public:
     // Shows the window (or brings it forward when it is already open).
     void present();
 
+    // What the tray menu holds beside the format (a checkable item shows as a check box). The
+    // window shows them only while no tray host is there, and its texts then name no tray.
+    void setMenuItems(const QList<QAction*>& items);
+    void setTrayPresent(bool present);
+    QWidget* menuSection() const { return m_menuSection; }
+
     QList<FormatOption*> formatOptions() const { return m_formatOptions; }
     QList<MeaningOption*> meaningOptions() const { return m_meaningOptions; }
     ShortcutRecorder* recorder() const { return m_recorder; }
+    DesktopShortcutOption* desktopShortcut() const { return m_desktopShortcut; }
+    // Everything the window shows, at its natural height (the window scrolls it on short screens).
+    QWidget* content() const { return m_content; }
     QPushButton* clearButton() const { return m_clear; }
     QString previewSentence() const;
     QString meaningPreviewLine() const;
@@ -41,6 +54,8 @@ public:
     QString historyProblem() const;
 
 private:
+    // As tall as the content, or as the screen allows with a scroll bar; 420 wide plus the bar.
+    void fitScreen();
     void syncFormat();
     void syncMeaning();
     void syncHistory();
@@ -53,7 +68,13 @@ private:
     QLabel* m_history;
     QLabel* m_historyProblem;
     QPushButton* m_clear;
+    QLabel* m_formatHint;
+    QWidget* m_menuSection;
+    QVBoxLayout* m_menuItems;
     ShortcutRecorder* m_recorder;
+    DesktopShortcutOption* m_desktopShortcut;
+    QWidget* m_content;
+    QScrollArea* m_scroll;
     std::optional<MeaningLine::Style> m_hoveredMeaning;
     Notifier::Handle m_formatObserver = 0;
     Notifier::Handle m_historyObserver = 0;

@@ -19,6 +19,7 @@ public:
     Registration registerHotKey(quint32 keyCode, quint32 carbonModifiers, quint32 id) override;
     void unregisterHotKey(quint64 ref) override;
     bool keyHeld() override { return keyDown; }
+    DesktopRoute desktopRoute() const override { return route; }
 
     // The user presses a combination; true when a registered hot key received it.
     bool press(quint32 keyCode, quint32 carbonModifiers);
@@ -28,6 +29,7 @@ public:
 
     QSet<Combination> takenByOthers;
     bool keyDown = false; // the user still holds the shortcut's key
+    DesktopRoute route = DesktopRoute::none;
 
 private:
     struct Entry {

@@ -1,18 +1,26 @@
 #include "base/Notifier.h"
 #include "core/EnumKeys.h"
+#include "core/LanguageModels.h"
 #include "core/PickHistory.h"
 #include "core/ShortcutCenter.h"
 #include "core/WritingSettings.h"
+#include "support/FakeLanguageModel.h"
 #include "support/FakePlatform.h"
+#include "ui/DesktopShortcutOption.h"
 #include "ui/FormatOption.h"
 #include "ui/MeaningOption.h"
+#include "ui/OnboardingWindow.h"
 #include "ui/SettingsWindow.h"
 #include "ui/ShortcutRecorder.h"
 #include "ui/TrayMenu.h"
 
 #include "TestSupport.h"
+#include "UiTestSupport.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QScreen>
 #include <QPalette>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -37,6 +45,51 @@ struct ShellFixture : ::testing::Test {
 };
 
 } // namespace
+
+// A model server started after login, or stopped: the engine line follows, the menu's own
+// opening asking anew.
+TEST_F(ShellFixture, TheEngineLineFollowsTheLastAvailabilityAnswer)
+{
+    auto model = std::make_shared<FakeLanguageModel>();
+    LanguageModels::setShared(model);
+    const QString ai = TrayMenu(RankEngine::model).engineItem()->text();
+    TrayMenu tray(RankEngine::frequency);
+    const QString frequency = tray.engineItem()->text();
+    emit tray.menu()->aboutToShow();
+    EXPECT_TRUE(UiTestSupport::spinUntil([&] { return tray.engineItem()->text() == ai; }));
+    model->setAvailable(false);
+    (void)availableModel(); // a session's question
+    EXPECT_TRUE(UiTestSupport::spinUntil([&] { return tray.engineItem()->text() == frequency; }));
+    LanguageModels::setShared(nullptr);
+}
+
+// A desktop without a tray host (GNOME's default): the settings window holds the menu's items,
+// which act as the menu's do; with a tray they are the tray's again.
+TEST_F(ShellFixture, WithoutATrayTheSettingsWindowHoldsTheMenuItems)
+{
+    SettingsWindow window;
+    QAction autostart(QStringLiteral("로그인할 때 시작"));
+    autostart.setCheckable(true);
+    QAction about(QStringLiteral("소렐 정보")), quit(QStringLiteral("종료\tCtrl+Q"));
+    QSignalSpy aboutAsked(&about, &QAction::triggered), quitAsked(&quit, &QAction::triggered);
+    window.setMenuItems({&autostart, &about, &quit});
+    EXPECT_FALSE(window.menuSection()->isVisibleTo(&window));
+    window.setTrayPresent(false);
+    ASSERT_TRUE(window.menuSection()->isVisibleTo(&window));
+
+    const QList<QCheckBox*> boxes = window.menuSection()->findChildren<QCheckBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    boxes[0]->click();
+    EXPECT_TRUE(autostart.isChecked());
+    autostart.setChecked(false); // the entry removed by hand, read again
+    EXPECT_FALSE(boxes[0]->isChecked());
+    for (QPushButton* button : window.menuSection()->findChildren<QPushButton*>()) button->click();
+    EXPECT_EQ(aboutAsked.size(), 1);
+    EXPECT_EQ(quitAsked.size(), 1);
+
+    window.setTrayPresent(true);
+    EXPECT_FALSE(window.menuSection()->isVisibleTo(&window));
+}
 
 TEST_F(ShellFixture, TrayMenuTitlesFollowTheSettings)
 {
@@ -289,4 +342,33 @@ TEST_F(ShellFixture, SettingsWriteTheDefaultsAndFollowChangesElsewhere)
     window.clearButton()->click();
     EXPECT_FALSE(defaults->contains(QStringLiteral("pickHistory")));
     EXPECT_FALSE(window.clearButton()->isEnabled());
+}
+
+TEST_F(ShellFixture, SettingsFitAShortScreenAndAskBeforeKeepingAGnomeShortcut)
+{
+    {
+        SettingsWindow x11;
+        x11.present();
+        EXPECT_FALSE(x11.desktopShortcut()->isVisibleTo(&x11)) << "the grab sees every X11 window";
+    }
+    fake->hotKeys->route = HotKeyService::DesktopRoute::gnomeCustomShortcut;
+    SettingsWindow window;
+    window.present();
+    // The offscreen screen is 800×600, shorter than the settings: the window fits and scrolls.
+    EXPECT_LE(window.frameGeometry().height(), window.screen()->availableGeometry().height());
+    EXPECT_GT(window.content()->height(), window.height());
+
+    QCheckBox* box = window.desktopShortcut()->checkBox();
+    ASSERT_TRUE(box);
+    EXPECT_FALSE(box->isChecked()) << "nothing is written to GNOME's settings unasked";
+    box->click();
+    EXPECT_TRUE(defaults->value(HotKeyService::gnomeShortcutConsentKey).toBool());
+    EXPECT_TRUE(registered(Shortcut::defaultShortcut()));
+    // The first-run window, open at the same time, shows the same answer.
+    OnboardingWindow onboarding;
+    ASSERT_TRUE(onboarding.desktopShortcut()->checkBox());
+    EXPECT_TRUE(onboarding.desktopShortcut()->checkBox()->isChecked());
+    onboarding.desktopShortcut()->checkBox()->click();
+    EXPECT_FALSE(defaults->contains(HotKeyService::gnomeShortcutConsentKey));
+    EXPECT_FALSE(box->isChecked());
 }

@@ -14,7 +14,8 @@ struct Converted {
     QString tsv, out;
 };
 
-Converted convert(const QByteArray& source, const std::optional<QByteArray>& table)
+Converted convert(const QByteArray& source, const std::optional<QByteArray>& table,
+                  const std::optional<QByteArray>& supplement = std::nullopt)
 {
     QTemporaryDir dir;
     const auto write = [&](const QString& name, const QByteArray& bytes) {
@@ -25,6 +26,7 @@ Converted convert(const QByteArray& source, const std::optional<QByteArray>& tab
     };
     QStringList args{write("hanja.txt", source), dir.filePath("hanja.tsv")};
     if (table) args << write("hanja_freq.tsv", *table);
+    if (supplement) args << write("hanja_supplement.tsv", *supplement);
     QProcess process;
     process.start(QStringLiteral(SORELWICK_TOOLS_DIR "/sorelwick_hanjaconv"), args);
     process.waitForFinished(30000);
@@ -74,4 +76,16 @@ TEST(HanjaConvTest, WithoutATableOrWithABadOneNothingIsReordered)
     process.waitForFinished(30000);
     EXPECT_NE(process.exitCode(), 0);
     EXPECT_FALSE(QFile::exists(dir.filePath("out.tsv")));
+}
+
+TEST(HanjaConvTest, TheSupplementsSpellingsJoinTheirWordAndNewWordsFollow)
+{
+    // 수도 修道 is libhangul's already; 해촉 is new; a line without two tabs is skipped.
+    const Converted c = convert(source, QByteArray(),
+                                QByteArray("# words libhangul lacks\n수도\t水道\t5\n수도\t修道\t3\n해촉\t解囑\t209\n"
+                                           "해촉\t解觸\t2\n개임\n"));
+    ASSERT_EQ(c.code, 0) << c.out.toStdString();
+    EXPECT_TRUE(c.tsv.contains(QStringLiteral("수도\t首都\t서울\n수도\t修道\t도를 닦음\n수도\t水道\t\n고\t古")));
+    EXPECT_TRUE(c.tsv.endsWith(QStringLiteral("고\t高\t높을 고\n해촉\t解囑\t\n해촉\t解觸\t\n")));
+    EXPECT_TRUE(c.out.contains("3 entries from the supplement (1 malformed")) << c.out.toStdString();
 }

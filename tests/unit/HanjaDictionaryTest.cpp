@@ -256,6 +256,15 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
     EXPECT_EQ(byPlace.compounds("국상시국상은").value(0).hanja, "國喪詩國喪");
     EXPECT_EQ(byPlace.compounds("국상시를").value(1).hanja, "國喪市") << "市's 40 uses count at the end too";
 
+    // The fewest parts read the text: a word common in running text is seldom annotated inside
+    // compounds, so its syllables, seen as parts far more often, must not take it apart (新 + 廳).
+    const QByteArray legal = "조정\t調整\n조정\t調停\n신청\t申請\n신청\t新晴\n신\t新\n청\t廳\n조서\t調書\n조서\t詔書\n"
+                             "서\t書\n";
+    const QByteArray legalParts = "신\t新\t2000\t0\n청\t廳\t1000\t1000\n서\t書\t300\t300\n조정\t調停\t30\t0\n";
+    HanjaDictionary fewest(HanjaDictionary::Texts{legal, QByteArray(), endings, legalParts});
+    EXPECT_EQ(fewest.compounds("조정신청").value(0).partsHanja, QStringList({"調停", "申請"}));
+    EXPECT_EQ(fewest.compounds("조정신청조서를").value(0).hanja, "調停申請調書");
+
     // Without the parts table, none at all.
     const Log::Collector log;
     HanjaDictionary noParts(HanjaDictionary::Texts{dictionary, table, endings});

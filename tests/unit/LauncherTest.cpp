@@ -3,6 +3,7 @@
 // nobody running and no display it says so and exits 1. No display is needed.
 
 #include "app/SingleInstance.h"
+#include "platform/Activation.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -21,10 +22,13 @@ protected:
 
     // Starts the program without a display, with our runtime folder; runs the event loop (where
     // a primary held by the test answers) until it ends.
-    int runSorelwick(const QStringList& args, QString* errors = nullptr)
+    int runSorelwick(const QStringList& args, QString* errors = nullptr, const QStringList& extraEnv = {})
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("XDG_ACTIVATION_TOKEN"));
+        env.remove(QStringLiteral("DESKTOP_STARTUP_ID"));
+        for (const QString& pair : extraEnv) env.insert(pair.section('=', 0, 0), pair.section('=', 1));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -52,13 +56,21 @@ TEST_F(LauncherTest, ALaterStartHandsItsOptionToTheRunningOneAndEnds)
     ASSERT_EQ(running.claim(), SingleInstance::Role::primary);
     ASSERT_TRUE(running.listen());
     QList<Request> received;
-    QObject::connect(&running, &SingleInstance::requested, [&](Request r) { received << r; });
+    QList<Activation> activations;
+    QObject::connect(&running, &SingleInstance::requested, [&](Request r, const Activation& a) {
+        received << r;
+        activations << a;
+    });
 
     EXPECT_EQ(runSorelwick({QStringLiteral("--settings")}), 0);
-    EXPECT_EQ(runSorelwick({QStringLiteral("--trigger")}), 0);
+    // The desktop's tokens travel with the press, for the panel to take the focus with.
+    EXPECT_EQ(runSorelwick({QStringLiteral("--trigger")}, nullptr,
+                           {QStringLiteral("XDG_ACTIVATION_TOKEN=7f3a-01"), QStringLiteral("DESKTOP_STARTUP_ID=x_TIME42")}),
+              0);
     QDeadlineTimer deadline(2000);
     while (received.size() < 2 && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(received, (QList<Request>{Request::settings, Request::trigger}));
+    EXPECT_EQ(activations, (QList<Activation>{Activation{}, Activation{"7f3a-01", "x_TIME42"}}));
 
     // A plain second start (the applications menu) opens the running one's settings.
     QString errors;

@@ -3,6 +3,7 @@
 #include "core/HotKey.h"
 #include "core/Shortcut.h"
 #include "core/ShortcutCenter.h"
+#include "platform/wayland/DesktopShortcutText.h"
 #include "support/FakePlatform.h"
 
 #include "TestSupport.h"
@@ -307,4 +308,20 @@ TEST_F(Shortcuts, suspendAndResume)
     EXPECT_EQ(fake->hotKeys->registeredCount(), 1);
     EXPECT_TRUE(press(Shortcut::defaultShortcut()));
     EXPECT_EQ(presses, 1);
+}
+
+// How a shortcut is written for the desktop: GNOME takes keysym names and ignores a binding it
+// cannot parse, and a user's binding may be spelt with other aliases than ours.
+TEST(DesktopShortcutText, keysymNamesAndAliases)
+{
+    using namespace DesktopShortcutText;
+    const quint32 ctrlAlt = 0x1000 | 0x800;
+    EXPECT_EQ(gnomeAccelerator(KeyCode::space, 0x1000 | 0x200), u"<Control><Shift>space"_s);
+    EXPECT_EQ(gnomeAccelerator(102, 0x1000), u"<Control>Hangul_Hanja"_s); // Ctrl+한자
+    EXPECT_EQ(portalTrigger(104, 0x100 | 0x800), u"ALT+LOGO+Hangul"_s);
+    EXPECT_EQ(gnomeAccelerator(10, ctrlAlt), std::nullopt) << "no US key at that position";
+    EXPECT_TRUE(sameAccelerator(u"<Control><Alt>h"_s, u"<Alt><Primary>H"_s));
+    EXPECT_TRUE(sameAccelerator(u"<Ctrl><Mod1>h"_s, u"<Control><Alt>h"_s));
+    EXPECT_FALSE(sameAccelerator(u"<Control>h"_s, u"<Control><Alt>h"_s));
+    EXPECT_FALSE(sameAccelerator(u"<Control><Alt>"_s, u"<Control><Alt>"_s)) << "no key: nothing is held";
 }

@@ -96,13 +96,17 @@ TEST_F(SingleInstanceTest, AnythingElseOnTheSocketIsRefusedAndLogged)
     Received received(first);
     Log::Collector log;
     SingleInstance client(folder());
-    const QByteArray lines[] = {"rm -rf ~\n", "TRIGGER\n", "trigger \n", "\n", QByteArray(200, 'x'),
-                                QByteArray("trigger\0x\n", 10)};
+    const QByteArray lines[] = {"rm -rf ~\n", "TRIGGER\n", "trigger \n", "\n", QByteArray(600, 'x'),
+                                QByteArray("trigger\0x\n", 10),
+                                // Token fields: known names, once each, printable and not empty.
+                                "trigger\tXDG_ACTIVATION_TOKEN=\n", "trigger\tHOME=/root\n",
+                                "trigger\tDESKTOP_STARTUP_ID=a b\n", "trigger\tDESKTOP_STARTUP_ID=a\tDESKTOP_STARTUP_ID=b\n",
+                                "trigger\tXDG_ACTIVATION_TOKEN=" + QByteArray(201, 'x') + "\n"};
     for (const QByteArray& line : lines) {
         auto answer = std::async(std::launch::async, [&] { return client.sendLine(line); });
         EXPECT_EQ(awaitOnLoop(answer), "refused") << line.toStdString();
     }
-    EXPECT_EQ(log.lines().size(), 6) << "each refusal is logged";
+    EXPECT_EQ(log.lines().size(), qsizetype(std::size(lines))) << "each refusal is logged";
     EXPECT_TRUE(log.contains(QStringLiteral("\"rm -rf ~\""))) << "quoted, as the request came";
     QCoreApplication::processEvents();
     EXPECT_TRUE(received.requests.isEmpty());
@@ -140,7 +144,7 @@ TEST_F(SingleInstanceTest, APrimaryThatNeverListensLetsTheSenderGiveUpInTime)
     SingleInstance second(folder());
     ASSERT_EQ(second.claim(), Role::secondary);
     const auto t0 = std::chrono::steady_clock::now();
-    EXPECT_FALSE(second.send(Request::trigger, 300));
+    EXPECT_FALSE(second.send(Request::trigger, {}, 300));
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2000));
 }
 

@@ -13,6 +13,9 @@ DEFAULT_HANJA_TXT = "/usr/share/libhangul/hanja/hanja.txt"
 LEARNER_FILE = "nikl-2003-learning-vocab.tsv"
 EOJEOL_FILE = "kowiki-eojeol-counts.tsv"
 ANNOTATION_FILE = "kowiki-hanja-annotations.tsv"
+STATUTE_EOJEOL_FILE = "statute-eojeol-counts.tsv"
+STATUTE_ANNOTATION_FILE = "statute-hanja-annotations.tsv"
+SUPPLEMENT_FILE = "hanja_supplement.tsv"
 
 # The inputs the committed table was made from; another version still works, with a warning.
 KNOWN_SHA256 = {
@@ -20,10 +23,13 @@ KNOWN_SHA256 = {
     EOJEOL_FILE: "5c1fbed1ada2396a9ac235c3905203a90066945eb09d9cda665d2aab3a141c66",
     ANNOTATION_FILE: "c36090a584e896a663f2c3249a2ee4a518d2d3067e3032afe94da5cdaac283c9",
     "hanja.txt": "25d258588a37816fdcd49b86195087bdb4374132dc8088c2cfefbb03d9b348f4",
+    STATUTE_EOJEOL_FILE: "5bdd4e2822025fb577ddff388a23516b084c533d9fa57fb5275aea32a568de6a",
+    STATUTE_ANNOTATION_FILE: "5fbcd2918b2524af9454db4faf8f030cd2fc3d9bbb2780d22d9d350c96611d1e",
 }
 
 LEARNER_CREDIT = "출처: 국립국어원, 「한국어 학습용 어휘 목록」(2003), 공공누리 제1유형"
 KOWIKI_CREDIT = "출처: 한국어 위키백과 (2020년 8월 덤프), CC BY-SA 3.0"
+STATUTE_CREDIT = "출처: 대한민국 법령 (legalize-kr 저장소 스냅샷), 저작권법 제7조에 따른 비보호 저작물"
 
 
 def fail(message):
@@ -69,6 +75,22 @@ def read_dictionary(path):
             if len(parts) < 2 or parts[1] == "":
                 continue
             entries.append((parts[0], parts[1]))
+    return entries
+
+
+def read_supplement(path):
+    """data/hanja_supplement.tsv as (hangul, hanja) entries, in file order. After hanja.txt's
+    entries, spellings_by_word puts a known word's new spellings after its own and new words after
+    libhangul's, as the build's converter does."""
+    if not os.path.isfile(path):
+        fail(f"supplement not found: {path} (tools/freq/supplement.py writes it)")
+    entries = []
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            fields = line.rstrip("\n").split("\t")
+            if line.startswith("#") or len(fields) != 3:
+                continue
+            entries.append((unicodedata.normalize("NFC", fields[0]), fields[1]))
     return entries
 
 
@@ -131,6 +153,30 @@ def read_eojeol_counts(raw_dir):
 
 def read_annotation_counts(raw_dir):
     return read_counts(require_file(os.path.join(raw_dir, ANNOTATION_FILE), "annotation counts"), 3)
+
+
+def read_statute_eojeol_counts(raw_dir):
+    return read_counts(require_file(os.path.join(raw_dir, STATUTE_EOJEOL_FILE), "statute eojeol counts"), 2)
+
+
+def read_statute_annotation_counts(raw_dir):
+    return read_counts(require_file(os.path.join(raw_dir, STATUTE_ANNOTATION_FILE), "statute annotation counts"), 3)
+
+
+def genre_weight(weight, base, other):
+    """The weight of the other genre's counts: "equal" makes its counted text as large as the
+    base genre's (each genre's usage counts as much), else a number."""
+    if weight == "equal":
+        return sum(base.values()) / sum(other.values())
+    return float(weight)
+
+
+def mixed(base, other, weight):
+    """base + weight x other, keys in a fixed order (base's, then other's new ones)."""
+    out = dict(base)
+    for key, count in other.items():
+        out[key] = out.get(key, 0) + weight * count
+    return out
 
 
 def format_score(x):

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Writes data/seen_compounds.tsv: the compounds the dictionary lacks, spelled as writers spelled
-them: every annotated word of Korean Wikipedia of 3+ syllables that is no key of libhangul's
-hanja.txt (토지거래허가구역 土地去來許可區域, 이순신 李舜臣), with each spelling's annotations.
+them: every annotated word of Korean Wikipedia and of Korean statutes of 3+ syllables that is no key
+of libhangul's hanja.txt (토지거래허가구역 土地去來許可區域, 이순신 李舜臣), with each spelling's annotations.
 
 - Every pair is kept, a single annotation too: every pair passed the reading check already, and
   where a word was annotated twice or more, one annotation held out is the spelling most seen in
@@ -166,21 +166,33 @@ def main():
     ap.add_argument("--dict", default=freqlib.DEFAULT_HANJA_TXT, help="libhangul hanja.txt")
     ap.add_argument("--endings", default=os.path.join(freqlib.REPO, "data", "known_endings.tsv"))
     ap.add_argument("-o", "--output", default=os.path.join(freqlib.REPO, "data", "seen_compounds.tsv"))
+    ap.add_argument("--statute-weight", default="1",
+                    help='weight of the statute eojeol counts, as for usage_table.py; 0 leaves the statutes out')
     args = ap.parse_args()
 
     spellings = freqlib.spellings_by_word(freqlib.read_dictionary(args.dict))
     endings = read_endings(args.endings)
     eojeols = freqlib.read_eojeol_counts(args.raw)
+    ann = freqlib.read_annotation_counts(args.raw)
+    statutes = args.statute_weight not in ("0", "0.0")
+    if statutes:
+        # The statutes' compounds too (장성급 將星級), each annotation one sighting; their running
+        # text weighted as for the frequency table.
+        st_eojeols = freqlib.read_statute_eojeol_counts(args.raw)
+        eojeols = freqlib.mixed(eojeols, st_eojeols, freqlib.genre_weight(args.statute_weight, eojeols, st_eojeols))
+        ann = freqlib.mixed(ann, freqlib.read_statute_annotation_counts(args.raw), 1)
     nouns = set(common_nouns(freqlib.read_learner_list(args.raw), spellings, None))
     r_noun, r_ending = rates(eojeols, nouns, endings)
     threshold = math.sqrt(r_noun * r_ending)
-    table, left_out = seen_compounds(spellings, freqlib.read_annotation_counts(args.raw), eojeols, endings, threshold)
+    table, left_out = seen_compounds(spellings, ann, eojeols, endings, threshold)
     shares = stem_shares(spellings, {h for h, _ in table}, eojeols, endings)
     with open(args.output, "w", encoding="utf-8", newline="\n") as f:
         f.write("# hangul<TAB>hanja<TAB>annotations[<TAB>stem uses per million of its dictionary word's]: "
                 "compounds the dictionary lacks as writers spelled them, in 620 files of Korean Wikipedia "
-                "(2020); made by tools/freq/seen_compounds.py\n")
+                f"(2020){' and in Korean statutes' if statutes else ''}; made by tools/freq/seen_compounds.py\n")
         f.write(f"# {freqlib.KOWIKI_CREDIT}\n")
+        if statutes:
+            f.write(f"# {freqlib.STATUTE_CREDIT}\n")
         for (hangul, hanja) in sorted(table, key=lambda p: (p[0], -table[p], p[1])):
             share = f"\t{shares[hangul]}" if hangul in shares else ""
             f.write(f"{hangul}\t{hanja}\t{table[(hangul, hanja)]}{share}\n")

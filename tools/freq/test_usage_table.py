@@ -18,6 +18,11 @@ def calibration(rho=0.02, rho_name=0.06, shares=None):
     return cal
 
 
+def scorer(stems, ann=None, compounds=None, cal=None):
+    """One genre's evidence."""
+    return ut.Scorer([ut.Genre(ann or {}, stems, compounds or {}, cal or calibration())], {})
+
+
 def stem_of(text, spellings, scored):
     """The split's stem: the longest word with a score, else the longest word."""
     longest = 0
@@ -78,6 +83,18 @@ class NameTest(unittest.TestCase):
         self.assertEqual(ut.name_compound_weight({"나나": ["羅羅"], "나나어": ["羅羅語"]}, uses), 1.0)
 
 
+class GenreTest(unittest.TestCase):
+    def test_each_genres_uses_are_explained_by_its_own_annotations(self):
+        # Wikipedia annotates 詔書, statutes use 조서 five times as often and annotate neither.
+        lst = ["調書", "詔書"]
+        wiki = ut.Genre({("조서", "詔書"): 22}, {"조서": 500.0}, {}, calibration(rho=0.03))
+        statutes = ut.Genre({}, {"조서": 2400.0}, {}, calibration(rho=0.05))
+        self.assertEqual(ut.order_of(ut.Scorer([wiki], {}).scores("조서", lst)), [1, 0])
+        pooled = ut.Genre({("조서", "詔書"): 22}, {"조서": 2900.0}, {}, calibration(rho=0.03))
+        self.assertEqual(ut.order_of(ut.Scorer([pooled], {}).scores("조서", lst)), [1, 0])
+        self.assertEqual(ut.order_of(ut.Scorer([wiki, statutes], {}).scores("조서", lst)), [0, 1])
+
+
 class UnorderedWordsTest(unittest.TestCase):
     # 사기 is unscored, 사기꾼 starts with it; 사고 is scored and 사고가 is left out.
     SPELLINGS = {"사기": ["史記", "詐欺"], "사기꾼": ["詐欺꾼"], "사기업": ["私企業"],
@@ -88,8 +105,8 @@ class UnorderedWordsTest(unittest.TestCase):
         out_words = {"사고가"}
         before = ut.scored_for_splitting(table, self.SPELLINGS, out_words)
         parts = {("사기", "詐欺"): (400.0, 0.0)}
-        count = ut.score_unordered_words(table, self.SPELLINGS, out_words, {}, {}, {},
-                                         {"사기": 300.0, "사고": 900.0}, calibration(), parts)
+        count = ut.score_unordered_words(table, self.SPELLINGS, out_words,
+                                         scorer({"사기": 300.0, "사고": 900.0}), parts)
         after = ut.scored_for_splitting(table, self.SPELLINGS, out_words)
         self.assertEqual(count, 1)
         self.assertEqual(ut.order_of([table.get(("사기", h), 0.0) for h in self.SPELLINGS["사기"]]), [1, 0])
@@ -99,8 +116,7 @@ class UnorderedWordsTest(unittest.TestCase):
 
     def test_words_without_evidence_keep_libhangul_order(self):
         table = {}
-        ut.score_unordered_words(table, self.SPELLINGS, set(), {}, {}, {}, {"사기": 300.0},
-                                 calibration(), {})
+        ut.score_unordered_words(table, self.SPELLINGS, set(), scorer({"사기": 300.0}), {})
         self.assertEqual(list(table), [("사기", "史記")])
 
 

@@ -1,6 +1,8 @@
 #!/usr/bin/python3
-"""The frequency table from real usage: Korean Wikipedia eojeol counts, its
-한글(漢字) annotations, the NIKL learner list and libhangul's own order.
+"""The frequency table from real usage: Korean Wikipedia and Korean statute
+eojeol counts, their 한글(漢字) annotations, the NIKL learner list and
+libhangul's own order. The split learns from both texts pooled; the order of
+spellings sums each genre's own estimate (see Scorer).
 
 The table does two jobs for the dictionary, and the tool serves them apart:
 
@@ -66,6 +68,8 @@ MIN_PART_ANNOTATIONS = 2
 NAME_SUFFIXES = frozenset("郡縣州市道府面里洞邑村驛浦港島津江川山峰嶺鎭牧"
                           "寺庵陵墓宮殿城亭祠樓臺碑齋"
                           "王公君侯伯氏帝后妃使")
+# A king's reign and annals (宣祖朝, 仁宗實錄): the spelling before them is a king's name.
+REIGN_RESTS = frozenset(("朝", "代"))
 # Annotated longer words a spelling needs before their endings say anything of it.
 MIN_NAME_EVIDENCE = 2
 # Common surnames, and how often a character must be a given name's (of the annotated names of
@@ -156,7 +160,19 @@ def train(an):
                 stems[e[:k]] = stems.get(e[:k], 0.0) + c * p
                 endings[e[k:]] = endings.get(e[k:], 0.0) + c * p
         log(f"segmentation round {r + 1}/{EM_ROUNDS}")
-    return Model(stems, endings)
+    final = Model(stems, endings)
+    final.last_round = model  # whose posteriors gave the stems
+    return final
+
+
+def genre_stems(an_genre, model):
+    """One genre's uses of each stem: its eojeols shared out as the model's last round shared out
+    all of them, so the genres' stems add up to the model's."""
+    stems = {}
+    for e, c, ks in an_genre:
+        for k, p in zip(ks, model.last_round.posteriors(e, ks)):
+            stems[e[:k]] = stems.get(e[:k], 0.0) + c * p
+    return stems
 
 
 def stem_votes(an, model):
@@ -241,16 +257,15 @@ def name_shares(spellings, ann):
             if H[:j] in spellings.get(K[:j], ()):
                 pair = (K[:j], H[:j])
                 longer[pair] = longer.get(pair, 0) + a
-                if H[-1] in NAME_SUFFIXES:
+                if H[-1] in NAME_SUFFIXES or H[j:] in REIGN_RESTS or H.endswith("實錄"):
                     named[pair] = named.get(pair, 0) + a
     return {pair: named[pair] / n for pair, n in longer.items()
             if n >= MIN_NAME_EVIDENCE and pair in named}
 
 
-def person_names(spellings, ann):
-    """The spellings of 2-3 characters that read as a person's name: a common surname, then
-    characters that annotated names (three syllables, a surname first, not dictionary words) use as
-    given names in GIVEN_NAME_SHARE of their uses in annotated words or more."""
+def given_names(spellings, ann):
+    """How often each character is a given name's (in annotated names of three syllables that begin
+    with a common surname and are no dictionary words), and how often it is used in annotated words."""
     given, used = {}, {}
     for (K, H), _a in ann.items():
         if len(K) < 2 or len(K) != len(H):
@@ -260,7 +275,20 @@ def person_names(spellings, ann):
         if len(K) == 3 and K not in spellings and H[0] in SURNAMES:
             for c in H[1:]:
                 given[c] = given.get(c, 0) + 1
-    return {(K, H) for K, lst in spellings.items() if len(K) in (2, 3) for H in lst
+    return given, used
+
+
+def person_names(spellings, ann):
+    """The spellings of 2-3 characters that read as a person's name: a common surname, then
+    characters that annotated names (three syllables, a surname first, not dictionary words) use as
+    given names in GIVEN_NAME_SHARE of their uses in annotated words or more."""
+    return person_names_of(spellings, ann, [(K, H) for K, lst in spellings.items() if len(K) in (2, 3) for H in lst])
+
+
+def person_names_of(spellings, ann, pairs):
+    """The pairs that read as a person's name (see person_names), dictionary words or not."""
+    given, used = given_names(spellings, ann)
+    return {(K, H) for K, H in pairs
             if len(H) == len(K) and H[0] in SURNAMES
             and all(given.get(c, 0) >= GIVEN_NAME_SHARE * used.get(c, 0) > 0 for c in H[1:])}
 
@@ -455,7 +483,37 @@ def scored_for_splitting(table, spellings, out_words):
     return scored
 
 
-def build(spellings, eojeols, ann, learner_rows):
+class Genre:
+    """One genre's evidence for the order of spellings: its annotations, uses and calibration."""
+
+    def __init__(self, ann, stems, compounds, cal):
+        self.ann, self.stems, self.compounds, self.cal = ann, stems, compounds, cal
+
+
+class Scorer:
+    """Estimated uses of each spelling, summed over the genres: each genre's uses are explained by
+    its own annotations (statutes annotate 起算 and 選任, never 調書, which they use far more often than
+    Wikipedia writes 詔書), so a genre's unannotated uses go to the spellings it uses unannotated."""
+
+    def __init__(self, genres, learner):
+        self.genres, self.learner = genres, learner
+
+    def scores(self, K, lst, extra=None):
+        total = [0.0] * len(lst)
+        for g in self.genres:
+            evidence = g.compounds
+            if extra is not None:
+                evidence = {(K, h): g.compounds.get((K, h), 0.0) + extra.get((K, h), 0.0) for h in lst}
+            values = spelling_scores(K, lst, g.ann, self.learner, evidence, g.stems, g.cal)
+            total = [t + v for t, v in zip(total, values)]
+        return total
+
+    def uses(self, K):
+        return sum(g.stems.get(K, 0.0) for g in self.genres)
+
+
+def build(spellings, eojeols, ann, learner_rows, seen=None, genres=None):
+    """genres: (eojeols, annotations) of each genre, weighted, when eojeols and ann are their sum."""
     learner, learner_words = learner_evidence(learner_rows, spellings)
     an = analyses(eojeols, spellings)
     log(f"{len(an)} eojeol types start with a dictionary word")
@@ -471,26 +529,37 @@ def build(spellings, eojeols, ann, learner_rows):
     log(f"annotated share of uses {cal.rho:.5f}, of names {cal.rho_name:.5f}, of persons "
         f"{cal.rho_person:.5f} ({len(persons)} spellings); name compounds' "
         f"weight {name_weight:.3f}; uses per learner weight {cal.per_weight:.4f}")
+    if not genres:
+        scorer = Scorer([Genre(ann, model.stems, compounds, cal)], learner)
+    else:
+        kinds = []
+        for g_eojeols, g_ann in genres:
+            stems = genre_stems(analyses(g_eojeols, spellings), model)
+            g_cal = Calibration(spellings, g_ann, learner_rows, stems, shares, persons)
+            g_cal.shares, g_cal.persons = cal.shares, cal.persons
+            kinds.append(Genre(g_ann, stems, compound_uses(spellings, stems, name_weight), g_cal))
+            log(f"a genre: annotated share of uses {g_cal.rho:.5f}, of names {g_cal.rho_name:.5f}, of persons "
+                f"{g_cal.rho_person:.5f}; uses per learner weight {g_cal.per_weight:.4f}")
+        scorer = Scorer(kinds, learner)
 
     table = {}
     # Spelling order: listed only where the evidence changes libhangul's order.
     for K, lst in spellings.items():
         if len(K) < 2 or len(lst) < 2 or K in out_words:
             continue
-        values = spelling_scores(K, lst, ann, learner, compounds, model.stems, cal)
+        values = scorer.scores(K, lst)
         if order_of(values) != list(range(len(lst))):
             values = rounded(values)
             for i in listed(values):
                 table[(K, lst[i])] = values[i]
-    parts = compound_parts(spellings, ann, cal)
-    unordered = score_unordered_words(table, spellings, out_words, learner, compounds, ann, model.stems, cal, parts)
+    parts = compound_parts(spellings, ann, cal, seen=seen)
+    unordered = score_unordered_words(table, spellings, out_words, scorer, parts)
     log(f"{unordered} more words in use scored, with their spellings' uses as compound parts")
     for K in scored_for_splitting(table, spellings, out_words):
         if any((K, h) in table for h in spellings[K]):
             continue
         lst = spellings[K]
-        value = spelling_scores(K, lst, ann, learner, compounds, model.stems, cal)[0] if len(lst) > 1 \
-            else model.stems.get(K, 0.0)
+        value = scorer.scores(K, lst)[0] if len(lst) > 1 else model.stems.get(K, 0.0)
         table[(K, lst[0])] = round(value, 1)
     return table, out_words, cal, parts
 
@@ -519,7 +588,7 @@ def single_character_scores(spellings, ann, cal):
     return table
 
 
-def score_unordered_words(table, spellings, out_words, learner, compounds, ann, stem_uses, cal, parts):
+def score_unordered_words(table, spellings, out_words, scorer, parts):
     """Scores the words of 2+ characters and 2+ spellings that running text uses and that the
     table leaves in libhangul's order, their spellings' uses as parts of the compounds the
     dictionary lacks (성주 星州 in 성주목사 星州牧使) counted as compound uses too: a spelling seen in
@@ -531,12 +600,11 @@ def score_unordered_words(table, spellings, out_words, learner, compounds, ann, 
     scored = {K for K, _ in table}
     count = 0
     for K, lst in spellings.items():
-        uses = stem_uses.get(K, 0.0)
+        uses = scorer.uses(K)
         if len(K) < 2 or len(lst) < 2 or uses <= 0 or K in scored or K in out_words:
             continue
         count += 1
-        evidence = {(K, h): compounds.get((K, h), 0.0) + parts.get((K, h), (0.0,))[0] for h in lst}
-        values = spelling_scores(K, lst, ann, learner, evidence, stem_uses, cal)
+        values = scorer.scores(K, lst, {(K, h): parts.get((K, h), (0.0,))[0] for h in lst})
         if order_of(values) == list(range(len(lst))):
             table[(K, lst[0])] = round(values[0], 1)
             continue
@@ -546,7 +614,7 @@ def score_unordered_words(table, spellings, out_words, learner, compounds, ann, 
     return count
 
 
-def compound_parts(spellings, ann, cal, by_place=True):
+def compound_parts(spellings, ann, cal, by_place=True, seen=None):
     """Uses of each (word, spelling) as a part of the compounds the dictionary lacks: (uses as a
     part, of them uses as the last part); without by_place, the uses as a part only, wherever it
     stands (the earlier table, for comparison).
@@ -559,9 +627,11 @@ def compound_parts(spellings, ann, cal, by_place=True):
     suffix (국상시 國喪時, 성주사 聖住寺), the same syllable inside it mostly not, so the uses at the
     end are counted apart. A part seen in one annotation only, at the end or elsewhere, is left
     out there: the dictionary's order, which the lookup counts as one sighting, says as much
-    (부과 附課 in 附課生 once, against 賦課)."""
+    (부과 附課 in 附課生 once, against 賦課). With genres weighted, `seen` holds the annotations
+    as counted, which decide what is a single one; `ann` the weighted ones, which are the uses."""
     sets = {K: set(lst) for K, lst in spellings.items()}
     inside, last = {}, {}
+    seen_inside, seen_last = {}, {}
     for (K, H), a in ann.items():
         if len(K) < 3 or len(K) != len(H) or K in sets:
             continue
@@ -585,6 +655,8 @@ def compound_parts(spellings, ann, cal, by_place=True):
         for j, part in enumerate(best or ()):
             counts = last if j == len(best) - 1 else inside
             counts[part] = counts.get(part, 0) + a
+            times = seen_last if j == len(best) - 1 else seen_inside
+            times[part] = times.get(part, 0) + (seen[(K, H)] if seen is not None else a)
     out = {}
     if not by_place:
         for part in set(inside) | set(last):
@@ -594,8 +666,8 @@ def compound_parts(spellings, ann, cal, by_place=True):
         return out
     for part in set(inside) | set(last):
         a_inside, a_last = inside.get(part, 0), last.get(part, 0)
-        a_inside = a_inside if a_inside >= MIN_PART_ANNOTATIONS else 0
-        a_last = a_last if a_last >= MIN_PART_ANNOTATIONS else 0
+        a_inside = a_inside if seen_inside.get(part, 0) >= MIN_PART_ANNOTATIONS else 0
+        a_last = a_last if seen_last.get(part, 0) >= MIN_PART_ANNOTATIONS else 0
         if a_inside or a_last:
             out[part] = ((a_inside + a_last) / cal.rho, a_last / cal.rho)
     return out
@@ -607,19 +679,42 @@ def main():
     ap.add_argument("--dict", default=freqlib.DEFAULT_HANJA_TXT, help="libhangul hanja.txt")
     ap.add_argument("-o", "--output", default=os.path.join(freqlib.REPO, "data", "hanja_freq.tsv"))
     ap.add_argument("--parts-output", default=os.path.join(freqlib.REPO, "data", "compound_parts.tsv"))
+    ap.add_argument("--supplement", default=os.path.join(freqlib.REPO, "data", freqlib.SUPPLEMENT_FILE),
+                    help='the words hanja.txt lacks (tools/freq/supplement.py), or "none"')
+    ap.add_argument("--statute-weight", default="1",
+                    help='weight of the statute counts: 1 (their text counted as it is, the default), '
+                         '"equal" (it counts as much as Wikipedia\'s), another number; 0 leaves them out')
     args = ap.parse_args()
 
     started = time.time()
-    spellings = freqlib.spellings_by_word(freqlib.read_dictionary(args.dict))
+    entries = freqlib.read_dictionary(args.dict)
+    if args.supplement != "none":
+        entries += freqlib.read_supplement(args.supplement)
+    spellings = freqlib.spellings_by_word(entries)
     learner_rows = freqlib.read_learner_list(args.raw)
     eojeols = freqlib.read_eojeol_counts(args.raw)
     ann = freqlib.read_annotation_counts(args.raw)
-    table, out_words, cal, parts = build(spellings, eojeols, ann, learner_rows)
+    seen, genres, credits = None, None, [freqlib.KOWIKI_CREDIT]
+    if args.statute_weight not in ("0", "0.0"):
+        # Usage from two genres: statutes write the terms of law and administration that
+        # Wikipedia, which favours names, places and history, seldom uses.
+        st_eojeols = freqlib.read_statute_eojeol_counts(args.raw)
+        st_ann = freqlib.read_statute_annotation_counts(args.raw)
+        weight = freqlib.genre_weight(args.statute_weight, eojeols, st_eojeols)
+        log(f"statute counts weighted {weight:.4f}")
+        seen = freqlib.mixed(ann, st_ann, 1)
+        genres = [(eojeols, ann), ({e: weight * c for e, c in st_eojeols.items()},
+                                   {k: weight * c for k, c in st_ann.items()})]
+        eojeols = freqlib.mixed(eojeols, st_eojeols, weight)
+        ann = freqlib.mixed(ann, st_ann, weight)
+        credits.append(freqlib.STATUTE_CREDIT)
+    table, out_words, cal, parts = build(spellings, eojeols, ann, learner_rows, seen, genres)
     table.update(single_character_scores(spellings, ann, cal))
     freqlib.write_table(args.output, [
-        "hangul<TAB>hanja<TAB>score: estimated uses in 620 files of Korean Wikipedia (2020); "
-        "made by tools/freq/usage_table.py",
-        freqlib.KOWIKI_CREDIT,
+        "hangul<TAB>hanja<TAB>score: estimated uses in 620 files of Korean Wikipedia (2020)"
+        + (f" and Korean statutes, weighted {args.statute_weight}" if seen is not None else "")
+        + "; made by tools/freq/usage_table.py",
+        *credits,
         freqlib.LEARNER_CREDIT,
     ], table)
     parts = {k: (round(v[0], 1), round(v[1], 1)) for k, v in parts.items()}
@@ -627,7 +722,7 @@ def main():
         "hangul<TAB>hanja<TAB>uses<TAB>last: dictionary words as parts of the compounds it lacks, "
         "estimated uses in 620 files of Korean Wikipedia (2020), and of them the uses as the "
         "compound's last part; made by tools/freq/usage_table.py",
-        freqlib.KOWIKI_CREDIT,
+        *credits,
     ], parts)
     log(f"{args.output}: {len(table)} pairs, {len({k for k, _ in table})} words; "
         f"{len(out_words)} words left out of splitting; {args.parts_output}: {len(parts)} parts; "

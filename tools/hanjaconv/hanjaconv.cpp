@@ -5,6 +5,11 @@
 // With the frequency table as a third argument, the lines of each one-syllable word are sorted
 // by the table's score, highest first, unscored ones after the scored in libhangul's order. The
 // lookup never reorders one-syllable words, so their file order is the order a user sees.
+//
+// With the supplement (hanja_supplement.tsv: "hangul<TAB>hanja<TAB>annotations" lines, '#'
+// comments) as a fourth argument, its words join the dictionary: a word libhangul has gets the new
+// spellings after its own lines, a new word its lines after libhangul's words, in the supplement's
+// order, with no meaning (the characters' glosses stand for one).
 #include "base/TextUtil.h"
 #include "core/dictionary/FrequencyTable.h"
 
@@ -71,12 +76,36 @@ bool readScores(const std::string& path, std::map<std::string, double>& scores, 
     return true;
 }
 
+// The supplement's spellings by word, in file order; false when unreadable.
+bool readSupplement(const std::string& path, std::map<std::string, std::vector<Entry>>& words,
+                    std::vector<std::string>& order, long& malformed)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line.front() == '#') continue;
+        const auto first = line.find('\t');
+        const auto second = first == std::string::npos ? first : line.find('\t', first + 1);
+        if (second == std::string::npos || first == 0 || second == first + 1) {
+            ++malformed;
+            continue;
+        }
+        const std::string hangul = TextUtil::nfc(QString::fromStdString(line.substr(0, first))).toStdString();
+        auto [it, added] = words.try_emplace(hangul);
+        if (added) order.push_back(hangul);
+        it->second.push_back(Entry{hangul, line.substr(first + 1, second - first - 1), std::string()});
+    }
+    return !in.bad();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3 && argc != 4) {
-        std::cerr << "usage: hanjaconv HANJA_TXT OUTPUT_TSV [HANJA_FREQ_TSV]\n";
+    if (argc < 3 || argc > 5) {
+        std::cerr << "usage: hanjaconv HANJA_TXT OUTPUT_TSV [HANJA_FREQ_TSV [SUPPLEMENT_TSV]]\n";
         return 2;
     }
     const std::string sourcePath = argv[1];
@@ -84,8 +113,15 @@ int main(int argc, char** argv)
     std::map<std::string, double> scores;
     long malformedScores = 0;
     bool invalidScores = false;
-    if (argc == 4 && !readScores(argv[3], scores, malformedScores, invalidScores)) {
+    if (argc >= 4 && !readScores(argv[3], scores, malformedScores, invalidScores)) {
         std::cerr << "hanjaconv: cannot read " << argv[3] << "\n";
+        return 1;
+    }
+    std::map<std::string, std::vector<Entry>> supplement;
+    std::vector<std::string> supplementOrder;
+    long malformedSupplement = 0, supplemented = 0;
+    if (argc == 5 && !readSupplement(argv[4], supplement, supplementOrder, malformedSupplement)) {
+        std::cerr << "hanjaconv: cannot read " << argv[4] << "\n";
         return 1;
     }
     std::ifstream in(sourcePath, std::ios::binary);
@@ -116,6 +152,18 @@ int main(int argc, char** argv)
                                      [](const Entry& a, const Entry& b) { return a.hanja == b.hanja; });
         }
         for (const Entry& e : run) out << e.hangul << '\t' << e.hanja << '\t' << e.meaning << '\n';
+        // The supplement's spellings of the word follow its own, none twice.
+        if (!run.empty()) {
+            const auto more = supplement.find(TextUtil::nfc(QString::fromStdString(run.front().hangul)).toStdString());
+            if (more != supplement.end()) {
+                for (const Entry& e : more->second) {
+                    if (std::any_of(run.begin(), run.end(), [&](const Entry& r) { return r.hanja == e.hanja; })) continue;
+                    out << run.front().hangul << '\t' << e.hanja << '\t' << e.meaning << '\n';
+                    ++supplemented;
+                }
+                supplement.erase(more);
+            }
+        }
         run.clear();
     };
 
@@ -139,6 +187,13 @@ int main(int argc, char** argv)
         ++entries;
     }
     flush();
+    // The supplement's new words.
+    for (const std::string& hangul : supplementOrder) {
+        const auto more = supplement.find(hangul);
+        if (more == supplement.end()) continue;
+        for (const Entry& e : more->second) out << e.hangul << '\t' << e.hanja << '\t' << e.meaning << '\n';
+        supplemented += long(more->second.size());
+    }
     out.close();
     if (!out || in.bad()) {
         std::cerr << "hanjaconv: writing " << outputPath << " failed\n";
@@ -156,9 +211,11 @@ int main(int argc, char** argv)
     }
     std::cout << "hanjaconv: " << entries << " entries";
     if (skipped) std::cout << ", " << skipped << " lines without a Hanja field skipped";
-    if (argc == 4) std::cout << "; " << reordered << " one-syllable words ordered by the frequency table";
+    if (argc >= 4) std::cout << "; " << reordered << " one-syllable words ordered by the frequency table";
     if (malformedScores) std::cout << " (" << malformedScores << " malformed table lines skipped)";
     if (invalidScores) std::cout << " (the table is not valid UTF-8: no scores, as the lookup reads it)";
+    if (argc == 5) std::cout << "; " << supplemented << " entries from the supplement";
+    if (malformedSupplement) std::cout << " (" << malformedSupplement << " malformed supplement lines skipped)";
     std::cout << "\n";
     return 0;
 }

@@ -6,9 +6,11 @@
 #include "core/CandidatePanel.h"
 #include "core/PickHistory.h"
 #include "support/FakePlatform.h"
+#include "support/FakeHotKeyService.h"
 #include "support/MemoryDefaultsStore.h"
 #include "ui/CandidatePanelView.h"
 #include "ui/CandidateRowWidget.h"
+#include "ui/DesktopShortcutOption.h"
 #include "ui/AboutWindow.h"
 #include "ui/OnboardingWindow.h"
 #include "ui/QtPanelWindow.h"
@@ -17,15 +19,19 @@
 #include "ui/TrayIconPainter.h"
 #include "ui/TrayMenu.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStyleFactory>
+#include <QTemporaryFile>
 #include <QTextStream>
 
 #include <cstdio>
@@ -165,6 +171,13 @@ void panelStates(Renderer& out, FakePlatform& fake)
          QStringLiteral("오타 정리 · AI"));
     out.save(QStringLiteral("panel-proofread-long"), window->view());
 
+    // Hanja read: the plain reading, the two annotated forms, another reading of an ambiguous word.
+    show({row(CandidateKind::reading, QStringLiteral("대한민국의 수도는"), QStringLiteral("클 대 · 나라 이름 한 · 백성 민 · 나라 국 · 머리 수 · 도읍 도")),
+          row(CandidateKind::reading, QStringLiteral("대한민국(大韓民國)의 수도(首都)는"), QStringLiteral("클 대 · 나라 이름 한 · 백성 민 · 나라 국 · 머리 수 · 도읍 도")),
+          row(CandidateKind::reading, QStringLiteral("大韓民國(대한민국)의 首都(수도)는"), QStringLiteral("클 대 · 나라 이름 한 · 백성 민 · 나라 국 · 머리 수 · 도읍 도"))},
+         QStringLiteral("\"大韓民國\"의 \"首都\"는 · 읽기"));
+    out.save(QStringLiteral("panel-reading"), window->view());
+
     // With the pointer over the second row.
     show(sudo(3), kHeader);
     window->view()->rows().at(1)->setHovered(true);
@@ -193,6 +206,19 @@ void settingsStates(Renderer& out)
     window.clearButton()->click();
     out.save(QStringLiteral("settings-clear-failed"), &window);
     Defaults::setShared(std::make_shared<MemoryDefaultsStore>());
+}
+
+// Without a tray host the settings window holds the menu's items.
+void settingsWithoutTray(Renderer& out)
+{
+    TrayMenu tray(RankEngine::frequency);
+    QAction autostart(QStringLiteral("로그인할 때 시작"));
+    autostart.setCheckable(true);
+    SettingsWindow window;
+    window.setMenuItems({&autostart, tray.onboardingItem(), tray.aboutItem(), tray.quitItem()});
+    window.setTrayPresent(false);
+    window.present();
+    out.save(QStringLiteral("settings-without-tray"), &window);
 }
 
 // The tray menu, opened, and the tray icon itself.
@@ -224,6 +250,23 @@ void onboardingStates(Renderer& out, FakePlatform& fake)
     window.close();
 }
 
+// GNOME Wayland without the portal: the check box that lets us keep a GNOME custom shortcut,
+// and the settings as a 1280×768 screen shows them (scrolled).
+void gnomeWaylandStates(Renderer& out, FakePlatform& fake)
+{
+    fake.hotKeys->route = HotKeyService::DesktopRoute::gnomeCustomShortcut;
+    SettingsWindow settings;
+    settings.present();
+    out.save(QStringLiteral("settings-gnome-wayland"), &settings);
+    settings.findChild<QScrollArea*>()->ensureWidgetVisible(settings.desktopShortcut());
+    out.save(QStringLiteral("settings-gnome-wayland-scrolled"), &settings);
+    OnboardingWindow onboarding;
+    onboarding.present();
+    out.save(QStringLiteral("onboarding-gnome-wayland"), &onboarding);
+    onboarding.close();
+    fake.hotKeys->route = HotKeyService::DesktopRoute::none;
+}
+
 void aboutWindow(Renderer& out)
 {
     AboutWindow window;
@@ -235,7 +278,14 @@ void aboutWindow(Renderer& out)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A 1280×768 screen, as on many laptops: windows taller than that must scroll.
+    QTemporaryFile screens;
+    if (screens.open()) {
+        screens.write(R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1280, "height": 768,
+                          "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        screens.flush();
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens.fileName()));
     Defaults::setShared(std::make_shared<MemoryDefaultsStore>());
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(SORELWICK_VERSION));
@@ -253,8 +303,10 @@ int main(int argc, char** argv)
     Renderer out(dir);
     panelStates(out, *fake);
     settingsStates(out);
+    settingsWithoutTray(out);
     trayStates(out);
     onboardingStates(out, *fake);
+    gnomeWaylandStates(out, *fake);
     aboutWindow(out);
     return out.ok() ? 0 : 1;
 }

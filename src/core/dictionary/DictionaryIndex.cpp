@@ -251,5 +251,8 @@ DictionaryIndex::Reading DictionaryIndex::open(const QString& path, const Source
     auto file = std::make_shared<MappedFile>();
     if (!file->open(path)) return Reading{nullptr, QStringLiteral("cannot be read (%1)").arg(file->error())};
     const QByteArrayView bytes(reinterpret_cast<const char*>(file->begin()), file->size());
-    return read(bytes, file, expected);
+    Reading reading = read(bytes, file, expected);
+    // The checks read the whole file; a lookup reads a few pages of it.
+    file->releaseResident();
+    return reading;
 }

@@ -119,6 +119,23 @@ public:
     // The gloss of one Hanja character, from the first single-character line that gives one.
     QString charGloss(QStringView character);
 
+    // Reading Hanja (ReadingIndex, HanjaDictionaryReading.cpp). A run of Han characters reads as
+    // the fewest pieces: words of the reversed dictionary (each read as that word is), else single
+    // characters, read by the initial-sound rule at the run's start (李 이, 勞 노) and the
+    // character's own reading after it (勤勞 근로), 렬/률 as 열/율 after a vowel or ㄴ, 不 as 부
+    // before ㄷ and ㅈ. A character it cannot read stays itself, unread. Compatibility ideographs
+    // read as their unified forms.
+    struct ReadingPiece {
+        QString hanja;        // as in the run
+        QStringList readings; // most likely first; the character itself when unknown
+        bool known = true;
+        bool operator==(const ReadingPiece&) const = default;
+    };
+    // A run that follows a digit or a letter (2024年) does not start a word.
+    QList<ReadingPiece> readHanja(QStringView run, bool startsWord = true);
+    // Reads the reversed dictionary now (the loader thread), else the first reading reads it.
+    void readReadingsIfNeeded() { readingData(); }
+
     // Counts for the load summary and tests.
     qsizetype keyCount();
     qsizetype glossCount();
@@ -141,6 +158,9 @@ private:
     QList<Compound> seenCompoundsAt(const QString& text, qsizetype stemLength, int limit,
                                     const QList<Compound>& made = {},
                                     double madeLikelihood = -std::numeric_limits<double>::infinity());
+    // The reversed dictionary, read on first use; null when the dictionary cannot be read.
+    const DictionaryData* readingData();
+    std::unique_ptr<DictionaryData> loadReadings() const;
     // A data file's bytes: from the texts, the folder or Resources; logged when missing.
     std::optional<QByteArray> readOptional(const QString& name, const std::optional<QByteArray>& text) const;
 
@@ -155,4 +175,8 @@ private:
     std::mutex m_seenMutex;
     bool m_seenRead = false;
     std::unique_ptr<SeenCompounds> m_seen;
+    std::mutex m_readingMutex;
+    std::unique_ptr<DictionaryData> m_reading;
+    std::atomic<const DictionaryData*> m_readingData{nullptr};
+    qsizetype m_readingLongest = 0; // UTF-16 units of the longest word
 };

@@ -318,23 +318,36 @@ QList<HanjaDictionary::Compound> HanjaDictionary::madeCompounds(const Split& hea
     // the word is one too), as shares of all the uses of nouns.
     const double total = d->endings.totalUses();
     constexpr double none = -std::numeric_limits<double>::infinity();
+    // Whether parts follow is decided by likelihood; which parts, by the fewest, then the likeliest:
+    // the table counts each annotated compound cut into its fewest words, and a word common in
+    // running text is seldom annotated inside one (신청 in 조정신청 is 申請, not 新 + 廳).
     QList<double> best(n + 1, none);
     QList<qsizetype> next(n + 1, -1); // where the next part ends; -1: the ending starts here
+    QList<qsizetype> count(n + 1, 0); // the parts from here on
     for (qsizetype i = n; i >= s; --i) {
         // After a part, a word-end rest is no ending where a word ends in it (조선 + 후기, not
         // 조선 + 후 侯 + 기); right after the stem the split has decided that already.
         const double ending = d->endings.uses(at(i, n));
         if (ending > 0 && !restEndsALongerWord(*d, s, i, n, at)) best[i] = std::log(ending / total);
+        double likeliest = none, fewestScore = none;
+        qsizetype fewest = std::numeric_limits<qsizetype>::max(), fewestNext = -1;
         for (qsizetype k = n; k > i; --k) {
             if (best[k] == none || !d->findKey(at(i, k))) continue;
             // A word never seen as a part counts as the least-seen one; a syllable must have been seen.
             const double uses = parts->uses(at(i, k)) + (k - i >= 2 ? parts->unit() : 0);
             if (uses <= 0) continue;
             const double score = best[k] + std::log(uses / total);
-            if (score > best[i]) {
-                best[i] = score;
-                next[i] = k;
+            likeliest = std::max(likeliest, score);
+            if (count[k] + 1 < fewest || (count[k] + 1 == fewest && score > fewestScore)) {
+                fewest = count[k] + 1;
+                fewestScore = score;
+                fewestNext = k;
             }
+        }
+        if (likeliest > best[i]) {
+            best[i] = likeliest;
+            next[i] = fewestNext;
+            count[i] = fewest;
         }
     }
     if (next[s] < 0) return {};

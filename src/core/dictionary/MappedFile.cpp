@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include <sys/mman.h>
+
 MappedFile::~MappedFile()
 {
     if (m_mapped) m_file.unmap(m_mapped);
@@ -37,4 +39,9 @@ bool MappedFile::open(const QString& path)
         return false;
     }
     return true;
+}
+
+void MappedFile::releaseResident() const
+{
+    if (m_mapped) madvise(m_mapped, size_t(m_size), MADV_DONTNEED);
 }

@@ -24,6 +24,9 @@ public:
         return m_mapped ? m_mapped : reinterpret_cast<const unsigned char*>(m_copy.constData());
     }
     const unsigned char* end() const { return begin() + m_size; }
+    // Lets go of the mapped pages this process has touched (a read of every byte, to check it):
+    // they stay in the page cache, and only those later reads come back to are counted again.
+    void releaseResident() const;
     qsizetype size() const { return m_size; }
 
 private:
