@@ -353,7 +353,7 @@ bool MemoryKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
 
     // The application in front when the keystroke arrives acts on it, after its own delay.
     const auto app = m_workspace->frontmost();
-    if (!app) return true;
+    if (!app || !app->takesSyntheticKeys) return true;
     const EditChords chords = m_workspace->editChords(app->running());
     const KeyChord chord{keyCode, flags & ModifierFlag::deviceIndependentMask};
     if (chords.terminal && chord == KeyChord{KeyCode::c, ModifierFlag::control}) ++app->interrupts;
@@ -374,6 +374,12 @@ bool MemoryKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
         }));
     }
     return true;
+}
+
+bool MemoryKeyPoster::reachesFront()
+{
+    const auto app = m_workspace->frontmost();
+    return !app || app->takesSyntheticKeys;
 }
 
 bool MemoryKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags, quint32)

@@ -32,6 +32,10 @@ const QString enabledProperty = QStringLiteral("IsEnabled");
 // A walk for the focus, where the application answers no Collection query, looks at most this
 // many objects (an editor window has a few dozen).
 constexpr int walkLimit = 400;
+// The time such a walk may take: GTK 4 answers no Collection query, and a native Wayland editor's
+// text lies a hundred objects deep (under 200 ms, up to a second on a busy machine). A hung
+// application still ends it, each call being bounded.
+constexpr std::chrono::milliseconds walkAllowance(1500);
 
 template <typename T>
 AXResult<AXValue> ok(T value)
@@ -222,6 +226,12 @@ AXElementRef AtspiAccessibility::systemWide()
     return std::make_shared<AtspiElement>(Accessible::adopt(atspi_get_desktop(0)), ToolkitUnits{}, true);
 }
 
+std::optional<AtspiFront::Application> AtspiAccessibility::frontApplication()
+{
+    if (!connected() || !m_focus) return std::nullopt;
+    return AtspiFront::find(m_focus->focused().get());
+}
+
 AXElementRef AtspiAccessibility::application(Pid pid)
 {
     if (!connected()) return nullptr;
@@ -323,7 +333,7 @@ AXResult<AXValue> AtspiAccessibility::focusedElement(const AtspiElement& element
         if (app.get() == element.accessible() && hasText(focused.get()))
             return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(focused), element.units())));
     }
-    Accessible walked = focusedByWalk(element.accessible(), m_timeout);
+    Accessible walked = focusedByWalk(element.accessible(), std::max(m_timeout, walkAllowance));
     if (!walked) return fail(AXError::noValue);
     return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(walked), element.units())));
 }
@@ -385,7 +395,9 @@ AXResult<AXValue> AtspiAccessibility::boundsForRange(const AtspiElement& element
         : AtspiExtents::range(text.get(), gint(*start), gint(*end));
     if (!extents) return fail(AXError::cannotComplete);
     if (extents->width() <= 0 && extents->height() <= 0) return fail(AXError::noValue);
-    const QRectF rect = onOurScreens(element, *extents);
+    const std::optional<QRectF> placed = onOurScreens(element, *extents);
+    if (!placed) return fail(AXError::noValue);
+    const QRectF rect = *placed;
     if (!onSomeScreen(rect, m_screens ? m_screens->screens() : QList<Screen>{})) {
         Log::write(QStringLiteral("AT-SPI 선택 영역이 어느 화면에도 없음"));
         return fail(AXError::noValue);
@@ -393,10 +405,14 @@ AXResult<AXValue> AtspiAccessibility::boundsForRange(const AtspiElement& element
     return ok(rect);
 }
 
-QRectF AtspiAccessibility::onOurScreens(const AtspiElement& element, const QRectF& reported)
+std::optional<QRectF> AtspiAccessibility::onOurScreens(const AtspiElement& element, const QRectF& reported)
 {
     if (!m_screens || !m_workspace) return reported;
-    const auto keep = [&](const QString& why) {
+    const auto keep = [&](const QString& why) -> std::optional<QRectF> {
+        if (m_requireKnownWindow) {
+            Log::write(QStringLiteral("AT-SPI 좌표를 화면 위치로 옮길 수 없어 버림: %1").arg(why));
+            return std::nullopt;
+        }
         Log::write(QStringLiteral("AT-SPI 좌표의 배율을 알 수 없어 받은 그대로 씀: %1").arg(why));
         return reported;
     };

@@ -7,6 +7,10 @@
 // The object that last reported gaining the keyboard focus, from AT-SPI's focus events (as
 // screen readers follow the focus). Answers at once, without asking any application, so a hung
 // application cannot slow it. Events arrive through the GLib main loop (Qt's, in the program).
+//
+// A GTK 4 application announces its first focus before its objects are on the bus, and never
+// again until its window loses and regains the keyboard: an object whose text selection changes
+// counts as focused too (the user has just selected there).
 class AtspiFocusTracker {
 public:
     AtspiFocusTracker();
