@@ -5,7 +5,7 @@
 #include "core/LanguageModels.h"
 #include "base/Defaults.h"
 #include "core/RankEngine.h"
-#include "platform/fake/MemoryDefaultsStore.h"
+#include "support/MemoryDefaultsStore.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 
 #include "base/Defaults.h"
 #include "core/Ranker.h"
-#include "platform/fake/MemoryDefaultsStore.h"
+#include "support/MemoryDefaultsStore.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 #include "base/TextUtil.h"
 #include "core/RankEngine.h"
 #include "core/Ranker.h"
-#include "platform/fake/FakeLanguageModel.h"
+#include "support/FakeLanguageModel.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 
 #include <QJsonArray>

@@ -4,7 +4,7 @@
 
 #include "base/Defaults.h"
 #include "core/PickHistory.h"
-#include "platform/fake/MemoryDefaultsStore.h"
+#include "support/MemoryDefaultsStore.h"
 
 #include <QDateTime>
 #include <QJsonArray>

@@ -6,7 +6,7 @@
 #include "base/Defaults.h"
 #include "core/ShortcutCenter.h"
 #include "support/FakePlatform.h"
-#include "platform/fake/MemoryDefaultsStore.h"
+#include "support/MemoryDefaultsStore.h"
 
 #include <QJsonArray>
 

@@ -107,7 +107,7 @@ QList<QStringList> MemoryPasteboard::itemTypes()
 
 std::optional<QByteArray> MemoryPasteboard::data(qsizetype item, const QString& type)
 {
-    if (item < 0 || item >= m_items.size() || unreadableTypes.contains(type)) return std::nullopt;
+    if (item < 0 || item >= m_items.size()) return std::nullopt;
     for (const auto& [t, data] : m_items[item])
         if (t == type) return data;
     return std::nullopt;
@@ -297,7 +297,6 @@ AXError MemoryAccessibility::setAttributeValue(const AXElementRef& element, cons
     const auto app = memory->app.lock();
     if (!app) return AXError::invalidUIElement;
     ++app->attributeWrites;
-    if (app->refusedWrites.contains(attribute)) return app->refusedWrites.value(attribute);
 
     if (attribute == selectedTextRangeAttribute) {
         const auto* range = std::get_if<TextRange>(&value);
@@ -309,12 +308,8 @@ AXError MemoryAccessibility::setAttributeValue(const AXElementRef& element, cons
     if (attribute == selectedTextAttribute) {
         const auto* text = std::get_if<QString>(&value);
         if (!text) return AXError::illegalArgument;
-        if (app->halfWrites.contains(attribute)) {
-            app->replaceSelection(QString());
-            return AXError::cannotComplete;
-        }
         if (!app->ignoredWrites.contains(attribute)) app->replaceSelection(*text);
-        return app->lateWrites.value(attribute, AXError::success);
+        return AXError::success;
     }
     return AXError::attributeUnsupported;
 }
@@ -360,7 +355,7 @@ bool MemoryKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
     const std::weak_ptr<MemoryApplication> weakApp = app;
     if (chord == chords.copy && app->copiesOnCopyChord) {
         const std::weak_ptr<MemoryPasteboard> weakPasteboard = m_pasteboard;
-        m_reactions.push_back(m_clock->after(app->copyDelayMs, [weakApp, weakPasteboard] {
+        m_reactions.push_back(m_clock->after(MemoryApplication::copyDelayMs, [weakApp, weakPasteboard] {
             const auto a = weakApp.lock();
             const auto p = weakPasteboard.lock();
             if (a && p) a->copySelection(*p);

@@ -42,17 +42,14 @@ public:
     bool hasAccessibleFocus = true;              // false: no focused element at all
     bool answersSystemWideFocus = true;          // false: only the application element knows it
     QMap<QString, AXResult<AXValue>> readOverrides; // attribute → fixed answer (errors, wrong types)
-    QMap<QString, AXError> refusedWrites;        // attribute → error of every write
     QSet<QString> ignoredWrites;                 // writes report success and change nothing
-    QMap<QString, AXError> lateWrites;           // writes report this error yet take effect (a time-out)
-    QSet<QString> halfWrites;                    // writes delete the selection, insert nothing, report an error
     int attributeWrites = 0;
 
     // Keyboard behaviour: the copy and paste chords the workspace names for it do what they say.
     bool takesSyntheticKeys = true; // false: a native Wayland window, which XTEST's keys never reach
     bool copiesOnCopyChord = true;
     bool pastesOnPasteChord = true;
-    qint64 copyDelayMs = 40;  // how long the application takes to answer its copy chord
+    static constexpr qint64 copyDelayMs = 40; // how long the application takes to answer its copy chord
     qint64 pasteDelayMs = 30; // when it reads the clipboard after its paste chord
     QList<QPair<quint16, quint64>> keysReceived; // key-downs posted to this process
     int interrupts = 0; // plain Ctrl+C reaching a terminal: what runs there would be stopped
@@ -98,9 +95,9 @@ private:
     ObserverHandle m_nextHandle = 1;
 };
 
-// The clipboard. Every clear and every write counts as a change. Types listed in unreadableTypes
-// are offered but deliver no data. Clears and writes through the Pasteboard interface are this
-// program's; another program's paste reads through stringFor(), which notes who asked.
+// The clipboard. Every clear and every write counts as a change. Clears and writes through the
+// Pasteboard interface are this program's; another program's paste reads through stringFor(),
+// which notes who asked.
 class MemoryPasteboard : public Pasteboard {
 public:
     std::optional<Pid> ownerPid() override { return owner; }
@@ -120,7 +117,6 @@ public:
     // Another program reads the text, as its paste does.
     std::optional<QString> stringFor(Pid reader);
 
-    QSet<QString> unreadableTypes;
     std::optional<Pid> owner; // who holds the contents, as scripted
 
 private:

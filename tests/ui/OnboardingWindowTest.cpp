@@ -52,8 +52,10 @@ TEST_F(OnboardingFixture, StepMarksFollowTheTrustAsItIsPolled)
     EXPECT_FALSE(window.practiceStep()->testAttribute(Qt::WA_TransparentForMouseEvents));
     EXPECT_FALSE(window.permissionButton()->isVisible());
 
+    const qsizetype pending = fake->clock->pendingCount();
     window.present();
-    EXPECT_TRUE(window.isWatching()) << "a second present keeps one poll";
+    EXPECT_TRUE(window.isWatching());
+    EXPECT_EQ(fake->clock->pendingCount(), pending) << "a second present keeps one poll";
     window.close();
     EXPECT_FALSE(window.isWatching());
     EXPECT_TRUE(done()) << "closed with the permission held: the first run is done";

@@ -1,5 +1,5 @@
 #include "base/Defaults.h"
-#include "platform/fake/MemoryDefaultsStore.h"
+#include "support/MemoryDefaultsStore.h"
 
 #include <QApplication>
 #include <QStyleFactory>

@@ -1,33 +1,12 @@
-#include "core/LanguageModels.h"
-#include "core/Coordinator.h"
-#include "base/Log.h"
-#include "base/Notifier.h"
 #include "core/PickHistory.h"
 #include "core/Ranker.h"
 #include "core/WritingSettings.h"
-#include "core/CandidatePanel.h"
-#include "platform/fake/FakeLanguageModel.h"
-#include "support/FakePlatform.h"
 
-#include "TestSupport.h"
-
-#include <QCoreApplication>
 #include <QJsonArray>
 
-#include <gtest/gtest.h>
+#include "SessionFixture.h"
 
 namespace {
-
-constexpr quint16 kDigit1 = 18, kDigit2 = 19;
-
-bool spinUntil(const std::function<bool()>& done)
-{
-    for (int i = 0; i < 20000; ++i) {
-        if (done()) return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-    }
-    return done();
-}
 
 QJsonObject pickAnswer(QList<int> indices, const QString& reason = "문맥상 나라의 중심 도시")
 {
@@ -38,88 +17,6 @@ QJsonObject pickAnswer(QList<int> indices, const QString& reason = "문맥상 �
     }
     return {{"indices", list}, {"reason", reason}, {"meanings", meanings}};
 }
-
-struct SessionFixture : ::testing::Test {
-    std::shared_ptr<FakePlatform> fake = FakePlatform::install();
-    std::shared_ptr<MemoryDefaultsStore> defaults = TestSupport::freshDefaults();
-    TestSupport::DataDir data;
-    std::unique_ptr<HanjaDictionary> dictionary;
-    std::shared_ptr<FakeLanguageModel> model;
-    Coordinator& coordinator = Coordinator::shared();
-    CandidatePanel& panel = CandidatePanel::shared();
-    int replacedPosts = 0;
-    int onboardingShown = 0;
-    Notifier::Handle observer = Notifier::shared().observe(Notifications::didReplace, [this] { ++replacedPosts; });
-
-    SessionFixture()
-    {
-        data.write("hanja.tsv", "수도\t修道\n수도\t首都\n수도\t水道\n수도\t囚徒\n수\t首\t머리 수\n도\t都\t도읍 도\n");
-        data.write("hanja_freq.tsv", "수도\t首都\t100\n수도\t水道\t50\n");
-        dictionary = std::make_unique<HanjaDictionary>(data.path());
-        coordinator.dictionary = dictionary.get();
-        coordinator.showOnboarding = [this] { ++onboardingShown; };
-        LanguageModels::setShared(nullptr);
-        panel.dismiss();
-    }
-    ~SessionFixture() override
-    {
-        spinUntil([this] { return !coordinator.busy; });
-        Notifier::shared().remove(observer);
-        coordinator.dictionary = &HanjaDictionary::shared();
-        LanguageModels::setShared(nullptr);
-    }
-
-    // Reloads the dictionary from the data folder as written since.
-    void reloadDictionary()
-    {
-        dictionary = std::make_unique<HanjaDictionary>(data.path());
-        coordinator.dictionary = dictionary.get();
-    }
-
-    // 부과계수: compounds the dictionary lacks, spelled from its words, offered before the stem's rows.
-    void useCompoundOfParts()
-    {
-        data.write("hanja.tsv", "부과\t賦課\n부과\t副果\n계수\t係數\n계수\t計數\n수도\t首都\n수\t首\t머리 수\n도\t都\t도읍 도\n");
-        data.write("hanja_freq.tsv", "부과\t賦課\t10\n계수\t係數\t10\n");
-        data.write("known_endings.tsv", "를\t100\t10\n");
-        data.write("compound_parts.tsv", "부과\t賦課\t10\n");
-        reloadDictionary();
-    }
-    // 정신보다: a compound writers spelled, which the text reads likelier as 정신 + 보다, offered after.
-    void useCompoundReadAfterTheStem()
-    {
-        data.write("hanja.tsv", "정신\t精神\t\n정신\t挺身\t\n");
-        data.write("known_endings.tsv", "\t3000000\t10\n다\t7000\t10\n보다\t6500\t10\n");
-        data.write("seen_compounds.tsv", "정신보\t鄭臣保\t2\t1085\n");
-        data.write("compound_parts.tsv", "");
-        reloadDictionary();
-    }
-
-    void useModel()
-    {
-        model = std::make_shared<FakeLanguageModel>();
-        LanguageModels::setShared(model);
-    }
-    bool listShown() { return panel.isVisible() && panel.model().interactive(); }
-    // A shortcut press that brings up a list; one run to its end (a notice, or nothing).
-    bool pressShowsList()
-    {
-        coordinator.trigger();
-        return spinUntil([&] { return listShown(); });
-    }
-    bool pressSettles()
-    {
-        coordinator.trigger();
-        return spinUntil([&] { return !coordinator.busy; });
-    }
-    QStringList primaries()
-    {
-        QStringList out;
-        for (const Candidate& c : panel.model().items()) out.append(c.primary);
-        return out;
-    }
-    std::optional<bool> press(quint16 key, quint64 flags = 0) { return fake->panelWindow->pressKey(key, flags); }
-};
 
 } // namespace
 
@@ -202,7 +99,7 @@ TEST_F(SessionFixture, OptionPickCopiesTheHanjaAndLeavesTheText)
 TEST_F(SessionFixture, ARefusedReplacementSaysSoAndStillLearns)
 {
     auto editor = fake->openEditor("수도를", {0, 3});
-    editor->refusedWrites.insert(Accessibility::selectedTextAttribute, AXError::cannotComplete);
+    fake->writeFaults(*editor).refused.insert(Accessibility::selectedTextAttribute, AXError::cannotComplete);
     auto other = fake->workspace->addApplication(900, QStringLiteral("org.example.Other"));
     ASSERT_TRUE(pressShowsList());
     press(kDigit1);

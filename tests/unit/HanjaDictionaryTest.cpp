@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 
 #include <QDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -38,98 +37,6 @@ std::optional<HanjaDictionary::Split> splitPair(const QString& stem, const QStri
 
 } // namespace
 
-TEST(HanjaDictionaryTest, DictionaryLinesFollowTheParseRules)
-{
-    const QString longMeaning(70000, QChar(u'뜻'));
-    HanjaDictionary dict(HanjaDictionary::Texts{("수도\t首都\n"
-                                                 "가\t\t뜻\n"
-                                                 "no tab here\n"
-                                                 "\n"
-                                                 "#주석\t註釋\n"
-                                                 "중복\t重複\t같은 줄\n"
-                                                 "중복\t重複\t같은 줄\n"
-                                                 "넷째\t四\t뜻\t버리는 칸\n"
-                                                 "끝탭\t末\t\n"
-                                                 "길다\t長\t" + longMeaning + "\n길다\t永\t짧은 뜻\n").toUtf8()});
-
-    const auto sudo = dict.candidates("수도");
-    ASSERT_EQ(sudo.size(), 1);
-    EXPECT_EQ(sudo[0], HanjaEntry("수도", "首都", ""));
-
-    const auto ga = dict.candidates("가");
-    ASSERT_EQ(ga.size(), 1);
-    EXPECT_TRUE(ga[0].hanja().isEmpty());
-    EXPECT_EQ(ga[0].meaning(), u"뜻");
-
-    EXPECT_EQ(dict.candidates("#주석").size(), 1) << "a '#' line with a TAB is an ordinary entry";
-    const auto dup = dict.candidates("중복");
-    ASSERT_EQ(dup.size(), 2);
-    EXPECT_EQ(dup[0], dup[1]);
-    EXPECT_EQ(dict.candidates("넷째")[0].meaning(), u"뜻");
-    EXPECT_TRUE(dict.candidates("끝탭")[0].meaning().isEmpty());
-    EXPECT_TRUE(dict.candidates("no tab here").isEmpty());
-    EXPECT_EQ(dict.keyCount(), 7);
-    const auto longer = dict.candidates("길다");
-    ASSERT_EQ(longer.size(), 2);
-    EXPECT_EQ(longer[0].meaning(), longMeaning) << "long fields are kept whole";
-    EXPECT_EQ(longer[1].meaning(), u"짧은 뜻");
-}
-
-TEST(HanjaDictionaryTest, FirstUsableSingleCharacterLineGivesTheGloss)
-{
-    HanjaDictionary dict(HanjaDictionary::Texts{"수\t首\t머리 수, 우두머리 수\n"
-                                                "수\t首\t다른 뜻\n"
-                                                "도\t都\t, 도읍 도\n"
-                                                "도\t道\t ,  ,\n"
-                                                "도\t道\t길 도\n"
-                                                "수도\t首都\t서울\n"
-                                                "가\t家\t\n"
-                                                "가\t家\t\t집 가\n"});
-    EXPECT_EQ(dict.charGloss(u"首"), "머리 수");
-    EXPECT_EQ(dict.charGloss(u"都"), "도읍 도");
-    EXPECT_EQ(dict.charGloss(u"道"), "길 도") << "a blank meaning leaves the character open";
-    EXPECT_EQ(dict.charGloss(u"首都"), "") << "multi-character spellings never gloss";
-    EXPECT_EQ(dict.charGloss(u"家"), "");
-    EXPECT_EQ(dict.glossCount(), 3);
-}
-
-TEST(HanjaDictionaryTest, ScoreLinesFollowTheParseRules)
-{
-    HanjaDictionary dict(HanjaDictionary::Texts{"수도\t修道\n수도\t水道\n수도\t首都\n수도\t囚徒\n수도\t手刀\n"
-                                                "사고\t思考\n사고\t事故\n",
-                                                "# 수도\t手刀\t100\n"
-                                                "수도\t\t首都\t12\n"  // empty fields dropped
-                                                "수도\t修道\t30\t4\n" // four fields
-                                                "수도\t水道\tabc\n"   // not a number
-                                                "수도\t囚徒\t 70\n"   // blanks around the number
-                                                "사고\t事故\t1\n"
-                                                "사고\t事故\t9\n"     // last one wins
-                                                "사고\t思考\t5\n"
-                                                "없는\t無\t3\n"});    // stored, never matches
-    EXPECT_EQ(hanjaOf(dict.candidates("수도")), QStringList({"首都", "修道", "水道", "囚徒", "手刀"}));
-    EXPECT_EQ(hanjaOf(dict.candidates("사고")), QStringList({"事故", "思考"}));
-    EXPECT_EQ(dict.scoreCount(), 4);
-}
-
-TEST(HanjaDictionaryTest, CandidatesOrderByScoreStablyAndOnlyWhenItMayReorder)
-{
-    HanjaDictionary dict(HanjaDictionary::Texts{"가\t加\n가\t家\n가\t歌\n"
-                                                "부자\t父子\n부자\t富者\n부자\t不在\n부자\t附子\n"
-                                                "외톨\t孤\n"
-                                                "무점\t無\n무점\t務\n",
-                                                "가\t歌\t100\n"  // one-character words keep file order
-                                                "부자\t附子\t50\n"
-                                                "부자\t不在\t7\n"
-                                                "부자\t父子\t0\n" // zero ties with no score
-                                                "외톨\t孤\t9\n"});
-    EXPECT_EQ(hanjaOf(dict.candidates("가")), QStringList({"加", "家", "歌"}));
-    EXPECT_EQ(hanjaOf(dict.candidates("부자")), QStringList({"附子", "不在", "父子", "富者"}));
-    EXPECT_EQ(hanjaOf(dict.candidates("무점")), QStringList({"無", "務"}));
-    EXPECT_EQ(hanjaOf(dict.candidates(" 부자\n")), hanjaOf(dict.candidates("부자")));
-    EXPECT_EQ(dict.candidates("외톨").size(), 1);
-    EXPECT_TRUE(dict.candidates("없음").isEmpty());
-}
-
 TEST(HanjaDictionaryTest, SplitFindsTheDictionaryWordAtTheStart)
 {
     HanjaDictionary dict(HanjaDictionary::Texts{"가나\t佳那\n가나다\t加那多\n가나다라\t加那多羅\n"
@@ -159,6 +66,7 @@ TEST(HanjaDictionaryTest, TextsCompareAsCanonicalEquivalents)
     ASSERT_NE(decomposed, QString("수도를"));
     EXPECT_EQ(dict.split(decomposed), splitPair("수도", "를"));
     EXPECT_EQ(dict.candidates(QString("수도").normalized(QString::NormalizationForm_D)).size(), 1);
+    EXPECT_EQ(dict.candidates(" 수도\n").size(), 1) << "blanks around the word are no part of it";
     EXPECT_EQ(dict.candidates("낙원")[0].hanja(), u"\u6A02園");
     EXPECT_EQ(dict.charGloss(u"\uF914"), "즐길 락");
     EXPECT_EQ(HanjaEntry("낙원", "\uF914園"), dict.candidates("낙원")[0]);
@@ -253,74 +161,6 @@ TEST(HanjaDictionaryTest, InvalidUtf8AnywhereInTheTableDropsAllScores)
     EXPECT_EQ(dict.scoreCount(), 0);
     EXPECT_TRUE(logNames(log, {"hanja_freq.tsv", "2"}));
     EXPECT_FALSE(log.contains("hanja_freq.tsv not found"));
-}
-
-TEST(HanjaDictionaryTest, ScoresAreReadAsExactDecimals)
-{
-    // Equal values tie (file order), whatever their spelling; a last digit still counts.
-    HanjaDictionary dict(HanjaDictionary::Texts{"가나\t加\n가나\t家\n가나\t歌\n가나\t嘉\n",
-                                                "가나\t加\t2.5\n가나\t家\t25e-1\n가나\t歌\t2.50000000000001\n가나\t嘉\t+2.5\n"});
-    EXPECT_EQ(hanjaOf(dict.candidates("가나")), QStringList({"歌", "加", "家", "嘉"}));
-}
-
-TEST(HanjaDictionaryTest, SmallAndOddFilesLoad)
-{
-    struct Case {
-        QByteArray dictionary;
-        qsizetype keys;
-    };
-    // Empty, no line with a TAB, no final LF, a lone TAB (an empty word with an empty spelling).
-    for (const Case& c : {Case{"", 0}, Case{"no tab\n\n", 0}, Case{"가나\t加", 1}, Case{"\t\n가\t家\n가\t歌", 2}}) {
-        SCOPED_TRACE(c.dictionary.constData());
-        HanjaDictionary dict(HanjaDictionary::Texts{c.dictionary, "가\t歌\t3"});
-        dict.loadIfNeeded();
-        EXPECT_TRUE(dict.isLoaded());
-        EXPECT_EQ(dict.keyCount(), c.keys);
-        EXPECT_EQ(dict.scoreCount(), 1);
-        if (c.keys < 2) continue;
-        EXPECT_EQ(dict.candidates(" ").size(), 1) << "the line of a lone TAB is an empty word";
-        EXPECT_EQ(hanjaOf(dict.candidates("가")), QStringList({"家", "歌"})) << "one-character words keep file order";
-    }
-}
-
-TEST(HanjaDictionaryTest, TextThatGrowsUnderNfcLoadsInLinearRoom)
-{
-    // U+0958 becomes two code points under NFC: every line makes the text longer than its bytes.
-    QByteArray lines;
-    for (int i = 0; i < 2000; ++i) lines += QString("가%1\t\u0958\t\u0958\n").arg(i, 4, 10, QChar('0')).toUtf8();
-    HanjaDictionary dict(HanjaDictionary::Texts{lines, QByteArray()});
-    const auto entries = dict.candidates("가0042");
-    ASSERT_EQ(entries.size(), 1);
-    EXPECT_EQ(entries[0].hanja(), u"\u0915\u093C");
-    EXPECT_EQ(entries[0].meaning(), u"\u0915\u093C");
-    EXPECT_EQ(dict.keyCount(), 2000);
-}
-
-TEST(HanjaDictionaryTest, CrlfLineEndsReadAsLf)
-{
-    const QByteArray dictionary = "수도\t首都\r\n수도\t水道\t물길\r\n사고\t事故\r\n사고\t思考\t생각\t\r\n\r\n수\t首\t머리 수\r\n";
-    const QByteArray table = "# 주석\r\n수도\t首都\t9\r\n사고\t思考\t5\t\r\n사고\t事故\t7\r\n";
-    const auto check = [](HanjaDictionary& dict) {
-        EXPECT_EQ(hanjaOf(dict.candidates("수도")), QStringList({"首都", "水道"}));
-        EXPECT_EQ(dict.candidates("수도")[1].meaning(), u"물길");
-        EXPECT_EQ(dict.candidates("수도")[0].hanja(), u"首都") << "no CR in a last field";
-        EXPECT_EQ(hanjaOf(dict.candidates("사고")), QStringList({"事故", "思考"}));
-        EXPECT_EQ(dict.candidates("사고")[1].meaning(), u"생각");
-        EXPECT_EQ(dict.charGloss(u"首"), "머리 수");
-        EXPECT_EQ(dict.scoreCount(), 3);
-        EXPECT_EQ(dict.split("수도를"), splitPair("수도", "를"));
-    };
-    HanjaDictionary fromTexts(HanjaDictionary::Texts{dictionary, table});
-    check(fromTexts);
-    DataDir dir;
-    dir.write("hanja.tsv", dictionary);
-    dir.write("hanja_freq.tsv", table);
-    HanjaDictionary fromFiles(dir.path());
-    check(fromFiles);
-    // A CR elsewhere is text, and a last line may end in CR alone.
-    HanjaDictionary inside(HanjaDictionary::Texts{"가\t加\r더\n나\t那\r", QByteArray()});
-    EXPECT_EQ(inside.candidates("가")[0].hanja(), u"加\r더");
-    EXPECT_EQ(inside.candidates("나")[0].hanja(), u"那");
 }
 
 TEST(HanjaDictionaryTest, ARestThatIsNoEndingGivesWayToAWordWithAKnownEnding)

@@ -16,26 +16,18 @@ using TestSupport::logNames;
 
 namespace {
 
-QList<HanjaEntry> pool(int n)
-{
-    static const QStringList hanja = {"首都", "修道", "囚徒", "隨道", "水稻", "受渡"};
-    QList<HanjaEntry> list;
-    for (int i = 0; i < n; ++i) list.append(HanjaEntry("수도", hanja[i], QString()));
-    return list;
-}
+using TestSupport::pool;
+const auto pick = TestSupport::pickJson;
 
-QJsonObject pick(const QJsonArray& indices, const QString& reason, const QJsonArray& meanings)
-{
-    return QJsonObject{{"indices", indices}, {"reason", reason}, {"meanings", meanings}};
-}
-
-// A peer listing one model, and the HTTP client pointed at it as the shared model.
+// A peer listing one model, and the HTTP client pointed at it as the shared model. The peer runs
+// in this process, so on a loaded machine its listing may take longer than the program's 300 ms
+// availability budget; the budget is widened here and checked where it is the point.
 struct Fixture {
     HttpPeer peer;
     std::shared_ptr<DefaultsStore> defaults = TestSupport::freshDefaults();
     std::shared_ptr<OpenAiCompatibleModel> model;
 
-    explicit Fixture(OpenAiCompatibleModel::Timeouts timeouts = {})
+    explicit Fixture(OpenAiCompatibleModel::Timeouts timeouts = {5000ms})
         : model(std::make_shared<OpenAiCompatibleModel>(timeouts))
     {
         peer.listModels();
@@ -150,7 +142,7 @@ TEST(OpenAiCompatibleModelTest, AnAnswerTheServerDidNotFinishIsAnError)
 
 TEST(OpenAiCompatibleModelTest, AnAnswerSlowerThanTheTimeOutIsAModelError)
 {
-    Fixture f(OpenAiCompatibleModel::Timeouts{300ms, 1000ms, 150ms});
+    Fixture f(OpenAiCompatibleModel::Timeouts{5000ms, 5000ms, 150ms});
     Log::Collector log;
     f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({2}, "r", {}), 5000));
     EXPECT_EQ(f.rank(), frequencyOrder());
@@ -162,7 +154,8 @@ TEST(OpenAiCompatibleModelTest, AnAnswerSlowerThanTheTimeOutIsAModelError)
 
     // A listing that hangs makes the model unavailable within the availability time-out.
     f.peer.always("GET /v1/models", HttpPeer::Response{200, {}, 0, true});
-    EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+    OpenAiCompatibleModel quick(OpenAiCompatibleModel::Timeouts{300ms});
+    EXPECT_FALSE(QCoro::waitFor(quick.isAvailable()));
 }
 
 TEST(OpenAiCompatibleModelTest, AvailabilityNeedsAListedModelOnThisMachine)

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -181,6 +182,12 @@ TEST(PickHistoryTest, KilledWriterNeverLeavesATornHistory)
         return doc.object();
     };
 
+    // The kill points are random; SORELWICK_KILL_SEED=<seed> replays a run that failed.
+    const quint32 seedValue = qEnvironmentVariableIsSet("SORELWICK_KILL_SEED")
+        ? quint32(qEnvironmentVariableIntValue("SORELWICK_KILL_SEED"))
+        : QRandomGenerator::global()->generate();
+    QRandomGenerator random(seedValue);
+    std::printf("kill points: SORELWICK_KILL_SEED=%u\n", seedValue);
     double lastCount = 1;
     for (int round = 0; round < 6; ++round) {
         const pid_t child = fork();
@@ -197,14 +204,17 @@ TEST(PickHistoryTest, KilledWriterNeverLeavesATornHistory)
             return now ? now->value("pickHistory").toObject().value("수도\t首都").toArray().at(0).toDouble() : 0.0;
         };
         while (counted() <= lastCount && !deadline.hasExpired()) usleep(2000);
-        usleep(QRandomGenerator::global()->bounded(40000));
+        const quint32 delayUs = random.bounded(40000u);
+        usleep(delayUs);
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status));
 
         const std::optional<QJsonObject> object = readBack();
-        ASSERT_TRUE(object.has_value()) << "round " << round;
+        SCOPED_TRACE(testing::Message() << "round " << round << ", killed " << delayUs << " µs into a write, seed "
+                                        << seedValue);
+        ASSERT_TRUE(object.has_value());
         EXPECT_EQ(object->value("format").toString(), "hanjaOnly");
         const QJsonObject history = object->value("pickHistory").toObject();
         ASSERT_EQ(history.size(), 2000);

@@ -3,7 +3,7 @@
 #include "core/PickHistory.h"
 #include "core/RankEngine.h"
 #include "core/Ranker.h"
-#include "platform/fake/FakeLanguageModel.h"
+#include "support/FakeLanguageModel.h"
 #include "TestSupport.h"
 
 #include <QJsonArray>
@@ -12,19 +12,8 @@
 
 namespace {
 
-QList<HanjaEntry> pool(int n)
-{
-    static const QStringList hanja = {"首都", "修道", "囚徒", "隨道", "水稻", "受渡", "水道",
-                                      "手刀", "修到", "需導", "首途", "隧道", "殊途", "數度"};
-    QList<HanjaEntry> list;
-    for (int i = 0; i < n; ++i) list.append(HanjaEntry("수도", hanja[i], QString()));
-    return list;
-}
-
-QJsonObject answer(const QJsonArray& indices, const QString& reason, const QJsonArray& meanings)
-{
-    return QJsonObject{{"indices", indices}, {"reason", reason}, {"meanings", meanings}};
-}
+using TestSupport::pool;
+const auto answer = TestSupport::pickJson;
 
 // Installs a fake model as the shared one for the length of a test.
 struct WithModel {

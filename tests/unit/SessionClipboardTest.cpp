@@ -1,84 +1,23 @@
 // The user's clipboard around a session: a pick written by pasting (what the user is told when
 // nobody takes the paste, presses that overlap the paste) and a copy chord answered late.
-#include "base/Notifier.h"
 #include "base/TextUtil.h"
-#include "core/CandidatePanel.h"
-#include "core/Coordinator.h"
-#include "core/LanguageModels.h"
 #include "core/TextReplacer.h"
-#include "support/FakePlatform.h"
 
-#include "TestSupport.h"
-
-#include <QCoreApplication>
-
-#include <gtest/gtest.h>
+#include "SessionFixture.h"
 
 namespace {
 
-constexpr quint16 kDigit1 = 18;
-const QString kUserClipboard = QStringLiteral("USER CLIPBOARD");
-
-bool spinUntil(const std::function<bool()>& done)
-{
-    for (int i = 0; i < 20000; ++i) {
-        if (done()) return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-    }
-    return done();
-}
-
-struct SessionClipboard : ::testing::Test {
-    std::shared_ptr<FakePlatform> fake = FakePlatform::install();
-    std::shared_ptr<MemoryDefaultsStore> defaults = TestSupport::freshDefaults();
-    TestSupport::DataDir data;
-    std::unique_ptr<HanjaDictionary> dictionary;
-    Coordinator& coordinator = Coordinator::shared();
-    CandidatePanel& panel = CandidatePanel::shared();
-    int replacedPosts = 0;
-    Notifier::Handle observer = Notifier::shared().observe(Notifications::didReplace, [this] { ++replacedPosts; });
-
+struct SessionClipboard : SessionFixture {
     SessionClipboard()
     {
         data.write("hanja.tsv", "수도\t首都\n");
         data.write("hanja_freq.tsv", "수도\t首都\t100\n");
-        dictionary = std::make_unique<HanjaDictionary>(data.path());
-        coordinator.dictionary = dictionary.get();
-        coordinator.showOnboarding = [] {};
-        LanguageModels::setShared(nullptr);
-        panel.dismiss();
+        reloadDictionary();
     }
     ~SessionClipboard() override
     {
         spinUntil([this] { return !coordinator.busy; });
         settle(8000);
-        Notifier::shared().remove(observer);
-        coordinator.dictionary = &HanjaDictionary::shared();
-    }
-
-    // An application without accessible text (so the clipboard carries both ways), in front of
-    // a clipboard another program owns.
-    std::shared_ptr<MemoryApplication> clipboardOnlyEditor(const QString& text, TextRange selection)
-    {
-        auto editor = fake->openEditor(text, selection);
-        editor->hasAccessibleFocus = false;
-        fake->pasteboard->writeStringFromOtherProgram(kUserClipboard);
-        fake->pasteboard->owner = 777;
-        return editor;
-    }
-    bool listShown() { return panel.isVisible() && panel.model().interactive(); }
-    bool noticeShown(const QString& text) { return panel.isVisible() && panel.isNotice() && panel.model().header() == text; }
-    bool pressShowsList()
-    {
-        coordinator.trigger();
-        return spinUntil([&] { return listShown(); });
-    }
-    // Lets virtual time run on by ms, whatever is scheduled meanwhile.
-    void settle(qint64 ms)
-    {
-        const qint64 until = fake->clock->monotonicMs() + ms;
-        fake->clock->at(until, [] {});
-        spinUntil([&] { return fake->clock->monotonicMs() >= until; });
     }
     QString noticeFor(const QString& spelling) { return Coordinator::unpastedNotice + TextUtil::displayCut(spelling); }
 };
@@ -182,7 +121,7 @@ TEST_F(SessionClipboard, ASecondPressDuringThePasteKeepsTheUsersClipboard)
 TEST_F(SessionClipboard, AfterANoSelectionNoticeOnlyTheLateAnswerIsUndone)
 {
     auto editor = clipboardOnlyEditor("대한민국의 수도는 서울", {6, 2});
-    editor->copyDelayMs = 700; // answers after the capture gave up
+    fake->copiesAfter(*editor, 700); // after the capture gave up
     coordinator.trigger();
     ASSERT_TRUE(spinUntil([&] { return noticeShown(Coordinator::noSelectionNotice); }));
     settle(3000);

@@ -2,10 +2,13 @@
 
 #include "base/Defaults.h"
 #include "base/Log.h"
-#include "platform/fake/MemoryDefaultsStore.h"
+#include "core/dictionary/HanjaEntry.h"
+#include "support/MemoryDefaultsStore.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -51,5 +54,21 @@ inline bool logNames(const Log::Collector& log, const QStringList& names)
 }
 
 inline QString fixturesDir() { return QStringLiteral(SORELWICK_FIXTURES_DIR); }
+
+// The first n (up to 14) spellings of 수도, as the ranker gets them.
+inline QList<HanjaEntry> pool(int n)
+{
+    static const QStringList hanja = {"首都", "修道", "囚徒", "隨道", "水稻", "受渡", "水道",
+                                      "手刀", "修到", "需導", "首途", "隧道", "殊途", "數度"};
+    QList<HanjaEntry> list;
+    for (int i = 0; i < n; ++i) list.append(HanjaEntry("수도", hanja[i], QString()));
+    return list;
+}
+
+// A ranking as the model answers it.
+inline QJsonObject pickJson(const QJsonArray& indices, const QString& reason, const QJsonArray& meanings)
+{
+    return QJsonObject{{"indices", indices}, {"reason", reason}, {"meanings", meanings}};
+}
 
 } // namespace TestSupport

@@ -1,4 +1,4 @@
-#include "DesktopSupport.h"
+#include "DesktopTestSupport.h"
 
 #include <QTemporaryDir>
 
@@ -11,9 +11,8 @@
 
 #include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
 
-using DesktopSupport::Program;
-using DesktopSupport::waitFor;
-using DesktopSupport::xdotool;
+
+using namespace DesktopTest;
 
 namespace {
 
@@ -37,7 +36,7 @@ protected:
         // Leave the locks off and the US layout for the next test.
         setLock(XK_Num_Lock, false);
         setLock(XK_Caps_Lock, false);
-        DesktopSupport::run(QStringLiteral("setxkbmap"),
+        DesktopTest::run(QStringLiteral("setxkbmap"),
                             {QStringLiteral("-layout"), QStringLiteral("us"), QStringLiteral("-variant"), QString()});
     }
 
@@ -52,7 +51,7 @@ protected:
         const unsigned int mask = keysym == XK_Caps_Lock ? LockMask : keymap->numLockMask();
         if (bool(lockedMods() & mask) == on) return;
         xdotool({QStringLiteral("key"), QString::fromLatin1(keysym == XK_Caps_Lock ? "Caps_Lock" : "Num_Lock")});
-        ASSERT_TRUE(waitFor([&] { return bool(lockedMods() & mask) == on; }));
+        ASSERT_TRUE(waitUntil([&] { return bool(lockedMods() & mask) == on; }));
     }
     // Whether a press of chord reaches hot key id. A registered marker combination is pressed
     // right after it: once the marker arrived, the chord's press would have too.
@@ -60,7 +59,7 @@ protected:
     {
         pressed.clear();
         if (!xdotool({QStringLiteral("key"), chord, QStringLiteral("ctrl+alt+k")})) return false;
-        if (!waitFor([&] { return pressed.contains(kMarker); })) return false;
+        if (!waitUntil([&] { return pressed.contains(kMarker); })) return false;
         return pressed.contains(id);
     }
 
@@ -106,7 +105,7 @@ TEST_F(X11HotKeysTest, theHotKeysKeyReadsAsHeldUntilItIsLetGo)
     EXPECT_FALSE(hotKeys->keyHeld());
     ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+h")}));
     ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt")}));
-    EXPECT_TRUE(waitFor([&] { return pressed.contains(7); }));
+    EXPECT_TRUE(waitUntil([&] { return pressed.contains(7); }));
     EXPECT_TRUE(hotKeys->keyHeld());
     // Another key down is not the hot key's.
     ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("h")}));
@@ -140,8 +139,8 @@ TEST_F(X11HotKeysTest, layoutChangeRenamesKeysAndKeepsTheGrabOnItsPosition)
     EXPECT_EQ(keymap->keyLabel(29), QStringLiteral("0"));
     ASSERT_EQ(hotKeys->registerHotKey(KeyCode::h, kCtrlAlt, 5).status, HotKeyService::noErr);
 
-    ASSERT_TRUE(DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("ru")}));
-    EXPECT_TRUE(waitFor([&] { return keymap->keyLabel(kJ) == QStringLiteral("о"); }));
+    ASSERT_TRUE(DesktopTest::run(QStringLiteral("setxkbmap"), {QStringLiteral("ru")}));
+    EXPECT_TRUE(waitUntil([&] { return keymap->keyLabel(kJ) == QStringLiteral("о"); }));
     EXPECT_EQ(keymap->keyLabel(KeyCode::h), QStringLiteral("р"));
 
     // The press of the key where H was still arrives: posted by position.
@@ -149,7 +148,7 @@ TEST_F(X11HotKeysTest, layoutChangeRenamesKeysAndKeepsTheGrabOnItsPosition)
     pressed.clear();
     ASSERT_TRUE(poster.postKeyEvent(KeyCode::h, ModifierFlag::control | ModifierFlag::option, true));
     ASSERT_TRUE(poster.postKeyEvent(KeyCode::h, ModifierFlag::control | ModifierFlag::option, false));
-    EXPECT_TRUE(waitFor([&] { return pressed.contains(5u); }));
+    EXPECT_TRUE(waitUntil([&] { return pressed.contains(5u); }));
 }
 
 // Ctrl+한자 on a Korean keyboard: the key is found by what it types, on its own key or on the
@@ -157,17 +156,17 @@ TEST_F(X11HotKeysTest, layoutChangeRenamesKeysAndKeepsTheGrabOnItsPosition)
 TEST_F(X11HotKeysTest, theKoreanKeyboardsHanjaKeyCanBeTheShortcut)
 {
     constexpr quint32 kCtrl = 0x1000;
-    ASSERT_TRUE(DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("kr")}));
-    ASSERT_TRUE(waitFor([&] { return keymap->keycode(KeyCode::hanja).has_value(); }));
+    ASSERT_TRUE(DesktopTest::run(QStringLiteral("setxkbmap"), {QStringLiteral("kr")}));
+    ASSERT_TRUE(waitUntil([&] { return keymap->keycode(KeyCode::hanja).has_value(); }));
     ASSERT_EQ(hotKeys->registerHotKey(KeyCode::hanja, kCtrl, 6).status, HotKeyService::noErr);
     EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+Hangul_Hanja"), 6));
     EXPECT_FALSE(pressReaches(QStringLiteral("Hangul_Hanja"), 6));
 
     const auto ownKey = keymap->keycode(KeyCode::hanja);
-    ASSERT_TRUE(DesktopSupport::run(QStringLiteral("setxkbmap"),
+    ASSERT_TRUE(DesktopTest::run(QStringLiteral("setxkbmap"),
                                     {QStringLiteral("-layout"), QStringLiteral("kr"), QStringLiteral("-variant"),
                                      QStringLiteral("kr104")}));
-    ASSERT_TRUE(waitFor([&] { return keymap->keycode(KeyCode::hanja) != ownKey; }));
+    ASSERT_TRUE(waitUntil([&] { return keymap->keycode(KeyCode::hanja) != ownKey; }));
     EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+Hangul_Hanja"), 6));
 }
 
@@ -188,13 +187,13 @@ struct TwoScreenServer {
                                               QStringLiteral("exec Xvfb -displayfd 3 -screen 0 640x480x24 -screen 1 "
                                                              "640x480x24 -nolisten tcp 3>\"$1\""),
                                               QStringLiteral("sh"), numberFile});
-        return waitFor([&] {
+        return waitUntil([&] {
             QFile file(numberFile);
             if (!file.open(QIODevice::ReadOnly)) return false;
             const QByteArray number = file.readAll().trimmed();
             display = QStringLiteral(":") + QString::fromLatin1(number);
             return !number.isEmpty();
-        }, 20000);
+        }, 20s);
     }
 };
 
@@ -214,7 +213,7 @@ TEST(X11HotKeysScreens, aPressOnEitherScreenReachesTheHotKey)
                                              QStringLiteral(SORELWICK_HOTKEY_LISTENER)});
     QByteArray out;
     const auto said = [&](const QByteArray& line, int times) {
-        return waitFor([&] {
+        return waitUntil([&] {
             out += listener.process().readAllStandardOutput();
             return out.count(line + '\n') >= times;
         });

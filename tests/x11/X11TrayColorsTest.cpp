@@ -1,4 +1,4 @@
-#include "DesktopSupport.h"
+#include "DesktopTestSupport.h"
 
 #include "platform/x11/X11TrayColors.h"
 
@@ -7,7 +7,8 @@
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
 
-using DesktopSupport::waitFor;
+
+using namespace DesktopTest;
 
 namespace {
 
@@ -63,7 +64,7 @@ TEST(X11TrayColorsTest, followsTheTraysForegroundFromItsStartToItsEnd)
     X11TrayColors colours(X11Connection::open());
     int calls = 0;
     colours.setListener([&] { ++calls; });
-    const auto changed = [&](int before) { return waitFor([&] { return calls > before; }, 3000); };
+    const auto changed = [&](int before) { return waitUntil([&] { return calls > before; }, 3s); };
     EXPECT_EQ(colours.foreground(), std::nullopt) << "no tray yet";
 
     // A tray that starts later, and says no colour.
@@ -90,7 +91,7 @@ TEST(X11TrayColorsTest, followsTheTraysForegroundFromItsStartToItsEnd)
 
     // The tray ends: no owner, no colour, and the listener hears of it.
     tray->set(XA_CARDINAL, {0x1111, 0x2222, 0x3333});
-    ASSERT_TRUE(waitFor([&] { return colours.foreground() == QColor(0x11, 0x22, 0x33); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return colours.foreground() == QColor(0x11, 0x22, 0x33); }, 3s));
     seen = calls;
     tray->end();
     ASSERT_TRUE(changed(seen)) << "the tray's end went unnoticed";

@@ -1,4 +1,4 @@
-#include "DesktopSupport.h"
+#include "DesktopTestSupport.h"
 
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyPoster.h"
@@ -11,8 +11,8 @@
 
 #include <X11/XKBlib.h>
 
-using DesktopSupport::Program;
-using DesktopSupport::waitFor;
+
+using namespace DesktopTest;
 
 namespace {
 
@@ -41,15 +41,15 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
     const RunningApplication a{first.pid(), QStringLiteral("SorelFirst"), QStringLiteral("xterm")};
     const RunningApplication b{second.pid(), QStringLiteral("SorelSecond"), QStringLiteral("xterm")};
     // Start from the second: a window manager may or may not focus a new window.
-    ASSERT_TRUE(DesktopSupport::activate(secondWindow));
-    ASSERT_TRUE(waitFor([&] { return workspace.frontmostApplication() == b; }));
+    ASSERT_TRUE(DesktopTest::activate(secondWindow));
+    ASSERT_TRUE(waitUntil([&] { return workspace.frontmostApplication() == b; }));
     for (int round = 0; round < 2; ++round) {
         activations.clear();
-        ASSERT_TRUE(DesktopSupport::activate(firstWindow));
-        EXPECT_TRUE(waitFor([&] { return activations.contains(a); }));
+        ASSERT_TRUE(DesktopTest::activate(firstWindow));
+        EXPECT_TRUE(waitUntil([&] { return activations.contains(a); }));
         EXPECT_EQ(workspace.frontmostApplication(), a);
-        ASSERT_TRUE(DesktopSupport::activate(secondWindow));
-        EXPECT_TRUE(waitFor([&] { return activations.contains(b); }));
+        ASSERT_TRUE(DesktopTest::activate(secondWindow));
+        EXPECT_TRUE(waitUntil([&] { return activations.contains(b); }));
         EXPECT_EQ(workspace.frontmostApplication(), b);
         EXPECT_EQ(activations.back(), b);
     }
@@ -59,8 +59,8 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
 
     workspace.removeObserver(handle);
     activations.clear();
-    ASSERT_TRUE(DesktopSupport::activate(firstWindow));
-    EXPECT_TRUE(waitFor([&] { return workspace.frontmostApplication() == a; }));
+    ASSERT_TRUE(DesktopTest::activate(firstWindow));
+    EXPECT_TRUE(waitUntil([&] { return workspace.frontmostApplication() == a; }));
     EXPECT_TRUE(activations.isEmpty());
 }
 
@@ -72,8 +72,8 @@ TEST(X11WorkspaceTest, theWindowInFrontComesWithTheWindowManagersFrame)
     Program program = terminal(QStringLiteral("SorelFramed"), QStringLiteral("exec sleep 60"));
     const unsigned long window = program.window();
     ASSERT_NE(window, 0u);
-    ASSERT_TRUE(DesktopSupport::activate(window));
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(DesktopTest::activate(window));
+    ASSERT_TRUE(waitUntil([&] {
         const auto front = workspace.frontmostApplication();
         return front && front->pid == program.pid();
     }));
@@ -112,7 +112,7 @@ struct TypingInFront {
     bool inFront()
     {
         const unsigned long window = reader.window();
-        return window && DesktopSupport::activate(window) && waitFor([&] {
+        return window && DesktopTest::activate(window) && waitUntil([&] {
                    return workspace->frontmostApplication() && workspace->frontmostApplication()->pid == reader.pid();
                });
     }
@@ -121,7 +121,7 @@ struct TypingInFront {
     QByteArray line()
     {
         QByteArray typed;
-        waitFor([&] {
+        waitUntil([&] {
             QFile f(out);
             if (!f.open(QIODevice::ReadOnly)) return false;
             typed = f.readAll();
@@ -171,11 +171,11 @@ TEST(XTestKeyPosterTest, chordLettersAreWhatTheLayoutTypesAndReplayedKeysTheirPo
 {
     TypingInFront t;
     struct UsLayoutAfterwards {
-        ~UsLayoutAfterwards() { DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
+        ~UsLayoutAfterwards() { DesktopTest::run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
     } restore;
     ASSERT_TRUE(t.inFront());
-    ASSERT_TRUE(DesktopSupport::run(QStringLiteral("setxkbmap"), {QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}));
-    ASSERT_TRUE(waitFor([&] { return t.keymap->keyLabel(KeyCode::c) == QStringLiteral("j"); }));
+    ASSERT_TRUE(DesktopTest::run(QStringLiteral("setxkbmap"), {QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}));
+    ASSERT_TRUE(waitUntil([&] { return t.keymap->keyLabel(KeyCode::c) == QStringLiteral("j"); }));
 
     ASSERT_TRUE(t.press(KeyCode::c));
     ASSERT_TRUE(t.press(KeyCode::v));
@@ -190,13 +190,13 @@ TEST(XTestKeyPosterTest, heldModifiersCountAndLocksDoNot)
     auto keymap = std::make_shared<X11Keymap>(connection);
     XTestKeyPoster poster(connection, keymap, nullptr);
 
-    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
-    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
     EXPECT_EQ(poster.combinedModifierFlags(), 0u);
-    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("keydown"), QStringLiteral("Shift_L"), QStringLiteral("keydown"), QStringLiteral("Super_L")}));
-    EXPECT_TRUE(waitFor([&] { return poster.combinedModifierFlags() == (ModifierFlag::shift | ModifierFlag::command); }));
-    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("keyup"), QStringLiteral("Super_L"), QStringLiteral("keyup"), QStringLiteral("Shift_L")}));
-    EXPECT_TRUE(waitFor([&] { return poster.combinedModifierFlags() == 0u; }));
-    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
-    ASSERT_TRUE(DesktopSupport::xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("keydown"), QStringLiteral("Shift_L"), QStringLiteral("keydown"), QStringLiteral("Super_L")}));
+    EXPECT_TRUE(waitUntil([&] { return poster.combinedModifierFlags() == (ModifierFlag::shift | ModifierFlag::command); }));
+    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("keyup"), QStringLiteral("Super_L"), QStringLiteral("keyup"), QStringLiteral("Shift_L")}));
+    EXPECT_TRUE(waitUntil([&] { return poster.combinedModifierFlags() == 0u; }));
+    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
 }

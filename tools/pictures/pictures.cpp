@@ -6,7 +6,7 @@
 #include "core/CandidatePanel.h"
 #include "core/PickHistory.h"
 #include "support/FakePlatform.h"
-#include "platform/fake/MemoryDefaultsStore.h"
+#include "support/MemoryDefaultsStore.h"
 #include "ui/CandidatePanelView.h"
 #include "ui/CandidateRowWidget.h"
 #include "ui/AboutWindow.h"

@@ -1,6 +1,8 @@
 #include "DesktopTestSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -234,5 +236,72 @@ void LaunchedApp::resume()
 {
     kill(m_pid, SIGCONT);
 }
+
+Program::Program(const QString& program, const QStringList& arguments)
+{
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(program, arguments);
+    m_process.waitForStarted(5000);
+}
+
+Program::~Program()
+{
+    if (m_process.state() == QProcess::NotRunning) return;
+    kill(pid(), SIGTERM);
+    if (!m_process.waitForFinished(3000)) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+}
+
+unsigned long Program::window(std::chrono::milliseconds deadline)
+{
+    unsigned long id = 0;
+    waitUntil(
+        [&] {
+            const auto out = run(QStringLiteral("xdotool"),
+                                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                                  QString::number(pid())},
+                                 2s);
+            id = out ? out->trimmed().split('\n').first().toULong() : 0;
+            return id != 0;
+        },
+        deadline);
+    return id;
+}
+
+std::optional<QByteArray> run(const QString& program, const QStringList& arguments, std::chrono::milliseconds deadline)
+{
+    QProcess p;
+    p.start(program, arguments);
+    if (!waitUntil([&] { return p.state() == QProcess::NotRunning; }, deadline)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return std::nullopt;
+    }
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return std::nullopt;
+    return p.readAllStandardOutput();
+}
+
+bool activate(unsigned long window)
+{
+    return run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)})
+        .has_value();
+}
+
+QList<pid_t> children(pid_t pid)
+{
+    QList<pid_t> list;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f(tasks.filePath(task + QStringLiteral("/children")));
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& c : f.readAll().simplified().split(' '))
+            if (!c.isEmpty()) list << pid_t(c.toInt());
+    }
+    return list;
+}
+
+bool alive(pid_t pid) { return kill(pid, 0) == 0; }
 
 } // namespace DesktopTest

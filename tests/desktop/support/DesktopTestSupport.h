@@ -4,6 +4,7 @@
 // start a program, wait (with a deadline) for its window and its accessibility registration,
 // end it by PID.
 
+#include <QProcess>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sys/types.h>
 
 namespace DesktopTest {
@@ -19,7 +21,7 @@ using namespace std::chrono_literals;
 
 // Polls the condition (every 10 ms, Qt and GLib events handled in between) until it holds or
 // the deadline passes; answers its last value.
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline);
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline = 5s);
 
 // Handles pending Qt and GLib events once (accessibility events arrive through GLib).
 void processEvents();
@@ -63,6 +65,33 @@ private:
     bool m_reaped = false;
     unsigned long m_window = 0;
 };
+
+// A program whose standard input and output the test uses (xclip, a clipboard owner), ended by
+// PID when the object goes (SIGTERM, then SIGKILL after a deadline).
+class Program {
+public:
+    Program(const QString& program, const QStringList& arguments);
+    ~Program();
+    pid_t pid() const { return pid_t(m_process.processId()); }
+    QProcess& process() { return m_process; }
+    // Its first top-level window once the window manager maps it; 0 when none came in time.
+    unsigned long window(std::chrono::milliseconds deadline = 10s);
+
+private:
+    QProcess m_process;
+};
+
+// Runs a program to its end with events served meanwhile (the test's own selections answer from
+// them); its standard output, or absent when it failed or outlived the deadline.
+std::optional<QByteArray> run(const QString& program, const QStringList& arguments,
+                              std::chrono::milliseconds deadline = 10s);
+
+// Makes the window the active one (xdotool windowactivate --sync).
+bool activate(unsigned long window);
+
+// The PIDs of a process's children, and whether a process is there.
+QList<pid_t> children(pid_t pid);
+bool alive(pid_t pid);
 
 // A window's rectangle in root (screen) coordinates; empty when the window is gone.
 QRect windowFrame(unsigned long window);

@@ -1,4 +1,4 @@
-#include "platform/fake/FakeHotKeyService.h"
+#include "support/FakeHotKeyService.h"
 
 void FakeHotKeyService::installEventHandler(Dispatch dispatch)
 {

@@ -1,4 +1,4 @@
-#include "platform/fake/FakeLanguageModel.h"
+#include "support/FakeLanguageModel.h"
 
 #include <QTimer>
 

@@ -1,4 +1,4 @@
-#include "platform/fake/FakeClock.h"
+#include "support/FakeClock.h"
 
 #include <algorithm>
 
