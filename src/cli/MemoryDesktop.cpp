@@ -348,7 +348,7 @@ bool MemoryKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
 
     // The application in front when the keystroke arrives acts on it, after its own delay.
     const auto app = m_workspace->frontmost();
-    if (!app || !app->takesSyntheticKeys) return true;
+    if (!app) return true;
     const EditChords chords = m_workspace->editChords(app->running());
     const KeyChord chord{keyCode, flags & ModifierFlag::deviceIndependentMask};
     if (chords.terminal && chord == KeyChord{KeyCode::c, ModifierFlag::control}) ++app->interrupts;
@@ -369,12 +369,6 @@ bool MemoryKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
         }));
     }
     return true;
-}
-
-bool MemoryKeyPoster::reachesFront()
-{
-    const auto app = m_workspace->frontmost();
-    return !app || app->takesSyntheticKeys;
 }
 
 bool MemoryKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags, quint32)

@@ -46,7 +46,6 @@ public:
     int attributeWrites = 0;
 
     // Keyboard behaviour: the copy and paste chords the workspace names for it do what they say.
-    bool takesSyntheticKeys = true; // false: a native Wayland window, which XTEST's keys never reach
     bool copiesOnCopyChord = true;
     bool pastesOnPasteChord = true;
     static constexpr qint64 copyDelayMs = 40; // how long the application takes to answer its copy chord
@@ -177,7 +176,6 @@ public:
 
     quint64 combinedModifierFlags() override;
     bool postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown) override;
-    bool reachesFront() override;
     bool postKeyDown(Pid pid, quint16 keyCode, quint64 flags, quint32 nativeKey = 0) override;
 
     const QList<Posted>& posted() const { return m_posted; }

@@ -36,8 +36,15 @@ SlowCopyKeyPoster::SlowCopyKeyPoster(std::shared_ptr<Clock> clock, std::shared_p
 {
 }
 
+bool SlowCopyKeyPoster::reachesFront()
+{
+    const auto app = m_workspace->frontmost();
+    return !app || !unreachable.contains(app->pid());
+}
+
 bool SlowCopyKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
 {
+    if (!reachesFront()) return true; // sent, and lost on the way
     const auto app = m_workspace->frontmost();
     if (!keyDown || !app || !copyDelayMs.contains(app->pid()) || !app->copiesOnCopyChord)
         return MemoryKeyPoster::postKeyEvent(keyCode, flags, keyDown);

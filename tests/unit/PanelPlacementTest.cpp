@@ -68,7 +68,7 @@ TEST(PanelPlacement, screenChoiceAcrossMonitorsAndWithout)
     // No screen at all: the plain below position.
     EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({-500, 200, 80, 20}), size, {}, std::nullopt, {}),
               QPointF(-500, 226));
-    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::mouse(), size, {}, std::nullopt, {7, 9}), QPointF(7, 27));
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::mouse(), size, {}, std::nullopt, QPointF(7, 9)), QPointF(7, 27));
 
     // Stacked screens: a bottom edge on the border belongs to the upper screen.
     const Screen below{QRectF(0, 900, 1440, 900), QRectF(0, 900, 1440, 900)};
@@ -102,7 +102,7 @@ TEST(PanelPlacement, atTheMouseOnTheMonitorOfTheFocusedWindow)
         EXPECT_EQ(PanelPlacement::origin(PanelAnchor::mouse(), size, both, kLaptop, row.mouse, row.window), row.origin)
             << row.what;
     // A selection's bounds are where the text is, whatever window has the focus.
-    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({100, 200, 80, 20}), size, both, kLaptop, {2000, 500},
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({100, 200, 80, 20}), size, both, kLaptop, QPointF(2000, 500),
                                      QRectF(1600, 300, 800, 600)),
               QPointF(100, 226));
 }

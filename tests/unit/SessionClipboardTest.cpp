@@ -47,8 +47,8 @@ TEST_F(SessionClipboard, WhereKeysCannotReachTheSpellingGoesOnTheClipboardAtOnce
 {
     auto editor = clipboardOnlyEditor("대한민국의 수도는 서울", {6, 2});
     editor->hasAccessibleFocus = true;
-    editor->refusedWrites[Accessibility::selectedTextAttribute] = AXError::attributeUnsupported;
-    editor->takesSyntheticKeys = false;
+    fake->writeFaults(*editor).refused[Accessibility::selectedTextAttribute] = AXError::attributeUnsupported;
+    fake->keysNeverReach(*editor);
     ASSERT_TRUE(pressShowsList());
     fake->keyPoster->clearPosted();
     const qint64 picked = fake->clock->monotonicMs();
