@@ -318,7 +318,7 @@ AXResult<AXValue> AtspiAccessibility::focusedElement(const AtspiElement& element
         return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(focused), ToolkitUnits::forToolkit(toolkit))));
     };
     if (element.isSystemWide()) {
-        Accessible focused = m_focus->focused();
+        Accessible focused = focusedByEvents();
         if (!focused || !hasText(focused.get())) return fail(AXError::noValue);
         return wrap(std::move(focused));
     }
@@ -327,7 +327,7 @@ AXResult<AXValue> AtspiAccessibility::focusedElement(const AtspiElement& element
         return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(*byQuery), element.units())));
     }
     // No Collection: the last focus event, if it came from this application, else a short walk.
-    if (Accessible focused = m_focus->focused()) {
+    if (Accessible focused = focusedByEvents()) {
         GErrorSlot error;
         Accessible app = Accessible::adopt(atspi_accessible_get_application(focused.get(), error.out()));
         if (app.get() == element.accessible() && hasText(focused.get()))
@@ -336,6 +336,15 @@ AXResult<AXValue> AtspiAccessibility::focusedElement(const AtspiElement& element
     Accessible walked = focusedByWalk(element.accessible(), std::max(m_timeout, walkAllowance));
     if (!walked) return fail(AXError::noValue);
     return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(walked), element.units())));
+}
+
+GObjectRef<AtspiAccessible> AtspiAccessibility::focusedByEvents() const
+{
+    if (Accessible focused = m_focus->focused()) return focused;
+    // Where no focus event came since: the text selected last, while it holds the focus.
+    Accessible selected = m_focus->lastSelected();
+    if (selected && hasState(selected.get(), ATSPI_STATE_FOCUSED)) return selected;
+    return {};
 }
 
 AXResult<AXValue> AtspiAccessibility::selectedText(const AtspiElement& element)

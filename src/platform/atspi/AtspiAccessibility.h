@@ -2,6 +2,7 @@
 
 #include "platform/Accessibility.h"
 #include "platform/atspi/AtspiFront.h"
+#include "platform/atspi/GObjectRef.h"
 #include "platform/Screens.h"
 #include "platform/Workspace.h"
 
@@ -50,6 +51,8 @@ public:
 private:
     bool connected() const;
     AXResult<AXValue> focusedElement(const AtspiElement& element);
+    // The focused object as AT-SPI's events tell it; null when they do not.
+    GObjectRef<AtspiAccessible> focusedByEvents() const;
     AXResult<AXValue> selectedText(const AtspiElement& element);
     AXResult<AXValue> selectedRange(const AtspiElement& element);
     AXResult<AXValue> value(const AtspiElement& element);

@@ -42,8 +42,12 @@ void AtspiFocusTracker::onEvent(AtspiEvent* raw, void* self)
     auto* tracker = static_cast<AtspiFocusTracker*>(self);
     if (!event->source) return;
     const bool selected = event->type && std::strncmp(event->type, selectionEvent, std::strlen(selectionEvent)) == 0;
-    if (selected || event->detail1) {
-        tracker->m_focused = GObjectRef<AtspiAccessible>::adopt(ATSPI_ACCESSIBLE(g_object_ref(event->source)));
+    auto source = [&] { return GObjectRef<AtspiAccessible>::adopt(ATSPI_ACCESSIBLE(g_object_ref(event->source))); };
+    if (selected) {
+        tracker->m_selected = source();
+    } else if (event->detail1) {
+        tracker->m_focused = source();
+        tracker->m_selected = {};
     } else if (tracker->m_focused.get() == event->source) {
         tracker->m_focused = {};
     }

@@ -9,8 +9,8 @@
 // application cannot slow it. Events arrive through the GLib main loop (Qt's, in the program).
 //
 // A GTK 4 application announces its first focus before its objects are on the bus, and never
-// again until its window loses and regains the keyboard: an object whose text selection changes
-// counts as focused too (the user has just selected there).
+// again until its window loses and regains the keyboard: the object whose text selection changed
+// last is kept too, for the caller to check whether it holds the focus.
 class AtspiFocusTracker {
 public:
     AtspiFocusTracker();
@@ -20,10 +20,13 @@ public:
 
     // Null when no focus event came, or the last focused object lost the focus since.
     GObjectRef<AtspiAccessible> focused() const { return m_focused; }
+    // Null when no selection changed since the last focus event.
+    GObjectRef<AtspiAccessible> lastSelected() const { return m_selected; }
 
 private:
     static void onEvent(AtspiEvent* event, void* self);
 
     GObjectRef<AtspiEventListener> m_listener;
     GObjectRef<AtspiAccessible> m_focused;
+    GObjectRef<AtspiAccessible> m_selected;
 };
