@@ -27,6 +27,7 @@ std::shared_ptr<Platform> DesktopPlatform::create()
     // AT-SPI reaches native Wayland applications too.
     auto accessibility = std::make_shared<AtspiAccessibility>(platform->screens, windows);
     accessibility->requireKnownWindow(session.wayland);
+    if (session.wayland) accessibility->followSelections();
     platform->accessibility = accessibility;
     std::weak_ptr<AtspiAccessibility> bus = accessibility;
     platform->workspace = std::make_shared<FrontWorkspace>(windows, [bus]() -> std::optional<RunningApplication> {

@@ -226,6 +226,11 @@ AXElementRef AtspiAccessibility::systemWide()
     return std::make_shared<AtspiElement>(Accessible::adopt(atspi_get_desktop(0)), ToolkitUnits{}, true);
 }
 
+void AtspiAccessibility::followSelections()
+{
+    if (m_focus) m_focus->followSelections();
+}
+
 std::optional<AtspiFront::Application> AtspiAccessibility::frontApplication()
 {
     if (!connected() || !m_focus) return std::nullopt;

@@ -44,6 +44,9 @@ public:
     // In a Wayland session a window's own coordinates are all a native application can report:
     // rectangles are answered only where the workspace knows the window (an XWayland one).
     void requireKnownWindow(bool required) { m_requireKnownWindow = required; }
+    // GTK 4 announces its first focus before its objects are on the bus: where native Wayland
+    // applications are to be read, the text whose selection changed last stands in for it.
+    void followSelections();
 
     // The connection to the bus; while it is down every call fails at once (cannotComplete).
     AtspiBusLink& busLink() const { return *m_link; }

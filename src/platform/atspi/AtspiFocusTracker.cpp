@@ -21,18 +21,26 @@ struct EventFree {
 AtspiFocusTracker::AtspiFocusTracker()
 {
     m_listener = GObjectRef<AtspiEventListener>::adopt(atspi_event_listener_new(&AtspiFocusTracker::onEvent, this, nullptr));
-    for (const char* type : {focusEvent, selectionEvent}) {
-        GErrorSlot error;
-        if (!atspi_event_listener_register(m_listener.get(), type, error.out()))
-            Log::write(QStringLiteral("AT-SPI 이벤트 등록 실패 (%1): %2").arg(QLatin1String(type), error.message()));
-    }
+    GErrorSlot error;
+    if (!atspi_event_listener_register(m_listener.get(), focusEvent, error.out()))
+        Log::write(QStringLiteral("AT-SPI 포커스 이벤트 등록 실패: %1").arg(error.message()));
+}
+
+void AtspiFocusTracker::followSelections()
+{
+    if (m_followsSelections) return;
+    GErrorSlot error;
+    m_followsSelections = atspi_event_listener_register(m_listener.get(), selectionEvent, error.out());
+    if (!m_followsSelections) Log::write(QStringLiteral("AT-SPI 선택 이벤트 등록 실패: %1").arg(error.message()));
 }
 
 AtspiFocusTracker::~AtspiFocusTracker()
 {
-    for (const char* type : {focusEvent, selectionEvent}) {
-        GErrorSlot error;
-        atspi_event_listener_deregister(m_listener.get(), type, error.out());
+    GErrorSlot error;
+    atspi_event_listener_deregister(m_listener.get(), focusEvent, error.out());
+    if (m_followsSelections) {
+        GErrorSlot selectionError;
+        atspi_event_listener_deregister(m_listener.get(), selectionEvent, selectionError.out());
     }
 }
 

@@ -20,7 +20,10 @@ public:
 
     // Null when no focus event came, or the last focused object lost the focus since.
     GObjectRef<AtspiAccessible> focused() const { return m_focused; }
-    // Null when no selection changed since the last focus event.
+    // Also follows text selection changes (each costs the main thread a little, so only where
+    // needed: a Wayland session, for GTK 4).
+    void followSelections();
+    // Null when no selection changed since the last focus event (or they are not followed).
     GObjectRef<AtspiAccessible> lastSelected() const { return m_selected; }
 
 private:
@@ -29,4 +32,5 @@ private:
     GObjectRef<AtspiEventListener> m_listener;
     GObjectRef<AtspiAccessible> m_focused;
     GObjectRef<AtspiAccessible> m_selected;
+    bool m_followsSelections = false;
 };
