@@ -2,6 +2,7 @@
 
 #include "app/Autostart.h"
 #include "app/Launcher.h"
+#include "app/TrayHost.h"
 #include "base/Defaults.h"
 #include "base/Log.h"
 #include "core/CandidatePanel.h"
@@ -15,9 +16,11 @@
 #include "platform/atspi/AtspiBusLink.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 #include "platform/x11/X11Activation.h"
+#include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Compositing.h"
 #include "platform/x11/X11Session.h"
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11PointerWatch.h"
 #include "platform/x11/X11TrayColors.h"
 #include "ui/AboutWindow.h"
 #include "ui/CandidatePanelView.h" // QtPanelWindow.h needs it complete
@@ -32,7 +35,6 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 
@@ -73,7 +75,7 @@ void AppDelegate::start()
     installPlatform();
     activateShortcut();
     loadDictionary();
-    Coordinator::shared().showOnboarding = [this] { openOnboarding(); };
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::handClipboardOver);
     // Needs the accessibility switch, or the first run never finished.
     OnboardingWindow::shared().showIfNeeded();
     detach(buildTray());
@@ -89,7 +91,8 @@ void AppDelegate::installPlatform()
     if (X11Session::fromEnvironment().wayland)
         if (std::shared_ptr<X11Activation> activation = X11Activation::open())
             activate = [activation](WId window) { return activation->request(window); };
-    m_platform->panelWindow = std::make_shared<QtPanelWindow>(X11Compositing::active, std::move(activate));
+    m_platform->panelWindow = std::make_shared<QtPanelWindow>(
+        X11Compositing::active, std::make_shared<X11PointerWatch>(X11Connection::open()), std::move(activate));
     m_platform->ownWindows = std::make_shared<QtOwnWindows>();
     Platform::setShared(m_platform);
     if (auto atspi = std::dynamic_pointer_cast<AtspiAccessibility>(m_platform->accessibility))
@@ -99,13 +102,20 @@ void AppDelegate::installPlatform()
 void AppDelegate::restartForReturnedBus()
 {
     // Settings the file would not take live only in this process until a write saves them.
-    if (Coordinator::shared().busy || CandidatePanel::shared().isVisible() || ownWindowOpen()
+    if (!Coordinator::shared().settled() || CandidatePanel::shared().isVisible() || ownWindowOpen()
         || Defaults::shared().holdsUnsaved()) {
         QTimer::singleShot(250, this, &AppDelegate::restartForReturnedBus);
         return;
     }
     Log::write(QStringLiteral("새 접근성 버스에 연결하려고 소렐을 다시 시작함"));
+    handClipboardOver();
     Launcher::restartInPlace();
+}
+
+void AppDelegate::handClipboardOver()
+{
+    if (const auto clipboard = std::dynamic_pointer_cast<X11Clipboard>(m_platform ? m_platform->pasteboard : nullptr))
+        clipboard->handToManager();
 }
 
 QCoro::Task<void> AppDelegate::buildTray()
@@ -113,15 +123,27 @@ QCoro::Task<void> AppDelegate::buildTray()
     const RankEngine engine = co_await engineInForce();
     m_trayColors = std::make_unique<X11TrayColors>(X11Connection::open());
     m_tray = std::make_unique<TrayMenu>(engine, [colours = m_trayColors.get()] { return colours->foreground(); });
-    m_trayColors->setListener([this] { m_tray->syncIcon(); });
+    m_trayHost = std::make_unique<TrayHost>([colours = m_trayColors.get()] { return colours->trayPresent(); });
+    m_trayColors->setListener([this] {
+        m_tray->syncIcon();
+        m_trayHost->refresh();
+    });
     connect(m_tray.get(), &TrayMenu::settingsRequested, this, &AppDelegate::openSettings);
     connect(m_tray.get(), &TrayMenu::onboardingRequested, this, &AppDelegate::openOnboarding);
     connect(m_tray.get(), &TrayMenu::aboutRequested, this, &AppDelegate::openAbout);
     addAutostartItem();
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        Log::write(QStringLiteral("트레이 없음: 아이콘 없이 실행함 (단축키와 sorelwick --settings는 그대로 됨)"));
+    SettingsWindow::shared().setMenuItems(
+        {m_autostartItem.data(), m_tray->onboardingItem(), m_tray->aboutItem(), m_tray->quitItem()});
+    connect(m_trayHost.get(), &TrayHost::presentChanged, this, &AppDelegate::followTrayHost);
+    followTrayHost(m_trayHost->present());
     // Qt puts the icon in a tray that appears later.
     m_tray->show();
+}
+
+void AppDelegate::followTrayHost(bool present)
+{
+    SettingsWindow::shared().setTrayPresent(present);
+    OnboardingWindow::shared().setTrayPresent(present);
 }
 
 // "로그인할 때 시작", right after "시작 안내…": checked when the autostart entry exists, and read
@@ -181,6 +203,11 @@ void AppDelegate::handle(SingleInstance::Request request)
     }
 }
 
-void AppDelegate::openSettings() { SettingsWindow::shared().present(); }
+void AppDelegate::openSettings()
+{
+    // The settings may show it in place of the menu; the file may have gone by hand.
+    if (m_autostartItem) m_autostartItem->setChecked(Autostart::isEnabled());
+    SettingsWindow::shared().present();
+}
 void AppDelegate::openOnboarding() { OnboardingWindow::shared().present(); }
 void AppDelegate::openAbout() { AboutWindow::shared().present(); }

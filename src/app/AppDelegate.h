@@ -12,6 +12,7 @@
 class QAction;
 class QThread;
 class SaveFailureNotice;
+class TrayHost;
 class TrayMenu;
 class X11TrayColors;
 struct Platform;
@@ -41,15 +42,21 @@ private:
     void installPlatform();
     QCoro::Task<void> buildTray();
     void addAutostartItem();
+    // Without a tray host the menu's items and the texts move to the settings and first-run windows.
+    void followTrayHost(bool present);
     void activateShortcut();
     void loadDictionary();
-    // A new accessibility bus is reached by a fresh start, once no press and no window is open.
+    // A new accessibility bus is reached by a fresh start, once no press, no pick's replacement and
+    // no window is open.
     void restartForReturnedBus();
+    // The clipboard this program holds (the user's, put back after a paste) outlives it.
+    void handClipboardOver();
 
     std::shared_ptr<Platform> m_platform;
     std::unique_ptr<SaveFailureNotice> m_saveFailureNotice;
     std::unique_ptr<TrayMenu> m_tray;
     std::unique_ptr<X11TrayColors> m_trayColors; // after m_tray: it ends first, and with it its calls
+    std::unique_ptr<TrayHost> m_trayHost; // asks m_trayColors: ends before it
     QPointer<QAction> m_autostartItem;
     QThread* m_loader = nullptr;
 };

@@ -103,6 +103,8 @@ public:
     qint64 changeCount() override { return m_changeCount; }
     QList<QStringList> itemTypes() override;
     std::optional<QByteArray> data(qsizetype item, const QString& type) override;
+    // Held in memory, whole: nothing is ever too large to be taken.
+    bool lastReadLost() override { return false; }
     std::optional<QString> string() override;
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& items) override;

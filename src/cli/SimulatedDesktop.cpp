@@ -54,7 +54,6 @@ SimulatedDesktop::SimulatedDesktop(const QJsonObject& overrides, bool learn)
 {
     Defaults::setShared(std::make_shared<OverlayDefaultsStore>(
         std::make_shared<JsonDefaultsStore>(Defaults::defaultPath()), overrides, learn));
-    Coordinator::shared().showOnboarding = [] {};
     m_observer = Notifier::shared().observe(Notifications::didReplace, [this] { ++m_replacements; });
 }
 

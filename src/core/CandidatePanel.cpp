@@ -1,9 +1,11 @@
 #include "core/CandidatePanel.h"
 
+#include "core/LanguageModels.h"
 #include "core/ShortcutCenter.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -55,10 +57,14 @@ void CandidatePanel::show(const QList<Candidate>& rows, const QString& header, c
         if (!alive.expired()) expand();
     };
     present(anchor);
+    const QList<KeyEvent> pending = std::exchange(m_pendingKeys, {});
+    for (const KeyEvent& key : pending)
+        if (token == session) handleKey(key); // a pick ends the session, and the keys after it
 }
 
 void CandidatePanel::showHeaderOnly(const QString& header, const PanelAnchor& anchor, bool loading)
 {
+    if (!loading) m_pendingKeys.clear(); // a notice has nothing to pick
     m_items.clear();
     m_onPick = nullptr;
     m_isNotice = !loading;
@@ -86,6 +92,9 @@ void CandidatePanel::showNotice(const QString& message, const PanelAnchor& ancho
 
 void CandidatePanel::dismiss()
 {
+    // Closed while it waited for the model: the answer is not wanted, the server can stop.
+    if (m_model.isLoading() && isVisible())
+        if (const auto model = LanguageModels::shared()) model->giveUpRequests();
     m_autoDismiss.reset(); // releasing the handle cancels the time-out
     m_relayout.reset();
     Platform& platform = Platform::shared();
@@ -97,6 +106,7 @@ void CandidatePanel::dismiss()
     }
     ++session;
     platform.panelWindow->orderOut();
+    m_pendingKeys.clear();
     m_items.clear();
     m_onPick = nullptr;
     m_isNotice = false;
@@ -170,11 +180,13 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
     const qsizetype count = m_items.size();
 
     if (count == 0 && key != KeyCode::escape) {
-        if (isPickKey(key)) {
-            if (m_isNotice) dismiss();
+        if (!m_isNotice) {
+            // Loading: the list's keys wait for its rows, others go on to the application.
+            if (!listTakes(event)) return passOn(event);
+            m_pendingKeys.append(event);
             return true;
         }
-        if (!m_isNotice) {
+        if (isPickKey(key)) {
             dismiss();
             return true;
         }
@@ -209,6 +221,14 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
     default:
         return passOn(event);
     }
+}
+
+bool CandidatePanel::listTakes(const KeyEvent& event)
+{
+    if (event.keyCode == KeyCode::rightArrow || event.keyCode == KeyCode::returnKey
+        || event.keyCode == KeyCode::keypadEnter)
+        return true;
+    return isPickKey(event.keyCode) && !(event.modifierFlags & (ModifierFlag::command | ModifierFlag::control));
 }
 
 bool CandidatePanel::passOn(const KeyEvent& event)

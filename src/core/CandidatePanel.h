@@ -51,6 +51,8 @@ private:
     // Dismisses and hands the key (key-down only) to the application in front, which never saw
     // it: the panel holds the keyboard. False, the answer for a key not consumed.
     bool passOn(const KeyEvent& event);
+    // Whether the list, once up, takes the key (a pick, Return, the right arrow).
+    static bool listTakes(const KeyEvent& event);
     void expand();
     void relayout();
     void present(const PanelAnchor& anchor);
@@ -63,6 +65,8 @@ private:
     QList<Candidate> m_items;
     PickHandler m_onPick;
     bool m_isNotice = false;
+    // The list's keys typed while it was loading, applied in order once its rows arrive.
+    QList<KeyEvent> m_pendingKeys;
     PanelAnchor m_anchor;
     std::unique_ptr<Clock::Pending> m_autoDismiss;
     std::unique_ptr<Clock::Pending> m_relayout;

@@ -38,11 +38,16 @@ QCoro::Task<bool> loansBeforeEnded(quint64 before)
 ClipboardSnapshot::ClipboardSnapshot(Pasteboard& pasteboard)
 {
     const QList<QStringList> types = pasteboard.itemTypes();
+    if (types.isEmpty() && pasteboard.lastReadLost()) ++lost; // not even the list of types came
     for (qsizetype i = 0; i < types.size(); ++i) {
         PasteboardItem item;
         for (const QString& type : types[i])
-            if (auto data = pasteboard.data(i, type)) item.append({type, *data});
-            else ++unread;
+            if (auto data = pasteboard.data(i, type)) {
+                item.append({type, *data});
+            } else {
+                ++unread;
+                if (pasteboard.lastReadLost()) ++lost;
+            }
         items.append(item);
     }
 }

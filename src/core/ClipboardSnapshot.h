@@ -15,6 +15,10 @@ struct ClipboardSnapshot {
 
     QList<PasteboardItem> items;
     qsizetype unread = 0; // types offered whose data did not come: they cannot be put back
+    qsizetype lost = 0; // of those, the ones the owner holds but that could not be taken (too large)
+
+    // Everything the clipboard holds was saved: what borrows the clipboard gives it back whole.
+    bool complete() const { return lost == 0; }
 
     // Every item with every type whose data the clipboard delivers, in the clipboard's order.
     explicit ClipboardSnapshot(Pasteboard& pasteboard);

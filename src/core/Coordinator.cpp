@@ -159,7 +159,10 @@ QCoro::Task<void> Coordinator::runSession()
 
 QCoro::Task<void> Coordinator::endCleanly(QCoro::Task<void> step)
 {
-    if (const std::optional<QString> failure = co_await failureOf(std::move(step))) reportFailure(*failure, 0);
+    ++m_pickSteps;
+    const std::optional<QString> failure = co_await failureOf(std::move(step));
+    --m_pickSteps;
+    if (failure) reportFailure(*failure, 0);
 }
 
 void Coordinator::reportFailure(const QString& failure, qint64 session)
@@ -175,14 +178,15 @@ QCoro::Task<void> Coordinator::sessionSteps(qint64& session)
 {
     Platform& platform = Platform::shared();
     CandidatePanel& panel = CandidatePanel::shared();
-    if (!platform.accessibility->isProcessTrusted(false)) {
-        if (showOnboarding) showOnboarding();
-        co_return;
-    }
+    // With the desktop's accessibility switch off, the copy chord (PRIMARY in a terminal) reads
+    // the selection and a paste writes the pick: both work without it.
+    const bool accessible = platform.accessibility->isProcessTrusted(false);
+    if (!accessible) Log::write(QStringLiteral("접근성이 꺼져 있어 복사와 붙여넣기로 읽고 바꿈"));
     session = ++panel.session;
-    const std::optional<Capture> cap = co_await TextCapture::capture();
+    QString why;
+    const std::optional<Capture> cap = co_await TextCapture::capture(accessible, &why);
     if (!cap || TextUtil::trimmed(cap->selected).isEmpty()) {
-        panel.showNotice(noSelectionNotice, PanelAnchor::mouse(), session);
+        panel.showNotice(why.isEmpty() ? noSelectionNotice : why, PanelAnchor::mouse(), session);
         // The notice holds the keyboard and the pointer: once it is gone (a key or a click went
         // through it, or its time ran out) a copy is the user's own, not a late answer.
         TextCapture::watchLateCopyWhile([&panel, token = session] { return panel.session == token; });

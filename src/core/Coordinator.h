@@ -26,13 +26,14 @@ public:
 
     // A session task is running: from the press until its list, notice or offer is up.
     bool busy = false;
-    // Shows the first-run window; set by the application shell.
-    std::function<void()> showOnboarding;
     // The dictionary the sessions look words up in; the shared one unless a test sets another.
     HanjaDictionary* dictionary = &HanjaDictionary::shared();
 
     // The shortcut was pressed: closes a visible panel, or starts a session unless one runs.
     void trigger();
+    // No session task runs and no step a pick started (a replacement with its paste wait, a
+    // cleanup) is left: the process may be replaced now without losing a pick or a clipboard.
+    bool settled() const { return !busy && m_pickSteps == 0; }
 
     static inline const QString noSelectionNotice = QStringLiteral("선택된 텍스트가 없습니다");
     static inline const QString noModelNotice = QStringLiteral("사전에 없는 말이고, 이 컴퓨터에선 교정 모델을 쓸 수 없습니다");
@@ -70,4 +71,6 @@ private:
     // Loading header with the text, the model's answer as one row, or "고칠 곳이 없습니다".
     QCoro::Task<void> cleanUp(std::shared_ptr<LanguageModel> model, Capture cap, PanelAnchor anchor, qint64 session, QString shownText,
                               QString resultHeader, QString secondary);
+
+    int m_pickSteps = 0; // steps started from a pick, still running
 };

@@ -6,6 +6,7 @@
 #include "core/ClipboardSnapshot.h"
 #include "core/KeyboardLayoutFix.h"
 #include "core/KeySim.h"
+#include "core/TextReplacer.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -93,14 +94,18 @@ std::unique_ptr<LateCopyWatch>& lateCopyWatch()
 
 } // namespace
 
-void TextCapture::stopWatchingLateCopy() { lateCopyWatch().reset(); }
+void TextCapture::stopWatchingLateCopy()
+{
+    lateCopyWatch().reset();
+    TextReplacer::stopWatchingLatePaste();
+}
 
 void TextCapture::watchLateCopyWhile(std::function<bool()> condition)
 {
     if (lateCopyWatch()) lateCopyWatch()->watchWhile(std::move(condition));
 }
 
-QCoro::Task<std::optional<Capture>> TextCapture::capture()
+QCoro::Task<std::optional<Capture>> TextCapture::capture(bool accessibility, QString* why)
 {
     const auto workspace = Platform::shared().workspace;
     const auto front = workspace->frontmostApplication();
@@ -112,7 +117,7 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture()
 
     const EditChords chords = workspace->editChords(*front);
     std::optional<Capture> cap;
-    if (!Defaults::shared().boolean(QStringLiteral("debugForceClipboardCapture"))) {
+    if (accessibility && !Defaults::shared().boolean(QStringLiteral("debugForceClipboardCapture"))) {
         cap = captureViaAX(front->pid);
         if (cap) Log::write(QStringLiteral("선택 읽기: AX (%1)").arg(identifier));
     }
@@ -124,7 +129,7 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture()
         Log::write(QStringLiteral("선택 읽기: PRIMARY %1 (%2)")
                        .arg(cap ? QStringLiteral("성공") : QStringLiteral("실패"), identifier));
     } else if (!cap) {
-        cap = co_await captureViaClipboard(front->pid, chords, identifier);
+        cap = co_await captureViaClipboard(front->pid, chords, identifier, why);
         Log::write(QStringLiteral("선택 읽기: ⌘C %1 (%2)")
                        .arg(cap ? QStringLiteral("성공") : QStringLiteral("실패"), identifier));
     }
@@ -245,13 +250,20 @@ std::optional<std::pair<QString, TextRange>> TextCapture::expandTypoRun(const AX
     return std::nullopt;
 }
 
-QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid, EditChords chords, QString identifier)
+QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid, EditChords chords, QString identifier,
+                                                                      QString* why)
 {
     const auto pasteboard = Platform::shared().pasteboard;
     const auto clock = Platform::shared().clock;
 
     stopWatchingLateCopy();
     ClipboardSnapshot snapshot(*pasteboard);
+    // A copy would replace what could not be saved, for good.
+    if (!snapshot.complete()) {
+        Log::write(QStringLiteral("선택 읽기: 클립보드를 다 보관하지 못해(형식 %1개) ⌘C를 보내지 않음").arg(snapshot.lost));
+        if (why) *why = clipboardUnsavedNotice;
+        co_return std::nullopt;
+    }
     const qint64 before = pasteboard->changeCount();
 
     if (!co_await KeySim::press(chords.copy.keyCode, chords.copy.flags, pid)) co_return std::nullopt;

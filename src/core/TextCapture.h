@@ -18,7 +18,12 @@ class TextCapture {
 public:
     TextCapture() = delete;
 
-    static QCoro::Task<std::optional<Capture>> capture();
+    // Absent when nothing could be read; `why` then holds what the user is told instead of "no
+    // selected text", when there is more to say. Without `accessibility` (the desktop's switch is
+    // off) only the copy chord and PRIMARY are tried.
+    static QCoro::Task<std::optional<Capture>> capture(bool accessibility = true, QString* why = nullptr);
+
+    static inline const QString clipboardUnsavedNotice = QStringLiteral("클립보드를 보관할 수 없어 선택을 복사하지 않았습니다");
 
     // The element's whole text ("AXValue"), absent on an error or a value that is not text.
     static std::optional<QString> value(const AXElementRef& element);
@@ -29,7 +34,8 @@ public:
     // How long a copy chord's copy is still expected after the capture gave up on it: one that
     // comes within this time is undone, so the user's clipboard survives a slow application.
     static constexpr qint64 lateCopyGraceMs = 2000;
-    // Ends that watch: the clipboard is about to change by our own hand.
+    // Ends that watch (and a pick's late paste watch): the clipboard is about to change by our
+    // own hand.
     static void stopWatchingLateCopy();
     // Narrows that watch to the time the condition holds (the user has not moved on).
     static void watchLateCopyWhile(std::function<bool()> condition);
@@ -41,6 +47,7 @@ private:
     static std::optional<Capture> captureViaAX(Pid pid);
     static std::optional<std::pair<QString, TextRange>> expandTypoRun(const AXElementRef& element,
                                                                       const QString& full, TextRange range);
-    static QCoro::Task<std::optional<Capture>> captureViaClipboard(Pid pid, EditChords chords, QString identifier);
+    static QCoro::Task<std::optional<Capture>> captureViaClipboard(Pid pid, EditChords chords, QString identifier,
+                                                                   QString* why);
     static std::optional<Capture> captureViaPrimary(Pid pid);
 };

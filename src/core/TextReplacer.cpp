@@ -7,6 +7,60 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <memory>
+
+namespace {
+
+// Polls on the platform clock, from the event loop, for the target's late request for the text.
+class LatePasteWatch {
+public:
+    LatePasteWatch(std::shared_ptr<Pasteboard> pasteboard, ClipboardSnapshot snapshot, qint64 ours, Pid target)
+        : m_pasteboard(std::move(pasteboard))
+        , m_clock(Platform::shared().clock)
+        , m_snapshot(std::move(snapshot))
+        , m_ours(ours)
+        , m_target(target)
+        , m_until(m_clock->monotonicMs() + TextReplacer::latePasteWatchMs)
+    {
+        schedule();
+    }
+
+private:
+    void schedule()
+    {
+        m_next = m_clock->after(100, [this] { check(); });
+    }
+    void check()
+    {
+        if (m_pasteboard->changeCount() != m_ours) return; // copied over: that is the user's now
+        const auto readers = m_pasteboard->textReaders();
+        if (readers && std::any_of(readers->begin(), readers->end(),
+                                   [&](const std::optional<Pid>& pid) { return !pid || *pid == m_target; })) {
+            Log::write(QStringLiteral("치환: 멈췄던 앱이 나중에 붙여넣어 클립보드를 되돌림"));
+            m_snapshot.restore(m_ours, *m_pasteboard);
+            return;
+        }
+        if (m_clock->monotonicMs() < m_until) schedule();
+    }
+
+    std::shared_ptr<Pasteboard> m_pasteboard;
+    std::shared_ptr<Clock> m_clock;
+    ClipboardSnapshot m_snapshot;
+    qint64 m_ours;
+    Pid m_target;
+    qint64 m_until;
+    std::unique_ptr<Clock::Pending> m_next;
+};
+
+std::unique_ptr<LatePasteWatch>& latePasteWatch()
+{
+    static std::unique_ptr<LatePasteWatch> watch;
+    return watch;
+}
+
+} // namespace
+
+void TextReplacer::stopWatchingLatePaste() { latePasteWatch().reset(); }
 
 QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function<bool()> keepUnread)
 {
@@ -124,5 +178,7 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
             co_return true;
         }
     }
+    if (pasteboard->changeCount() == ours)
+        latePasteWatch() = std::make_unique<LatePasteWatch>(pasteboard, std::move(snapshot), ours, cap.pid);
     co_return false;
 }

@@ -29,4 +29,9 @@ public:
     static constexpr qint64 pasteSettleMs = 300;
     static constexpr qint64 pasteDeadlineMs = 2000;
     static constexpr qint64 lateReadMs = 1500;
+    // After that, the paste may still be queued in a target that stopped: once it takes the text
+    // (within this time), the user's clipboard comes back, unless something else was copied.
+    static constexpr qint64 latePasteWatchMs = 10 * 60 * 1000;
+    // Ends that watch: the clipboard is about to change by our own hand.
+    static void stopWatchingLatePaste();
 };

@@ -29,4 +29,7 @@ public:
                                                                QJsonObject schema) = 0;
     // Free text.
     virtual QCoro::Task<Answer<QString>> respondText(QString instructions, QString prompt) = 0;
+    // Ends every request still running with an error, at once (its connection closed): nobody
+    // waits for its answer any more.
+    virtual void giveUpRequests() = 0;
 };

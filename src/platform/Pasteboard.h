@@ -32,6 +32,10 @@ public:
     virtual QList<QStringList> itemTypes() = 0;
     // The data of one type of one item; absent when the owner does not deliver it.
     virtual std::optional<QByteArray> data(qsizetype item, const QString& type) = 0;
+    // Whether the last read (itemTypes() or data()) that came back empty failed on data the owner
+    // holds (too large, too slow, cut off): contents that cannot be saved, unlike a type the owner
+    // refuses or an empty clipboard.
+    virtual bool lastReadLost() = 0;
     // The plain-text string of the first item that has one.
     virtual std::optional<QString> string() = 0;
 

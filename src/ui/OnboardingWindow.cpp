@@ -8,7 +8,6 @@
 
 #include <QCloseEvent>
 #include <QFrame>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -120,8 +119,9 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
     auto* col1 = new QVBoxLayout;
     col1->setSpacing(7);
     col1->addWidget(label(QStringLiteral("접근성 켜기"), 14, QFont::Bold, primary, this));
-    col1->addWidget(label(QStringLiteral("선택한 글을 읽고 바꾸는 데 필요합니다. 글은 이 컴퓨터 밖으로 나가지 않습니다."), 12,
-                          QFont::Normal, primary, this));
+    col1->addWidget(label(QStringLiteral("꺼져 있어도 복사와 붙여넣기로 됩니다. 켜면 클립보드를 거치지 않고 바꾸고, 후보 창이 "
+                                         "단어 바로 아래에 뜹니다. 글은 이 컴퓨터 밖으로 나가지 않습니다."),
+                          12, QFont::Normal, primary, this));
     m_permission = new QPushButton(QStringLiteral("접근성 켜기…"), this);
     m_permission->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(m_permission, &QPushButton::clicked, this, [this] {
@@ -173,6 +173,7 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
     m_field->setFixedHeight(26);
     m_field->viewport()->setAutoFillBackground(false);
     m_field->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; }"));
+    m_field->installEventFilter(this); // one line: Return is the window's, not a line break
     fieldLayout->addWidget(m_field);
     col2->addWidget(fieldBox);
     m_done = label(QStringLiteral("됐습니다. 이제 어느 앱에서든 같은 방법으로 쓰면 됩니다."), 12, QFont::Medium, primary, m_step2);
@@ -184,9 +185,9 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
     root->addSpacing(6);
     auto* footer = new QHBoxLayout;
     footer->setSpacing(10);
-    QLabel* hint = label(QStringLiteral("트레이의 소렐 아이콘에서 단축키와 병기 형식을 바꿀 수 있습니다."), 11, QFont::Normal,
-                         secondary, this);
-    footer->addWidget(hint, 1);
+    m_footerHint = label(QString(), 11, QFont::Normal, secondary, this);
+    footer->addWidget(m_footerHint, 1);
+    setTrayPresent(true);
     m_footer = new QPushButton(this);
     connect(m_footer, &QPushButton::clicked, this, &QWidget::close);
     footer->addWidget(m_footer, 0, Qt::AlignVCenter);
@@ -264,17 +265,6 @@ void OnboardingWindow::refresh()
     m_permissionHint->setVisible(!m_trusted);
     m_enabled->setVisible(m_trusted);
     m_done->setVisible(m_practiced);
-    // The practice step waits, faded and closed to clicks, until the permission is on.
-    // (An effect at full opacity still redirects painting; none is set then.)
-    if (m_trusted) {
-        m_step2->setGraphicsEffect(nullptr);
-    } else if (!m_step2->graphicsEffect()) {
-        auto* fade = new QGraphicsOpacityEffect(m_step2);
-        fade->setOpacity(0.4);
-        m_step2->setGraphicsEffect(fade);
-    }
-    m_step2->setAttribute(Qt::WA_TransparentForMouseEvents, !m_trusted);
-    m_field->setFocusPolicy(m_trusted ? Qt::StrongFocus : Qt::NoFocus);
     m_footer->setText(m_practiced ? QStringLiteral("시작하기") : QStringLiteral("닫기"));
     m_footer->setDefault(m_practiced);
     // 420 wide; the height follows the content.
@@ -298,4 +288,27 @@ void OnboardingWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+bool OnboardingWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_field && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void OnboardingWindow::setTrayPresent(bool present)
+{
+    m_footerHint->setText(present ? QStringLiteral("트레이의 소렐 아이콘에서 단축키와 병기 형식을 바꿀 수 있습니다.")
+                                  : QStringLiteral("단축키와 병기 형식은 설정 창에서 바꿉니다: sorelwick --settings, 또는 "
+                                                   "응용 프로그램 메뉴에서 소렐을 다시 실행하세요."));
+    if (layout()) {
+        layout()->activate();
+        setFixedHeight(layout()->heightForWidth(kWidth));
+    }
 }

@@ -12,10 +12,10 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-// "소렐 시작하기", the first-run window: turn on accessibility, then one practice replacement in
-// a sentence of our own. Both steps are watched live while the window is up: the permission is
-// asked every second (without prompting), and any successful replacement completes the second
-// step and stores "onboardingDone".
+// "소렐 시작하기", the first-run window: turn on accessibility (which Sorelwick works without, by
+// copy and paste), and one practice replacement in a sentence of our own. Both steps are watched
+// live while the window is up: the switch is asked every second (without prompting), and any
+// successful replacement completes the second step and stores "onboardingDone".
 class OnboardingWindow : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +36,8 @@ public:
     bool trusted() const { return m_trusted; }
     bool practiced() const { return m_practiced; }
     bool isWatching() const { return bool(m_poll); }
+    // The footer names where the settings are: the tray icon, or without a tray host the settings window.
+    void setTrayPresent(bool present);
 
     QPushButton* permissionButton() const { return m_permission; }
     QPushButton* footerButton() const { return m_footer; }
@@ -45,6 +47,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void start();
@@ -68,4 +71,5 @@ private:
     QPlainTextEdit* m_field;
     QLabel* m_done;
     QPushButton* m_footer;
+    QLabel* m_footerHint;
 };

@@ -4,6 +4,7 @@
 #include "ui/CandidatePanelView.h"
 #include "ui/QtKeys.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -33,11 +34,13 @@ QRegion roundedRegion(const QRect& r, int radius)
 
 } // namespace
 
-QtPanelWindow::QtPanelWindow(std::function<bool()> composited, Activate activate)
+QtPanelWindow::QtPanelWindow(std::function<bool()> composited, std::shared_ptr<PointerWatch> pointerWatch,
+                             Activate activate)
     : QWidget(nullptr, activate ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint
                                 : Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                                       | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint
                                       | Qt::NoDropShadowWindowHint)
+    , m_pointerWatch(std::move(pointerWatch))
     , m_composited(std::move(composited))
     , m_activate(std::move(activate))
 {
@@ -58,7 +61,11 @@ QtPanelWindow::QtPanelWindow(std::function<bool()> composited, Activate activate
     create(); // the native window exists before the first press needs it
 }
 
-QtPanelWindow::~QtPanelWindow() { releaseInput(); }
+QtPanelWindow::~QtPanelWindow()
+{
+    watchPointer(false);
+    releaseInput();
+}
 
 void QtPanelWindow::setContent(PanelModel& model, double width)
 {
@@ -113,11 +120,13 @@ void QtPanelWindow::orderFront()
     show();
     if (windowSystemGrabs()) raise();
     m_grabAttempts = 0;
+    watchPointer(true);
     grabInput();
 }
 
 void QtPanelWindow::orderOut()
 {
+    watchPointer(false);
     releaseInput();
     hide();
 }
@@ -139,11 +148,11 @@ void QtPanelWindow::grabInput()
         grabKeyboard();
         m_keyboardGrabbed = window && window->setKeyboardGrabEnabled(true);
     }
-    if (!m_pointerGrabbed) {
+    if (!m_pointerGrabbed && !m_watching) {
         grabMouse();
         m_pointerGrabbed = window && window->setMouseGrabEnabled(true);
     }
-    if (m_keyboardGrabbed && m_pointerGrabbed) {
+    if (m_keyboardGrabbed && (m_pointerGrabbed || m_watching)) {
         m_grabRetry.stop();
         return;
     }
@@ -199,6 +208,22 @@ void QtPanelWindow::releaseInput()
     m_keyboardGrabbed = false;
     m_pointerGrabbed = false;
     m_pressTarget = nullptr;
+}
+
+void QtPanelWindow::watchPointer(bool on)
+{
+    if (!m_pointerWatch || on == m_watching) return;
+    if (!on) {
+        m_pointerWatch->watch(nullptr);
+        m_watching = false;
+        return;
+    }
+    m_watching = m_pointerWatch->watch([this] {
+        // A press on the panel itself is the panel's (a row's click).
+        if (!QWidget::isVisible() || geometry().contains(QCursor::pos())) return;
+        const ClickHandler monitor = m_clickMonitor;
+        if (monitor) monitor();
+    });
 }
 
 void QtPanelWindow::keyPressEvent(QKeyEvent* event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PanelWindow.h"
+#include "platform/PointerWatch.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -12,8 +13,10 @@ class CandidatePanelView;
 
 // The candidate panel's window: frameless, translucent, above other windows, and never active
 // (it must not take the accessibility focus from the application in front). While it is up it
-// holds explicit keyboard and pointer grabs, so keys reach the key monitor and a press outside
-// it reaches the outside-click monitor; both grabs end when it is ordered out. Created once.
+// holds an explicit keyboard grab, so keys reach the key monitor; presses outside it are seen
+// through the pointer watch and still reach the window they are for. Without a watch it grabs the
+// pointer too (the press outside then goes nowhere else). The grabs end when it is ordered out.
+// Created once.
 // Where nothing composites windows (composited() false), its alpha would show black: the window
 // is then cut to the rounded box.
 //
@@ -25,7 +28,8 @@ class QtPanelWindow : public QWidget, public PanelWindow {
     Q_OBJECT
 public:
     using Activate = std::function<bool(WId)>;
-    explicit QtPanelWindow(std::function<bool()> composited = [] { return true; }, Activate activate = {});
+    explicit QtPanelWindow(std::function<bool()> composited = [] { return true; },
+                           std::shared_ptr<PointerWatch> pointerWatch = nullptr, Activate activate = {});
     ~QtPanelWindow() override;
 
     void setContent(PanelModel& model, double width) override;
@@ -62,7 +66,10 @@ private:
     // With the pointer grabbed every mouse event comes to the window; it hands those inside on
     // to the child under the pointer (or to the one that took the press).
     bool forwardMouse(QMouseEvent* event);
+    void watchPointer(bool on);
 
+    std::shared_ptr<PointerWatch> m_pointerWatch;
+    bool m_watching = false;
     std::function<bool()> m_composited;
     Activate m_activate;
     bool m_hadFocus = false;

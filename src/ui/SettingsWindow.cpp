@@ -9,6 +9,8 @@
 #include "ui/ShortcutRecorder.h"
 #include "ui/UiStyle.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -104,11 +106,11 @@ SettingsWindow::SettingsWindow(QWidget* parent)
         format->addWidget(option);
         m_formatOptions.append(option);
     }
-    QLabel* hint = text(QStringLiteral("트레이의 소렐 아이콘 › 치환 형식에서도 같은 값을 바꿀 수 있습니다."), 11.5,
+    m_formatHint = text(QStringLiteral("트레이의 소렐 아이콘 › 치환 형식에서도 같은 값을 바꿀 수 있습니다."), 11.5,
                         QFont::Normal, tertiary, this);
-    hint->setWordWrap(true);
-    hint->setContentsMargins(0, 2, 0, 0);
-    format->addWidget(hint);
+    m_formatHint->setWordWrap(true);
+    m_formatHint->setContentsMargins(0, 2, 0, 0);
+    format->addWidget(m_formatHint);
     root->addLayout(format);
     root->addWidget(divider(this));
 
@@ -183,6 +185,27 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     history->addWidget(m_clear, 0, Qt::AlignTop);
     root->addLayout(history);
 
+    // 5. Without a tray: the menu's items.
+    m_menuSection = new QWidget(this);
+    auto* menu = new QVBoxLayout(m_menuSection);
+    menu->setContentsMargins(0, 0, 0, 0);
+    menu->setSpacing(10);
+    menu->addWidget(divider(m_menuSection));
+    auto* menuHeading = new QVBoxLayout;
+    menuHeading->setSpacing(3);
+    menuHeading->addWidget(text(QStringLiteral("소렐"), 14, QFont::Bold, primary, m_menuSection));
+    QLabel* menuHint = text(QStringLiteral("트레이가 없는 데스크톱이라 메뉴를 여기 둡니다. 이 창은 sorelwick --settings로, 또는 "
+                                           "응용 프로그램 메뉴에서 소렐을 다시 실행하면 열립니다."),
+                            11, QFont::Normal, tertiary, m_menuSection);
+    menuHint->setWordWrap(true);
+    menuHeading->addWidget(menuHint);
+    menu->addLayout(menuHeading);
+    m_menuItems = new QVBoxLayout;
+    m_menuItems->setSpacing(8);
+    menu->addLayout(m_menuItems);
+    m_menuSection->hide();
+    root->addWidget(m_menuSection);
+
     QPointer<SettingsWindow> self = this;
     m_formatObserver = Notifier::shared().observe(Notifications::formatDidChange, [self] {
         if (self) self->syncFormat();
@@ -254,4 +277,46 @@ QString SettingsWindow::historyText() const { return m_history->text(); }
 QString SettingsWindow::historyProblem() const
 {
     return m_historyProblem->isVisibleTo(this) ? m_historyProblem->text() : QString();
+}
+
+void SettingsWindow::setMenuItems(const QList<QAction*>& items)
+{
+    while (QLayoutItem* old = m_menuItems->takeAt(0)) {
+        if (QLayout* row = old->layout())
+            while (QLayoutItem* inner = row->takeAt(0)) {
+                delete inner->widget();
+                delete inner;
+            }
+        delete old->widget();
+        delete old;
+    }
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    for (QAction* item : items) {
+        if (!item) continue;
+        const QString title = item->text().section(QLatin1Char('\t'), 0, 0); // without the key hint
+        if (item->isCheckable()) {
+            auto* box = new QCheckBox(title, m_menuSection);
+            box->setChecked(item->isChecked());
+            // The item decides (a failed change leaves it as it was); the box shows what it says.
+            connect(box, &QCheckBox::clicked, item, [item, box] {
+                item->trigger();
+                box->setChecked(item->isChecked());
+            });
+            connect(item, &QAction::changed, box, [item, box] { box->setChecked(item->isChecked()); });
+            m_menuItems->addWidget(box);
+            continue;
+        }
+        auto* button = new QPushButton(title, m_menuSection);
+        connect(button, &QPushButton::clicked, item, &QAction::trigger);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    m_menuItems->addLayout(buttons);
+}
+
+void SettingsWindow::setTrayPresent(bool present)
+{
+    m_formatHint->setVisible(present);
+    m_menuSection->setVisible(!present);
 }

@@ -9,6 +9,8 @@
 #include <optional>
 
 class FormatOption;
+class QAction;
+class QVBoxLayout;
 class MeaningOption;
 class QLabel;
 class QPushButton;
@@ -29,6 +31,12 @@ public:
 
     // Shows the window (or brings it forward when it is already open).
     void present();
+
+    // What the tray menu holds beside the format (a checkable item shows as a check box). The
+    // window shows them only while no tray host is there, and its texts then name no tray.
+    void setMenuItems(const QList<QAction*>& items);
+    void setTrayPresent(bool present);
+    QWidget* menuSection() const { return m_menuSection; }
 
     QList<FormatOption*> formatOptions() const { return m_formatOptions; }
     QList<MeaningOption*> meaningOptions() const { return m_meaningOptions; }
@@ -53,6 +61,9 @@ private:
     QLabel* m_history;
     QLabel* m_historyProblem;
     QPushButton* m_clear;
+    QLabel* m_formatHint;
+    QWidget* m_menuSection;
+    QVBoxLayout* m_menuItems;
     ShortcutRecorder* m_recorder;
     std::optional<MeaningLine::Style> m_hoveredMeaning;
     Notifier::Handle m_formatObserver = 0;

@@ -49,10 +49,11 @@ TrayMenu::TrayMenu(RankEngine engine, TrayInk trayInk, QObject* parent)
     connect(m_onboardingItem, &QAction::triggered, this, &TrayMenu::onboardingRequested);
     m_menu->addSeparator();
 
-    const QString engineText =
-        engine == RankEngine::model ? QStringLiteral("온디바이스 AI") : QStringLiteral("빈도순(AI 꺼짐)");
-    m_engineItem = m_menu->addAction(QStringLiteral("엔진: ") + engineText);
+    m_engineItem = m_menu->addAction(QString());
     m_engineItem->setEnabled(false);
+    setEngine(engine);
+    // A model server started or stopped since: the answer comes while the menu is open.
+    connect(m_menu, &QMenu::aboutToShow, this, [] { (void)availableModel(); });
     m_menu->addSeparator();
 
     m_aboutItem = m_menu->addAction(QStringLiteral("소렐 정보"));
@@ -76,6 +77,9 @@ TrayMenu::TrayMenu(RankEngine engine, TrayInk trayInk, QObject* parent)
     m_formatObserver = Notifier::shared().observe(Notifications::formatDidChange, [self] {
         if (self) self->syncFormatChecks();
     });
+    m_engineObserver = Notifier::shared().observe(engineDidAnswer, [self] {
+        if (const std::optional<RankEngine> engine = lastEngineAnswer(); self && engine) self->setEngine(*engine);
+    });
     m_shortcutObserver = Notifier::shared().observe(Notifications::shortcutDidChange, [self] {
         if (self) self->syncShortcutTitle();
     });
@@ -85,6 +89,7 @@ TrayMenu::~TrayMenu()
 {
     Notifier::shared().remove(m_formatObserver);
     Notifier::shared().remove(m_shortcutObserver);
+    Notifier::shared().remove(m_engineObserver);
     m_tray->setContextMenu(nullptr);
     delete m_menu;
 }
@@ -109,6 +114,14 @@ void TrayMenu::syncShortcutTitle()
     m_shortcutItem->setText(QStringLiteral("단축키: ") + center.current().displayString()
                             + (center.isHeldElsewhere() ? QStringLiteral("  (다른 프로그램이 쓰는 중)")
                                                         : QStringLiteral("  (단어 선택 후)")));
+}
+
+void TrayMenu::setEngine(RankEngine engine)
+{
+    if (!m_engineItem) return;
+    m_engineItem->setText(QStringLiteral("엔진: ")
+                          + (engine == RankEngine::model ? QStringLiteral("온디바이스 AI")
+                                                         : QStringLiteral("빈도순(AI 꺼짐)")));
 }
 
 void TrayMenu::syncFormatChecks()

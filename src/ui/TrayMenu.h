@@ -20,7 +20,8 @@ class QSystemTrayIcon;
 // The tray icon and its menu: the shortcut line, settings, the format submenu, the first-run
 // window, the engine line, about and quit. The shortcut line and the format checks follow the
 // settings through their notifications, and the checks are read again whenever the menu opens;
-// the engine line keeps what it was given at start.
+// the engine line starts with what it is given and follows every later availability answer (the
+// menu asks anew as it opens).
 //
 // Trays here do not tint the icon for a dark or a light panel, so its ink is chosen: the colour
 // the tray asks for when it says one (trayInk), else the desktop's text colour, which follows its
@@ -65,6 +66,7 @@ protected:
 private:
     void syncShortcutTitle();
     void syncFormatChecks();
+    void setEngine(RankEngine engine);
     void setFormat(QAction* item);
 
     QMenu* m_menu;
@@ -78,5 +80,6 @@ private:
     QPointer<QAction> m_aboutItem;
     QPointer<QAction> m_quitItem;
     Notifier::Handle m_formatObserver = 0;
+    Notifier::Handle m_engineObserver = 0;
     Notifier::Handle m_shortcutObserver = 0;
 };

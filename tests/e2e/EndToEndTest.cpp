@@ -4,6 +4,7 @@
 
 #include "EndToEndFixture.h"
 
+#include <QDeadlineTimer>
 #include <QScreen>
 
 #include <algorithm>
@@ -218,16 +219,41 @@ TEST_F(EndToEnd, TypingOnComposesThroughTheInputMethod)
     EXPECT_TRUE(reads(QStringLiteral("한  서울"))) << editor.text().toStdString();
 }
 
-TEST_F(EndToEnd, AClickOutsideThePanelClosesIt)
+// The click that closes the panel is the editor's too: it moves the caret, and the next key is
+// typed there instead of over the selection.
+TEST_F(EndToEnd, AClickOutsideThePanelClosesItAndReachesTheWindowUnderIt)
 {
     Editor editor;
     ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
+    const auto last = textExtents(editor.pid(), int(kSentence.size()) - 1, int(kSentence.size()));
+    ASSERT_TRUE(last);
     pressChord(QStringLiteral("ctrl+alt+h"));
     ASSERT_TRUE(waitForList());
-    const QRect frame = panel()->geometry;
-    clickAt(frame.bottomRight() + QPoint(150, 150));
+    clickAt(QPoint(last->right() + 40, last->center().y())); // past the end of the line
     EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
-    EXPECT_EQ(editor.text(), kSentence);
+    pressChord(QStringLiteral("x"));
+    EXPECT_TRUE(waitUntil([&] { return editor.text() == kSentence + QStringLiteral("x"); }, 5s))
+        << editor.text().toStdString();
+}
+
+// A shortcut held past the keyboard's repeat delay opens one panel, which stays and takes a pick.
+TEST_F(EndToEnd, AHeldShortcutOpensOnePanelThatStays)
+{
+    Editor editor;
+    ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
+    keysDown(QStringLiteral("ctrl+alt+h"));
+    const bool shown = waitForPanel();
+    // Held for two seconds, three times the server's repeat delay, the panel watched all along.
+    bool stayed = shown;
+    const QDeadlineTimer hold(2s);
+    while (shown && !hold.hasExpired()) stayed = stayed && panel().has_value();
+    keysUp(QStringLiteral("h+alt+ctrl"));
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(stayed) << "the repeating key closed the panel";
+    ASSERT_TRUE(waitForList());
+    pressChord(QStringLiteral("1"));
+    EXPECT_TRUE(waitUntil([&] { return editor.text() == QStringLiteral("대한민국의 수도(首都)는 서울이다."); }, 5s))
+        << editor.text().toStdString();
 }
 
 TEST_F(EndToEnd, TheTriggerOptionActsAsTheShortcut)

@@ -6,6 +6,7 @@
 
 namespace {
 const QString kNothingQueued = QStringLiteral("the fake model has no answer queued");
+const QString kGivenUp = QStringLiteral("the request was given up");
 }
 
 FakeLanguageModel::FakeLanguageModel() = default;
@@ -28,16 +29,18 @@ void FakeLanguageModel::queueTextError(const QString& error)
 
 void FakeLanguageModel::release() { m_held = false; }
 
-QCoro::Task<> FakeLanguageModel::waitWhileHeld()
+QCoro::Task<bool> FakeLanguageModel::waitWhileHeld()
 {
+    const int givenUp = m_givenUp;
     // Looks again at each turn of the event loop. (Awaiting QTimer::timeout through qCoro's
     // signal awaiter binds its private-signal tag to null, which UBSan reports.)
-    while (m_held) {
+    while (m_held && m_givenUp == givenUp) {
         QTimer tick;
         tick.setSingleShot(true);
         tick.start(1);
         co_await tick;
     }
+    co_return m_givenUp == givenUp;
 }
 
 QCoro::Task<bool> FakeLanguageModel::isAvailable()
@@ -51,7 +54,8 @@ QCoro::Task<LanguageModel::Answer<QJsonObject>> FakeLanguageModel::respondStruct
                                                                                    QJsonObject schema)
 {
     m_requests.append(Request{Kind::structured, instructions, prompt, schema});
-    co_await waitWhileHeld();
+    if (!co_await waitWhileHeld())
+        co_return Answer<QJsonObject>{std::variant<QJsonObject, QString>(std::in_place_index<1>, kGivenUp)};
     if (m_structured.empty())
         co_return Answer<QJsonObject>{std::variant<QJsonObject, QString>(std::in_place_index<1>, kNothingQueued)};
     Answer<QJsonObject> answer = m_structured.front();
@@ -62,7 +66,8 @@ QCoro::Task<LanguageModel::Answer<QJsonObject>> FakeLanguageModel::respondStruct
 QCoro::Task<LanguageModel::Answer<QString>> FakeLanguageModel::respondText(QString instructions, QString prompt)
 {
     m_requests.append(Request{Kind::text, instructions, prompt, QJsonObject()});
-    co_await waitWhileHeld();
+    if (!co_await waitWhileHeld())
+        co_return Answer<QString>{std::variant<QString, QString>(std::in_place_index<1>, kGivenUp)};
     if (m_text.empty())
         co_return Answer<QString>{std::variant<QString, QString>(std::in_place_index<1>, kNothingQueued)};
     Answer<QString> answer = m_text.front();

@@ -36,18 +36,23 @@ public:
 
     const QList<Request>& requests() const { return m_requests; }
     int availabilityChecks() const { return m_availabilityChecks; }
+    int givenUp() const { return m_givenUp; }
 
     QCoro::Task<bool> isAvailable() override;
     QCoro::Task<Answer<QJsonObject>> respondStructured(QString instructions, QString prompt,
                                                        QJsonObject schema) override;
     QCoro::Task<Answer<QString>> respondText(QString instructions, QString prompt) override;
+    // Held requests end with an error.
+    void giveUpRequests() override { ++m_givenUp; }
 
 private:
-    QCoro::Task<> waitWhileHeld();
+    // False when the requests were given up meanwhile.
+    QCoro::Task<bool> waitWhileHeld();
 
     bool m_available = true;
     bool m_held = false;
     int m_availabilityChecks = 0;
+    int m_givenUp = 0;
     std::deque<Answer<QJsonObject>> m_structured;
     std::deque<Answer<QString>> m_text;
     QList<Request> m_requests;

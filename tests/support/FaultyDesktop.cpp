@@ -24,7 +24,8 @@ AXError FaultyAccessibility::setAttributeValue(const AXElementRef& element, cons
 
 std::optional<QByteArray> FaultyPasteboard::data(qsizetype item, const QString& type)
 {
-    if (unreadableTypes.contains(type)) return std::nullopt;
+    m_lastReadLost = untakeableTypes.contains(type);
+    if (unreadableTypes.contains(type) || m_lastReadLost) return std::nullopt;
     return MemoryPasteboard::data(item, type);
 }
 

@@ -26,11 +26,17 @@ public:
     AXError setAttributeValue(const AXElementRef& element, const QString& attribute, const AXValue& value) override;
 };
 
-// A clipboard whose owner offers types it then does not deliver.
+// A clipboard whose owner offers types it then does not deliver: refused, or held but too large
+// to be taken.
 class FaultyPasteboard : public MemoryPasteboard {
 public:
     QSet<QString> unreadableTypes;
+    QSet<QString> untakeableTypes;
     std::optional<QByteArray> data(qsizetype item, const QString& type) override;
+    bool lastReadLost() override { return m_lastReadLost; }
+
+private:
+    bool m_lastReadLost = false;
 };
 
 // Applications that answer their copy chord late (ms after the keystroke), and ones that synthetic

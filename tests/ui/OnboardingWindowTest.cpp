@@ -39,9 +39,9 @@ TEST_F(OnboardingFixture, StepMarksFollowTheTrustAsItIsPolled)
     window.showIfNeeded();
     ASSERT_TRUE(window.isVisible()) << "no permission: shown at start";
     EXPECT_FALSE(window.trusted());
-    EXPECT_TRUE(window.practiceStep()->testAttribute(Qt::WA_TransparentForMouseEvents))
-        << "the practice waits for the permission";
-    EXPECT_EQ(window.practiceField()->focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(window.practiceStep()->testAttribute(Qt::WA_TransparentForMouseEvents))
+        << "the practice works without the switch";
+    EXPECT_NE(window.practiceField()->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(window.footerButton()->text(), QStringLiteral("닫기"));
 
     window.permissionButton()->click();
@@ -49,7 +49,6 @@ TEST_F(OnboardingFixture, StepMarksFollowTheTrustAsItIsPolled)
 
     fake->accessibility->trusted = true;
     ASSERT_TRUE(spinUntil([&] { return window.trusted(); })) << "granted while open: noticed at the next poll";
-    EXPECT_FALSE(window.practiceStep()->testAttribute(Qt::WA_TransparentForMouseEvents));
     EXPECT_FALSE(window.permissionButton()->isVisible());
 
     const qsizetype pending = fake->clock->pendingCount();
@@ -114,6 +113,9 @@ TEST_F(OnboardingFixture, APracticeReplacementRunsTheRealSessionInOurOwnTextView
     EXPECT_EQ(field->toPlainText(), QStringLiteral("대한민국의 수도(首都)는 서울이다."));
     EXPECT_TRUE(done());
     EXPECT_EQ(window.footerButton()->text(), QStringLiteral("시작하기"));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_FALSE(window.isVisible()) << "Return in the field answers the footer's 시작하기";
+    EXPECT_EQ(field->blockCount(), 1);
     spinUntil([&] { return !coordinator.busy; });
     coordinator.dictionary = &HanjaDictionary::shared();
 }

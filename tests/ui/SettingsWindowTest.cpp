@@ -1,8 +1,10 @@
 #include "base/Notifier.h"
 #include "core/EnumKeys.h"
+#include "core/LanguageModels.h"
 #include "core/PickHistory.h"
 #include "core/ShortcutCenter.h"
 #include "core/WritingSettings.h"
+#include "support/FakeLanguageModel.h"
 #include "support/FakePlatform.h"
 #include "ui/FormatOption.h"
 #include "ui/MeaningOption.h"
@@ -11,8 +13,11 @@
 #include "ui/TrayMenu.h"
 
 #include "TestSupport.h"
+#include "UiTestSupport.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QPalette>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -37,6 +42,51 @@ struct ShellFixture : ::testing::Test {
 };
 
 } // namespace
+
+// A model server started after login, or stopped: the engine line follows, the menu's own
+// opening asking anew.
+TEST_F(ShellFixture, TheEngineLineFollowsTheLastAvailabilityAnswer)
+{
+    auto model = std::make_shared<FakeLanguageModel>();
+    LanguageModels::setShared(model);
+    const QString ai = TrayMenu(RankEngine::model).engineItem()->text();
+    TrayMenu tray(RankEngine::frequency);
+    const QString frequency = tray.engineItem()->text();
+    emit tray.menu()->aboutToShow();
+    EXPECT_TRUE(UiTestSupport::spinUntil([&] { return tray.engineItem()->text() == ai; }));
+    model->setAvailable(false);
+    (void)availableModel(); // a session's question
+    EXPECT_TRUE(UiTestSupport::spinUntil([&] { return tray.engineItem()->text() == frequency; }));
+    LanguageModels::setShared(nullptr);
+}
+
+// A desktop without a tray host (GNOME's default): the settings window holds the menu's items,
+// which act as the menu's do; with a tray they are the tray's again.
+TEST_F(ShellFixture, WithoutATrayTheSettingsWindowHoldsTheMenuItems)
+{
+    SettingsWindow window;
+    QAction autostart(QStringLiteral("로그인할 때 시작"));
+    autostart.setCheckable(true);
+    QAction about(QStringLiteral("소렐 정보")), quit(QStringLiteral("종료\tCtrl+Q"));
+    QSignalSpy aboutAsked(&about, &QAction::triggered), quitAsked(&quit, &QAction::triggered);
+    window.setMenuItems({&autostart, &about, &quit});
+    EXPECT_FALSE(window.menuSection()->isVisibleTo(&window));
+    window.setTrayPresent(false);
+    ASSERT_TRUE(window.menuSection()->isVisibleTo(&window));
+
+    const QList<QCheckBox*> boxes = window.menuSection()->findChildren<QCheckBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    boxes[0]->click();
+    EXPECT_TRUE(autostart.isChecked());
+    autostart.setChecked(false); // the entry removed by hand, read again
+    EXPECT_FALSE(boxes[0]->isChecked());
+    for (QPushButton* button : window.menuSection()->findChildren<QPushButton*>()) button->click();
+    EXPECT_EQ(aboutAsked.size(), 1);
+    EXPECT_EQ(quitAsked.size(), 1);
+
+    window.setTrayPresent(true);
+    EXPECT_FALSE(window.menuSection()->isVisibleTo(&window));
+}
 
 TEST_F(ShellFixture, TrayMenuTitlesFollowTheSettings)
 {

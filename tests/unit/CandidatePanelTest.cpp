@@ -27,9 +27,9 @@ struct PanelFixture : ::testing::Test {
     CandidatePanel panel;
     QList<QPair<QString, bool>> picks;
 
-    void showList(int n)
+    void showList(int n, bool newSession = true)
     {
-        panel.session += 1;
+        if (newSession) panel.session += 1;
         panel.show(rows(n), "머리", PanelAnchor::mouse(), panel.session, [this](const Candidate& row, bool option) {
             picks.append({row.primary, option});
         });
@@ -95,16 +95,29 @@ TEST_F(PanelFixture, KeysInTheListState)
     EXPECT_EQ(picks.value(0).first, "후보4");
 }
 
-TEST_F(PanelFixture, LoadingSwallowsPickKeysAndClosesOnOthers)
+// Keys typed before the rows arrive: the list's keys act on the rows once they come, in order;
+// any other key goes on to the application at once.
+TEST_F(PanelFixture, KeysTypedWhileLoadingAreNeverLost)
 {
-    panel.showLoading("불러오는 중", PanelAnchor::mouse(), panel.session);
-    EXPECT_EQ(press(kDigit[3]), true);
-    EXPECT_EQ(press(kDigit[1], ModifierFlag::command), true) << "modifiers are not consulted while loading";
+    auto editor = fake->openEditor("본문", {0, 0});
+    panel.showLoading("불러오는 중", PanelAnchor::mouse(), ++panel.session);
+    EXPECT_EQ(press(kRight), true);
+    EXPECT_EQ(press(kDigit[5]), true);
     EXPECT_TRUE(panel.isVisible());
-    EXPECT_TRUE(panel.model().isLoading());
-    EXPECT_EQ(press(kLetterA), true);
+    EXPECT_TRUE(picks.isEmpty());
+    showList(5, false);
+    ASSERT_EQ(picks.size(), 1);
+    EXPECT_EQ(picks[0].first, "후보5") << "the arrow expanded the list before the digit picked";
+
+    panel.showLoading("불러오는 중", PanelAnchor::mouse(), ++panel.session);
+    EXPECT_EQ(press(kDigit[1]), true);
+    panel.showNotice("알림", PanelAnchor::mouse(), panel.session);
+    panel.showLoading("불러오는 중", PanelAnchor::mouse(), ++panel.session);
+    EXPECT_EQ(press(kLetterA, ModifierFlag::shift), false);
     EXPECT_FALSE(panel.isVisible());
-    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+    EXPECT_EQ(editor->keysReceived, (QList<QPair<quint16, quint64>>{{kLetterA, ModifierFlag::shift}}));
+    showList(3, false);
+    EXPECT_EQ(picks.size(), 1) << "a key waiting for a notice's rows, or a closed panel's, picks nothing";
 }
 
 TEST_F(PanelFixture, TypingOverANoticeReachesTheApplicationOnce)

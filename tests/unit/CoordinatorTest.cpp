@@ -38,27 +38,39 @@ TEST_F(SessionFixture, DictionaryPickReplacesTheWordAndKeepsTheEnding)
     EXPECT_EQ(replacedPosts, 1) << "one press, at most one replacement";
 }
 
+// A restart in place waits for this: a pick's paste must not be cut off by it.
+TEST_F(SessionFixture, APickStillPastingKeepsTheCoordinatorUnsettled)
+{
+    fake->openEditor("수도", {0, 2})->hasAccessibleFocus = false; // written back by a paste
+    ASSERT_TRUE(pressShowsList());
+    press(kDigit1);
+    EXPECT_FALSE(coordinator.busy);
+    EXPECT_FALSE(coordinator.settled());
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
+    EXPECT_TRUE(spinUntil([&] { return coordinator.settled(); }));
+}
+
 TEST_F(SessionFixture, PressesWhileLoadingAndALateRankerAnswer)
 {
     useModel();
     model->hold();
-    model->queueStructured(pickAnswer({2}));
     fake->openEditor("수도를", {0, 3});
     coordinator.trigger();
     ASSERT_TRUE(spinUntil([&] { return panel.isVisible() && panel.model().isLoading(); }));
     EXPECT_EQ(panel.model().header(), "\"수도\"를 · AI · 한글(漢字)");
 
-    coordinator.trigger(); // closes the loading panel
+    coordinator.trigger(); // closes the loading panel: the model's answer is no longer wanted
     EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(model->givenUp(), 1);
     EXPECT_TRUE(coordinator.busy);
-    coordinator.trigger(); // ignored: the session still waits for its ranker
+    coordinator.trigger(); // ignored: the session still winds up
     EXPECT_FALSE(panel.isVisible());
     const int buildsBefore = fake->panelWindow->contentBuilds();
 
-    model->release();
-    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; }));
+    ASSERT_TRUE(spinUntil([&] { return !coordinator.busy; })) << "the session ends without the model";
     EXPECT_FALSE(panel.isVisible()) << "the late list is dropped";
     EXPECT_EQ(fake->panelWindow->contentBuilds(), buildsBefore);
+    model->release();
 
     model->queueStructured(pickAnswer({1}));
     ASSERT_TRUE(pressShowsList());
@@ -225,11 +237,14 @@ TEST_F(SessionFixture, NoPermissionOrNoSelection)
     EXPECT_FALSE(panel.isVisible()) << "a press over a notice closes it and starts nothing";
     EXPECT_FALSE(coordinator.busy);
 
+    // The desktop's accessibility switch off: the copy chord reads and a paste writes.
     fake->accessibility->trusted = false;
-    const int builds = fake->panelWindow->contentBuilds();
-    ASSERT_TRUE(pressSettles());
-    EXPECT_EQ(onboardingShown, 1);
-    EXPECT_EQ(fake->panelWindow->contentBuilds(), builds) << "no notice without permission";
+    auto editor = fake->openEditor("수도는", {0, 3});
+    const int writes = editor->attributeWrites;
+    ASSERT_TRUE(pressShowsList());
+    fake->panelWindow->pressKey(kDigit1);
+    EXPECT_TRUE(spinUntil([&] { return editor->text == "수도(首都)는"; })) << editor->text.toStdString();
+    EXPECT_EQ(editor->attributeWrites, writes) << "nothing written over the accessibility bus";
 }
 
 namespace {
@@ -249,6 +264,7 @@ public:
     {
         co_return Answer<QString>{std::variant<QString, QString>(std::in_place_index<1>, QStringLiteral("unused"))};
     }
+    void giveUpRequests() override {}
 };
 } // namespace
 

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -22,6 +23,7 @@ public:
         QByteArray body;
         int delayMs = 0;
         bool hang = false; // never answer
+        bool endless = false; // a chunked body that never ends
     };
     struct Request {
         QByteArray method;
@@ -34,9 +36,19 @@ public:
     {
         m_server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection())
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                ++m_accepted;
+                m_open.insert(socket);
                 QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { onReadyRead(socket); });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] { m_open.remove(socket); });
+            }
         });
+    }
+
+    // The sockets go with the server, after the members their handlers use.
+    ~HttpPeer()
+    {
+        for (QTcpSocket* socket : m_server.findChildren<QTcpSocket*>()) QObject::disconnect(socket, nullptr, nullptr, nullptr);
     }
 
     QString endpoint() const { return QStringLiteral("http://127.0.0.1:%1/v1").arg(m_server.serverPort()); }
@@ -63,6 +75,10 @@ public:
     {
         return chatAnswer(QString::fromUtf8(QJsonDocument(content).toJson(QJsonDocument::Compact)), delayMs);
     }
+
+    // Connections accepted so far, and those the client has not closed yet.
+    int accepted() const { return m_accepted; }
+    qsizetype openConnections() const { return m_open.size(); }
 
     const QList<Request>& requests() const { return m_requests; }
     QList<Request> requests(const QByteArray& method, const QByteArray& path) const
@@ -113,6 +129,17 @@ private:
     static void answer(QTcpSocket* socket, const Response& response)
     {
         if (response.hang) return;
+        if (response.endless) {
+            socket->write("HTTP/1.1 200 Scripted\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n");
+            // Another piece whenever the last has gone out, as long as the client reads.
+            const auto more = [socket] {
+                static const QByteArray piece = QByteArray::number(64 * 1024, 16) + "\r\n" + QByteArray(64 * 1024, ' ') + "\r\n";
+                if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < piece.size()) socket->write(piece);
+            };
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, more);
+            more();
+            return;
+        }
         const QByteArray reply = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n"
             + "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(response.body.size())
             + "\r\nConnection: close\r\n\r\n" + response.body;
@@ -127,4 +154,6 @@ private:
     std::map<QByteArray, std::deque<Response>> m_queued;
     std::map<QByteArray, Response> m_standing;
     QList<Request> m_requests;
+    int m_accepted = 0;
+    QSet<QTcpSocket*> m_open;
 };

@@ -2,11 +2,16 @@
 #include "base/Log.h"
 #include "core/RankEngine.h"
 #include "core/Ranker.h"
+#include "platform/model/ListeningSockets.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 #include "HttpPeer.h"
 #include "TestSupport.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QJsonArray>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +46,13 @@ struct Fixture {
         return QCoro::waitFor(Ranker::rank("수도", pool(n), "한 나라의 수도", 3));
     }
 };
+
+bool spinUntil(const std::function<bool()>& done)
+{
+    const QDeadlineTimer deadline(10000);
+    while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
 
 QList<RankedCandidate> frequencyOrder(int n = 4)
 {
@@ -283,4 +295,89 @@ TEST(OpenAiCompatibleModelTest, CleanTyposAsksForFreeText)
     EXPECT_FALSE(body.contains("response_format"));
     EXPECT_EQ(body.value("messages").toArray()[1].toObject().value("content").toString(),
               "앞뒤 문맥:\n문맥\n\n고칠 텍스트:\n안녕하세여");
+}
+
+// A request given up for any reason closes its connection at once, so the server stops sending,
+// and the requests after it still find a free connection.
+TEST(OpenAiCompatibleModelTest, AGivenUpRequestClosesItsConnection)
+{
+    Fixture f(OpenAiCompatibleModel::Timeouts{300ms, 1000ms, 300ms});
+    Log::Collector log;
+    const auto chat = "POST /v1/chat/completions";
+    const HttpPeer::Response endless{200, {}, 0, false, true}, hang{200, {}, 0, true};
+    const auto allClosed = [&] { return spinUntil([&] { return f.peer.openConnections() == 0; }); };
+
+    f.peer.next(chat, endless);
+    EXPECT_EQ(f.rank(), frequencyOrder());
+    EXPECT_TRUE(log.contains("answer larger than"));
+    EXPECT_TRUE(allClosed()) << "the endless answer is still being read";
+    f.peer.always("GET /v1/models", endless);
+    EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+    EXPECT_TRUE(allClosed());
+    f.peer.listModels();
+
+    // More time-outs than there are connections to one server; then it answers again.
+    for (int i = 0; i < 7; ++i) {
+        f.peer.next(chat, hang);
+        EXPECT_EQ(f.rank(), frequencyOrder()) << i;
+    }
+    EXPECT_TRUE(allClosed());
+    f.peer.next(chat, HttpPeer::chatJson(pick({2}, "r", {})));
+    EXPECT_EQ(f.rank().first().entry, pool(4)[2]);
+
+    // Nobody waits for the answer any more (the panel closed).
+    f.peer.next(chat, hang);
+    const qsizetype sent = f.peer.requests("POST", "/v1/chat/completions").size();
+    auto pending = f.model->respondText("지시", "글");
+    ASSERT_TRUE(spinUntil([&] { return f.peer.requests("POST", "/v1/chat/completions").size() > sent; }));
+    f.model->giveUpRequests();
+    EXPECT_FALSE(QCoro::waitFor(std::move(pending)).ok());
+    EXPECT_TRUE(allClosed());
+}
+
+// Any user may run a server on the default ports: one of another user's gets no text.
+TEST(OpenAiCompatibleModelTest, ADefaultEndpointIsUsedOnlyWhenItsServerRunsAsThisUser)
+{
+    const QByteArray tcp =
+        "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode\n"
+        "   0: 0100007F:1F90 00000000:0000 0A 00000000:00000000 00:00000000 00000000  1001        0 1 1\n"
+        "   1: 00000000:2CAA 00000000:0000 0A 00000000:00000000 00:00000000 00000000  1002        0 2 1\n"
+        "   2: 0100007F:2CAA 0100007F:9C40 01 00000000:00000000 00:00000000 00000000  1003        0 3 1\n"
+        "   3: 0200007F:1F90 00000000:0000 0A 00000000:00000000 00:00000000 00000000  1004        0 4 1\n";
+    const QByteArray tcp6 =
+        "  sl  local_address                         remote_address                        st tx_queue rx_queue tr tm->when retrnsmt   uid\n"
+        "   0: 00000000000000000000000001000000:1F90 00000000000000000000000000000000:0000 0A 00000000:00000000 00:00000000 00000000  1005\n"
+        "   1: 0000000000000000FFFF00000100007F:0050 00000000000000000000000000000000:0000 0A 00000000:00000000 00:00000000 00000000  1006\n"
+        "   2: 00000000000000000000000000000000:2CAA 00000000000000000000000000000000:0000 0A 00000000:00000000 00:00000000 00000000  1007\n";
+    const QHostAddress v4(QHostAddress::LocalHost), v6(QHostAddress::LocalHostIPv6);
+    const struct {
+        const QByteArray& table;
+        QHostAddress address;
+        quint16 port;
+        QList<uint> owners;
+    } cases[] = {
+        {tcp, v4, 8080, {1001}},         // bound to 127.0.0.1, not to 127.0.0.2
+        {tcp, v4, 11434, {1002}},        // to every address; a connection is no listener
+        {tcp, v4, 9999, {}},
+        {tcp6, v6, 8080, {1005}},        // ::1
+        {tcp6, v4, 80, {1006}},          // ::ffff:127.0.0.1
+        {tcp6, v4, 11434, {1007}},       // :: takes IPv4 too
+        {tcp6, v4, 8080, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ListeningSockets::owners(c.table, c.address, c.port), c.owners) << c.address.toString().toStdString() << ":" << c.port;
+    HttpPeer peer;
+    EXPECT_EQ(ListeningSockets::ownersNow(v4, QUrl(peer.endpoint()).port()), QList<uint>{::getuid()});
+
+    // Another user's server on the default endpoints is never asked, and said so once; one the
+    // user named is asked as named.
+    Fixture f;
+    Log::Collector log;
+    f.model->setListenerOwners([](QHostAddress, quint16) { return std::optional<QList<uint>>(QList<uint>{::getuid() + 1}); });
+    f.defaults->remove("modelEndpoint");
+    for (int i = 0; i < 2; ++i) EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+    EXPECT_EQ(log.count("다른 사용자"), 2) << "once for each default endpoint";
+    EXPECT_EQ(f.rank(), frequencyOrder());
+    f.defaults->setValue("modelEndpoint", f.peer.endpoint());
+    EXPECT_TRUE(QCoro::waitFor(f.model->isAvailable()));
 }

@@ -40,7 +40,6 @@ struct SessionFixture : ::testing::Test {
     Coordinator& coordinator = Coordinator::shared();
     CandidatePanel& panel = CandidatePanel::shared();
     int replacedPosts = 0;
-    int onboardingShown = 0;
     Notifier::Handle observer = Notifier::shared().observe(Notifications::didReplace, [this] { ++replacedPosts; });
 
     SessionFixture()
@@ -49,7 +48,6 @@ struct SessionFixture : ::testing::Test {
         data.write("hanja_freq.tsv", "수도\t首都\t100\n수도\t水道\t50\n");
         dictionary = std::make_unique<HanjaDictionary>(data.path());
         coordinator.dictionary = dictionary.get();
-        coordinator.showOnboarding = [this] { ++onboardingShown; };
         LanguageModels::setShared(nullptr);
         panel.dismiss();
     }

@@ -173,6 +173,28 @@ TEST_F(TextAccess, copyThatChangesNothingGivesUpAfterTwentyPolls)
     EXPECT_TRUE(log.lines().isEmpty());
 }
 
+// A clipboard too large to be saved (or whose owner stopped answering) would be replaced for good
+// by the copy: no copy is sent, and the press says why.
+TEST_F(TextAccess, aClipboardThatCannotBeSavedIsNotCopiedOver)
+{
+    clipboardOnlyEditor();
+    const qint64 count = fake->pasteboard->changeCount();
+    for (const QString& type : {u"image/png"_s, u"text/html"_s}) {
+        fake->faultyPasteboard->untakeableTypes = {type};
+        QString why;
+        EXPECT_FALSE(QCoro::waitFor(TextCapture::capture(true, &why))) << type.toStdString();
+        EXPECT_EQ(why, TextCapture::clipboardUnsavedNotice);
+        EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+        EXPECT_EQ(fake->pasteboard->changeCount(), count);
+    }
+    // A type the owner only refuses has nothing to lose.
+    fake->faultyPasteboard->untakeableTypes.clear();
+    fake->faultyPasteboard->unreadableTypes = {u"image/png"_s};
+    QString why;
+    EXPECT_TRUE(QCoro::waitFor(TextCapture::capture(true, &why)));
+    EXPECT_TRUE(why.isEmpty());
+}
+
 // Slow applications (Chromium without accessibility, an office suite under load) answer the copy
 // chord after the capture gave up: the user's clipboard must not end up holding the selection.
 TEST_F(TextAccess, lateCopyIsUndoneUnlessAnotherProgramCopiedMeanwhile)
@@ -398,6 +420,21 @@ TEST_F(TextAccess, pasteReadLateGetsTheReplacementAndNoReadWaitsForTheDeadline)
     EXPECT_EQ(fake->clock->monotonicMs() - again, TextReplacer::pasteDeadlineMs);
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
     EXPECT_TRUE(log.contains(u"[Sorelwick] 치환: ⌘V 뒤 2000 ms 동안 붙여넣기 요청이 없어 클립보드를 되돌림"_s));
+}
+
+// A target that stopped takes the queued paste once it runs again, long after the replacement
+// gave up and left the text for the user: the user's clipboard comes back after that paste.
+TEST_F(TextAccess, aPasteThatLandsAfterTheReplacementGaveUpGivesTheClipboardBack)
+{
+    auto app = clipboardOnlyEditor();
+    const auto cap = capture();
+    ASSERT_TRUE(cap);
+    app->pasteDelayMs = TextReplacer::pasteDeadlineMs + TextReplacer::lateReadMs + 60000;
+    EXPECT_FALSE(QCoro::waitFor(TextReplacer::replace(*cap, u"首都"_s, [] { return true; })));
+    EXPECT_EQ(fake->pasteboard->string(), u"首都"_s) << "left on the clipboard, as the user is told";
+    fake->clock->advance(61000);
+    EXPECT_EQ(app->text, u"首都"_s);
+    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
 }
 
 TEST_F(TextAccess, pasteRefusedWhenTheFrontmostApplicationChanged)

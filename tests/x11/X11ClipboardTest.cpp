@@ -1,5 +1,14 @@
 #include "DesktopTestSupport.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
 #include "core/ClipboardSnapshot.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Workspace.h"
@@ -190,6 +199,7 @@ TEST(X11ClipboardTest, dataInPiecesAboveTheSizeLimitIsLeftOutAndItsOwnerStays)
         Log::Collector log;
         EXPECT_FALSE(clipboard.data(0, QStringLiteral("UTF8_STRING")));
         EXPECT_TRUE(log.contains(QStringLiteral("UTF8_STRING 형식을 건너뜀: too large")));
+        EXPECT_TRUE(clipboard.lastReadLost()) << "held but not taken: a snapshot cannot be whole";
         // xclip serves one request at a time: it answers again once the dropped transfer ended.
         EXPECT_TRUE(xclip(QStringLiteral("clipboard"), QStringLiteral("TARGETS")));
     }
@@ -245,5 +255,30 @@ TEST(X11ClipboardTest, largeCopyInMousepadIsSavedAndRestoredWhole)
     EXPECT_TRUE(holds(saved->second, text));
     const qint64 ours = ClipboardSnapshot::putTransient(QStringLiteral("首都"), clipboard);
     ASSERT_TRUE(snapshot.restore(ours, clipboard));
+    EXPECT_TRUE(holds(xclip(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), text));
+}
+
+// What we hold when we leave (the user's clipboard, put back after a paste) stays with the
+// desktop's clipboard manager, byte for byte; without one, the loss is logged once.
+TEST(X11ClipboardTest, ourClipboardGoesToTheClipboardManagerWhenWeLeave)
+{
+    QByteArray picture("\x89PNG\r\n\x1a\n", 8);
+    for (int i = 0; picture.size() < 40000; ++i) picture += char(i * 7 + (i >> 8));
+    const QByteArray text = QStringLiteral("수도(首都)를 · 😀").toUtf8();
+    Log::Collector log;
+    std::unique_ptr<Program> manager;
+    {
+        X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
+        ASSERT_TRUE(clipboard.writeObjects({PasteboardItem{{Pasteboard::stringType, text}, {QStringLiteral("image/png"), picture}}}));
+        EXPECT_FALSE(clipboard.handToManager());
+        EXPECT_FALSE(clipboard.handToManager());
+        EXPECT_EQ(log.count(QStringLiteral("클립보드 관리자가 없어")), 1);
+
+        manager = std::make_unique<Program>(QStringLiteral(SORELWICK_CLIPBOARD_MANAGER), QStringList());
+        ASSERT_TRUE(waitUntil([&] { return manager->process().canReadLine(); }));
+        EXPECT_EQ(manager->process().readLine(), "ready\n");
+        EXPECT_TRUE(clipboard.handToManager());
+    }
+    EXPECT_TRUE(holds(xclip(QStringLiteral("clipboard"), QStringLiteral("image/png")), picture));
     EXPECT_TRUE(holds(xclip(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), text));
 }

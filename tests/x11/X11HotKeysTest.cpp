@@ -1,5 +1,14 @@
 #include "DesktopTestSupport.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
 #include <QTemporaryDir>
 
 #include "platform/Types.h"

@@ -1,5 +1,14 @@
 #include "DesktopTestSupport.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
 #include "platform/x11/X11TrayColors.h"
 
 #include <vector>

@@ -1,5 +1,14 @@
 #include "DesktopTestSupport.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyPoster.h"
 

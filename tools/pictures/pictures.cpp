@@ -17,6 +17,7 @@
 #include "ui/TrayIconPainter.h"
 #include "ui/TrayMenu.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -195,6 +196,19 @@ void settingsStates(Renderer& out)
     Defaults::setShared(std::make_shared<MemoryDefaultsStore>());
 }
 
+// Without a tray host the settings window holds the menu's items.
+void settingsWithoutTray(Renderer& out)
+{
+    TrayMenu tray(RankEngine::frequency);
+    QAction autostart(QStringLiteral("로그인할 때 시작"));
+    autostart.setCheckable(true);
+    SettingsWindow window;
+    window.setMenuItems({&autostart, tray.onboardingItem(), tray.aboutItem(), tray.quitItem()});
+    window.setTrayPresent(false);
+    window.present();
+    out.save(QStringLiteral("settings-without-tray"), &window);
+}
+
 // The tray menu, opened, and the tray icon itself.
 void trayStates(Renderer& out)
 {
@@ -253,6 +267,7 @@ int main(int argc, char** argv)
     Renderer out(dir);
     panelStates(out, *fake);
     settingsStates(out);
+    settingsWithoutTray(out);
     trayStates(out);
     onboardingStates(out, *fake);
     aboutWindow(out);

@@ -2,6 +2,7 @@
 
 #include "base/Defaults.h"
 #include "base/Log.h"
+#include "platform/model/ListeningSockets.h"
 
 #include <QDeadlineTimer>
 #include <QHostAddress>
@@ -17,6 +18,9 @@
 
 #include <qcoro/qcoronetworkreply.h>
 #include <qcoro/qcorosignal.h>
+
+#include <algorithm>
+#include <unistd.h>
 
 using std::chrono::milliseconds;
 
@@ -74,6 +78,13 @@ QByteArray unfenced(const QString& content)
 
 } // namespace
 
+// Ends one request's wait: its answer came, it failed, or it was given up.
+class RequestEnd : public QObject {
+    Q_OBJECT
+signals:
+    void ended();
+};
+
 OpenAiCompatibleModel::OpenAiCompatibleModel()
     : OpenAiCompatibleModel(Timeouts())
 {
@@ -82,6 +93,7 @@ OpenAiCompatibleModel::OpenAiCompatibleModel()
 OpenAiCompatibleModel::OpenAiCompatibleModel(Timeouts timeouts)
     : m_timeouts(timeouts)
     , m_network(std::make_unique<QNetworkAccessManager>())
+    , m_giveUp(std::make_unique<RequestEnd>())
 {
     // Requests go straight to the server: never through a proxy from the environment, and
     // never along a redirect to somewhere else.
@@ -90,6 +102,8 @@ OpenAiCompatibleModel::OpenAiCompatibleModel(Timeouts timeouts)
 }
 
 OpenAiCompatibleModel::~OpenAiCompatibleModel() = default;
+
+void OpenAiCompatibleModel::giveUpRequests() { emit m_giveUp->ended(); }
 
 bool OpenAiCompatibleModel::isLoopbackAddress(const QString& host)
 {
@@ -160,11 +174,12 @@ QStringList OpenAiCompatibleModel::defaultEndpoints()
     return {QStringLiteral("http://127.0.0.1:11434/v1"), QStringLiteral("http://127.0.0.1:8080/v1")};
 }
 
-QList<QUrl> OpenAiCompatibleModel::endpoints() const
+QList<QUrl> OpenAiCompatibleModel::endpoints(bool* fromSettings) const
 {
     DefaultsStore& defaults = Defaults::shared();
     QStringList texts;
     const QJsonValue configured = defaults.value(kEndpointKey);
+    if (fromSettings) *fromSettings = !configured.isUndefined();
     if (configured.isUndefined()) {
         texts = defaultEndpoints();
     } else if (configured.isString() && !configured.toString().trimmed().isEmpty()) {
@@ -194,6 +209,29 @@ QList<QUrl> OpenAiCompatibleModel::endpoints() const
     return urls;
 }
 
+bool OpenAiCompatibleModel::ownServer(const QUrl& pinned)
+{
+    const QHostAddress address(pinned.host());
+    const quint16 port = quint16(pinned.port(pinned.scheme() == QLatin1String("https") ? 443 : 80));
+    const auto owners = m_listenerOwners ? m_listenerOwners(address, port) : ListeningSockets::ownersNow(address, port);
+    const uint me = ::getuid();
+    // Nothing listening is refused at the connection anyway, and quietly.
+    const auto other = owners ? std::find_if(owners->begin(), owners->end(), [me](uint uid) { return uid != me; })
+                              : QList<uint>::const_iterator();
+    if (owners && other == owners->end()) return true;
+    const QString endpoint = pinned.toDisplayString();
+    if (!m_refusedListeners.contains(endpoint)) {
+        m_refusedListeners.append(endpoint);
+        Log::write(owners ? QStringLiteral("기본 주소 %1의 모델 서버가 다른 사용자(uid %2)의 것이라 쓰지 않음 "
+                                           "(내 서버라면 설정의 modelEndpoint에 적으면 씀)")
+                                .arg(endpoint, QString::number(*other))
+                          : QStringLiteral("기본 주소 %1의 모델 서버가 누구의 것인지 알 수 없어 쓰지 않음 "
+                                           "(/proc/net/tcp를 읽지 못함)")
+                                .arg(endpoint));
+    }
+    return false;
+}
+
 QCoro::Task<OpenAiCompatibleModel::HttpResult> OpenAiCompatibleModel::send(QUrl url, QString host, QByteArray body,
                                                                            milliseconds connectTimeout,
                                                                            milliseconds wholeTimeout)
@@ -209,43 +247,51 @@ QCoro::Task<OpenAiCompatibleModel::HttpResult> OpenAiCompatibleModel::send(QUrl 
         request.setPeerVerifyName(host);
     }
 
+    // A reply still running when the frame ends is aborted, which closes its connection. Qt 6.4
+    // emits finished() inside abort() and only then tells its HTTP thread to stop, through the
+    // reply's own signals: they must stay connected (no disconnect() of the reply), or the
+    // connection stays open, is read on without end and holds one of the host's six slots.
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(
-        body.isNull() ? m_network->get(request) : m_network->post(request, body),
-        [](QNetworkReply* r) {
-            // Our handlers refer to this frame, which ends here.
-            r->disconnect();
+        body.isNull() ? m_network->get(request) : m_network->post(request, body), [](QNetworkReply* r) {
+            if (!r->isFinished()) r->abort();
             r->deleteLater();
         });
     QNetworkReply* raw = reply.get();
+    // Every link of ours to the reply goes with this, before the reply is closed.
+    RequestEnd end;
 
-    // Each failure aborts from the event loop rather than from inside the timer's own signal.
+    // A failure ends the wait from the event loop, not from inside a timer's or the reply's signal.
     QString failure;
-    auto fail = [&failure, raw](const QString& why) {
+    auto fail = [&failure, &end](const QString& why) {
         if (!failure.isEmpty()) return;
         failure = why;
-        QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&end, &RequestEnd::ended, Qt::QueuedConnection);
     };
+    QObject::connect(raw, &QNetworkReply::finished, &end, &RequestEnd::ended);
     QTimer connectTimer;
     connectTimer.setSingleShot(true);
-    QObject::connect(&connectTimer, &QTimer::timeout, raw, [&fail, &url, connectTimeout] {
+    QObject::connect(&connectTimer, &QTimer::timeout, &end, [&fail, &url, connectTimeout] {
         fail(QStringLiteral("%1: no connection within %2 ms").arg(url.toDisplayString()).arg(connectTimeout.count()));
     });
     QObject::connect(raw, &QNetworkReply::requestSent, &connectTimer, &QTimer::stop);
     QTimer wholeTimer;
     wholeTimer.setSingleShot(true);
-    QObject::connect(&wholeTimer, &QTimer::timeout, raw, [&fail, &url, wholeTimeout] {
+    QObject::connect(&wholeTimer, &QTimer::timeout, &end, [&fail, &url, wholeTimeout] {
         fail(QStringLiteral("%1: time-out, no complete answer within %2 ms")
                  .arg(url.toDisplayString())
                  .arg(wholeTimeout.count()));
     });
-    QObject::connect(raw, &QNetworkReply::downloadProgress, raw, [&fail, &url](qint64 received, qint64 total) {
+    QObject::connect(raw, &QNetworkReply::downloadProgress, &end, [&fail, &url](qint64 received, qint64 total) {
         if (received > kMaxAnswerBytes || total > kMaxAnswerBytes)
             fail(QStringLiteral("%1: answer larger than %2 bytes").arg(url.toDisplayString()).arg(kMaxAnswerBytes));
+    });
+    QObject::connect(m_giveUp.get(), &RequestEnd::ended, &end, [&fail, &url] {
+        fail(url.toDisplayString() + QStringLiteral(": given up, the answer is no longer wanted"));
     });
     connectTimer.start(std::min(connectTimeout, wholeTimeout));
     wholeTimer.start(wholeTimeout);
 
-    co_await raw;
+    if (!raw->isFinished()) co_await qCoro(&end, &RequestEnd::ended);
 
     HttpResult result;
     if (!failure.isEmpty()) {
@@ -264,7 +310,8 @@ QCoro::Task<OpenAiCompatibleModel::HttpResult> OpenAiCompatibleModel::send(QUrl 
 
 QCoro::Task<std::variant<OpenAiCompatibleModel::Server, QString>> OpenAiCompatibleModel::findServer(bool logFailures)
 {
-    const QList<QUrl> bases = endpoints();
+    bool configured = false;
+    const QList<QUrl> bases = endpoints(&configured);
     if (bases.isEmpty()) co_return QStringLiteral("no usable model endpoint");
 
     const QDeadlineTimer deadline(m_timeouts.availability.count());
@@ -281,6 +328,10 @@ QCoro::Task<std::variant<OpenAiCompatibleModel::Server, QString>> OpenAiCompatib
             continue;
         }
         const QUrl address = std::get<0>(pinned);
+        if (!configured && !ownServer(address)) {
+            failures.append(base.toDisplayString() + QStringLiteral(": the server there runs as another user"));
+            continue;
+        }
         const milliseconds rest(std::max<qint64>(deadline.remainingTime(), 1));
         const QUrl url = withPath(address, QStringLiteral("/models"));
         const HttpResult reply = co_await send(url, base.host(), QByteArray(), std::min(rest, m_timeouts.connect), rest);

@@ -16,6 +16,7 @@
 #include <variant>
 
 class QNetworkAccessManager;
+class RequestEnd;
 
 // A local model server speaking the OpenAI-compatible chat completions API (llama.cpp's
 // llama-server, Ollama and others). Settings, read at each use:
@@ -25,6 +26,8 @@ class QNetworkAccessManager;
 //   "modelAllowRemote" false unless true: a server that is not on this machine is not used. The
 //                      host is resolved once; every address must be loopback, and the requests
 //                      go to that address, so a name cannot resolve differently when connecting.
+// A default endpoint is used only when the socket listening there belongs to this user: any
+// user on the machine may run a server on those ports. A configured one is used as configured.
 // A request right after a successful availability check goes to the server that check found.
 // Lives on the thread whose event loop runs it (the main thread); nothing here blocks.
 class OpenAiCompatibleModel : public LanguageModel {
@@ -48,12 +51,18 @@ public:
     QCoro::Task<Answer<QJsonObject>> respondStructured(QString instructions, QString prompt,
                                                        QJsonObject schema) override;
     QCoro::Task<Answer<QString>> respondText(QString instructions, QString prompt) override;
+    void giveUpRequests() override;
 
     // Turns a host name into its addresses (empty when it does not resolve in time). The system
     // resolver unless replaced.
     using Resolver = std::function<QCoro::Task<QList<QHostAddress>>(QString host, std::chrono::milliseconds timeout)>;
     void setResolver(Resolver resolver) { m_resolver = std::move(resolver); }
     static QCoro::Task<QList<QHostAddress>> systemResolve(QString host, std::chrono::milliseconds timeout);
+
+    // The user ids of the sockets listening on an address and port (absent when that cannot be
+    // told). The kernel's socket tables unless replaced.
+    using ListenerOwners = std::function<std::optional<QList<uint>>(QHostAddress address, quint16 port)>;
+    void setListenerOwners(ListenerOwners owners) { m_listenerOwners = std::move(owners); }
 
     // An address literal in 127.0.0.0/8 or ::1 (also IPv4-mapped); names are not addresses.
     static bool isLoopbackAddress(const QString& host);
@@ -81,8 +90,12 @@ private:
         bool refused = false;
     };
 
-    // The endpoints to try, allowed ones only; refusals of remote ones are logged.
-    QList<QUrl> endpoints() const;
+    // The endpoints to try, allowed ones only; refusals of remote ones are logged. `configured`
+    // tells whether they come from the user's settings.
+    QList<QUrl> endpoints(bool* configured = nullptr) const;
+    // Whether a default endpoint's server, at the address pinned, runs as this user; logs a
+    // refusal once per endpoint.
+    bool ownServer(const QUrl& pinned);
     QCoro::Task<std::variant<Server, QString>> findServer(bool logFailures);
     // The base with its host replaced by the one address to connect to, or why there is none.
     QCoro::Task<std::variant<QUrl, QString>> pinAddress(QUrl base, std::chrono::milliseconds timeout);
@@ -103,5 +116,8 @@ private:
 
     Timeouts m_timeouts;
     std::unique_ptr<QNetworkAccessManager> m_network;
+    std::unique_ptr<RequestEnd> m_giveUp; // tells every running request that it is given up
     Resolver m_resolver = systemResolve;
+    ListenerOwners m_listenerOwners;
+    QStringList m_refusedListeners; // logged once each
 };

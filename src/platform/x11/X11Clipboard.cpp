@@ -143,6 +143,7 @@ QStringList X11Clipboard::foreignTypes()
 {
     auto targets = m_reader->targets();
     if (const auto* failure = std::get_if<X11SelectionReader::Failure>(&targets)) {
+        m_lastReadLost = *failure != X11SelectionReader::Failure::noOwner && *failure != X11SelectionReader::Failure::refused;
         if (*failure != X11SelectionReader::Failure::noOwner)
             Log::write(QStringLiteral("%1 형식 목록을 읽지 못함: %2")
                            .arg(modeName(m_mode), QLatin1String(X11SelectionReader::describe(*failure))));
@@ -158,6 +159,7 @@ QStringList X11Clipboard::foreignTypes()
 
 QList<QStringList> X11Clipboard::itemTypes()
 {
+    m_lastReadLost = false;
     if (!m_connection) {
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData(m_mode);
         if (!mime || mime->formats().isEmpty()) return {};
@@ -176,6 +178,7 @@ QList<QStringList> X11Clipboard::itemTypes()
 
 std::optional<QByteArray> X11Clipboard::data(qsizetype item, const QString& type)
 {
+    m_lastReadLost = false;
     if (item != 0) return std::nullopt;
     if (!m_connection) {
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData(m_mode);
@@ -190,11 +193,13 @@ std::optional<QByteArray> X11Clipboard::data(qsizetype item, const QString& type
     const unsigned long owner = XGetSelectionOwner(m_connection->display(), m_selection);
     if (m_silentOwner == std::make_pair(owner, m_changeCount)) {
         Log::write(QStringLiteral("%1의 %2 형식을 건너뜀: 주인이 앞서 응답하지 않음").arg(modeName(m_mode), type));
+        m_lastReadLost = true;
         return std::nullopt;
     }
     auto result = m_reader->read(m_connection->atom(type.toLatin1().constData()));
     if (const auto* failure = std::get_if<X11SelectionReader::Failure>(&result)) {
         if (*failure == X11SelectionReader::Failure::timedOut) m_silentOwner = std::make_pair(owner, m_changeCount);
+        m_lastReadLost = *failure != X11SelectionReader::Failure::noOwner && *failure != X11SelectionReader::Failure::refused;
         if (*failure != X11SelectionReader::Failure::noOwner && *failure != X11SelectionReader::Failure::refused)
             Log::write(QStringLiteral("%1의 %2 형식을 건너뜀: %3")
                            .arg(modeName(m_mode), type, QLatin1String(X11SelectionReader::describe(*failure))));
@@ -233,6 +238,29 @@ std::optional<QList<std::optional<Pid>>> X11Clipboard::textReaders()
     if (!m_connection) return std::nullopt;
     if (!ownedByUs()) return QList<std::optional<Pid>>{};
     return m_owner->textReaders();
+}
+
+bool X11Clipboard::handToManager()
+{
+    if (!m_connection || !ownedByUs() || m_own->isEmpty()) return true;
+    switch (m_owner->handToManager(handOverLimitMs)) {
+    case X11SelectionOwner::HandOver::nothingHeld: return true;
+    case X11SelectionOwner::HandOver::saved:
+        Log::write(QStringLiteral("%1 내용을 클립보드 관리자에게 넘김").arg(modeName(m_mode)));
+        return true;
+    case X11SelectionOwner::HandOver::noManager:
+        if (!m_toldNoManager)
+            Log::write(QStringLiteral("클립보드 관리자가 없어 소렐이 끝나면 %1 내용이 사라짐").arg(modeName(m_mode)));
+        m_toldNoManager = true;
+        return false;
+    case X11SelectionOwner::HandOver::refused:
+        Log::write(QStringLiteral("클립보드 관리자가 %1 내용을 받지 않음").arg(modeName(m_mode)));
+        return false;
+    case X11SelectionOwner::HandOver::timedOut:
+        Log::write(QStringLiteral("클립보드 관리자가 %1 ms 안에 %2 내용을 다 받지 못함").arg(handOverLimitMs).arg(modeName(m_mode)));
+        return false;
+    }
+    return false;
 }
 
 qint64 X11Clipboard::clearContents()

@@ -33,6 +33,7 @@ public:
     qint64 changeCount() override { return m_changeCount; }
     QList<QStringList> itemTypes() override;
     std::optional<QByteArray> data(qsizetype item, const QString& type) override;
+    bool lastReadLost() override { return m_lastReadLost; }
     std::optional<QString> string() override;
     std::optional<Pid> ownerPid() override;
     qint64 clearContents() override;
@@ -40,6 +41,12 @@ public:
     bool setString(const QString& text) override;
     // Seen by our selection owner; QClipboard alone does not tell.
     std::optional<QList<std::optional<Pid>>> textReaders() override;
+
+    // Before this program leaves: what it holds goes to the desktop's clipboard manager, so the
+    // user's clipboard outlives it. Waits for the manager at most handOverLimitMs; without a
+    // manager that is logged, once. True when nothing is lost.
+    bool handToManager();
+    static constexpr qint64 handOverLimitMs = 3000;
 
 private:
     bool ownedByUs();
@@ -71,4 +78,6 @@ private:
     QTimer m_probeTimer;
     QObject m_context;
     bool m_writing = false;
+    bool m_lastReadLost = false;
+    bool m_toldNoManager = false;
 };

@@ -18,6 +18,9 @@
 namespace {
 constexpr unsigned int kHeldMask = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 constexpr uint8_t kBadAccess = 10;
+// A held key repeats every few tens of ms after a delay of about half a second; a "repeat" later
+// than this is a new press whose release went past us.
+constexpr quint32 kRepeatGapMs = 1500;
 } // namespace
 
 X11HotKeys::X11HotKeys(std::shared_ptr<X11Keymap> keymap)
@@ -129,6 +132,14 @@ void X11HotKeys::regrabAll()
     xcb_flush(m_connection);
 }
 
+bool X11HotKeys::repeats(unsigned char keycode, quint32 time) const
+{
+    // Detectable auto-repeat sends presses alone; the classic kind a release and a press with
+    // one time stamp.
+    return (m_held == keycode && time - m_lastPress < kRepeatGapMs)
+        || (m_lastRelease && m_lastRelease->first == keycode && m_lastRelease->second == time);
+}
+
 bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
     if (eventType != "xcb_generic_event_t") return false;
@@ -136,10 +147,24 @@ bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, q
     const uint8_t type = event->response_type & 0x7F;
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;
     const auto* key = static_cast<const xcb_key_press_event_t*>(message);
-    if (std::find(m_roots.begin(), m_roots.end(), key->event) == m_roots.end()) return false;
+    const bool onRoot = std::find(m_roots.begin(), m_roots.end(), key->event) != m_roots.end();
     for (const auto& [ref, g] : m_grabs) {
-        if (!g.keycode || *g.keycode != key->detail || (key->state & kHeldMask) != g.mask) continue;
-        if (type == XCB_KEY_PRESS && m_dispatch) {
+        if (!g.keycode || *g.keycode != key->detail) continue;
+        // Releases are followed whatever window they come to: the panel may take the keyboard
+        // while the key is held, and the repeats and the release then come to its window.
+        if (type == XCB_KEY_RELEASE) {
+            if (m_held == key->detail) m_held.reset();
+            m_lastRelease = std::make_pair(key->detail, key->time);
+            return onRoot;
+        }
+        const bool repeat = repeats(key->detail, key->time);
+        if (!onRoot && !repeat) return false; // a key typed into our own window
+        // A repeat is the hot key's, never a key of the panel's.
+        m_held = key->detail;
+        m_lastPress = key->time;
+        if (!onRoot) return true;
+        if ((key->state & kHeldMask) != g.mask) continue;
+        if (m_dispatch && !repeat) {
             // Outside Qt's event processing, as a hot-key callback would arrive.
             QMetaObject::invokeMethod(QCoreApplication::instance(),
                                       [dispatch = m_dispatch, id = g.id] { dispatch(id); }, Qt::QueuedConnection);

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class X11Keymap;
@@ -41,6 +42,8 @@ private:
     qint32 grab(Grab& grab);
     void ungrab(Grab& grab);
     void regrabAll();
+    // Whether a press of a hot key's keycode is the keyboard repeating a held key, not a new press.
+    bool repeats(unsigned char keycode, quint32 time) const;
 
     std::shared_ptr<X11Keymap> m_keymap;
     xcb_connection_t* m_connection = nullptr; // Qt's; null when Qt does not run on X11
@@ -49,4 +52,7 @@ private:
     Dispatch m_dispatch;
     std::map<quint64, Grab> m_grabs; // by ref
     quint64 m_nextRef = 1;
+    std::optional<unsigned char> m_held; // a hot key's keycode pressed and not let go
+    quint32 m_lastPress = 0; // server time of its last press or repeat
+    std::optional<std::pair<unsigned char, quint32>> m_lastRelease; // keycode, time
 };

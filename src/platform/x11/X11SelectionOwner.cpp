@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include <poll.h>
+
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Properties.h"
 
@@ -96,10 +98,34 @@ void X11SelectionOwner::disown()
     m_textReaders.clear();
 }
 
+X11SelectionOwner::HandOver X11SelectionOwner::handToManager(qint64 timeLimitMs)
+{
+    Display* dpy = m_connection->display();
+    if (!m_ownedSince || XGetSelectionOwner(dpy, m_selection) != m_window) return HandOver::nothingHeld;
+    const Atom manager = m_connection->atom("CLIPBOARD_MANAGER");
+    if (XGetSelectionOwner(dpy, manager) == None) return HandOver::noManager;
+    // No list of targets: the manager takes all that TARGETS names.
+    m_managerSaved.reset();
+    XConvertSelection(dpy, manager, m_connection->atom("SAVE_TARGETS"), m_connection->atom("SORELWICK_SAVED"), m_window,
+                      CurrentTime);
+    const QDeadlineTimer deadline(timeLimitMs);
+    for (;;) {
+        m_connection->dispatchPending(); // the manager's requests, and its answer
+        if (m_managerSaved) return *m_managerSaved ? HandOver::saved : HandOver::refused;
+        const qint64 left = deadline.remainingTime();
+        if (left == 0) return HandOver::timedOut;
+        pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
+        ::poll(&fd, 1, int(left < 0 || left > 50 ? 50 : left));
+    }
+}
+
 void X11SelectionOwner::onEvent(XEvent& event)
 {
     Display* dpy = m_connection->display();
-    if (event.type == SelectionClear && event.xselectionclear.window == m_window
+    if (event.type == SelectionNotify && event.xselection.requestor == m_window
+        && event.xselection.selection == m_connection->atom("CLIPBOARD_MANAGER")) {
+        m_managerSaved = event.xselection.property != None;
+    } else if (event.type == SelectionClear && event.xselectionclear.window == m_window
         && event.xselectionclear.selection == m_selection) {
         m_ownedSince = 0;
         m_item.clear();
@@ -148,6 +174,28 @@ unsigned long X11SelectionOwner::answer(unsigned long requestor, unsigned long t
         }
         XChangeProperty(dpy, requestor, property, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(atoms.constData()), int(atoms.size()));
+        return trap.check() ? None : property;
+    }
+    if (name == QLatin1String("MULTIPLE")) {
+        // (target, property) pairs on the requestor's property; a pair not answered gets None.
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* raw = nullptr;
+        if (XGetWindowProperty(dpy, requestor, property, 0, 4096, False, AnyPropertyType, &type, &format, &count,
+                               &after, &raw)
+                != Success
+            || format != 32 || count % 2 != 0) {
+            XFreePtr<unsigned char>{raw};
+            return None;
+        }
+        const XFreePtr<unsigned char> held(raw);
+        QList<unsigned long> pairs(reinterpret_cast<const unsigned long*>(raw),
+                                   reinterpret_cast<const unsigned long*>(raw) + count);
+        for (qsizetype i = 0; i + 1 < pairs.size(); i += 2)
+            if (pairs[i] == target || answer(requestor, pairs[i], pairs[i + 1]) == None) pairs[i + 1] = None;
+        XChangeProperty(dpy, requestor, property, type, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(pairs.constData()), int(pairs.size()));
         return trap.check() ? None : property;
     }
     if (name == QLatin1String("TIMESTAMP")) {

@@ -28,6 +28,12 @@ public:
     bool own(const PasteboardItem& item);
     // Gives the selection up (nobody owns it afterwards) when we hold it.
     void disown();
+
+    enum class HandOver { nothingHeld, saved, noManager, refused, timedOut };
+    // Hands what we hold to the desktop's clipboard manager, which keeps it once we are gone
+    // (ICCCM: SAVE_TARGETS asked of CLIPBOARD_MANAGER), answering the manager's requests until it
+    // says it is done or timeLimitMs passed. Blocks that long at most: for leaving only.
+    HandOver handToManager(qint64 timeLimitMs);
     unsigned long window() const { return m_window; }
     // Who asked for the text of the item held now, in order (process where it can be told).
     const QList<std::optional<Pid>>& textReaders() const { return m_textReaders; }
@@ -56,6 +62,7 @@ private:
     PasteboardItem m_item;
     unsigned long m_ownedSince = 0; // 0: not ours
     std::list<Transfer> m_transfers;
+    std::optional<bool> m_managerSaved; // the manager's answer to a hand-over
     QList<std::optional<Pid>> m_textReaders;
     qsizetype m_chunk;
 };

@@ -26,6 +26,8 @@ public:
     // Absent without a tray, when the tray sets no colours, or when what it set is not that list
     // (logged).
     std::optional<QColor> foreground() const;
+    // Whether a tray owns the screen's tray selection now.
+    bool trayPresent() const { return owner() != 0; }
     void setListener(std::function<void()> listener) { m_listener = std::move(listener); }
 
 private:
