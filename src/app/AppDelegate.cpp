@@ -15,8 +15,10 @@
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/atspi/AtspiBusLink.h"
 #include "platform/model/OpenAiCompatibleModel.h"
+#include "platform/x11/X11Activation.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Compositing.h"
+#include "platform/x11/X11Session.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11PointerWatch.h"
 #include "platform/x11/X11TrayColors.h"
@@ -84,8 +86,13 @@ void AppDelegate::installPlatform()
     // The local model server, when one runs, ranks and corrects; without one nothing is sent.
     LanguageModels::setShared(std::make_shared<OpenAiCompatibleModel>());
     m_platform = DesktopPlatform::create();
+    // A Wayland compositor ignores XWayland's grabs: there the panel takes the focus instead.
+    QtPanelWindow::Activate activate;
+    if (X11Session::fromEnvironment().wayland)
+        if (std::shared_ptr<X11Activation> activation = X11Activation::open())
+            activate = [activation](WId window) { return activation->request(window); };
     m_platform->panelWindow = std::make_shared<QtPanelWindow>(
-        X11Compositing::active, std::make_shared<X11PointerWatch>(X11Connection::open()));
+        X11Compositing::active, std::make_shared<X11PointerWatch>(X11Connection::open()), std::move(activate));
     m_platform->ownWindows = std::make_shared<QtOwnWindows>();
     Platform::setShared(m_platform);
     if (auto atspi = std::dynamic_pointer_cast<AtspiAccessibility>(m_platform->accessibility))

@@ -17,7 +17,7 @@ public:
 
     QList<Screen> screens() override { return list; }
     std::optional<Screen> mainScreen() override;
-    QPointF mouseLocation() override { return mouse; }
+    std::optional<QPointF> mouseLocation() override { return mouse; }
     std::optional<QRectF> focusedWindowFrame() override { return focusedWindow; }
     // The simulated desktop has no scale of its own.
     QRectF fromDevicePixels(const QRectF& rect) override { return rect; }

@@ -13,12 +13,12 @@ bool contains(const QRectF& frame, const QPointF& p)
         && p.y() <= frame.top() + frame.height();
 }
 
-// The point a mouse-anchored panel opens at.
-QPointF mousePoint(const QPointF& mouse, const std::optional<QRectF>& window, const QList<Screen>& screens)
+// The monitor holding most of the window, and that part of it.
+std::pair<const Screen*, QRectF> holderOf(const std::optional<QRectF>& window, const QList<Screen>& screens)
 {
-    if (!window || window->contains(mouse)) return mouse;
-    const Screen* holder = nullptr; // the monitor holding most of the window
+    const Screen* holder = nullptr;
     QRectF part;
+    if (!window) return {holder, part};
     for (const Screen& s : screens) {
         const QRectF p = s.frame.intersected(*window);
         if (p.width() * p.height() > part.width() * part.height()) {
@@ -26,6 +26,14 @@ QPointF mousePoint(const QPointF& mouse, const std::optional<QRectF>& window, co
             part = p;
         }
     }
+    return {holder, part};
+}
+
+// The point a mouse-anchored panel opens at.
+QPointF mousePoint(const QPointF& mouse, const std::optional<QRectF>& window, const QList<Screen>& screens)
+{
+    if (!window || window->contains(mouse)) return mouse;
+    const auto [holder, part] = holderOf(window, screens);
     if (!holder || contains(holder->frame, mouse)) return mouse;
     return part.center();
 }
@@ -33,16 +41,26 @@ QPointF mousePoint(const QPointF& mouse, const std::optional<QRectF>& window, co
 } // namespace
 
 QPointF origin(const PanelAnchor& anchor, const QSizeF& size, const QList<Screen>& screens,
-               const std::optional<Screen>& mainScreen, const QPointF& mouseLocation,
+               const std::optional<Screen>& mainScreen, const std::optional<QPointF>& mouseLocation,
                const std::optional<QRectF>& focusedWindow)
 {
     const double w = size.width();
     const double h = size.height();
 
+    if (anchor.kind == PanelAnchor::Kind::mouse && !mouseLocation) {
+        const Screen* holder = holderOf(focusedWindow, screens).first;
+        const std::optional<Screen> screen = holder ? std::optional(*holder) : mainScreen;
+        if (!screen) return QPointF(0, 0);
+        const QRectF& v = screen->visibleFrame;
+        const double x = std::max(v.left() + (v.width() - w) / 2, v.left());
+        const double y = std::max(std::min(v.top() + v.height() / 6, v.top() + v.height() - h), v.top());
+        return QPointF(x, y);
+    }
+
     double x, belowY, aboveY;
     QPointF probe;
     if (anchor.kind == PanelAnchor::Kind::mouse) {
-        const QPointF mouse = mousePoint(mouseLocation, focusedWindow, screens);
+        const QPointF mouse = mousePoint(*mouseLocation, focusedWindow, screens);
         x = mouse.x();
         belowY = mouse.y() + mouseGap;
         aboveY = mouse.y() - mouseGap - h;

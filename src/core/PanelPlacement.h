@@ -43,8 +43,12 @@ inline constexpr double mouseGap = 18;
 // Without a selection the user may type on one monitor while the pointer rests on another: when
 // the focused window is known and the pointer is neither on the monitor holding most of it nor
 // inside it, the middle of its part on that monitor stands in for the pointer.
+//
+// Where the pointer's place is unknown (a native Wayland window has the keyboard) the panel opens
+// centred across the monitor holding most of the focused window, else the main one, its top a
+// sixth of the way down the visible area, so that it stays in the upper third as it grows.
 QPointF origin(const PanelAnchor& anchor, const QSizeF& size, const QList<Screen>& screens,
-               const std::optional<Screen>& mainScreen, const QPointF& mouseLocation,
+               const std::optional<Screen>& mainScreen, const std::optional<QPointF>& mouseLocation,
                const std::optional<QRectF>& focusedWindow = std::nullopt);
 
 // The same, asking the screens service.

@@ -119,9 +119,19 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
         }
     }
 
+    Platform& platform = Platform::shared();
+    // No synthetic key reaches a native Wayland window: the user pastes it, having been told.
+    if (!platform.keyPoster->reachesFront()) {
+        Log::write(QStringLiteral("치환: 키가 닿지 않는 창이라 바꿀 글을 클립보드에 남김"));
+        if (keepUnread && keepUnread()) {
+            TextCapture::stopWatchingLateCopy();
+            platform.pasteboard->clearContents();
+            platform.pasteboard->setString(text);
+        }
+        co_return false;
+    }
     Log::write(QStringLiteral("치환: ⌘V"));
     // Where the paste chord reads from (PRIMARY for Shift+Insert in xterm) is lent for the paste.
-    Platform& platform = Platform::shared();
     const auto pasteboard = cap.chords.pastesPrimary && platform.primarySelection ? platform.primarySelection
                                                                                   : platform.pasteboard;
     TextCapture::stopWatchingLateCopy();

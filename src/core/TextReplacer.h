@@ -19,6 +19,8 @@ public:
     // keepUnread, if given, decides whether the text stays on the clipboard for the user (who
     // has been told) instead of the user's clipboard coming back; a target that still asks for
     // it within lateReadMs was only slow: true after all, and the user's clipboard comes back.
+    // Where keys cannot reach the window in front, nothing is posted: the text goes on the
+    // clipboard if keepUnread agrees.
     static QCoro::Task<bool> replace(Capture cap, QString text, std::function<bool()> keepUnread = {});
 
     // The clipboard lent for a paste comes back once the application has asked for its text,

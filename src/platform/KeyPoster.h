@@ -16,6 +16,10 @@ public:
     // wherever C is). False when the event could not be created.
     virtual bool postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown) = 0;
 
+    // Whether a posted key reaches the window that has the keyboard: XTEST's reach X windows
+    // only, and in a Wayland session a native window may have it.
+    virtual bool reachesFront() { return true; }
+
     // A key-down delivered to one process only (typing that arrived while our panel had the keys),
     // the key at the position where it was pressed: nativeKey itself when known, so that keys with
     // no place on a US keyboard (한/영, 한자, the ISO <> key) come back as they were pressed.

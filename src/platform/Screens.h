@@ -23,7 +23,8 @@ public:
     virtual QList<Screen> screens() = 0;
     // The screen that has the keyboard focus; absent when there is no screen.
     virtual std::optional<Screen> mainScreen() = 0;
-    virtual QPointF mouseLocation() = 0;
+    // Absent where the pointer's place cannot be told (it is over a native Wayland window).
+    virtual std::optional<QPointF> mouseLocation() = 0;
     // The frame of the window that has the keyboard focus, same coordinates; absent when no
     // window has it or it cannot be told.
     virtual std::optional<QRectF> focusedWindowFrame() = 0;

@@ -34,16 +34,23 @@ QRegion roundedRegion(const QRect& r, int radius)
 
 } // namespace
 
-QtPanelWindow::QtPanelWindow(std::function<bool()> composited, std::shared_ptr<PointerWatch> pointerWatch)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
-                           | Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint)
+QtPanelWindow::QtPanelWindow(std::function<bool()> composited, std::shared_ptr<PointerWatch> pointerWatch,
+                             Activate activate)
+    : QWidget(nullptr, activate ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint
+                                : Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                                      | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint
+                                      | Qt::NoDropShadowWindowHint)
     , m_pointerWatch(std::move(pointerWatch))
     , m_composited(std::move(composited))
+    , m_activate(std::move(activate))
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_X11DoNotAcceptFocus);
-    setAttribute(Qt::WA_X11NetWmWindowTypePopupMenu);
+    if (!m_activate) {
+        // The window manager never sees it: it neither places nor focuses it.
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setAttribute(Qt::WA_X11DoNotAcceptFocus);
+        setAttribute(Qt::WA_X11NetWmWindowTypePopupMenu);
+    }
     setWindowTitle(QStringLiteral("소렐"));
     setMouseTracking(true);
     auto* layout = new QVBoxLayout(this);
@@ -130,6 +137,10 @@ void QtPanelWindow::grabInput()
         m_grabRetry.stop();
         return;
     }
+    if (m_activate) {
+        takeFocus();
+        return;
+    }
     // Only X11 has grabs to take; elsewhere (offscreen) events are delivered to us directly.
     if (!windowSystemGrabs()) return;
     QWindow* window = windowHandle();
@@ -155,8 +166,42 @@ void QtPanelWindow::grabInput()
     if (!m_grabRetry.isActive()) m_grabRetry.start();
 }
 
+void QtPanelWindow::takeFocus()
+{
+    if (isActiveWindow()) {
+        m_grabRetry.stop();
+        return;
+    }
+    // Asked again at each retry: the first request may come before the window is mapped.
+    m_activate(winId());
+    if (++m_grabAttempts >= kGrabAttempts) {
+        m_grabRetry.stop();
+        Log::write(QStringLiteral("패널: 키보드 포커스를 받지 못함"));
+        return;
+    }
+    if (!m_grabRetry.isActive()) m_grabRetry.start();
+}
+
+void QtPanelWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (!m_activate || event->type() != QEvent::ActivationChange) return;
+    if (isActiveWindow()) {
+        m_hadFocus = true;
+        m_grabRetry.stop();
+        return;
+    }
+    // Another window took the focus (a click or the desktop's switcher): as a click outside.
+    if (m_hadFocus && QWidget::isVisible()) {
+        m_hadFocus = false;
+        const ClickHandler monitor = m_clickMonitor;
+        if (monitor) monitor();
+    }
+}
+
 void QtPanelWindow::releaseInput()
 {
+    m_hadFocus = false;
     m_grabRetry.stop();
     if (QWidget::keyboardGrabber() == this) releaseKeyboard();
     if (QWidget::mouseGrabber() == this) releaseMouse();

@@ -19,11 +19,17 @@ class CandidatePanelView;
 // Created once.
 // Where nothing composites windows (composited() false), its alpha would show black: the window
 // is then cut to the rounded box.
+//
+// Where grabs are ignored (an XWayland window under a Wayland compositor) the window instead takes
+// the keyboard focus while it is up, through activate (asked again until the focus comes), and
+// the compositor gives it back to the window before it once the panel is hidden. A focus lost
+// meanwhile counts as a click outside.
 class QtPanelWindow : public QWidget, public PanelWindow {
     Q_OBJECT
 public:
+    using Activate = std::function<bool(WId)>;
     explicit QtPanelWindow(std::function<bool()> composited = [] { return true; },
-                           std::shared_ptr<PointerWatch> pointerWatch = nullptr);
+                           std::shared_ptr<PointerWatch> pointerWatch = nullptr, Activate activate = {});
     ~QtPanelWindow() override;
 
     void setContent(PanelModel& model, double width) override;
@@ -42,7 +48,7 @@ public:
 
     CandidatePanelView* view() const { return m_view; }
     // Whether the window system granted the grabs (it does not on the offscreen platform).
-    bool holdsKeyboard() const { return m_keyboardGrabbed; }
+    bool holdsKeyboard() const { return m_keyboardGrabbed || (m_activate && isActiveWindow()); }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -50,10 +56,12 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void fitShape();
     void grabInput();
+    void takeFocus();
     void releaseInput();
     // With the pointer grabbed every mouse event comes to the window; it hands those inside on
     // to the child under the pointer (or to the one that took the press).
@@ -63,6 +71,8 @@ private:
     std::shared_ptr<PointerWatch> m_pointerWatch;
     bool m_watching = false;
     std::function<bool()> m_composited;
+    Activate m_activate;
+    bool m_hadFocus = false;
     bool m_cutToShape = false;
     QPointer<CandidatePanelView> m_view;
     KeyHandler m_keyMonitor;

@@ -21,6 +21,8 @@ struct FakePlatform : MemoryPlatform {
     WriteFaults& writeFaults(const MemoryApplication& app) { return faultyAccessibility->faults[app.pid()]; }
     // The application answers its copy chord ms after the keystroke.
     void copiesAfter(const MemoryApplication& app, qint64 ms) { slowCopies->copyDelayMs[app.pid()] = ms; }
+    // Synthetic keys never reach the application (a native Wayland window).
+    void keysNeverReach(const MemoryApplication& app) { slowCopies->unreachable.insert(app.pid()); }
 
     FakePlatform();
 

@@ -1,5 +1,7 @@
 #include "support/FaultyDesktop.h"
 
+#include <utility>
+
 AXError FaultyAccessibility::setAttributeValue(const AXElementRef& element, const QString& attribute,
                                                const AXValue& value)
 {
@@ -37,9 +39,24 @@ SlowCopyKeyPoster::SlowCopyKeyPoster(std::shared_ptr<Clock> clock, std::shared_p
 {
 }
 
+bool SlowCopyKeyPoster::reachesFront()
+{
+    const auto app = m_workspace->frontmost();
+    return !app || !unreachable.contains(app->pid());
+}
+
 bool SlowCopyKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
 {
     const auto app = m_workspace->frontmost();
+    if (!reachesFront()) {
+        // Sent, and lost on the way.
+        const bool copies = std::exchange(app->copiesOnCopyChord, false);
+        const bool pastes = std::exchange(app->pastesOnPasteChord, false);
+        const bool posted = MemoryKeyPoster::postKeyEvent(keyCode, flags, keyDown);
+        app->copiesOnCopyChord = copies;
+        app->pastesOnPasteChord = pastes;
+        return posted;
+    }
     if (!keyDown || !app || !copyDelayMs.contains(app->pid()) || !app->copiesOnCopyChord)
         return MemoryKeyPoster::postKeyEvent(keyCode, flags, keyDown);
     const EditChords chords = m_workspace->editChords(app->running());

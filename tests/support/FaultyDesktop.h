@@ -39,14 +39,17 @@ private:
     bool m_lastReadLost = false;
 };
 
-// Applications that answer their copy chord late (ms after the keystroke), by PID.
+// Applications that answer their copy chord late (ms after the keystroke), and ones that synthetic
+// keys never reach (native Wayland windows, for XTEST), by PID.
 class SlowCopyKeyPoster : public MemoryKeyPoster {
 public:
     SlowCopyKeyPoster(std::shared_ptr<Clock> clock, std::shared_ptr<MemoryWorkspace> workspace,
                       std::shared_ptr<MemoryPasteboard> pasteboard, std::shared_ptr<MemoryPasteboard> primary);
     QMap<Pid, qint64> copyDelayMs;
+    QSet<Pid> unreachable;
 
     bool postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown) override;
+    bool reachesFront() override;
 
 private:
     std::shared_ptr<Clock> m_clock;

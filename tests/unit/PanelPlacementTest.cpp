@@ -68,7 +68,7 @@ TEST(PanelPlacement, screenChoiceAcrossMonitorsAndWithout)
     // No screen at all: the plain below position.
     EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({-500, 200, 80, 20}), size, {}, std::nullopt, {}),
               QPointF(-500, 226));
-    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::mouse(), size, {}, std::nullopt, {7, 9}), QPointF(7, 27));
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::mouse(), size, {}, std::nullopt, QPointF(7, 9)), QPointF(7, 27));
 
     // Stacked screens: a bottom edge on the border belongs to the upper screen.
     const Screen below{QRectF(0, 900, 1440, 900), QRectF(0, 900, 1440, 900)};
@@ -102,7 +102,38 @@ TEST(PanelPlacement, atTheMouseOnTheMonitorOfTheFocusedWindow)
         EXPECT_EQ(PanelPlacement::origin(PanelAnchor::mouse(), size, both, kLaptop, row.mouse, row.window), row.origin)
             << row.what;
     // A selection's bounds are where the text is, whatever window has the focus.
-    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({100, 200, 80, 20}), size, both, kLaptop, {2000, 500},
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({100, 200, 80, 20}), size, both, kLaptop, QPointF(2000, 500),
                                      QRectF(1600, 300, 800, 600)),
+              QPointF(100, 226));
+}
+
+// A native Wayland window has the keyboard: no pointer position, and a window only where one is
+// known. The panel opens across the middle of a monitor, in its upper third.
+TEST(PanelPlacement, centredInTheUpperThirdWithoutAPointer)
+{
+    const Screen right{QRectF(1440, 100, 1920, 1080), QRectF(1440, 100, 1920, 1040)};
+    const QList<Screen> both{kLaptop, right};
+    const struct {
+        const char* what;
+        QSizeF size;
+        std::optional<QRectF> window;
+        std::optional<Screen> main;
+        QPointF origin;
+    } rows[] = {
+        {"no window: the main monitor", {320, 150}, std::nullopt, kLaptop, {560, 25 + 875.0 / 6}},
+        {"the window's monitor, not the main one", {320, 150}, QRectF(1600, 300, 800, 600), kLaptop,
+         {1440 + 800, 100 + 1040.0 / 6}},
+        {"a window on no monitor: the main one", {320, 150}, QRectF(-3000, 0, 500, 500), right,
+         {1440 + 800, 100 + 1040.0 / 6}},
+        {"taller than what is left below: kept on the screen", {320, 800}, std::nullopt, kLaptop, {560, 100}},
+        {"wider than the monitor: its left edge", {2000, 150}, std::nullopt, kLaptop, {0, 25 + 875.0 / 6}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(PanelPlacement::origin(PanelAnchor::mouse(), row.size, both, row.main, std::nullopt, row.window),
+                  row.origin)
+            << row.what;
+    // Where the window's place is known the selection still decides.
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({100, 200, 80, 20}), {320, 150}, both, kLaptop,
+                                     std::nullopt),
               QPointF(100, 226));
 }

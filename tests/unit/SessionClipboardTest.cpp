@@ -41,6 +41,25 @@ TEST_F(SessionClipboard, APasteNobodyAsksForIsToldAndLeavesTheSpellingOnTheClipb
     EXPECT_EQ(fake->pasteboard->string(), "수도(首都)");
 }
 
+// A native Wayland window with no editable text: no key can paste there, so none is sent, and the
+// user is told at once that the spelling waits on the clipboard.
+TEST_F(SessionClipboard, WhereKeysCannotReachTheSpellingGoesOnTheClipboardAtOnce)
+{
+    auto editor = clipboardOnlyEditor("대한민국의 수도는 서울", {6, 2});
+    editor->hasAccessibleFocus = true;
+    fake->writeFaults(*editor).refused[Accessibility::selectedTextAttribute] = AXError::attributeUnsupported;
+    fake->keysNeverReach(*editor);
+    ASSERT_TRUE(pressShowsList());
+    fake->keyPoster->clearPosted();
+    const qint64 picked = fake->clock->monotonicMs();
+    fake->panelWindow->pressKey(kDigit1);
+    ASSERT_TRUE(spinUntil([&] { return noticeShown(noticeFor("수도(首都)")); }));
+    EXPECT_LT(fake->clock->monotonicMs() - picked, TextReplacer::pasteSettleMs);
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+    EXPECT_EQ(fake->pasteboard->string(), "수도(首都)");
+    EXPECT_EQ(editor->text, "대한민국의 수도는 서울");
+}
+
 // An application that takes its time is no failure: one that asks within the wait is done, and one
 // that asks only after the notice came withdraws it and still gets the user's clipboard back.
 TEST_F(SessionClipboard, ALatePasteIsNoFailure)

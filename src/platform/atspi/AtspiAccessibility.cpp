@@ -32,6 +32,10 @@ const QString enabledProperty = QStringLiteral("IsEnabled");
 // A walk for the focus, where the application answers no Collection query, looks at most this
 // many objects (an editor window has a few dozen).
 constexpr int walkLimit = 400;
+// The time such a walk may take: GTK 4 answers no Collection query, and a native Wayland editor's
+// text lies a hundred objects deep (under 200 ms, up to a second on a busy machine). A hung
+// application still ends it, each call being bounded.
+constexpr std::chrono::milliseconds walkAllowance(1500);
 
 template <typename T>
 AXResult<AXValue> ok(T value)
@@ -229,6 +233,17 @@ AXElementRef AtspiAccessibility::systemWide()
     return std::make_shared<AtspiElement>(Accessible::adopt(atspi_get_desktop(0)), ToolkitUnits{}, true);
 }
 
+void AtspiAccessibility::followSelections()
+{
+    if (m_focus) m_focus->followSelections();
+}
+
+std::optional<AtspiFront::Application> AtspiAccessibility::frontApplication()
+{
+    if (!connected() || !m_focus) return std::nullopt;
+    return AtspiFront::find(m_focus->focused().get());
+}
+
 AXElementRef AtspiAccessibility::application(Pid pid)
 {
     if (!connected()) return nullptr;
@@ -324,7 +339,7 @@ AXResult<AXValue> AtspiAccessibility::focusedElement(const AtspiElement& element
         return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(focused), ToolkitUnits::forToolkit(toolkit))));
     };
     if (element.isSystemWide()) {
-        Accessible focused = m_focus->focused();
+        Accessible focused = focusedByEvents();
         if (!focused || !hasText(focused.get())) return fail(AXError::noValue);
         return wrap(std::move(focused));
     }
@@ -333,15 +348,24 @@ AXResult<AXValue> AtspiAccessibility::focusedElement(const AtspiElement& element
         return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(*byQuery), element.units())));
     }
     // No Collection: the last focus event, if it came from this application, else a short walk.
-    if (Accessible focused = m_focus->focused()) {
+    if (Accessible focused = focusedByEvents()) {
         GErrorSlot error;
         Accessible app = Accessible::adopt(atspi_accessible_get_application(focused.get(), error.out()));
         if (app.get() == element.accessible() && hasText(focused.get()))
             return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(focused), element.units())));
     }
-    Accessible walked = focusedByWalk(element.accessible(), m_timeout);
+    Accessible walked = focusedByWalk(element.accessible(), std::max(m_timeout, walkAllowance));
     if (!walked) return fail(AXError::noValue);
     return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(walked), element.units())));
+}
+
+GObjectRef<AtspiAccessible> AtspiAccessibility::focusedByEvents() const
+{
+    if (Accessible focused = m_focus->focused()) return focused;
+    // Where no focus event came since: the text selected last, while it holds the focus.
+    Accessible selected = m_focus->lastSelected();
+    if (selected && hasState(selected.get(), ATSPI_STATE_FOCUSED)) return selected;
+    return {};
 }
 
 AXResult<AXValue> AtspiAccessibility::selectedText(const AtspiElement& element)
@@ -401,7 +425,9 @@ AXResult<AXValue> AtspiAccessibility::boundsForRange(const AtspiElement& element
         : AtspiExtents::range(text.get(), gint(*start), gint(*end));
     if (!extents) return fail(AXError::cannotComplete);
     if (extents->width() <= 0 && extents->height() <= 0) return fail(AXError::noValue);
-    const QRectF rect = onOurScreens(element, *extents);
+    const std::optional<QRectF> placed = onOurScreens(element, *extents);
+    if (!placed) return fail(AXError::noValue);
+    const QRectF rect = *placed;
     if (!onSomeScreen(rect, m_screens ? m_screens->screens() : QList<Screen>{})) {
         Log::write(QStringLiteral("AT-SPI 선택 영역이 어느 화면에도 없음"));
         return fail(AXError::noValue);
@@ -409,10 +435,14 @@ AXResult<AXValue> AtspiAccessibility::boundsForRange(const AtspiElement& element
     return ok(rect);
 }
 
-QRectF AtspiAccessibility::onOurScreens(const AtspiElement& element, const QRectF& reported)
+std::optional<QRectF> AtspiAccessibility::onOurScreens(const AtspiElement& element, const QRectF& reported)
 {
     if (!m_screens || !m_workspace) return reported;
-    const auto keep = [&](const QString& why) {
+    const auto keep = [&](const QString& why) -> std::optional<QRectF> {
+        if (m_requireKnownWindow) {
+            Log::write(QStringLiteral("AT-SPI 좌표를 화면 위치로 옮길 수 없어 버림: %1").arg(why));
+            return std::nullopt;
+        }
         Log::write(QStringLiteral("AT-SPI 좌표의 배율을 알 수 없어 받은 그대로 씀: %1").arg(why));
         return reported;
     };

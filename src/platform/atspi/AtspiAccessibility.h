@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/atspi/AtspiFront.h"
+#include "platform/atspi/GObjectRef.h"
 #include "platform/Screens.h"
 #include "platform/Workspace.h"
 
@@ -37,12 +39,23 @@ public:
                                                       const AXValue& parameter) override;
     AXError setAttributeValue(const AXElementRef& element, const QString& attribute, const AXValue& value) override;
 
+    // The application in front as the bus tells it (see AtspiFront); absent without a bus.
+    std::optional<AtspiFront::Application> frontApplication();
+    // In a Wayland session a window's own coordinates are all a native application can report:
+    // rectangles are answered only where the workspace knows the window (an XWayland one).
+    void requireKnownWindow(bool required) { m_requireKnownWindow = required; }
+    // GTK 4 announces its first focus before its objects are on the bus: where native Wayland
+    // applications are to be read, the text whose selection changed last stands in for it.
+    void followSelections();
+
     // The connection to the bus; while it is down every call fails at once (cannotComplete).
     AtspiBusLink& busLink() const { return *m_link; }
 
 private:
     bool connected() const;
     AXResult<AXValue> focusedElement(const AtspiElement& element);
+    // The focused object as AT-SPI's events tell it; null when they do not.
+    GObjectRef<AtspiAccessible> focusedByEvents() const;
     AXResult<AXValue> selectedText(const AtspiElement& element);
     AXResult<AXValue> selectedRange(const AtspiElement& element);
     AXResult<AXValue> value(const AtspiElement& element);
@@ -51,7 +64,8 @@ private:
     AXError select(const AtspiElement& element, const TextRange& range);
     // The application's rectangle in the screens' coordinates; as it came when its scale cannot
     // be told.
-    QRectF onOurScreens(const AtspiElement& element, const QRectF& reported);
+    // Absent where a window must be known and is not.
+    std::optional<QRectF> onOurScreens(const AtspiElement& element, const QRectF& reported);
 
     std::shared_ptr<Screens> m_screens;
     std::shared_ptr<Workspace> m_workspace;
@@ -59,4 +73,5 @@ private:
     std::unique_ptr<AtspiBusLink> m_link;
     std::unique_ptr<AtspiFocusTracker> m_focus; // only with a bus at start
     std::optional<bool> m_trusted; // the last answer the bus gave
+    bool m_requireKnownWindow = false;
 };

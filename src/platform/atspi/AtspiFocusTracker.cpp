@@ -4,11 +4,13 @@
 
 #include "base/Log.h"
 
+#include <cstring>
 #include <memory>
 
 namespace {
 
 constexpr const char* focusEvent = "object:state-changed:focused";
+constexpr const char* selectionEvent = "object:text-selection-changed";
 
 struct EventFree {
     void operator()(AtspiEvent* e) const { g_boxed_free(ATSPI_TYPE_EVENT, e); }
@@ -24,10 +26,22 @@ AtspiFocusTracker::AtspiFocusTracker()
         Log::write(QStringLiteral("AT-SPI 포커스 이벤트 등록 실패: %1").arg(error.message()));
 }
 
+void AtspiFocusTracker::followSelections()
+{
+    if (m_followsSelections) return;
+    GErrorSlot error;
+    m_followsSelections = atspi_event_listener_register(m_listener.get(), selectionEvent, error.out());
+    if (!m_followsSelections) Log::write(QStringLiteral("AT-SPI 선택 이벤트 등록 실패: %1").arg(error.message()));
+}
+
 AtspiFocusTracker::~AtspiFocusTracker()
 {
     GErrorSlot error;
     atspi_event_listener_deregister(m_listener.get(), focusEvent, error.out());
+    if (m_followsSelections) {
+        GErrorSlot selectionError;
+        atspi_event_listener_deregister(m_listener.get(), selectionEvent, selectionError.out());
+    }
 }
 
 void AtspiFocusTracker::onEvent(AtspiEvent* raw, void* self)
@@ -35,8 +49,13 @@ void AtspiFocusTracker::onEvent(AtspiEvent* raw, void* self)
     std::unique_ptr<AtspiEvent, EventFree> event(raw);
     auto* tracker = static_cast<AtspiFocusTracker*>(self);
     if (!event->source) return;
-    if (event->detail1) {
-        tracker->m_focused = GObjectRef<AtspiAccessible>::adopt(ATSPI_ACCESSIBLE(g_object_ref(event->source)));
+    const bool selected = event->type && std::strncmp(event->type, selectionEvent, std::strlen(selectionEvent)) == 0;
+    auto source = [&] { return GObjectRef<AtspiAccessible>::adopt(ATSPI_ACCESSIBLE(g_object_ref(event->source))); };
+    if (selected) {
+        tracker->m_selected = source();
+    } else if (event->detail1) {
+        tracker->m_focused = source();
+        tracker->m_selected = {};
     } else if (tracker->m_focused.get() == event->source) {
         tracker->m_focused = {};
     }

@@ -10,8 +10,8 @@ namespace {
 Screen toScreen(const QScreen* s) { return {QRectF(s->geometry()), QRectF(s->availableGeometry())}; }
 } // namespace
 
-QtScreens::QtScreens(std::shared_ptr<X11Workspace> workspace)
-    : m_workspace(std::move(workspace))
+QtScreens::QtScreens(std::shared_ptr<X11Workspace> workspace, bool pointerNeedsXWindow)
+    : m_workspace(std::move(workspace)), m_pointerNeedsXWindow(pointerNeedsXWindow)
 {
 }
 
@@ -30,12 +30,17 @@ std::optional<Screen> QtScreens::mainScreen()
 {
     if (const auto window = focusedWindowFrame())
         if (const QScreen* s = QGuiApplication::screenAt(window->center().toPoint())) return toScreen(s);
-    if (const QScreen* s = QGuiApplication::screenAt(QCursor::pos())) return toScreen(s);
+    if (const auto mouse = mouseLocation())
+        if (const QScreen* s = QGuiApplication::screenAt(mouse->toPoint())) return toScreen(s);
     if (const QScreen* s = QGuiApplication::primaryScreen()) return toScreen(s);
     return std::nullopt;
 }
 
-QPointF QtScreens::mouseLocation() { return QCursor::pos(); }
+std::optional<QPointF> QtScreens::mouseLocation()
+{
+    if (m_pointerNeedsXWindow && !(m_workspace && m_workspace->activeWindowFrame())) return std::nullopt;
+    return QPointF(QCursor::pos());
+}
 
 std::optional<QRectF> QtScreens::focusedWindowFrame()
 {

@@ -11,17 +11,21 @@ class X11Workspace;
 class QtScreens : public Screens {
 public:
     // Without a workspace no focused window is ever known.
-    explicit QtScreens(std::shared_ptr<X11Workspace> workspace = nullptr);
+    // pointerNeedsXWindow (a Wayland session): XWayland follows the pointer only over its own
+    // windows, so it is known only while one of them has the keyboard.
+    explicit QtScreens(std::shared_ptr<X11Workspace> workspace = nullptr, bool pointerNeedsXWindow = false);
 
     // Geometry and available geometry, the primary screen first.
     QList<Screen> screens() override;
-    // The screen holding the middle of the focused window, else the one under the pointer.
+    // The screen holding the middle of the focused window, else the one under the pointer, else
+    // the primary one.
     std::optional<Screen> mainScreen() override;
-    QPointF mouseLocation() override;
+    std::optional<QPointF> mouseLocation() override;
     std::optional<QRectF> focusedWindowFrame() override;
     // Qt scales each screen around its top-left corner, which keeps its place.
     QRectF fromDevicePixels(const QRectF& rect) override;
 
 private:
     std::shared_ptr<X11Workspace> m_workspace;
+    bool m_pointerNeedsXWindow = false;
 };

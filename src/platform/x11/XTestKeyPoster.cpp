@@ -40,10 +40,11 @@ void syncQtConnection()
 } // namespace
 
 XTestKeyPoster::XTestKeyPoster(std::shared_ptr<X11Connection> connection, std::shared_ptr<X11Keymap> keymap,
-                               std::shared_ptr<Workspace> workspace)
+                               std::shared_ptr<Workspace> workspace, bool onlyXWindows)
     : m_connection(std::move(connection))
     , m_keymap(std::move(keymap))
     , m_workspace(std::move(workspace))
+    , m_onlyXWindows(onlyXWindows)
 {
     if (!m_connection || !m_keymap) return; // no X display: nothing can be posted
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
@@ -62,7 +63,16 @@ quint64 XTestKeyPoster::combinedModifierFlags()
 
 bool XTestKeyPoster::postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown)
 {
+    if (!reachesFront()) {
+        Log::write(QStringLiteral("XWayland 밖의 창이 키보드를 가져 키를 보내지 않음"));
+        return false;
+    }
     return post(keyCode, flags, keyDown, !keyDown, true);
+}
+
+bool XTestKeyPoster::reachesFront()
+{
+    return m_hasXTest && (!m_onlyXWindows || m_workspace->frontmostApplication());
 }
 
 bool XTestKeyPoster::postKeyDown(Pid pid, quint16 keyCode, quint64 flags, quint32 nativeKey)

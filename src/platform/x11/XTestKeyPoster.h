@@ -14,13 +14,16 @@ class X11Keymap;
 // order, and one flush, so the receiving application sees what a typist would do.
 class XTestKeyPoster : public KeyPoster {
 public:
-    // keymap must be on connection; without a connection nothing is posted.
+    // keymap must be on connection; without a connection nothing is posted. workspace is the
+    // window system's own; with onlyXWindows (a Wayland session) keys go out only while it names
+    // a window in front.
     XTestKeyPoster(std::shared_ptr<X11Connection> connection, std::shared_ptr<X11Keymap> keymap,
-                   std::shared_ptr<Workspace> workspace);
+                   std::shared_ptr<Workspace> workspace, bool onlyXWindows = false);
 
     // Shift, Control, Alt and Super as held on any keyboard; the lock keys never count.
     quint64 combinedModifierFlags() override;
     bool postKeyEvent(quint16 keyCode, quint64 flags, bool keyDown) override;
+    bool reachesFront() override;
     // Posted only while pid is in front, once Qt's own requests (the panel letting the keyboard
     // go) have reached the server. The key is released right after: the user already let go of
     // it, and a key left down in the server would repeat. Modifiers held now are left alone.
@@ -38,4 +41,5 @@ private:
     std::shared_ptr<X11Keymap> m_keymap;
     std::shared_ptr<Workspace> m_workspace;
     bool m_hasXTest = false;
+    bool m_onlyXWindows = false;
 };
