@@ -5,7 +5,7 @@
 // through once it answers again. Prints the figures; nothing is asserted.
 
 #include "base/Defaults.h"
-#include "platform/fake/MemoryDefaultsStore.h"
+#include "support/MemoryDefaultsStore.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 
 #include "HttpPeer.h"

@@ -231,7 +231,7 @@ TEST_F(SingleInstanceTest, IdleConnectionsPastTheDescriptorLimitLeaveItAnswering
 
     SingleInstance client(folder());
     for (Request r : {Request::about, Request::trigger}) {
-        auto sent = std::async(std::launch::async, [&] { return client.send(r, 10000); });
+        auto sent = std::async(std::launch::async, [&] { return client.send(r, {}, 10000); });
         EXPECT_TRUE(awaitOnLoop(sent, 15000)) << SingleInstance::name(r).toStdString();
     }
     ::close(release[1]);
@@ -254,7 +254,7 @@ TEST_F(SingleInstanceTest, ARemovedFolderIsMadeAgainWithItsSocketAndLock)
     QDeadlineTimer deadline(10000);
     bool answered = false;
     while (!answered && !deadline.hasExpired()) {
-        auto sent = std::async(std::launch::async, [&] { return client.send(Request::about, 200); });
+        auto sent = std::async(std::launch::async, [&] { return client.send(Request::about, {}, 200); });
         answered = awaitOnLoop(sent);
     }
     EXPECT_TRUE(answered);
