@@ -62,7 +62,9 @@ std::optional<FrontWindow> X11Workspace::frontmostWindow()
 {
     const auto active = activeWindow();
     if (!active) return std::nullopt;
-    const auto [window, pid] = *active;
+    // Named, not a structured binding: clang 14 cannot capture those in the lambda below.
+    const unsigned long window = active->first;
+    const Pid pid = active->second;
     const std::optional<QRect> area = shownArea(window);
     if (!area) return std::nullopt;
     // Both list left, right, top, bottom.
