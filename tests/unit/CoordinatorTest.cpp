@@ -245,6 +245,7 @@ TEST_F(SessionFixture, NoPermissionOrNoSelection)
     fake->panelWindow->pressKey(kDigit1);
     EXPECT_TRUE(spinUntil([&] { return editor->text == "수도(首都)는"; })) << editor->text.toStdString();
     EXPECT_EQ(editor->attributeWrites, writes) << "nothing written over the accessibility bus";
+    EXPECT_TRUE(spinUntil([&] { return coordinator.settled(); })) << "the paste gives the clipboard back";
 }
 
 // A password field (or the focus moved to one before the pick) is neither read, nor copied from,

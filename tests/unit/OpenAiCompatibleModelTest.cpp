@@ -47,9 +47,9 @@ struct Fixture {
     }
 };
 
-bool spinUntil(const std::function<bool()>& done)
+bool spinUntil(const std::function<bool()>& done, int ms = 10000)
 {
-    const QDeadlineTimer deadline(10000);
+    const QDeadlineTimer deadline(ms);
     while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
 }
@@ -301,20 +301,23 @@ TEST(OpenAiCompatibleModelTest, CleanTyposAsksForFreeText)
 // and the requests after it still find a free connection.
 TEST(OpenAiCompatibleModelTest, AGivenUpRequestClosesItsConnection)
 {
-    Fixture f(OpenAiCompatibleModel::Timeouts{300ms, 1000ms, 300ms});
     Log::Collector log;
     const auto chat = "POST /v1/chat/completions";
     const HttpPeer::Response endless{200, {}, 0, false, true}, hang{200, {}, 0, true};
+    {
+        // Time enough for the size cap to come first, even in an instrumented build.
+        Fixture f(OpenAiCompatibleModel::Timeouts{20000ms, 20000ms, 20000ms});
+        const auto allClosed = [&] { return spinUntil([&] { return f.peer.openConnections() == 0; }, 60000); };
+        f.peer.next(chat, endless);
+        EXPECT_EQ(f.rank(), frequencyOrder());
+        EXPECT_TRUE(log.contains("answer larger than"));
+        EXPECT_TRUE(allClosed()) << "the endless answer is still being read";
+        f.peer.always("GET /v1/models", endless);
+        EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
+        EXPECT_TRUE(allClosed());
+    }
+    Fixture f(OpenAiCompatibleModel::Timeouts{300ms, 1000ms, 300ms});
     const auto allClosed = [&] { return spinUntil([&] { return f.peer.openConnections() == 0; }); };
-
-    f.peer.next(chat, endless);
-    EXPECT_EQ(f.rank(), frequencyOrder());
-    EXPECT_TRUE(log.contains("answer larger than"));
-    EXPECT_TRUE(allClosed()) << "the endless answer is still being read";
-    f.peer.always("GET /v1/models", endless);
-    EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
-    EXPECT_TRUE(allClosed());
-    f.peer.listModels();
 
     // More time-outs than there are connections to one server; then it answers again.
     for (int i = 0; i < 7; ++i) {
