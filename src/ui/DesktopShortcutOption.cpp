@@ -32,17 +32,6 @@ QString explanationFor(Route route)
     return {};
 }
 
-QLabel* line(double px, const QColor& color, QWidget* parent)
-{
-    auto* l = new QLabel(parent);
-    l->setFont(UiStyle::font(px));
-    l->setWordWrap(true);
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, color);
-    l->setPalette(pal);
-    return l;
-}
-
 } // namespace
 
 DesktopShortcutOption::DesktopShortcutOption(QWidget* parent)
@@ -63,9 +52,9 @@ DesktopShortcutOption::DesktopShortcutOption(QWidget* parent)
         });
         layout->addWidget(m_check);
     }
-    m_text = line(11, UiStyle::secondary(palette()), this);
+    m_text = UiStyle::label(QString(), 11, QFont::Normal, UiStyle::secondary(palette()), this);
     layout->addWidget(m_text);
-    m_problem = line(11, UiStyle::accent(), this);
+    m_problem = UiStyle::label(QString(), 11, QFont::Normal, UiStyle::accent(), this);
     m_problem->hide();
     layout->addWidget(m_problem);
 

@@ -69,17 +69,6 @@ private:
     bool m_done = false;
 };
 
-QLabel* label(const QString& s, double px, QFont::Weight weight, const QColor& color, QWidget* parent)
-{
-    auto* l = new QLabel(s, parent);
-    l->setFont(UiStyle::font(px, weight));
-    l->setWordWrap(true);
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, color);
-    l->setPalette(pal);
-    return l;
-}
-
 } // namespace
 
 OnboardingWindow& OnboardingWindow::shared()
@@ -105,8 +94,8 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
 
     auto* heading = new QVBoxLayout;
     heading->setSpacing(6);
-    heading->addWidget(label(QStringLiteral("소렐을 시작합니다"), 17, QFont::Bold, primary, this));
-    heading->addWidget(label(QStringLiteral("글자를 고르고 %1를 누르면 한자 후보가 뜹니다. 두 단계면 됩니다.").arg(shortcut),
+    heading->addWidget(UiStyle::label(QStringLiteral("소렐을 시작합니다"), 17, QFont::Bold, primary, this));
+    heading->addWidget(UiStyle::label(QStringLiteral("글자를 고르고 %1를 누르면 한자 후보가 뜹니다. 두 단계면 됩니다.").arg(shortcut),
                              12.5, QFont::Normal, primary, this));
     root->addLayout(heading);
     root->addSpacing(4);
@@ -119,8 +108,8 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
     step1->addWidget(mark1, 0, Qt::AlignTop);
     auto* col1 = new QVBoxLayout;
     col1->setSpacing(7);
-    col1->addWidget(label(QStringLiteral("접근성 켜기"), 14, QFont::Bold, primary, this));
-    col1->addWidget(label(QStringLiteral("꺼져 있어도 복사와 붙여넣기로 됩니다. 켜면 클립보드를 거치지 않고 바꾸고, 후보 창이 "
+    col1->addWidget(UiStyle::label(QStringLiteral("접근성 켜기"), 14, QFont::Bold, primary, this));
+    col1->addWidget(UiStyle::label(QStringLiteral("꺼져 있어도 복사와 붙여넣기로 됩니다. 켜면 클립보드를 거치지 않고 바꾸고, 후보 창이 "
                                          "단어 바로 아래에 뜹니다. 글은 이 컴퓨터 밖으로 나가지 않습니다."),
                           12, QFont::Normal, primary, this));
     m_permission = new QPushButton(QStringLiteral("접근성 켜기…"), this);
@@ -129,10 +118,10 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
         setTrusted(Platform::shared().accessibility->isProcessTrusted(true));
     });
     col1->addWidget(m_permission, 0, Qt::AlignLeft);
-    m_permissionHint = label(QStringLiteral("켠 뒤에는 이미 열려 있던 프로그램을 다시 시작해야 할 수도 있습니다."), 11,
+    m_permissionHint = UiStyle::label(QStringLiteral("켠 뒤에는 이미 열려 있던 프로그램을 다시 시작해야 할 수도 있습니다."), 11,
                              QFont::Normal, secondary, this);
     col1->addWidget(m_permissionHint);
-    m_enabled = label(QStringLiteral("켜졌습니다"), 12, QFont::Medium, UiStyle::accent(), this);
+    m_enabled = UiStyle::label(QStringLiteral("켜졌습니다"), 12, QFont::Medium, UiStyle::accent(), this);
     col1->addWidget(m_enabled);
     step1->addLayout(col1, 1);
     root->addLayout(step1);
@@ -147,8 +136,8 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
     step2->addWidget(mark2, 0, Qt::AlignTop);
     auto* col2 = new QVBoxLayout;
     col2->setSpacing(7);
-    col2->addWidget(label(QStringLiteral("직접 해 보기"), 14, QFont::Bold, primary, m_step2));
-    QLabel* body = label(QString(), 12, QFont::Normal, primary, m_step2);
+    col2->addWidget(UiStyle::label(QStringLiteral("직접 해 보기"), 14, QFont::Bold, primary, m_step2));
+    QLabel* body = UiStyle::label(QString(), 12, QFont::Normal, primary, m_step2);
     body->setTextFormat(Qt::RichText);
     body->setText(QStringLiteral("아래 문장의 <b>수도</b>를 더블클릭하고 %1, 이어서 1을 누르세요.").arg(shortcut.toHtmlEscaped()));
     col2->addWidget(body);
@@ -177,14 +166,14 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
     m_field->installEventFilter(this); // one line: Return is the window's, not a line break
     fieldLayout->addWidget(m_field);
     col2->addWidget(fieldBox);
-    m_done = label(QStringLiteral("됐습니다. 이제 어느 앱에서든 같은 방법으로 쓰면 됩니다."), 12, QFont::Medium, primary, m_step2);
+    m_done = UiStyle::label(QStringLiteral("됐습니다. 이제 어느 앱에서든 같은 방법으로 쓰면 됩니다."), 12, QFont::Medium, primary, m_step2);
     col2->addWidget(m_done);
     step2->addLayout(col2, 1);
     root->addWidget(m_step2);
 
     // A Wayland session: how the shortcut reaches Wayland applications, and what they allow.
     m_desktopShortcut = new DesktopShortcutOption(this);
-    m_waylandApps = label(QStringLiteral("XWayland 앱에서는 X11 세션과 같이 됩니다. Wayland 앱에서는 글을 접근성으로 "
+    m_waylandApps = UiStyle::label(QStringLiteral("XWayland 앱에서는 X11 세션과 같이 됩니다. Wayland 앱에서는 글을 접근성으로 "
                                          "바꾸고, 바꿀 수 없는 앱에서는 결과를 복사해 두니 붙여 넣으세요."),
                           11, QFont::Normal, secondary, this);
     auto* wayland = new QVBoxLayout;
@@ -198,7 +187,7 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
     root->addSpacing(6);
     auto* footer = new QHBoxLayout;
     footer->setSpacing(10);
-    m_footerHint = label(QString(), 11, QFont::Normal, secondary, this);
+    m_footerHint = UiStyle::label(QString(), 11, QFont::Normal, secondary, this);
     footer->addWidget(m_footerHint, 1);
     setTrayPresent(true);
     m_footer = new QPushButton(this);

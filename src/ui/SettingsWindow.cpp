@@ -34,16 +34,6 @@ constexpr int kSectionSpacing = 20;
 // What the window manager's title bar and the panels' margins take beyond the available area.
 constexpr int kFrameRoom = 48;
 
-QLabel* text(const QString& s, double px, QFont::Weight weight, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(s, parent);
-    label->setFont(UiStyle::font(px, weight));
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, color);
-    label->setPalette(pal);
-    return label;
-}
-
 // The rounded box of the two previews: text background, radius 9, a faint 1-pixel border.
 QFrame* previewBox(QWidget* parent)
 {
@@ -97,16 +87,16 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     format->setSpacing(10);
     auto* heading = new QVBoxLayout;
     heading->setSpacing(4);
-    heading->addWidget(text(QStringLiteral("한자 병기 형식"), 17, QFont::Bold, primary, this));
-    heading->addWidget(text(QStringLiteral("후보를 고르면 선택한 글자가 이 형식으로 바뀝니다."), 12.5, QFont::Normal,
-                            secondary, this));
+    heading->addWidget(UiStyle::label(QStringLiteral("한자 병기 형식"), 17, QFont::Bold, primary, this, false));
+    heading->addWidget(UiStyle::label(QStringLiteral("후보를 고르면 선택한 글자가 이 형식으로 바뀝니다."), 12.5, QFont::Normal,
+                            secondary, this, false));
     format->addLayout(heading);
     QFrame* box = previewBox(this);
     auto* boxLayout = new QVBoxLayout(box);
     boxLayout->setContentsMargins(12, 12, 12, 12);
     boxLayout->setSpacing(4);
-    boxLayout->addWidget(text(QStringLiteral("미리보기"), 10.5, QFont::DemiBold, tertiary, box));
-    m_preview = text(QString(), 15, QFont::Normal, primary, box);
+    boxLayout->addWidget(UiStyle::label(QStringLiteral("미리보기"), 10.5, QFont::DemiBold, tertiary, box, false));
+    m_preview = UiStyle::label(QString(), 15, QFont::Normal, primary, box, false);
     m_preview->setTextFormat(Qt::RichText);
     boxLayout->addWidget(m_preview);
     format->addWidget(box);
@@ -116,8 +106,8 @@ SettingsWindow::SettingsWindow(QWidget* parent)
         format->addWidget(option);
         m_formatOptions.append(option);
     }
-    m_formatHint = text(QStringLiteral("트레이의 소렐 아이콘 › 치환 형식에서도 같은 값을 바꿀 수 있습니다."), 11.5,
-                        QFont::Normal, tertiary, this);
+    m_formatHint = UiStyle::label(QStringLiteral("트레이의 소렐 아이콘 › 치환 형식에서도 같은 값을 바꿀 수 있습니다."), 11.5,
+                        QFont::Normal, tertiary, this, false);
     m_formatHint->setWordWrap(true);
     m_formatHint->setContentsMargins(0, 2, 0, 0);
     format->addWidget(m_formatHint);
@@ -129,20 +119,20 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     meaning->setSpacing(10);
     auto* meaningHeading = new QVBoxLayout;
     meaningHeading->setSpacing(3);
-    meaningHeading->addWidget(text(QStringLiteral("후보에 보일 뜻"), 14, QFont::Bold, primary, this));
-    meaningHeading->addWidget(text(QStringLiteral("항목에 마우스를 올리면 예시"), 11, QFont::Normal, tertiary, this));
+    meaningHeading->addWidget(UiStyle::label(QStringLiteral("후보에 보일 뜻"), 14, QFont::Bold, primary, this, false));
+    meaningHeading->addWidget(UiStyle::label(QStringLiteral("항목에 마우스를 올리면 예시"), 11, QFont::Normal, tertiary, this, false));
     meaning->addLayout(meaningHeading);
     QFrame* rowBox = previewBox(this);
     auto* rowLayout = new QHBoxLayout(rowBox);
     rowLayout->setContentsMargins(12, 9, 12, 9);
     rowLayout->setSpacing(10);
-    QLabel* badge = text(QStringLiteral("1"), 10, QFont::DemiBold, secondary, rowBox);
+    QLabel* badge = UiStyle::label(QStringLiteral("1"), 10, QFont::DemiBold, secondary, rowBox, false);
     badge->setFixedSize(16, 16);
     badge->setAlignment(Qt::AlignCenter);
     badge->setStyleSheet(QStringLiteral("background: rgba(128, 128, 128, 0.16); border-radius: 8px;"));
     rowLayout->addWidget(badge, 0, Qt::AlignVCenter);
-    rowLayout->addWidget(text(QStringLiteral("首都"), 18, QFont::Medium, primary, rowBox), 0, Qt::AlignVCenter);
-    m_meaningLine = text(QString(), 11, QFont::Normal, secondary, rowBox);
+    rowLayout->addWidget(UiStyle::label(QStringLiteral("首都"), 18, QFont::Medium, primary, rowBox, false), 0, Qt::AlignVCenter);
+    m_meaningLine = UiStyle::label(QString(), 11, QFont::Normal, secondary, rowBox, false);
     rowLayout->addWidget(m_meaningLine, 1, Qt::AlignVCenter);
     meaning->addWidget(rowBox);
     auto* options = new QHBoxLayout;
@@ -166,8 +156,8 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     shortcut->setSpacing(10);
     auto* shortcutHeading = new QVBoxLayout;
     shortcutHeading->setSpacing(3);
-    shortcutHeading->addWidget(text(QStringLiteral("단축키"), 14, QFont::Bold, primary, this));
-    shortcutHeading->addWidget(text(QStringLiteral("단어를 선택하고 누르는 키"), 11, QFont::Normal, tertiary, this));
+    shortcutHeading->addWidget(UiStyle::label(QStringLiteral("단축키"), 14, QFont::Bold, primary, this, false));
+    shortcutHeading->addWidget(UiStyle::label(QStringLiteral("단어를 선택하고 누르는 키"), 11, QFont::Normal, tertiary, this, false));
     shortcut->addLayout(shortcutHeading);
     m_recorder = new ShortcutRecorder(this);
     shortcut->addWidget(m_recorder);
@@ -181,13 +171,13 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     history->setSpacing(10);
     auto* historyText = new QVBoxLayout;
     historyText->setSpacing(3);
-    historyText->addWidget(text(QStringLiteral("고른 기록"), 14, QFont::Bold, primary, this));
-    m_history = text(QString(), 11.5, QFont::Normal, secondary, this);
+    historyText->addWidget(UiStyle::label(QStringLiteral("고른 기록"), 14, QFont::Bold, primary, this, false));
+    m_history = UiStyle::label(QString(), 11.5, QFont::Normal, secondary, this, false);
     m_history->setWordWrap(true);
     historyText->addWidget(m_history);
     // Said as the shortcut recorder says a refusal: what was asked, then why it did not happen.
-    m_historyProblem = text(QStringLiteral("기록 지우기 — 설정 파일에 저장하지 못했습니다."), 11.5, QFont::Normal,
-                            UiStyle::accent(), this);
+    m_historyProblem = UiStyle::label(QStringLiteral("기록 지우기 — 설정 파일에 저장하지 못했습니다."), 11.5, QFont::Normal,
+                            UiStyle::accent(), this, false);
     m_historyProblem->setWordWrap(true);
     m_historyProblem->hide();
     historyText->addWidget(m_historyProblem);
@@ -205,10 +195,10 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     menu->addWidget(divider(m_menuSection));
     auto* menuHeading = new QVBoxLayout;
     menuHeading->setSpacing(3);
-    menuHeading->addWidget(text(QStringLiteral("소렐"), 14, QFont::Bold, primary, m_menuSection));
-    QLabel* menuHint = text(QStringLiteral("트레이가 없는 데스크톱이라 메뉴를 여기 둡니다. 이 창은 sorelwick --settings로, 또는 "
+    menuHeading->addWidget(UiStyle::label(QStringLiteral("소렐"), 14, QFont::Bold, primary, m_menuSection, false));
+    QLabel* menuHint = UiStyle::label(QStringLiteral("트레이가 없는 데스크톱이라 메뉴를 여기 둡니다. 이 창은 sorelwick --settings로, 또는 "
                                            "응용 프로그램 메뉴에서 소렐을 다시 실행하면 열립니다."),
-                            11, QFont::Normal, tertiary, m_menuSection);
+                            11, QFont::Normal, tertiary, m_menuSection, false);
     menuHint->setWordWrap(true);
     menuHeading->addWidget(menuHint);
     menu->addLayout(menuHeading);

@@ -1,6 +1,7 @@
 #include "ui/UiStyle.h"
 
 #include <QFontDatabase>
+#include <QLabel>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -29,6 +30,17 @@ QFont font(double px, QFont::Weight weight)
     f.setPointSizeF(pointsFor(px));
     f.setWeight(weight);
     return f;
+}
+
+QLabel* label(const QString& text, double px, QFont::Weight weight, const QColor& color, QWidget* parent, bool wrap)
+{
+    auto* l = new QLabel(text, parent);
+    l->setFont(font(px, weight));
+    l->setWordWrap(wrap);
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, color);
+    l->setPalette(pal);
+    return l;
 }
 
 QFont monoFont(double px)

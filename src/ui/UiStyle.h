@@ -4,8 +4,11 @@
 #include <QFont>
 #include <QPalette>
 
+class QLabel;
 class QPainter;
 class QRect;
+class QString;
+class QWidget;
 
 // The look shared by our windows: the accent colour, fonts by pixel size, and the text colours
 // of three strengths taken from the palette, so that a dark theme gets light text.
@@ -17,6 +20,9 @@ QColor accent();
 // and Hanja come from Noto Sans CJK KR where it is installed.
 QFont font(double px, QFont::Weight weight = QFont::Normal);
 QFont monoFont(double px);
+// A label in that font and colour; wrapping lines unless told not to.
+QLabel* label(const QString& text, double px, QFont::Weight weight, const QColor& color, QWidget* parent,
+              bool wrap = true);
 
 // The palette's text colour at the given opacity ("primary at 0.08").
 QColor primary(const QPalette& palette, double opacity = 1.0);
