@@ -1,5 +1,6 @@
 #include "base/JsonDefaultsStore.h"
 #include "base/Log.h"
+#include "TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -21,19 +22,8 @@
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(bytes);
-}
+const auto readAll = TestSupport::readFile;
+const auto writeAll = TestSupport::writeFile;
 
 } // namespace
 
