@@ -437,3 +437,13 @@ TEST_F(SessionFixture, APickedRowLeadsWhicheverWordItWrites)
     EXPECT_EQ(panel.model().header(), "\"정신보\"다 · 빈도순 · 한글(漢字)");
     EXPECT_EQ(panel.model().items()[0].replacement, "정신보(鄭臣保)다");
 }
+
+// Twelve syllables are the longest selection still looked up as a word.
+TEST_F(SessionFixture, ATwelveSyllableWordIsStillLookedUp)
+{
+    data.write("hanja.tsv", "가나다라마바사아자차카타\t加那多羅馬婆沙阿自此可他\n");
+    reloadDictionary();
+    fake->openEditor("가나다라마바사아자차카타", {0, 12});
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries(), QStringList({"加那多羅馬婆沙阿自此可他"}));
+}
