@@ -363,6 +363,22 @@ TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
     EXPECT_EQ(panel.model().items()[0].replacement, "賦課計數(부과계수)");
 }
 
+// A part picked alone is spelled so in the compounds made of it, unless writers spelled the compound.
+TEST_F(SessionFixture, ACompoundSpellsAPartAsItWasPickedAlone)
+{
+    useCompoundOfParts();
+    PickHistory::shared().record("계수", "計數", QDateTime::currentDateTime());
+    fake->openEditor("부과계수를", {0, 5});
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries().mid(0, 2), QStringList({"賦課計數", "賦課係數"}));
+
+    data.write("seen_compounds.tsv", "부과계수\t賦課係數\t3\n");
+    reloadDictionary();
+    panel.dismiss();
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries().mid(0, 2), QStringList({"賦課係數", "賦課計數"}));
+}
+
 TEST_F(SessionFixture, ASeenCompoundTheTextReadsFarLikelierWithoutFollowsTheWordsRows)
 {
     useCompoundReadAfterTheStem();
