@@ -122,6 +122,28 @@ TEST_F(SessionFixture, ARefusedReplacementSaysSoAndStillLearns)
     EXPECT_EQ(PickHistory::shared().count(), 1);
 }
 
+// The write waits for the editor to take its focus back from the panel's grab, not for a time;
+// also when the editor reads of the loss only after the pick.
+TEST_F(SessionFixture, APickIsWrittenOnceTheEditorHasItsFocusBack)
+{
+    for (const bool lostBeforePick : {true, false}) {
+        auto editor = fake->openEditor("수도를", {0, 3});
+        ASSERT_TRUE(pressShowsList());
+        fake->clock->setAutoAdvance(false);
+        editor->hasAccessibleFocus = !lostBeforePick; // the panel holds the keyboard
+        press(kDigit1);
+        fake->clock->advance(6);
+        editor->hasAccessibleFocus = false;
+        fake->clock->advance(20);
+        EXPECT_EQ(editor->text, "수도를") << "not into a field still being refocused";
+        editor->hasAccessibleFocus = true;
+        fake->clock->advance(2);
+        EXPECT_EQ(editor->text, "수도(首都)를") << "lost before the pick: " << lostBeforePick;
+        fake->clock->setAutoAdvance(true);
+        EXPECT_TRUE(spinUntil([&] { return replacedPosts == (lostBeforePick ? 1 : 2); }));
+    }
+}
+
 TEST_F(SessionFixture, LayoutTyposAreOfferedConverted)
 {
     auto editor = fake->openEditor("dkssud", {0, 6});
