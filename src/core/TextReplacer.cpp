@@ -90,13 +90,18 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
         const auto before = TextCapture::value(cap.element);
         const AXError written = accessibility->setAttributeValue(cap.element, Accessibility::selectedTextAttribute, text);
         if (written == AXError::success) {
-            co_await clock->sleep(80);
-            const auto after = before ? TextCapture::value(cap.element) : std::nullopt;
             // Without a value before, or one that changed or cannot be read, the write is trusted;
             // so is an unchanged value where the replacement reads as what it replaced (an
             // application that keeps its text composed).
             const bool sameText = text.normalized(QString::NormalizationForm_C)
                 == cap.selected.normalized(QString::NormalizationForm_C);
+            std::optional<QString> after = before;
+            const qint64 wrote = clock->monotonicMs();
+            while (before && !sameText && after && *after == *before
+                   && clock->monotonicMs() - wrote < writeShowsWithinMs) {
+                co_await clock->sleep(20);
+                after = TextCapture::value(cap.element);
+            }
             if (!before || !after || *after != *before || sameText) {
                 Log::write(QStringLiteral("치환: AX"));
                 co_return true;

@@ -26,6 +26,10 @@ public:
     // The clipboard lent for a paste comes back once the application has asked for its text,
     // and never sooner than pasteSettleMs after the keystroke; without a request, at
     // pasteDeadlineMs.
+    // An accessibility write reported done is looked for in the text until this long after it:
+    // an application behind an input method (or a busy one) may show it late, and a paste on
+    // top of a write that lands late puts the text in twice.
+    static constexpr qint64 writeShowsWithinMs = 1000;
     static constexpr qint64 pasteSettleMs = 300;
     static constexpr qint64 pasteDeadlineMs = 2000;
     static constexpr qint64 lateReadMs = 1500;

@@ -303,6 +303,12 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
         QString reason;
     } cases[] = {
         {"success reported, text unchanged", [&] { app->ignoredWrites.insert(selected); }, replaced, true, why[0]},
+        {"success reported, the text changed late (an input method, a busy application)",
+         [&] {
+             app->ignoredWrites.insert(selected);
+             fake->clock->afterMs(TextReplacer::writeShowsWithinMs - 100, [&] { app->text = replaced; });
+         },
+         replaced, false, {}},
         {"a value that cannot be read back is trusted",
          [&] {
              app->ignoredWrites.insert(selected);
