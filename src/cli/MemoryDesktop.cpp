@@ -94,7 +94,7 @@ void MemoryWorkspace::removeObserver(ObserverHandle handle) { m_observers.erase(
 
 // ---------------------------------------------------------------- pasteboard
 
-QList<QStringList> MemoryPasteboard::itemTypes()
+QList<QStringList> MemoryPasteboard::types() const
 {
     QList<QStringList> result;
     for (const PasteboardItem& item : m_items) {
@@ -105,7 +105,7 @@ QList<QStringList> MemoryPasteboard::itemTypes()
     return result;
 }
 
-std::optional<QByteArray> MemoryPasteboard::data(qsizetype item, const QString& type)
+std::optional<QByteArray> MemoryPasteboard::held(qsizetype item, const QString& type)
 {
     if (item < 0 || item >= m_items.size()) return std::nullopt;
     for (const auto& [t, data] : m_items[item])
@@ -113,10 +113,10 @@ std::optional<QByteArray> MemoryPasteboard::data(qsizetype item, const QString& 
     return std::nullopt;
 }
 
-std::optional<QString> MemoryPasteboard::string()
+std::optional<QString> MemoryPasteboard::text()
 {
     for (qsizetype i = 0; i < m_items.size(); ++i)
-        if (const auto d = data(i, stringType)) return QString::fromUtf8(*d);
+        if (const auto d = held(i, stringType)) return QString::fromUtf8(*d);
     return std::nullopt;
 }
 
@@ -170,9 +170,9 @@ void MemoryPasteboard::writeStringFromOtherProgram(const QString& text)
 
 std::optional<QString> MemoryPasteboard::stringFor(Pid reader)
 {
-    auto text = string();
-    if (text && m_ours) m_readers.append(reader);
-    return text;
+    auto held = text();
+    if (held && m_ours) m_readers.append(reader);
+    return held;
 }
 
 // ---------------------------------------------------------------- accessibility

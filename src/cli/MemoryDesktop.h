@@ -101,11 +101,16 @@ class MemoryPasteboard : public Pasteboard {
 public:
     std::optional<Pid> ownerPid() override { return owner; }
     qint64 changeCount() override { return m_changeCount; }
-    QList<QStringList> itemTypes() override;
-    std::optional<QByteArray> data(qsizetype item, const QString& type) override;
+    QCoro::Task<QList<QStringList>> itemTypes() override { co_return types(); }
+    QCoro::Task<std::optional<QByteArray>> data(qsizetype item, QString type) override { co_return held(item, type); }
     // Held in memory, whole: nothing is ever too large to be taken.
     bool lastReadLost() override { return false; }
-    std::optional<QString> string() override;
+    QCoro::Task<std::optional<QString>> string() override { co_return text(); }
+
+    // The same reads, answered at once.
+    QList<QStringList> types() const;
+    virtual std::optional<QByteArray> held(qsizetype item, const QString& type);
+    std::optional<QString> text();
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& items) override;
     bool setString(const QString& text) override;

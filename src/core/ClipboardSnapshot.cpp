@@ -35,21 +35,25 @@ QCoro::Task<bool> loansBeforeEnded(quint64 before)
 
 } // namespace
 
-ClipboardSnapshot::ClipboardSnapshot(Pasteboard& pasteboard)
+QCoro::Task<ClipboardSnapshot> ClipboardSnapshot::take(Pasteboard& pasteboard)
 {
-    const QList<QStringList> types = pasteboard.itemTypes();
-    if (types.isEmpty() && pasteboard.lastReadLost()) ++lost; // not even the list of types came
+    ClipboardSnapshot snapshot;
+    const QList<QStringList> types = co_await pasteboard.itemTypes();
+    if (types.isEmpty() && pasteboard.lastReadLost()) ++snapshot.lost; // not even the list of types came
     for (qsizetype i = 0; i < types.size(); ++i) {
         PasteboardItem item;
-        for (const QString& type : types[i])
-            if (auto data = pasteboard.data(i, type)) {
+        for (const QString& type : types[i]) {
+            const std::optional<QByteArray> data = co_await pasteboard.data(i, type);
+            if (data) {
                 item.append({type, *data});
             } else {
-                ++unread;
-                if (pasteboard.lastReadLost()) ++lost;
+                ++snapshot.unread;
+                if (pasteboard.lastReadLost()) ++snapshot.lost;
             }
-        items.append(item);
+        }
+        snapshot.items.append(item);
     }
+    co_return snapshot;
 }
 
 bool ClipboardSnapshot::restore(qint64 ifUnchangedSince, Pasteboard& pasteboard) const

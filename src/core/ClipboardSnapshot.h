@@ -21,7 +21,8 @@ struct ClipboardSnapshot {
     bool complete() const { return lost == 0; }
 
     // Every item with every type whose data the clipboard delivers, in the clipboard's order.
-    explicit ClipboardSnapshot(Pasteboard& pasteboard);
+    // The pasteboard outlives the wait.
+    static QCoro::Task<ClipboardSnapshot> take(Pasteboard& pasteboard);
 
     // Puts the saved items back unless the clipboard changed since changeCount (then the newer
     // content wins). Returns whether it restored.

@@ -135,7 +135,7 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture(bool accessibility, QSt
     if (!cap && !co_await ClipboardLoan::allEnded())
         Log::write(QStringLiteral("선택 읽기: 붙여넣기가 클립보드를 %1 ms 넘게 쥐고 있어 그대로 읽음").arg(ClipboardLoan::waitLimitMs));
     if (!cap && chords.terminal) {
-        cap = captureViaPrimary(front->pid);
+        cap = co_await captureViaPrimary(front->pid);
         Log::write(QStringLiteral("선택 읽기: PRIMARY %1 (%2)")
                        .arg(cap ? QStringLiteral("성공") : QStringLiteral("실패"), identifier));
     } else if (!cap) {
@@ -275,7 +275,7 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid, Ed
     const auto clock = Platform::shared().clock;
 
     stopWatchingLateCopy();
-    ClipboardSnapshot snapshot(*pasteboard);
+    ClipboardSnapshot snapshot = co_await ClipboardSnapshot::take(*pasteboard);
     // A copy would replace what could not be saved, for good.
     if (!snapshot.complete()) {
         Log::write(QStringLiteral("선택 읽기: 클립보드를 다 보관하지 못해(형식 %1개) ⌘C를 보내지 않음").arg(snapshot.lost));
@@ -297,16 +297,17 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid, Ed
         co_return std::nullopt;
     }
 
-    const auto text = pasteboard->string();
+    const std::optional<QString> text = co_await pasteboard->string();
     // The user's clipboard is back before the session goes on.
     snapshot.restore(pasteboard->changeCount(), *pasteboard);
     co_return plainTextCapture(text, pid);
 }
 
-std::optional<Capture> TextCapture::captureViaPrimary(Pid pid)
+QCoro::Task<std::optional<Capture>> TextCapture::captureViaPrimary(Pid pid)
 {
     // PRIMARY holds whatever was selected last, anywhere: only the terminal's own is its selection.
     const auto primary = Platform::shared().primarySelection;
-    if (!primary || primary->ownerPid() != pid) return std::nullopt;
-    return plainTextCapture(primary->string(), pid);
+    if (!primary || primary->ownerPid() != pid) co_return std::nullopt;
+    const std::optional<QString> text = co_await primary->string();
+    co_return plainTextCapture(text, pid);
 }

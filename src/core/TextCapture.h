@@ -54,5 +54,5 @@ private:
                                                                       const QString& full, TextRange range);
     static QCoro::Task<std::optional<Capture>> captureViaClipboard(Pid pid, EditChords chords, QString identifier,
                                                                    QString* why);
-    static std::optional<Capture> captureViaPrimary(Pid pid);
+    static QCoro::Task<std::optional<Capture>> captureViaPrimary(Pid pid);
 };

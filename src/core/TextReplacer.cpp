@@ -140,7 +140,7 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
     const auto pasteboard = cap.chords.pastesPrimary && platform.primarySelection ? platform.primarySelection
                                                                                   : platform.pasteboard;
     TextCapture::stopWatchingLateCopy();
-    const ClipboardSnapshot snapshot(*pasteboard);
+    const ClipboardSnapshot snapshot = co_await ClipboardSnapshot::take(*pasteboard);
     const qint64 ours = ClipboardSnapshot::putTransient(text, *pasteboard);
     const bool posted = co_await KeySim::press(cap.chords.paste.keyCode, cap.chords.paste.flags, cap.pid);
     if (!posted) {

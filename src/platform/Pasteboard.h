@@ -10,11 +10,14 @@
 
 #include <optional>
 
+#include <qcoro/qcorotask.h>
+
 // One item of the clipboard: (type, data) pairs in the item's order of types.
 using PasteboardItem = QList<QPair<QString, QByteArray>>;
 
 // The system clipboard (on X11 the CLIPBOARD selection). Another program may write to it at any
-// moment; the change count is how the core notices.
+// moment; the change count is how the core notices. Reads wait for the program that holds the
+// contents, in its own time: the event loop runs meanwhile.
 class Pasteboard {
 public:
     // Plain text, as the clipboard carries it between programs.
@@ -29,15 +32,15 @@ public:
     virtual qint64 changeCount() = 0;
 
     // The types that each item offers, items and types in the clipboard's order.
-    virtual QList<QStringList> itemTypes() = 0;
+    virtual QCoro::Task<QList<QStringList>> itemTypes() = 0;
     // The data of one type of one item; absent when the owner does not deliver it.
-    virtual std::optional<QByteArray> data(qsizetype item, const QString& type) = 0;
+    virtual QCoro::Task<std::optional<QByteArray>> data(qsizetype item, QString type) = 0;
     // Whether the last read (itemTypes() or data()) that came back empty failed on data the owner
     // holds (too large, too slow, cut off): contents that cannot be saved, unlike a type the owner
     // refuses or an empty clipboard.
     virtual bool lastReadLost() = 0;
     // The plain-text string of the first item that has one.
-    virtual std::optional<QString> string() = 0;
+    virtual QCoro::Task<std::optional<QString>> string() = 0;
 
     // Empties the clipboard; returns the change count afterwards.
     virtual qint64 clearContents() = 0;

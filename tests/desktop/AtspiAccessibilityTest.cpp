@@ -286,25 +286,54 @@ TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
     EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(element, Accessibility::valueAttribute)), text);
 }
 
-// A password field says it is one, and its text (even the mask) is neither read nor written.
+// A password field says it is one, and its text (even the mask) is neither read nor written: Qt's
+// and GTK's (zenity --password, which prints what its field holds when Return is pressed).
 TEST(AtspiWrite, APasswordFieldIsNamedAndNeitherReadNorWritten)
 {
-    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     QTemporaryDir dir;
     const QString mirror = dir.filePath(QStringLiteral("mirror.txt"));
-    std::unique_ptr<LaunchedApp> field;
-    const AXElementRef element = startFocused(ax, field, {QStringLiteral("--password"), QStringLiteral("--text"),
-                                                          QStringLiteral("수도0420"), QStringLiteral("--mirror"), mirror});
-    ASSERT_TRUE(element);
-    EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(element, Accessibility::subroleAttribute)),
-              Accessibility::secureTextFieldSubrole);
-    for (const QString& attribute : {Accessibility::selectedTextAttribute, Accessibility::valueAttribute})
-        EXPECT_FALSE(ax.copyAttributeValue(element, attribute).ok()) << attribute.toStdString();
-    EXPECT_NE(ax.setAttributeValue(element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("首都"))),
-              AXError::success);
-    QFile written(mirror);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(written.readAll()), QStringLiteral("수도0420"));
+    struct Field {
+        const char* name;
+        QString program;
+        QStringList arguments;
+        QString typed; // into the field once it has the focus
+        std::function<QString(Program&)> held;
+    };
+    const Field fields[] = {
+        {"Qt", testEditorPath(),
+         {QStringLiteral("--password"), QStringLiteral("--text"), QStringLiteral("수도0420"), QStringLiteral("--mirror"), mirror},
+         {}, [&](Program&) {
+             QFile written(mirror);
+             return written.open(QIODevice::ReadOnly) ? QString::fromUtf8(written.readAll()) : QString();
+         }},
+        {"GTK", QStringLiteral("zenity"), {QStringLiteral("--password")}, QStringLiteral("sudo0420"), [](Program& app) {
+             xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+             waitUntil([&] { return app.process().state() == QProcess::NotRunning; });
+             return QString::fromUtf8(app.process().readAllStandardOutput()).trimmed();
+         }},
+    };
+    for (const Field& f : fields) {
+        SCOPED_TRACE(f.name);
+        AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
+        Program app(f.program, f.arguments);
+        const unsigned long window = app.window();
+        ASSERT_NE(window, 0u);
+        ASSERT_TRUE(activate(window));
+        ASSERT_TRUE(waitUntil([&] { return registeredOnAccessibilityBus(app.pid()); }, 10s));
+        if (!f.typed.isEmpty()) {
+            ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"), f.typed}));
+        }
+        AXElementRef element;
+        ASSERT_TRUE(waitUntil([&] { return (element = focusedIn(ax, app.pid())) != nullptr; }, 5s));
+        EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(element, Accessibility::subroleAttribute)),
+                  Accessibility::secureTextFieldSubrole);
+        for (const QString& attribute : {Accessibility::selectedTextAttribute, Accessibility::valueAttribute})
+            EXPECT_FALSE(ax.copyAttributeValue(element, attribute).ok()) << attribute.toStdString();
+        EXPECT_NE(ax.setAttributeValue(element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("首都"))),
+                  AXError::success);
+        const QString expected = f.typed.isEmpty() ? f.arguments.at(2) : f.typed;
+        EXPECT_EQ(f.held(app), expected);
+    }
 }
 
 TEST(AtspiTrust, FollowsTheAccessibilitySwitchAndPromptingTurnsItOn)

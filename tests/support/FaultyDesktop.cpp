@@ -22,11 +22,11 @@ AXError FaultyAccessibility::setAttributeValue(const AXElementRef& element, cons
     return error == AXError::success ? f.late.value(attribute, AXError::success) : error;
 }
 
-std::optional<QByteArray> FaultyPasteboard::data(qsizetype item, const QString& type)
+std::optional<QByteArray> FaultyPasteboard::held(qsizetype item, const QString& type)
 {
     m_lastReadLost = untakeableTypes.contains(type);
     if (unreadableTypes.contains(type) || m_lastReadLost) return std::nullopt;
-    return MemoryPasteboard::data(item, type);
+    return MemoryPasteboard::held(item, type);
 }
 
 SlowCopyKeyPoster::SlowCopyKeyPoster(std::shared_ptr<Clock> clock, std::shared_ptr<MemoryWorkspace> workspace,

@@ -32,7 +32,7 @@ class FaultyPasteboard : public MemoryPasteboard {
 public:
     QSet<QString> unreadableTypes;
     QSet<QString> untakeableTypes;
-    std::optional<QByteArray> data(qsizetype item, const QString& type) override;
+    std::optional<QByteArray> held(qsizetype item, const QString& type) override;
     bool lastReadLost() override { return m_lastReadLost; }
 
 private:

@@ -99,7 +99,7 @@ TEST_F(SessionFixture, OptionPickCopiesTheHanjaAndLeavesTheText)
     auto editor = fake->openEditor("수도를", {0, 3});
     ASSERT_TRUE(pressShowsList());
     press(kDigit1, ModifierFlag::option);
-    EXPECT_EQ(fake->pasteboard->string(), "首都");
+    EXPECT_EQ(fake->pasteboard->text(), "首都");
     EXPECT_EQ(panel.model().header(), "복사됨 · 首都");
     EXPECT_TRUE(panel.isNotice());
     spinUntil([] { return false; });

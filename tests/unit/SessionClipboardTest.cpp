@@ -38,7 +38,7 @@ TEST_F(SessionClipboard, APasteNobodyAsksForIsToldAndLeavesTheSpellingOnTheClipb
     settle(5000);
     EXPECT_EQ(viewer->text, "대한민국의 수도는 서울");
     EXPECT_EQ(replacedPosts, 0);
-    EXPECT_EQ(fake->pasteboard->string(), "수도(首都)");
+    EXPECT_EQ(fake->pasteboard->text(), "수도(首都)");
 }
 
 // A native Wayland window with no editable text: no key can paste there, so none is sent, and the
@@ -56,7 +56,7 @@ TEST_F(SessionClipboard, WhereKeysCannotReachTheSpellingGoesOnTheClipboardAtOnce
     ASSERT_TRUE(spinUntil([&] { return noticeShown(noticeFor("수도(首都)")); }));
     EXPECT_LT(fake->clock->monotonicMs() - picked, TextReplacer::pasteSettleMs);
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-    EXPECT_EQ(fake->pasteboard->string(), "수도(首都)");
+    EXPECT_EQ(fake->pasteboard->text(), "수도(首都)");
     EXPECT_EQ(editor->text, "대한민국의 수도는 서울");
 }
 
@@ -72,7 +72,7 @@ TEST_F(SessionClipboard, ALatePasteIsNoFailure)
     EXPECT_EQ(editor->text, "수도(首都)");
     EXPECT_EQ(replacedPosts, 1);
     EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
+    EXPECT_EQ(fake->pasteboard->text(), kUserClipboard);
 
     editor->text = "수도";
     editor->selection = {0, 2};
@@ -84,7 +84,7 @@ TEST_F(SessionClipboard, ALatePasteIsNoFailure)
     EXPECT_EQ(editor->text, "수도(首都)");
     EXPECT_EQ(replacedPosts, 2);
     EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
+    EXPECT_EQ(fake->pasteboard->text(), kUserClipboard);
 }
 
 // The shortcut pressed again while the pick's paste still holds the clipboard.
@@ -102,7 +102,7 @@ TEST_F(SessionClipboard, ASecondPressDuringThePasteKeepsTheUsersClipboard)
     fake->panelWindow->pressKey(kDigit1);
     settle(5000);
     EXPECT_EQ(editor->text, "수도(首都) 수도(首都)");
-    EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
+    EXPECT_EQ(fake->pasteboard->text(), kUserClipboard);
     EXPECT_EQ(replacedPosts, 2);
 
     // Pressed at once, before the paste is even posted: the pick is written all the same.
@@ -112,7 +112,7 @@ TEST_F(SessionClipboard, ASecondPressDuringThePasteKeepsTheUsersClipboard)
     fake->panelWindow->pressKey(kDigit1);
     settle(5000);
     EXPECT_EQ(editor->text, "수도(首都) 수도");
-    EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
+    EXPECT_EQ(fake->pasteboard->text(), kUserClipboard);
     EXPECT_EQ(replacedPosts, 3);
 }
 
@@ -125,7 +125,7 @@ TEST_F(SessionClipboard, AfterANoSelectionNoticeOnlyTheLateAnswerIsUndone)
     coordinator.trigger();
     ASSERT_TRUE(spinUntil([&] { return noticeShown(Coordinator::noSelectionNotice); }));
     settle(3000);
-    EXPECT_EQ(fake->pasteboard->string(), kUserClipboard);
+    EXPECT_EQ(fake->pasteboard->text(), kUserClipboard);
 
     editor->selection = {3, 0}; // a caret: the copy chord copies nothing
     coordinator.trigger();
@@ -138,5 +138,5 @@ TEST_F(SessionClipboard, AfterANoSelectionNoticeOnlyTheLateAnswerIsUndone)
     });
     settle(3000);
     EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(fake->pasteboard->string(), "수도");
+    EXPECT_EQ(fake->pasteboard->text(), "수도");
 }

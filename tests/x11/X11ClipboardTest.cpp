@@ -2,6 +2,7 @@
 
 #include "base/Log.h"
 #include "core/ClipboardSnapshot.h"
+#include "core/TextCapture.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11SelectionReader.h"
@@ -15,6 +16,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include "support/FakePlatform.h"
 
 #include <algorithm>
 #include <csignal>
@@ -62,7 +65,7 @@ TEST(X11ClipboardTest, transientTextIsMarkedSecretAndOwnChangesCountAtOnce)
     EXPECT_EQ(xclip(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), QByteArray("首都"));
     // Another program takes it: the count moves by one (our own writes, noted by XFixes before
     // it, did not count again), and the restore of an older snapshot is skipped.
-    const ClipboardSnapshot older(clipboard);
+    const ClipboardSnapshot older = QCoro::waitFor(ClipboardSnapshot::take(clipboard));
     // In the foreground (-quiet), so that it is ended by its PID with the test.
     Program other(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
                                             QStringLiteral("clipboard"), QStringLiteral("-i")});
@@ -71,7 +74,7 @@ TEST(X11ClipboardTest, transientTextIsMarkedSecretAndOwnChangesCountAtOnce)
     ASSERT_TRUE(waitUntil([&] { return clipboard.changeCount() != ours; }));
     EXPECT_EQ(clipboard.changeCount(), ours + 1);
     EXPECT_FALSE(older.restore(ours, clipboard));
-    EXPECT_EQ(clipboard.string(), QStringLiteral("other"));
+    EXPECT_EQ(QCoro::waitFor(clipboard.string()), QStringLiteral("other"));
 }
 
 // A paste shows as a request for the text, named by the pasting process; a request for the list
@@ -120,7 +123,7 @@ TEST(X11ClipboardTest, primaryOfAnXtermNamesItsOwner)
     ASSERT_TRUE(waitUntil([&] { return primary.ownerPid() == xterm.pid(); }));
     EXPECT_EQ(workspace.frontmostApplication()->pid, xterm.pid());
     EXPECT_EQ(workspace.frontmostApplication()->desktopId, QStringLiteral("XTerm"));
-    EXPECT_EQ(primary.string(), QStringLiteral("sudoreul"));
+    EXPECT_EQ(QCoro::waitFor(primary.string()), QStringLiteral("sudoreul"));
     EXPECT_TRUE(DesktopTest::alive(sleeper.first()));
 }
 
@@ -134,24 +137,55 @@ TEST(X11ClipboardTest, hungOwnerIsSkippedAfterTheTimeLimit)
     Program owner(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
     ASSERT_TRUE(waitUntil([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
     ASSERT_TRUE(waitUntil([&] { return clipboard.changeCount() > initial; }));
-    ASSERT_FALSE(clipboard.itemTypes().isEmpty());
+    ASSERT_FALSE(QCoro::waitFor(clipboard.itemTypes()).isEmpty());
 
     Log::Collector log;
     ::kill(pid_t(owner.pid()), SIGSTOP);
     QElapsedTimer timer;
     timer.start();
-    EXPECT_FALSE(clipboard.data(0, QStringLiteral("image/png")));
+    EXPECT_FALSE(QCoro::waitFor(clipboard.data(0, QStringLiteral("image/png"))));
     // The limit is 2 s (the log line says it was ours); a read without one would hang.
     EXPECT_LT(timer.elapsed(), 15000);
     EXPECT_TRUE(log.contains(QStringLiteral("image/png 형식을 건너뜀")));
     // Its other formats are not waited for again: a snapshot of twenty would take forty seconds.
     timer.restart();
-    EXPECT_FALSE(clipboard.data(0, QStringLiteral("text/plain")));
-    EXPECT_FALSE(clipboard.data(0, QStringLiteral("UTF8_STRING")));
+    EXPECT_FALSE(QCoro::waitFor(clipboard.data(0, QStringLiteral("text/plain"))));
+    EXPECT_FALSE(QCoro::waitFor(clipboard.data(0, QStringLiteral("UTF8_STRING"))));
     EXPECT_LT(timer.elapsed(), 2000) << "less than one more time limit";
     EXPECT_EQ(log.count(QStringLiteral("형식을 건너뜀: 주인이 앞서 응답하지 않음")), 2);
-    EXPECT_TRUE(clipboard.itemTypes().isEmpty());
+    EXPECT_TRUE(QCoro::waitFor(clipboard.itemTypes()).isEmpty());
     EXPECT_TRUE(log.contains(QStringLiteral("형식 목록을 읽지 못함")));
+    ::kill(pid_t(owner.pid()), SIGCONT);
+}
+
+// A press whose clipboard owner has stopped waits out the owner's time limit, and meanwhile the
+// event loop goes on (the tray, the instance socket, timers); then the press says why it copied
+// nothing.
+TEST(X11ClipboardTest, aStoppedOwnerHoldsUpThePressButNotTheEventLoop)
+{
+    auto fake = FakePlatform::install();
+    auto clipboard = std::make_shared<X11Clipboard>(QClipboard::Clipboard, X11Connection::open());
+    fake->platform->pasteboard = clipboard;
+    fake->openEditor(QStringLiteral("수도"), {0, 2});
+    QTemporaryDir dir;
+    const qint64 initial = clipboard->changeCount();
+    Program owner(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
+    ASSERT_TRUE(waitUntil([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
+    ASSERT_TRUE(waitUntil([&] { return clipboard->changeCount() > initial; }));
+    ::kill(pid_t(owner.pid()), SIGSTOP);
+
+    QString why;
+    bool pressEnded = false;
+    auto press = [&]() -> QCoro::Task<void> {
+        co_await TextCapture::capture(false, &why);
+        pressEnded = true;
+    };
+    bool tickDuringPress = false;
+    QTimer::singleShot(50, [&] { tickDuringPress = !pressEnded; });
+    auto pressing = press();
+    EXPECT_TRUE(waitUntil([&] { return pressEnded; }, 20s));
+    EXPECT_TRUE(tickDuringPress) << "the event loop stood still while the owner was waited for";
+    EXPECT_EQ(why, TextCapture::clipboardUnsavedNotice);
     ::kill(pid_t(owner.pid()), SIGCONT);
 }
 
@@ -169,8 +203,8 @@ TEST(X11ClipboardTest, dataInPiecesFromXclipIsReadWholeAndItsOwnerStays)
     ASSERT_TRUE(waitUntil([&] { return watcher.changeCount() != initial; }));
     {
         X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
-        EXPECT_TRUE(holds(clipboard.data(0, QStringLiteral("UTF8_STRING")), text));
-        EXPECT_TRUE(holds(clipboard.data(0, QStringLiteral("UTF8_STRING")), text));
+        EXPECT_TRUE(holds(QCoro::waitFor(clipboard.data(0, QStringLiteral("UTF8_STRING"))), text));
+        EXPECT_TRUE(holds(QCoro::waitFor(clipboard.data(0, QStringLiteral("UTF8_STRING"))), text));
     }
     EXPECT_TRUE(holds(xclip(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), text));
     EXPECT_EQ(owner.process().state(), QProcess::Running);
@@ -191,7 +225,7 @@ TEST(X11ClipboardTest, dataInPiecesAboveTheSizeLimitIsLeftOutAndItsOwnerStays)
     {
         X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
         Log::Collector log;
-        EXPECT_FALSE(clipboard.data(0, QStringLiteral("UTF8_STRING")));
+        EXPECT_FALSE(QCoro::waitFor(clipboard.data(0, QStringLiteral("UTF8_STRING"))));
         EXPECT_TRUE(log.contains(QStringLiteral("UTF8_STRING 형식을 건너뜀: too large")));
         EXPECT_TRUE(clipboard.lastReadLost()) << "held but not taken: a snapshot cannot be whole";
         // xclip serves one request at a time: it answers again once the dropped transfer ended.
@@ -214,7 +248,7 @@ TEST(X11ClipboardTest, piecesThatStopBeforeTheLastAreLeftOut)
     Log::Collector log;
     QElapsedTimer timer;
     timer.start();
-    EXPECT_FALSE(clipboard.data(0, QStringLiteral("UTF8_STRING")));
+    EXPECT_FALSE(QCoro::waitFor(clipboard.data(0, QStringLiteral("UTF8_STRING"))));
     EXPECT_LT(timer.elapsed(), 15000);
     EXPECT_TRUE(log.contains(QStringLiteral("UTF8_STRING 형식을 건너뜀: timed out")));
 }
@@ -241,7 +275,7 @@ TEST(X11ClipboardTest, largeCopyInMousepadIsSavedAndRestoredWhole)
                                          QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")}));
     ASSERT_TRUE(waitUntil([&] { return clipboard.changeCount() != before && clipboard.ownerPid() == mousepad.pid(); }));
 
-    const ClipboardSnapshot snapshot(clipboard);
+    const ClipboardSnapshot snapshot = QCoro::waitFor(ClipboardSnapshot::take(clipboard));
     ASSERT_EQ(snapshot.items.size(), 1);
     const auto saved = std::find_if(snapshot.items.first().begin(), snapshot.items.first().end(),
                                     [](const auto& p) { return p.first == QStringLiteral("UTF8_STRING"); });

@@ -139,90 +139,87 @@ bool X11Clipboard::ownedByUs()
     return m_own && XGetSelectionOwner(m_connection->display(), m_selection) == m_ownWindow;
 }
 
-QStringList X11Clipboard::foreignTypes()
+QCoro::Task<QStringList> X11Clipboard::foreignTypes()
 {
-    auto targets = m_reader->targets();
+    const auto targets = co_await m_reader->targets();
     if (const auto* failure = std::get_if<X11SelectionReader::Failure>(&targets)) {
         m_lastReadLost = *failure != X11SelectionReader::Failure::noOwner && *failure != X11SelectionReader::Failure::refused;
         if (*failure != X11SelectionReader::Failure::noOwner)
             Log::write(QStringLiteral("%1 형식 목록을 읽지 못함: %2")
                            .arg(modeName(m_mode), QLatin1String(X11SelectionReader::describe(*failure))));
-        return {};
+        co_return QStringList();
     }
     QStringList types;
     for (unsigned long atom : std::get<QList<unsigned long>>(targets)) {
         const QString name = m_connection->atomName(atom);
         if (!name.isEmpty() && !metaTargets().contains(name) && !types.contains(name)) types << name;
     }
-    return types;
+    co_return types;
 }
 
-QList<QStringList> X11Clipboard::itemTypes()
+QCoro::Task<QList<QStringList>> X11Clipboard::itemTypes()
 {
     m_lastReadLost = false;
+    QStringList types;
     if (!m_connection) {
-        const QMimeData* mime = QGuiApplication::clipboard()->mimeData(m_mode);
-        if (!mime || mime->formats().isEmpty()) return {};
-        return {mime->formats()};
-    }
-    if (ownedByUs()) {
-        if (m_own->isEmpty()) return {};
-        QStringList types;
+        if (const QMimeData* mime = QGuiApplication::clipboard()->mimeData(m_mode)) types = mime->formats();
+    } else if (ownedByUs()) {
         for (const auto& [type, bytes] : *m_own) types << type;
-        return {types};
+    } else {
+        types = co_await foreignTypes();
     }
-    const QStringList types = foreignTypes();
-    if (types.isEmpty()) return {};
-    return {types};
+    if (types.isEmpty()) co_return QList<QStringList>();
+    co_return QList<QStringList>{types};
 }
 
-std::optional<QByteArray> X11Clipboard::data(qsizetype item, const QString& type)
+QCoro::Task<std::optional<QByteArray>> X11Clipboard::data(qsizetype item, QString type)
 {
     m_lastReadLost = false;
-    if (item != 0) return std::nullopt;
+    if (item != 0) co_return std::nullopt;
     if (!m_connection) {
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData(m_mode);
-        if (!mime || !mime->hasFormat(type)) return std::nullopt;
-        return mime->data(type);
+        if (!mime || !mime->hasFormat(type)) co_return std::nullopt;
+        co_return mime->data(type);
     }
     if (ownedByUs()) {
         for (const auto& [t, bytes] : *m_own)
-            if (t == type) return bytes;
-        return std::nullopt;
+            if (t == type) co_return bytes;
+        co_return std::nullopt;
     }
     const unsigned long owner = XGetSelectionOwner(m_connection->display(), m_selection);
     if (m_silentOwner == std::make_pair(owner, m_changeCount)) {
         Log::write(QStringLiteral("%1의 %2 형식을 건너뜀: 주인이 앞서 응답하지 않음").arg(modeName(m_mode), type));
         m_lastReadLost = true;
-        return std::nullopt;
+        co_return std::nullopt;
     }
-    auto result = m_reader->read(m_connection->atom(type.toLatin1().constData()));
+    const X11SelectionReader::Result result = co_await m_reader->read(m_connection->atom(type.toLatin1().constData()));
     if (const auto* failure = std::get_if<X11SelectionReader::Failure>(&result)) {
         if (*failure == X11SelectionReader::Failure::timedOut) m_silentOwner = std::make_pair(owner, m_changeCount);
         m_lastReadLost = *failure != X11SelectionReader::Failure::noOwner && *failure != X11SelectionReader::Failure::refused;
         if (*failure != X11SelectionReader::Failure::noOwner && *failure != X11SelectionReader::Failure::refused)
             Log::write(QStringLiteral("%1의 %2 형식을 건너뜀: %3")
                            .arg(modeName(m_mode), type, QLatin1String(X11SelectionReader::describe(*failure))));
-        return std::nullopt;
+        co_return std::nullopt;
     }
-    return std::get<QByteArray>(result);
+    co_return std::get<QByteArray>(result);
 }
 
-std::optional<QString> X11Clipboard::string()
+QCoro::Task<std::optional<QString>> X11Clipboard::string()
 {
     if (!m_connection) {
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData(m_mode);
-        if (!mime || !mime->hasText()) return std::nullopt;
-        return mime->text();
+        if (!mime || !mime->hasText()) co_return std::nullopt;
+        co_return mime->text();
     }
-    const QList<QStringList> items = itemTypes();
-    if (items.isEmpty()) return std::nullopt;
+    const QList<QStringList> items = co_await itemTypes();
+    if (items.isEmpty()) co_return std::nullopt;
     for (const TextTarget& t : kTextTargets) {
         const QString name = QLatin1String(t.name);
         if (!items.first().contains(name)) continue;
-        if (const auto bytes = data(0, name)) return t.utf8 ? QString::fromUtf8(*bytes) : QString::fromLatin1(*bytes);
+        const std::optional<QByteArray> bytes = co_await data(0, name);
+        if (bytes) co_return t.utf8 ? QString::fromUtf8(*bytes) : QString::fromLatin1(*bytes);
     }
-    return std::nullopt;
+    co_return std::nullopt;
 }
 
 std::optional<Pid> X11Clipboard::ownerPid()

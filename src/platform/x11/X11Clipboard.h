@@ -31,10 +31,10 @@ public:
     ~X11Clipboard() override;
 
     qint64 changeCount() override { return m_changeCount; }
-    QList<QStringList> itemTypes() override;
-    std::optional<QByteArray> data(qsizetype item, const QString& type) override;
+    QCoro::Task<QList<QStringList>> itemTypes() override;
+    QCoro::Task<std::optional<QByteArray>> data(qsizetype item, QString type) override;
     bool lastReadLost() override { return m_lastReadLost; }
-    std::optional<QString> string() override;
+    QCoro::Task<std::optional<QString>> string() override;
     std::optional<Pid> ownerPid() override;
     qint64 clearContents() override;
     bool writeObjects(const QList<PasteboardItem>& items) override;
@@ -50,7 +50,7 @@ public:
 
 private:
     bool ownedByUs();
-    QStringList foreignTypes();
+    QCoro::Task<QStringList> foreignTypes();
     void onOwnerChanged(unsigned long owner, int subtype);
     void probe();
     void probeAnswered();

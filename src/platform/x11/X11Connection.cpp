@@ -6,11 +6,16 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 #include <poll.h>
 
+#include <algorithm>
+#include <limits>
 #include <mutex>
 #include <set>
+
+#include <qcoro/qcorotimer.h>
 
 #include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
 
@@ -124,6 +129,32 @@ bool X11Connection::waitForEvent(unsigned long window, int type, const std::func
         pollfd fd{ConnectionNumber(m_display), POLLIN, 0};
         ::poll(&fd, 1, int(left < 0 || left > kWaitStepMs ? kWaitStepMs : left));
     }
+}
+
+QCoro::Task<std::optional<XEvent>> X11Connection::nextEvent(unsigned long window, int type,
+                                                            std::function<bool(const XEvent&)> wanted,
+                                                            QDeadlineTimer deadline)
+{
+    XFlush(m_display);
+    XEvent queued;
+    while (XCheckTypedWindowEvent(m_display, window, type, &queued))
+        if (wanted(queued)) co_return queued;
+
+    // The handlers see it when the socket, or a round trip, brings it; the timer wakes us either way.
+    std::optional<XEvent> found;
+    QTimer wake;
+    wake.setSingleShot(true);
+    const int handler = addHandler([&](XEvent& event) {
+        if (found || event.type != type || event.xany.window != window || !wanted(event)) return;
+        found = event;
+        wake.start(0);
+    });
+    const qint64 left = deadline.remainingTime();
+    wake.start(int(std::clamp<qint64>(left < 0 ? std::numeric_limits<int>::max() : left, 0,
+                                      std::numeric_limits<int>::max())));
+    co_await wake;
+    removeHandler(handler);
+    co_return found;
 }
 
 int X11ErrorHandler::handle(Display* display, XErrorEvent* error)

@@ -6,6 +6,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+
+#include <qcoro/qcorotask.h>
 
 class QSocketNotifier;
 
@@ -50,6 +53,11 @@ public:
     // dropped. False when the deadline passed first.
     bool waitForEvent(unsigned long window, int type, const std::function<bool(const XEvent&)>& wanted,
                       XEvent& event, const QDeadlineTimer& deadline) const;
+    // The same wait with the event loop running meanwhile: the event is taken from the queue or
+    // from the handlers as it comes. Absent when the deadline passed first. Only on the main
+    // thread, whose event loop dispatches this connection.
+    QCoro::Task<std::optional<XEvent>> nextEvent(unsigned long window, int type,
+                                                 std::function<bool(const XEvent&)> wanted, QDeadlineTimer deadline);
 
     // Collects the protocol errors of the requests made while it lives (after a sync).
     class ErrorTrap {

@@ -52,7 +52,6 @@ X11SelectionReader::X11SelectionReader(std::shared_ptr<X11Connection> connection
     , m_property(m_connection->atom("SORELWICK_SELECTION"))
     , m_incr(m_connection->atom("INCR"))
 {
-    m_window = newWindow();
     m_handler = m_connection->addHandler([this](XEvent& event) { onEvent(event); });
     XFlush(m_connection->display());
 }
@@ -60,7 +59,6 @@ X11SelectionReader::X11SelectionReader(std::shared_ptr<X11Connection> connection
 X11SelectionReader::~X11SelectionReader()
 {
     m_connection->removeHandler(m_handler);
-    XDestroyWindow(m_connection->display(), m_window);
     for (const Window window : m_abandoned) XDestroyWindow(m_connection->display(), window);
     XFlush(m_connection->display());
 }
@@ -85,95 +83,92 @@ const char* X11SelectionReader::describe(Failure failure)
     return "?";
 }
 
-X11SelectionReader::Result X11SelectionReader::read(unsigned long target)
+QCoro::Task<X11SelectionReader::Result> X11SelectionReader::read(unsigned long target)
+{
+    if (XGetSelectionOwner(m_connection->display(), m_selection) == None) co_return Failure::noOwner;
+    const Window window = newWindow();
+    Result result = co_await readInto(window, target);
+    // A transfer given up keeps its window until the owner is done with it.
+    if (!m_abandoned.contains(window)) XDestroyWindow(m_connection->display(), window);
+    XFlush(m_connection->display());
+    co_return result;
+}
+
+QCoro::Task<X11SelectionReader::Result> X11SelectionReader::readInto(unsigned long window, unsigned long target)
 {
     Display* dpy = m_connection->display();
-    if (XGetSelectionOwner(dpy, m_selection) == None) return Failure::noOwner;
-    const QDeadlineTimer deadline(timeLimitMs);
-
-    // Leftovers of an earlier, abandoned read must not be taken for this one's answer.
-    XEvent stale;
-    while (XCheckTypedWindowEvent(dpy, m_window, SelectionNotify, &stale)) {}
-    while (XCheckTypedWindowEvent(dpy, m_window, PropertyNotify, &stale)) {}
-    XDeleteProperty(dpy, m_window, m_property);
-    XConvertSelection(dpy, m_selection, target, m_property, m_window, CurrentTime);
-
-    XEvent event;
-    if (!m_connection->waitForEvent(
-            m_window, SelectionNotify, [target](const XEvent& e) { return e.xselection.target == target; }, event,
-            deadline))
-        return abandon(Failure::timedOut); // a late answer, perhaps in pieces, goes elsewhere
-    if (event.xselection.property == None) return Failure::refused;
+    XConvertSelection(dpy, m_selection, target, m_property, window, CurrentTime);
+    const std::optional<XEvent> answer = co_await m_connection->nextEvent(
+        window, SelectionNotify, [target](const XEvent& e) { return e.xselection.target == target; },
+        QDeadlineTimer(timeLimitMs));
+    if (!answer) co_return abandon(window, Failure::timedOut); // a late answer, perhaps in pieces
+    if (answer->xselection.property == None) co_return Failure::refused;
 
     // First the size, then the whole property at once.
-    const PropertySize size = sizeOf(dpy, m_window, m_property);
-    if (size.type == None) return Failure::refused;
-    if (size.type == m_incr) return readPieces();
-    if (qint64(size.bytes) > sizeLimit) {
-        XDeleteProperty(dpy, m_window, m_property);
-        return Failure::tooLarge;
-    }
+    const PropertySize size = sizeOf(dpy, window, m_property);
+    if (size.type == None) co_return Failure::refused;
+    if (size.type == m_incr) co_return co_await readPieces(window);
+    if (qint64(size.bytes) > sizeLimit) co_return Failure::tooLarge;
     Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* raw = nullptr;
-    XGetWindowProperty(dpy, m_window, m_property, 0, LONG_MAX / 4, True, AnyPropertyType, &type, &format,
-                       &count, &after, &raw);
+    XGetWindowProperty(dpy, window, m_property, 0, LONG_MAX / 4, True, AnyPropertyType, &type, &format, &count,
+                       &after, &raw);
     XFreePtr<unsigned char> data(raw);
-    return data ? bytesOf(data.get(), format, count) : QByteArray();
+    co_return data ? bytesOf(data.get(), format, count) : QByteArray();
 }
 
 // The INCR property holds the size the owner announces (at least); its deletion asks for the
 // first piece, each piece's deletion for the next, and an empty piece ends the transfer.
-X11SelectionReader::Result X11SelectionReader::readPieces()
+QCoro::Task<X11SelectionReader::Result> X11SelectionReader::readPieces(unsigned long window)
 {
     Display* dpy = m_connection->display();
     Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* raw = nullptr;
-    XGetWindowProperty(dpy, m_window, m_property, 0, 1, False, m_incr, &type, &format, &count, &after, &raw);
+    XGetWindowProperty(dpy, window, m_property, 0, 1, False, m_incr, &type, &format, &count, &after, &raw);
     const XFreePtr<unsigned char> announced(raw);
     if (announced && format == 32 && count == 1
         && qint64(*reinterpret_cast<const unsigned long*>(announced.get())) > sizeLimit)
-        return abandon(Failure::tooLarge);
+        co_return abandon(window, Failure::tooLarge);
 
-    // The owner wrote the INCR property before it answered, so that property's own notice is
-    // still queued: only notices of changes made after our last deletion count. An event's
+    // The owner wrote the INCR property before it answered, so that property's own notice may
+    // still be queued: only notices of changes made after our last deletion count. An event's
     // serial is that of the last request of ours the server had handled when it was sent.
     unsigned long since = NextRequest(dpy);
-    XDeleteProperty(dpy, m_window, m_property);
-    const auto newValue = [this, &since](const XEvent& e) {
-        return e.xproperty.atom == m_property && e.xproperty.state == PropertyNewValue && e.xproperty.serial >= since;
-    };
+    XDeleteProperty(dpy, window, m_property);
     const QDeadlineTimer whole(transferTimeLimitMs);
     QByteArray all;
     for (;;) {
-        XEvent event;
-        if (!m_connection->waitForEvent(m_window, PropertyNotify, newValue, event,
-                                        QDeadlineTimer(std::min(timeLimitMs, whole.remainingTime()))))
-            return abandon(Failure::timedOut);
+        const std::optional<XEvent> notice = co_await m_connection->nextEvent(
+            window, PropertyNotify,
+            [this, since](const XEvent& e) {
+                return e.xproperty.atom == m_property && e.xproperty.state == PropertyNewValue
+                    && e.xproperty.serial >= since;
+            },
+            QDeadlineTimer(std::min(timeLimitMs, whole.remainingTime())));
+        if (!notice) co_return abandon(window, Failure::timedOut);
         since = NextRequest(dpy);
         raw = nullptr;
-        XGetWindowProperty(dpy, m_window, m_property, 0, LONG_MAX / 4, True, AnyPropertyType, &type, &format,
-                           &count, &after, &raw);
+        XGetWindowProperty(dpy, window, m_property, 0, LONG_MAX / 4, True, AnyPropertyType, &type, &format, &count,
+                           &after, &raw);
         const XFreePtr<unsigned char> piece(raw);
-        if (type == None) return abandon(Failure::brokenOff); // a new value, gone before we read it
-        if (count == 0) return all;
+        if (type == None) co_return abandon(window, Failure::brokenOff); // a new value, gone before we read it
+        if (count == 0) co_return all;
         all += bytesOf(piece.get(), format, count);
-        if (all.size() > sizeLimit) return abandon(Failure::tooLarge);
+        if (all.size() > sizeLimit) co_return abandon(window, Failure::tooLarge);
     }
 }
 
 // The owner may still be sending: it goes on into this window, whose pieces onEvent takes and
-// drops until the last; the next reads use a new window, their answers apart from these pieces.
-X11SelectionReader::Failure X11SelectionReader::abandon(Failure failure)
+// drops until the last.
+X11SelectionReader::Failure X11SelectionReader::abandon(unsigned long window, Failure failure)
 {
-    Display* dpy = m_connection->display();
-    XDeleteProperty(dpy, m_window, m_property); // whatever waits there: the owner goes on
-    m_abandoned.append(m_window);
-    m_window = newWindow();
-    XFlush(dpy);
+    XDeleteProperty(m_connection->display(), window, m_property); // whatever waits there: the owner goes on
+    m_abandoned.append(window);
+    XFlush(m_connection->display());
     return failure;
 }
 
@@ -194,10 +189,10 @@ void X11SelectionReader::onEvent(const XEvent& event)
     XFlush(dpy);
 }
 
-std::variant<QList<unsigned long>, X11SelectionReader::Failure> X11SelectionReader::targets()
+QCoro::Task<std::variant<QList<unsigned long>, X11SelectionReader::Failure>> X11SelectionReader::targets()
 {
-    Result result = read(m_connection->atom("TARGETS"));
-    if (const auto* failure = std::get_if<Failure>(&result)) return *failure;
+    const Result result = co_await read(m_connection->atom("TARGETS"));
+    if (const auto* failure = std::get_if<Failure>(&result)) co_return *failure;
     const QByteArray& bytes = std::get<QByteArray>(result);
     QList<unsigned long> atoms;
     for (qsizetype i = 0; i + 4 <= bytes.size(); i += 4) {
@@ -205,5 +200,5 @@ std::variant<QList<unsigned long>, X11SelectionReader::Failure> X11SelectionRead
         memcpy(&v, bytes.constData() + i, 4);
         atoms.append(v);
     }
-    return atoms;
+    co_return atoms;
 }

@@ -6,15 +6,19 @@
 #include <memory>
 #include <variant>
 
+#include <qcoro/qcorotask.h>
+
 class X11Connection;
 union _XEvent;
 typedef union _XEvent XEvent;
 
 // Reads one selection (CLIPBOARD, PRIMARY) from whoever owns it, on our own connection, so that
 // a slow or hung owner costs a bounded wait and nothing else: each read gives up after its time
-// limit, and data above the size limit is not taken. Large data arrives in pieces (INCR), each
-// within the time limit; a transfer we give up goes on into a window of its own, its pieces
-// dropped as they come, so that the owner finishes rather than writes to a window that is gone.
+// limit, and data above the size limit is not taken. The event loop runs while a read waits; each
+// read has a window of its own, so reads that overlap never take each other's answers. Large data
+// arrives in pieces (INCR), each within the time limit; a transfer we give up goes on into its
+// window, its pieces dropped as they come, so that the owner finishes rather than writes to a
+// window that is gone. The reader outlives its reads: whoever reads holds its clipboard.
 class X11SelectionReader {
 public:
     static constexpr qint64 timeLimitMs = 2000;
@@ -31,21 +35,21 @@ public:
     X11SelectionReader& operator=(const X11SelectionReader&) = delete;
 
     // The owner's data for target, byte for byte as the owner wrote it.
-    Result read(unsigned long target);
+    QCoro::Task<Result> read(unsigned long target);
     // The targets the owner offers, in its order.
-    std::variant<QList<unsigned long>, Failure> targets();
+    QCoro::Task<std::variant<QList<unsigned long>, Failure>> targets();
 
     static const char* describe(Failure failure);
 
 private:
     unsigned long newWindow() const;
-    Result readPieces();
-    Failure abandon(Failure failure);
+    QCoro::Task<Result> readInto(unsigned long window, unsigned long target);
+    QCoro::Task<Result> readPieces(unsigned long window);
+    Failure abandon(unsigned long window, Failure failure);
     void onEvent(const XEvent& event);
 
     std::shared_ptr<X11Connection> m_connection;
     unsigned long m_selection;
-    unsigned long m_window;
     unsigned long m_property;
     unsigned long m_incr;
     QList<unsigned long> m_abandoned; // windows of transfers given up, until their last piece
