@@ -255,7 +255,9 @@ QCoro::Task<void> Coordinator::handle(Capture cap, qint64 session)
     if (allSyllables(text) && TextUtil::characterCount(text) <= kMaxSyllables) {
         split = dictionary->split(text);
         // With no dictionary word at its start (이순신은), a compound as writers spelled it may still read it.
-        compounds = split ? dictionary->compounds(*split) : dictionary->compounds(text);
+        // A compound's parts are spelled as the user picked them alone.
+        const HanjaDictionary::PartPicks picks = PickHistory::shared().pickedSpellings();
+        compounds = split ? dictionary->compounds(*split, 3, picks) : dictionary->compounds(text, 3, picks);
     }
     if (split) entries = dictionary->candidates(split->stem);
     if (entries.isEmpty() && compounds.isEmpty()) {
