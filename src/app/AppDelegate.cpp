@@ -77,8 +77,9 @@ void AppDelegate::start()
     activateShortcut();
     loadDictionary();
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::handClipboardOver);
-    // Needs the accessibility switch, or the first run never finished.
-    OnboardingWindow::shared().showIfNeeded();
+    // Needs the accessibility switch, or the first run never finished. Not made otherwise: a
+    // window never shown would hold its widgets and the fonts it laid out for the whole session.
+    if (OnboardingWindow::needed()) openOnboarding();
     detach(buildTray());
 }
 
@@ -133,8 +134,7 @@ QCoro::Task<void> AppDelegate::buildTray()
     connect(m_tray.get(), &TrayMenu::onboardingRequested, this, &AppDelegate::openOnboarding);
     connect(m_tray.get(), &TrayMenu::aboutRequested, this, &AppDelegate::openAbout);
     addAutostartItem();
-    SettingsWindow::shared().setMenuItems(
-        {m_autostartItem.data(), m_tray->onboardingItem(), m_tray->aboutItem(), m_tray->quitItem()});
+    if (m_settingsMade) SettingsWindow::shared().setMenuItems(menuItems());
     connect(m_trayHost.get(), &TrayHost::presentChanged, this, &AppDelegate::followTrayHost);
     followTrayHost(m_trayHost->present());
     // Qt puts the icon in a tray that appears later.
@@ -143,8 +143,35 @@ QCoro::Task<void> AppDelegate::buildTray()
 
 void AppDelegate::followTrayHost(bool present)
 {
-    SettingsWindow::shared().setTrayPresent(present);
-    OnboardingWindow::shared().setTrayPresent(present);
+    m_trayPresent = present;
+    if (m_settingsMade) SettingsWindow::shared().setTrayPresent(present);
+    if (m_onboardingMade) OnboardingWindow::shared().setTrayPresent(present);
+}
+
+QList<QAction*> AppDelegate::menuItems() const
+{
+    return {m_autostartItem.data(), m_tray->onboardingItem(), m_tray->aboutItem(), m_tray->quitItem()};
+}
+
+SettingsWindow& AppDelegate::settingsWindow()
+{
+    SettingsWindow& window = SettingsWindow::shared();
+    if (!m_settingsMade) {
+        m_settingsMade = true;
+        if (m_tray) window.setMenuItems(menuItems()); // else the tray, once built, hands them over
+        if (m_trayPresent) window.setTrayPresent(*m_trayPresent);
+    }
+    return window;
+}
+
+OnboardingWindow& AppDelegate::onboardingWindow()
+{
+    OnboardingWindow& window = OnboardingWindow::shared();
+    if (!m_onboardingMade) {
+        m_onboardingMade = true;
+        if (m_trayPresent) window.setTrayPresent(*m_trayPresent);
+    }
+    return window;
 }
 
 // "로그인할 때 시작", right after "시작 안내…": checked when the autostart entry exists, and read
@@ -180,6 +207,7 @@ void AppDelegate::loadDictionary()
         HanjaDictionary::shared().loadIfNeeded();
         HanjaDictionary::shared().readCompoundTablesIfNeeded();
         HanjaDictionary::shared().readReadingsIfNeeded();
+        HanjaDictionary::shared().releaseResident();
     });
     m_loader->start(QThread::LowPriority);
 }
@@ -210,7 +238,7 @@ void AppDelegate::openSettings()
 {
     // The settings may show it in place of the menu; the file may have gone by hand.
     if (m_autostartItem) m_autostartItem->setChecked(Autostart::isEnabled());
-    SettingsWindow::shared().present();
+    settingsWindow().present();
 }
-void AppDelegate::openOnboarding() { OnboardingWindow::shared().present(); }
+void AppDelegate::openOnboarding() { onboardingWindow().present(); }
 void AppDelegate::openAbout() { AboutWindow::shared().present(); }

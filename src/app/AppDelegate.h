@@ -8,10 +8,13 @@
 #include <qcoro/qcorotask.h>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QThread;
+class OnboardingWindow;
 class SaveFailureNotice;
+class SettingsWindow;
 class TrayHost;
 class TrayMenu;
 class X11TrayColors;
@@ -45,6 +48,10 @@ private:
     void addAutostartItem();
     // Without a tray host the menu's items and the texts move to the settings and first-run windows.
     void followTrayHost(bool present);
+    // The windows are made when first opened, then told what the tray holds.
+    SettingsWindow& settingsWindow();
+    OnboardingWindow& onboardingWindow();
+    QList<QAction*> menuItems() const;
     void activateShortcut();
     void loadDictionary();
     // A new accessibility bus is reached by a fresh start, once no press, no pick's replacement and
@@ -60,4 +67,7 @@ private:
     std::unique_ptr<TrayHost> m_trayHost; // asks m_trayColors: ends before it
     QPointer<QAction> m_autostartItem;
     QThread* m_loader = nullptr;
+    std::optional<bool> m_trayPresent; // known once the tray host was looked for
+    bool m_settingsMade = false;
+    bool m_onboardingMade = false;
 };

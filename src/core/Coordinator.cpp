@@ -355,6 +355,9 @@ void Coordinator::present(const QList<Candidate>& rows, const QString& header, c
                           const Capture& cap, qint64 session)
 {
     CandidatePanel& panel = CandidatePanel::shared();
+    // The lookup is done: the index pages it read go back to the page cache, which the next
+    // lookup reads them from again, instead of staying in this process's memory.
+    if (dictionary) dictionary->releaseResident();
     if (panel.session != session) return; // dismissed or overtaken while we waited
     panel.show(rows, header, anchor, session, [this, cap, anchor](const Candidate& row, bool optionHeld) {
         picked(row, optionHeld, cap, anchor);

@@ -5,6 +5,8 @@
 #include "core/dictionary/InitialSound.h"
 #include "core/dictionary/ReadingIndex.h"
 
+#include <algorithm>
+
 namespace {
 
 char32_t codePointAt(QStringView text, qsizetype i, qsizetype* size)
@@ -31,12 +33,14 @@ qsizetype trailingSyllables(QStringView text, qsizetype count)
 // the initial-sound rule or not (a character the dictionary does not know may read as anything).
 bool readsAs(const QString& hanja, QStringView hangul, HanjaDictionary& dictionary)
 {
+    const auto plain = [](QChar s) { return QChar(InitialSound::atWordStart(s.unicode())); };
     // What the reader itself writes for the run reads back, whichever rule made it (不 as 부
-    // before ㄷ and ㅈ, where the dictionary may list only 불).
+    // before ㄷ and ㅈ, where the dictionary may list only 불), at the start of a word or not.
     QString own;
     for (const HanjaDictionary::ReadingPiece& p : dictionary.readHanja(hanja)) own += p.readings.first();
-    if (own == hangul) return true;
-    const auto plain = [](QChar s) { return QChar(InitialSound::atWordStart(s.unicode())); };
+    if (own.size() == hangul.size()
+        && std::equal(own.begin(), own.end(), hangul.begin(), [&](QChar a, QChar b) { return plain(a) == plain(b); }))
+        return true;
     qsizetype k = 0;
     for (qsizetype i = 0; i < hanja.size() && k < hangul.size(); ++k) {
         const qsizetype size = hanja[i].isHighSurrogate() && i + 1 < hanja.size() ? 2 : 1;

@@ -201,11 +201,15 @@ OnboardingWindow::OnboardingWindow(QWidget* parent)
 
 OnboardingWindow::~OnboardingWindow() { stop(); }
 
-void OnboardingWindow::showIfNeeded()
+bool OnboardingWindow::needed()
 {
     const bool trusted = Platform::shared().accessibility->isProcessTrusted(false);
-    if (trusted && Defaults::shared().boolean(doneKey)) return;
-    present();
+    return !trusted || !Defaults::shared().boolean(doneKey);
+}
+
+void OnboardingWindow::showIfNeeded()
+{
+    if (needed()) present();
 }
 
 void OnboardingWindow::present()

@@ -31,6 +31,8 @@ public:
 
     // At start-up: shows the window unless the permission is held and the first run is done.
     void showIfNeeded();
+    // Whether the start shows the window: accessibility off, or the first run not finished.
+    static bool needed();
     // Starts watching and brings the window forward (also after the first run was completed).
     void present();
 

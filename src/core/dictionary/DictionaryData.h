@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <memory>
 #include <utility>
+
+class MappedFile;
 #include <vector>
 
 struct DictionaryData {
@@ -88,12 +90,17 @@ struct DictionaryData {
 
     // What a dictionary read from an index file reads: the mapping, kept as long as the data.
     std::shared_ptr<const void> storage;
+    // The mapped index file among them, whose touched pages can be let go (null otherwise).
+    const MappedFile* mapped = nullptr;
     Part parts[2]; // head, tail
     quint32 headKeys = 0; // key ids below are the head's, the others the tail's
     HashIndex keyIndex;
     DictionaryArray<Gloss> glosses;
     HashIndex glossIndex;
     qsizetype scoreCount = 0;
+    // UTF-16 units of the longest word; set by an index read, which walks the keys before their
+    // pages are let go (0: not known).
+    quint32 longestKey = 0;
     KnownEndings endings; // empty when known_endings.tsv is missing: the split then keeps its plain rule
     std::vector<std::pair<quint32, quint32>> repeats; // while loading: (run, the earlier run of its word)
 

@@ -241,6 +241,7 @@ DictionaryIndex::Reading DictionaryIndex::read(QByteArrayView bytes, std::shared
     d->keyIndex.view(a.keySlots, quint32(h.keySlots.count), h.keyIdMask);
     d->glossIndex.view(a.glossSlots, quint32(h.glossSlots.count), h.glossIdMask);
     d->scoreCount = qsizetype(h.scoreCount);
+    for (quint32 k = 0; k < all.keyCount(); ++k) d->longestKey = std::max(d->longestKey, all.keyLength(all.keys[k]));
     d->storage = std::move(storage);
     reading.data = std::move(d);
     return reading;
@@ -254,5 +255,6 @@ DictionaryIndex::Reading DictionaryIndex::open(const QString& path, const Source
     Reading reading = read(bytes, file, expected);
     // The checks read the whole file; a lookup reads a few pages of it.
     file->releaseResident();
+    if (reading.data) reading.data->mapped = file.get();
     return reading;
 }

@@ -222,6 +222,12 @@ QString HanjaDictionary::charGloss(QStringView character)
     return d->glossOf(TextUtil::nfc(character.toString())).toString();
 }
 
+void HanjaDictionary::releaseResident()
+{
+    for (const DictionaryData* d : {m_data.load(std::memory_order_acquire), m_readingData.load(std::memory_order_acquire)})
+        if (d && d->mapped) d->mapped->releaseResident();
+}
+
 qsizetype HanjaDictionary::keyCount()
 {
     const DictionaryData* d = data();

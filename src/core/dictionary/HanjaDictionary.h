@@ -139,6 +139,9 @@ public:
     QList<ReadingPiece> readHanja(QStringView run, bool startsWord = true);
     // Reads the reversed dictionary now (the loader thread), else the first reading reads it.
     void readReadingsIfNeeded() { readingData(); }
+    // Lets go of the pages of the mapped indexes that lookups and the load's own probes (the known
+    // endings, the compound tables) brought in: they stay in the page cache for the next lookup.
+    void releaseResident();
 
     // Counts for the load summary and tests.
     qsizetype keyCount();

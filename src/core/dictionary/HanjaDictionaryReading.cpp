@@ -25,10 +25,12 @@ const DictionaryData* HanjaDictionary::readingData()
     if (const DictionaryData* d = m_readingData.load(std::memory_order_acquire)) return d;
     std::unique_ptr<DictionaryData> loaded = loadReadings();
     if (!loaded) return nullptr;
-    // The longest word bounds the probes of a reading.
-    qsizetype longest = 0;
-    for (const DictionaryData::Part& part : loaded->parts)
-        for (quint32 k = 0; k < part.keyCount(); ++k) longest = std::max<qsizetype>(longest, part.keyLength(part.keys[k]));
+    // The longest word bounds the probes of a reading. An index knows it: walking its keys again
+    // here would bring their pages back after the index read let them go.
+    qsizetype longest = loaded->longestKey;
+    if (longest == 0)
+        for (const DictionaryData::Part& part : loaded->parts)
+            for (quint32 k = 0; k < part.keyCount(); ++k) longest = std::max<qsizetype>(longest, part.keyLength(part.keys[k]));
     m_readingLongest = longest;
     m_reading = std::move(loaded);
     m_readingData.store(m_reading.get(), std::memory_order_release);
