@@ -5,6 +5,7 @@
 #include "platform/atspi/GObjectRef.h"
 
 #include <deque>
+#include <unistd.h>
 
 
 namespace {
@@ -37,7 +38,7 @@ Known* knownProcess(AtspiAccessible* application)
     GErrorSlot error;
     const auto pid = Pid(atspi_accessible_get_process_id(application, error.out()));
     if (error.failed() || pid <= 0) return nullptr;
-    if (known().size() >= 8) known().pop_back();
+    if (known().size() >= 16) known().pop_back();
     known().push_front({Accessible::adopt(ATSPI_ACCESSIBLE(g_object_ref(application))), {pid, QString()}, false});
     return &known().front();
 }
@@ -85,10 +86,13 @@ Pid AtspiFront::processOf(AtspiAccessible* object)
 
 std::optional<AtspiFront::Application> AtspiFront::find(AtspiAccessible* lastFocused, AtspiAccessible* lastActivated)
 {
-    if (lastActivated && hasState(lastActivated, ATSPI_STATE_ACTIVE)) {
+    // Never ourselves: our windows' answers wait on the thread that asks, until the call time-out;
+    // the window system tells when one of ours is in front.
+    const auto other = [self = Pid(::getpid())](AtspiAccessible* object) { return processOf(object) != self; };
+    if (lastActivated && other(lastActivated) && hasState(lastActivated, ATSPI_STATE_ACTIVE)) {
         if (Accessible app = applicationOf(lastActivated)) return describe(app.get());
     }
-    Accessible focusedApp = lastFocused ? applicationOf(lastFocused) : Accessible{};
+    Accessible focusedApp = lastFocused && other(lastFocused) ? applicationOf(lastFocused) : Accessible{};
     // Asked first and alone: every other application costs a round trip per window, and a busy
     // shell answers slowly (half a second for all of them on a loaded machine).
     if (focusedApp && hasActiveWindow(focusedApp.get())) return describe(focusedApp.get());
@@ -98,7 +102,8 @@ std::optional<AtspiFront::Application> AtspiFront::find(AtspiAccessible* lastFoc
     const gint count = atspi_accessible_get_child_count(desktop.get(), error.out());
     for (gint i = 0; i < count && !error.failed(); ++i) {
         Accessible app = Accessible::adopt(atspi_accessible_get_child_at_index(desktop.get(), i, error.out()));
-        if (app && app.get() != focusedApp.get() && hasActiveWindow(app.get())) return describe(app.get());
+        if (app && app.get() != focusedApp.get() && other(app.get()) && hasActiveWindow(app.get()))
+            return describe(app.get());
     }
     if (focusedApp && hasState(lastFocused, ATSPI_STATE_FOCUSED)) return describe(focusedApp.get());
     return std::nullopt;
