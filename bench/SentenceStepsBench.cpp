@@ -96,7 +96,7 @@ int main(int argc, char** argv)
                 const QList<Candidate> stepRows = firstRows(s.lookup, dictionary);
                 if (!stepRows.isEmpty() && stepRows.first().primary == hanja) ++stepFirst;
                 // The same eojeol selected alone, as a press looks it up.
-                const auto single = WordRows::lookUp(sentence.mid(s.start, s.length), dictionary);
+                const auto single = WordRows::lookUp(sentence.mid(s.start, s.length), dictionary, {});
                 const QList<Candidate> singleRows = single ? firstRows(*single, dictionary) : QList<Candidate>{};
                 if (!singleRows.isEmpty() && singleRows.first().primary == hanja) ++singleFirst;
                 break;

@@ -1,6 +1,7 @@
 #include "core/SentenceSteps.h"
 
 #include "base/TextUtil.h"
+#include "core/PickHistory.h"
 #include "core/ReadingText.h"
 
 #include <QRegularExpression>
@@ -37,6 +38,8 @@ Steps find(const QString& text, HanjaDictionary& dictionary)
     Steps found;
     const qsizetype end = std::min(text.size(), kMaxChars);
     found.cut = text.size() > kMaxChars;
+    const HanjaDictionary::PartPicks picks = PickHistory::shared().pickedSpellings(); // read once
+
     qsizetype i = 0;
     while (i < end) {
         if (text.at(i).isSpace()) {
@@ -54,7 +57,7 @@ Steps find(const QString& text, HanjaDictionary& dictionary)
         i = e;
         // An annotated word (수도(首都)는) is written as the writer wants it already.
         if (word.isEmpty() || !isSyllable(word.front()) || annotated) continue;
-        std::optional<WordRows::Lookup> lookup = WordRows::lookUp(word, dictionary);
+        std::optional<WordRows::Lookup> lookup = WordRows::lookUp(word, dictionary, picks);
         if (!lookup) continue;
         const bool longStem = !lookup->entries.isEmpty() && lookup->head.stem.size() >= 2;
         if (!longStem && lookup->compounds.isEmpty()) continue;

@@ -30,8 +30,10 @@ struct Lookup {
 };
 
 // Absent when text (composed, trimmed) is not Hangul syllables alone, is too long, or has
-// neither spellings nor compounds.
-std::optional<Lookup> lookUp(const QString& text, HanjaDictionary& dictionary);
+// neither spellings nor compounds. A compound's parts are spelled as the user picked them alone
+// (`picks`, PickHistory::pickedSpellings()).
+std::optional<Lookup> lookUp(const QString& text, HanjaDictionary& dictionary,
+                             const HanjaDictionary::PartPicks& picks);
 
 struct Arranged {
     QList<Candidate> rows;
