@@ -8,6 +8,11 @@
 #include "core/MeaningLine.h"
 #include "core/PickHistory.h"
 #include "core/ReplacementFormat.h"
+#include "core/SentenceSteps.h"
+#include "base/TextUtil.h"
+#include "platform/Types.h"
+
+#include <QJsonArray>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -63,6 +68,11 @@ int pickRow(const QString& text, const Options& options)
         Cli::out() << shown.header << "\n";
         return Cli::kExitNothing;
     }
+    if (desktop.stepping()) {
+        desktop.key(KeyCode::escape);
+        return Cli::usageError(QStringLiteral("lookup"), QStringLiteral("--pick answers one word; `simulate` steps "
+                                                                       "through a selection of several"));
+    }
     const qsizetype n = *options.pick;
     if (n > shown.rows.size())
         return Cli::usageError(QStringLiteral("lookup"),
@@ -91,6 +101,32 @@ int pickRow(const QString& text, const Options& options)
         return Cli::kExitNothing;
     }
     return Cli::kExitOk;
+}
+
+// A selection of several words: each step's rows, the steps skipped one after the other.
+void printSteps(SimulatedDesktop& desktop, const QString& text, SimulatedDesktop::Panel shown, const Options& options,
+                bool first)
+{
+    // The words the steps are for, found as the session found them.
+    const QString selected = TextUtil::trimmed(text).normalized(QString::NormalizationForm_C);
+    const SentenceSteps::Steps found = SentenceSteps::find(selected, HanjaDictionary::shared());
+    QJsonArray steps;
+    for (qsizetype i = 0; shown.state == SimulatedDesktop::Panel::State::list; ++i) {
+        if (!shown.rows.isEmpty() && shown.rows.last().kind == CandidateKind::action) shown.rows.removeLast();
+        const QString word = i < found.steps.size() ? selected.mid(found.steps[i].start, found.steps[i].length) : QString();
+        if (options.json) {
+            steps.append(panelJson(word, shown));
+        } else {
+            if (!first || i > 0) Cli::out() << "\n";
+            printPanel(shown);
+        }
+        if (!desktop.stepping()) break;
+        shown = desktop.key(KeyCode::space);
+    }
+    if (options.json)
+        Cli::out() << QJsonDocument(QJsonObject{{QStringLiteral("text"), text}, {QStringLiteral("steps"), steps}})
+                          .toJson(QJsonDocument::Compact)
+                   << "\n";
 }
 
 } // namespace
@@ -148,7 +184,9 @@ int lookupCommand(const QStringList& args)
         openIn(desktop, text, options);
         const SimulatedDesktop::Panel shown = desktop.press();
         if (shown.state != SimulatedDesktop::Panel::State::list) code = Cli::kExitNothing;
-        if (options.json) {
+        if (desktop.stepping()) {
+            printSteps(desktop, text, shown, options, first);
+        } else if (options.json) {
             Cli::out() << QJsonDocument(panelJson(text, shown)).toJson(QJsonDocument::Compact) << "\n";
         } else {
             if (!first) Cli::out() << "\n";

@@ -131,6 +131,46 @@ SimulatedDesktop::Panel SimulatedDesktop::pick(qsizetype n, bool option)
     return panel();
 }
 
+bool SimulatedDesktop::stepping() const
+{
+    CandidatePanel& candidatePanel = CandidatePanel::shared();
+    return candidatePanel.isVisible() && (candidatePanel.isStepping() || candidatePanel.model().isLoading());
+}
+
+SimulatedDesktop::Panel SimulatedDesktop::afterStep(const Panel& before, int replacements)
+{
+    CandidatePanel& candidatePanel = CandidatePanel::shared();
+    settle([&] {
+        if (m_replacements > replacements) return true;
+        if (!candidatePanel.isVisible()) return Coordinator::shared().settled();
+        const PanelModel& model = candidatePanel.model();
+        return !model.isLoading() && (model.header() != before.header || candidatePanel.isNotice());
+    });
+    if (!candidatePanel.isVisible()) return Panel{};
+    return panel();
+}
+
+SimulatedDesktop::Panel SimulatedDesktop::key(quint16 keyCode, quint64 flags)
+{
+    const Panel before = panel();
+    const int replacements = m_replacements;
+    m_desktop->panelWindow->pressKey(keyCode, flags);
+    return afterStep(before, replacements);
+}
+
+SimulatedDesktop::Panel SimulatedDesktop::pickStep(qsizetype n, bool option)
+{
+    CandidatePanel& candidatePanel = CandidatePanel::shared();
+    const QList<Candidate> rows = candidatePanel.model().items();
+    if (n < 1 || n > rows.size() || !candidatePanel.isVisible()) return panel();
+    const Panel before = panel();
+    const int replacements = m_replacements;
+    if (option) m_desktop->keyPoster->holdModifiers(ModifierFlag::option);
+    candidatePanel.model().pick(rows[n - 1]);
+    m_desktop->keyPoster->releaseModifiers();
+    return afterStep(before, replacements);
+}
+
 QString SimulatedDesktop::text() const { return m_editor ? m_editor->text : QString(); }
 
 void printPanel(const SimulatedDesktop::Panel& panel, bool collapsed)

@@ -33,11 +33,18 @@ public:
     Panel press();
     // Picks row n (1-based) as a click would, with or without Alt (copy); waits for what follows.
     Panel pick(qsizetype n, bool option = false);
+    // While a selection of several words is stepped through: the user types over the panel
+    // (Space skips, Backspace goes back, Escape closes), or picks row n (1-based) as a click would.
+    bool stepping() const;
+    Panel key(quint16 keyCode, quint64 flags = 0);
+    Panel pickStep(qsizetype n, bool option = false);
     QString text() const;
     int replacements() const { return m_replacements; }
 
 private:
     Panel panel() const;
+    // Waits until the panel shows something else than `before`, or closed and all it started ended.
+    Panel afterStep(const Panel& before, int replacements);
     bool settle(const std::function<bool()>& done);
 
     std::shared_ptr<MemoryPlatform> m_desktop;

@@ -39,15 +39,29 @@ CandidatePanel::~CandidatePanel()
 void CandidatePanel::show(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor,
                           qint64 token, PickHandler onPick)
 {
+    showList(rows, header, anchor, token, std::move(onPick), std::nullopt);
+}
+
+void CandidatePanel::showStep(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor,
+                              qint64 token, PickHandler onPick, Stepping stepping)
+{
+    showList(rows, header, anchor, token, std::move(onPick), std::move(stepping));
+}
+
+void CandidatePanel::showList(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor,
+                              qint64 token, PickHandler onPick, std::optional<Stepping> stepping)
+{
     if (token != session) return;
     m_items = rows;
     m_onPick = std::move(onPick);
+    m_stepping = std::move(stepping);
     m_isNotice = false;
     m_model.setHeader(header);
     m_model.setItems(rows);
     m_model.setLoading(false);
     m_model.setInteractive(true);
     m_model.setExpanded(false);
+    m_model.setStepping(m_stepping.has_value());
     std::weak_ptr<int> alive = m_lifetime;
     m_model.pick = [this, alive](const Candidate& row) {
         if (alive.expired()) return;
@@ -67,9 +81,11 @@ void CandidatePanel::showHeaderOnly(const QString& header, const PanelAnchor& an
     if (!loading) m_pendingKeys.clear(); // a notice has nothing to pick
     m_items.clear();
     m_onPick = nullptr;
+    m_stepping.reset();
     m_isNotice = !loading;
     m_model.setHeader(header);
     m_model.setItems({});
+    m_model.setStepping(false);
     m_model.setLoading(loading);
     m_model.setInteractive(false);
     present(anchor);
@@ -109,6 +125,7 @@ void CandidatePanel::dismiss()
     m_pendingKeys.clear();
     m_items.clear();
     m_onPick = nullptr;
+    m_stepping.reset();
     m_isNotice = false;
 }
 
@@ -170,7 +187,7 @@ void CandidatePanel::pickRow(const Candidate& row, quint64 flags)
 {
     const Candidate picked = row;
     PickHandler handler = m_onPick;
-    dismiss();
+    if (!m_stepping) dismiss(); // a step's handler shows the next step, or closes the panel
     if (handler) handler(picked, (flags & ModifierFlag::option) != 0);
 }
 
@@ -194,6 +211,8 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
         passOn(event);
         return true;
     }
+
+    if (m_stepping && stepKey(event)) return true;
 
     const auto digit = std::find(digitKeys.begin(), digitKeys.end(), key);
     if (digit != digitKeys.end()) {
@@ -221,6 +240,24 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
     default:
         return passOn(event);
     }
+}
+
+bool CandidatePanel::stepKey(const KeyEvent& event)
+{
+    if (event.modifierFlags & (ModifierFlag::command | ModifierFlag::control)) return false;
+    const bool allShown = m_model.expanded() || m_items.size() < 4;
+    // Copies: the handlers may show the next step, which replaces m_stepping.
+    if (event.keyCode == KeyCode::space || (event.keyCode == KeyCode::rightArrow && allShown)) {
+        const std::function<void()> skip = m_stepping->skip;
+        if (skip) skip();
+        return true;
+    }
+    if (event.keyCode == KeyCode::backspace) {
+        const std::function<void()> back = m_stepping->back;
+        if (back) back();
+        return true;
+    }
+    return false;
 }
 
 bool CandidatePanel::listTakes(const KeyEvent& event)

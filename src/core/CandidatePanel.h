@@ -38,6 +38,14 @@ public:
 
     void show(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, qint64 session,
               PickHandler onPick);
+    // A list stepped through: a pick leaves the panel up (the handler shows the next list or
+    // closes it), Space skips, Backspace goes back, and the right arrow skips once all rows show.
+    struct Stepping {
+        std::function<void()> skip;
+        std::function<void()> back;
+    };
+    void showStep(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, qint64 session,
+                  PickHandler onPick, Stepping stepping);
     void showLoading(const QString& header, const PanelAnchor& anchor, qint64 session);
     void showNotice(const QString& message, const PanelAnchor& anchor, qint64 session);
     void dismiss();
@@ -45,9 +53,14 @@ public:
     bool isVisible() const;
     PanelModel& model() { return m_model; }
     bool isNotice() const { return m_isNotice; }
+    bool isStepping() const { return m_stepping.has_value(); }
 
 private:
+    void showList(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, qint64 session,
+                  PickHandler onPick, std::optional<Stepping> stepping);
     bool handleKey(const KeyEvent& event);
+    // Space, Backspace and the right arrow while stepping; false for other keys.
+    bool stepKey(const KeyEvent& event);
     // Dismisses and hands the key (key-down only) to the application in front, which never saw
     // it: the panel holds the keyboard. False, the answer for a key not consumed.
     bool passOn(const KeyEvent& event);
@@ -64,6 +77,7 @@ private:
     PanelModel m_model;
     QList<Candidate> m_items;
     PickHandler m_onPick;
+    std::optional<Stepping> m_stepping;
     bool m_isNotice = false;
     // The list's keys typed while it was loading, applied in order once its rows arrive.
     QList<KeyEvent> m_pendingKeys;

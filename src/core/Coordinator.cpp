@@ -8,14 +8,15 @@
 #include "core/PickHistory.h"
 #include "core/Ranker.h"
 #include "core/ReadingText.h"
+#include "core/SentenceSteps.h"
 #include "core/TextCapture.h"
 #include "core/TextReplacer.h"
 #include "core/WritingSettings.h"
+#include "core/WordRows.h"
 #include "platform/Platform.h"
 
 namespace {
 const QString kSeparator = QStringLiteral(" · ");
-constexpr qsizetype kMaxSyllables = 12;
 
 QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
@@ -36,76 +37,9 @@ QString keepingBlanks(const QString& selected, const QString& replacement, bool 
     return before + replacement + after;
 }
 
-bool allSyllables(const QString& text)
-{
-    for (QChar c : text)
-        if (!TextUtil::isHangulSyllable(c.unicode())) return false;
-    return true;
-}
-
 PanelAnchor anchorFor(const Capture& cap)
 {
     return cap.selectionBounds ? PanelAnchor::selection(*cap.selectionBounds) : PanelAnchor::mouse();
-}
-
-// A row that writes a Hanja spelling of `word` and learns it under `word`.
-Candidate hanjaRow(const QString& word, QStringView hanja, const QString& secondary, const QString& replacement)
-{
-    Candidate row;
-    row.primary = hanja.toString();
-    row.secondary = secondary;
-    row.replacement = replacement;
-    row.kind = CandidateKind::hanja;
-    row.word = word;
-    return row;
-}
-
-// The compound rows, learned under the whole compound, with their parts as the meaning line (a
-// spelling no dictionary words spell, such as a name, has the meaning line of a dictionary row).
-QList<Candidate> compoundRows(const QList<HanjaDictionary::Compound>& compounds, MeaningLine::Style style,
-                              ReplacementFormat::Format format, HanjaDictionary& dictionary)
-{
-    if (compounds.isEmpty()) return {};
-    const QString word = compounds.first().hangul; // one reading: the same word, other spellings
-    QList<HanjaEntry> entries;
-    for (const HanjaDictionary::Compound& c : compounds)
-        entries.append(HanjaEntry(c.hangul, c.hanja, c.partsHanja.join(QStringLiteral(" + "))));
-    QList<Candidate> rows;
-    for (const HanjaEntry& e : entries) {
-        QString meaning;
-        if (style != MeaningLine::Style::none)
-            meaning = e.meaning().isEmpty() ? MeaningLine::text(e, style, {}, dictionary) : e.meaning().toString();
-        rows.append(hanjaRow(word, e.hanja(), meaning, ReplacementFormat::example(format, word, e.hanja()) + compounds.first().rest));
-    }
-    return rows;
-}
-
-// The rows the user picked before lead, most picked then latest first, whichever word they
-// write: a compound picked for this text passes the stem's rows, and the other way round. A
-// model's first choice (`pinned`, or -1) ranked its word by context: no pick of that word
-// passes it, so it moves up with them.
-QList<Candidate> learnedFirst(const QList<Candidate>& rows, qsizetype pinned)
-{
-    QList<PickHistory::Key> keys;
-    for (const Candidate& row : rows) keys.append(PickHistory::Key{row.word, row.primary});
-    const PickHistory::Order order = PickHistory::shared().order(keys);
-    const bool pin = pinned >= 0 && pinned < rows.size();
-    bool placed = !pin;
-    QList<Candidate> result;
-    for (qsizetype k = 0; k < order.positions.size(); ++k) {
-        const qsizetype at = order.positions[k];
-        if (pin && at == pinned) {
-            if (!placed) result.append(rows[at]);
-            placed = true;
-            continue;
-        }
-        if (!placed && k < order.picked && rows[at].word == rows[pinned].word) {
-            result.append(rows[pinned]);
-            placed = true;
-        }
-        result.append(rows[at]);
-    }
-    return result;
 }
 
 // The panel held the keyboard: the application takes its focus back once the grab is gone, and
@@ -249,34 +183,20 @@ QCoro::Task<void> Coordinator::handle(Capture cap, qint64 session)
         co_return;
     }
 
-    std::optional<HanjaDictionary::Split> split;
-    QList<HanjaEntry> entries;
-    QList<HanjaDictionary::Compound> compounds;
-    if (allSyllables(text) && TextUtil::characterCount(text) <= kMaxSyllables) {
-        split = dictionary->split(text);
-        // With no dictionary word at its start (이순신은), a compound as writers spelled it may still read it.
-        // A compound's parts are spelled as the user picked them alone.
-        const HanjaDictionary::PartPicks picks = PickHistory::shared().pickedSpellings();
-        compounds = split ? dictionary->compounds(*split, 3, picks) : dictionary->compounds(text, 3, picks);
-    }
-    if (split) entries = dictionary->candidates(split->stem);
-    if (entries.isEmpty() && compounds.isEmpty()) {
+    if (SentenceSteps::isSentence(text) && co_await sentencePath(cap, text, anchor, session)) co_return;
+
+    const std::optional<WordRows::Lookup> lookup =
+        WordRows::lookUp(text, *dictionary, PickHistory::shared().pickedSpellings());
+    if (!lookup) {
         co_await cleanupFallback(cap, text, anchor, session);
         co_return;
     }
-    // Named, not a temporary among the co_await's arguments, which corrupted the heap (GCC 12).
-    const HanjaDictionary::Split head = split.value_or(HanjaDictionary::Split{text, QString()});
-    co_await dictionaryPath(cap, head, entries, compounds, anchor, session);
+    co_await dictionaryPath(cap, *lookup, anchor, session);
 }
 
-QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Split split, QList<HanjaEntry> entries,
-                                              QList<HanjaDictionary::Compound> compounds, PanelAnchor anchor,
-                                              qint64 session)
+QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, WordRows::Lookup lookup, PanelAnchor anchor, qint64 session)
 {
     CandidatePanel& panel = CandidatePanel::shared();
-    // Compounds the text reads likelier as the word and its ending follow the word's own rows.
-    QList<HanjaDictionary::Compound> before, after;
-    for (HanjaDictionary::Compound& c : compounds) (c.afterWord ? after : before).append(std::move(c));
     // One availability check decides the engine for the whole list; the header then says what
     // really ranked it (a model that fails leaves the frequency order).
     const std::shared_ptr<LanguageModel> model = co_await availableModel();
@@ -284,31 +204,14 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, HanjaDictionary::Spli
     // The header names the word the first row writes.
     const auto headerFor = [&](RankEngine engine, const QString& firstWord) {
         const QString label = engine == RankEngine::model ? QStringLiteral("AI") : QStringLiteral("빈도순");
-        QString word = quoted(split.stem) + split.rest;
-        for (const QList<HanjaDictionary::Compound>* group : {&before, &after})
-            if (!group->isEmpty() && group->first().hangul == firstWord && firstWord != split.stem)
-                word = quoted(firstWord) + group->first().rest;
-        return word + kSeparator + label + kSeparator + preview;
+        return WordRows::headerWord(lookup, firstWord) + kSeparator + label + kSeparator + preview;
     };
-    panel.showLoading(headerFor(model ? RankEngine::model : RankEngine::frequency,
-                                before.isEmpty() ? split.stem : before.first().hangul),
+    panel.showLoading(headerFor(model ? RankEngine::model : RankEngine::frequency, WordRows::firstWord(lookup)),
                       anchor, session);
-
-    // Ranked (the model's choices first), merged to 40 rows at most, reordered by the picks.
-    const Ranker::Arrangement arranged = co_await Ranker::arrange(model, split.stem, entries, cap.context);
-    const MeaningStyle style = WritingSettings::meaningStyle();
-    const Format format = WritingSettings::format();
-    QList<Candidate> rows = compoundRows(before, style, format, *dictionary);
-    const qsizetype stemStart = rows.size();
-    const QList<Candidate> later = compoundRows(after, style, format, *dictionary);
-    for (const HanjaEntry& e : arranged.entries.mid(0, std::max<qsizetype>(0, Ranker::kMaxRows - rows.size() - later.size())))
-        rows.append(hanjaRow(split.stem, e.hanja(), MeaningLine::text(e, style, arranged.meanings, *dictionary),
-                             ReplacementFormat::example(format, split.stem, e.hanja()) + split.rest));
-    // A model ranked the stem's rows only; its first choice is the first of them.
-    const qsizetype modelFirst = arranged.engine == RankEngine::model && rows.size() > stemStart ? stemStart : -1;
-    rows.append(later);
-    rows = learnedFirst(rows, modelFirst);
-    present(rows, headerFor(arranged.engine, rows.isEmpty() ? split.stem : rows.first().word), anchor, cap, session);
+    const WordRows::Arranged arranged = co_await WordRows::arrange(model, lookup, cap.context, *dictionary);
+    present(arranged.rows,
+            headerFor(arranged.engine, arranged.rows.isEmpty() ? lookup.head.stem : arranged.rows.first().word),
+            anchor, cap, session);
 }
 
 void Coordinator::readingPath(const Capture& cap, const QString& text, const PanelAnchor& anchor, qint64 session)

@@ -8,6 +8,7 @@
 #include "core/PanelPlacement.h"
 #include "core/RankEngine.h"
 #include "core/ReplacementFormat.h"
+#include "core/WordRows.h"
 
 #include <QList>
 #include <QString>
@@ -58,10 +59,19 @@ private:
     void reportFailure(const QString& failure, qint64 session);
     QCoro::Task<void> handle(Capture cap, qint64 session);
     // Compounds the dictionary lacks (its words joined) lead, the stem's own spellings follow.
-    QCoro::Task<void> dictionaryPath(Capture cap, HanjaDictionary::Split split, QList<HanjaEntry> entries,
-                                     QList<HanjaDictionary::Compound> compounds, PanelAnchor anchor, qint64 session);
+    QCoro::Task<void> dictionaryPath(Capture cap, WordRows::Lookup lookup, PanelAnchor anchor, qint64 session);
     // A selection holding Hanja: its readings, and its annotations in the other forms.
     void readingPath(const Capture& cap, const QString& text, const PanelAnchor& anchor, qint64 session);
+    // A selection of several eojeols: its Sino-Korean words one at a time, written once
+    // (CoordinatorSentence.cpp). False when it holds no such word.
+    struct SentenceRun;
+    QCoro::Task<bool> sentencePath(Capture cap, QString text, PanelAnchor anchor, qint64 session);
+    QCoro::Task<void> arrangeStep(std::shared_ptr<SentenceRun> run, qsizetype step);
+    QCoro::Task<void> arrangeLaterSteps(std::shared_ptr<SentenceRun> run);
+    void showStep(const std::shared_ptr<SentenceRun>& run);
+    void stepAnswered(const std::shared_ptr<SentenceRun>& run, const Candidate& row, bool optionHeld);
+    void finishSentence(const std::shared_ptr<SentenceRun>& run, bool copy);
+    QCoro::Task<void> writeSentence(Capture cap, QString text);
     void present(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, const Capture& cap,
                  qint64 session);
     void picked(const Candidate& row, bool optionHeld, const Capture& cap, const PanelAnchor& anchor);

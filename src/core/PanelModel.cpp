@@ -29,3 +29,9 @@ void PanelModel::setExpanded(bool expanded)
     m_expanded = expanded;
     emit changed();
 }
+
+void PanelModel::setStepping(bool stepping)
+{
+    m_stepping = stepping;
+    emit changed();
+}

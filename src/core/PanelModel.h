@@ -18,6 +18,8 @@ public:
     bool isLoading() const { return m_isLoading; }
     bool interactive() const { return m_interactive; }
     bool expanded() const { return m_expanded; }
+    // A list stepped through, word by word: its keys differ.
+    bool stepping() const { return m_stepping; }
     // The rows that digit keys address directly: 3, or 9 once expanded.
     qsizetype shownCount() const { return std::min<qsizetype>(m_items.size(), m_expanded ? 9 : 3); }
 
@@ -26,6 +28,7 @@ public:
     void setLoading(bool loading);
     void setInteractive(bool interactive);
     void setExpanded(bool expanded);
+    void setStepping(bool stepping);
 
     // Set by the controller: a row's click, and the click on the row that offers more.
     std::function<void(const Candidate&)> pick;
@@ -40,4 +43,5 @@ private:
     bool m_isLoading = false;
     bool m_interactive = false;
     bool m_expanded = false;
+    bool m_stepping = false;
 };

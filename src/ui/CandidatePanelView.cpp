@@ -41,6 +41,14 @@ QStringList hintPieces(qsizetype shown)
             QStringLiteral("esc")};
 }
 
+// Stepping through a sentence: the hint has a line of its own under the rows, as the header
+// holds the sentence.
+QStringList stepHintPieces(qsizetype shown)
+{
+    return {digitRange(shown), QStringLiteral(" 고르기 · "), QStringLiteral("space"), QStringLiteral(" 건너뛰기 · "),
+            QStringLiteral("⌫"), QStringLiteral(" 뒤로 · "), QStringLiteral("esc")};
+}
+
 bool sameRows(const QList<Candidate>& a, const QList<Candidate>& b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Candidate& x, const Candidate& y) {
@@ -83,6 +91,12 @@ double CandidatePanelView::headerLineHeight() const
     return std::max(text, QFontMetricsF(hintFont()).height());
 }
 
+double CandidatePanelView::bottomHeight() const
+{
+    if (!m_model || m_model->items().isEmpty()) return 0;
+    return kSpacer + (m_model->stepping() ? QFontMetricsF(hintFont()).height() + kSpacer : 0);
+}
+
 double CandidatePanelView::headerHeight() const
 {
     const bool empty = !m_model || m_model->items().isEmpty();
@@ -98,8 +112,7 @@ void CandidatePanelView::modelChanged()
         m_spin.stop();
     }
     if (!m_built || !sameRows(m_model->items(), m_builtItems) || m_model->expanded() != m_builtExpanded) rebuildRows();
-    const bool hasRows = !m_model->items().isEmpty();
-    m_layout->setContentsMargins(0, int(std::ceil(headerHeight())), 0, hasRows ? int(kSpacer) : 0);
+    m_layout->setContentsMargins(0, int(std::ceil(headerHeight())), 0, int(std::ceil(bottomHeight())));
     updateGeometry();
     adjustSize();
     update();
@@ -199,14 +212,15 @@ QSize CandidatePanelView::sizeHint() const
         for (const CandidateRowWidget* row : m_rows) height += row->sizeHint().height();
     }
     if (m_moreRow) height += m_moreRow->sizeHint().height();
-    if (m_model && !m_model->items().isEmpty()) height += kSpacer;
+    height += std::ceil(bottomHeight());
     return QSize(int(m_width), int(height));
 }
 
 QString CandidatePanelView::keyHint() const
 {
     if (!m_model || m_model->isLoading() || m_model->items().isEmpty()) return QString();
-    return hintPieces(m_model->shownCount()).join(QString());
+    return (m_model->stepping() ? stepHintPieces(m_model->shownCount()) : hintPieces(m_model->shownCount()))
+        .join(QString());
 }
 
 void CandidatePanelView::hoverAt(const QPoint& globalPos)
@@ -259,6 +273,18 @@ void CandidatePanelView::paintEvent(QPaintEvent*)
             p.setPen(pen);
             const QPointF dir(std::cos(angle), std::sin(angle));
             p.drawLine(c + dir * (kSpinner * 0.22), c + dir * (kSpinner * 0.48));
+        }
+    } else if (m_model->stepping() && !m_model->items().isEmpty()) {
+        const QFontMetricsF fm(hintFont());
+        double x = kHeaderSide;
+        const double baseline = box.height() - kSpacer - fm.descent();
+        p.setPen(UiStyle::tertiary(pal));
+        const QStringList pieces = stepHintPieces(m_model->shownCount());
+        for (int i = 0; i < pieces.size(); ++i) {
+            const QFont f = i % 2 == 0 ? hintMono() : hintFont();
+            p.setFont(f);
+            p.drawText(QPointF(x, baseline), pieces[i]);
+            x += QFontMetricsF(f).horizontalAdvance(pieces[i]);
         }
     } else if (!m_model->items().isEmpty()) {
         const QStringList pieces = hintPieces(m_model->shownCount());

@@ -51,6 +51,8 @@ private:
     void modelChanged();
     void rebuildRows();
     double headerHeight() const;
+    // Under the rows: a spacer, and the key hint's line while stepping.
+    double bottomHeight() const;
     double headerLineHeight() const;
 
     QPointer<PanelModel> m_model;

@@ -281,3 +281,35 @@ TEST(ReadingCliTest, HanjaReadAndAnnotationsSwitchWithTheBuiltReadings)
     const CommandLine::Result r = cli.run({"simulate", "大韓民國의 首都는 서울이다", "--select", "首都는", "--press", "--pick", "1"});
     EXPECT_TRUE(r.out.trimmed().endsWith("editor:   大韓民國의 수도는 서울이다")) << r.out.toStdString();
 }
+
+// A sentence: one lookup prints every step's rows; simulate answers step by step, in order.
+TEST(SentenceCliTest, EachStepsRowsAndOneAnswerPerStep)
+{
+    CommandLine cli({{"modelEndpoint", closedEndpoint()}});
+    const QString sentence = QStringLiteral("대한민국의 수도는 서울이다");
+    QStringList words, firsts;
+    for (const QJsonValue& step : cli.lookup(sentence).value("steps").toArray()) {
+        words.append(step.toObject().value("text").toString());
+        firsts.append(step.toObject().value("rows").toArray().first().toObject().value("primary").toString());
+    }
+    EXPECT_EQ(words, QStringList({"대한민국의", "수도는"}));
+    EXPECT_EQ(firsts, QStringList({"大韓民國", "首都"}));
+
+    const struct {
+        QStringList answers;
+        QString editor;
+    } cases[] = {
+        {{"--pick", "1", "--pick", "1"}, "대한민국(大韓民國)의 수도(首都)는 서울이다"},
+        {{"--skip", "--pick", "1"}, "대한민국의 수도(首都)는 서울이다"},
+        {{"--pick", "1", "--back", "--skip"}, "대한민국의 수도는 서울이다"},   // the rest keeps its Hangul
+        {{"--pick", "1"}, "대한민국(大韓民國)의 수도는 서울이다"},
+        {{"--pick", "1", "--cancel"}, "대한민국의 수도는 서울이다"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answers.join(' ').toStdString());
+        const CommandLine::Result r = cli.run(QStringList{"simulate", sentence, "--select", sentence, "--press"} + c.answers);
+        EXPECT_EQ(r.code, 0);
+        EXPECT_TRUE(r.out.trimmed().endsWith("editor:   " + c.editor)) << r.out.toStdString();
+    }
+    EXPECT_EQ(cli.out({"history"}), "0\n");
+}

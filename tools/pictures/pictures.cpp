@@ -178,6 +178,14 @@ void panelStates(Renderer& out, FakePlatform& fake)
          QStringLiteral("\"大韓民國\"의 \"首都\"는 · 읽기"));
     out.save(QStringLiteral("panel-reading"), window->view());
 
+    // A sentence stepped through: its second word, with the row that keeps it as Hangul.
+    panel.showStep({row(CandidateKind::hanja, QStringLiteral("首都"), QStringLiteral("머리 수 · 도읍 도")),
+                    row(CandidateKind::hanja, QStringLiteral("水道"), QStringLiteral("물 수 · 길 도")),
+                    row(CandidateKind::action, QStringLiteral("건너뛰기"), QStringLiteral("한글 그대로"))},
+                   QStringLiteral("대한민국의 [수도]는 서울이다 · 2/2"), PanelAnchor::mouse(), ++panel.session,
+                   [](const Candidate&, bool) {}, {});
+    out.save(QStringLiteral("panel-sentence"), window->view());
+
     // With the pointer over the second row.
     show(sudo(3), kHeader);
     window->view()->rows().at(1)->setHovered(true);
