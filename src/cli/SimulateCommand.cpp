@@ -8,6 +8,7 @@ int simulateCommand(const QStringList& args)
     const QString name = QStringLiteral("simulate");
     std::optional<QString> selection;
     std::optional<qsizetype> pick;
+    std::optional<QList<qsizetype>> compose;
     bool option = false;
     QStringList texts;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -21,6 +22,9 @@ int simulateCommand(const QStringList& args)
             if (!ok || n < 1) return Cli::usageError(name, QStringLiteral("--pick needs a row number (1, 2, …)"));
             pick = n;
             ++i;
+        } else if (a == QLatin1String("--compose")) {
+            compose = i + 1 < args.size() ? Cli::rowList(args[++i]) : std::nullopt;
+            if (!compose) return Cli::usageError(name, QStringLiteral("--compose needs row numbers (1,3,…)"));
         } else if (a == QLatin1String("--alt")) {
             option = true;
         } else if (a == QLatin1String("--press")) {
@@ -44,6 +48,18 @@ int simulateCommand(const QStringList& args)
     o << "\nshortcut pressed, the panel shows:\n";
     const SimulatedDesktop::Panel shown = desktop.press();
     printPanel(shown, /*collapsed=*/true);
+    if (compose) {
+        if (pick) return Cli::usageError(name, QStringLiteral("--pick or --compose, not both"));
+        qsizetype taken = 0;
+        const SimulatedDesktop::Panel after = desktop.compose(*compose, [&](const SimulatedDesktop::Panel& step) {
+            o << "\nspelled one character at a time, the panel shows:\n";
+            printPanel(step);
+            if (taken < compose->size()) o << "took row " << compose->at(taken++) << "\n";
+        });
+        if (after.state != SimulatedDesktop::Panel::State::hidden) return Cli::kExitNothing;
+        o << "\neditor:   " << desktop.text() << "\n";
+        return Cli::kExitOk;
+    }
     if (!pick) return shown.state == SimulatedDesktop::Panel::State::list ? Cli::kExitOk : Cli::kExitNothing;
     if (shown.state != SimulatedDesktop::Panel::State::list || *pick > shown.rows.size())
         return Cli::usageError(name, QStringLiteral("there is no row %1 to pick").arg(*pick));

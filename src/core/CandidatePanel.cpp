@@ -37,7 +37,7 @@ CandidatePanel::~CandidatePanel()
 }
 
 void CandidatePanel::show(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor,
-                          qint64 token, PickHandler onPick)
+                          qint64 token, PickHandler onPick, bool expanded)
 {
     if (token != session) return;
     m_items = rows;
@@ -47,7 +47,7 @@ void CandidatePanel::show(const QList<Candidate>& rows, const QString& header, c
     m_model.setItems(rows);
     m_model.setLoading(false);
     m_model.setInteractive(true);
-    m_model.setExpanded(false);
+    m_model.setExpanded(expanded && rows.size() >= 4);
     std::weak_ptr<int> alive = m_lifetime;
     m_model.pick = [this, alive](const Candidate& row) {
         if (alive.expired()) return;
@@ -109,6 +109,7 @@ void CandidatePanel::dismiss()
     m_pendingKeys.clear();
     m_items.clear();
     m_onPick = nullptr;
+    m_extraKeys = nullptr;
     m_isNotice = false;
 }
 
@@ -195,6 +196,8 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
         return true;
     }
 
+    if (m_extraKeys && !(event.modifierFlags & (ModifierFlag::command | ModifierFlag::control)) && m_extraKeys(key))
+        return true;
     const auto digit = std::find(digitKeys.begin(), digitKeys.end(), key);
     if (digit != digitKeys.end()) {
         const qsizetype i = digit - digitKeys.begin();
@@ -218,6 +221,14 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
     case KeyCode::rightArrow:
         expand();
         return true;
+    case KeyCode::tab: {
+        // Tab spells the word one character at a time, where the list offers that.
+        const auto compose = std::find_if(m_items.cbegin(), m_items.cend(),
+                                          [](const Candidate& c) { return c.kind == CandidateKind::compose; });
+        if (compose == m_items.cend()) return passOn(event);
+        pickRow(*compose, 0);
+        return true;
+    }
     default:
         return passOn(event);
     }
@@ -225,7 +236,7 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
 
 bool CandidatePanel::listTakes(const KeyEvent& event)
 {
-    if (event.keyCode == KeyCode::rightArrow || event.keyCode == KeyCode::returnKey
+    if (event.keyCode == KeyCode::rightArrow || event.keyCode == KeyCode::returnKey || event.keyCode == KeyCode::tab
         || event.keyCode == KeyCode::keypadEnter)
         return true;
     return isPickKey(event.keyCode) && !(event.modifierFlags & (ModifierFlag::command | ModifierFlag::control));

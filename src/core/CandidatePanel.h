@@ -36,8 +36,11 @@ public:
     // with another token than the current one show nothing.
     qint64 session = 0;
 
+    // Expanded: the first nine rows at once, as a page of a longer list.
     void show(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, qint64 session,
-              PickHandler onPick);
+              PickHandler onPick, bool expanded = false);
+    // Keys the shown list takes before the panel's own (true: taken); until the panel closes.
+    void setExtraKeys(std::function<bool(quint16 key)> keys) { m_extraKeys = std::move(keys); }
     void showLoading(const QString& header, const PanelAnchor& anchor, qint64 session);
     void showNotice(const QString& message, const PanelAnchor& anchor, qint64 session);
     void dismiss();
@@ -64,6 +67,7 @@ private:
     PanelModel m_model;
     QList<Candidate> m_items;
     PickHandler m_onPick;
+    std::function<bool(quint16 key)> m_extraKeys;
     bool m_isNotice = false;
     // The list's keys typed while it was loading, applied in order once its rows arrive.
     QList<KeyEvent> m_pendingKeys;
