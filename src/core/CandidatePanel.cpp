@@ -196,7 +196,9 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
         return true;
     }
 
-    if (m_extraKeys && !(event.modifierFlags & (ModifierFlag::command | ModifierFlag::control)) && m_extraKeys(key))
+    // Copied first: taking a key may show another list with keys of its own.
+    if (const auto extraKeys = m_extraKeys;
+        extraKeys && !(event.modifierFlags & (ModifierFlag::command | ModifierFlag::control)) && extraKeys(key))
         return true;
     const auto digit = std::find(digitKeys.begin(), digitKeys.end(), key);
     if (digit != digitKeys.end()) {

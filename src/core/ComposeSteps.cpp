@@ -3,6 +3,7 @@
 #include "core/CandidatePanel.h"
 #include "core/SyllableCompose.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace ComposeSteps {
@@ -14,7 +15,16 @@ struct Steps {
     std::function<void(const QString&)> done;
 };
 
-void showStep(const std::shared_ptr<Steps>& steps)
+// Takes row i of the step shown (the row after the nine turns the page).
+void take(const std::shared_ptr<Steps>& steps, qsizetype i, bool more)
+{
+    if (more) steps->compose.nextPage();
+    else steps->compose.choose(i);
+}
+
+// `inPlace`: the panel is still up with the last step (a key took a row), so the step replaces its
+// rows without closing it, and keeps the keyboard; a click closed it.
+void showStep(const std::shared_ptr<Steps>& steps, bool inPlace = false)
 {
     CandidatePanel& panel = CandidatePanel::shared();
     QList<Candidate> rows;
@@ -32,27 +42,38 @@ void showStep(const std::shared_ptr<Steps>& steps)
         more.kind = CandidateKind::action;
         rows.append(more);
     }
-    const qint64 session = ++panel.session;
+    const qint64 session = inPlace ? panel.session : ++panel.session;
     panel.show(
         rows, steps->compose.header(), steps->anchor, session,
         [steps, rows](const Candidate& row, bool) {
-            if (row.kind == CandidateKind::action) steps->compose.nextPage();
-            else
-                for (qsizetype i = 0; i < rows.size(); ++i)
-                    if (rows[i].primary == row.primary) steps->compose.choose(i);
+            for (qsizetype i = 0; i < rows.size(); ++i)
+                if (rows[i].primary == row.primary) take(steps, i, row.kind == CandidateKind::action);
             if (steps->compose.done()) steps->done(steps->compose.hanja());
             else showStep(steps);
         },
         /*expanded=*/true);
-    panel.setExtraKeys([steps](quint16 key) {
+    panel.setExtraKeys([steps, rows](quint16 key) {
+        const auto digit = std::find(CandidatePanel::digitKeys.begin(), CandidatePanel::digitKeys.end(), key);
+        const qsizetype i = key == KeyCode::returnKey || key == KeyCode::keypadEnter ? 0 : digit - CandidatePanel::digitKeys.begin();
+        if (i < qsizetype(CandidatePanel::digitKeys.size()) || key == KeyCode::returnKey || key == KeyCode::keypadEnter) {
+            if (i >= rows.size()) return true;
+            take(steps, i, rows[i].kind == CandidateKind::action);
+            if (!steps->compose.done()) {
+                showStep(steps, true);
+                return true;
+            }
+            CandidatePanel::shared().dismiss();
+            steps->done(steps->compose.hanja());
+            return true;
+        }
         if (key == KeyCode::backspace) {
-            if (steps->compose.back()) showStep(steps);
+            if (steps->compose.back()) showStep(steps, true);
             else CandidatePanel::shared().dismiss();
             return true;
         }
         if ((key == KeyCode::tab || key == KeyCode::rightArrow) && steps->compose.hasMore()) {
             steps->compose.nextPage();
-            showStep(steps);
+            showStep(steps, true);
             return true;
         }
         return false;
