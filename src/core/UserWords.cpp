@@ -23,6 +23,7 @@ namespace {
 const QString kTimeFormat = QStringLiteral("yyyyMMdd'T'HHmmss'Z'");
 constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
 constexpr qsizetype kMaxSyllables = 12;
+constexpr qint64 kRecheckMs = 100;
 
 QByteArray native(const QString& path) { return QFile::encodeName(path); }
 
@@ -70,6 +71,24 @@ bool appendSynced(const QString& path, const QList<QByteArray>& lines)
     return ::close(fd) == 0 && ok;
 }
 
+// 20261207T161500Z, read by hand: QDateTime::fromString took most of a load of thousands of words.
+QDateTime parseTime(const QString& text)
+{
+    if (text.size() != 16 || text.at(8) != QLatin1Char('T') || text.at(15) != QLatin1Char('Z')) return QDateTime();
+    const auto number = [&](qsizetype from, qsizetype length) {
+        int n = 0;
+        for (qsizetype i = from; i < from + length; ++i) {
+            if (!text.at(i).isDigit()) return -1;
+            n = n * 10 + text.at(i).digitValue();
+        }
+        return n;
+    };
+    const QDate date(number(0, 4), number(4, 2), number(6, 2));
+    const QTime time(number(9, 2), number(11, 2), number(13, 2));
+    if (!date.isValid() || !time.isValid()) return QDateTime();
+    return QDateTime(date, time, QTimeZone::utc());
+}
+
 } // namespace
 
 UserWords& UserWords::shared()
@@ -100,9 +119,8 @@ std::optional<UserWord> UserWords::parseLine(QStringView line)
     word.hanja = TextUtil::nfc(TextUtil::trimmed(fields[1]));
     if (!allSyllables(word.hangul) || !allHan(word.hanja)) return std::nullopt;
     if (fields.size() >= 4) {
-        const QDateTime added = QDateTime::fromString(fields.last(), kTimeFormat);
-        if (added.isValid()) {
-            word.added = QDateTime(added.date(), added.time(), QTimeZone::utc());
+        if (const QDateTime added = parseTime(fields.last()); added.isValid()) {
+            word.added = added;
             fields.removeLast();
         }
     }
@@ -152,6 +170,10 @@ UserWords::FileRead UserWords::readFile() const
 std::shared_ptr<const UserWordTable> UserWords::table()
 {
     QMutexLocker lock(&m_mutex);
+    // A lookup asks twice or more per press: the file is looked at again only after a while (a
+    // change made here is seen at once; one made by another process within that while).
+    if (m_table && m_checked.isValid() && m_checked.elapsed() < kRecheckMs) return m_table;
+    m_checked.start();
     const QByteArray stamp = stampOf(m_path);
     if (m_table && stamp == m_stamp) return m_table;
     const FileRead read = readFile();
@@ -228,6 +250,10 @@ UserWords::Result UserWords::change(const std::function<bool(QList<UserWord>&)>&
         const mode_t mode = ::stat(native(m_path).constData(), &st) == 0 ? st.st_mode & 07777 : 0600;
         if (const std::optional<QString> why = SafeFile::replace(native(m_path), bytes, mode)) return failed(*why);
         result.changed = true;
+    }
+    {
+        QMutexLocker lock(&m_mutex);
+        m_checked.invalidate();
     }
     Notifier::shared().post(didChange);
     return result;

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -87,4 +88,5 @@ private:
     QMutex m_mutex;
     std::shared_ptr<const UserWordTable> m_table;
     QByteArray m_stamp; // of the file m_table was read from
+    QElapsedTimer m_checked; // since the file was last looked at
 };

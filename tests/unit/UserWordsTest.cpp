@@ -112,7 +112,7 @@ TEST(UserWordsTest, TwoProcessesAddingAtOnceKeepEveryWord)
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    EXPECT_EQ(f.words.table()->words().size(), 16) << fileText(f.words.path()).toStdString();
+    EXPECT_EQ(UserWords(f.words.path(), f.dictionary).table()->words().size(), 16) << fileText(f.words.path()).toStdString();
 }
 
 // One page of room: the add fails with the reason, the file stays as it was, nothing is left over.
