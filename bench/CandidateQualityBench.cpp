@@ -350,8 +350,10 @@ void measurePanel(HanjaDictionary& dictionary, const std::vector<DevRow>& dev, b
         if (listFailures && position != 0) {
             QStringList firsts;
             for (qsizetype i = 0; i < shown.rows.size() && i < 3; ++i) firsts << shown.rows[i].primary;
+            // Where the writer's row stands (or "-"), so that a miss reads as order or as absence.
+            const QString where = position < 0 ? QStringLiteral(" [-]") : QStringLiteral(" [%1]").arg(position + 1);
             failures << row.eojeol + QLatin1Char(' ') + row.hanja + QStringLiteral(" ← ") +
-                            (list ? firsts.join(QLatin1Char(' ')) : QStringLiteral("(no list)"));
+                            (list ? firsts.join(QLatin1Char(' ')) + where : QStringLiteral("(no list)"));
         }
     }
     const auto line = [&](const char* name, const Tally& t) {

@@ -5,6 +5,7 @@
 #include "app/TrayHost.h"
 #include "base/Defaults.h"
 #include "base/Log.h"
+#include "base/Resources.h"
 #include "core/CandidatePanel.h"
 #include "core/Coordinator.h"
 #include "core/dictionary/HanjaDictionary.h"
@@ -159,7 +160,7 @@ void AppDelegate::addAutostartItem()
     connect(menu, &QMenu::aboutToShow, item, [item] { item->setChecked(Autostart::isEnabled()); });
     connect(item, &QAction::triggered, this, [item](bool on) {
         const std::optional<QString> failure =
-            on ? Autostart::enable(QCoreApplication::applicationFilePath()) : Autostart::disable();
+            on ? Autostart::enable(Resources::frontProgram()) : Autostart::disable();
         item->setChecked(Autostart::isEnabled());
         if (failure) QMessageBox::warning(nullptr, QStringLiteral("소렐"), *failure);
     });

@@ -1,5 +1,6 @@
 #include "app/SingleInstance.h"
 
+#include "app/InstanceWire.h"
 #include "base/Log.h"
 
 #include <QDeadlineTimer>
@@ -23,9 +24,7 @@
 
 namespace {
 
-// A name and two tokens; a desktop's tokens are far shorter than kMaxToken.
-constexpr qsizetype kMaxToken = 200;
-constexpr qsizetype kMaxLine = 512;
+constexpr qsizetype kMaxLine = qsizetype(InstanceWire::maxLine);
 constexpr int kReadTimeoutMs = 2000;
 
 struct Entry {
@@ -33,11 +32,11 @@ struct Entry {
     const char* name;
 };
 constexpr std::array<Entry, 5> kEntries{{
-    {SingleInstance::Request::trigger, "trigger"},
-    {SingleInstance::Request::settings, "settings"},
-    {SingleInstance::Request::onboarding, "onboarding"},
-    {SingleInstance::Request::about, "about"},
-    {SingleInstance::Request::quit, "quit"},
+    {SingleInstance::Request::trigger, InstanceWire::requestNames[0]},
+    {SingleInstance::Request::settings, InstanceWire::requestNames[1]},
+    {SingleInstance::Request::onboarding, InstanceWire::requestNames[2]},
+    {SingleInstance::Request::about, InstanceWire::requestNames[3]},
+    {SingleInstance::Request::quit, InstanceWire::requestNames[4]},
 }};
 
 std::optional<SingleInstance::Request> fromName(QByteArrayView name)
@@ -47,18 +46,10 @@ std::optional<SingleInstance::Request> fromName(QByteArrayView name)
     return std::nullopt;
 }
 
-constexpr char kTokenKey[] = "XDG_ACTIVATION_TOKEN=";
-constexpr char kStartupKey[] = "DESKTOP_STARTUP_ID=";
+constexpr const char* kTokenKey = InstanceWire::tokenKey;
+constexpr const char* kStartupKey = InstanceWire::startupKey;
 
-// Tokens travel as printable ASCII without spaces: what the desktops make, and nothing that
-// could split the line or reach a log as something else.
-bool isTokenText(QByteArrayView value)
-{
-    if (value.isEmpty() || value.size() > kMaxToken) return false;
-    for (const char c : value)
-        if (c < 0x21 || c > 0x7e) return false;
-    return true;
-}
+bool isTokenText(QByteArrayView value) { return InstanceWire::isTokenText(value.data(), size_t(value.size())); }
 
 struct Message {
     SingleInstance::Request request;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/InstanceWire.h"
 #include "platform/Activation.h"
 
 #include <QList>
@@ -53,9 +54,9 @@ public:
 
     // Hands the request to the primary; true when it answered "ok" within the time-out. Plain
     // sockets, no event loop: the primary may still be starting, so it retries until then.
-    bool send(Request request, const Activation& activation = {}, int timeoutMs = 3000) const;
+    bool send(Request request, const Activation& activation = {}, int timeoutMs = InstanceWire::sendTimeoutMs) const;
     // Sends one raw line (tests use it to send what no Sorelwick sends); returns the answer line.
-    QByteArray sendLine(const QByteArray& line, int timeoutMs = 3000) const;
+    QByteArray sendLine(const QByteArray& line, int timeoutMs = InstanceWire::sendTimeoutMs) const;
 
     QString socketPath() const;
 

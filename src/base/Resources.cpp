@@ -17,13 +17,21 @@ QStringList folders()
     QStringList result;
     const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
     if (!exe.isEmpty())
-        result << QDir::cleanPath(QFileInfo(exe).path() + QStringLiteral("/../share/sorelwick"));
+        result << QDir::cleanPath(QFileInfo(exe).path() + QStringLiteral("/" SORELWICK_DATA_FROM_PROGRAM));
     for (const QString& fixed : {QStringLiteral(SORELWICK_INSTALL_DATA_DIR), QStringLiteral(SORELWICK_BUILD_DATA_DIR)})
         if (!result.contains(fixed)) result << fixed;
     return result;
 }
 
 } // namespace
+
+QString frontProgram()
+{
+    const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    if (exe.isEmpty()) return QString();
+    const QFileInfo front(QDir::cleanPath(QFileInfo(exe).path() + QStringLiteral("/" SORELWICK_FRONT_FROM_PROGRAM)));
+    return front.isFile() && front.isExecutable() ? front.filePath() : exe;
+}
 
 QString dataDirectories() { return folders().join(QStringLiteral(", ")); }
 

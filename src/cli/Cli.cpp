@@ -86,6 +86,8 @@ int dispatch(QStringList args)
         out() << "data: " << (dictionary.isEmpty() ? QStringLiteral("not found in ") + Resources::dataDirectories()
                                                    : QFileInfo(dictionary).path())
               << "\n";
+        // What to bind a desktop shortcut to, with --trigger.
+        out() << "command: " << Resources::frontProgram() << "\n";
         return kExitOk;
     }
     const QString name = args.takeFirst();

@@ -111,6 +111,37 @@ QList<Candidate> learnedFirst(const QList<Candidate>& rows, qsizetype pinned)
     return result;
 }
 
+// The panel held the keyboard: the application takes its focus back once the grab is gone, and
+// hands it on to its input method. A write before that lands in a text field that is still being
+// refocused (under ibus it is read back unchanged, and typed over later). So the write waits for
+// the application to name its focused text again after the loss; one that still names it at the
+// pick has not yet read that it lost it (a busy one), or keeps it under grabs (then, as long as a
+// desktop takes to hand the focus back, nothing comes). The paste path waits for nothing here: its
+// keys queue behind the focus change.
+QCoro::Task<void> focusBack(const Capture& cap)
+{
+    constexpr qint64 kLossMs = 50, kBackMs = 250, kPollMs = 2;
+    Platform& platform = Platform::shared();
+    const AXElementRef app = cap.viaAccessibility && cap.element ? platform.accessibility->application(cap.pid) : nullptr;
+    if (!app) co_return;
+    const auto focused = [&] {
+        return AX::as<AXElementRef>(platform.accessibility->copyAttributeValue(app, Accessibility::focusedUIElementAttribute))
+            .has_value();
+    };
+    const qint64 start = platform.clock->monotonicMs();
+    while (focused()) {
+        if (platform.clock->monotonicMs() - start >= kLossMs) co_return;
+        co_await platform.clock->sleep(kPollMs);
+    }
+    while (!focused()) {
+        if (platform.clock->monotonicMs() - start >= kBackMs) {
+            Log::write(QStringLiteral("치환: 앱이 %1 ms 안에 포커스를 되찾지 않았지만 씀").arg(kBackMs));
+            co_return;
+        }
+        co_await platform.clock->sleep(kPollMs);
+    }
+}
+
 // Starts a coroutine that finishes on its own; its frame outlives the returned task.
 void detach(QCoro::Task<void> task) { Q_UNUSED(task); }
 
@@ -227,7 +258,9 @@ QCoro::Task<void> Coordinator::handle(Capture cap, qint64 session)
     if (allSyllables(text) && TextUtil::characterCount(text) <= kMaxSyllables) {
         split = dictionary->split(text);
         // With no dictionary word at its start (이순신은), a compound as writers spelled it may still read it.
-        compounds = split ? dictionary->compounds(*split) : dictionary->compounds(text);
+        // A compound's parts are spelled as the user picked them alone.
+        const HanjaDictionary::PartPicks picks = PickHistory::shared().pickedSpellings();
+        compounds = split ? dictionary->compounds(*split, 3, picks) : dictionary->compounds(text, 3, picks);
     }
     if (split) entries = dictionary->candidates(split->stem);
     if (entries.isEmpty() && compounds.isEmpty()) {
@@ -369,12 +402,10 @@ QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement
     // The clipboard may be lent to the paste from now on; a press meanwhile, or a pick before
     // this one still pasting, waits for it.
     ClipboardLoan loan;
-    Platform& platform = Platform::shared();
     if (!co_await loan.turn()) Log::write(QStringLiteral("치환: 앞선 붙여넣기가 끝나지 않았지만 진행"));
     CandidatePanel& panel = CandidatePanel::shared();
     const qint64 quiet = panel.session; // the pick closed the panel; a newer press changes it
-    // Focus goes back to the application once the panel has closed.
-    co_await platform.clock->sleep(50);
+    co_await focusBack(cap);
     bool unread = false;
     qint64 notice = 0;
     const auto keepUnread = [&] {

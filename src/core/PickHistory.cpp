@@ -162,6 +162,27 @@ PickHistory::Order PickHistory::order(const QList<Key>& keys) const
     return result;
 }
 
+HanjaDictionary::PartPicks PickHistory::pickedSpellings() const
+{
+    const QHash<QString, Pair> pairs = readStored().pairs;
+    QHash<QString, QList<std::pair<QString, Pair>>> byWord;
+    for (auto it = pairs.cbegin(); it != pairs.cend(); ++it) {
+        const qsizetype tab = it.key().indexOf(QLatin1Char('\t'));
+        if (tab > 0) byWord[it.key().left(tab)].append({it.key().mid(tab + 1), *it});
+    }
+    HanjaDictionary::PartPicks picks;
+    for (auto it = byWord.begin(); it != byWord.end(); ++it) {
+        // The hash's order is arbitrary: equal counts and times fall back to the spelling.
+        std::sort(it->begin(), it->end(), [](const auto& a, const auto& b) {
+            if (a.second.count != b.second.count) return a.second.count > b.second.count;
+            return a.second.time != b.second.time ? a.second.time > b.second.time : a.first < b.first;
+        });
+        QStringList& spellings = picks[it.key()];
+        for (const auto& p : std::as_const(*it)) spellings.append(p.first);
+    }
+    return picks;
+}
+
 QList<HanjaEntry> PickHistory::reorder(const QList<HanjaEntry>& list, const QString& word, bool keepFirst) const
 {
     const qsizetype start = keepFirst && !list.isEmpty() ? 1 : 0;

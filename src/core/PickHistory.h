@@ -48,6 +48,8 @@ public:
     };
     Order order(const QList<Key>& keys) const;
     QList<HanjaEntry> reorder(const QList<HanjaEntry>& list, const QString& word, bool keepFirst) const;
+    // Every picked word's spellings in learned order (most picked, then latest picked first).
+    HanjaDictionary::PartPicks pickedSpellings() const;
     // False (logged, and didFailToSave posted) when the pick or the clear could not be saved.
     bool record(const QString& word, const QString& hanja, const QDateTime& at);
     bool clear();

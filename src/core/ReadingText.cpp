@@ -31,6 +31,11 @@ qsizetype trailingSyllables(QStringView text, qsizetype count)
 // the initial-sound rule or not (a character the dictionary does not know may read as anything).
 bool readsAs(const QString& hanja, QStringView hangul, HanjaDictionary& dictionary)
 {
+    // What the reader itself writes for the run reads back, whichever rule made it (不 as 부
+    // before ㄷ and ㅈ, where the dictionary may list only 불).
+    QString own;
+    for (const HanjaDictionary::ReadingPiece& p : dictionary.readHanja(hanja)) own += p.readings.first();
+    if (own == hangul) return true;
     const auto plain = [](QChar s) { return QChar(InitialSound::atWordStart(s.unicode())); };
     qsizetype k = 0;
     for (qsizetype i = 0; i < hanja.size() && k < hangul.size(); ++k) {
@@ -95,16 +100,27 @@ ReadingText::Reading ReadingText::read(const QString& text, HanjaDictionary& dic
         }
         qsizetype end = i;
         while (end < text.size() && ReadingIndex::isHan(codePointAt(text, end, &size))) end += size;
-        const QString run = text.sliced(i, end - i);
-        const qsizetype count = codePoints(run);
-        // 首都(수도): the Hangul in parentheses after it, a syllable a character.
+        QString run = text.sliced(i, end - i);
+        qsizetype count = codePoints(run);
+        // 首都(수도): the Hangul in parentheses after it, a syllable a character. It may cover only
+        // the run's last characters (民國(국) where 民 has no reading): the rest is read bare first.
         if (end < text.size() && text[end] == QLatin1Char('(')) {
             const qsizetype close = text.indexOf(QLatin1Char(')'), end + 1);
             const QStringView inside = close < 0 ? QStringView() : QStringView(text).sliced(end + 1, close - end - 1);
-            if (inside.size() == count && trailingSyllables(inside, count) == count && readsAs(run, inside, dictionary)) {
-                addWord(Word{run, inside.toString(), Form::hanjaParenHangul, text.sliced(i, close + 1 - i), {}});
-                i = close + 1;
-                continue;
+            const qsizetype n = inside.size();
+            qsizetype tail = end;
+            for (qsizetype k = 0; k < n && tail > i; ++k)
+                tail -= tail - 2 >= i && text[tail - 1].isLowSurrogate() && text[tail - 2].isHighSurrogate() ? 2 : 1;
+            const QString annotated = text.sliced(tail, end - tail);
+            if (n > 0 && n <= count && trailingSyllables(inside, n) == n && readsAs(annotated, inside, dictionary)) {
+                if (tail == i) {
+                    addWord(Word{run, inside.toString(), Form::hanjaParenHangul, text.sliced(i, close + 1 - i), {}});
+                    i = close + 1;
+                    continue;
+                }
+                end = tail;
+                run = text.sliced(i, end - i);
+                count = codePoints(run);
             }
         }
         // 수도(首都): the syllables before the parenthesis, as many as there are characters.

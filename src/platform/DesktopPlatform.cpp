@@ -1,6 +1,7 @@
 #include "platform/DesktopPlatform.h"
 
 #include "base/Log.h"
+#include "base/Resources.h"
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/wayland/PortalShortcuts.h"
 #include "platform/wayland/WaylandHotKeys.h"
@@ -14,7 +15,6 @@
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyPoster.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QFile>
 
@@ -38,7 +38,7 @@ std::shared_ptr<HotKeyService> hotKeys(std::shared_ptr<X11Keymap> keymap)
     const auto route = WaylandHotKeys::detectRoute(portal);
     const char* names[] = {"X 그랩", "GlobalShortcuts 포털", "GNOME 사용자 단축키", "X 그랩만 (XWayland 창)"};
     Log::write(QStringLiteral("Wayland 세션: 단축키 경로 %1").arg(QString::fromUtf8(names[int(route)])));
-    gchar* quoted = g_shell_quote(QFile::encodeName(QCoreApplication::applicationFilePath()).constData());
+    gchar* quoted = g_shell_quote(QFile::encodeName(Resources::frontProgram()).constData());
     const QString command = QString::fromLocal8Bit(quoted) + QStringLiteral(" --trigger");
     g_free(quoted);
     return std::make_shared<WaylandHotKeys>(grab, route, portal ? std::make_unique<PortalShortcuts>(bus) : nullptr, command);

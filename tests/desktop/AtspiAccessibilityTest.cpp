@@ -49,6 +49,24 @@ std::string editorName(const testing::TestParamInfo<Editor>& info)
     return "?";
 }
 
+// The focused element of the application, if it has one on the bus.
+AXElementRef focusedIn(AtspiAccessibility& ax, pid_t pid)
+{
+    const AXElementRef app = ax.application(pid);
+    return app ? AX::as<AXElementRef>(ax.copyAttributeValue(app, Accessibility::focusedUIElementAttribute)).value_or(nullptr)
+               : nullptr;
+}
+
+// The test editor started with `arguments`, in front and on the bus: its focused element.
+AXElementRef startFocused(AtspiAccessibility& ax, std::unique_ptr<LaunchedApp>& editor, const QStringList& arguments)
+{
+    editor = LaunchedApp::start(testEditorPath(), arguments);
+    AXElementRef element;
+    if (editor && editor->waitForWindow() && editor->activate() && editor->waitForAccessible())
+        waitUntil([&] { return (element = focusedIn(ax, editor->pid())) != nullptr; }, 5s);
+    return element;
+}
+
 // Counts code points of the first utf16 units (keys move the caret by characters).
 int codePoints(const QString& text, int utf16)
 {
@@ -93,13 +111,7 @@ protected:
             << "the selection did not arrive";
     }
 
-    AXElementRef focused()
-    {
-        AXElementRef app = ax.application(m_app->pid());
-        if (!app) return nullptr;
-        return AX::as<AXElementRef>(ax.copyAttributeValue(app, Accessibility::focusedUIElementAttribute))
-            .value_or(nullptr);
-    }
+    AXElementRef focused() { return focusedIn(ax, m_app->pid()); }
 
     std::optional<QString> read(const AXElementRef& element, const QString& attribute)
     {
@@ -177,10 +189,9 @@ TEST_P(AtspiAccessibilityTest, BoundsOutsideEveryScreenAreAnError)
 {
     ASSERT_NO_FATAL_FAILURE(open(QStringLiteral("수도를 보다"), {0, 2}));
     AtspiAccessibility farAway(screenAt(QRectF(5000, 5000, 800, 600)), sessionWorkspace());
-    AXElementRef app = farAway.application(m_app->pid());
-    auto element = AX::as<AXElementRef>(farAway.copyAttributeValue(app, Accessibility::focusedUIElementAttribute));
+    const AXElementRef element = focusedIn(farAway, m_app->pid());
     ASSERT_TRUE(element);
-    EXPECT_FALSE(farAway.copyParameterizedAttributeValue(*element, Accessibility::boundsForRangeParameterizedAttribute,
+    EXPECT_FALSE(farAway.copyParameterizedAttributeValue(element, Accessibility::boundsForRangeParameterizedAttribute,
                                                          AXValue(TextRange{0, 2}))
                      .ok());
 }
@@ -266,21 +277,13 @@ TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
 {
     AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     const QString text = QStringLiteral("대한민국의 수도");
-    auto editor = LaunchedApp::start(testEditorPath(), {QStringLiteral("--read-only"), QStringLiteral("--text"), text,
-                                                        QStringLiteral("--select"), QStringLiteral("6,2")});
-    ASSERT_TRUE(editor && editor->waitForWindow() && editor->activate() && editor->waitForAccessible());
-    std::optional<AXElementRef> element;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            AXElementRef app = ax.application(editor->pid());
-            element = app ? AX::as<AXElementRef>(ax.copyAttributeValue(app, Accessibility::focusedUIElementAttribute))
-                          : std::nullopt;
-            return element.has_value();
-        },
-        5s));
-    EXPECT_NE(ax.setAttributeValue(*element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("首都"))),
+    std::unique_ptr<LaunchedApp> editor;
+    const AXElementRef element = startFocused(ax, editor, {QStringLiteral("--read-only"), QStringLiteral("--text"), text,
+                                                           QStringLiteral("--select"), QStringLiteral("6,2")});
+    ASSERT_TRUE(element);
+    EXPECT_NE(ax.setAttributeValue(element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("首都"))),
               AXError::success);
-    EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(*element, Accessibility::valueAttribute)), text);
+    EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(element, Accessibility::valueAttribute)), text);
 }
 
 // A password field says it is one, and its text (even the mask) is neither read nor written.
@@ -289,23 +292,15 @@ TEST(AtspiWrite, APasswordFieldIsNamedAndNeitherReadNorWritten)
     AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     QTemporaryDir dir;
     const QString mirror = dir.filePath(QStringLiteral("mirror.txt"));
-    auto field = LaunchedApp::start(testEditorPath(), {QStringLiteral("--password"), QStringLiteral("--text"),
-                                                       QStringLiteral("수도0420"), QStringLiteral("--mirror"), mirror});
-    ASSERT_TRUE(field && field->waitForWindow() && field->activate() && field->waitForAccessible());
-    std::optional<AXElementRef> element;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            AXElementRef app = ax.application(field->pid());
-            element = app ? AX::as<AXElementRef>(ax.copyAttributeValue(app, Accessibility::focusedUIElementAttribute))
-                          : std::nullopt;
-            return element.has_value();
-        },
-        5s));
-    EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(*element, Accessibility::subroleAttribute)),
+    std::unique_ptr<LaunchedApp> field;
+    const AXElementRef element = startFocused(ax, field, {QStringLiteral("--password"), QStringLiteral("--text"),
+                                                          QStringLiteral("수도0420"), QStringLiteral("--mirror"), mirror});
+    ASSERT_TRUE(element);
+    EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(element, Accessibility::subroleAttribute)),
               Accessibility::secureTextFieldSubrole);
     for (const QString& attribute : {Accessibility::selectedTextAttribute, Accessibility::valueAttribute})
-        EXPECT_FALSE(ax.copyAttributeValue(*element, attribute).ok()) << attribute.toStdString();
-    EXPECT_NE(ax.setAttributeValue(*element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("首都"))),
+        EXPECT_FALSE(ax.copyAttributeValue(element, attribute).ok()) << attribute.toStdString();
+    EXPECT_NE(ax.setAttributeValue(element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("首都"))),
               AXError::success);
     QFile written(mirror);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));

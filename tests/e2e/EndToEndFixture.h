@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include <X11/X.h> // last: its macros (None, KeyPress) clash with Qt
 
@@ -28,6 +29,7 @@ using DesktopTest::waitUntil;
 using namespace std::chrono_literals;
 
 inline const QString kSentence = QStringLiteral("대한민국의 수도는 서울이다.");
+inline const QString kPicked = QStringLiteral("대한민국의 수도(首都)는 서울이다."); // 수도는 picked first
 inline const QString kPanelTitle = QStringLiteral("소렐");
 // What the test tray asks its icons to draw in: light, and unlike anything else there.
 inline const QColor kTrayInk(0xf0, 0xe0, 0x30);
@@ -188,6 +190,21 @@ protected:
     static bool waitForList()
     {
         return waitUntil([] { return panel() && panel()->geometry.height() >= 100 && keyboardGrabbedElsewhere(); }, 5s);
+    }
+
+    // Ctrl+Alt+H pressed: whether the list came up.
+    static bool shortcutShowsList()
+    {
+        pressChord(QStringLiteral("ctrl+alt+h"));
+        return waitForList();
+    }
+    // `key` pressed in the list: whether `text` comes to read `expected` (what it read if not).
+    static testing::AssertionResult picks(const std::function<QString()>& text, const QString& expected = kPicked,
+                                          const QString& key = QStringLiteral("1"))
+    {
+        pressChord(key);
+        if (waitUntil([&] { return text() == expected; }, 10s)) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "it reads " << text().toStdString();
     }
 
     // A second start with `option`: it hands the request to the running one and ends.

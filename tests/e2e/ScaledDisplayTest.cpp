@@ -21,8 +21,7 @@ protected:
         ASSERT_TRUE(reported);
         const QRect wordOnScreen(reported->topLeft() * editorScale, reported->size() * editorScale);
 
-        pressChord(QStringLiteral("ctrl+alt+h"));
-        ASSERT_TRUE(waitForList()) << "no panel";
+        ASSERT_TRUE(shortcutShowsList()) << "no panel";
         const QRect frame = panel()->geometry;
         saveShot(picture, frame.united(wordOnScreen).adjusted(-40, -40, 40, 40));
         const auto where = [&] {

@@ -58,12 +58,7 @@ int boxesShown()
     return shown;
 }
 
-QList<bool> checks(const TrayMenu& tray)
-{
-    QList<bool> out;
-    for (QAction* a : tray.formatMenu()->actions()) out.append(a->isChecked());
-    return out;
-}
+using UiTestSupport::formatChecks;
 
 } // namespace
 
@@ -97,7 +92,7 @@ TEST_F(SettingsFile, ChangesThatCannotBeSavedStayAndAreToldOnce)
     // Each change is in force, the earlier ones too.
     EXPECT_EQ(WritingSettings::format(), ReplacementFormat::Format::hanjaParenHangul);
     EXPECT_TRUE(formats[1]->isSelected());
-    EXPECT_EQ(checks(tray), QList<bool>({false, true, false}));
+    EXPECT_EQ(formatChecks(tray), QList<bool>({false, true, false}));
     EXPECT_EQ(WritingSettings::meaningStyle(), MeaningLine::Style::none);
     EXPECT_TRUE(meanings[0]->isSelected());
     EXPECT_EQ(window.historyText(), QStringLiteral("고른 한자 2개를 기억해 앞에 둡니다. 이 컴퓨터에만 저장됩니다."));
@@ -124,15 +119,15 @@ TEST_F(SettingsFile, TrayChecksAreReadAgainWhenTheMenuOpens)
 {
     install(R"({"format": "hanjaOnly"})");
     TrayMenu tray(RankEngine::frequency);
-    EXPECT_EQ(checks(tray), QList<bool>({false, false, true}));
+    EXPECT_EQ(formatChecks(tray), QList<bool>({false, false, true}));
     ASSERT_TRUE(JsonDefaultsStore(path).setValue(WritingSettings::formatKey, QStringLiteral("hanjaParenHangul")));
 
     tray.menu()->popup(QPoint(0, 0));
-    EXPECT_EQ(checks(tray), QList<bool>({false, true, false}));
+    EXPECT_EQ(formatChecks(tray), QList<bool>({false, true, false}));
     tray.menu()->hide();
 
     ASSERT_TRUE(JsonDefaultsStore(path).remove(WritingSettings::formatKey));
     tray.formatMenu()->popup(QPoint(0, 0));
-    EXPECT_EQ(checks(tray), QList<bool>({true, false, false}));
+    EXPECT_EQ(formatChecks(tray), QList<bool>({true, false, false}));
     tray.formatMenu()->hide();
 }

@@ -104,11 +104,7 @@ TEST_F(ShellFixture, TrayMenuTitlesFollowTheSettings)
     EXPECT_EQ(formats[0]->text(), QStringLiteral("한글(漢字)   수도(首都)"));
     EXPECT_EQ(formats[1]->text(), QStringLiteral("漢字(한글)   首都(수도)"));
     EXPECT_EQ(formats[2]->text(), QStringLiteral("漢字만   首都"));
-    const auto checks = [&] {
-        QList<bool> out;
-        for (QAction* a : formats) out.append(a->isChecked());
-        return out;
-    };
+    const auto checks = [&] { return UiTestSupport::formatChecks(tray); };
     EXPECT_EQ(checks(), QList<bool>({true, false, false}));
 
     // A change made elsewhere moves the check; a pick in the menu stores the format.

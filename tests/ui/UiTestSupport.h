@@ -1,7 +1,11 @@
 #pragma once
 
+#include "ui/TrayMenu.h"
+
+#include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMenu>
 
 #include <functional>
 
@@ -16,6 +20,14 @@ inline bool spinUntil(const std::function<bool()>& done, int ms = 2000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+// Which of the tray menu's formats are checked, in order.
+inline QList<bool> formatChecks(const TrayMenu& tray)
+{
+    QList<bool> out;
+    for (QAction* a : tray.formatMenu()->actions()) out.append(a->isChecked());
+    return out;
 }
 
 } // namespace UiTestSupport

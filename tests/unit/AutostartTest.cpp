@@ -1,6 +1,7 @@
 #include "app/Autostart.h"
 
 #include "base/Log.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,19 +54,14 @@ TEST_F(AutostartTest, EnableWritesTheEntryAndDisableRemovesIt)
 
     EXPECT_EQ(Autostart::enable(QStringLiteral("/usr/bin/sorelwick")), std::nullopt);
     EXPECT_TRUE(Autostart::isEnabled());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString text = QString::fromUtf8(TestSupport::readFile(path));
     EXPECT_TRUE(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("\nExec=/usr/bin/sorelwick\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("\nName[ko]=소렐\n")));
-    file.close();
 
     // Enabling again rewrites, e.g. after the program moved.
     EXPECT_EQ(Autostart::enable(QStringLiteral("/opt/sorelwick/bin/sorelwick")), std::nullopt);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("\nExec=/opt/sorelwick/bin/sorelwick\n"));
-    file.close();
+    EXPECT_TRUE(TestSupport::readFile(path).contains("\nExec=/opt/sorelwick/bin/sorelwick\n"));
 
     EXPECT_EQ(Autostart::disable(), std::nullopt);
     EXPECT_FALSE(Autostart::isEnabled());
@@ -75,18 +71,15 @@ TEST_F(AutostartTest, EnableWritesTheEntryAndDisableRemovesIt)
 TEST_F(AutostartTest, FailuresAreReportedAndLogged)
 {
     // The autostart folder's place is taken by a file: nothing can be written there.
-    QFile blocker(config.filePath(QStringLiteral("autostart")));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.write("mine");
-    blocker.close();
+    const QString blocker = config.filePath(QStringLiteral("autostart"));
+    ASSERT_TRUE(TestSupport::writeFile(blocker, "mine"));
     Log::Collector log;
     const auto message = Autostart::enable(QStringLiteral("/usr/bin/sorelwick"));
     ASSERT_TRUE(message.has_value());
     EXPECT_TRUE(message->contains(QStringLiteral("autostart")));
     EXPECT_FALSE(log.lines().isEmpty());
     EXPECT_FALSE(Autostart::isEnabled());
-    ASSERT_TRUE(blocker.open(QIODevice::ReadOnly));
-    EXPECT_EQ(blocker.readAll(), "mine");
+    EXPECT_EQ(TestSupport::readFile(blocker), "mine");
 }
 
 TEST_F(AutostartTest, TheFolderComesFromXdgConfigHomeOrTheHome)

@@ -66,6 +66,7 @@ TEST_F(PanelFixture, KeysInTheListState)
         {3, kDigit[2], command, false, false, false, 0, false}, // Super+2 goes on to the application
         {3, kDigit[2], control, false, false, false, 0, false},
         {3, kLetterA, shift, false, false, false, 0, false},
+        {3, quint16(KeyCode::h), shift, false, false, false, 0, false}, // the shortcut's key without Ctrl+Alt
         {3, kKeypad1, 0, false, false, false, 0, false},
         {3, kDigit0, 0, false, false, false, 0, false},
         {3, 126, 0, false, false, false, 0, false},

@@ -122,6 +122,28 @@ TEST_F(SessionFixture, ARefusedReplacementSaysSoAndStillLearns)
     EXPECT_EQ(PickHistory::shared().count(), 1);
 }
 
+// The write waits for the editor to take its focus back from the panel's grab, not for a time;
+// also when the editor reads of the loss only after the pick.
+TEST_F(SessionFixture, APickIsWrittenOnceTheEditorHasItsFocusBack)
+{
+    for (const bool lostBeforePick : {true, false}) {
+        auto editor = fake->openEditor("수도를", {0, 3});
+        ASSERT_TRUE(pressShowsList());
+        fake->clock->setAutoAdvance(false);
+        editor->hasAccessibleFocus = !lostBeforePick; // the panel holds the keyboard
+        press(kDigit1);
+        fake->clock->advance(6);
+        editor->hasAccessibleFocus = false;
+        fake->clock->advance(20);
+        EXPECT_EQ(editor->text, "수도를") << "not into a field still being refocused";
+        editor->hasAccessibleFocus = true;
+        fake->clock->advance(2);
+        EXPECT_EQ(editor->text, "수도(首都)를") << "lost before the pick: " << lostBeforePick;
+        fake->clock->setAutoAdvance(true);
+        EXPECT_TRUE(spinUntil([&] { return replacedPosts == (lostBeforePick ? 1 : 2); }));
+    }
+}
+
 TEST_F(SessionFixture, LayoutTyposAreOfferedConverted)
 {
     auto editor = fake->openEditor("dkssud", {0, 6});
@@ -363,6 +385,22 @@ TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
     EXPECT_EQ(panel.model().items()[0].replacement, "賦課計數(부과계수)");
 }
 
+// A part picked alone is spelled so in the compounds made of it, unless writers spelled the compound.
+TEST_F(SessionFixture, ACompoundSpellsAPartAsItWasPickedAlone)
+{
+    useCompoundOfParts();
+    PickHistory::shared().record("계수", "計數", QDateTime::currentDateTime());
+    fake->openEditor("부과계수를", {0, 5});
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries().mid(0, 2), QStringList({"賦課計數", "賦課係數"}));
+
+    data.write("seen_compounds.tsv", "부과계수\t賦課係數\t3\n");
+    reloadDictionary();
+    panel.dismiss();
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries().mid(0, 2), QStringList({"賦課係數", "賦課計數"}));
+}
+
 TEST_F(SessionFixture, ASeenCompoundTheTextReadsFarLikelierWithoutFollowsTheWordsRows)
 {
     useCompoundReadAfterTheStem();
@@ -436,4 +474,14 @@ TEST_F(SessionFixture, APickedRowLeadsWhicheverWordItWrites)
     EXPECT_EQ(primaries(), QStringList({"鄭臣保", "精神", "挺身"}));
     EXPECT_EQ(panel.model().header(), "\"정신보\"다 · 빈도순 · 한글(漢字)");
     EXPECT_EQ(panel.model().items()[0].replacement, "정신보(鄭臣保)다");
+}
+
+// Twelve syllables are the longest selection still looked up as a word.
+TEST_F(SessionFixture, ATwelveSyllableWordIsStillLookedUp)
+{
+    data.write("hanja.tsv", "가나다라마바사아자차카타\t加那多羅馬婆沙阿自此可他\n");
+    reloadDictionary();
+    fake->openEditor("가나다라마바사아자차카타", {0, 12});
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries(), QStringList({"加那多羅馬婆沙阿自此可他"}));
 }

@@ -1,5 +1,6 @@
 #include "base/JsonDefaultsStore.h"
 #include "base/Log.h"
+#include "TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <fcntl.h>
 #include <future>
 #include <sys/stat.h>
@@ -20,19 +22,8 @@
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(bytes);
-}
+const auto readAll = TestSupport::readFile;
+const auto writeAll = TestSupport::writeFile;
 
 } // namespace
 
@@ -108,22 +99,6 @@ TEST(DefaultsStoreTest, BrokenFileIsKeptAsideAndNothingIsLost)
     EXPECT_EQ(QDir(dir.path()).entryList({"defaults.json.broken-*"}, QDir::Files).size(), 2);
 }
 
-TEST(DefaultsStoreTest, UnwritableFolderKeepsTheValueForThisProcess)
-{
-    // A file where the folder should be: nobody, root included, can make the lock file there.
-    QTemporaryDir dir;
-    QFile blocker(dir.filePath("sorelwick"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    Log::Collector log;
-    JsonDefaultsStore store(dir.filePath("sorelwick/defaults.json"));
-    EXPECT_FALSE(store.update("format", [](const QJsonValue&) { return QJsonValue("hanjaOnly"); }));
-    store.setValue("meaningStyle", "none");
-    EXPECT_EQ(store.string("format"), "hanjaOnly");
-    EXPECT_EQ(store.string("meaningStyle"), "none");
-    EXPECT_TRUE(log.contains("defaults.json"));
-}
-
 // Twenty processes changing the file at once: every change is kept, and so is every key.
 TEST(DefaultsStoreTest, ChangesFromManyProcessesAtOnceAreAllKept)
 {
@@ -185,52 +160,55 @@ TEST(DefaultsStoreTest, AFileBeingRewrittenInPlaceIsNotTakenAsBroken)
     EXPECT_TRUE(QDir(dir.path()).entryList({"defaults.json.broken-*"}, QDir::Files).isEmpty());
 }
 
-// Whatever stands in the file's place that cannot take a new file, the change fails, says why,
-// and what is there stays as it was.
+// Whatever stands in the file's place that cannot take a new file, the change fails, says why, is
+// kept in force for this process, and what is there stays as it was.
 TEST(DefaultsStoreTest, AChangeThatCannotBeSavedFailsAndTouchesNothing)
 {
     QTemporaryDir dir;
-    Log::Collector log;
-    {
-        const QString path = dir.filePath("directory/defaults.json");
-        QDir().mkpath(path);
-        JsonDefaultsStore store(path);
-        EXPECT_TRUE(store.value("format").isUndefined());
-        EXPECT_FALSE(store.setValue("format", "hanjaOnly"));
-        EXPECT_TRUE(QFileInfo(path).isDir());
-    }
-    {
-        const QString path = dir.filePath("dangling/defaults.json");
-        QDir().mkpath(dir.filePath("dangling"));
-        ASSERT_EQ(::symlink("nowhere/defaults.json", QFile::encodeName(path).constData()), 0);
-        JsonDefaultsStore store(path);
-        EXPECT_FALSE(store.setValue("format", "hanjaOnly"));
-        EXPECT_TRUE(QFileInfo(path).isSymLink());
-        EXPECT_FALSE(QFileInfo::exists(dir.filePath("dangling/nowhere/defaults.json")));
-    }
-    {
-        const QString path = dir.filePath("readonly-file/defaults.json");
-        QDir().mkpath(dir.filePath("readonly-file"));
-        writeAll(path, R"({"format": "hanjaOnly"})");
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-        JsonDefaultsStore store(path);
-        EXPECT_FALSE(store.setValue("format", "hanjaParenHangul"));
-        EXPECT_FALSE(store.remove("format"));
-        EXPECT_EQ(readAll(path), R"({"format": "hanjaOnly"})");
-    }
-    {
-        const QString folder = dir.filePath("readonly-folder");
+    const QByteArray file = R"({"format": "hanjaOnly"})";
+    const struct {
+        const char* what;
+        std::function<void(const QString& folder, const QString& path)> arrange;
+        std::function<bool(const QString& folder, const QString& path)> still; // besides the bytes
+    } places[] = {
+        {"a folder", [](auto, auto path) { QDir().mkpath(path); }, [](auto, auto path) { return QFileInfo(path).isDir(); }},
+        {"a dangling link",
+         [](auto, auto path) { EXPECT_EQ(::symlink("nowhere/defaults.json", QFile::encodeName(path).constData()), 0); },
+         [](auto folder, auto path) { return QFileInfo(path).isSymLink() && !QFileInfo::exists(folder + "/nowhere"); }},
+        {"a read-only file",
+         [&](auto, auto path) {
+             writeAll(path, file);
+             QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+         },
+         {}},
+        // The lock file exists already: only the file's own write is refused.
+        {"a read-only folder",
+         [&](auto folder, auto path) {
+             writeAll(path, file);
+             JsonDefaultsStore(path).setValue("n", 1);
+             QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+         },
+         {}},
+        // Nobody, root included, can make the folder or the lock file there.
+        {"a file in the folder's place", [](auto folder, auto) { QDir().rmdir(folder), writeAll(folder, ""); },
+         [](auto folder, auto) { return QFileInfo(folder).isFile(); }},
+    };
+    for (const auto& place : places) {
+        SCOPED_TRACE(place.what);
+        const QString folder = dir.filePath(place.what);
+        const QString path = folder + "/defaults.json";
         QDir().mkpath(folder);
-        writeAll(folder + "/defaults.json", R"({"format": "hanjaOnly"})");
-        JsonDefaultsStore(folder + "/defaults.json").setValue("n", 1); // the lock file exists already
-        const QByteArray before = readAll(folder + "/defaults.json");
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-        JsonDefaultsStore store(folder + "/defaults.json");
+        place.arrange(folder, path);
+        const QByteArray before = readAll(path);
+        Log::Collector log;
+        JsonDefaultsStore store(path);
         EXPECT_FALSE(store.setValue("format", "hanjaParenHangul"));
+        EXPECT_EQ(store.string("format"), "hanjaParenHangul") << "kept for this process";
+        EXPECT_TRUE(log.contains("defaults.json")) << "the failure is logged with the file";
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        EXPECT_EQ(readAll(folder + "/defaults.json"), before);
+        EXPECT_EQ(readAll(path), before);
+        EXPECT_TRUE(!place.still || place.still(folder, path));
     }
-    EXPECT_GE(log.count("defaults.json"), 4) << "each failure is logged with the file";
 
     // Through a symbolic link that points somewhere, the target is written and the link stays.
     const QString target = dir.filePath("dotfiles/sorelwick.json");

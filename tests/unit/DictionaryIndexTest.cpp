@@ -16,11 +16,7 @@ using TestSupport::DataDir;
 
 namespace {
 
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+const auto contents = TestSupport::readFile;
 
 // Lines far apart with the same word, a character whose text composes, glosses, scores that
 // reorder and a long meaning: all that the parse joins, orders or keeps aside.

@@ -1,6 +1,8 @@
 // The build's converter from libhangul's list to hanja.tsv: one-syllable words in the frequency
 // table's order, everything else as libhangul has it.
 
+#include "TestSupport.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -19,10 +21,8 @@ Converted convert(const QByteArray& source, const std::optional<QByteArray>& tab
 {
     QTemporaryDir dir;
     const auto write = [&](const QString& name, const QByteArray& bytes) {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return f.fileName();
+        EXPECT_TRUE(TestSupport::writeFile(dir.filePath(name), bytes));
+        return dir.filePath(name);
     };
     QStringList args{write("hanja.txt", source), dir.filePath("hanja.tsv")};
     if (table) args << write("hanja_freq.tsv", *table);
@@ -30,10 +30,8 @@ Converted convert(const QByteArray& source, const std::optional<QByteArray>& tab
     QProcess process;
     process.start(QStringLiteral(SORELWICK_TOOLS_DIR "/sorelwick_hanjaconv"), args);
     process.waitForFinished(30000);
-    QFile result(dir.filePath("hanja.tsv"));
-    Converted c{process.exitCode(), QString(), QString::fromUtf8(process.readAllStandardOutput())};
-    if (result.open(QIODevice::ReadOnly)) c.tsv = QString::fromUtf8(result.readAll());
-    return c;
+    return {process.exitCode(), QString::fromUtf8(TestSupport::readFile(dir.filePath("hanja.tsv"))),
+            QString::fromUtf8(process.readAllStandardOutput())};
 }
 
 const QByteArray source = "# libhangul\n"

@@ -103,6 +103,21 @@ TEST_F(LauncherTest, WithNobodyRunningAndNoDisplayItSaysSoAndExitsOne)
     EXPECT_EQ(runSorelwick({QStringLiteral("--bogus")}), 2);
 }
 
+// A desktop shortcut starts `sorelwick --trigger` for every press: the hand-over is to load no
+// more than the C library (the full program maps some 70 libraries, tens of milliseconds).
+TEST_F(LauncherTest, TheHandOverProgramLoadsNoQt)
+{
+    QProcess trace;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LD_TRACE_LOADED_OBJECTS"), QStringLiteral("1"));
+    trace.setProcessEnvironment(env);
+    trace.start(QStringLiteral(SORELWICK_BIN_DIR "/sorelwick"), {QStringLiteral("--trigger")});
+    ASSERT_TRUE(trace.waitForFinished(10000));
+    const QString loaded = QString::fromUtf8(trace.readAllStandardOutput());
+    EXPECT_TRUE(loaded.contains(QStringLiteral("libc.so"))) << loaded.toStdString();
+    EXPECT_FALSE(loaded.contains(QStringLiteral("libQt6"))) << loaded.toStdString();
+}
+
 // A runtime folder that is not the user's own (a link to elsewhere; another user's, made first):
 // no start runs beside an unreachable one, and each says why.
 TEST_F(LauncherTest, AFolderNotItsOwnStopsEveryStartAndSaysWhy)

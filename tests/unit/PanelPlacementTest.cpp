@@ -70,9 +70,9 @@ TEST(PanelPlacement, screenChoiceAcrossMonitorsAndWithout)
               QPointF(-500, 226));
     EXPECT_EQ(PanelPlacement::origin(PanelAnchor::mouse(), size, {}, std::nullopt, QPointF(7, 9)), QPointF(7, 27));
 
-    // Stacked screens: a bottom edge on the border belongs to the upper screen.
+    // Stacked screens: a bottom edge on the border belongs to the upper screen, whichever is listed first.
     const Screen below{QRectF(0, 900, 1440, 900), QRectF(0, 900, 1440, 900)};
-    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({100, 880, 80, 20}), size, {kLaptop, below}, below, {}),
+    EXPECT_EQ(PanelPlacement::origin(PanelAnchor::selection({100, 880, 80, 20}), size, {below, kLaptop}, below, {}),
               QPointF(100, 724));
 }
 

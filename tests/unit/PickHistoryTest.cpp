@@ -99,64 +99,89 @@ TEST(PickHistoryTest, ReorderPutsMostPickedThenMostRecentFirst)
     EXPECT_EQ(history.reorder(list, "다른말", false), list);
 }
 
-TEST(PickHistoryTest, BoundKeepsTheMostRecent2000Pairs)
-{
-    auto store = TestSupport::freshDefaults();
-    QJsonObject full;
-    for (int i = 0; i < 2000; ++i)
-        full.insert(QStringLiteral("말%1\t字").arg(i), QJsonArray{1, 1000 + i});
-    store->setValue("pickHistory", full);
-    PickHistory& history = PickHistory::shared();
-    EXPECT_EQ(history.count(), 2000);
-
-    history.record("새말", "新", at(5000));
-    const QJsonObject after = stored(*store);
-    EXPECT_EQ(after.size(), 2000);
-    EXPECT_FALSE(after.contains("말0\t字"));
-    EXPECT_TRUE(after.contains("말1\t字"));
-    EXPECT_TRUE(after.contains("새말\t新"));
-}
-
-TEST(PickHistoryTest, ForeignStoredValuesReadSafelyAndAreReplacedByTheNextPick)
+// Every shape a stored entry can take, as read and as a pick of another pair writes it back:
+// what is no list of numbers is skipped and kept as it is; in a list, a missing or unusable count
+// or time reads as 0 and is written as 0; numbers a newer version adds after them stay.
+TEST(PickHistoryTest, StoredEntryShapesReadSafelyAndSurviveAPickOfAnotherPair)
 {
     auto store = TestSupport::freshDefaults();
     PickHistory& history = PickHistory::shared();
-    const QList<HanjaEntry> list = entries("수도", {"修道", "首都", "水道"});
+    const struct {
+        QJsonValue stored;
+        bool reads;
+        double count, time;
+        QJsonValue after;
+    } shapes[] = {
+        {QJsonArray{3, 50}, true, 3, 50, QJsonArray{3, 50}},
+        {QJsonArray{2.5, 1000, 42}, true, 2, 1000, QJsonArray{2.5, 1000, 42}},
+        {QJsonArray{3, 2000.25, 0.5, 7}, true, 3, 2000.25, QJsonArray{3, 2000.25, 0.5, 7}},
+        {QJsonArray{}, true, 0, 0, QJsonArray{0, 0}},
+        {QJsonArray{4}, true, 4, 0, QJsonArray{4, 0}},
+        {QJsonArray{std::nan(""), 1e9}, true, 0, 1e9, QJsonArray{0, 1e9}},
+        {QJsonArray{-3, HUGE_VAL}, true, 0, 0, QJsonArray{0, 0}},
+        {QJsonArray{-1, 300, 9}, true, 0, 300, QJsonArray{0, 300, 9}},
+        {QJsonArray{1, "어제"}, false, 0, 0, QJsonArray{1, "어제"}},
+        {"많이", false, 0, 0, "많이"},
+    };
+    for (const auto& s : shapes) {
+        const QJsonObject entry{{"수도\t修道", s.stored}};
+        SCOPED_TRACE(json(entry));
+        const PickHistory::Parsed parsed = PickHistory::parse(entry);
+        EXPECT_EQ(parsed.unreadable.size(), s.reads ? 0 : 1);
+        EXPECT_EQ(parsed.pairs.value("수도\t修道").count, s.count);
+        EXPECT_EQ(parsed.pairs.value("수도\t修道").time, s.time);
+        store->setValue("pickHistory", entry);
+        EXPECT_EQ(history.count(), s.reads ? 1 : 0);
+        EXPECT_TRUE(history.record("수도", "首都", at(7)));
+        EXPECT_EQ(json(stored(*store)), json({{"수도\t修道", s.after}, {"수도\t首都", QJsonArray{1, 7}}}));
+        // Picked itself, an entry that reads starts from its count as read.
+        store->setValue("pickHistory", entry);
+        EXPECT_TRUE(history.record("수도", "修道", at(8)));
+        EXPECT_EQ(stored(*store).value("수도\t修道").toArray(), (QJsonArray{s.reads ? s.count + 1 : 1, 8}));
+    }
 
-    // Another type: the history reads as empty and the next pick replaces it.
+    // Another type than an object: the history reads as empty and the next pick replaces it.
     for (const QJsonValue& foreign : {QJsonValue("수도\t首都"), QJsonValue(QJsonArray{1, 2})}) {
         store->setValue("pickHistory", foreign);
         EXPECT_EQ(history.count(), 0);
-        EXPECT_EQ(history.reorder(list, "수도", false), list);
         history.record("수도", "水道", at(7));
         EXPECT_EQ(stored(*store), (QJsonObject{{"수도\t水道", QJsonArray{1, 7}}}));
     }
-    // An entry that is no list of numbers is skipped, and kept.
-    store->setValue("pickHistory", QJsonObject{{"수도\t首都", QJsonArray{9, 9}}, {"수도\t修道", QJsonArray{1, "어제"}}});
-    EXPECT_EQ(history.count(), 1);
-    EXPECT_EQ(hanjaOf(history.reorder(list, "수도", false)), (QStringList{"首都", "修道", "水道"}));
-    history.record("수도", "水道", at(7));
-    EXPECT_EQ(stored(*store), (QJsonObject{{"수도\t首都", QJsonArray{9, 9}},
-                                           {"수도\t修道", QJsonArray{1, "어제"}},
-                                           {"수도\t水道", QJsonArray{1, 7}}}));
+}
 
-    // Short lists, NaN, infinite and negative numbers: kept as pairs, with the unusable numbers
-    // read as 0, so ordering never sees a NaN.
-    store->setValue("pickHistory", QJsonObject{{"수도\t首都", QJsonArray{}},
-                                               {"수도\t修道", QJsonArray{4}},
-                                               {"수도\t水道", QJsonArray{std::nan(""), 1e9}},
-                                               {"수도\t囚徒", QJsonArray{-3, HUGE_VAL}}});
-    EXPECT_EQ(history.count(), 4);
-    EXPECT_EQ(hanjaOf(history.reorder(entries("수도", {"首都", "囚徒", "水稻", "水道", "修道"}), "수도", false)),
-              (QStringList{"修道", "水道", "首都", "囚徒", "水稻"}));
+// The bound evicts what does not read first, then the oldest; the skipped entries are counted in
+// the log, and the others still order.
+TEST(PickHistoryTest, BoundKeepsTheMostRecent2000PairsAndDropsUnreadableOnesFirst)
+{
+    auto store = TestSupport::freshDefaults();
+    QJsonObject full;
+    for (int i = 0; i < 1997; ++i) full.insert(QStringLiteral("말%1\t字").arg(i), QJsonArray{1, 1000 + i});
+    full.insert("수도\t修道", QJsonArray{3, 50});
+    full.insert("수도\t水道", QJsonArray{1, "어제"});
+    full.insert("수도\t首都", "많이");
+    store->setValue("pickHistory", full);
+    PickHistory& history = PickHistory::shared();
+    Log::Collector log;
+    EXPECT_EQ(history.count(), 1998);
+    EXPECT_TRUE(TestSupport::logNames(log, {"2"})) << "the entries skipped are counted in the log";
+    EXPECT_EQ(hanjaOf(history.reorder(entries("수도", {"首都", "水道", "修道"}), "수도", false)),
+              (QStringList{"修道", "首都", "水道"}));
 
-    history.record("수도", "首都", at(8));
-    history.record("수도", "水道", at(9));
-    const QJsonObject after = stored(*store);
-    EXPECT_EQ(after.value("수도\t首都").toArray(), (QJsonArray{1, 8}));
-    EXPECT_EQ(after.value("수도\t水道").toArray(), (QJsonArray{1, 9}));
-    EXPECT_EQ(after.value("수도\t修道").toArray(), (QJsonArray{4, 0}));
-    EXPECT_EQ(after.value("수도\t囚徒").toArray(), (QJsonArray{0, 0}));
+    history.record("새말", "新", at(5000));
+    history.record("헌말", "舊", at(5001));
+    QJsonObject after = stored(*store);
+    EXPECT_EQ(after.size(), 2000);
+    EXPECT_FALSE(after.contains("수도\t水道"));
+    EXPECT_FALSE(after.contains("수도\t首都"));
+    EXPECT_TRUE(after.contains("수도\t修道"));
+    history.record("옛말", "古", at(5002));
+    history.record("옛말", "故", at(5003));
+    after = stored(*store);
+    EXPECT_EQ(after.size(), 2000);
+    EXPECT_FALSE(after.contains("수도\t修道"));
+    EXPECT_FALSE(after.contains("말0\t字"));
+    EXPECT_TRUE(after.contains("말1\t字"));
+    EXPECT_TRUE(after.contains("옛말\t故"));
 }
 
 // A writer killed at any moment leaves the file parseable, holding either the history before
@@ -227,44 +252,6 @@ TEST(PickHistoryTest, KilledWriterNeverLeavesATornHistory)
     EXPECT_GT(lastCount, 1);
 }
 
-// One entry that does not read costs only that entry: the others still count and order, and the
-// next pick writes them all back, the unreadable one too.
-TEST(PickHistoryTest, AnUnreadableEntryIsSkippedAndKept)
-{
-    auto store = TestSupport::freshDefaults();
-    QJsonObject pairs;
-    for (int i = 0; i < 500; ++i) pairs.insert(QStringLiteral("낱말%1\t單語").arg(i), QJsonArray{1, 100 + i});
-    pairs.insert("수도\t修道", QJsonArray{3, 50});
-    pairs.insert("수도\t水道", QJsonArray{1, "어제"});
-    pairs.insert("수도\t首都", "많이");
-    store->setValue("pickHistory", pairs);
-    PickHistory& history = PickHistory::shared();
-    Log::Collector log;
-
-    EXPECT_EQ(history.count(), 501);
-    EXPECT_TRUE(TestSupport::logNames(log, {"2"})) << "the entries skipped are counted in the log";
-    EXPECT_EQ(hanjaOf(history.reorder(entries("수도", {"首都", "水道", "修道"}), "수도", false)),
-              (QStringList{"修道", "首都", "水道"}));
-
-    EXPECT_TRUE(history.record("학교", "學校", at(900)));
-    const QJsonObject after = stored(*store);
-    EXPECT_EQ(after.size(), 504);
-    EXPECT_EQ(after.value("수도\t水道"), (QJsonArray{1, "어제"}));
-    EXPECT_EQ(after.value("수도\t首都"), "많이");
-    EXPECT_EQ(after.value("낱말7\t單語").toArray(), (QJsonArray{1, 107}));
-    EXPECT_EQ(history.count(), 502);
-
-    // The bound evicts what does not read first.
-    for (int i = 0; i < 1498; ++i) pairs.insert(QStringLiteral("말%1\t言").arg(i), QJsonArray{1, 1000 + i});
-    store->setValue("pickHistory", pairs);
-    EXPECT_TRUE(history.record("학교", "學校", at(5000)));
-    const QJsonObject bounded = stored(*store);
-    EXPECT_EQ(bounded.size(), 2000);
-    EXPECT_FALSE(bounded.contains("수도\t水道"));
-    EXPECT_FALSE(bounded.contains("수도\t首都"));
-    EXPECT_TRUE(bounded.contains("수도\t修道"));
-}
-
 // A pick that cannot be saved says so: false, a log line, and its own notification.
 TEST(PickHistoryTest, APickThatCannotBeSavedIsReported)
 {
@@ -321,20 +308,4 @@ TEST(PickHistoryTest, APickKeptUnsavedKeepsWhatAnotherProcessSavesMeanwhile)
     EXPECT_TRUE(in(app).record("학교", "學校", at(5)));
     EXPECT_EQ(onDisk(), json({{"수도\t首都", QJsonArray{1, 4}}, {"학교\t學校", QJsonArray{1, 5}}}));
     TestSupport::freshDefaults();
-}
-
-// A history written by a newer version (more numbers in an entry, a count with a fraction) goes
-// through a pick of another pair as stored; only a count or time that cannot sort is replaced.
-TEST(PickHistoryTest, APickRewritesOnlyItsOwnEntry)
-{
-    auto store = TestSupport::freshDefaults();
-    const QJsonObject newer{{"학교\t學校", QJsonArray{2.5, 1000, 42}},
-                            {"국가\t國家", QJsonArray{3, 2000.25, 0.5, 7}},
-                            {"수도\t修道", QJsonArray{-1, 300, 9}}};
-    store->setValue("pickHistory", newer);
-    EXPECT_TRUE(PickHistory::shared().record("수도", "首都", at(5000)));
-    EXPECT_EQ(json(stored(*store)), json({{"학교\t學校", QJsonArray{2.5, 1000, 42}},
-                                         {"국가\t國家", QJsonArray{3, 2000.25, 0.5, 7}},
-                                         {"수도\t修道", QJsonArray{0, 300, 9}},
-                                         {"수도\t首都", QJsonArray{1, 5000}}}));
 }

@@ -175,6 +175,7 @@ TEST(RankerTest, AnAnswerThatCannotBeACorrectionOfTheTextIsNotOffered)
         {"the whole context corrected", text, "어제 그 일이 잘 됐어요 정말로.", "the context around the text (\"정말로.\")"},
         {"an explanation added", text, "잘 됐어요\n\n'됬어요'는 '되었어요'의 준말이므로 '됐어요'로 써야 맞습니다.",
          "the answer is 81 jamo long for a text of 11"},
+        {"a little over twice as long", text, "잘 됐어요 그리고 또 잘 됐어요 네 네", "the answer is 39 jamo long for a text of 11"},
         {"most of the text gone", tooShortText, "오늘은 날씨가", "jamo long for a text of"},
     };
     for (const auto& c : refused) {

@@ -24,14 +24,24 @@ inline std::shared_ptr<MemoryDefaultsStore> freshDefaults()
     return store;
 }
 
+// A file's bytes (empty when it cannot be read); bytes written over a file, and whether all were.
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
 // A temporary data folder with the given files (name → UTF-8 content).
 class DataDir {
 public:
     DataDir& write(const QString& name, const QByteArray& content)
     {
-        QFile f(m_dir.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(content);
+        writeFile(m_dir.filePath(name), content);
         return *this;
     }
     QString path() const { return m_dir.path(); }

@@ -43,6 +43,7 @@ TEST(WindowScale, theScaleComesFromTheWindowAsEachToolkitReportsItOrNotAtAll)
         // 1.75 and 2 both within rounding.
         {"too small to tell", {0, 0, 32, 32}, {{0, 0, 60, 60}, {}, {}}, {}},
         {"a sliver", {0, 0, 10, 400}, {{0, 0, 20, 800}, {}, {}}, {}},
+        {"a flat sliver", {0, 0, 400, 10}, {{0, 0, 800, 20}, {}, {}}, {}},
         {"no window", {0, 0, 640, 480}, {{}, {}, {}}, {}},
     };
     for (const Case& c : cases) {

@@ -1,29 +1,23 @@
 #include "DesktopTestSupport.h"
 
+#include "base/Log.h"
+#include "core/ClipboardSnapshot.h"
+#include "platform/x11/X11Clipboard.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11SelectionReader.h"
+#include "platform/x11/X11Workspace.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-#include "core/ClipboardSnapshot.h"
-#include "platform/x11/X11Clipboard.h"
-#include "platform/x11/X11Workspace.h"
-
-#include "base/Log.h"
-
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11SelectionReader.h"
-
 #include <algorithm>
-
+#include <csignal>
 
 using namespace DesktopTest;
 

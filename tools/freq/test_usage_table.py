@@ -94,6 +94,20 @@ class GenreTest(unittest.TestCase):
         self.assertEqual(ut.order_of(ut.Scorer([pooled], {}).scores("조서", lst)), [1, 0])
         self.assertEqual(ut.order_of(ut.Scorer([wiki, statutes], {}).scores("조서", lst)), [0, 1])
 
+    def test_a_genres_weight_scales_its_estimates_not_its_calibration(self):
+        # 感謝 is the learner word; statutes annotate 監査 and write 감사 less than Wikipedia.
+        # Weighted as much as Wikipedia's text, the statutes' estimates decide.
+        lst, learner = ["感謝", "監査"], {("감사", "感謝"): 500.0}
+        wiki = ut.Genre({("감사", "監査"): 2}, {"감사": 2400.0}, {}, calibration())
+        st_cal = calibration()
+        st_cal.per_weight = 0.1
+        statutes = ut.Genre({("감사", "監査"): 30}, {"감사": 700.0}, {}, st_cal)
+        self.assertEqual(ut.order_of(ut.Scorer([wiki, statutes], learner).scores("감사", lst)), [0, 1])
+        statutes.weight = 5.0
+        scores = ut.Scorer([wiki, statutes], learner).scores("감사", lst)
+        self.assertEqual(ut.order_of(scores), [1, 0])
+        self.assertAlmostEqual(scores[1], 2 / 0.02 + 5 * 650)
+
 
 class UnorderedWordsTest(unittest.TestCase):
     # 사기 is unscored, 사기꾼 starts with it; 사고 is scored and 사고가 is left out.

@@ -484,10 +484,12 @@ def scored_for_splitting(table, spellings, out_words):
 
 
 class Genre:
-    """One genre's evidence for the order of spellings: its annotations, uses and calibration."""
+    """One genre's evidence for the order of spellings: its annotations, uses and calibration,
+    all from its own counts as they are, and the weight of its estimates in the sum."""
 
-    def __init__(self, ann, stems, compounds, cal):
+    def __init__(self, ann, stems, compounds, cal, weight=1.0):
         self.ann, self.stems, self.compounds, self.cal = ann, stems, compounds, cal
+        self.weight = weight
 
 
 class Scorer:
@@ -505,15 +507,16 @@ class Scorer:
             if extra is not None:
                 evidence = {(K, h): g.compounds.get((K, h), 0.0) + extra.get((K, h), 0.0) for h in lst}
             values = spelling_scores(K, lst, g.ann, self.learner, evidence, g.stems, g.cal)
-            total = [t + v for t, v in zip(total, values)]
+            total = [t + g.weight * v for t, v in zip(total, values)]
         return total
 
     def uses(self, K):
-        return sum(g.stems.get(K, 0.0) for g in self.genres)
+        return sum(g.weight * g.stems.get(K, 0.0) for g in self.genres)
 
 
 def build(spellings, eojeols, ann, learner_rows, seen=None, genres=None):
-    """genres: (eojeols, annotations) of each genre, weighted, when eojeols and ann are their sum."""
+    """genres: (eojeols, annotations, weight of its estimates) of each genre, counted as they are,
+    when eojeols and ann are their sum."""
     learner, learner_words = learner_evidence(learner_rows, spellings)
     an = analyses(eojeols, spellings)
     log(f"{len(an)} eojeol types start with a dictionary word")
@@ -533,11 +536,11 @@ def build(spellings, eojeols, ann, learner_rows, seen=None, genres=None):
         scorer = Scorer([Genre(ann, model.stems, compounds, cal)], learner)
     else:
         kinds = []
-        for g_eojeols, g_ann in genres:
+        for g_eojeols, g_ann, g_weight in genres:
             stems = genre_stems(analyses(g_eojeols, spellings), model)
             g_cal = Calibration(spellings, g_ann, learner_rows, stems, shares, persons)
             g_cal.shares, g_cal.persons = cal.shares, cal.persons
-            kinds.append(Genre(g_ann, stems, compound_uses(spellings, stems, name_weight), g_cal))
+            kinds.append(Genre(g_ann, stems, compound_uses(spellings, stems, name_weight), g_cal, g_weight))
             log(f"a genre: annotated share of uses {g_cal.rho:.5f}, of names {g_cal.rho_name:.5f}, of persons "
                 f"{g_cal.rho_person:.5f}; uses per learner weight {g_cal.per_weight:.4f}")
         scorer = Scorer(kinds, learner)
@@ -681,9 +684,13 @@ def main():
     ap.add_argument("--parts-output", default=os.path.join(freqlib.REPO, "data", "compound_parts.tsv"))
     ap.add_argument("--supplement", default=os.path.join(freqlib.REPO, "data", freqlib.SUPPLEMENT_FILE),
                     help='the words hanja.txt lacks (tools/freq/supplement.py), or "none"')
-    ap.add_argument("--statute-weight", default="1",
-                    help='weight of the statute counts: 1 (their text counted as it is, the default), '
-                         '"equal" (it counts as much as Wikipedia\'s), another number; 0 leaves them out')
+    ap.add_argument("--statute-weight", default="equal",
+                    help='weight of the statutes\' estimates of the spellings\' uses, each made from their own '
+                         'counts: "equal" (their text counts as much as Wikipedia\'s, the default), a number; '
+                         '0 leaves the statutes out')
+    ap.add_argument("--split-statute-weight", default="1",
+                    help='weight of the statute counts pooled with Wikipedia\'s for the split and the compound '
+                         'parts: 1 (their text counted as it is, the default), "equal", a number')
     args = ap.parse_args()
 
     started = time.time()
@@ -700,19 +707,23 @@ def main():
         # Wikipedia, which favours names, places and history, seldom uses.
         st_eojeols = freqlib.read_statute_eojeol_counts(args.raw)
         st_ann = freqlib.read_statute_annotation_counts(args.raw)
+        # Each genre's estimates come from its own counts as they are (a calibration is a median
+        # over words with enough uses, which scaled counts would change), then weighted: weighted
+        # as their text, the statutes' 1.6 k uses of 출연 hardly count beside Wikipedia's 22 k of 出演.
         weight = freqlib.genre_weight(args.statute_weight, eojeols, st_eojeols)
-        log(f"statute counts weighted {weight:.4f}")
+        split_weight = freqlib.genre_weight(args.split_statute_weight, eojeols, st_eojeols)
+        log(f"statute estimates weighted {weight:.4f}, their counts in the split {split_weight:.4f}")
         seen = freqlib.mixed(ann, st_ann, 1)
-        genres = [(eojeols, ann), ({e: weight * c for e, c in st_eojeols.items()},
-                                   {k: weight * c for k, c in st_ann.items()})]
-        eojeols = freqlib.mixed(eojeols, st_eojeols, weight)
-        ann = freqlib.mixed(ann, st_ann, weight)
+        genres = [(eojeols, ann, 1.0), (st_eojeols, st_ann, weight)]
+        eojeols = freqlib.mixed(eojeols, st_eojeols, split_weight)
+        ann = freqlib.mixed(ann, st_ann, split_weight)
         credits.append(freqlib.STATUTE_CREDIT)
     table, out_words, cal, parts = build(spellings, eojeols, ann, learner_rows, seen, genres)
     table.update(single_character_scores(spellings, ann, cal))
     freqlib.write_table(args.output, [
         "hangul<TAB>hanja<TAB>score: estimated uses in 620 files of Korean Wikipedia (2020)"
-        + (f" and Korean statutes, weighted {args.statute_weight}" if seen is not None else "")
+        + (f" and Korean statutes (their estimates weighted {args.statute_weight}, their counts in the split "
+           f"{args.split_statute_weight})" if seen is not None else "")
         + "; made by tools/freq/usage_table.py",
         *credits,
         freqlib.LEARNER_CREDIT,

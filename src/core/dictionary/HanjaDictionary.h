@@ -121,9 +121,12 @@ public:
         bool afterWord = false;  // offered after the word's own rows: the text reads likelier as the word
         bool operator==(const Compound&) const = default;
     };
-    QList<Compound> compounds(const QString& text, int limit = 3);
+    // A word's spellings the user picked, most picked first: a made compound spells that word,
+    // as one of its parts, the way its own rows lead (a seen compound's spellings still come first).
+    using PartPicks = QHash<QString, QStringList>;
+    QList<Compound> compounds(const QString& text, int limit = 3, const PartPicks& picks = {});
     // The same from split(text) made already, as a press makes it for the word's own rows.
-    QList<Compound> compounds(const Split& head, int limit = 3);
+    QList<Compound> compounds(const Split& head, int limit = 3, const PartPicks& picks = {});
     // The spellings in the table of compounds as seen (read now unless read).
     qsizetype seenCompoundCount();
     // The gloss of one Hanja character, from the first single-character line that gives one.
@@ -164,7 +167,8 @@ private:
     const SeenCompounds* seenCompounds();
     // `likelihood`, when given, gets the made reading's: the log of its parts' and ending's shares of
     // the uses of nouns, as for the reading as the stem and an ending.
-    QList<Compound> madeCompounds(const Split& head, int limit, double* likelihood = nullptr);
+    QList<Compound> madeCompounds(const Split& head, int limit, double* likelihood = nullptr,
+                                  const PartPicks& picks = {});
     // The seen compound at the start of text (composed), longer than `stemLength` characters; its
     // spellings seen as often in the order of `made`, the compounds made of the parts, else by
     // their parts' places; marked afterWord when the text reads far likelier as the stem and its

@@ -49,7 +49,8 @@ bool restEndsALongerWord(const DictionaryData& d, qsizetype from, qsizetype i, q
 
 // The likeliest `limit` spellings of the parts read (the first part the stem), as compound rows.
 QList<HanjaDictionary::Compound> spelledCompounds(HanjaDictionary& dictionary, const CompoundParts& parts,
-                                                  const QList<QString>& words, const QString& rest, int limit)
+                                                  const QList<QString>& words, const QString& rest, int limit,
+                                                  const HanjaDictionary::PartPicks& picks)
 {
     // Each part's spellings with their likelihood: uses as that part, at the end or before it,
     // plus the dictionary's order, worth the least-seen part, shared out by place (1, 1/2, 1/3 ...).
@@ -109,6 +110,18 @@ QList<HanjaDictionary::Compound> spelledCompounds(HanjaDictionary& dictionary, c
                 }
         for (qsizetype i = 0; i < usesOfFirst.size(); ++i) consider(i, usesOfFirst[i]);
         for (Option& o : options) o.logLikelihood = std::log(o.logLikelihood / sum);
+        // The user's picks of the word alone lead, as they lead its own rows, most picked first:
+        // above every likelihood (at most 0), so the likeliest choice spells the part that way.
+        if (const auto picked = picks.constFind(w); picked != picks.cend()) {
+            QList<Option> first;
+            for (const QString& hanja : *picked) {
+                const qsizetype i = placeOf.value(hanja, -1);
+                if (i < 0 || first.size() >= limit) continue;
+                first.append(Option{hanja, double(picked->size() - first.size()), int(i)});
+                options.removeIf([&](const Option& o) { return o.hanja == hanja; });
+            }
+            options = (first + options).mid(0, limit);
+        }
         spellings.append(options);
     }
     // The best `limit` choices: the parts are independent, so the best prefixes suffice.
@@ -179,17 +192,17 @@ QStringList spelledParts(const DictionaryData& d, const QString& word, const QSt
 
 } // namespace
 
-QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input, int limit)
+QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const QString& input, int limit, const PartPicks& picks)
 {
     const std::optional<Split> head = split(input);
     // No dictionary word starts the text (이순신은): only a seen compound can read it.
-    return head ? compounds(*head, limit) : seenCompoundsAt(TextUtil::nfc(input), 0, limit);
+    return head ? compounds(*head, limit, picks) : seenCompoundsAt(TextUtil::nfc(input), 0, limit);
 }
 
-QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, int limit)
+QList<HanjaDictionary::Compound> HanjaDictionary::compounds(const Split& head, int limit, const PartPicks& picks)
 {
     double madeLikelihood = -std::numeric_limits<double>::infinity();
-    QList<Compound> made = madeCompounds(head, limit, &madeLikelihood);
+    QList<Compound> made = madeCompounds(head, limit, &madeLikelihood, picks);
     QList<Compound> seen = seenCompoundsAt(head.stem + head.rest, TextUtil::characterCount(head.stem), limit, made,
                                            madeLikelihood);
     if (seen.isEmpty()) return made;
@@ -304,7 +317,8 @@ qsizetype HanjaDictionary::seenCompoundCount()
     return seen ? seen->size() : 0;
 }
 
-QList<HanjaDictionary::Compound> HanjaDictionary::madeCompounds(const Split& head, int limit, double* likelihood)
+QList<HanjaDictionary::Compound> HanjaDictionary::madeCompounds(const Split& head, int limit, double* likelihood,
+                                                                 const PartPicks& picks)
 {
     const DictionaryData* d = data();
     if (head.rest.isEmpty() || !d || d->endings.isEmpty() || limit <= 0) return {};
@@ -363,7 +377,7 @@ QList<HanjaDictionary::Compound> HanjaDictionary::madeCompounds(const Split& hea
     QList<QString> words{head.stem};
     qsizetype end = s;
     for (; next[end] >= 0; end = next[end]) words.append(at(end, next[end]).toString());
-    return spelledCompounds(*this, *parts, words, text.sliced(bounds[end]), limit);
+    return spelledCompounds(*this, *parts, words, text.sliced(bounds[end]), limit, picks);
 }
 
 const SeenCompounds* HanjaDictionary::seenCompounds()

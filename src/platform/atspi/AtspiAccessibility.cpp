@@ -241,7 +241,7 @@ void AtspiAccessibility::followSelections()
 std::optional<AtspiFront::Application> AtspiAccessibility::frontApplication()
 {
     if (!connected() || !m_focus) return std::nullopt;
-    return AtspiFront::find(m_focus->focused().get());
+    return AtspiFront::find(focusedByEvents().get(), m_focus->activeWindow().get());
 }
 
 AXElementRef AtspiAccessibility::application(Pid pid)
@@ -269,10 +269,9 @@ AXResult<Pid> AtspiAccessibility::processIdentifier(const AXElementRef& ref)
     if (!element || !element->accessible() || element->isSystemWide()) return {AXError::illegalArgument, 0};
     if (!connected()) return {AXError::cannotComplete, 0};
     // Asked of the bus daemon (the connection's owner), not of the application: it cannot hang.
-    GErrorSlot error;
-    const auto pid = Pid(atspi_accessible_get_process_id(element->accessible(), error.out()));
-    if (error.failed() || pid <= 0) {
-        Log::write(QStringLiteral("AT-SPI 요소의 프로세스를 알 수 없음: %1").arg(error.message()));
+    const Pid pid = AtspiFront::processOf(element->accessible());
+    if (pid <= 0) {
+        Log::write(QStringLiteral("AT-SPI 요소의 프로세스를 알 수 없음"));
         return {AXError::cannotComplete, 0};
     }
     return {AXError::success, pid};
@@ -332,8 +331,7 @@ AXError AtspiAccessibility::setAttributeValue(const AXElementRef& ref, const QSt
 AXResult<AXValue> AtspiAccessibility::focusedElement(const AtspiElement& element)
 {
     auto wrap = [](Accessible focused) -> AXResult<AXValue> {
-        GErrorSlot error;
-        Accessible app = Accessible::adopt(atspi_accessible_get_application(focused.get(), error.out()));
+        Accessible app = AtspiFront::applicationOf(focused.get());
         GErrorSlot nameError;
         const QString toolkit = app ? takeString(atspi_accessible_get_toolkit_name(app.get(), nameError.out())) : QString();
         return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(focused), ToolkitUnits::forToolkit(toolkit))));
@@ -349,8 +347,7 @@ AXResult<AXValue> AtspiAccessibility::focusedElement(const AtspiElement& element
     }
     // No Collection: the last focus event, if it came from this application, else a short walk.
     if (Accessible focused = focusedByEvents()) {
-        GErrorSlot error;
-        Accessible app = Accessible::adopt(atspi_accessible_get_application(focused.get(), error.out()));
+        Accessible app = AtspiFront::applicationOf(focused.get());
         if (app.get() == element.accessible() && hasText(focused.get()))
             return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(focused), element.units())));
     }
@@ -362,9 +359,10 @@ AXResult<AXValue> AtspiAccessibility::focusedElement(const AtspiElement& element
 GObjectRef<AtspiAccessible> AtspiAccessibility::focusedByEvents() const
 {
     if (Accessible focused = m_focus->focused()) return focused;
-    // Where no focus event came since: the text selected last, while it holds the focus.
-    Accessible selected = m_focus->lastSelected();
-    if (selected && hasState(selected.get(), ATSPI_STATE_FOCUSED)) return selected;
+    // Where no focus event came since: the text selected last, else the last focused one, while
+    // it holds the focus.
+    for (Accessible candidate : {m_focus->lastSelected(), m_focus->lastFocused()})
+        if (candidate && hasState(candidate.get(), ATSPI_STATE_FOCUSED)) return candidate;
     return {};
 }
 

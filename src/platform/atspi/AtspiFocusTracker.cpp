@@ -11,6 +11,7 @@ namespace {
 
 constexpr const char* focusEvent = "object:state-changed:focused";
 constexpr const char* selectionEvent = "object:text-selection-changed";
+constexpr const char* activeEvent = "object:state-changed:active";
 
 struct EventFree {
     void operator()(AtspiEvent* e) const { g_boxed_free(ATSPI_TYPE_EVENT, e); }
@@ -29,9 +30,11 @@ AtspiFocusTracker::AtspiFocusTracker()
 void AtspiFocusTracker::followSelections()
 {
     if (m_followsSelections) return;
-    GErrorSlot error;
-    m_followsSelections = atspi_event_listener_register(m_listener.get(), selectionEvent, error.out());
-    if (!m_followsSelections) Log::write(QStringLiteral("AT-SPI 선택 이벤트 등록 실패: %1").arg(error.message()));
+    GErrorSlot error, activeError;
+    m_followsSelections = atspi_event_listener_register(m_listener.get(), selectionEvent, error.out())
+        && atspi_event_listener_register(m_listener.get(), activeEvent, activeError.out());
+    if (!m_followsSelections)
+        Log::write(QStringLiteral("AT-SPI 선택 이벤트 등록 실패: %1%2").arg(error.message(), activeError.message()));
 }
 
 AtspiFocusTracker::~AtspiFocusTracker()
@@ -39,8 +42,9 @@ AtspiFocusTracker::~AtspiFocusTracker()
     GErrorSlot error;
     atspi_event_listener_deregister(m_listener.get(), focusEvent, error.out());
     if (m_followsSelections) {
-        GErrorSlot selectionError;
+        GErrorSlot selectionError, activeError;
         atspi_event_listener_deregister(m_listener.get(), selectionEvent, selectionError.out());
+        atspi_event_listener_deregister(m_listener.get(), activeEvent, activeError.out());
     }
 }
 
@@ -49,12 +53,16 @@ void AtspiFocusTracker::onEvent(AtspiEvent* raw, void* self)
     std::unique_ptr<AtspiEvent, EventFree> event(raw);
     auto* tracker = static_cast<AtspiFocusTracker*>(self);
     if (!event->source) return;
-    const bool selected = event->type && std::strncmp(event->type, selectionEvent, std::strlen(selectionEvent)) == 0;
+    const auto is = [&](const char* type) { return event->type && std::strncmp(event->type, type, std::strlen(type)) == 0; };
     auto source = [&] { return GObjectRef<AtspiAccessible>::adopt(ATSPI_ACCESSIBLE(g_object_ref(event->source))); };
-    if (selected) {
+    if (is(activeEvent)) {
+        if (event->detail1) tracker->m_active = source();
+        else if (tracker->m_active.get() == event->source) tracker->m_active = {};
+    } else if (is(selectionEvent)) {
         tracker->m_selected = source();
     } else if (event->detail1) {
         tracker->m_focused = source();
+        tracker->m_lastFocused = tracker->m_focused;
         tracker->m_selected = {};
     } else if (tracker->m_focused.get() == event->source) {
         tracker->m_focused = {};

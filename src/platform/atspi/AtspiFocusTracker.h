@@ -20,17 +20,25 @@ public:
 
     // Null when no focus event came, or the last focused object lost the focus since.
     GObjectRef<AtspiAccessible> focused() const { return m_focused; }
-    // Also follows text selection changes (each costs the main thread a little, so only where
-    // needed: a Wayland session, for GTK 4).
+    // The last object that gained the focus, kept when it lost it: where its window takes the
+    // keyboard back (our panel closed), the press may come before the event does.
+    GObjectRef<AtspiAccessible> lastFocused() const { return m_lastFocused; }
+    // Also follows text selection changes and window activations (each costs the main thread a
+    // little, so only where needed: a Wayland session, where the window system cannot tell).
     void followSelections();
     // Null when no selection changed since the last focus event (or they are not followed).
     GObjectRef<AtspiAccessible> lastSelected() const { return m_selected; }
+    // The window that reported its activation last, until it reports losing it; null when
+    // activations are not followed.
+    GObjectRef<AtspiAccessible> activeWindow() const { return m_active; }
 
 private:
     static void onEvent(AtspiEvent* event, void* self);
 
     GObjectRef<AtspiEventListener> m_listener;
     GObjectRef<AtspiAccessible> m_focused;
+    GObjectRef<AtspiAccessible> m_lastFocused;
     GObjectRef<AtspiAccessible> m_selected;
+    GObjectRef<AtspiAccessible> m_active;
     bool m_followsSelections = false;
 };

@@ -4,7 +4,8 @@
 #include "platform/atspi/GMemory.h"
 #include "platform/atspi/GObjectRef.h"
 
-#include <vector>
+#include <deque>
+
 
 namespace {
 
@@ -16,14 +17,42 @@ bool hasState(AtspiAccessible* accessible, AtspiStateType state)
     return states && atspi_state_set_contains(states.get(), state);
 }
 
-std::optional<AtspiFront::Application> describe(AtspiAccessible* application)
+struct Known {
+    Accessible application; // held, so that its address stays its own
+    AtspiFront::Application described;
+    bool named = false;
+};
+
+// The applications asked last; a few are enough, the user switches between a few.
+std::deque<Known>& known()
 {
+    static std::deque<Known> list;
+    return list;
+}
+
+Known* knownProcess(AtspiAccessible* application)
+{
+    for (Known& k : known())
+        if (k.application.get() == application) return &k;
     GErrorSlot error;
     const auto pid = Pid(atspi_accessible_get_process_id(application, error.out()));
-    if (error.failed() || pid <= 0) return std::nullopt;
-    GErrorSlot nameError;
-    GOwned<gchar> name(atspi_accessible_get_name(application, nameError.out()));
-    return AtspiFront::Application{pid, name ? QString::fromUtf8(name.get()) : QString()};
+    if (error.failed() || pid <= 0) return nullptr;
+    if (known().size() >= 8) known().pop_back();
+    known().push_front({Accessible::adopt(ATSPI_ACCESSIBLE(g_object_ref(application))), {pid, QString()}, false});
+    return &known().front();
+}
+
+std::optional<AtspiFront::Application> describe(AtspiAccessible* application)
+{
+    Known* k = knownProcess(application);
+    if (!k) return std::nullopt;
+    if (!k->named) {
+        GErrorSlot error;
+        GOwned<gchar> name(atspi_accessible_get_name(application, error.out()));
+        k->described.name = name ? QString::fromUtf8(name.get()) : QString();
+        k->named = !error.failed();
+    }
+    return k->described;
 }
 
 bool hasActiveWindow(AtspiAccessible* application)
@@ -39,25 +68,38 @@ bool hasActiveWindow(AtspiAccessible* application)
 
 } // namespace
 
-std::optional<AtspiFront::Application> AtspiFront::find(AtspiAccessible* lastFocused)
+GObjectRef<AtspiAccessible> AtspiFront::applicationOf(AtspiAccessible* object)
 {
-    Accessible focusedApp;
-    if (lastFocused) {
-        GErrorSlot error;
-        focusedApp = Accessible::adopt(atspi_accessible_get_application(lastFocused, error.out()));
+    if (AtspiApplication* app = object->parent.app; app && app->root)
+        return Accessible::adopt(ATSPI_ACCESSIBLE(g_object_ref(app->root)));
+    GErrorSlot error;
+    return Accessible::adopt(atspi_accessible_get_application(object, error.out()));
+}
+
+Pid AtspiFront::processOf(AtspiAccessible* object)
+{
+    Accessible app = applicationOf(object);
+    const Known* k = app ? knownProcess(app.get()) : nullptr;
+    return k ? k->described.pid : 0;
+}
+
+std::optional<AtspiFront::Application> AtspiFront::find(AtspiAccessible* lastFocused, AtspiAccessible* lastActivated)
+{
+    if (lastActivated && hasState(lastActivated, ATSPI_STATE_ACTIVE)) {
+        if (Accessible app = applicationOf(lastActivated)) return describe(app.get());
     }
+    Accessible focusedApp = lastFocused ? applicationOf(lastFocused) : Accessible{};
+    // Asked first and alone: every other application costs a round trip per window, and a busy
+    // shell answers slowly (half a second for all of them on a loaded machine).
+    if (focusedApp && hasActiveWindow(focusedApp.get())) return describe(focusedApp.get());
     Accessible desktop = Accessible::adopt(atspi_get_desktop(0));
     if (!desktop) return std::nullopt;
-    std::vector<Accessible> active;
     GErrorSlot error;
     const gint count = atspi_accessible_get_child_count(desktop.get(), error.out());
     for (gint i = 0; i < count && !error.failed(); ++i) {
         Accessible app = Accessible::adopt(atspi_accessible_get_child_at_index(desktop.get(), i, error.out()));
-        if (app && hasActiveWindow(app.get())) active.push_back(std::move(app));
+        if (app && app.get() != focusedApp.get() && hasActiveWindow(app.get())) return describe(app.get());
     }
-    for (const Accessible& app : active)
-        if (app.get() == focusedApp.get()) return describe(app.get());
-    if (!active.empty()) return describe(active.front().get());
     if (focusedApp && hasState(lastFocused, ATSPI_STATE_FOCUSED)) return describe(focusedApp.get());
     return std::nullopt;
 }
