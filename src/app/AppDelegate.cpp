@@ -12,6 +12,7 @@
 #include "core/LanguageModels.h"
 #include "core/RankEngine.h"
 #include "core/ShortcutCenter.h"
+#include "core/UserWords.h"
 #include "platform/DesktopPlatform.h"
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/atspi/AtspiBusLink.h"
@@ -203,6 +204,7 @@ void AppDelegate::activateShortcut()
 
 void AppDelegate::loadDictionary()
 {
+    UserWords::shared().attachTo(HanjaDictionary::shared());
     m_loader = QThread::create([] {
         HanjaDictionary::shared().loadIfNeeded();
         HanjaDictionary::shared().readCompoundTablesIfNeeded();

@@ -4,6 +4,7 @@
 
 #include "base/Log.h"
 #include "base/Notifier.h"
+#include "base/SafeFile.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -58,7 +59,7 @@ constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
 
 QByteArray native(const QString& path) { return QFile::encodeName(path); }
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+using SafeFile::systemError;
 
 class FileDescriptor {
 public:
@@ -78,79 +79,6 @@ public:
 private:
     int m_fd;
 };
-
-// An exclusive flock on the lock file beside the settings, held while it lives.
-class FileLock {
-public:
-    explicit FileLock(const QString& path)
-        : m_fd(::open(native(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
-    {
-        if (!m_fd.valid()) {
-            m_error = QStringLiteral("잠금 파일을 열 수 없음: %1 (%2)").arg(path, systemError(errno));
-            return;
-        }
-        const QDeadlineTimer deadline(JsonDefaultsStore::kLockWait);
-        while (::flock(m_fd.get(), LOCK_EX | LOCK_NB) != 0) {
-            if (errno != EWOULDBLOCK && errno != EINTR) {
-                m_error = QStringLiteral("잠글 수 없음: %1 (%2)").arg(path, systemError(errno));
-                return;
-            }
-            if (deadline.hasExpired()) {
-                m_error = QStringLiteral("다른 프로세스가 %1 ms 넘게 잠그고 있음: %2")
-                              .arg(JsonDefaultsStore::kLockWait.count())
-                              .arg(path);
-                return;
-            }
-            QThread::msleep(2);
-        }
-        m_locked = true;
-    }
-    ~FileLock()
-    {
-        if (m_locked) ::flock(m_fd.get(), LOCK_UN);
-    }
-    bool locked() const { return m_locked; }
-    QString error() const { return m_error; }
-
-private:
-    FileDescriptor m_fd;
-    bool m_locked = false;
-    QString m_error;
-};
-
-// Renames without replacing anything; false with errno EEXIST when the name is taken.
-bool renameNoReplace(const QByteArray& from, const QByteArray& to)
-{
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // File systems without the flag: a hard link fails on a taken name too.
-    if (::link(from.constData(), to.constData()) != 0) return false;
-    ::unlink(from.constData());
-    return true;
-}
-
-// Writes a new file beside the target and renames it over the target, so that a reader sees the
-// old file or the new one, never half of one; why not, where it failed.
-std::optional<QString> replaceFile(const QByteArray& target, const QByteArray& bytes, mode_t mode)
-{
-    QByteArray temporary = target + ".XXXXXX";
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!fd.valid()) return systemError(errno);
-    const auto fail = [&](int error) {
-        ::unlink(temporary.constData());
-        return std::optional<QString>(systemError(error));
-    };
-    if (::fchmod(fd.get(), mode) != 0) return fail(errno);
-    for (qsizetype written = 0; written < bytes.size();) {
-        const ssize_t n = ::write(fd.get(), bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return fail(errno);
-        written += n;
-    }
-    if (::fsync(fd.get()) != 0) return fail(errno);
-    if (::rename(temporary.constData(), target.constData()) != 0) return fail(errno);
-    return std::nullopt;
-}
 
 } // namespace
 
@@ -292,7 +220,7 @@ bool JsonDefaultsStore::moveAside(const QString& reason)
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
     QString aside = stem;
     for (int n = 2; n < 1000; ++n) {
-        if (renameNoReplace(native(m_path), native(aside))) {
+        if (SafeFile::renameNoReplace(native(m_path), native(aside))) {
             Log::write(QStringLiteral("설정 파일이 올바른 JSON이 아니라 옆으로 옮기고 기본값으로 계속함: %1 → %2 (%3)")
                            .arg(m_path, aside, reason));
             return true;
@@ -331,7 +259,7 @@ bool JsonDefaultsStore::writeFile(const QJsonObject& object)
 
     const bool existed = ::stat(native(target).constData(), &st) == 0;
     const std::optional<QString> failed =
-        replaceFile(native(target), QJsonDocument(object).toJson(QJsonDocument::Indented), existed ? st.st_mode & 07777 : 0600);
+        SafeFile::replace(native(target), QJsonDocument(object).toJson(QJsonDocument::Indented), existed ? st.st_mode & 07777 : 0600);
     return failed ? refuse(*failed) : true;
 }
 
@@ -351,7 +279,7 @@ void JsonDefaultsStore::refresh()
     Read read = readSettled(m_loaded ? std::chrono::milliseconds(0) : 2 * m_settle);
     if (read.state == State::broken && read.settled) {
         // Decided under the lock, so no writer's fresh file is taken for the broken one.
-        FileLock fileLock(m_path + QStringLiteral(".lock"));
+        SafeFile::Lock fileLock(m_path + QStringLiteral(".lock"));
         if (fileLock.locked()) {
             const Read again = readOnce();
             if (again.stamp != read.stamp) {
@@ -413,7 +341,7 @@ bool JsonDefaultsStore::update(const QString& key, const Change& change, Unsaved
     const QString folder = QFileInfo(m_path).absolutePath();
     if (!QFileInfo::exists(folder) && QDir().mkpath(folder)) ::chmod(native(folder).constData(), 0700);
     {
-        FileLock fileLock(m_path + QStringLiteral(".lock"));
+        SafeFile::Lock fileLock(m_path + QStringLiteral(".lock"));
         if (fileLock.locked()) {
             Read read = readSettled(2 * m_settle);
             const bool changing = read.state == State::broken && !read.settled;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/DefaultsStore.h"
+#include "base/SafeFile.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -32,7 +33,7 @@ public:
     // How long a file that does not parse has to stay unchanged before it is taken as broken.
     static constexpr std::chrono::milliseconds kSettle{2000};
     // How long a change waits for another process's change to finish.
-    static constexpr std::chrono::milliseconds kLockWait{5000};
+    static constexpr std::chrono::milliseconds kLockWait = SafeFile::kLockWait;
 
     explicit JsonDefaultsStore(QString path, std::chrono::milliseconds settle = kSettle);
 

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "core/LanguageModels.h"
+#include "core/UserWords.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 
 #include "base/Resources.h"
@@ -26,16 +27,22 @@ const QList<Command>& commands()
 {
     static const QList<Command> table = {
         {QStringLiteral("lookup"),
-         QStringLiteral("lookup [--format F] [--meaning S] [--context C] [--json] [--pick N] TEXT..."),
+         QStringLiteral("lookup [--format F] [--meaning S] [--context C] [--json] [--pick N | --compose R,R...] TEXT..."),
          QStringLiteral("show the candidate list a shortcut press would show for TEXT; with --pick, "
-                        "pick row N as the panel would (the pick is learned)"),
+                        "pick row N as the panel would (the pick is learned); with --compose, spell the word "
+                        "one character at a time, row R of each syllable (it is added to your words)"),
          lookupCommand},
         {QStringLiteral("history"), QStringLiteral("history [--clear]"),
          QStringLiteral("print how many picks are learned; --clear forgets them"), historyCommand},
-        {QStringLiteral("simulate"), QStringLiteral("simulate TEXT [--select PART] [--pick N] [--alt]"),
+        {QStringLiteral("simulate"), QStringLiteral("simulate TEXT [--select PART] [--pick N [--alt] | --compose R,R...]"),
          QStringLiteral("run a whole session on an editor in memory holding TEXT with PART selected, and show "
                         "the panel and the text after picking row N (--alt copies instead)"),
          simulateCommand},
+        {QStringLiteral("words"),
+         QStringLiteral("words [add HANGUL HANJA [GLOSS] | remove HANGUL HANJA | --import FILE | --export FILE]"),
+         QStringLiteral("list your own words (hangul:hanja:gloss lines), add or remove one (the Hanja must read as the "
+                        "Hangul syllable by syllable), or import or export a file of them"),
+         wordsCommand},
         {QStringLiteral("fix"), QStringLiteral("fix TEXT..."), QStringLiteral("convert TEXT typed on the wrong keyboard layout (dkssud → 안녕, ㅗ디ㅣㅐ → hello)"), fixCommand},
     };
     return table;
@@ -113,6 +120,18 @@ QTextStream& err()
     return stream;
 }
 
+std::optional<QList<qsizetype>> rowList(const QString& text)
+{
+    QList<qsizetype> rows;
+    for (const QString& piece : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const qsizetype n = piece.trimmed().toLongLong(&ok);
+        if (!ok || n < 1) return std::nullopt;
+        rows.append(n);
+    }
+    return rows;
+}
+
 int usageError(const QString& command, const QString& message)
 {
     err() << "sorelwick: " << message << "\n";
@@ -133,6 +152,7 @@ int run(int argc, char** argv)
     struct ModelGuard {
         ~ModelGuard() { LanguageModels::setShared(nullptr); }
     } modelGuard;
+    UserWords::shared().attachTo(HanjaDictionary::shared());
     QStringList args = app.arguments();
     args.removeFirst();
     return finish(dispatch(args));

@@ -17,6 +17,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 // `lookup` runs what a shortcut press runs, on an editor in memory that holds TEXT selected,
 // and prints the panel instead of showing it.
 namespace {
@@ -26,6 +28,7 @@ struct Options {
     bool json = false;
     QString context;
     std::optional<qsizetype> pick; // 1-based row
+    std::optional<QList<qsizetype>> compose; // a row of each syllable's step
     QStringList texts;
 };
 
@@ -129,6 +132,29 @@ void printSteps(SimulatedDesktop& desktop, const QString& text, SimulatedDesktop
                    << "\n";
 }
 
+// The word spelled one character at a time, as the panel's steps take it; the editor's text after it.
+int composeWord(const QString& text, const Options& options)
+{
+    SimulatedDesktop desktop(options.overrides);
+    openIn(desktop, text, options);
+    const SimulatedDesktop::Panel shown = desktop.press();
+    const bool offered = std::any_of(shown.rows.cbegin(), shown.rows.cend(),
+                                     [](const Candidate& c) { return c.kind == CandidateKind::compose; });
+    if (!offered) {
+        printPanel(shown);
+        Cli::err() << "sorelwick: '" << text << "' cannot be spelled one character at a time (2 to 12 syllables)\n";
+        return Cli::kExitNothing;
+    }
+    const SimulatedDesktop::Panel after = desktop.compose(*options.compose);
+    if (after.state != SimulatedDesktop::Panel::State::hidden) {
+        // Rows for fewer syllables than the word has, or a row the step does not have.
+        printPanel(after);
+        return Cli::kExitNothing;
+    }
+    Cli::out() << desktop.text() << "\n";
+    return Cli::kExitOk;
+}
+
 } // namespace
 
 int lookupCommand(const QStringList& args)
@@ -148,6 +174,9 @@ int lookupCommand(const QStringList& args)
             if (!ok || n < 1) return Cli::usageError(name, QStringLiteral("--pick needs a row number (1, 2, …)"));
             options.pick = n;
             ++i;
+        } else if (a == QLatin1String("--compose")) {
+            options.compose = i + 1 < args.size() ? Cli::rowList(args[++i]) : std::nullopt;
+            if (!options.compose) return Cli::usageError(name, QStringLiteral("--compose needs row numbers (1,3,…)"));
         } else if (a == QLatin1String("--format") || a == QLatin1String("--meaning")) {
             if (i + 1 >= args.size()) return Cli::usageError(name, a + QStringLiteral(" needs a value"));
             const QString value = args[++i];
@@ -172,9 +201,11 @@ int lookupCommand(const QStringList& args)
         }
     }
     if (options.texts.isEmpty()) return Cli::usageError(name, QStringLiteral("no TEXT to look up"));
-    if (options.pick) {
-        if (options.texts.size() != 1) return Cli::usageError(name, QStringLiteral("--pick takes exactly one TEXT"));
-        return pickRow(options.texts.first(), options);
+    if (options.pick && options.compose) return Cli::usageError(name, QStringLiteral("--pick or --compose, not both"));
+    if (options.pick || options.compose) {
+        if (options.texts.size() != 1)
+            return Cli::usageError(name, QStringLiteral("--pick and --compose take exactly one TEXT"));
+        return options.pick ? pickRow(options.texts.first(), options) : composeWord(options.texts.first(), options);
     }
 
     SimulatedDesktop desktop(options.overrides);

@@ -67,6 +67,7 @@ int simulateCommand(const QStringList& args)
     const QString name = QStringLiteral("simulate");
     std::optional<QString> selection;
     QList<Action> actions;
+    std::optional<QList<qsizetype>> compose;
     bool option = false;
     QStringList texts;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -86,6 +87,9 @@ int simulateCommand(const QStringList& args)
             actions.append({Action::Kind::back});
         } else if (a == QLatin1String("--cancel")) {
             actions.append({Action::Kind::cancel});
+        } else if (a == QLatin1String("--compose")) {
+            compose = i + 1 < args.size() ? Cli::rowList(args[++i]) : std::nullopt;
+            if (!compose) return Cli::usageError(name, QStringLiteral("--compose needs row numbers (1,3,…)"));
         } else if (a == QLatin1String("--alt")) {
             option = true;
         } else if (a == QLatin1String("--press")) {
@@ -109,6 +113,18 @@ int simulateCommand(const QStringList& args)
     o << "\nshortcut pressed, the panel shows:\n";
     const SimulatedDesktop::Panel shown = desktop.press();
     printPanel(shown, /*collapsed=*/true);
+    if (compose) {
+        if (!actions.isEmpty()) return Cli::usageError(name, QStringLiteral("--compose takes no --pick, --skip, --back or --cancel"));
+        qsizetype taken = 0;
+        const SimulatedDesktop::Panel after = desktop.compose(*compose, [&](const SimulatedDesktop::Panel& step) {
+            o << "\nspelled one character at a time, the panel shows:\n";
+            printPanel(step);
+            if (taken < compose->size()) o << "took row " << compose->at(taken++) << "\n";
+        });
+        if (after.state != SimulatedDesktop::Panel::State::hidden) return Cli::kExitNothing;
+        o << "\neditor:   " << desktop.text() << "\n";
+        return Cli::kExitOk;
+    }
     if (desktop.stepping()) return stepThrough(desktop, actions, option);
     if (actions.isEmpty()) return shown.state == SimulatedDesktop::Panel::State::list ? Cli::kExitOk : Cli::kExitNothing;
     if (actions.size() > 1 || actions.first().kind != Action::Kind::pick)

@@ -12,6 +12,8 @@
 #include <QJsonArray>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 // The user's settings, with some values replaced for this run. Writes (the pick history) go
@@ -169,6 +171,23 @@ SimulatedDesktop::Panel SimulatedDesktop::pickStep(qsizetype n, bool option)
     candidatePanel.model().pick(rows[n - 1]);
     m_desktop->keyPoster->releaseModifiers();
     return afterStep(before, replacements);
+}
+
+SimulatedDesktop::Panel SimulatedDesktop::compose(const QList<qsizetype>& rows, const std::function<void(const Panel&)>& step)
+{
+    CandidatePanel& candidatePanel = CandidatePanel::shared();
+    const QList<Candidate> shown = candidatePanel.model().items();
+    const auto start = std::find_if(shown.cbegin(), shown.cend(), [](const Candidate& c) { return c.kind == CandidateKind::compose; });
+    if (start == shown.cend() || !candidatePanel.isVisible() || rows.isEmpty()) return panel();
+    candidatePanel.model().pick(*start);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const Panel shown = panel();
+        if (step) step(shown);
+        if (rows[i] < 1 || rows[i] > shown.rows.size() || !candidatePanel.isVisible()) return shown;
+        if (i + 1 == rows.size()) break;
+        candidatePanel.model().pick(shown.rows[rows[i] - 1]);
+    }
+    return pick(rows.last());
 }
 
 QString SimulatedDesktop::text() const { return m_editor ? m_editor->text : QString(); }

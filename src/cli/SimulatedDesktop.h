@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -38,6 +39,10 @@ public:
     bool stepping() const;
     Panel key(quint16 keyCode, quint64 flags = 0);
     Panel pickStep(qsizetype n, bool option = false);
+    // Takes the list's "글자별로 고르기" row and then row d of each syllable's step in turn (the
+    // row after the nine turns the page); waits for what follows the last. Each step's panel, before
+    // its row is taken, goes to `step` when given.
+    Panel compose(const QList<qsizetype>& rows, const std::function<void(const Panel&)>& step = {});
     QString text() const;
     int replacements() const { return m_replacements; }
 

@@ -4,10 +4,11 @@
 #include <QString>
 
 // What a candidate row offers. The names are stable: the command line prints them. A reading
-// row writes a selection's Hanja read, or its annotations in another form; it is not learned.
+// row writes a selection's Hanja read, or its annotations in another form; it is not learned. A
+// compose row spells its word one character at a time (its replacement is the ending kept).
 namespace Candidates {
 Q_NAMESPACE
-enum class Kind { hanja, layout, proofread, action, reading };
+enum class Kind { hanja, layout, proofread, action, reading, compose };
 Q_ENUM_NS(Kind)
 } // namespace Candidates
 using CandidateKind = Candidates::Kind;

@@ -37,19 +37,19 @@ CandidatePanel::~CandidatePanel()
 }
 
 void CandidatePanel::show(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor,
-                          qint64 token, PickHandler onPick)
+                          qint64 token, PickHandler onPick, bool expanded)
 {
-    showList(rows, header, anchor, token, std::move(onPick), std::nullopt);
+    showList(rows, header, anchor, token, std::move(onPick), std::nullopt, expanded);
 }
 
 void CandidatePanel::showStep(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor,
                               qint64 token, PickHandler onPick, Stepping stepping)
 {
-    showList(rows, header, anchor, token, std::move(onPick), std::move(stepping));
+    showList(rows, header, anchor, token, std::move(onPick), std::move(stepping), false);
 }
 
 void CandidatePanel::showList(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor,
-                              qint64 token, PickHandler onPick, std::optional<Stepping> stepping)
+                              qint64 token, PickHandler onPick, std::optional<Stepping> stepping, bool expanded)
 {
     if (token != session) return;
     m_items = rows;
@@ -60,7 +60,7 @@ void CandidatePanel::showList(const QList<Candidate>& rows, const QString& heade
     m_model.setItems(rows);
     m_model.setLoading(false);
     m_model.setInteractive(true);
-    m_model.setExpanded(false);
+    m_model.setExpanded(expanded && rows.size() >= 4);
     m_model.setStepping(m_stepping.has_value());
     std::weak_ptr<int> alive = m_lifetime;
     m_model.pick = [this, alive](const Candidate& row) {
@@ -126,6 +126,7 @@ void CandidatePanel::dismiss()
     m_items.clear();
     m_onPick = nullptr;
     m_stepping.reset();
+    m_extraKeys = nullptr;
     m_isNotice = false;
 }
 
@@ -214,6 +215,10 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
 
     if (m_stepping && stepKey(event)) return true;
 
+    // Copied first: taking a key may show another list with keys of its own.
+    if (const auto extraKeys = m_extraKeys;
+        extraKeys && !(event.modifierFlags & (ModifierFlag::command | ModifierFlag::control)) && extraKeys(key))
+        return true;
     const auto digit = std::find(digitKeys.begin(), digitKeys.end(), key);
     if (digit != digitKeys.end()) {
         const qsizetype i = digit - digitKeys.begin();
@@ -237,6 +242,14 @@ bool CandidatePanel::handleKey(const KeyEvent& event)
     case KeyCode::rightArrow:
         expand();
         return true;
+    case KeyCode::tab: {
+        // Tab spells the word one character at a time, where the list offers that.
+        const auto compose = std::find_if(m_items.cbegin(), m_items.cend(),
+                                          [](const Candidate& c) { return c.kind == CandidateKind::compose; });
+        if (compose == m_items.cend()) return passOn(event);
+        pickRow(*compose, 0);
+        return true;
+    }
     default:
         return passOn(event);
     }
@@ -262,7 +275,7 @@ bool CandidatePanel::stepKey(const KeyEvent& event)
 
 bool CandidatePanel::listTakes(const KeyEvent& event)
 {
-    if (event.keyCode == KeyCode::rightArrow || event.keyCode == KeyCode::returnKey
+    if (event.keyCode == KeyCode::rightArrow || event.keyCode == KeyCode::returnKey || event.keyCode == KeyCode::tab
         || event.keyCode == KeyCode::keypadEnter)
         return true;
     return isPickKey(event.keyCode) && !(event.modifierFlags & (ModifierFlag::command | ModifierFlag::control));

@@ -36,8 +36,9 @@ public:
     // with another token than the current one show nothing.
     qint64 session = 0;
 
+    // Expanded: the first nine rows at once, as a page of a longer list.
     void show(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, qint64 session,
-              PickHandler onPick);
+              PickHandler onPick, bool expanded = false);
     // A list stepped through: a pick leaves the panel up (the handler shows the next list or
     // closes it), Space skips, Backspace goes back, and the right arrow skips once all rows show.
     struct Stepping {
@@ -46,6 +47,8 @@ public:
     };
     void showStep(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, qint64 session,
                   PickHandler onPick, Stepping stepping);
+    // Keys the shown list takes before the panel's own (true: taken); until the panel closes.
+    void setExtraKeys(std::function<bool(quint16 key)> keys) { m_extraKeys = std::move(keys); }
     void showLoading(const QString& header, const PanelAnchor& anchor, qint64 session);
     void showNotice(const QString& message, const PanelAnchor& anchor, qint64 session);
     void dismiss();
@@ -57,7 +60,7 @@ public:
 
 private:
     void showList(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, qint64 session,
-                  PickHandler onPick, std::optional<Stepping> stepping);
+                  PickHandler onPick, std::optional<Stepping> stepping, bool expanded);
     bool handleKey(const KeyEvent& event);
     // Space, Backspace and the right arrow while stepping; false for other keys.
     bool stepKey(const KeyEvent& event);
@@ -78,6 +81,7 @@ private:
     QList<Candidate> m_items;
     PickHandler m_onPick;
     std::optional<Stepping> m_stepping;
+    std::function<bool(quint16 key)> m_extraKeys;
     bool m_isNotice = false;
     // The list's keys typed while it was loading, applied in order once its rows arrive.
     QList<KeyEvent> m_pendingKeys;

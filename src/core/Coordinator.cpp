@@ -5,12 +5,15 @@
 #include "base/TextUtil.h"
 #include "core/CandidatePanel.h"
 #include "core/ClipboardSnapshot.h"
+#include "core/ComposeSteps.h"
 #include "core/PickHistory.h"
 #include "core/Ranker.h"
 #include "core/ReadingText.h"
 #include "core/SentenceSteps.h"
 #include "core/TextCapture.h"
+#include "core/SyllableCompose.h"
 #include "core/TextReplacer.h"
+#include "core/UserWords.h"
 #include "core/WritingSettings.h"
 #include "core/WordRows.h"
 #include "platform/Platform.h"
@@ -209,8 +212,10 @@ QCoro::Task<void> Coordinator::dictionaryPath(Capture cap, WordRows::Lookup look
     panel.showLoading(headerFor(model ? RankEngine::model : RankEngine::frequency, WordRows::firstWord(lookup)),
                       anchor, session);
     const WordRows::Arranged arranged = co_await WordRows::arrange(model, lookup, cap.context, *dictionary);
-    present(arranged.rows,
-            headerFor(arranged.engine, arranged.rows.isEmpty() ? lookup.head.stem : arranged.rows.first().word),
+    QList<Candidate> rows = arranged.rows;
+    if (SyllableCompose::offers(lookup.head.stem, *dictionary))
+        rows.append(ComposeSteps::row(lookup.head.stem, lookup.head.rest));
+    present(rows, headerFor(arranged.engine, arranged.rows.isEmpty() ? lookup.head.stem : arranged.rows.first().word),
             anchor, cap, session);
 }
 
@@ -272,6 +277,17 @@ void Coordinator::picked(const Candidate& row, bool optionHeld, const Capture& c
     Platform& platform = Platform::shared();
     if (row.kind == CandidateKind::action) {
         detach(endCleanly(cleanupFromOffer(cap, anchor)));
+        return;
+    }
+    if (row.kind == CandidateKind::compose) {
+        // Spelled one character at a time: written like a pick, and kept as the user's own word.
+        ComposeSteps::start(row.word, anchor, *dictionary, [this, row, cap, anchor](const QString& hanja) {
+            const UserWords::Result added = UserWords::shared().add(row.word, hanja, MeaningLine::glossJoin(hanja, *dictionary),
+                                                                    Platform::shared().clock->now());
+            if (!added.ok) Log::write(QStringLiteral("내 낱말에 넣지 못함: ") + added.reason);
+            const QString replacement = ReplacementFormat::example(WritingSettings::format(), row.word, hanja) + row.replacement;
+            picked(WordRows::hanjaRow(row.word, hanja, QString(), replacement), false, cap, anchor);
+        });
         return;
     }
     // A copied spelling was chosen too. The replacement is started first: the record (a file
@@ -351,6 +367,12 @@ QCoro::Task<void> Coordinator::cleanupFallback(Capture cap, QString text, PanelA
 {
     const std::shared_ptr<LanguageModel> model = co_await availableModel();
     if (!model) {
+        // A word the dictionary lacks (a name) can still be spelled one character at a time.
+        if (WordRows::allSyllables(text) && SyllableCompose::offers(text, *dictionary)) {
+            present({ComposeSteps::row(text, QString())}, quoted(text) + kSeparator + QStringLiteral("사전에 없는 말"), anchor,
+                    cap, session);
+            co_return;
+        }
         CandidatePanel::shared().showNotice(noModelNotice, anchor, session);
         co_return;
     }

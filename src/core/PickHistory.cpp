@@ -3,12 +3,14 @@
 #include "base/Defaults.h"
 #include "base/Log.h"
 #include "base/Notifier.h"
+#include "core/UserWords.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -110,9 +112,36 @@ PickHistory& PickHistory::shared()
     return instance;
 }
 
+namespace {
+
+// A word the user added counts as picked when it was added, and leads its word's spellings until
+// another spelling of it is picked later than it was added or last picked.
+void countUserWords(QHash<QString, PickHistory::Pair>& pairs, const QList<PickHistory::Key>& keys)
+{
+    const std::shared_ptr<const UserWordTable> user = UserWords::shared().table();
+    if (user->isEmpty()) return;
+    for (const PickHistory::Key& key : keys) {
+        const QList<UserWord> own = user->forHanja(key.hanja);
+        const auto it = std::find_if(own.cbegin(), own.cend(), [&](const UserWord& w) { return w.hangul == key.word; });
+        if (it == own.cend()) continue;
+        PickHistory::Pair pair = pairs.value(pairKey(key.word, key.hanja));
+        pair.count = std::max(pair.count, 1.0);
+        if (it->added.isValid()) pair.time = std::max(pair.time, double(it->added.toMSecsSinceEpoch()) / 1000.0);
+        const QString prefix = key.word + QLatin1Char('\t');
+        bool overtaken = false;
+        for (auto p = pairs.cbegin(); p != pairs.cend() && !overtaken; ++p)
+            overtaken = p.key().startsWith(prefix) && p.key() != pairKey(key.word, key.hanja) && p->time > pair.time;
+        if (!overtaken) pair.count = std::numeric_limits<double>::infinity();
+        pairs.insert(pairKey(key.word, key.hanja), pair);
+    }
+}
+
+} // namespace
+
 PickHistory::Order PickHistory::order(const QList<Key>& keys) const
 {
-    const QHash<QString, Pair> pairs = readStored().pairs;
+    QHash<QString, Pair> pairs = readStored().pairs;
+    countUserWords(pairs, keys);
     QList<std::pair<qsizetype, Pair>> picked;
     QList<qsizetype> unpicked;
     for (qsizetype i = 0; i < keys.size(); ++i) {

@@ -7,9 +7,7 @@
 #include "core/ReplacementFormat.h"
 #include "core/WritingSettings.h"
 
-namespace {
-
-QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+namespace WordRows {
 
 bool allSyllables(const QString& text)
 {
@@ -29,6 +27,15 @@ Candidate hanjaRow(const QString& word, QStringView hanja, const QString& second
     row.word = word;
     return row;
 }
+
+} // namespace WordRows
+
+namespace {
+
+using WordRows::allSyllables;
+using WordRows::hanjaRow;
+
+QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
 // The compound rows, learned under the whole compound, with their parts as the meaning line (a
 // spelling no dictionary words spell, such as a name, has the meaning line of a dictionary row).

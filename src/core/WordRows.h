@@ -20,6 +20,11 @@ class LanguageModel;
 
 namespace WordRows {
 
+// Hangul syllables alone (an empty text too).
+bool allSyllables(const QString& text);
+// A row that writes a Hanja spelling of `word` and learns it under `word`.
+Candidate hanjaRow(const QString& word, QStringView hanja, const QString& secondary, const QString& replacement);
+
 // At most this many syllables are looked up as one word.
 inline constexpr qsizetype kMaxSyllables = 12;
 

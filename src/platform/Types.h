@@ -32,8 +32,9 @@ inline constexpr quint16 h = 4;
 inline constexpr quint16 c = 8;
 inline constexpr quint16 v = 9;
 inline constexpr quint16 returnKey = 36;
-inline constexpr quint16 space = 49;
+inline constexpr quint16 tab = 48;
 inline constexpr quint16 backspace = 51;
+inline constexpr quint16 space = 49;
 inline constexpr quint16 escape = 53;
 // The Korean keyboard's 한자 and 한/영 keys, at the codes of the keys that share their USB usages
 // (LANG2 and LANG1: the Japanese keyboard's 英数 and かな).

@@ -52,6 +52,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab is a key of the panel (spelling one character at a time), not a move of the focus.
+    bool focusNextPrevChild(bool) override { return false; }
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -9,6 +9,7 @@
 #include "ui/DesktopShortcutOption.h"
 #include "ui/ShortcutRecorder.h"
 #include "ui/UiStyle.h"
+#include "ui/UserWordsSection.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -186,8 +187,13 @@ SettingsWindow::SettingsWindow(QWidget* parent)
     connect(m_clear, &QPushButton::clicked, this, [this] { m_historyProblem->setVisible(!PickHistory::shared().clear()); });
     history->addWidget(m_clear, 0, Qt::AlignTop);
     root->addLayout(history);
+    root->addWidget(divider(this));
 
-    // 5. Without a tray: the menu's items.
+    // 5. The user's own words.
+    m_userWords = new UserWordsSection(this);
+    root->addWidget(m_userWords);
+
+    // 6. Without a tray: the menu's items.
     m_menuSection = new QWidget(this);
     auto* menu = new QVBoxLayout(m_menuSection);
     menu->setContentsMargins(0, 0, 0, 0);
@@ -238,6 +244,7 @@ SettingsWindow::~SettingsWindow()
 void SettingsWindow::present()
 {
     m_historyProblem->hide();
+    m_userWords->sync();
     syncFormat();
     syncMeaning();
     syncHistory();

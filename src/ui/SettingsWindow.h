@@ -17,9 +17,10 @@ class QLabel;
 class QPushButton;
 class QScrollArea;
 class ShortcutRecorder;
+class UserWordsSection;
 
-// "소렐 설정": the replacement format, the meaning rows show, the global shortcut and the pick
-// history. Every choice takes effect at once. The format and the history count are read from
+// "소렐 설정": the replacement format, the meaning rows show, the global shortcut, the pick
+// history and the user's own words. Every choice takes effect at once. The format and the history count are read from
 // the settings and kept current through their notifications; nothing else is remembered here
 // but which meaning option the pointer is over.
 class SettingsWindow : public QWidget {
@@ -47,6 +48,7 @@ public:
     // Everything the window shows, at its natural height (the window scrolls it on short screens).
     QWidget* content() const { return m_content; }
     QPushButton* clearButton() const { return m_clear; }
+    UserWordsSection* userWords() const { return m_userWords; }
     QString previewSentence() const;
     QString meaningPreviewLine() const;
     QString historyText() const;
@@ -73,6 +75,7 @@ private:
     QVBoxLayout* m_menuItems;
     ShortcutRecorder* m_recorder;
     DesktopShortcutOption* m_desktopShortcut;
+    UserWordsSection* m_userWords;
     QWidget* m_content;
     QScrollArea* m_scroll;
     std::optional<MeaningLine::Style> m_hoveredMeaning;

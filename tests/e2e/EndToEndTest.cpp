@@ -5,6 +5,9 @@
 #include "EndToEndFixture.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QScreen>
 
 #include <algorithm>
@@ -37,6 +40,58 @@ TEST_F(EndToEnd, ThePickedSpellingReplacesTheSelectionInMousepad)
     saveShot(QStringLiteral("panel-over-mousepad.png"));
     EXPECT_TRUE(picks([&] { return editor.text(); }));
     EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+}
+
+// 범용 as 汎用, which the dictionary lacks: spelled one character at a time (Tab, then a digit for
+// each syllable), written, kept as the user's word and offered first on the next press.
+TEST_F(EndToEnd, AWordSpelledCharacterByCharacterIsWrittenAndOfferedFirstNextTime)
+{
+    // Which rows 汎 and 用 are on, as a simulated session on its own words and settings shows them.
+    QTemporaryDir scratch;
+    QProcess simulate;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), scratch.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.path());
+    simulate.setProcessEnvironment(env);
+    simulate.start(sorelwick(), {QStringLiteral("simulate"), QStringLiteral("범용"), QStringLiteral("--compose"), QStringLiteral("1,1")});
+    ASSERT_TRUE(simulate.waitForFinished(60000));
+    const QStringList lines = QString::fromUtf8(simulate.readAllStandardOutput()).split(QLatin1Char('\n'));
+    const auto rowOf = [&](const QString& header, const QString& hanja) {
+        const qsizetype at = lines.indexOf(header);
+        for (qsizetype i = at + 1; at >= 0 && i < lines.size() && !lines[i].isEmpty(); ++i)
+            if (lines[i].endsWith(QStringLiteral(". ") + hanja)) return lines[i].section(QLatin1Char('.'), 0, 0).trimmed();
+        return QString();
+    };
+    const QString bum = rowOf(QStringLiteral("[범]용 · 1/2"), QStringLiteral("汎"));
+    const QString yong = rowOf(QStringLiteral("범[용] · 2/2"), QStringLiteral("用"));
+    ASSERT_FALSE(bum.isEmpty() || yong.isEmpty()) << lines.join(QLatin1Char('\n')).toStdString();
+
+    const QString words = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/sorelwick/words.txt");
+    QFile::remove(words);
+    Editor editor;
+    ASSERT_TRUE(editor.openSelected(QStringLiteral("범용 도구를 쓴다."), QStringLiteral("범용")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList());
+    pressChord(QStringLiteral("Tab"));
+    ASSERT_TRUE(waitForList());
+    saveShot(QStringLiteral("compose-over-mousepad.png"));
+    pressChord(bum);
+    // The next syllable's rows are a list of their own, which takes the keys once it is up.
+    ASSERT_TRUE(waitForList());
+    pressChord(yong);
+    const QString expected = QStringLiteral("범용(汎用) 도구를 쓴다.");
+    EXPECT_TRUE(waitUntil([&] { return editor.text() == expected; }, 5s)) << editor.text().toStdString();
+    EXPECT_TRUE(readFile(words).contains(QStringLiteral("범용:汎用:"))) << readFile(words).toStdString();
+
+    // Next time 汎用 is the first row: 1 writes it.
+    ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    Editor again;
+    ASSERT_TRUE(again.openSelected(QStringLiteral("범용 기계"), QStringLiteral("범용")));
+    pressChord(QStringLiteral("ctrl+alt+h"));
+    ASSERT_TRUE(waitForList());
+    pressChord(QStringLiteral("1"));
+    EXPECT_TRUE(waitUntil([&] { return again.text() == QStringLiteral("범용(汎用) 기계"); }, 5s)) << again.text().toStdString();
+    QFile::remove(words);
 }
 
 // The other way: Hanja selected in the editor are replaced by their reading.

@@ -2,6 +2,8 @@
 
 #include "HttpPeer.h"
 
+#include "core/SyllableCompose.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -44,6 +46,7 @@ public:
         std::vector<std::unique_ptr<QProcess>> processes;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", m_config.path());
+        env.insert("XDG_DATA_HOME", m_config.path());
         env.insert("SORELWICK_DATA_DIR", SORELWICK_BUILD_DATA_DIR);
         for (const QStringList& args : commands) {
             processes.push_back(std::make_unique<QProcess>());
@@ -312,4 +315,42 @@ TEST(SentenceCliTest, EachStepsRowsAndOneAnswerPerStep)
         EXPECT_TRUE(r.out.trimmed().endsWith("editor:   " + c.editor)) << r.out.toStdString();
     }
     EXPECT_EQ(cli.out({"history"}), "0\n");
+}
+
+// 범용 as 汎用, which the dictionary lacks: refused with a wrong character, composed, kept, first.
+TEST(WordsCliTest, AComposedWordIsKeptOfferedFirstExportedAndImported)
+{
+    CommandLine cli({{"modelEndpoint", closedEndpoint()}});
+    const CommandLine::Result refused = cli.run({"words", "add", "범용", "水"});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(refused.err.contains("글자 수")) << refused.err.toStdString();
+    EXPECT_EQ(cli.run({"words", "add", "범용", "汎水"}).code, 2);
+
+    // The rows of 汎 and 用 in their syllables' steps.
+    HanjaDictionary dictionary{QStringLiteral(SORELWICK_BUILD_DATA_DIR)};
+    const auto rowOf = [&](qsizetype syllable, const QString& hanja) {
+        const QList<SyllableCompose::Choice> choices = SyllableCompose::choicesFor("범용", syllable, dictionary);
+        for (qsizetype i = 0; i < std::min<qsizetype>(choices.size(), 9); ++i)
+            if (choices[i].hanja == hanja) return i + 1;
+        return qsizetype(0);
+    };
+    const qsizetype bum = rowOf(0, "汎"), yong = rowOf(1, "用");
+    ASSERT_TRUE(bum > 0 && yong > 0) << "each among the first nine of its syllable";
+    const CommandLine::Result composed = cli.run({"lookup", "--compose", QStringLiteral("%1,%2").arg(bum).arg(yong), "범용을"});
+    EXPECT_EQ(composed.code, 0) << composed.err.toStdString();
+    EXPECT_EQ(composed.out, "범용(汎用)을\n");
+    EXPECT_EQ(cli.lookup("범용을")["rows"].toArray().at(0)["primary"].toString(), "汎用");
+    EXPECT_TRUE(cli.out({"words"}).startsWith("범용\t汎用\t")) << cli.out({"words"}).toStdString();
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath("words.txt");
+    EXPECT_EQ(cli.run({"words", "--export", file}).code, 0);
+    EXPECT_EQ(cli.run({"words", "remove", "범용", "汎用"}).code, 0);
+    EXPECT_EQ(cli.out({"words"}), "");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("범용:汎用:\n범용:水\n");
+    f.close();
+    const CommandLine::Result imported = cli.run({"words", "--import", file});
+    EXPECT_EQ(imported.out, "taken 1, duplicates 1, malformed 1\nfirst refused: 범용:水 (글자 수가 맞지 않습니다: 범용은(는) 2자, 水은(는) 1자)\n");
 }

@@ -147,7 +147,7 @@ TEST_F(SentenceSession, EscapeOrEverythingSkippedWritesNothingAndAltOnTheLastSte
     ASSERT_TRUE(pressShowsList());
     press(kDigit1, ModifierFlag::option); // not the last step: a pick
     press(kDigit1, ModifierFlag::option);
-    EXPECT_EQ(fake->pasteboard->string(), "대한민국(大韓民國)의 수도(首都)는 서울이다");
+    EXPECT_EQ(fake->pasteboard->text(), "대한민국(大韓民國)의 수도(首都)는 서울이다");
     EXPECT_TRUE(panel.isNotice());
     spinUntil([] { return false; });
     EXPECT_EQ(editor->text, text);

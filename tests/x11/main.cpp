@@ -17,6 +17,7 @@ int main(int argc, char** argv)
     }
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("XDG_DATA_HOME", config.path().toUtf8());
     qputenv("QT_QPA_PLATFORM", "xcb");
     Defaults::setShared(std::make_shared<MemoryDefaultsStore>());
     QGuiApplication app(argc, argv);

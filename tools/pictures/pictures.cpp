@@ -5,6 +5,8 @@
 #include "base/Notifier.h"
 #include "core/CandidatePanel.h"
 #include "core/PickHistory.h"
+#include "core/SyllableCompose.h"
+#include "core/UserWords.h"
 #include "support/FakePlatform.h"
 #include "support/FakeHotKeyService.h"
 #include "support/MemoryDefaultsStore.h"
@@ -18,6 +20,7 @@
 #include "ui/ShortcutRecorder.h"
 #include "ui/TrayIconPainter.h"
 #include "ui/TrayMenu.h"
+#include "ui/UserWordsSection.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,6 +33,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTemporaryDir>
 #include <QStyleFactory>
 #include <QTemporaryFile>
 #include <QTextStream>
@@ -275,6 +279,49 @@ void gnomeWaylandStates(Renderer& out, FakePlatform& fake)
     fake.hotKeys->route = HotKeyService::DesktopRoute::none;
 }
 
+// Spelling 범용 one character at a time (the dictionary has no 汎用), and the words so kept.
+void userWordStates(Renderer& out, FakePlatform& fake)
+{
+    auto window = std::make_shared<QtPanelWindow>();
+    fake.platform->panelWindow = window;
+    CandidatePanel panel;
+    HanjaDictionary& dictionary = HanjaDictionary::shared();
+    SyllableCompose compose(QStringLiteral("범용"), dictionary);
+    for (int step = 0; step < 2; ++step) {
+        QList<Candidate> rows;
+        for (const SyllableCompose::Choice& c : compose.page()) {
+            Candidate row;
+            row.primary = c.hanja;
+            row.secondary = c.gloss;
+            row.kind = CandidateKind::hanja;
+            rows.append(row);
+        }
+        if (compose.hasMore()) {
+            Candidate more;
+            more.primary = QStringLiteral("더 보기");
+            more.kind = CandidateKind::action;
+            rows.append(more);
+        }
+        panel.show(rows, compose.header(), PanelAnchor::mouse(), ++panel.session, [](const Candidate&, bool) {}, true);
+        out.save(step == 0 ? QStringLiteral("panel-compose") : QStringLiteral("panel-compose-second"), window->view());
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            if (rows[i].primary == QStringLiteral("汎")) compose.choose(i);
+    }
+    panel.dismiss();
+
+    const QDateTime at = QDateTime::currentDateTimeUtc();
+    UserWords& words = UserWords::shared();
+    words.add(QStringLiteral("범용"), QStringLiteral("汎用"), QString(), at.addDays(-12));
+    words.add(QStringLiteral("김철수"), QStringLiteral("金哲洙"), QString(), at.addDays(-3));
+    words.add(QStringLiteral("홍길동"), QStringLiteral("洪吉童"), QString(), at);
+    SettingsWindow settings;
+    settings.present();
+    settings.findChild<QScrollArea*>()->ensureWidgetVisible(settings.userWords());
+    out.save(QStringLiteral("settings-user-words"), &settings);
+    settings.close();
+    words.clear();
+}
+
 void aboutWindow(Renderer& out)
 {
     AboutWindow window;
@@ -295,6 +342,9 @@ int main(int argc, char** argv)
     }
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens.fileName()));
     Defaults::setShared(std::make_shared<MemoryDefaultsStore>());
+    // The user's own words shown are the picture's, not the user's.
+    QTemporaryDir userData;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(userData.path()));
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(SORELWICK_VERSION));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -315,6 +365,7 @@ int main(int argc, char** argv)
     trayStates(out);
     onboardingStates(out, *fake);
     gnomeWaylandStates(out, *fake);
+    userWordStates(out, *fake);
     aboutWindow(out);
     return out.ok() ? 0 : 1;
 }

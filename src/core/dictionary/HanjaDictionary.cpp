@@ -12,6 +12,7 @@
 #include "core/dictionary/DictionaryLoader.h"
 #include "core/dictionary/MappedFile.h"
 #include "core/dictionary/SeenCompounds.h"
+#include "core/dictionary/UserWordTable.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -138,25 +139,31 @@ std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& inpu
     const qsizetype n = bounds.size() - 1;
     if (n < 1) return std::nullopt;
 
+    // A user's word is a word, and its spelling counts as scored: the user chose it.
+    const std::shared_ptr<const UserWordTable> user = userWords();
+    const auto isUserWord = [&](QStringView w) { return user && user->hasHangul(w); };
+    const auto isWord = [&](QStringView w) { return isUserWord(w) || bool(d->findKey(w)); };
     // The stem by the frequency table: the longest word with a scored spelling, else the longest.
     qsizetype stemK = 0;
     for (qsizetype k = n; k >= 2; --k) {
-        const DictionaryData::KeyRef key = d->findKey(QStringView(text).first(bounds[k]));
-        if (!key) continue;
+        const QStringView prefix = QStringView(text).first(bounds[k]);
+        const DictionaryData::KeyRef key = d->findKey(prefix);
+        const bool own = isUserWord(prefix);
+        if (!key && !own) continue;
         if (!stemK) stemK = k;
-        if (key.key->anyScored()) {
+        if (own || key.key->anyScored()) {
             stemK = k;
             break;
         }
     }
     if (!stemK) {
-        if (n == 1 && d->findKey(text)) return Split{text, QString()};
+        if (n == 1 && isWord(text)) return Split{text, QString()};
         return std::nullopt;
     }
     // A rest that no ending begins with gives way to a shorter word followed by a known ending.
     if (stemK < n && !d->endings.isEmpty() && !d->endings.mayBeginEnding(QStringView(text).sliced(bounds[stemK]))) {
         for (qsizetype k = stemK - 1; k >= 2; --k) {
-            if (d->endings.isEnding(QStringView(text).sliced(bounds[k])) && d->findKey(QStringView(text).first(bounds[k]))) {
+            if (d->endings.isEnding(QStringView(text).sliced(bounds[k])) && isWord(QStringView(text).first(bounds[k]))) {
                 stemK = k;
                 break;
             }
@@ -167,9 +174,9 @@ std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& inpu
     const auto piece = [&](qsizetype i, qsizetype k) { return QStringView(text).sliced(bounds[i], bounds[k] - bounds[i]); };
     if (stemK < n && !d->endings.isEmpty() && !d->endings.isEnding(piece(stemK, n))) {
         bool wordFollows = false;
-        for (qsizetype k = stemK + 2; k <= n && !wordFollows; ++k) wordFollows = bool(d->findKey(piece(stemK, k)));
+        for (qsizetype k = stemK + 2; k <= n && !wordFollows; ++k) wordFollows = bool(isWord(piece(stemK, k)));
         for (qsizetype k = n; k > stemK && !wordFollows; --k) {
-            if ((k == n || d->endings.isEnding(piece(k, n))) && d->findKey(piece(0, k))) {
+            if ((k == n || d->endings.isEnding(piece(k, n))) && isWord(piece(0, k))) {
                 stemK = k;
                 break;
             }
@@ -177,7 +184,7 @@ std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& inpu
     }
     // A rest that is mostly a longer word's last syllable and its ending gives way to that longer
     // word, when a known ending or nothing is left (기린도는: 기린도 + 는, not 기린 + 도는).
-    if (stemK < n && d->endings.isWordEnd(piece(stemK, n)) && d->findKey(piece(0, stemK + 1))
+    if (stemK < n && d->endings.isWordEnd(piece(stemK, n)) && isWord(piece(0, stemK + 1))
         && (stemK + 1 == n || d->endings.isEnding(piece(stemK + 1, n))))
         ++stemK;
     return Split{text.first(bounds[stemK]), text.sliced(bounds[stemK])};
@@ -187,13 +194,32 @@ QList<HanjaEntry> HanjaDictionary::candidates(const QString& word)
 {
     const DictionaryData* d = data();
     if (!d) return {};
-    const DictionaryData::KeyRef key = d->findKey(TextUtil::nfc(TextUtil::trimmed(word)));
-    if (!key) return {};
-    const quint32 first = key.key->firstEntry(), count = key.part->entryCount(*key.key);
+    const QString w = TextUtil::nfc(TextUtil::trimmed(word));
+    // The user's own spellings first (the latest added first), then the dictionary's others.
     QList<HanjaEntry> out;
-    out.reserve(count);
-    for (quint32 i = first; i < first + count; ++i) out.append(d->entry(key, key.part->entries[i]));
+    QStringList own;
+    if (const std::shared_ptr<const UserWordTable> user = userWords()) {
+        const QList<UserWord> words = user->forHangul(w);
+        for (auto it = words.crbegin(); it != words.crend(); ++it) {
+            if (own.contains(it->hanja)) continue;
+            own.append(it->hanja);
+            out.append(HanjaEntry(it->hangul, it->hanja, it->gloss));
+        }
+    }
+    const DictionaryData::KeyRef key = d->findKey(w);
+    if (!key) return out;
+    const quint32 first = key.key->firstEntry(), count = key.part->entryCount(*key.key);
+    out.reserve(out.size() + count);
+    for (quint32 i = first; i < first + count; ++i) {
+        const HanjaEntry entry = d->entry(key, key.part->entries[i]);
+        if (own.isEmpty() || !own.contains(entry.hanja())) out.append(entry);
+    }
     return out;
+}
+
+std::shared_ptr<const UserWordTable> HanjaDictionary::userWords() const
+{
+    return m_userWords ? m_userWords() : nullptr;
 }
 
 std::optional<QByteArray> HanjaDictionary::readOptional(const QString& name, const std::optional<QByteArray>& text) const

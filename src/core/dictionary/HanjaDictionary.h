@@ -15,6 +15,7 @@
 #include <QStringView>
 
 #include <atomic>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,7 @@
 struct DictionaryData;
 class CompoundParts;
 class SeenCompounds;
+class UserWordTable;
 
 class HanjaDictionary {
 public:
@@ -72,6 +74,13 @@ public:
         seenCompounds();
     }
     bool isLoaded() const { return m_data.load(std::memory_order_acquire) != nullptr; }
+
+    // The user's own words, asked for afresh by each lookup (a snapshot that changes only when
+    // the words file does). They are words like the dictionary's: stems of split with a spelling
+    // that counts as scored, the first spellings of candidates, parts of compounds and readings.
+    using UserWordSource = std::function<std::shared_ptr<const UserWordTable>()>;
+    void setUserWords(UserWordSource source) { m_userWords = std::move(source); }
+    std::shared_ptr<const UserWordTable> userWords() const;
 
     // Where the dictionary word ends in text: the longest prefix (2 characters or more) that is a
     // word, unless a shorter word prefix has a spelling in the frequency table and the longer
@@ -143,6 +152,10 @@ public:
     // endings, the compound tables) brought in: they stay in the page cache for the next lookup.
     void releaseResident();
 
+    // How many of the dictionary's words of two or more characters use a character (HanjaDictionaryCharacters.cpp);
+    // counted over the whole dictionary on first use.
+    int characterUses(QStringView character);
+
     // Counts for the load summary and tests.
     qsizetype keyCount();
     qsizetype glossCount();
@@ -173,6 +186,7 @@ private:
     std::optional<QByteArray> readOptional(const QString& name, const std::optional<QByteArray>& text) const;
 
     QString m_folder;
+    UserWordSource m_userWords;
     std::optional<Texts> m_texts;
     std::mutex m_loadMutex;
     std::unique_ptr<DictionaryData> m_owned;
@@ -187,4 +201,6 @@ private:
     std::unique_ptr<DictionaryData> m_reading;
     std::atomic<const DictionaryData*> m_readingData{nullptr};
     qsizetype m_readingLongest = 0; // UTF-16 units of the longest word
+    std::mutex m_usesMutex;
+    std::optional<QHash<QString, int>> m_characterUses;
 };

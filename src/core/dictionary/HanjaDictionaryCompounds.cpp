@@ -7,6 +7,7 @@
 #include "core/dictionary/CompoundParts.h"
 #include "core/dictionary/DictionaryData.h"
 #include "core/dictionary/SeenCompounds.h"
+#include "core/dictionary/UserWordTable.h"
 
 #include <QHash>
 
@@ -100,6 +101,13 @@ QList<HanjaDictionary::Compound> spelledCompounds(HanjaDictionary& dictionary, c
             if (i < usesOfFirst.size()) usesOfFirst[i] = uses;
             else consider(i, uses);
         }
+        // The user's own spellings of the part (first among its spellings) outweigh all others.
+        if (const auto user = dictionary.userWords())
+            for (const UserWord& own : user->forHangul(w))
+                if (const qsizetype i = placeOf.value(own.hanja, -1); i >= 0 && i < usesOfFirst.size()) {
+                    usesOfFirst[i] = sum;
+                    sum += usesOfFirst[i];
+                }
         for (qsizetype i = 0; i < usesOfFirst.size(); ++i) consider(i, usesOfFirst[i]);
         for (Option& o : options) o.logLikelihood = std::log(o.logLikelihood / sum);
         // The user's picks of the word alone lead, as they lead its own rows, most picked first:

@@ -11,6 +11,7 @@
 #include "core/dictionary/InitialSound.h"
 #include "core/dictionary/MappedFile.h"
 #include "core/dictionary/ReadingIndex.h"
+#include "core/dictionary/UserWordTable.h"
 
 #include <QFileInfo>
 
@@ -84,17 +85,28 @@ QList<HanjaDictionary::ReadingPiece> HanjaDictionary::readHanja(QStringView run,
         i += size;
     }
     const qsizetype n = original.size();
+    // The user's own words read as the user wrote them, before the dictionary's readings.
+    const std::shared_ptr<const UserWordTable> user = userWords();
+    const qsizetype longest = std::max(m_readingLongest, user ? user->longestHanja() : 0);
+    const auto ownReadings = [&](QStringView hanja) {
+        QStringList readings;
+        if (user)
+            for (const UserWord& w : user->forHanja(hanja))
+                if (!readings.contains(w.hangul)) readings.prepend(w.hangul);
+        return readings;
+    };
     // The fewest pieces, from the end; on a tie the longer first piece.
     std::vector<int> best(size_t(n) + 1, 0), take(size_t(n), 1);
     std::vector<DictionaryData::KeyRef> keys(static_cast<size_t>(n));
     for (qsizetype i = n - 1; i >= 0; --i) {
         best[i] = INT_MAX;
         // No word is longer than the longest, whatever the selection's length.
-        for (qsizetype length = std::min(n - i, std::max<qsizetype>(m_readingLongest, 1)); length >= 1; --length) {
+        for (qsizetype length = std::min(n - i, std::max<qsizetype>(longest, 1)); length >= 1; --length) {
             const qsizetype units = at[i + length] - at[i];
-            if (units > m_readingLongest && length > 1) continue;
-            const DictionaryData::KeyRef key = d ? d->findKey(QStringView(composed).sliced(at[i], units)) : DictionaryData::KeyRef{};
-            if (!key && length > 1) continue;
+            if (units > longest && length > 1) continue;
+            const QStringView piece = QStringView(composed).sliced(at[i], units);
+            const DictionaryData::KeyRef key = d && (units <= m_readingLongest || length == 1) ? d->findKey(piece) : DictionaryData::KeyRef{};
+            if (!key && length > 1 && !(user && user->longestHanja() >= units && !ownReadings(piece).isEmpty())) continue;
             if (1 + best[i + length] < best[i]) {
                 best[i] = 1 + best[i + length];
                 take[i] = int(length);
@@ -111,6 +123,11 @@ QList<HanjaDictionary::ReadingPiece> HanjaDictionary::readHanja(QStringView run,
         if (key) {
             const quint32 first = key.key->firstEntry(), count = key.part->entryCount(*key.key);
             for (quint32 e = first; e < first + count; ++e) piece.readings.append(d->entry(key, key.part->entries[e]).hanja().toString());
+        }
+        const QStringList own = take[i] > 1 ? ownReadings(QStringView(composed).sliced(at[i], at[i + take[i]] - at[i])) : QStringList();
+        for (qsizetype r = own.size() - 1; r >= 0; --r) {
+            piece.readings.removeAll(own[r]);
+            piece.readings.prepend(own[r]);
         }
         piece.known = !piece.readings.isEmpty();
         if (!piece.known) piece.readings = {piece.hanja};

@@ -1,0 +1,89 @@
+#include "core/PickHistory.h"
+#include "core/SyllableCompose.h"
+#include "core/UserWords.h"
+
+#include "SessionFixture.h"
+
+// A word spelled one character at a time in the panel, written, kept and offered first again.
+
+namespace {
+
+constexpr quint16 kTab = 48, kBackspace = 51;
+
+struct ComposeFixture : SessionFixture {
+    ComposeFixture()
+    {
+        // 鐵 comes first in the file, 哲 is used in more words.
+        data.write("hanja.tsv", "김\t金\t성 김\n김\t錦\t비단 김\n철\t鐵\t쇠 철\n철\t哲\t밝을 철\n수\t水\t물 수\n수\t洙\t물가 수\n"
+                                "철학\t哲學\n학\t學\t배울 학\n");
+        reloadDictionary();
+        UserWords::shared().clear();
+        UserWords::shared().attachTo(*dictionary);
+    }
+    ~ComposeFixture() override
+    {
+        UserWords::shared().clear();
+        dictionary->setUserWords(nullptr);
+    }
+};
+
+} // namespace
+
+TEST_F(ComposeFixture, ANameIsSpelledCharacterByCharacterWrittenKeptAndOfferedFirst)
+{
+    auto editor = fake->openEditor("김철수", {0, 3});
+    ASSERT_TRUE(pressShowsList());
+    ASSERT_EQ(panel.model().items().size(), 1);
+    EXPECT_EQ(panel.model().items()[0].kind, CandidateKind::compose);
+
+    press(kTab);
+    EXPECT_EQ(panel.model().header(), "[김]철수 · 1/3");
+    EXPECT_EQ(primaries(), QStringList({"金", "錦"}));
+    EXPECT_EQ(panel.model().items()[0].secondary, "성 김");
+    press(kDigit1);
+    EXPECT_EQ(panel.model().header(), "김[철]수 · 2/3");
+    EXPECT_EQ(primaries(), QStringList({"哲", "鐵"})) << "by use in words, not file order";
+    press(kBackspace);
+    EXPECT_EQ(panel.model().header(), "[김]철수 · 1/3");
+    press(kDigit1);
+    press(kDigit1);
+    press(kDigit2);
+    ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
+    EXPECT_EQ(editor->text, "김철수(金哲洙)");
+    EXPECT_EQ(UserWords::shared().table()->forHangul(u"김철수").value(0).hanja, "金哲洙");
+    EXPECT_EQ(PickHistory::shared().count(), 1);
+
+    fake->openEditor("김철수는 왔다", {0, 4});
+    ASSERT_TRUE(pressShowsList());
+    EXPECT_EQ(primaries().value(0), "金哲洙");
+    EXPECT_EQ(panel.model().items()[0].replacement, "김철수(金哲洙)는");
+}
+
+TEST_F(ComposeFixture, ASyllableWithMoreThanNineCharactersPagesAndBackspaceAtTheStartCloses)
+{
+    QByteArray lines = "수\t水\n";
+    const QString many = QStringLiteral("佳假價加可家歌街架");
+    for (QChar c : many) lines += "가\t" + QString(c).toUtf8() + "\n";
+    lines += "가\t暇\n";
+    data.write("hanja.tsv", lines);
+    reloadDictionary();
+    const SyllableCompose::Choice first{"佳", ""};
+    SyllableCompose compose("가수", *dictionary);
+    EXPECT_EQ(compose.page().size(), 9);
+    EXPECT_EQ(compose.page().value(0), first);
+    EXPECT_TRUE(compose.hasMore());
+    compose.nextPage();
+    EXPECT_EQ(compose.page().value(0).hanja, "暇");
+    compose.nextPage();
+    EXPECT_EQ(compose.page().value(0), first) << "the pages go round";
+
+    fake->openEditor("가수", {0, 2});
+    ASSERT_TRUE(pressShowsList());
+    press(kTab);
+    EXPECT_EQ(panel.model().items().size(), 10);
+    EXPECT_TRUE(panel.model().expanded()) << "nine rows at once";
+    press(kTab);
+    EXPECT_EQ(primaries().value(0), "暇");
+    press(kBackspace);
+    EXPECT_FALSE(panel.isVisible());
+}
