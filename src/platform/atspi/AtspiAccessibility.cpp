@@ -3,6 +3,7 @@
 #include "platform/atspi/AtspiBusLink.h"
 #include "platform/atspi/AtspiElement.h"
 #include "platform/atspi/AtspiExtents.h"
+#include "platform/atspi/AtspiFocusSearch.h"
 #include "platform/atspi/AtspiFocusTracker.h"
 #include "platform/atspi/GErrorSlot.h"
 #include "platform/atspi/GMemory.h"
@@ -22,6 +23,10 @@
 namespace {
 
 using Accessible = GObjectRef<AtspiAccessible>;
+using AtspiFocusSearch::focusedByCollection;
+using AtspiFocusSearch::focusedByWalk;
+using AtspiFocusSearch::hasState;
+using AtspiFocusSearch::hasText;
 
 const QString busService = QStringLiteral("org.a11y.Bus");
 const QString busPath = QStringLiteral("/org/a11y/bus");
@@ -29,9 +34,6 @@ const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Propert
 const QString statusInterface = QStringLiteral("org.a11y.Status");
 const QString enabledProperty = QStringLiteral("IsEnabled");
 
-// A walk for the focus, where the application answers no Collection query, looks at most this
-// many objects (an editor window has a few dozen).
-constexpr int walkLimit = 400;
 // The time such a walk may take: GTK 4 answers no Collection query, and a native Wayland editor's
 // text lies a hundred objects deep (under 200 ms, up to a second on a busy machine). A hung
 // application still ends it, each call being bounded.
@@ -87,78 +89,11 @@ std::optional<Selection> firstSelection(AtspiText* text)
     return Selection{caret, caret};
 }
 
-bool hasState(AtspiAccessible* accessible, AtspiStateType state)
-{
-    GObjectRef<AtspiStateSet> states = GObjectRef<AtspiStateSet>::adopt(atspi_accessible_get_state_set(accessible));
-    return states && atspi_state_set_contains(states.get(), state);
-}
-
 // A password field: GTK, Qt, Firefox and Chromium all give it this role.
 bool isPassword(AtspiAccessible* accessible)
 {
     GErrorSlot error;
     return atspi_accessible_get_role(accessible, error.out()) == ATSPI_ROLE_PASSWORD_TEXT;
-}
-
-bool hasText(AtspiAccessible* accessible)
-{
-    return GObjectRef<AtspiText>::adopt(atspi_accessible_get_text_iface(accessible)).get() != nullptr;
-}
-
-// The focused object below the application, asked of its Collection interface in one call.
-// Absent also when the application has no Collection interface (Qt).
-std::optional<Accessible> focusedByCollection(AtspiAccessible* application)
-{
-    auto collection = GObjectRef<AtspiCollection>::adopt(atspi_accessible_get_collection_iface(application));
-    if (!collection) return std::nullopt;
-    GArray* wanted = g_array_new(FALSE, FALSE, sizeof(AtspiStateType));
-    AtspiStateType focused = ATSPI_STATE_FOCUSED;
-    g_array_append_val(wanted, focused);
-    auto states = GObjectRef<AtspiStateSet>::adopt(atspi_state_set_new(wanted));
-    g_array_free(wanted, TRUE);
-    auto rule = GObjectRef<AtspiMatchRule>::adopt(atspi_match_rule_new(
-        states.get(), ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, nullptr,
-        ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
-    GErrorSlot error;
-    GArray* matches = atspi_collection_get_matches(collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL,
-                                                   4, TRUE, error.out());
-    if (!matches) return std::nullopt;
-    std::vector<Accessible> found;
-    for (guint i = 0; i < matches->len; ++i)
-        found.push_back(Accessible::adopt(g_array_index(matches, AtspiAccessible*, i)));
-    g_array_free(matches, TRUE);
-    if (error.failed()) return std::nullopt;
-    for (Accessible& a : found)
-        if (hasText(a.get())) return a;
-    return Accessible{};
-}
-
-// The focused text object found by looking through the application's active window (its other
-// windows after it), breadth first, within the object limit and the time allowed.
-Accessible focusedByWalk(AtspiAccessible* application, std::chrono::milliseconds allowed)
-{
-    QElapsedTimer clock;
-    clock.start();
-    std::deque<Accessible> queue;
-    GErrorSlot error;
-    const gint windows = atspi_accessible_get_child_count(application, error.out());
-    for (gint i = 0; i < windows && !error.failed(); ++i) {
-        Accessible window = Accessible::adopt(atspi_accessible_get_child_at_index(application, i, error.out()));
-        if (!window) continue;
-        if (hasState(window.get(), ATSPI_STATE_ACTIVE)) queue.push_front(window);
-        else queue.push_back(window);
-    }
-    for (int seen = 0; !queue.empty() && seen < walkLimit && clock.elapsed() < allowed.count(); ++seen) {
-        Accessible current = std::move(queue.front());
-        queue.pop_front();
-        if (hasState(current.get(), ATSPI_STATE_FOCUSED) && hasText(current.get())) return current;
-        const gint children = atspi_accessible_get_child_count(current.get(), error.out());
-        for (gint i = 0; i < children && !error.failed(); ++i) {
-            Accessible child = Accessible::adopt(atspi_accessible_get_child_at_index(current.get(), i, error.out()));
-            if (child) queue.push_back(std::move(child));
-        }
-    }
-    return {};
 }
 
 bool onSomeScreen(const QRectF& rect, const QList<Screen>& screens)
