@@ -28,6 +28,23 @@ Candidate skipRow()
     return row;
 }
 
+// With a model, a sentence may have been selected for its typos rather than its words: the first
+// step offers the whole selection's cleanup, which ends the steps.
+Candidate cleanupOffer()
+{
+    Candidate row;
+    row.primary = QStringLiteral("오타 정리…");
+    row.secondary = QStringLiteral("문장 전체를 문맥으로 교정");
+    row.kind = CandidateKind::action;
+    row.word = QStringLiteral("cleanup");
+    return row;
+}
+
+bool isCleanupOffer(const Candidate& row)
+{
+    return row.kind == CandidateKind::action && row.word == cleanupOffer().word;
+}
+
 } // namespace
 
 struct Coordinator::SentenceRun {
@@ -104,6 +121,7 @@ void Coordinator::showStep(const std::shared_ptr<SentenceRun>& run)
         return;
     }
     QList<Candidate> list = *rows;
+    if (run->model && i == 0) list.append(cleanupOffer());
     list.append(skipRow());
     std::weak_ptr<SentenceRun> weak = run;
     const auto withRun = [this, weak](auto action) {
@@ -127,6 +145,10 @@ void Coordinator::stepAnswered(const std::shared_ptr<SentenceRun>& run, const Ca
 {
     if (run->walk.done() || CandidatePanel::shared().session != run->session) return;
     const bool last = run->walk.atLast();
+    if (isCleanupOffer(row)) {
+        detach(endCleanly(cleanupFromOffer(run->cap, run->anchor)));
+        return;
+    }
     if (row.kind == CandidateKind::action) {
         run->walk.skip();
     } else {
