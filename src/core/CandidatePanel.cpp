@@ -188,7 +188,10 @@ void CandidatePanel::pickRow(const Candidate& row, quint64 flags)
 {
     const Candidate picked = row;
     PickHandler handler = m_onPick;
-    if (!m_stepping) dismiss(); // a step's handler shows the next step, or closes the panel
+    // A step's handler shows the next step, or closes the panel; so does spelling a word one
+    // character at a time, whose first step takes the list's place without letting go of the
+    // keyboard (closed and shown again, the next digit could reach the application meanwhile).
+    if (!m_stepping && picked.kind != CandidateKind::compose) dismiss();
     if (handler) handler(picked, (flags & ModifierFlag::option) != 0);
 }
 

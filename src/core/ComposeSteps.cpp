@@ -95,7 +95,7 @@ Candidate row(const QString& word, const QString& rest)
 void start(const QString& word, const PanelAnchor& anchor, HanjaDictionary& dictionary,
            std::function<void(const QString& hanja)> done)
 {
-    showStep(std::make_shared<Steps>(Steps{SyllableCompose(word, dictionary), anchor, std::move(done)}));
+    showStep(std::make_shared<Steps>(Steps{SyllableCompose(word, dictionary), anchor, std::move(done)}), true);
 }
 
 } // namespace ComposeSteps

@@ -36,7 +36,9 @@ TEST_F(ComposeFixture, ANameIsSpelledCharacterByCharacterWrittenKeptAndOfferedFi
     ASSERT_EQ(panel.model().items().size(), 1);
     EXPECT_EQ(panel.model().items()[0].kind, CandidateKind::compose);
 
+    const int closed = fake->panelWindow->orderOutCount();
     press(kTab);
+    EXPECT_EQ(fake->panelWindow->orderOutCount(), closed) << "closed and shown again, a digit could reach the editor";
     EXPECT_EQ(panel.model().header(), "[김]철수 · 1/3");
     EXPECT_EQ(primaries(), QStringList({"金", "錦"}));
     EXPECT_EQ(panel.model().items()[0].secondary, "성 김");
