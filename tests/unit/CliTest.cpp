@@ -266,57 +266,6 @@ TEST(SimulateCliTest, AWholeSessionOnTheEditorInMemory)
     EXPECT_EQ(cli.run({"simulate", "본문", "--select", "없는 말"}).code, 2);
 }
 
-// Hanja selected are offered their reading, annotations the other forms; no pick of them is learned.
-TEST(ReadingCliTest, HanjaReadAndAnnotationsSwitchWithTheBuiltReadings)
-{
-    CommandLine cli({{"modelEndpoint", closedEndpoint()}});
-    const auto replacements = [&](const QString& text) {
-        QStringList out;
-        for (const QJsonValue& row : cli.lookup(text).value("rows").toArray()) out.append(row.toObject().value("replacement").toString());
-        return out;
-    };
-    EXPECT_EQ(cli.run({"lookup", "首都는"}).code, 0);
-    EXPECT_EQ(replacements("首都는").mid(0, 3), QStringList({"수도는", "수도(首都)는", "首都(수도)는"}));
-    EXPECT_EQ(replacements("大韓民國의 首都는 서울이다").value(0), "대한민국의 수도는 서울이다");
-    EXPECT_EQ(replacements("수도(首都)는"), QStringList({"수도는", "首都(수도)는", "首都는"}));
-    EXPECT_EQ(cli.run({"lookup", "--pick", "1", "勞動者"}).out, "노동자\n");
-    EXPECT_EQ(cli.out({"history"}), "0\n");
-    const CommandLine::Result r = cli.run({"simulate", "大韓民國의 首都는 서울이다", "--select", "首都는", "--press", "--pick", "1"});
-    EXPECT_TRUE(r.out.trimmed().endsWith("editor:   大韓民國의 수도는 서울이다")) << r.out.toStdString();
-}
-
-// A sentence: one lookup prints every step's rows; simulate answers step by step, in order.
-TEST(SentenceCliTest, EachStepsRowsAndOneAnswerPerStep)
-{
-    CommandLine cli({{"modelEndpoint", closedEndpoint()}});
-    const QString sentence = QStringLiteral("대한민국의 수도는 서울이다");
-    QStringList words, firsts;
-    for (const QJsonValue& step : cli.lookup(sentence).value("steps").toArray()) {
-        words.append(step.toObject().value("text").toString());
-        firsts.append(step.toObject().value("rows").toArray().first().toObject().value("primary").toString());
-    }
-    EXPECT_EQ(words, QStringList({"대한민국의", "수도는"}));
-    EXPECT_EQ(firsts, QStringList({"大韓民國", "首都"}));
-
-    const struct {
-        QStringList answers;
-        QString editor;
-    } cases[] = {
-        {{"--pick", "1", "--pick", "1"}, "대한민국(大韓民國)의 수도(首都)는 서울이다"},
-        {{"--skip", "--pick", "1"}, "대한민국의 수도(首都)는 서울이다"},
-        {{"--pick", "1", "--back", "--skip"}, "대한민국의 수도는 서울이다"},   // the rest keeps its Hangul
-        {{"--pick", "1"}, "대한민국(大韓民國)의 수도는 서울이다"},
-        {{"--pick", "1", "--cancel"}, "대한민국의 수도는 서울이다"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.answers.join(' ').toStdString());
-        const CommandLine::Result r = cli.run(QStringList{"simulate", sentence, "--select", sentence, "--press"} + c.answers);
-        EXPECT_EQ(r.code, 0);
-        EXPECT_TRUE(r.out.trimmed().endsWith("editor:   " + c.editor)) << r.out.toStdString();
-    }
-    EXPECT_EQ(cli.out({"history"}), "0\n");
-}
-
 // 범용 as 汎用, which the dictionary lacks: refused with a wrong character, composed, kept, first.
 TEST(WordsCliTest, AComposedWordIsKeptOfferedFirstExportedAndImported)
 {
