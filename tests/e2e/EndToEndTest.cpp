@@ -350,32 +350,26 @@ TEST_F(EndToEnd, TheTrayIconOpensTheMenu)
     EXPECT_TRUE(waitUntil([&] { return visibleWindows(s_app->pid()).size() == before.size(); }, 3s));
 }
 
-TEST_F(EndToEnd, ASecondStartHandsSettingsToTheRunningOne)
+// A second start with an option opens the window it names in the running one, and ends.
+TEST_F(EndToEnd, ASecondStartHandsItsWindowToTheRunningOne)
 {
-    EXPECT_TRUE(handOver(QStringLiteral("--settings"))) << "the second start did not hand over and end";
-    std::optional<E2e::Window> settings;
-    ASSERT_TRUE(waitUntil(
-        [&] { return (settings = visibleWindow(s_app->pid(), QStringLiteral("소렐 설정"))).has_value(); }, 5s))
-        << "no settings window";
-    // The picture once the window has painted its content (the screen is black behind it).
-    EXPECT_TRUE(waitUntil([&] { return painted(settings->geometry); }, 5s));
-    saveShot(QStringLiteral("settings.png"), settings->geometry.adjusted(-10, -30, 10, 10));
-    pressChord(QStringLiteral("alt+F4"));
-    EXPECT_TRUE(waitUntil([&] { return !visibleWindow(s_app->pid(), QStringLiteral("소렐 설정")); }, 5s));
+    const struct {
+        const char *option, *title, *shot;
+    } windows[] = {{"--settings", "소렐 설정", "settings.png"}, {"--onboarding", "소렐 시작하기", "onboarding.png"}};
+    for (const auto& w : windows) {
+        const QString title = QString::fromUtf8(w.title);
+        SCOPED_TRACE(w.option);
+        EXPECT_TRUE(handOver(QString::fromLatin1(w.option))) << "the second start did not hand over and end";
+        std::optional<E2e::Window> window;
+        ASSERT_TRUE(waitUntil([&] { return (window = visibleWindow(s_app->pid(), title)).has_value(); }, 5s))
+            << "no window";
+        // The picture once the window has painted its content (the screen is black behind it).
+        EXPECT_TRUE(waitUntil([&] { return painted(window->geometry); }, 5s));
+        saveShot(QString::fromLatin1(w.shot), window->geometry.adjusted(-10, -30, 10, 10));
+        pressChord(QStringLiteral("alt+F4"));
+        EXPECT_TRUE(waitUntil([&] { return !visibleWindow(s_app->pid(), title); }, 5s));
+    }
     EXPECT_TRUE(s_app->running());
-}
-
-TEST_F(EndToEnd, TheFirstRunWindowOpensOnRequest)
-{
-    EXPECT_TRUE(handOver(QStringLiteral("--onboarding"))) << "the second start did not hand over and end";
-    const QString title = QStringLiteral("소렐 시작하기");
-    std::optional<E2e::Window> window;
-    ASSERT_TRUE(waitUntil([&] { return (window = visibleWindow(s_app->pid(), title)).has_value(); }, 5s))
-        << "no first-run window";
-    EXPECT_TRUE(waitUntil([&] { return painted(window->geometry); }, 5s));
-    saveShot(QStringLiteral("onboarding.png"), window->geometry.adjusted(-10, -30, 10, 10));
-    pressChord(QStringLiteral("alt+F4"));
-    EXPECT_TRUE(waitUntil([&] { return !visibleWindow(s_app->pid(), title); }, 5s));
 }
 
 // Started in a Wayland session that offers X too, with Qt told to draw on Wayland (set for other
