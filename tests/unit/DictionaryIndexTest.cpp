@@ -128,27 +128,17 @@ TEST(DictionaryIndexTest, ADamagedIndexIsRefusedWhereverItIsDamaged)
     ASSERT_TRUE(whole.data) << qPrintable(whole.refusal);
     EXPECT_NE(walkDictionary(*whole.data), 0u);
 
-    // Any flipped bit: refused, by the header's checks or the checksum. With the checksum made to
-    // match, the records are checked: refused, or read without a step outside the file (the
-    // sanitizer stage sees every read) and without an endless probe.
-    int refusedBehindChecksum = 0;
+    // Any flipped bit: refused, by the header's checks or the checksum. What the records' own checks
+    // stand against once the checksum is made to match is the index fuzz target's.
     for (qsizetype i = 0; i < index.size(); ++i) {
         QByteArray flipped = index;
         flipped[i] = char(flipped[i] ^ (1 << (i % 8)));
         const DictionaryIndex::Reading plain = read(flipped);
         EXPECT_FALSE(plain.data) << "byte " << i;
-        if (plain.data) continue;
-        EXPECT_TRUE(plain.refusal.startsWith("damaged") || plain.refusal.startsWith("of format")
+        EXPECT_TRUE(plain.data || plain.refusal.startsWith("damaged") || plain.refusal.startsWith("of format")
                     || plain.refusal.startsWith("made on another") || plain.refusal == "built from other files")
             << qPrintable(plain.refusal);
-        DictionaryIndex::seal(flipped);
-        const DictionaryIndex::Reading sealed = read(flipped);
-        if (sealed.data)
-            walkDictionary(*sealed.data);
-        else
-            ++refusedBehindChecksum;
     }
-    EXPECT_GT(refusedBehindChecksum, 0);
 
     // Through the dictionary: a line that says why, and the files parsed instead.
     QByteArray flipped = index;
