@@ -57,21 +57,6 @@ TEST(DefaultsStoreTest, ValuesPersistAndForeignChangesAreSeen)
         << "no temporary files are left";
 }
 
-TEST(DefaultsStoreTest, ForeignTypesReadAsTheFallback)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("defaults.json");
-    writeAll(path, R"({"format": 7, "onboardingDone": "yes", "hotKeyCode": 4.5, "hotKeyModifiers": "x",
-                       "big": 1e300, "ok": 786432})");
-    JsonDefaultsStore store(path);
-    EXPECT_EQ(store.string("format", "fallback"), "fallback");
-    EXPECT_FALSE(store.boolean("onboardingDone", false));
-    EXPECT_FALSE(store.integer("hotKeyCode"));
-    EXPECT_FALSE(store.integer("hotKeyModifiers"));
-    EXPECT_FALSE(store.integer("big"));
-    EXPECT_EQ(store.integer("ok"), 786432);
-}
-
 TEST(DefaultsStoreTest, BrokenFileIsKeptAsideAndNothingIsLost)
 {
     QTemporaryDir dir;
@@ -165,7 +150,6 @@ TEST(DefaultsStoreTest, AFileBeingRewrittenInPlaceIsNotTakenAsBroken)
 TEST(DefaultsStoreTest, AChangeThatCannotBeSavedFailsAndTouchesNothing)
 {
     QTemporaryDir dir;
-    const QByteArray file = R"({"format": "hanjaOnly"})";
     const struct {
         const char* what;
         std::function<void(const QString& folder, const QString& path)> arrange;
@@ -175,20 +159,6 @@ TEST(DefaultsStoreTest, AChangeThatCannotBeSavedFailsAndTouchesNothing)
         {"a dangling link",
          [](auto, auto path) { EXPECT_EQ(::symlink("nowhere/defaults.json", QFile::encodeName(path).constData()), 0); },
          [](auto folder, auto path) { return QFileInfo(path).isSymLink() && !QFileInfo::exists(folder + "/nowhere"); }},
-        {"a read-only file",
-         [&](auto, auto path) {
-             writeAll(path, file);
-             QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-         },
-         {}},
-        // The lock file exists already: only the file's own write is refused.
-        {"a read-only folder",
-         [&](auto folder, auto path) {
-             writeAll(path, file);
-             JsonDefaultsStore(path).setValue("n", 1);
-             QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-         },
-         {}},
         // Nobody, root included, can make the folder or the lock file there.
         {"a file in the folder's place", [](auto folder, auto) { QDir().rmdir(folder), writeAll(folder, ""); },
          [](auto folder, auto) { return QFileInfo(folder).isFile(); }},
