@@ -101,9 +101,6 @@ TEST_F(ShellFixture, TrayMenuTitlesFollowTheSettings)
 
     const QList<QAction*> formats = tray.formatMenu()->actions();
     ASSERT_EQ(formats.size(), 3);
-    EXPECT_EQ(formats[0]->text(), QStringLiteral("한글(漢字)   수도(首都)"));
-    EXPECT_EQ(formats[1]->text(), QStringLiteral("漢字(한글)   首都(수도)"));
-    EXPECT_EQ(formats[2]->text(), QStringLiteral("漢字만   首都"));
     const auto checks = [&] { return UiTestSupport::formatChecks(tray); };
     EXPECT_EQ(checks(), QList<bool>({true, false, false}));
 
@@ -190,12 +187,9 @@ TEST_F(ShellFixture, RecorderAcceptsRefusesAndCancels)
     ShortcutRecorder recorder;
     recorder.show();
     EXPECT_FALSE(recorder.sideButton()->isVisible()) << "no reset button while the default is in force";
-    EXPECT_EQ(recorder.helpText(), QStringLiteral("눌러서 바꿉니다."));
 
     recorder.start();
     EXPECT_FALSE(registered(Shortcut::defaultShortcut())) << "the global shortcut is off while recording";
-    EXPECT_EQ(recorder.helpText(), QStringLiteral("Ctrl이나 Alt를 포함한 조합을 누르세요. esc로 취소."));
-    EXPECT_EQ(recorder.sideButton()->text(), QStringLiteral("취소"));
 
     // Modifiers alone only light up the key caps.
     QTest::keyPress(&recorder, Qt::Key_Control, Qt::NoModifier);
@@ -225,7 +219,6 @@ TEST_F(ShellFixture, RecorderAcceptsRefusesAndCancels)
     EXPECT_TRUE(registered(Shortcut{38, control | option}));
     EXPECT_EQ(defaults->value(QStringLiteral("hotKeyCode")).toInt(), 38);
     EXPECT_TRUE(recorder.sideButton()->isVisible());
-    EXPECT_EQ(recorder.sideButton()->text(), QStringLiteral("기본값 Ctrl+Alt+H"));
 
     // Escape cancels; Ctrl+Escape is a combination like any other.
     recorder.start();
