@@ -133,9 +133,10 @@ TEST(LlamaServerTest, AStructuredRequestGetsAValidPickAndThePanelFollowsIt)
     EXPECT_EQ(primaries(panel).mid(0, 2), (QStringList{frequency[2], frequency[0]}));
 }
 
+// The server stops every answer after four tokens: half an object, which falls back as the unit
+// tier's cut-off answers do (a cleanup cut so is not offered either).
 TEST(LlamaServerTest, AnAnswerThatBreaksTheSchemaFallsBackToFrequencyWithALogLine)
 {
-    // The server stops every answer after four tokens: half an object.
     LlamaServer server(kPick, {}, {"-n", "4"});
     START(server);
     Client client(server.endpoint());
@@ -187,19 +188,6 @@ TEST(LlamaServerTest, TypoCleanupOffersTheServersText)
     // A sentence is stepped through word by word; its first step offers the cleanup of the whole.
     const QString out = pickCleanupOffer(server, "어제 학교에 갔읍니다.");
     EXPECT_TRUE(out.contains("어제 학교에 갔습니다.")) << out.toStdString();
-}
-
-TEST(LlamaServerTest, ACleanupCutOffAtTheLengthLimitIsNotOffered)
-{
-    // Four tokens of the sentence: picked, it would delete the rest of it.
-    LlamaServer server("오늘은 날씨가 좋네요 정말로 좋아요.", {}, {"-n", "4"});
-    START(server);
-    Client client(server.endpoint());
-    Log::Collector log;
-    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("오늘은 날씨가 좋네요 정말로 좋아요", "")), std::nullopt);
-    EXPECT_TRUE(log.contains("finish_reason \"length\"")) << log.lines().join("\n").toStdString();
-    const QString out = pickCleanupOffer(server, "오늘은 날씨가 좋네요 정말로 좋아요");
-    EXPECT_TRUE(out.contains("고칠 곳이 없습니다")) << out.toStdString();
 }
 
 // A server stopped in the middle of an answer: the ranking falls back when the request's time-out
