@@ -363,7 +363,6 @@ TEST_F(SessionFixture, ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole)
 
     auto editor = fake->openEditor("세율과 부과계수를 정한다", {4, 5});
     ASSERT_TRUE(pressShowsList());
-    EXPECT_EQ(panel.model().header(), "\"부과계수\"를 · 빈도순 · 한글(漢字)");
     EXPECT_EQ(primaries(), QStringList({"賦課係數", "賦課計數", "副果係數", "賦課", "副果"}))
         << "three compound rows first, the stem's own rows after them";
     const Candidate first = panel.model().items()[0];
@@ -424,7 +423,6 @@ TEST_F(SessionFixture, ACompoundAsWritersSpelledItReadsTextWithNoDictionaryWordA
 
     auto editor = fake->openEditor("이순신은 장군이다", {0, 4});
     ASSERT_TRUE(pressShowsList()) << "a list, not the notice for text that is no dictionary word";
-    EXPECT_EQ(panel.model().header(), "\"이순신\"은 · 빈도순 · 한글(漢字)");
     EXPECT_EQ(primaries(), QStringList({"李舜臣", "李純信"}));
     EXPECT_EQ(panel.model().items()[0].secondary, "오얏 리 · 순임금 순 · 신하 신")
         << "no dictionary words spell it: the glosses, as for a dictionary row";

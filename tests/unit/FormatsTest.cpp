@@ -50,14 +50,6 @@ TEST(FormatsTest, EveryFormatWritePostsAndMeaningStyleWritesDoNot)
     EXPECT_EQ(store->value("meaningStyle").toString(), "summary");
 }
 
-TEST(FormatsTest, ExamplesAndPreviews)
-{
-    EXPECT_EQ(ReplacementFormat::example(Format::hangulParenHanja, u"수도", u"首都"), "수도(首都)");
-    EXPECT_EQ(ReplacementFormat::example(Format::hanjaParenHangul, u"수도", u"首都"), "首都(수도)");
-    EXPECT_EQ(ReplacementFormat::example(Format::hanjaOnly, u"수도", u"首都"), "首都");
-    EXPECT_EQ(ReplacementFormat::preview(Format::hanjaParenHangul), "漢字(한글)");
-}
-
 TEST(FormatsTest, StoredNamesAreTheCaseNamesInOrder)
 {
     // Users' settings files hold these strings; the enumerations must keep writing them.
