@@ -258,41 +258,21 @@ TEST_F(Shortcuts, aShortcutHeldAtStartIsTriedAgainThenShownAsHeldElsewhere)
     }
 }
 
-TEST_F(Shortcuts, storedShortcutIsReadBackAndBadValuesFallBackToTheDefault)
+// A stored pair that cannot be used gives way to the default, and the log names why. Which stored
+// shapes read as what is the shortcut fuzz target's, on its seeds.
+TEST_F(Shortcuts, aStoredShortcutThatCannotBeUsedGivesWayToTheDefaultAndIsNamed)
 {
-    defaults->setValue(u"hotKeyCode"_s, qint64(kJ));
-    defaults->setValue(u"hotKeyModifiers"_s, qint64(control | shift | capsLock | 0x800000));
-    EXPECT_EQ(ShortcutCenter().current(), (Shortcut{kJ, control | shift}));
+    defaults->setValue(u"hotKeyCode"_s, u"38"_s);
+    defaults->setValue(u"hotKeyModifiers"_s, qint64(control));
+    EXPECT_EQ(ShortcutCenter().current(), Shortcut::defaultShortcut());
+    EXPECT_TRUE(TestSupport::logNames(log, {u"hotKeyCode"_s}));
 
     // A pair the recorder would refuse would take a plain key from every application.
-    const auto refusedWhenStored = [&](std::optional<qint64> modifiers) {
-        if (modifiers) defaults->setValue(u"hotKeyModifiers"_s, *modifiers);
-        else defaults->remove(u"hotKeyModifiers"_s);
-        log.clear();
-        return ShortcutCenter().current() == Shortcut::defaultShortcut()
-            && log.contains(u"[Sorelwick] 저장된 단축키 "_s);
-    };
-    EXPECT_TRUE(refusedWhenStored(std::nullopt));
-    EXPECT_TRUE(refusedWhenStored(qint64(shift)));
-    EXPECT_TRUE(refusedWhenStored(qint64(command)));
-    EXPECT_FALSE(refusedWhenStored(qint64(option)));
-    defaults->setValue(u"hotKeyCode"_s, qint64(KeyCode::space));
-    EXPECT_TRUE(refusedWhenStored(qint64(control)));
-
-    const auto fallsBack = [&](QJsonValue code, QJsonValue modifiers) {
-        defaults->setValue(u"hotKeyCode"_s, code);
-        defaults->setValue(u"hotKeyModifiers"_s, modifiers);
-        log.clear();
-        const bool isDefault = ShortcutCenter().current() == Shortcut::defaultShortcut();
-        return isDefault && TestSupport::logNames(log, {u"hotKeyCode"_s});
-    };
-    EXPECT_TRUE(fallsBack(-1, qint64(control)));
-    EXPECT_TRUE(fallsBack(qint64(1) << 32, qint64(control)));
-    EXPECT_TRUE(fallsBack(u"38"_s, qint64(control)));
-    EXPECT_TRUE(fallsBack(38.5, qint64(control)));
-    EXPECT_TRUE(fallsBack(qint64(kJ), -1));
-    EXPECT_TRUE(fallsBack(qint64(kJ), u"control"_s));
-    EXPECT_FALSE(fallsBack(qint64(0xFFFFFFFFu), qint64(control)));
+    defaults->setValue(u"hotKeyCode"_s, qint64(kJ));
+    defaults->setValue(u"hotKeyModifiers"_s, qint64(shift));
+    log.clear();
+    EXPECT_EQ(ShortcutCenter().current(), Shortcut::defaultShortcut());
+    EXPECT_TRUE(log.contains(u"[Sorelwick] 저장된 단축키 "_s));
 }
 
 TEST_F(Shortcuts, suspendAndResume)
