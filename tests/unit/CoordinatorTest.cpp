@@ -400,20 +400,6 @@ TEST_F(SessionFixture, ACompoundSpellsAPartAsItWasPickedAlone)
     EXPECT_EQ(primaries().mid(0, 2), QStringList({"賦課係數", "賦課計數"}));
 }
 
-TEST_F(SessionFixture, ASeenCompoundTheTextReadsFarLikelierWithoutFollowsTheWordsRows)
-{
-    useCompoundReadAfterTheStem();
-
-    auto editor = fake->openEditor("물질보다 정신보다 중요", {5, 4});
-    ASSERT_TRUE(pressShowsList());
-    EXPECT_EQ(panel.model().header(), "\"정신\"보다 · 빈도순 · 한글(漢字)") << "the header names the first row's word";
-    EXPECT_EQ(primaries(), QStringList({"精神", "挺身", "鄭臣保"}));
-    EXPECT_EQ(panel.model().items()[2].replacement, "정신보(鄭臣保)다") << "still offered, with its own ending";
-    press(kDigit1);
-    ASSERT_TRUE(spinUntil([&] { return replacedPosts > 0; }));
-    EXPECT_EQ(editor->text, "물질보다 정신(精神)보다 중요");
-}
-
 TEST_F(SessionFixture, ACompoundAsWritersSpelledItReadsTextWithNoDictionaryWordAtItsStart)
 {
     data.write("hanja.tsv", "이\t李\t오얏 리\n순\t舜\t순임금 순\n신\t臣\t신하 신\n");
