@@ -16,13 +16,6 @@ using TestSupport::logNames;
 
 namespace {
 
-QStringList hanjaOf(const QList<HanjaEntry>& entries)
-{
-    QStringList out;
-    for (const HanjaEntry& e : entries) out.append(e.hanja().toString());
-    return out;
-}
-
 QStringList hanjaOf(const QList<HanjaDictionary::Compound>& compounds)
 {
     QStringList out;
