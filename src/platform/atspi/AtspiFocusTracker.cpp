@@ -4,12 +4,13 @@
 
 #include "base/Log.h"
 
-#include <QDeadlineTimer>
+#include <QTimer>
 
-#include <qcoro/qcorosignal.h>
+#include <qcoro/qcorotimer.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -113,11 +114,17 @@ Accessibility::FocusReports AtspiFocusTracker::reportsSince(const QByteArray& bu
 QCoro::Task<std::optional<bool>> AtspiFocusTracker::nextReport(QByteArray busName, qint64 timeoutMs)
 {
     if (busName.isEmpty()) co_return std::nullopt;
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        const auto next = co_await qCoro(this, &AtspiFocusTracker::reported, std::chrono::milliseconds(deadline.remainingTime()));
-        if (!next) break;
-        if (std::get<0>(*next) == busName) co_return std::get<1>(*next);
-    }
-    co_return std::nullopt;
+    // One timer wakes the wait once, at the report or at the time-out. The connection goes with
+    // the timer, so no report reaches a wait that is over (several can come in one go).
+    QTimer wake;
+    wake.setSingleShot(true);
+    std::optional<bool> said;
+    connect(this, &AtspiFocusTracker::reported, &wake, [&](const QByteArray& bus, bool focused) {
+        if (said || bus != busName || !wake.isActive()) return; // the wait is already over
+        said = focused;
+        wake.start(0);
+    });
+    wake.start(int(std::clamp<qint64>(timeoutMs, 0, std::numeric_limits<int>::max())));
+    co_await wake;
+    co_return said;
 }
