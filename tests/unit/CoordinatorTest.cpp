@@ -151,6 +151,7 @@ TEST_F(SessionFixture, APickIsWrittenOnceTheEditorHasItsFocusBack)
     fake->clock->advance(1);
     EXPECT_EQ(editor->text, "수도(首都)를") << "kept its focus: nothing to wait for";
     fake->clock->setAutoAdvance(true);
+    EXPECT_TRUE(spinUntil([&] { return replacedPosts == 3 && coordinator.settled(); }));
 }
 
 TEST_F(SessionFixture, LayoutTyposAreOfferedConverted)
