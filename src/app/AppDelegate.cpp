@@ -91,11 +91,17 @@ void AppDelegate::installPlatform()
     m_platform = DesktopPlatform::create();
     // A Wayland compositor ignores XWayland's grabs: there the panel takes the focus instead.
     QtPanelWindow::Activate activate;
-    if (X11Session::fromEnvironment().wayland)
-        if (std::shared_ptr<X11Activation> activation = X11Activation::open())
-            activate = [activation](WId window) { return activation->request(window); };
-    m_platform->panelWindow = std::make_shared<QtPanelWindow>(
-        X11Compositing::active, std::make_shared<X11PointerWatch>(X11Connection::open()), std::move(activate));
+    QtPanelWindow::EndStartup endStartup;
+    if (std::shared_ptr<X11Activation> activation = X11Activation::open()) {
+        if (X11Session::fromEnvironment().wayland)
+            activate = [activation](WId window, const QByteArray& startupId) {
+                return activation->request(window, startupId);
+            };
+        endStartup = [activation](const QByteArray& startupId) { activation->endStartup(startupId); };
+    }
+    m_platform->panelWindow =
+        std::make_shared<QtPanelWindow>(X11Compositing::active, std::make_shared<X11PointerWatch>(X11Connection::open()),
+                                        std::move(activate), std::move(endStartup));
     m_platform->ownWindows = std::make_shared<QtOwnWindows>();
     Platform::setShared(m_platform);
     if (auto atspi = std::dynamic_pointer_cast<AtspiAccessibility>(m_platform->accessibility))

@@ -1,5 +1,7 @@
 #include "cli/MemoryDesktop.h"
 
+#include "platform/Platform.h"
+
 // ---------------------------------------------------------------- application
 
 MemoryApplication::MemoryApplication(Pid pid, std::optional<QString> desktopId)
@@ -9,6 +11,14 @@ MemoryApplication::MemoryApplication(Pid pid, std::optional<QString> desktopId)
     boundsForRange = [](TextRange range) -> std::optional<QRectF> {
         return QRectF(100 + 10.0 * double(range.location), 200, 10.0 * double(range.length), 20);
     };
+}
+
+void MemoryApplication::reportFocus(bool focused)
+{
+    hasAccessibleFocus = focused;
+    reportedFocus = focused;
+    lastReport = ++focusEvents;
+    if (!focused) lastLoss = lastReport;
 }
 
 QString MemoryApplication::selectedText() const
@@ -231,6 +241,27 @@ AXResult<Pid> MemoryAccessibility::processIdentifier(const AXElementRef& element
     const auto app = memory->app.lock();
     if (!app) return {AXError::invalidUIElement, 0};
     return {AXError::success, app->pid()};
+}
+
+Accessibility::FocusReports MemoryAccessibility::focusReportsSince(const AXElementRef& element, quint64 mark)
+{
+    const auto app = owner(element);
+    if (!app) return {};
+    return {app->lastLoss > mark, app->reportedFocus};
+}
+
+QCoro::Task<std::optional<bool>> MemoryAccessibility::nextFocusReport(AXElementRef element, qint64 timeoutMs)
+{
+    const std::weak_ptr<MemoryApplication> weak = owner(element);
+    const std::shared_ptr<Clock> clock = Platform::shared().clock;
+    const quint64 seen = weak.lock() ? weak.lock()->lastReport : 0;
+    for (const qint64 end = clock->monotonicMs() + timeoutMs; clock->monotonicMs() < end;) {
+        co_await clock->sleep(1);
+        const auto app = weak.lock();
+        if (!app) break;
+        if (app->lastReport != seen) co_return app->reportedFocus;
+    }
+    co_return std::nullopt;
 }
 
 std::shared_ptr<MemoryApplication> MemoryAccessibility::owner(const AXElementRef& element)

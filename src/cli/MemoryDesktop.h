@@ -42,6 +42,11 @@ public:
     bool hasAccessibleFocus = true;              // false: no focused element at all
     bool answersSystemWideFocus = true;          // false: only the application element knows it
     QMap<QString, AXResult<AXValue>> readOverrides; // attribute → fixed answer (errors, wrong types)
+    // The focus events it sends of itself: the last one's word (none sent yet: absent), and the
+    // numbers, among all applications' focus events, of its last one and its last loss.
+    std::optional<bool> reportedFocus;
+    quint64 lastReport = 0, lastLoss = 0;
+    static inline quint64 focusEvents = 0; // sent by any application
     QSet<QString> ignoredWrites;                 // writes report success and change nothing
     int attributeWrites = 0;
 
@@ -54,6 +59,8 @@ public:
     int interrupts = 0; // plain Ctrl+C reaching a terminal: what runs there would be stopped
 
     QString selectedText() const;
+    // Loses or takes back the focus and says so in a focus event.
+    void reportFocus(bool focused);
     // Types text over the selection and leaves the caret after it.
     void replaceSelection(const QString& replacement);
     void copySelection(MemoryPasteboard& pasteboard);
@@ -153,6 +160,10 @@ public:
                                                       const AXValue& parameter) override;
     AXError setAttributeValue(const AXElementRef& element, const QString& attribute,
                               const AXValue& value) override;
+    quint64 focusEventMark() override { return MemoryApplication::focusEvents; }
+    FocusReports focusReportsSince(const AXElementRef& element, quint64 mark) override;
+    // Looks for the event at each millisecond of the platform's clock.
+    QCoro::Task<std::optional<bool>> nextFocusReport(AXElementRef element, qint64 timeoutMs) override;
 
     // The application behind an element that this service handed out; null for others.
     static std::shared_ptr<MemoryApplication> owner(const AXElementRef& element);

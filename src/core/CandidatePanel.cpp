@@ -140,6 +140,10 @@ void CandidatePanel::present(const PanelAnchor& anchor)
     window.setContent(m_model, width);
     const QSizeF size = window.fittingSize();
     window.setFrame(QRectF(PanelPlacement::origin(anchor, size, *Platform::shared().screens), size));
+    if (!window.isVisible()) {
+        shownAtMs = Platform::shared().clock->monotonicMs();
+        shownFocusMark = Platform::shared().accessibility->focusEventMark();
+    }
     window.orderFront();
     installMonitors();
 }

@@ -35,6 +35,10 @@ public:
     // The session token: a new session adds 1 and keeps the value; every dismissal adds 1. Calls
     // with another token than the current one show nothing.
     qint64 session = 0;
+    // When the window last came up and took the keyboard from the application: the clock's time,
+    // and the mark in the applications' focus events.
+    qint64 shownAtMs = 0;
+    quint64 shownFocusMark = 0;
 
     // Expanded: the first nine rows at once, as a page of a longer list.
     void show(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, qint64 session,

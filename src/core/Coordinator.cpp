@@ -45,34 +45,33 @@ PanelAnchor anchorFor(const Capture& cap)
     return cap.selectionBounds ? PanelAnchor::selection(*cap.selectionBounds) : PanelAnchor::mouse();
 }
 
-// The panel held the keyboard: the application takes its focus back once the grab is gone, and
-// hands it on to its input method. A write before that lands in a text field that is still being
-// refocused (under ibus it is read back unchanged, and typed over later). So the write waits for
-// the application to name its focused text again after the loss; one that still names it at the
-// pick has not yet read that it lost it (a busy one), or keeps it under grabs (then, as long as a
-// desktop takes to hand the focus back, nothing comes). The paste path waits for nothing here: its
-// keys queue behind the focus change.
-QCoro::Task<void> focusBack(const Capture& cap)
+// The panel held the keyboard: an application that loses its focus under the grab takes it back
+// once the grab is gone, and hands it on to its input method. A write before that lands in a text
+// field that is still being refocused (under ibus it is read back unchanged, and typed over
+// later). So the write waits for the application to say, in its focus events, that it has the
+// focus again after it lost it to the panel. One that has not said it lost it may not have read
+// that yet (a busy one; it says so once it does), or keeps its focus under grabs: it is given
+// until kLossMs after the panel came up to say so. The paste path waits for nothing here: its keys
+// queue behind the focus change.
+QCoro::Task<void> focusBack(const Capture& cap, qint64 shownAtMs, quint64 shownMark)
 {
-    constexpr qint64 kLossMs = 50, kBackMs = 250, kPollMs = 2;
+    constexpr qint64 kLossMs = 50, kBackMs = 250;
     Platform& platform = Platform::shared();
-    const AXElementRef app = cap.viaAccessibility && cap.element ? platform.accessibility->application(cap.pid) : nullptr;
-    if (!app) co_return;
-    const auto focused = [&] {
-        return AX::as<AXElementRef>(platform.accessibility->copyAttributeValue(app, Accessibility::focusedUIElementAttribute))
-            .has_value();
-    };
-    const qint64 start = platform.clock->monotonicMs();
-    while (focused()) {
-        if (platform.clock->monotonicMs() - start >= kLossMs) co_return;
-        co_await platform.clock->sleep(kPollMs);
-    }
-    while (!focused()) {
-        if (platform.clock->monotonicMs() - start >= kBackMs) {
-            Log::write(QStringLiteral("치환: 앱이 %1 ms 안에 포커스를 되찾지 않았지만 씀").arg(kBackMs));
+    const std::shared_ptr<Accessibility> accessibility = platform.accessibility;
+    const std::shared_ptr<Clock> clock = platform.clock;
+    if (!cap.viaAccessibility || !cap.element) co_return;
+    const qint64 backBy = clock->monotonicMs() + kBackMs;
+    for (;;) {
+        const Accessibility::FocusReports said = accessibility->focusReportsSince(cap.element, shownMark);
+        if (said.lostSince && said.last == true) co_return;
+        const qint64 until = said.lostSince ? backBy : shownAtMs + kLossMs;
+        const qint64 now = clock->monotonicMs();
+        if (now >= until) {
+            if (said.lostSince)
+                Log::write(QStringLiteral("치환: 앱이 %1 ms 안에 포커스를 되찾지 않았지만 씀").arg(kBackMs));
             co_return;
         }
-        co_await platform.clock->sleep(kPollMs);
+        co_await accessibility->nextFocusReport(cap.element, until - now);
     }
 }
 
@@ -312,7 +311,7 @@ QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement
     if (!co_await loan.turn()) Log::write(QStringLiteral("치환: 앞선 붙여넣기가 끝나지 않았지만 진행"));
     CandidatePanel& panel = CandidatePanel::shared();
     const qint64 quiet = panel.session; // the pick closed the panel; a newer press changes it
-    co_await focusBack(cap);
+    co_await focusBack(cap, panel.shownAtMs, panel.shownFocusMark);
     bool unread = false;
     qint64 notice = 0;
     const auto keepUnread = [&] {

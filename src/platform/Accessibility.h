@@ -5,6 +5,8 @@
 #include <QRectF>
 #include <QString>
 
+#include <qcoro/qcorotask.h>
+
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -77,6 +79,18 @@ public:
     // Success does not prove that the application changed anything; callers verify.
     virtual AXError setAttributeValue(const AXElementRef& element, const QString& attribute,
                                       const AXValue& value) = 0;
+
+    // The focus events that applications send of themselves, in the order they came: a mark is a
+    // place in that stream, to ask later what came after it.
+    virtual quint64 focusEventMark() = 0;
+    struct FocusReports {
+        bool lostSince = false; // the element's application said it lost the focus after the mark
+        std::optional<bool> last; // its last word, whenever it came: true when it has the focus
+    };
+    virtual FocusReports focusReportsSince(const AXElementRef& element, quint64 mark) = 0;
+    // Resumes at the element's application's next focus event, with what it says; absent when
+    // none came within timeoutMs.
+    virtual QCoro::Task<std::optional<bool>> nextFocusReport(AXElementRef element, qint64 timeoutMs) = 0;
 };
 
 // Typed views of a read: absent on an error or a value of another kind.

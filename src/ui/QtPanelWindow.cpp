@@ -3,6 +3,7 @@
 #include "base/Log.h"
 #include "ui/CandidatePanelView.h"
 #include "ui/QtKeys.h"
+#include "platform/Activation.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -11,6 +12,8 @@
 #include <QRegion>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <utility>
 
 namespace {
 
@@ -35,7 +38,7 @@ QRegion roundedRegion(const QRect& r, int radius)
 } // namespace
 
 QtPanelWindow::QtPanelWindow(std::function<bool()> composited, std::shared_ptr<PointerWatch> pointerWatch,
-                             Activate activate)
+                             Activate activate, EndStartup endStartup)
     : QWidget(nullptr, activate ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint
                                 : Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                                       | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint
@@ -43,6 +46,7 @@ QtPanelWindow::QtPanelWindow(std::function<bool()> composited, std::shared_ptr<P
     , m_pointerWatch(std::move(pointerWatch))
     , m_composited(std::move(composited))
     , m_activate(std::move(activate))
+    , m_endStartup(std::move(endStartup))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     if (!m_activate) {
@@ -117,6 +121,12 @@ void QtPanelWindow::orderFront()
     // Asked at each show (a compositor may start or stop meanwhile), not at each resize.
     m_cutToShape = !m_composited();
     fitShape();
+    if (!QWidget::isVisible()) {
+        // Mutter takes an activation token and an X startup id alike.
+        const Activation given = Activation::takePending();
+        m_startupId = given.xdgActivationToken.isEmpty() ? given.desktopStartupId : given.xdgActivationToken;
+        if (!m_activate && m_endStartup && !m_startupId.isEmpty()) m_endStartup(std::exchange(m_startupId, {}));
+    }
     show();
     if (windowSystemGrabs()) raise();
     m_grabAttempts = 0;
@@ -173,7 +183,7 @@ void QtPanelWindow::takeFocus()
         return;
     }
     // Asked again at each retry: the first request may come before the window is mapped.
-    m_activate(winId());
+    if (m_activate(winId(), m_startupId)) m_startupId.clear();
     if (++m_grabAttempts >= kGrabAttempts) {
         m_grabRetry.stop();
         Log::write(QStringLiteral("패널: 키보드 포커스를 받지 못함"));

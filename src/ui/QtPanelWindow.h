@@ -23,13 +23,16 @@ class CandidatePanelView;
 // Where grabs are ignored (an XWayland window under a Wayland compositor) the window instead takes
 // the keyboard focus while it is up, through activate (asked again until the focus comes), and
 // the compositor gives it back to the window before it once the panel is hidden. A focus lost
-// meanwhile counts as a click outside.
+// meanwhile counts as a click outside. The startup id the desktop gave the press that shows it
+// goes with that request; a panel that grabs ends its startup sequence through endStartup.
 class QtPanelWindow : public QWidget, public PanelWindow {
     Q_OBJECT
 public:
-    using Activate = std::function<bool(WId)>;
+    using Activate = std::function<bool(WId, const QByteArray& startupId)>;
+    using EndStartup = std::function<void(const QByteArray& startupId)>;
     explicit QtPanelWindow(std::function<bool()> composited = [] { return true; },
-                           std::shared_ptr<PointerWatch> pointerWatch = nullptr, Activate activate = {});
+                           std::shared_ptr<PointerWatch> pointerWatch = nullptr, Activate activate = {},
+                           EndStartup endStartup = {});
     ~QtPanelWindow() override;
 
     void setContent(PanelModel& model, double width) override;
@@ -74,6 +77,8 @@ private:
     bool m_watching = false;
     std::function<bool()> m_composited;
     Activate m_activate;
+    EndStartup m_endStartup;
+    QByteArray m_startupId; // the desktop's, for this showing; used once
     bool m_hadFocus = false;
     bool m_cutToShape = false;
     QPointer<CandidatePanelView> m_view;

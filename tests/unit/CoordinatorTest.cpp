@@ -122,26 +122,36 @@ TEST_F(SessionFixture, ARefusedReplacementSaysSoAndStillLearns)
     EXPECT_EQ(PickHistory::shared().count(), 1);
 }
 
-// The write waits for the editor to take its focus back from the panel's grab, not for a time;
-// also when the editor reads of the loss only after the pick.
+// The write waits for the editor to say it has its focus back from the panel's grab, not for a
+// time; also when it says it lost it only after the pick. One that keeps its focus under the grab
+// is written at once when the pick comes after it had time to say otherwise.
 TEST_F(SessionFixture, APickIsWrittenOnceTheEditorHasItsFocusBack)
 {
     for (const bool lostBeforePick : {true, false}) {
         auto editor = fake->openEditor("수도를", {0, 3});
         ASSERT_TRUE(pressShowsList());
         fake->clock->setAutoAdvance(false);
-        editor->hasAccessibleFocus = !lostBeforePick; // the panel holds the keyboard
+        if (lostBeforePick) editor->reportFocus(false); // the panel holds the keyboard
         press(kDigit1);
         fake->clock->advance(6);
-        editor->hasAccessibleFocus = false;
+        editor->reportFocus(false);
         fake->clock->advance(20);
         EXPECT_EQ(editor->text, "수도를") << "not into a field still being refocused";
-        editor->hasAccessibleFocus = true;
+        editor->reportFocus(true);
         fake->clock->advance(2);
         EXPECT_EQ(editor->text, "수도(首都)를") << "lost before the pick: " << lostBeforePick;
         fake->clock->setAutoAdvance(true);
         EXPECT_TRUE(spinUntil([&] { return replacedPosts == (lostBeforePick ? 1 : 2); }));
     }
+    auto editor = fake->openEditor("수도를", {0, 3});
+    ASSERT_TRUE(pressShowsList());
+    settle(200); // the list is read
+    fake->clock->setAutoAdvance(false);
+    press(kDigit1);
+    fake->clock->advance(1);
+    EXPECT_EQ(editor->text, "수도(首都)를") << "kept its focus: nothing to wait for";
+    fake->clock->setAutoAdvance(true);
+    EXPECT_TRUE(spinUntil([&] { return replacedPosts == 3 && coordinator.settled(); }));
 }
 
 TEST_F(SessionFixture, LayoutTyposAreOfferedConverted)

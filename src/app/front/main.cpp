@@ -1,6 +1,7 @@
-// `sorelwick`: hands a hand-over option (--trigger …) to the running program at once; anything
-// else, and a request nobody is there to take, goes to the full program (installed beside it, at
-// SORELWICK_PROGRAM_FROM_FRONT), which starts in this process.
+// `sorelwick`: hands a hand-over option (--trigger …) to the running program at once; a start
+// without arguments, and a request nobody is there to take, go to the full program (installed
+// beside it, at SORELWICK_PROGRAM_FROM_FRONT), and the command line's verbs to the program of the
+// command line alone (SORELWICK_CLI_FROM_FRONT), which start in this process.
 #include "app/front/HandOver.h"
 
 #include <cerrno>
@@ -11,8 +12,8 @@
 
 namespace {
 
-// The full program's path: this one's folder, then the relative path to it.
-bool programPath(char (&path)[PATH_MAX])
+// A program's path: this one's folder, then the relative path to it.
+bool programPath(char (&path)[PATH_MAX], const char* relative)
 {
     char self[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
@@ -21,7 +22,7 @@ bool programPath(char (&path)[PATH_MAX])
     char* slash = std::strrchr(self, '/');
     if (!slash) return false;
     *slash = '\0';
-    const int m = std::snprintf(path, sizeof path, "%s/%s", self, SORELWICK_PROGRAM_FROM_FRONT);
+    const int m = std::snprintf(path, sizeof path, "%s/%s", self, relative);
     return m > 0 && size_t(m) < sizeof path;
 }
 
@@ -29,7 +30,8 @@ bool programPath(char (&path)[PATH_MAX])
 
 int main(int argc, char** argv)
 {
-    if (const char* request = HandOver::requestOf(argc, argv)) {
+    const char* request = HandOver::requestOf(argc, argv);
+    if (request) {
         switch (HandOver::send(request)) {
         case HandOver::Outcome::handed:
             return 0;
@@ -40,8 +42,10 @@ int main(int argc, char** argv)
             break;
         }
     }
+    // What the full program takes for a desktop start (Launcher::isDesktopLaunch).
+    const bool desktop = argc == 1 || request;
     char path[PATH_MAX];
-    if (!programPath(path)) {
+    if (!programPath(path, desktop ? SORELWICK_PROGRAM_FROM_FRONT : SORELWICK_CLI_FROM_FRONT)) {
         std::fprintf(stderr, "sorelwick: cannot tell where this program is installed (/proc/self/exe)\n");
         return 127;
     }

@@ -226,13 +226,13 @@ QList<HanjaDictionary::Compound> HanjaDictionary::seenCompoundsAt(const QString&
 {
     const DictionaryData* d = data();
     if (!d || limit <= 0) return {};
-    const SeenCompounds* seen = seenCompounds();
-    if (!seen) return {};
     // The leading run of Hangul syllables, three bytes each in UTF-8: a start of k syllables is the
-    // first 3k bytes.
+    // first 3k bytes. Told before the table is read: a shorter word never needs it.
     qsizetype run = 0;
     while (run < text.size() && TextUtil::isHangulSyllable(text[run].unicode())) ++run;
     if (run < 3 || run <= stemLength) return {};
+    const SeenCompounds* seen = seenCompounds();
+    if (!seen) return {};
     // Encoded by hand, without an allocation: a press of any word asks.
     std::array<char, 3 * kMaxSeenSyllables> utf8{};
     run = std::min(run, kMaxSeenSyllables);

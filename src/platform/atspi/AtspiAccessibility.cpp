@@ -291,6 +291,22 @@ AXResult<AXValue> AtspiAccessibility::focusedElement(const AtspiElement& element
     return ok(AXElementRef(std::make_shared<AtspiElement>(std::move(walked), element.units())));
 }
 
+quint64 AtspiAccessibility::focusEventMark() { return m_focus ? m_focus->mark() : 0; }
+
+Accessibility::FocusReports AtspiAccessibility::focusReportsSince(const AXElementRef& ref, quint64 mark)
+{
+    auto* element = dynamic_cast<AtspiElement*>(ref.get());
+    if (!m_focus || !element || element->isSystemWide()) return {};
+    return m_focus->reportsSince(AtspiFocusTracker::busNameOf(element->accessible()), mark);
+}
+
+QCoro::Task<std::optional<bool>> AtspiAccessibility::nextFocusReport(AXElementRef ref, qint64 timeoutMs)
+{
+    auto* element = dynamic_cast<AtspiElement*>(ref.get());
+    if (!m_focus || !element || element->isSystemWide() || !connected()) co_return std::nullopt;
+    co_return co_await m_focus->nextReport(AtspiFocusTracker::busNameOf(element->accessible()), timeoutMs);
+}
+
 GObjectRef<AtspiAccessible> AtspiAccessibility::focusedByEvents() const
 {
     if (Accessible focused = m_focus->focused()) return focused;

@@ -38,6 +38,9 @@ public:
     AXResult<AXValue> copyParameterizedAttributeValue(const AXElementRef& element, const QString& attribute,
                                                       const AXValue& parameter) override;
     AXError setAttributeValue(const AXElementRef& element, const QString& attribute, const AXValue& value) override;
+    quint64 focusEventMark() override;
+    FocusReports focusReportsSince(const AXElementRef& element, quint64 mark) override;
+    QCoro::Task<std::optional<bool>> nextFocusReport(AXElementRef element, qint64 timeoutMs) override;
 
     // The application in front as the bus tells it (see AtspiFront); absent without a bus.
     std::optional<AtspiFront::Application> frontApplication();

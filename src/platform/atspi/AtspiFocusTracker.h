@@ -1,8 +1,18 @@
 #pragma once
 
+#include "platform/Accessibility.h"
 #include "platform/atspi/GObjectRef.h"
 
 #include <atspi/atspi.h>
+
+#include <QByteArray>
+#include <QObject>
+
+#include <qcoro/qcorotask.h>
+
+#include <deque>
+#include <map>
+#include <optional>
 
 // The object that last reported gaining the keyboard focus, from AT-SPI's focus events (as
 // screen readers follow the focus). Answers at once, without asking any application, so a hung
@@ -11,7 +21,8 @@
 // A GTK 4 application announces its first focus before its objects are on the bus, and never
 // again until its window loses and regains the keyboard: the object whose text selection changed
 // last is kept too, for the caller to check whether it holds the focus.
-class AtspiFocusTracker {
+class AtspiFocusTracker : public QObject {
+    Q_OBJECT
 public:
     AtspiFocusTracker();
     ~AtspiFocusTracker();
@@ -32,8 +43,21 @@ public:
     // activations are not followed.
     GObjectRef<AtspiAccessible> activeWindow() const { return m_active; }
 
+    // The bus connection of the object's application, which its events come from; empty when not known.
+    static QByteArray busNameOf(AtspiAccessible* object);
+    // The number of focus events so far.
+    quint64 mark() const { return m_events; }
+    // What the application on that bus connection said of its focus after the mark, and last.
+    Accessibility::FocusReports reportsSince(const QByteArray& busName, quint64 mark) const;
+    // What that application's next focus event says; absent when none came within timeoutMs.
+    QCoro::Task<std::optional<bool>> nextReport(QByteArray busName, qint64 timeoutMs);
+
+signals:
+    void reported(const QByteArray& busName, bool focused);
+
 private:
     static void onEvent(AtspiEvent* event, void* self);
+    void report(const QByteArray& busName, bool focused);
 
     GObjectRef<AtspiEventListener> m_listener;
     GObjectRef<AtspiAccessible> m_focused;
@@ -41,4 +65,12 @@ private:
     GObjectRef<AtspiAccessible> m_selected;
     GObjectRef<AtspiAccessible> m_active;
     bool m_followsSelections = false;
+    // Applications' word on their focus, the most recent few (bus names are not reused).
+    struct Reports {
+        bool focused = false; // the last word
+        quint64 lastLoss = 0; // the number of the last event that said it lost the focus
+    };
+    std::map<QByteArray, Reports> m_reports;
+    quint64 m_events = 0;
+    std::deque<QByteArray> m_reportOrder;
 };

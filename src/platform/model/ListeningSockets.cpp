@@ -2,7 +2,15 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <cstring>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,6 +41,61 @@ bool takes(const QHostAddress& bound, const QHostAddress& address)
     return bound.isEqual(address, QHostAddress::StrictConversion);
 }
 
+// The listening sockets' owners asked of the kernel over sock_diag, which walks only the table of
+// listening sockets: reading /proc/net/tcp walks every connection's table too, milliseconds of
+// system time on a busy machine, at each press. Absent when the kernel does not answer.
+std::optional<QList<uint>> ownersByDiag(const QHostAddress& address, quint16 port)
+{
+    QList<uint> uids;
+    for (const int family : {AF_INET, AF_INET6}) {
+        struct Closer {
+            int fd;
+            ~Closer()
+            {
+                if (fd >= 0) ::close(fd);
+            }
+        } socket{::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG)};
+        if (socket.fd < 0) return std::nullopt;
+        struct {
+            nlmsghdr header;
+            inet_diag_req_v2 request;
+        } message{};
+        message.header.nlmsg_len = sizeof message;
+        message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+        message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+        message.request.sdiag_family = quint8(family);
+        message.request.sdiag_protocol = IPPROTO_TCP;
+        message.request.idiag_states = 1u << TCP_LISTEN;
+        sockaddr_nl kernel{};
+        kernel.nl_family = AF_NETLINK;
+        if (::sendto(socket.fd, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
+            return std::nullopt;
+        alignas(nlmsghdr) char buffer[16384];
+        for (bool done = false; !done;) {
+            const ssize_t n = ::recv(socket.fd, buffer, sizeof buffer, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return std::nullopt;
+            int left = int(n);
+            for (auto* h = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
+                if (h->nlmsg_type == NLMSG_DONE) {
+                    done = true;
+                    break;
+                }
+                if (h->nlmsg_type == NLMSG_ERROR || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg))) return std::nullopt;
+                const auto* d = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
+                if (d->idiag_state != kListen || ntohs(d->id.idiag_sport) != port) continue;
+                quint8 bytes[16] = {};
+                std::memcpy(bytes, d->id.idiag_src, sizeof bytes);
+                const QHostAddress bound = family == AF_INET
+                    ? QHostAddress(quint32(bytes[0]) << 24 | quint32(bytes[1]) << 16 | quint32(bytes[2]) << 8 | bytes[3])
+                    : QHostAddress(bytes);
+                if (takes(bound, address)) uids.append(d->idiag_uid);
+            }
+        }
+    }
+    return uids;
+}
+
 } // namespace
 
 namespace ListeningSockets {
@@ -58,6 +121,7 @@ QList<uint> owners(const QByteArray& table, const QHostAddress& address, quint16
 
 std::optional<QList<uint>> ownersNow(const QHostAddress& address, quint16 port)
 {
+    if (std::optional<QList<uint>> asked = ownersByDiag(address, port)) return asked;
     std::optional<QList<uint>> all;
     for (const char* path : {"/proc/net/tcp", "/proc/net/tcp6"}) {
         QFile file(QString::fromLatin1(path));

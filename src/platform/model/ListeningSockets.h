@@ -14,7 +14,8 @@ namespace ListeningSockets {
 // `port` and take connections to `address`: bound to it, or to every address.
 QList<uint> owners(const QByteArray& table, const QHostAddress& address, quint16 port);
 
-// The same from this machine's tables now; absent when neither can be read.
+// The same from this machine's tables now (asked over sock_diag, else read from /proc); absent
+// when neither can be read.
 std::optional<QList<uint>> ownersNow(const QHostAddress& address, quint16 port);
 
 } // namespace ListeningSockets

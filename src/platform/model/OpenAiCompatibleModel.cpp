@@ -191,16 +191,17 @@ QList<QUrl> OpenAiCompatibleModel::endpoints(bool* fromSettings) const
     return urls;
 }
 
-bool OpenAiCompatibleModel::ownServer(const QUrl& pinned)
+OpenAiCompatibleModel::Listener OpenAiCompatibleModel::ownServer(const QUrl& pinned)
 {
     const QHostAddress address(pinned.host());
     const quint16 port = quint16(pinned.port(pinned.scheme() == QLatin1String("https") ? 443 : 80));
     const auto owners = m_listenerOwners ? m_listenerOwners(address, port) : ListeningSockets::ownersNow(address, port);
     const uint me = ::getuid();
-    // Nothing listening is refused at the connection anyway, and quietly.
+    // Nothing listening is refused at the connection anyway, and quietly: no need to try it.
+    if (owners && owners->isEmpty()) return Listener::none;
     const auto other = owners ? std::find_if(owners->begin(), owners->end(), [me](uint uid) { return uid != me; })
                               : QList<uint>::const_iterator();
-    if (owners && other == owners->end()) return true;
+    if (owners && other == owners->end()) return Listener::ours;
     const QString endpoint = pinned.toDisplayString();
     if (!m_refusedListeners.contains(endpoint)) {
         m_refusedListeners.append(endpoint);
@@ -211,7 +212,7 @@ bool OpenAiCompatibleModel::ownServer(const QUrl& pinned)
                                            "(/proc/net/tcp를 읽지 못함)")
                                 .arg(endpoint));
     }
-    return false;
+    return Listener::other;
 }
 
 QCoro::Task<OpenAiCompatibleModel::HttpResult> OpenAiCompatibleModel::send(QUrl url, QString host, QByteArray body,
@@ -310,8 +311,10 @@ QCoro::Task<std::variant<OpenAiCompatibleModel::Server, QString>> OpenAiCompatib
             continue;
         }
         const QUrl address = std::get<0>(pinned);
-        if (!configured && !ownServer(address)) {
-            failures.append(base.toDisplayString() + QStringLiteral(": the server there runs as another user"));
+        if (const Listener listener = configured ? Listener::ours : ownServer(address); listener != Listener::ours) {
+            failures.append(base.toDisplayString()
+                            + (listener == Listener::none ? QStringLiteral(": nothing listens there")
+                                                          : QStringLiteral(": the server there runs as another user")));
             continue;
         }
         const milliseconds rest(std::max<qint64>(deadline.remainingTime(), 1));

@@ -93,9 +93,10 @@ private:
     // The endpoints to try, allowed ones only; refusals of remote ones are logged. `configured`
     // tells whether they come from the user's settings.
     QList<QUrl> endpoints(bool* configured = nullptr) const;
-    // Whether a default endpoint's server, at the address pinned, runs as this user; logs a
-    // refusal once per endpoint.
-    bool ownServer(const QUrl& pinned);
+    // Whether a default endpoint's server, at the address pinned, runs as this user (none: nothing
+    // listens there); logs a refusal once per endpoint.
+    enum class Listener { ours, none, other };
+    Listener ownServer(const QUrl& pinned);
     QCoro::Task<std::variant<Server, QString>> findServer(bool logFailures);
     // The base with its host replaced by the one address to connect to, or why there is none.
     QCoro::Task<std::variant<QUrl, QString>> pinAddress(QUrl base, std::chrono::milliseconds timeout);

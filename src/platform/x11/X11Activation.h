@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <memory>
 
 class X11Connection;
@@ -16,8 +18,14 @@ public:
     X11Activation(const X11Activation&) = delete;
     X11Activation& operator=(const X11Activation&) = delete;
 
-    // False when the window is not shown yet (the request would be dropped) or is gone.
-    bool request(unsigned long window);
+    // False when the window is not shown yet (the request would be dropped) or is gone. A startup
+    // id the desktop gave the press (an activation token or an X startup-notification id, one kind
+    // to mutter) becomes the window's _NET_STARTUP_ID, which lets it take the focus, and its
+    // startup sequence is then ended.
+    bool request(unsigned long window, const QByteArray& startupId = {});
+    // Ends the startup sequence the desktop began for the press ("remove:" in the
+    // startup-notification protocol), so it stops showing that something is starting.
+    void endStartup(const QByteArray& startupId);
 
 private:
     X11Activation(std::shared_ptr<X11Connection> connection, unsigned long timeWindow);
