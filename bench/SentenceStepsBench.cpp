@@ -5,9 +5,10 @@
 //     Hanja, against the first row of a single selection of the same eojeol;
 //   - steps per 100 eojeols of the sentences (each sentence once);
 //   - --sample N: N steps drawn evenly from all sentences, printed for judging by hand which are
-//     native words or names a writer would skip.
+//     native words or names a writer would skip;
+//   - --misses: the rows whose word is no step, with the eojeol around it.
 //
-// Usage: bench_SentenceStepsBench [--sample N] [DEV.tsv ...]
+// Usage: bench_SentenceStepsBench [--sample N] [--misses] [DEV.tsv ...]
 // (default ../shared/data/dev/hanja_dev.tsv and statute_dev.tsv; the dictionary of the build tree,
 // or SORELWICK_DATA_DIR)
 
@@ -46,9 +47,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QStringList files;
     qsizetype sample = 0;
+    bool misses = false;
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--sample") && i + 1 < args.size()) sample = args[++i].toLongLong();
+        else if (args[i] == QLatin1String("--misses")) misses = true;
         else files.append(args[i]);
     }
     if (files.isEmpty())
@@ -63,6 +66,7 @@ int main(int argc, char** argv)
     qint64 findMs = 0;
     QSet<QString> seen;
     QStringList allSteps; // "word\tsentence" of every step of every sentence
+    QStringList missed;   // "word\thanja\teojeol" of the rows whose word is no step
     for (const QString& path : files) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) {
@@ -90,6 +94,7 @@ int main(int argc, char** argv)
             const qsizetype at = sentence.indexOf(hangul);
             if (at < 0) continue;
             ++eligible;
+            const qint64 coveredBefore = covered;
             for (const SentenceSteps::Step& s : found.steps) {
                 if (at < s.start || at >= s.start + s.length) continue;
                 ++covered;
@@ -100,6 +105,13 @@ int main(int argc, char** argv)
                 const QList<Candidate> singleRows = single ? firstRows(*single, dictionary) : QList<Candidate>{};
                 if (!singleRows.isEmpty() && singleRows.first().primary == hanja) ++singleFirst;
                 break;
+            }
+            if (misses && covered == coveredBefore) {
+                // The eojeol around the word, as the sentence has it, for judging why it is no step.
+                qsizetype a = at, b = at;
+                while (a > 0 && !sentence.at(a - 1).isSpace()) --a;
+                while (b < sentence.size() && !sentence.at(b).isSpace()) ++b;
+                missed.append(hangul + QLatin1Char('\t') + hanja + QLatin1Char('\t') + sentence.mid(a, b - a));
             }
         }
     }
@@ -112,6 +124,10 @@ int main(int argc, char** argv)
     out() << QStringLiteral("sentences %1, eojeols %2, steps %3: %4 steps per 100 eojeols\n")
                  .arg(seen.size()).arg(eojeols).arg(steps).arg(percent(steps, eojeols), 0, 'f', 1);
     out() << QStringLiteral("finding the steps: %1 ms for %2 rows\n").arg(findMs).arg(rows);
+    if (misses) {
+        out() << "\nrows whose word is no step (word, Hanja, eojeol):\n";
+        for (const QString& m : std::as_const(missed)) out() << m << "\n";
+    }
     if (sample > 0 && !allSteps.isEmpty()) {
         out() << "\nsample of steps (word, sentence):\n";
         const double stride = double(allSteps.size()) / double(sample);

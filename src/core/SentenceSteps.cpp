@@ -13,8 +13,37 @@ constexpr qsizetype kAround = 6;
 
 bool isSyllable(QChar c) { return TextUtil::isHangulSyllable(c.unicode()); }
 
-// Quotes, brackets and stops around a word (“수도”는, 서울이다.), not digits or letters.
-bool isPunctuation(QChar c) { return c.isPunct() || c.isSymbol(); }
+// Quotes, brackets and stops around a word (“수도”는, 서울이다.), not digits or letters; the letter
+// ㆍ (arae-a) stands for the middle dot in official text (도로ㆍ구거).
+bool isPunctuation(QChar c) { return c.isPunct() || c.isSymbol() || c == QChar(0x318D); }
+
+// What closes a quoted or bracketed word: what follows it in the eojeol is its ending ('가천'은,
+// 《구당서》에), not a word. Other marks part words (금사·무사, 않았다.악사는).
+bool isClosing(QChar c)
+{
+    return c.category() == QChar::Punctuation_Close || c.category() == QChar::Punctuation_FinalQuote
+        || c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('>');
+}
+
+// Brackets and quotes, which hold a word to the piece beside it: 수도(首都), 首都(수도).
+bool isBracket(QChar c)
+{
+    const QChar::Category k = c.category();
+    return k == QChar::Punctuation_Open || k == QChar::Punctuation_Close || k == QChar::Punctuation_InitialQuote
+        || k == QChar::Punctuation_FinalQuote || c == QLatin1Char('\'') || c == QLatin1Char('"');
+}
+
+// Whether the piece of the eojeol [from, to) that brackets alone part from `at` on (in steps of
+// `step`) holds Han: the word beside it is annotated.
+bool hanBeside(const QString& text, qsizetype at, qsizetype step, qsizetype from, qsizetype to)
+{
+    for (; at >= from && at < to && isPunctuation(text.at(at)); at += step)
+        if (!isBracket(text.at(at))) return false;
+    qsizetype other = at;
+    while (other >= from && other < to && !isPunctuation(text.at(other))) other += step;
+    const qsizetype a = std::min(at, other - step), b = std::max(at, other - step);
+    return at >= from && at < to && ReadingText::hasHan(QStringView(text).mid(a, b - a + 1));
+}
 
 // One line, whatever breaks or tabs the text holds.
 QString oneLine(QString text)
@@ -49,23 +78,34 @@ Steps find(const QString& text, HanjaDictionary& dictionary)
         qsizetype e = i;
         while (e < text.size() && !text.at(e).isSpace()) ++e;
         if (e > end) break; // an eojeol the limit cuts is kept whole
-        qsizetype a = i, b = e;
-        while (a < b && isPunctuation(text.at(a))) ++a;
-        while (b > a && isPunctuation(text.at(b - 1))) --b;
-        const QString word = text.mid(a, b - a);
-        const bool annotated = ReadingText::hasHan(QStringView(text).mid(i, e - i));
-        i = e;
-        // An annotated word (수도(首都)는) is written as the writer wants it already.
-        if (word.isEmpty() || !isSyllable(word.front()) || annotated) continue;
-        std::optional<WordRows::Lookup> lookup = WordRows::lookUp(word, dictionary, picks);
-        if (!lookup) continue;
-        const bool longStem = !lookup->entries.isEmpty() && lookup->head.stem.size() >= 2;
-        if (!longStem && lookup->compounds.isEmpty()) continue;
-        if (found.steps.size() >= kMaxSteps) {
-            ++found.leftOut;
-            continue;
+        // Marks inside an eojeol part its words (선감ㆍ교감ㆍ보정, 「성모」에서): each piece between
+        // them is looked up as a selection of it alone would be.
+        bool closed = false; // the marks before the piece only close the piece before it
+        bool first = true;
+        for (qsizetype a = i; a < e;) {
+            bool closingOnly = true;
+            for (; a < e && isPunctuation(text.at(a)); ++a) closingOnly = closingOnly && isClosing(text.at(a));
+            qsizetype b = a;
+            while (b < e && !isPunctuation(text.at(b))) ++b;
+            if (a == b) break;
+            closed = !first && closingOnly;
+            first = false;
+            const QString word = text.mid(a, b - a);
+            const bool annotated = ReadingText::hasHan(word) || hanBeside(text, a - 1, -1, i, e) || hanBeside(text, b, 1, i, e);
+            const qsizetype start = a;
+            a = b;
+            if (closed || !isSyllable(word.front()) || annotated) continue;
+            std::optional<WordRows::Lookup> lookup = WordRows::lookUp(word, dictionary, picks);
+            if (!lookup) continue;
+            const bool longStem = !lookup->entries.isEmpty() && lookup->head.stem.size() >= 2;
+            if (!longStem && lookup->compounds.isEmpty()) continue;
+            if (found.steps.size() >= kMaxSteps) {
+                ++found.leftOut;
+                continue;
+            }
+            found.steps.append(Step{start, b - start, std::move(*lookup)});
         }
-        found.steps.append(Step{a, b - a, std::move(*lookup)});
+        i = e;
     }
     return found;
 }

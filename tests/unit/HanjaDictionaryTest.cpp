@@ -201,7 +201,9 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
                                   "이\t李\n";
     const QByteArray table = "계수\t係數\t9\n계수\t計數\t5\n";
     // The empty rest: nouns with nothing after them.
-    const QByteArray endings = "\t3000\n를\t500\n은\t500\n이\t900\n이었는데\t20\n부터\t300\n터\t2\n";
+    // 부와 is mostly a longer word's end (사회부 + 와): a word end.
+    const QByteArray endings = "\t3000\n를\t500\n은\t500\n이\t900\n이었는데\t20\n부터\t300\n터\t2\n와\t400\n"
+                               "부와\t40\t10\t1\n";
     // One sighting is worth 10 uses; 부 was seen as a part far less often than 부터 follows a noun.
     const QByteArray parts = "가림\t嘉林\t30\n군\t郡\t200\n군\t君\t10\n부\t部\t10\n이\t李\t10\n부과\t賦課\t10\n";
     HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings, parts});
@@ -224,6 +226,8 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
     // No compound where the rest reads likelier as an ending, or where nothing follows the stem.
     EXPECT_TRUE(dict.compounds("사회부터").isEmpty()) << "부터 follows nouns far more than 部 ends compounds";
     EXPECT_TRUE(dict.compounds("부과를").isEmpty());
+    EXPECT_EQ(dict.compounds("사회부와").value(0), (HanjaDictionary::Compound{"사회부", "社會部", {"社會", "部"}, "와"}))
+        << "a word-end rest right after the stem is a last part and its ending, however rare the part";
     EXPECT_TRUE(dict.compounds("부과계수킹").isEmpty()) << "no known ending after the parts";
     EXPECT_TRUE(dict.compounds("수도").isEmpty());
 

@@ -35,6 +35,8 @@ TEST(SentenceStepsTest, StepsAreTheEojeolsAPressWouldFindAWordOfTwoSyllablesIn)
         {"수도(首都)는 정부가", {"정부가"}},                      // annotated already
         {"3수도 ABC수도 수도3", {}},                               // digits and letters make no word
         {"수도는\n\t정부가", {"수도는", "정부가"}},
+        {"수도·정부ㆍ국회 『대한민국』·『정부』와", {"수도", "정부", "국회", "대한민국", "정부"}}, // marks inside an eojeol part words
+        {"“수도”정부 首都(수도)·국회 정부(政府)·국회", {"수도", "국회", "국회"}}, // what a closing mark ends is an ending
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.toStdString());

@@ -349,8 +349,11 @@ QList<HanjaDictionary::Compound> HanjaDictionary::madeCompounds(const Split& hea
     for (qsizetype i = n; i >= s; --i) {
         // After a part, a word-end rest is no ending where a word ends in it (조선 + 후기, not
         // 조선 + 후 侯 + 기); right after the stem the split has decided that already.
+        // Right after the stem, a word-end rest is mostly a longer word's last syllable and its
+        // ending (고정형: 고정 + 형): the split keeps it apart only because no dictionary word is that long.
         const double ending = d->endings.uses(at(i, n));
-        if (ending > 0 && !restEndsALongerWord(*d, s, i, n, at)) best[i] = std::log(ending / total);
+        const bool wordEnd = i == s && d->endings.isWordEnd(at(i, n));
+        if (ending > 0 && !wordEnd && !restEndsALongerWord(*d, s, i, n, at)) best[i] = std::log(ending / total);
         double likeliest = none, fewestScore = none;
         qsizetype fewest = std::numeric_limits<qsizetype>::max(), fewestNext = -1;
         for (qsizetype k = n; k > i; --k) {
