@@ -303,7 +303,7 @@ void Coordinator::picked(const Candidate& row, bool optionHeld, const Capture& c
     }
 }
 
-QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement)
+QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement, bool oneUndoStep)
 {
     // The clipboard may be lent to the paste from now on; a press meanwhile, or a pick before
     // this one still pasting, waits for it.
@@ -325,7 +325,7 @@ QCoro::Task<void> Coordinator::replaceAfterPick(Capture cap, QString replacement
         return true;
     };
     const QString text = keepingBlanks(cap.selected, replacement, cap.chords.terminal);
-    const bool replaced = co_await TextReplacer::replace(cap, text, keepUnread);
+    const bool replaced = co_await TextReplacer::replace(cap, text, keepUnread, oneUndoStep);
     if (replaced) {
         if (notice && panel.session == notice) panel.dismiss(); // the target was only slow
         Notifier::shared().post(Notifications::didReplace);

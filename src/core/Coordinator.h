@@ -75,7 +75,8 @@ private:
     void present(const QList<Candidate>& rows, const QString& header, const PanelAnchor& anchor, const Capture& cap,
                  qint64 session);
     void picked(const Candidate& row, bool optionHeld, const Capture& cap, const PanelAnchor& anchor);
-    QCoro::Task<void> replaceAfterPick(Capture cap, QString replacement);
+    // `oneUndoStep`: by a paste where keys reach the application (see TextReplacer::replace).
+    QCoro::Task<void> replaceAfterPick(Capture cap, QString replacement, bool oneUndoStep = false);
 
     // Correction offers for text that is no dictionary word.
     QCoro::Task<void> offerLayoutFix(Capture cap, QString text, KeyboardLayoutFix::Suggestion suggestion,

@@ -198,5 +198,7 @@ QCoro::Task<void> Coordinator::writeSentence(Capture cap, QString text)
             co_return;
         }
     }
-    co_await replaceAfterPick(cap, text);
+    // A whole sentence is undone with one step: an accessibility write deletes and then inserts,
+    // which GTK's text views keep as two.
+    co_await replaceAfterPick(cap, text, /*oneUndoStep=*/true);
 }

@@ -50,7 +50,7 @@ QList<SyllableCompose::Choice> SyllableCompose::choicesFor(const QString& word, 
 {
     const char16_t before = index > 0 ? word.at(index - 1).unicode() : 0;
     QList<Choice> out;
-    QList<int> uses;
+    QList<double> uses;
     for (char16_t source : sourcesOf(word.at(index).unicode(), before)) {
         for (const HanjaEntry& e : dictionary.candidates(QString(QChar(source)))) {
             if (!isOneHanCharacter(e.hanja())) continue;
@@ -60,10 +60,16 @@ QList<SyllableCompose::Choice> SyllableCompose::choicesFor(const QString& word, 
             uses.append(dictionary.characterUses(hanja));
         }
     }
-    // Most used first; the dictionary's order among equals.
+    // First the characters the dictionary's words spell this syllable with beside the same
+    // neighbour (a name's or a term's syllables come in such pairs), then the most used; the
+    // dictionary's order among equals.
+    const QHash<QString, int> beside = dictionary.charactersBeside(word, index);
     QList<qsizetype> order(out.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) { return uses[a] > uses[b]; });
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const int nearA = beside.value(out[a].hanja), nearB = beside.value(out[b].hanja);
+        return nearA != nearB ? nearA > nearB : uses[a] > uses[b];
+    });
     QList<Choice> sorted;
     for (qsizetype i : order) sorted.append(out[i]);
     return sorted;

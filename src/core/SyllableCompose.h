@@ -8,7 +8,8 @@
 
 // A word the dictionary does not spell as wanted, spelled one syllable at a time: each syllable
 // offers the characters that read so there (李 for 이 at a word's start, 率 for 율 after a vowel),
-// those most used in the dictionary's words first, nine to a page.
+// those the dictionary's words use beside the same neighbouring syllable first, then the most used,
+// nine to a page.
 class SyllableCompose {
 public:
     static constexpr qsizetype kMinSyllables = 2;
@@ -23,7 +24,7 @@ public:
 
     // Whether a word can be composed: 2 to 12 Hangul syllables, each read by some character.
     static bool offers(const QString& word, HanjaDictionary& dictionary);
-    // The characters that read as the syllable at `index` of word, most used first.
+    // The characters that read as the syllable at `index` of word, in that order.
     static QList<Choice> choicesFor(const QString& word, qsizetype index, HanjaDictionary& dictionary);
 
     SyllableCompose(QString word, HanjaDictionary& dictionary);

@@ -62,7 +62,7 @@ std::unique_ptr<LatePasteWatch>& latePasteWatch()
 
 void TextReplacer::stopWatchingLatePaste() { latePasteWatch().reset(); }
 
-QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function<bool()> keepUnread)
+QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function<bool()> keepUnread, bool oneUndoStep)
 {
     // Writing the selection over itself only collapses it; a paste that took the unchanged text
     // for a failed write would then put it in a second time.
@@ -86,7 +86,9 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
     const auto accessibility = Platform::shared().accessibility;
     const auto clock = Platform::shared().clock;
 
-    if (cap.viaAccessibility && cap.element) {
+    const bool pasteFirst = oneUndoStep && Platform::shared().keyPoster->reachesFront();
+    if (pasteFirst) Log::write(QStringLiteral("치환: 한 번에 되돌릴 수 있게 붙여넣기로"));
+    if (cap.viaAccessibility && cap.element && !pasteFirst) {
         const auto before = TextCapture::value(cap.element);
         const AXError written = accessibility->setAttributeValue(cap.element, Accessibility::selectedTextAttribute, text);
         if (written == AXError::success) {

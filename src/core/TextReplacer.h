@@ -21,7 +21,11 @@ public:
     // it within lateReadMs was only slow: true after all, and the user's clipboard comes back.
     // Where keys cannot reach the window in front, nothing is posted: the text goes on the
     // clipboard if keepUnread agrees.
-    static QCoro::Task<bool> replace(Capture cap, QString text, std::function<bool()> keepUnread = {});
+    // With oneUndoStep, the text is pasted where keys reach the window: an application undoes a
+    // paste over a selection in one step, an accessibility write (a deletion, then an insertion)
+    // in two in GTK's text views.
+    static QCoro::Task<bool> replace(Capture cap, QString text, std::function<bool()> keepUnread = {},
+                                     bool oneUndoStep = false);
 
     // The clipboard lent for a paste comes back once the application has asked for its text,
     // and never sooner than pasteSettleMs after the keystroke; without a request, at

@@ -36,12 +36,15 @@ bool allSyllables(QStringView text)
     return !text.isEmpty();
 }
 
-bool allHan(const QString& text)
+bool allHan(QStringView text)
 {
-    const QList<uint> points = text.toUcs4();
-    for (uint c : points)
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]), ++i;
         if (!ReadingIndex::isHan(c)) return false;
-    return !points.isEmpty();
+    }
+    return !text.isEmpty();
 }
 
 QByteArray stampOf(const QString& path)
@@ -72,21 +75,23 @@ bool appendSynced(const QString& path, const QList<QByteArray>& lines)
 }
 
 // 20261207T161500Z, read by hand: QDateTime::fromString took most of a load of thousands of words.
-QDateTime parseTime(const QString& text)
+QDateTime parseTime(QStringView text)
 {
     if (text.size() != 16 || text.at(8) != QLatin1Char('T') || text.at(15) != QLatin1Char('Z')) return QDateTime();
     const auto number = [&](qsizetype from, qsizetype length) {
         int n = 0;
         for (qsizetype i = from; i < from + length; ++i) {
-            if (!text.at(i).isDigit()) return -1;
-            n = n * 10 + text.at(i).digitValue();
+            const char16_t digit = text.at(i).unicode();
+            if (digit < u'0' || digit > u'9') return -1;
+            n = n * 10 + (digit - u'0');
         }
         return n;
     };
     const QDate date(number(0, 4), number(4, 2), number(6, 2));
     const QTime time(number(9, 2), number(11, 2), number(13, 2));
     if (!date.isValid() || !time.isValid()) return QDateTime();
-    return QDateTime(date, time, QTimeZone::utc());
+    // Qt::UTC, not QTimeZone::utc(): a zone object per word cost more than the rest of the line.
+    return QDateTime(date, time, Qt::UTC);
 }
 
 } // namespace
@@ -112,20 +117,25 @@ UserWords::UserWords(QString path, HanjaDictionary& dictionary)
 
 std::optional<UserWord> UserWords::parseLine(QStringView line)
 {
-    QStringList fields = line.toString().split(QLatin1Char(':'));
-    if (fields.size() < 2) return std::nullopt;
+    // Fields are cut out of the line in place: a load reads thousands of lines.
+    const qsizetype first = line.indexOf(QLatin1Char(':'));
+    if (first < 0) return std::nullopt;
+    const qsizetype second = line.indexOf(QLatin1Char(':'), first + 1);
     UserWord word;
-    word.hangul = TextUtil::nfc(TextUtil::trimmed(fields[0]));
-    word.hanja = TextUtil::nfc(TextUtil::trimmed(fields[1]));
+    word.hangul = TextUtil::nfc(line.first(first).trimmed().toString());
+    word.hanja = TextUtil::nfc(
+        (second < 0 ? line.sliced(first + 1) : line.sliced(first + 1, second - first - 1)).trimmed().toString());
     if (!allSyllables(word.hangul) || !allHan(word.hanja)) return std::nullopt;
-    if (fields.size() >= 4) {
-        if (const QDateTime added = parseTime(fields.last()); added.isValid()) {
+    if (second < 0) return word;
+    // A gloss may hold colons of its own; a last field that reads as a time is the time added.
+    QStringView gloss = line.sliced(second + 1);
+    if (const qsizetype last = line.lastIndexOf(QLatin1Char(':')); last > second) {
+        if (const QDateTime added = parseTime(line.sliced(last + 1)); added.isValid()) {
             word.added = added;
-            fields.removeLast();
+            gloss = line.sliced(second + 1, last - second - 1);
         }
     }
-    // A gloss may hold colons of its own.
-    word.gloss = fields.mid(2).join(QLatin1Char(':')).trimmed();
+    word.gloss = gloss.trimmed().toString();
     return word;
 }
 
@@ -156,13 +166,30 @@ UserWords::FileRead UserWords::readFile() const
         return read;
     }
     const QByteArray bytes = file.readAll();
-    for (QByteArray line : bytes.split('\n')) {
-        if (line.endsWith('\r')) line.chop(1);
+    const auto take = [&](QStringView line, const auto& raw) {
+        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+        if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#'))) return;
+        if (const std::optional<UserWord> word = parseLine(line)) read.words.append(*word);
+        else read.broken.append(raw(line));
+    };
+    read.words.reserve(bytes.count('\n') + 1);
+    // Decoded once as a whole, the usual case; a file with bytes that are no UTF-8 line by line,
+    // those lines kept aside as they stand.
+    if (QByteArrayView(bytes).isValidUtf8()) {
+        const QString text = QString::fromUtf8(bytes);
+        for (qsizetype from = 0; from <= text.size();) {
+            const qsizetype end = text.indexOf(QLatin1Char('\n'), from);
+            const qsizetype to = end < 0 ? text.size() : end;
+            take(QStringView(text).sliced(from, to - from), [](QStringView line) { return line.toUtf8(); });
+            from = to + 1;
+        }
+        return read;
+    }
+    for (const QByteArray& raw : bytes.split('\n')) {
+        const QByteArrayView line = raw.endsWith('\r') ? QByteArrayView(raw).chopped(1) : QByteArrayView(raw);
         if (line.trimmed().isEmpty() || line.startsWith('#')) continue;
-        const QString text = QString::fromUtf8(line);
-        const std::optional<UserWord> word = text.toUtf8() == line ? parseLine(text) : std::nullopt;
-        if (word) read.words.append(*word);
-        else read.broken.append(line);
+        if (!line.isValidUtf8()) read.broken.append(line.toByteArray());
+        else take(QString::fromUtf8(line), [&](QStringView) { return line.toByteArray(); });
     }
     return read;
 }

@@ -149,7 +149,9 @@ void CandidatePanelView::rebuildRows()
     if (!expanded && count > kCollapsedRows) count = kCollapsedRows;
 
     QVBoxLayout* rowLayout = m_layout;
-    if (expanded && items.size() >= 10) {
+    // Ten rows show whole: the nine a digit takes and the one after them ("더 보기" of a syllable's
+    // page, a sentence step's "건너뛰기"), which a scroll would hide below its edge.
+    if (expanded && items.size() > 10) {
         m_scroll = new QScrollArea(this);
         m_scroll->setFrameShape(QFrame::NoFrame);
         m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

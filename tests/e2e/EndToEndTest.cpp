@@ -42,6 +42,20 @@ TEST_F(EndToEnd, ThePickedSpellingReplacesTheSelectionInMousepad)
     EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
 }
 
+// A whole sentence selected: its two words are steps, written at once, and undone with one Ctrl+Z.
+TEST_F(EndToEnd, ASentenceIsSteppedThroughWrittenOnceAndUndoneInOneStep)
+{
+    Editor editor;
+    ASSERT_TRUE(editor.openSelected(kSentence, kSentence));
+    ASSERT_TRUE(shortcutShowsList());
+    pressChord(QStringLiteral("1"));
+    const QString written = QStringLiteral("대한민국(大韓民國)의 수도(首都)는 서울이다.");
+    EXPECT_TRUE(picks([&] { return editor.text(); }, written));
+    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    pressChord(QStringLiteral("ctrl+z"));
+    EXPECT_TRUE(waitUntil([&] { return editor.text() == kSentence; }, 5s)) << editor.text().toStdString();
+}
+
 // 범용 as 汎用, which the dictionary lacks: spelled one character at a time (Tab, then a digit for
 // each syllable), written, kept as the user's word and offered first on the next press.
 TEST_F(EndToEnd, AWordSpelledCharacterByCharacterIsWrittenAndOfferedFirstNextTime)

@@ -177,15 +177,21 @@ TEST_F(PanelWindowFixture, WithoutACompositorTheWindowIsCutToItsRoundedBox)
     EXPECT_TRUE(window->mask().isEmpty());
 }
 
-TEST_F(PanelWindowFixture, FiveRowsExpandInPlaceWithoutAScrollView)
+// Up to ten rows (nine for the digits and one more, as a syllable's page and its "더 보기") show
+// whole, none of them below a scroll's edge.
+TEST_F(PanelWindowFixture, UpToTenRowsExpandInPlaceWithoutAScrollView)
 {
-    showList(5);
-    QTest::mouseClick(view()->moreRow(), Qt::LeftButton);
-    ASSERT_TRUE(spinUntil([&] { return view()->rows().size() == 5; }));
-    EXPECT_EQ(view()->scrollView(), nullptr);
-    EXPECT_EQ(view()->moreRow(), nullptr);
-    EXPECT_EQ(view()->keyHint(), QStringLiteral("1~5 교체 · Alt+1~5 복사 · esc"));
-    ASSERT_TRUE(spinUntil([&] { return frameSize() == view()->sizeHint(); })) << "the window follows the taller list";
+    for (const int n : {5, 10}) {
+        SCOPED_TRACE(n);
+        showList(n);
+        QTest::mouseClick(view()->moreRow(), Qt::LeftButton);
+        ASSERT_TRUE(spinUntil([&] { return view()->rows().size() == n; }));
+        EXPECT_EQ(view()->scrollView(), nullptr);
+        EXPECT_EQ(view()->moreRow(), nullptr);
+        EXPECT_EQ(view()->keyHint(), n == 5 ? QStringLiteral("1~5 교체 · Alt+1~5 복사 · esc")
+                                            : QStringLiteral("1~9 교체 · Alt+1~9 복사 · esc"));
+        ASSERT_TRUE(spinUntil([&] { return frameSize() == view()->sizeHint(); })) << "the window follows the taller list";
+    }
     EXPECT_TRUE(picks.isEmpty());
 }
 

@@ -126,6 +126,7 @@ TEST_F(SentenceSession, StepsThroughTheWordsAndWritesOnce)
         SCOPED_TRACE(c.written.toStdString());
         auto editor = fake->openEditor(text, {0, text.size()});
         const int before = replacedPosts;
+        const int writes = editor->attributeWrites;
         ASSERT_TRUE(pressShowsList());
         EXPECT_EQ(panel.model().header(), "[대한민국]의 수도는 서… · 1/2");
         for (quint16 key : c.keys) press(key);
@@ -133,6 +134,7 @@ TEST_F(SentenceSession, StepsThroughTheWordsAndWritesOnce)
         EXPECT_EQ(editor->text, c.written);
         spinUntil([] { return false; });
         EXPECT_EQ(replacedPosts, before + 1) << "one write for the whole selection";
+        EXPECT_EQ(editor->attributeWrites, writes) << "pasted, one undo step, not deleted and inserted";
     }
     EXPECT_EQ(PickHistory::shared().count(), 3) << "picks are learned, skips are not";
 }

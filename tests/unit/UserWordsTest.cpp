@@ -149,22 +149,34 @@ TEST(UserWordsTest, AFullDiskFailsTheAddAndKeepsTheFile)
 
 TEST(UserWordsTest, ABrokenLineIsSkippedAndKeptAside)
 {
-    Fixture f;
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(f.words.path()).absolutePath()));
-    QFile file(f.words.path());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("범용:汎用:넓게 씀:20270115T080000Z\n범:\xff\xfe\n김철수 金哲洙\n");
-    file.close();
-    const auto table = f.words.table();
-    ASSERT_EQ(table->words().size(), 1);
-    EXPECT_EQ(table->words().first(), (UserWord{"범용", "汎用", "넓게 씀", QDateTime(QDate(2027, 1, 15), QTime(8, 0), QTimeZone::utc())}));
+    // Lines that are no words: with bytes that are no UTF-8, and in a file that is all UTF-8 (with a
+    // CR of a line end written elsewhere).
+    const struct {
+        QByteArray lines, aside;
+    } rows[] = {
+        {"범:\xff\xfe\n김철수 金哲洙\n", "범:\xff\xfe\n김철수 金哲洙\n"},
+        {"김철수 金哲洙\r\n범용:凡 庸:\n", "김철수 金哲洙\n범용:凡 庸:\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.lines.toStdString());
+        Fixture f;
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(f.words.path()).absolutePath()));
+        QFile file(f.words.path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("범용:汎用:넓게 씀:20270115T080000Z\n" + row.lines);
+        file.close();
+        const auto table = f.words.table();
+        ASSERT_EQ(table->words().size(), 1);
+        EXPECT_EQ(table->words().first(),
+                  (UserWord{"범용", "汎用", "넓게 씀", QDateTime(QDate(2027, 1, 15), QTime(8, 0), QTimeZone::utc())}));
 
-    ASSERT_TRUE(f.words.add("김철수", "金哲洙", "", kAt).ok);
-    EXPECT_EQ(f.words.table()->words().size(), 2);
-    QFile aside(f.words.path() + ".broken");
-    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
-    EXPECT_EQ(aside.readAll(), QByteArray("범:\xff\xfe\n김철수 金哲洙\n"));
-    EXPECT_FALSE(fileText(f.words.path()).contains("김철수 金哲洙"));
+        ASSERT_TRUE(f.words.add("김철수", "金哲洙", "", kAt).ok);
+        EXPECT_EQ(f.words.table()->words().size(), 2);
+        QFile aside(f.words.path() + ".broken");
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), row.aside);
+        EXPECT_FALSE(fileText(f.words.path()).contains("김철수 金哲洙"));
+    }
 }
 
 TEST(UserWordsTest, AnImportCountsTakenDuplicateAndMalformedLines)

@@ -152,9 +152,14 @@ public:
     // endings, the compound tables) brought in: they stay in the page cache for the next lookup.
     void releaseResident();
 
-    // How many of the dictionary's words of two or more characters use a character (HanjaDictionaryCharacters.cpp);
-    // counted over the whole dictionary on first use.
-    int characterUses(QStringView character);
+    // How much the dictionary's words of two or more characters use a character: each word once,
+    // plus its uses in running text by the frequency table (HanjaDictionaryCharacters.cpp); counted
+    // over the whole dictionary on first use.
+    double characterUses(QStringView character);
+    // For the syllable at `index` of word: how often the dictionary's words that hold it beside the
+    // same neighbour spell it with each character there (가림성 嘉林城 gives 嘉 for the 가 of 가림현);
+    // each call reads through all words.
+    QHash<QString, int> charactersBeside(QStringView word, qsizetype index);
 
     // Counts for the load summary and tests.
     qsizetype keyCount();
@@ -202,5 +207,5 @@ private:
     std::atomic<const DictionaryData*> m_readingData{nullptr};
     qsizetype m_readingLongest = 0; // UTF-16 units of the longest word
     std::mutex m_usesMutex;
-    std::optional<QHash<QString, int>> m_characterUses;
+    std::optional<QHash<QString, double>> m_characterUses;
 };

@@ -28,31 +28,44 @@ public:
     explicit UserWordTable(QList<UserWord> words)
         : m_words(std::move(words))
     {
+        m_byHangul.reserve(m_words.size());
+        m_byHanja.reserve(m_words.size());
         for (qsizetype i = 0; i < m_words.size(); ++i) {
-            m_byHangul[m_words[i].hangul].append(i);
-            m_byHanja[m_words[i].hanja].append(i);
+            m_byHangul.insert(qHash(QStringView(m_words[i].hangul)), i);
+            m_byHanja.insert(qHash(QStringView(m_words[i].hanja)), i);
             m_longestHanja = std::max(m_longestHanja, m_words[i].hanja.size());
         }
     }
 
     const QList<UserWord>& words() const { return m_words; }
     bool isEmpty() const { return m_words.isEmpty(); }
-    bool hasHangul(QStringView hangul) const { return m_byHangul.contains(hangul.toString()); }
+    // Asked for every prefix of every press: found by the text's hash, without a copy of it.
+    bool hasHangul(QStringView hangul) const
+    {
+        const auto [from, to] = m_byHangul.equal_range(qHash(hangul));
+        return std::any_of(from, to, [&](qsizetype i) { return m_words[i].hangul == hangul; });
+    }
     // In the file's order (the latest added last).
-    QList<UserWord> forHangul(QStringView hangul) const { return pick(m_byHangul.value(hangul.toString())); }
-    QList<UserWord> forHanja(QStringView hanja) const { return pick(m_byHanja.value(hanja.toString())); }
+    QList<UserWord> forHangul(QStringView hangul) const { return pick(m_byHangul, hangul, &UserWord::hangul); }
+    QList<UserWord> forHanja(QStringView hanja) const { return pick(m_byHanja, hanja, &UserWord::hanja); }
     qsizetype longestHanja() const { return m_longestHanja; } // UTF-16 units
 
 private:
-    QList<UserWord> pick(const QList<qsizetype>& at) const
+    using Index = QMultiHash<size_t, qsizetype>;
+    QList<UserWord> pick(const Index& index, QStringView text, QString UserWord::*field) const
     {
+        QList<qsizetype> at;
+        const auto [from, to] = index.equal_range(qHash(text));
+        for (auto it = from; it != to; ++it)
+            if (m_words[*it].*field == text) at.append(*it);
+        std::sort(at.begin(), at.end());
         QList<UserWord> out;
         for (qsizetype i : at) out.append(m_words[i]);
         return out;
     }
 
     QList<UserWord> m_words;
-    QHash<QString, QList<qsizetype>> m_byHangul;
-    QHash<QString, QList<qsizetype>> m_byHanja;
+    Index m_byHangul; // by the text's hash
+    Index m_byHanja;
     qsizetype m_longestHanja = 0;
 };
