@@ -56,18 +56,19 @@ QCoro::Task<void> focusBack(const Capture& cap)
 {
     constexpr qint64 kLossMs = 50, kBackMs = 250, kPollMs = 2;
     Platform& platform = Platform::shared();
-    const AXElementRef app = cap.viaAccessibility && cap.element ? platform.accessibility->application(cap.pid) : nullptr;
+    const std::shared_ptr<Accessibility> ax = platform.accessibility;
+    const AXElementRef app = cap.viaAccessibility && cap.element ? co_await ax->applicationAsync(cap.pid) : nullptr;
     if (!app) co_return;
-    const auto focused = [&] {
-        return AX::as<AXElementRef>(platform.accessibility->copyAttributeValue(app, Accessibility::focusedUIElementAttribute))
+    const auto focused = [ax, app]() -> QCoro::Task<bool> {
+        co_return AX::as<AXElementRef>(co_await ax->copyAttributeValueAsync(app, Accessibility::focusedUIElementAttribute))
             .has_value();
     };
     const qint64 start = platform.clock->monotonicMs();
-    while (focused()) {
+    while (co_await focused()) {
         if (platform.clock->monotonicMs() - start >= kLossMs) co_return;
         co_await platform.clock->sleep(kPollMs);
     }
-    while (!focused()) {
+    while (!co_await focused()) {
         if (platform.clock->monotonicMs() - start >= kBackMs) {
             Log::write(QStringLiteral("치환: 앱이 %1 ms 안에 포커스를 되찾지 않았지만 씀").arg(kBackMs));
             co_return;

@@ -5,6 +5,8 @@
 #include <QRectF>
 #include <QString>
 
+#include <qcoro/qcorotask.h>
+
 #include <memory>
 #include <optional>
 #include <type_traits>
@@ -77,6 +79,27 @@ public:
     // Success does not prove that the application changed anything; callers verify.
     virtual AXError setAttributeValue(const AXElementRef& element, const QString& attribute,
                                       const AXValue& value) = 0;
+
+    // The same, awaited: an implementation whose calls wait on other applications leaves the
+    // caller's event loop running meanwhile. These forms answer as the plain ones do.
+    virtual QCoro::Task<AXElementRef> applicationAsync(Pid pid) { co_return application(pid); }
+    virtual QCoro::Task<AXResult<Pid>> processIdentifierAsync(AXElementRef element)
+    {
+        co_return processIdentifier(element);
+    }
+    virtual QCoro::Task<AXResult<AXValue>> copyAttributeValueAsync(AXElementRef element, QString attribute)
+    {
+        co_return copyAttributeValue(element, attribute);
+    }
+    virtual QCoro::Task<AXResult<AXValue>> copyParameterizedAttributeValueAsync(AXElementRef element, QString attribute,
+                                                                                AXValue parameter)
+    {
+        co_return copyParameterizedAttributeValue(element, attribute, parameter);
+    }
+    virtual QCoro::Task<AXError> setAttributeValueAsync(AXElementRef element, QString attribute, AXValue value)
+    {
+        co_return setAttributeValue(element, attribute, value);
+    }
 };
 
 // Typed views of a read: absent on an error or a value of another kind.

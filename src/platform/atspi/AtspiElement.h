@@ -1,19 +1,30 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/atspi/AtspiThread.h"
 #include "platform/atspi/GObjectRef.h"
 #include "platform/atspi/ToolkitUnits.h"
 
 #include <atspi/atspi.h>
 
+#include <memory>
+
 // An AT-SPI object handed to the core: the accessible, and how its application counts text.
-// The desktop itself stands for the system-wide element.
+// The desktop itself stands for the system-wide element. Made on libatspi's thread and let go of
+// there, wherever its last holder drops it.
 class AtspiElement : public AccessibleElement {
 public:
-    AtspiElement(GObjectRef<AtspiAccessible> accessible, ToolkitUnits units, bool systemWide = false)
-        : m_accessible(std::move(accessible)), m_units(units), m_systemWide(systemWide)
+    AtspiElement(GObjectRef<AtspiAccessible> accessible, ToolkitUnits units, std::shared_ptr<AtspiThread> home,
+                 bool systemWide = false)
+        : m_accessible(std::move(accessible)), m_units(units), m_home(std::move(home)), m_systemWide(systemWide)
     {
     }
+    ~AtspiElement() override
+    {
+        if (m_home && m_accessible) m_home->post([held = std::move(m_accessible)] {});
+    }
+    AtspiElement(const AtspiElement&) = delete;
+    AtspiElement& operator=(const AtspiElement&) = delete;
 
     AtspiAccessible* accessible() const { return m_accessible.get(); }
     const GObjectRef<AtspiAccessible>& ref() const { return m_accessible; }
@@ -23,5 +34,6 @@ public:
 private:
     GObjectRef<AtspiAccessible> m_accessible;
     ToolkitUnits m_units;
+    std::shared_ptr<AtspiThread> m_home;
     bool m_systemWide;
 };

@@ -6,7 +6,7 @@
 
 // The object that last reported gaining the keyboard focus, from AT-SPI's focus events (as
 // screen readers follow the focus). Answers at once, without asking any application, so a hung
-// application cannot slow it. Events arrive through the GLib main loop (Qt's, in the program).
+// application cannot slow it. Events arrive through libatspi's loop (AtspiThread's), where it is used.
 //
 // A GTK 4 application announces its first focus before its objects are on the bus, and never
 // again until its window loses and regains the keyboard: the object whose text selection changed
