@@ -57,11 +57,12 @@ QCoro::Task<void> focusBack(const Capture& cap)
     constexpr qint64 kLossMs = 50, kBackMs = 250, kPollMs = 2;
     Platform& platform = Platform::shared();
     const std::shared_ptr<Accessibility> ax = platform.accessibility;
-    const AXElementRef app = cap.viaAccessibility && cap.element ? co_await ax->applicationAsync(cap.pid) : nullptr;
+    if (!cap.viaAccessibility || !cap.element) co_return;
+    const AXElementRef app = co_await ax->applicationAsync(cap.pid);
     if (!app) co_return;
     const auto focused = [ax, app]() -> QCoro::Task<bool> {
-        co_return AX::as<AXElementRef>(co_await ax->copyAttributeValueAsync(app, Accessibility::focusedUIElementAttribute))
-            .has_value();
+        const AXResult<AXValue> read = co_await ax->copyAttributeValueAsync(app, Accessibility::focusedUIElementAttribute);
+        co_return AX::as<AXElementRef>(read).has_value();
     };
     const qint64 start = platform.clock->monotonicMs();
     while (co_await focused()) {

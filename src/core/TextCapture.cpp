@@ -117,7 +117,8 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture(bool accessibility, QSt
 
     // A password field is not read, not even as its mask, nor copied from.
     const AXElementRef focus = co_await focusedElement(front->pid);
-    if (co_await isSecure(focus)) {
+    const bool secure = co_await isSecure(focus);
+    if (secure) {
         Log::write(QStringLiteral("선택 읽기: 암호 칸이라 읽지 않음 (%1)").arg(identifier));
         Capture cap;
         cap.secure = true;
@@ -177,8 +178,9 @@ QCoro::Task<AXElementRef> TextCapture::focusedElement(Pid pid)
     if (pid == platform.workspace->ownPid()) co_return AXElementRef{};
     // The system-wide focus can still name an application in the background (one that never
     // reported losing it): only the front application's element is read and written.
-    if (auto element = AX::as<AXElementRef>(
-            co_await ax->copyAttributeValueAsync(ax->systemWide(), Accessibility::focusedUIElementAttribute))) {
+    const AXResult<AXValue> systemFocus =
+        co_await ax->copyAttributeValueAsync(ax->systemWide(), Accessibility::focusedUIElementAttribute);
+    if (auto element = AX::as<AXElementRef>(systemFocus)) {
         const AXResult<Pid> owner = co_await ax->processIdentifierAsync(*element);
         if (owner.ok() && owner.value == pid) co_return *element;
         Log::write(owner.ok() ? QStringLiteral("포커스된 요소가 맨 앞 앱(pid %1)이 아닌 pid %2의 것이라 AX를 건너뜀")
@@ -190,36 +192,40 @@ QCoro::Task<AXElementRef> TextCapture::focusedElement(Pid pid)
     // Some applications answer only on their own element.
     const AXElementRef app = co_await ax->applicationAsync(pid);
     if (!app) co_return AXElementRef{};
-    if (auto element = AX::as<AXElementRef>(
-            co_await ax->copyAttributeValueAsync(app, Accessibility::focusedUIElementAttribute)))
-        co_return *element;
-    co_return AXElementRef{};
+    const AXResult<AXValue> appFocus = co_await ax->copyAttributeValueAsync(app, Accessibility::focusedUIElementAttribute);
+    co_return AX::as<AXElementRef>(appFocus).value_or(nullptr);
 }
 
 QCoro::Task<std::optional<QString>> TextCapture::value(AXElementRef element)
 {
     if (!element) co_return std::nullopt;
-    co_return AX::as<QString>(
-        co_await Platform::shared().accessibility->copyAttributeValueAsync(element, Accessibility::valueAttribute));
+    const AXResult<AXValue> read =
+        co_await Platform::shared().accessibility->copyAttributeValueAsync(element, Accessibility::valueAttribute);
+    co_return AX::as<QString>(read);
 }
 
 QCoro::Task<bool> TextCapture::isSecure(AXElementRef element)
 {
     if (!element) co_return false;
-    co_return AX::as<QString>(co_await Platform::shared().accessibility->copyAttributeValueAsync(
-               element, Accessibility::subroleAttribute))
-        == Accessibility::secureTextFieldSubrole;
+    const AXResult<AXValue> subrole =
+        co_await Platform::shared().accessibility->copyAttributeValueAsync(element, Accessibility::subroleAttribute);
+    co_return AX::as<QString>(subrole) == Accessibility::secureTextFieldSubrole;
 }
 
-QCoro::Task<bool> TextCapture::focusIsSecure(Pid pid) { co_return co_await isSecure(co_await focusedElement(pid)); }
+QCoro::Task<bool> TextCapture::focusIsSecure(Pid pid)
+{
+    const AXElementRef focus = co_await focusedElement(pid);
+    const bool secure = co_await isSecure(focus);
+    co_return secure;
+}
 
 QCoro::Task<std::optional<Capture>> TextCapture::captureViaAX(Pid pid, AXElementRef element)
 {
     if (!element) co_return std::nullopt;
     const std::shared_ptr<Accessibility> ax = Platform::shared().accessibility;
 
-    const auto selectedText =
-        AX::as<QString>(co_await ax->copyAttributeValueAsync(element, Accessibility::selectedTextAttribute));
+    const AXResult<AXValue> selectedRead = co_await ax->copyAttributeValueAsync(element, Accessibility::selectedTextAttribute);
+    const auto selectedText = AX::as<QString>(selectedRead);
     // A caret without a selection reads as blank here; the clipboard strategy gets its turn then.
     if (!selectedText || TextUtil::trimmed(*selectedText).isEmpty()) co_return std::nullopt;
 
@@ -230,8 +236,9 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaAX(Pid pid, AXElement
     cap.element = element;
     cap.pid = pid;
 
-    auto range =
-        AX::as<TextRange>(co_await ax->copyAttributeValueAsync(element, Accessibility::selectedTextRangeAttribute));
+    const AXResult<AXValue> rangeRead =
+        co_await ax->copyAttributeValueAsync(element, Accessibility::selectedTextRangeAttribute);
+    auto range = AX::as<TextRange>(rangeRead);
     if (!range) co_return cap;
 
     if (const auto full = co_await value(element)) {
@@ -245,8 +252,9 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaAX(Pid pid, AXElement
         cap.context = (hi - lo != 0 && lo <= hi) ? full->mid(lo, hi - lo) : *selectedText;
     }
 
-    const auto bounds = AX::as<QRectF>(co_await ax->copyParameterizedAttributeValueAsync(
-        element, Accessibility::boundsForRangeParameterizedAttribute, *range));
+    const AXResult<AXValue> boundsRead = co_await ax->copyParameterizedAttributeValueAsync(
+        element, Accessibility::boundsForRangeParameterizedAttribute, *range);
+    const auto bounds = AX::as<QRectF>(boundsRead);
     if (bounds && (bounds->width() > 0 || bounds->height() > 0)) cap.selectionBounds = *bounds;
     co_return cap;
 }
@@ -260,13 +268,12 @@ QCoro::Task<std::optional<std::pair<QString, TextRange>>> TextCapture::expandTyp
     // The application's own selection has to cover the run, since the replacement is written
     // over whatever it has selected.
     const std::shared_ptr<Accessibility> ax = Platform::shared().accessibility;
-    if (co_await ax->setAttributeValueAsync(element, Accessibility::selectedTextRangeAttribute, *run)
-        != AXError::success)
-        co_return std::nullopt;
+    const AXError selected = co_await ax->setAttributeValueAsync(element, Accessibility::selectedTextRangeAttribute, *run);
+    if (selected != AXError::success) co_return std::nullopt;
 
     const QString widened = full.mid(run->location, run->length);
-    const auto readBack =
-        AX::as<QString>(co_await ax->copyAttributeValueAsync(element, Accessibility::selectedTextAttribute));
+    const AXResult<AXValue> readBackRead = co_await ax->copyAttributeValueAsync(element, Accessibility::selectedTextAttribute);
+    const auto readBack = AX::as<QString>(readBackRead);
     if (readBack && *readBack == widened) {
         Log::write(QStringLiteral("자모 오타 조각을 덩어리 전체로 넓힘"));
         co_return std::make_pair(widened, *run);

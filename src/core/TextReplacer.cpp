@@ -78,7 +78,9 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
     }
 
     // The focus may have moved to a password field since the capture: nothing is written there.
-    if (cap.secure || co_await TextCapture::focusIsSecure(cap.pid)) {
+    bool secure = cap.secure;
+    if (!secure) secure = co_await TextCapture::focusIsSecure(cap.pid);
+    if (secure) {
         Log::write(QStringLiteral("치환: 암호 칸이라 쓰지 않음"));
         co_return false;
     }

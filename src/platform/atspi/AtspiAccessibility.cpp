@@ -124,7 +124,9 @@ AXElementRef AtspiAccessibility::application(Pid pid)
 QCoro::Task<AXElementRef> AtspiAccessibility::applicationAsync(Pid pid)
 {
     if (!connected() || pid <= 0) co_return AXElementRef{};
-    co_return co_await await<AXElementRef>([pid](AtspiCalls& calls) { return calls.application(pid); });
+    auto call = await<AXElementRef>([pid](AtspiCalls& calls) { return calls.application(pid); });
+    AXElementRef app = co_await call;
+    co_return app;
 }
 
 AXResult<Pid> AtspiAccessibility::processIdentifier(const AXElementRef& ref)
@@ -136,8 +138,9 @@ AXResult<Pid> AtspiAccessibility::processIdentifier(const AXElementRef& ref)
 QCoro::Task<AXResult<Pid>> AtspiAccessibility::processIdentifierAsync(AXElementRef ref)
 {
     if (const auto error = refused(ref, true)) co_return AXResult<Pid>{*error, 0};
-    co_return co_await await<AXResult<Pid>>(
-        [ref](AtspiCalls& calls) { return calls.processIdentifier(*atspiElement(ref)); });
+    auto call = await<AXResult<Pid>>([ref](AtspiCalls& calls) { return calls.processIdentifier(*atspiElement(ref)); });
+    const AXResult<Pid> pid = co_await call;
+    co_return pid;
 }
 
 AXResult<AXValue> AtspiAccessibility::copyAttributeValue(const AXElementRef& ref, const QString& attribute)
@@ -150,8 +153,10 @@ AXResult<AXValue> AtspiAccessibility::copyAttributeValue(const AXElementRef& ref
 QCoro::Task<AXResult<AXValue>> AtspiAccessibility::copyAttributeValueAsync(AXElementRef ref, QString attribute)
 {
     if (const auto error = refused(ref, false)) co_return fail(*error);
-    co_return co_await await<AXResult<AXValue>>(
+    auto call = await<AXResult<AXValue>>(
         [ref, attribute](AtspiCalls& calls) { return calls.copy(*atspiElement(ref), attribute); });
+    AXResult<AXValue> read = co_await call;
+    co_return read;
 }
 
 namespace {
@@ -183,8 +188,9 @@ QCoro::Task<AXResult<AXValue>> AtspiAccessibility::copyParameterizedAttributeVal
     const auto range = boundsRange(attribute, parameter);
     if (const AXError* error = std::get_if<AXError>(&range)) co_return fail(*error);
     const TextRange r = std::get<TextRange>(range);
-    const AXResult<AtspiCalls::Bounds> found = co_await await<AXResult<AtspiCalls::Bounds>>(
+    auto call = await<AXResult<AtspiCalls::Bounds>>(
         [ref, r](AtspiCalls& calls) { return calls.bounds(*atspiElement(ref), r); });
+    const AXResult<AtspiCalls::Bounds> found = co_await call;
     co_return placed(found);
 }
 
@@ -198,8 +204,10 @@ AXError AtspiAccessibility::setAttributeValue(const AXElementRef& ref, const QSt
 QCoro::Task<AXError> AtspiAccessibility::setAttributeValueAsync(AXElementRef ref, QString attribute, AXValue value)
 {
     if (const auto error = refused(ref, true)) co_return *error;
-    co_return co_await await<AXError>(
+    auto call = await<AXError>(
         [ref, attribute, value](AtspiCalls& calls) { return calls.set(*atspiElement(ref), attribute, value); });
+    const AXError written = co_await call;
+    co_return written;
 }
 
 AXResult<AXValue> AtspiAccessibility::placed(const AXResult<AtspiCalls::Bounds>& found)

@@ -63,7 +63,8 @@ public:
 
 private:
     bool connected() const;
-    // A call's job on libatspi's thread: waited for, or awaited.
+    // A call's job on libatspi's thread: waited for, or awaited. Awaited as a named object: GCC 12
+    // destroys a temporary of a co_await expression twice (the lambda's copy of the element).
     template <typename T>
     T wait(std::function<T(AtspiCalls&)> job)
     {
