@@ -68,13 +68,21 @@ private:
     template <typename T>
     T wait(std::function<T(AtspiCalls&)> job)
     {
-        return m_thread->run<T>([calls = m_calls, job = std::move(job)] { return job(*calls); });
+        return m_thread->run<T>([calls = m_calls, job = std::move(job)] { return inLoop<T>(*calls, job); });
     }
     template <typename T>
     AtspiThread::Awaiter<T> await(std::function<T(AtspiCalls&)> job)
     {
         return AtspiThread::Awaiter<T>(*m_thread, &m_home,
-                                       [calls = m_calls, job = std::move(job)] { return job(*calls); });
+                                       [calls = m_calls, job = std::move(job)] { return inLoop<T>(*calls, job); });
+    }
+    template <typename T>
+    static T inLoop(AtspiCalls& calls, const std::function<T(AtspiCalls&)>& job)
+    {
+        calls.adoptApplicationConnections();
+        T result = job(calls);
+        calls.adoptApplicationConnections();
+        return result;
     }
     // Whether the element can be asked at all: an error at once when it cannot.
     std::optional<AXError> refused(const AXElementRef& element, bool systemWideToo) const;

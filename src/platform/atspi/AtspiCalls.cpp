@@ -13,6 +13,9 @@
 
 #include <algorithm>
 
+// Exported by libatspi, declared only in its private headers.
+extern "C" void atspi_dbus_connection_setup_with_g_main(DBusConnection* connection, GMainContext* context);
+
 namespace {
 
 using Accessible = GObjectRef<AtspiAccessible>;
@@ -116,6 +119,19 @@ AtspiCalls::~AtspiCalls()
 AXElementRef AtspiCalls::element(Accessible accessible, ToolkitUnits units, bool systemWide) const
 {
     return std::make_shared<AtspiElement>(std::move(accessible), units, m_thread, systemWide);
+}
+
+void AtspiCalls::adoptApplicationConnections()
+{
+    if (!m_bus) return;
+    Accessible desktop = Accessible::adopt(atspi_get_desktop(0));
+    if (!desktop || !desktop->children) return;
+    for (guint i = 0; i < desktop->children->len; ++i) {
+        auto* app = static_cast<AtspiAccessible*>(g_ptr_array_index(desktop->children, i));
+        // Set up again only where the context differs.
+        if (app && app->parent.app && app->parent.app->bus && app->parent.app->bus != m_bus)
+            atspi_dbus_connection_setup_with_g_main(app->parent.app->bus, m_thread->context());
+    }
 }
 
 void AtspiCalls::followSelections()

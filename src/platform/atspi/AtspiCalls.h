@@ -44,6 +44,10 @@ public:
     AXError set(const AtspiElement& element, const QString& attribute, const AXValue& value);
     std::optional<AtspiFront::Application> frontApplication();
     void followSelections();
+    // libatspi 2.46 hands each application's own connection (opened on first contact) to the
+    // default GLib context, the program's main loop: taken to this thread's loop, before and after
+    // each call, or the main thread would dispatch it beside this one.
+    void adoptApplicationConnections();
 
 private:
     AXElementRef element(GObjectRef<AtspiAccessible> accessible, ToolkitUnits units, bool systemWide = false) const;
