@@ -125,9 +125,9 @@ void AtspiCalls::adoptApplicationConnections()
 {
     if (!m_bus) return;
     Accessible desktop = Accessible::adopt(atspi_get_desktop(0));
-    if (!desktop || !desktop->children) return;
-    for (guint i = 0; i < desktop->children->len; ++i) {
-        auto* app = static_cast<AtspiAccessible*>(g_ptr_array_index(desktop->children, i));
+    if (!desktop || !desktop.get()->children) return;
+    for (guint i = 0; i < desktop.get()->children->len; ++i) {
+        auto* app = static_cast<AtspiAccessible*>(g_ptr_array_index(desktop.get()->children, i));
         // Set up again only where the context differs.
         if (app && app->parent.app && app->parent.app->bus && app->parent.app->bus != m_bus)
             atspi_dbus_connection_setup_with_g_main(app->parent.app->bus, m_thread->context());
