@@ -86,6 +86,26 @@ bool isPassword(AtspiAccessible* accessible)
     return atspi_accessible_get_role(accessible, error.out()) == ATSPI_ROLE_PASSWORD_TEXT;
 }
 
+// Runs before each iteration of libatspi's loop, so that a connection opened while it dispatched
+// (an application's first contact answers asynchronously) is taken over before its first reply.
+struct AdoptingSource {
+    GSource base;
+    AtspiCalls* calls;
+};
+
+gboolean adoptBeforePolling(GSource* source, gint* timeout)
+{
+    *timeout = -1;
+    reinterpret_cast<AdoptingSource*>(source)->calls->adoptApplicationConnections();
+    return FALSE;
+}
+
+gboolean neverReady(GSource*) { return FALSE; }
+
+gboolean nothingToDispatch(GSource*, GSourceFunc, gpointer) { return G_SOURCE_CONTINUE; }
+
+GSourceFuncs adoptingFuncs = {adoptBeforePolling, neverReady, nothingToDispatch, nullptr, nullptr, nullptr};
+
 } // namespace
 
 AtspiCalls::AtspiCalls(std::chrono::milliseconds callTimeout, std::shared_ptr<AtspiThread> thread)
@@ -108,10 +128,17 @@ AtspiCalls::AtspiCalls(std::chrono::milliseconds callTimeout, std::shared_ptr<At
     Log::write(QStringLiteral("AT-SPI 접근성 버스에 연결함"));
     m_focus = std::make_unique<AtspiFocusTracker>();
     m_systemWide = element(Accessible::adopt(atspi_get_desktop(0)), ToolkitUnits{}, true);
+    m_adopting = g_source_new(&adoptingFuncs, sizeof(AdoptingSource));
+    reinterpret_cast<AdoptingSource*>(m_adopting)->calls = this;
+    g_source_attach(m_adopting, m_thread->context());
 }
 
 AtspiCalls::~AtspiCalls()
 {
+    if (m_adopting) {
+        g_source_destroy(m_adopting);
+        g_source_unref(m_adopting);
+    }
     m_systemWide.reset();
     m_focus.reset();
 }

@@ -65,4 +65,5 @@ private:
     DBusConnection* m_bus = nullptr;
     std::unique_ptr<AtspiFocusTracker> m_focus; // only with a bus
     AXElementRef m_systemWide;
+    GSource* m_adopting = nullptr; // adoptApplicationConnections before each loop iteration
 };
