@@ -188,8 +188,9 @@ QCoro::Task<void> Coordinator::writeSentence(Capture cap, QString text)
 {
     // The steps took a while: a selection the application no longer holds is not written over.
     if (cap.viaAccessibility && cap.element) {
-        const auto now = AX::as<QString>(
-            Platform::shared().accessibility->copyAttributeValue(cap.element, Accessibility::selectedTextAttribute));
+        const AXResult<AXValue> read = co_await Platform::shared().accessibility->copyAttributeValueAsync(
+            cap.element, Accessibility::selectedTextAttribute);
+        const auto now = AX::as<QString>(read);
         if (now && *now != cap.selected) {
             Log::write(QStringLiteral("문장: 선택이 바뀌어 쓰지 않음"));
             CandidatePanel& panel = CandidatePanel::shared();

@@ -116,8 +116,9 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture(bool accessibility, QSt
     if (front->pid == workspace->ownPid()) co_return captureLocal();
 
     // A password field is not read, not even as its mask, nor copied from.
-    const AXElementRef focus = focusedElement(front->pid);
-    if (isSecure(focus)) {
+    const AXElementRef focus = co_await focusedElement(front->pid);
+    const bool secure = co_await isSecure(focus);
+    if (secure) {
         Log::write(QStringLiteral("선택 읽기: 암호 칸이라 읽지 않음 (%1)").arg(identifier));
         Capture cap;
         cap.secure = true;
@@ -128,7 +129,7 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture(bool accessibility, QSt
     const EditChords chords = workspace->editChords(*front);
     std::optional<Capture> cap;
     if (accessibility && !Defaults::shared().boolean(QStringLiteral("debugForceClipboardCapture"))) {
-        cap = captureViaAX(front->pid, focus);
+        cap = co_await captureViaAX(front->pid, focus);
         if (cap) Log::write(QStringLiteral("선택 읽기: AX (%1)").arg(identifier));
     }
     // A pick's paste may still hold the clipboard (or PRIMARY): what it holds is not the user's.
@@ -170,17 +171,18 @@ std::optional<Capture> TextCapture::captureLocal()
     return cap;
 }
 
-AXElementRef TextCapture::focusedElement(Pid pid)
+QCoro::Task<AXElementRef> TextCapture::focusedElement(Pid pid)
 {
     Platform& platform = Platform::shared();
-    Accessibility& ax = *platform.accessibility;
-    if (pid == platform.workspace->ownPid()) return nullptr;
+    const std::shared_ptr<Accessibility> ax = platform.accessibility;
+    if (pid == platform.workspace->ownPid()) co_return AXElementRef{};
     // The system-wide focus can still name an application in the background (one that never
     // reported losing it): only the front application's element is read and written.
-    if (auto element = AX::as<AXElementRef>(
-            ax.copyAttributeValue(ax.systemWide(), Accessibility::focusedUIElementAttribute))) {
-        const AXResult<Pid> owner = ax.processIdentifier(*element);
-        if (owner.ok() && owner.value == pid) return *element;
+    const AXResult<AXValue> systemFocus =
+        co_await ax->copyAttributeValueAsync(ax->systemWide(), Accessibility::focusedUIElementAttribute);
+    if (auto element = AX::as<AXElementRef>(systemFocus)) {
+        const AXResult<Pid> owner = co_await ax->processIdentifierAsync(*element);
+        if (owner.ok() && owner.value == pid) co_return *element;
         Log::write(owner.ok() ? QStringLiteral("포커스된 요소가 맨 앞 앱(pid %1)이 아닌 pid %2의 것이라 AX를 건너뜀")
                                     .arg(pid)
                                     .arg(owner.value)
@@ -188,36 +190,44 @@ AXElementRef TextCapture::focusedElement(Pid pid)
     }
 
     // Some applications answer only on their own element.
-    const AXElementRef app = ax.application(pid);
-    if (!app) return nullptr;
-    if (auto element = AX::as<AXElementRef>(ax.copyAttributeValue(app, Accessibility::focusedUIElementAttribute)))
-        return *element;
-    return nullptr;
+    const AXElementRef app = co_await ax->applicationAsync(pid);
+    if (!app) co_return AXElementRef{};
+    const AXResult<AXValue> appFocus = co_await ax->copyAttributeValueAsync(app, Accessibility::focusedUIElementAttribute);
+    co_return AX::as<AXElementRef>(appFocus).value_or(nullptr);
 }
 
-std::optional<QString> TextCapture::value(const AXElementRef& element)
+QCoro::Task<std::optional<QString>> TextCapture::value(AXElementRef element)
 {
-    if (!element) return std::nullopt;
-    return AX::as<QString>(Platform::shared().accessibility->copyAttributeValue(element, Accessibility::valueAttribute));
+    if (!element) co_return std::nullopt;
+    const AXResult<AXValue> read =
+        co_await Platform::shared().accessibility->copyAttributeValueAsync(element, Accessibility::valueAttribute);
+    co_return AX::as<QString>(read);
 }
 
-bool TextCapture::isSecure(const AXElementRef& element)
+QCoro::Task<bool> TextCapture::isSecure(AXElementRef element)
 {
-    if (!element) return false;
-    return AX::as<QString>(Platform::shared().accessibility->copyAttributeValue(element, Accessibility::subroleAttribute))
-        == Accessibility::secureTextFieldSubrole;
+    if (!element) co_return false;
+    const AXResult<AXValue> subrole =
+        co_await Platform::shared().accessibility->copyAttributeValueAsync(element, Accessibility::subroleAttribute);
+    co_return AX::as<QString>(subrole) == Accessibility::secureTextFieldSubrole;
 }
 
-bool TextCapture::focusIsSecure(Pid pid) { return isSecure(focusedElement(pid)); }
-
-std::optional<Capture> TextCapture::captureViaAX(Pid pid, const AXElementRef& element)
+QCoro::Task<bool> TextCapture::focusIsSecure(Pid pid)
 {
-    if (!element) return std::nullopt;
-    Accessibility& ax = *Platform::shared().accessibility;
+    const AXElementRef focus = co_await focusedElement(pid);
+    const bool secure = co_await isSecure(focus);
+    co_return secure;
+}
 
-    const auto selectedText = AX::as<QString>(ax.copyAttributeValue(element, Accessibility::selectedTextAttribute));
+QCoro::Task<std::optional<Capture>> TextCapture::captureViaAX(Pid pid, AXElementRef element)
+{
+    if (!element) co_return std::nullopt;
+    const std::shared_ptr<Accessibility> ax = Platform::shared().accessibility;
+
+    const AXResult<AXValue> selectedRead = co_await ax->copyAttributeValueAsync(element, Accessibility::selectedTextAttribute);
+    const auto selectedText = AX::as<QString>(selectedRead);
     // A caret without a selection reads as blank here; the clipboard strategy gets its turn then.
-    if (!selectedText || TextUtil::trimmed(*selectedText).isEmpty()) return std::nullopt;
+    if (!selectedText || TextUtil::trimmed(*selectedText).isEmpty()) co_return std::nullopt;
 
     Capture cap;
     cap.selected = *selectedText;
@@ -226,11 +236,13 @@ std::optional<Capture> TextCapture::captureViaAX(Pid pid, const AXElementRef& el
     cap.element = element;
     cap.pid = pid;
 
-    auto range = AX::as<TextRange>(ax.copyAttributeValue(element, Accessibility::selectedTextRangeAttribute));
-    if (!range) return cap;
+    const AXResult<AXValue> rangeRead =
+        co_await ax->copyAttributeValueAsync(element, Accessibility::selectedTextRangeAttribute);
+    auto range = AX::as<TextRange>(rangeRead);
+    if (!range) co_return cap;
 
-    if (const auto full = value(element)) {
-        if (auto widened = expandTypoRun(element, *full, *range)) {
+    if (const auto full = co_await value(element)) {
+        if (auto widened = co_await expandTypoRun(element, *full, *range)) {
             cap.selected = widened->first;
             range = widened->second;
         }
@@ -240,32 +252,34 @@ std::optional<Capture> TextCapture::captureViaAX(Pid pid, const AXElementRef& el
         cap.context = (hi - lo != 0 && lo <= hi) ? full->mid(lo, hi - lo) : *selectedText;
     }
 
-    const auto bounds = AX::as<QRectF>(
-        ax.copyParameterizedAttributeValue(element, Accessibility::boundsForRangeParameterizedAttribute, *range));
+    const AXResult<AXValue> boundsRead = co_await ax->copyParameterizedAttributeValueAsync(
+        element, Accessibility::boundsForRangeParameterizedAttribute, *range);
+    const auto bounds = AX::as<QRectF>(boundsRead);
     if (bounds && (bounds->width() > 0 || bounds->height() > 0)) cap.selectionBounds = *bounds;
-    return cap;
+    co_return cap;
 }
 
-std::optional<std::pair<QString, TextRange>> TextCapture::expandTypoRun(const AXElementRef& element,
-                                                                        const QString& full, TextRange range)
+QCoro::Task<std::optional<std::pair<QString, TextRange>>> TextCapture::expandTypoRun(AXElementRef element,
+                                                                                       QString full, TextRange range)
 {
     const auto run = KeyboardLayoutFix::typoRun(full, range);
-    if (!run) return std::nullopt;
+    if (!run) co_return std::nullopt;
 
     // The application's own selection has to cover the run, since the replacement is written
     // over whatever it has selected.
-    Accessibility& ax = *Platform::shared().accessibility;
-    if (ax.setAttributeValue(element, Accessibility::selectedTextRangeAttribute, *run) != AXError::success)
-        return std::nullopt;
+    const std::shared_ptr<Accessibility> ax = Platform::shared().accessibility;
+    const AXError selected = co_await ax->setAttributeValueAsync(element, Accessibility::selectedTextRangeAttribute, *run);
+    if (selected != AXError::success) co_return std::nullopt;
 
     const QString widened = full.mid(run->location, run->length);
-    const auto readBack = AX::as<QString>(ax.copyAttributeValue(element, Accessibility::selectedTextAttribute));
+    const AXResult<AXValue> readBackRead = co_await ax->copyAttributeValueAsync(element, Accessibility::selectedTextAttribute);
+    const auto readBack = AX::as<QString>(readBackRead);
     if (readBack && *readBack == widened) {
         Log::write(QStringLiteral("자모 오타 조각을 덩어리 전체로 넓힘"));
-        return std::make_pair(widened, *run);
+        co_return std::make_pair(widened, *run);
     }
-    ax.setAttributeValue(element, Accessibility::selectedTextRangeAttribute, range);
-    return std::nullopt;
+    co_await ax->setAttributeValueAsync(element, Accessibility::selectedTextRangeAttribute, range);
+    co_return std::nullopt;
 }
 
 QCoro::Task<std::optional<Capture>> TextCapture::captureViaClipboard(Pid pid, EditChords chords, QString identifier,

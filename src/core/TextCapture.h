@@ -27,11 +27,11 @@ public:
     static inline const QString clipboardUnsavedNotice = QStringLiteral("클립보드를 보관할 수 없어 선택을 복사하지 않았습니다");
 
     // Whether the element is a password field; whether the focus of that application is one.
-    static bool isSecure(const AXElementRef& element);
-    static bool focusIsSecure(Pid pid);
+    static QCoro::Task<bool> isSecure(AXElementRef element);
+    static QCoro::Task<bool> focusIsSecure(Pid pid);
 
     // The element's whole text ("AXValue"), absent on an error or a value that is not text.
-    static std::optional<QString> value(const AXElementRef& element);
+    static QCoro::Task<std::optional<QString>> value(AXElementRef element);
 
     // Context window around a selection: up to this many UTF-16 units on each side.
     static constexpr qint64 contextRadius = 150;
@@ -48,10 +48,10 @@ public:
 private:
     static std::optional<Capture> captureLocal();
     // The focused element of the application with that process id; null when it has none.
-    static AXElementRef focusedElement(Pid pid);
-    static std::optional<Capture> captureViaAX(Pid pid, const AXElementRef& element);
-    static std::optional<std::pair<QString, TextRange>> expandTypoRun(const AXElementRef& element,
-                                                                      const QString& full, TextRange range);
+    static QCoro::Task<AXElementRef> focusedElement(Pid pid);
+    static QCoro::Task<std::optional<Capture>> captureViaAX(Pid pid, AXElementRef element);
+    static QCoro::Task<std::optional<std::pair<QString, TextRange>>> expandTypoRun(AXElementRef element, QString full,
+                                                                                   TextRange range);
     static QCoro::Task<std::optional<Capture>> captureViaClipboard(Pid pid, EditChords chords, QString identifier,
                                                                    QString* why);
     static QCoro::Task<std::optional<Capture>> captureViaPrimary(Pid pid);

@@ -78,7 +78,9 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
     }
 
     // The focus may have moved to a password field since the capture: nothing is written there.
-    if (cap.secure || TextCapture::focusIsSecure(cap.pid)) {
+    bool secure = cap.secure;
+    if (!secure) secure = co_await TextCapture::focusIsSecure(cap.pid);
+    if (secure) {
         Log::write(QStringLiteral("치환: 암호 칸이라 쓰지 않음"));
         co_return false;
     }
@@ -89,8 +91,9 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
     const bool pasteFirst = oneUndoStep && Platform::shared().keyPoster->reachesFront();
     if (pasteFirst) Log::write(QStringLiteral("치환: 한 번에 되돌릴 수 있게 붙여넣기로"));
     if (cap.viaAccessibility && cap.element && !pasteFirst) {
-        const auto before = TextCapture::value(cap.element);
-        const AXError written = accessibility->setAttributeValue(cap.element, Accessibility::selectedTextAttribute, text);
+        const auto before = co_await TextCapture::value(cap.element);
+        const AXError written =
+            co_await accessibility->setAttributeValueAsync(cap.element, Accessibility::selectedTextAttribute, text);
         if (written == AXError::success) {
             // Without a value before, or one that changed or cannot be read, the write is trusted;
             // so is an unchanged value where the replacement reads as what it replaced (an
@@ -102,7 +105,7 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
             while (before && !sameText && after && *after == *before
                    && clock->monotonicMs() - wrote < writeShowsWithinMs) {
                 co_await clock->sleep(20);
-                after = TextCapture::value(cap.element);
+                after = co_await TextCapture::value(cap.element);
             }
             if (!before || !after || *after != *before || sameText) {
                 Log::write(QStringLiteral("치환: AX"));
@@ -113,7 +116,7 @@ QCoro::Task<bool> TextReplacer::replace(Capture cap, QString text, std::function
             // A call that timed out may still have been carried out by a slow application: a paste
             // on top would write the text twice. A changed value says it was.
             co_await clock->sleep(80);
-            const auto after = TextCapture::value(cap.element);
+            const auto after = co_await TextCapture::value(cap.element);
             if (after && *after != *before) {
                 if (after->count(text) > before->count(text)) {
                     Log::write(QStringLiteral("치환: AX (늦게 끝남)"));

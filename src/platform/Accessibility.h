@@ -91,6 +91,27 @@ public:
     // Resumes at the element's application's next focus event, with what it says; absent when
     // none came within timeoutMs.
     virtual QCoro::Task<std::optional<bool>> nextFocusReport(AXElementRef element, qint64 timeoutMs) = 0;
+
+    // The same, awaited: an implementation whose calls wait on other applications leaves the
+    // caller's event loop running meanwhile. These forms answer as the plain ones do.
+    virtual QCoro::Task<AXElementRef> applicationAsync(Pid pid) { co_return application(pid); }
+    virtual QCoro::Task<AXResult<Pid>> processIdentifierAsync(AXElementRef element)
+    {
+        co_return processIdentifier(element);
+    }
+    virtual QCoro::Task<AXResult<AXValue>> copyAttributeValueAsync(AXElementRef element, QString attribute)
+    {
+        co_return copyAttributeValue(element, attribute);
+    }
+    virtual QCoro::Task<AXResult<AXValue>> copyParameterizedAttributeValueAsync(AXElementRef element, QString attribute,
+                                                                                AXValue parameter)
+    {
+        co_return copyParameterizedAttributeValue(element, attribute, parameter);
+    }
+    virtual QCoro::Task<AXError> setAttributeValueAsync(AXElementRef element, QString attribute, AXValue value)
+    {
+        co_return setAttributeValue(element, attribute, value);
+    }
 };
 
 // Typed views of a read: absent on an error or a value of another kind.

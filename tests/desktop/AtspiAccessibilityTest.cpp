@@ -16,8 +16,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+#include <qcoro/qcorotask.h>
 
 using namespace DesktopTest;
 
@@ -248,6 +250,17 @@ TEST_P(AtspiAccessibilityTest, AHungApplicationFailsWithinTheTimeOut)
     EXPECT_NE(ax.setAttributeValue(element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("x"))),
               AXError::success);
     EXPECT_LT(clock.elapsed(), kHungBound);
+
+    // Awaited, the read waits off this thread: its timers keep firing through the time-out
+    // (every 20 ms; a thread that waits sees none until the call is over).
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    clock.restart();
+    EXPECT_FALSE(QCoro::waitFor(ax.copyAttributeValueAsync(element, Accessibility::selectedTextAttribute)).ok());
+    EXPECT_LT(clock.elapsed(), kHungBound);
+    EXPECT_GE(ticks, 3) << "in " << clock.elapsed() << " ms";
     m_app->resume();
     EXPECT_TRUE(waitUntil([&] { return read(element, Accessibility::selectedTextAttribute) == QStringLiteral("수도를"); }, 3s))
         << "the write must not have happened";

@@ -1,25 +1,29 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/atspi/AtspiCalls.h"
+#include "platform/atspi/AtspiFocusReports.h"
 #include "platform/atspi/AtspiFront.h"
-#include "platform/atspi/GObjectRef.h"
+#include "platform/atspi/AtspiThread.h"
 #include "platform/Screens.h"
 #include "platform/Workspace.h"
+
+#include <QObject>
 
 #include <chrono>
 #include <memory>
 #include <optional>
 
 class AtspiBusLink;
-class AtspiElement;
-class AtspiFocusTracker;
 
 // The accessibility interface on Linux: AT-SPI 2 through libatspi. Reads and writes the focused
 // text of other applications, X11 and native Wayland ones alike. Every call to an application
-// gives up after the call time-out, so a hung application never hangs the program. Use from the
-// thread that runs the GLib main loop (the Qt main thread). Rectangles are answered in the
-// screens' coordinates: an application drawing at another scale than this program reports its
-// own units, which are taken to device pixels by its window's frame in the workspace.
+// gives up after the call time-out, so a hung application never hangs the program; libatspi waits
+// on a thread of its own (AtspiThread), where its events are dispatched too, so the awaited forms
+// leave this thread's event loop running meanwhile, and the plain ones wait for it. Use from one
+// thread (the Qt main thread). Rectangles are answered in the screens' coordinates: an application
+// drawing at another scale than this program reports its own units, which are taken to device
+// pixels by its window's frame in the workspace.
 class AtspiAccessibility : public Accessibility {
 public:
     AtspiAccessibility(std::shared_ptr<Screens> screens, std::shared_ptr<Workspace> workspace,
@@ -42,6 +46,13 @@ public:
     FocusReports focusReportsSince(const AXElementRef& element, quint64 mark) override;
     QCoro::Task<std::optional<bool>> nextFocusReport(AXElementRef element, qint64 timeoutMs) override;
 
+    QCoro::Task<AXElementRef> applicationAsync(Pid pid) override;
+    QCoro::Task<AXResult<Pid>> processIdentifierAsync(AXElementRef element) override;
+    QCoro::Task<AXResult<AXValue>> copyAttributeValueAsync(AXElementRef element, QString attribute) override;
+    QCoro::Task<AXResult<AXValue>> copyParameterizedAttributeValueAsync(AXElementRef element, QString attribute,
+                                                                        AXValue parameter) override;
+    QCoro::Task<AXError> setAttributeValueAsync(AXElementRef element, QString attribute, AXValue value) override;
+
     // The application in front as the bus tells it (see AtspiFront); absent without a bus.
     std::optional<AtspiFront::Application> frontApplication();
     // In a Wayland session a window's own coordinates are all a native application can report:
@@ -56,25 +67,42 @@ public:
 
 private:
     bool connected() const;
-    AXResult<AXValue> focusedElement(const AtspiElement& element);
-    // The focused object as AT-SPI's events tell it; null when they do not.
-    GObjectRef<AtspiAccessible> focusedByEvents() const;
-    AXResult<AXValue> selectedText(const AtspiElement& element);
-    AXResult<AXValue> selectedRange(const AtspiElement& element);
-    AXResult<AXValue> value(const AtspiElement& element);
-    AXResult<AXValue> boundsForRange(const AtspiElement& element, const TextRange& range);
-    AXError replaceSelection(const AtspiElement& element, const QString& text);
-    AXError select(const AtspiElement& element, const TextRange& range);
-    // The application's rectangle in the screens' coordinates; as it came when its scale cannot
-    // be told.
-    // Absent where a window must be known and is not.
-    std::optional<QRectF> onOurScreens(const AtspiElement& element, const QRectF& reported);
+    // A call's job on libatspi's thread: waited for, or awaited. Awaited as a named object: GCC 12
+    // destroys a temporary of a co_await expression twice (the lambda's copy of the element).
+    template <typename T>
+    T wait(std::function<T(AtspiCalls&)> job)
+    {
+        return m_thread->run<T>([calls = m_calls, job = std::move(job)] { return inLoop<T>(*calls, job); });
+    }
+    template <typename T>
+    AtspiThread::Awaiter<T> await(std::function<T(AtspiCalls&)> job)
+    {
+        return AtspiThread::Awaiter<T>(*m_thread, &m_home,
+                                       [calls = m_calls, job = std::move(job)] { return inLoop<T>(*calls, job); });
+    }
+    template <typename T>
+    static T inLoop(AtspiCalls& calls, const std::function<T(AtspiCalls&)>& job)
+    {
+        calls.adoptApplicationConnections();
+        T result = job(calls);
+        calls.adoptApplicationConnections();
+        return result;
+    }
+    // Whether the element can be asked at all: an error at once when it cannot.
+    std::optional<AXError> refused(const AXElementRef& element, bool systemWideToo) const;
+    // The rectangle in the screens' coordinates; what the application told, where it cannot be placed.
+    AXResult<AXValue> placed(const AXResult<AtspiCalls::Bounds>& found);
+    std::optional<QRectF> onOurScreens(const AtspiCalls::Bounds& found);
 
     std::shared_ptr<Screens> m_screens;
     std::shared_ptr<Workspace> m_workspace;
     std::chrono::milliseconds m_timeout;
+    std::shared_ptr<AtspiThread> m_thread;
+    std::shared_ptr<AtspiCalls> m_calls; // made, used and ended on m_thread
+    QObject m_home;                      // where awaited calls go on
+    AtspiFocusReports m_focusReports;    // posted to from m_thread until m_calls ends
     std::unique_ptr<AtspiBusLink> m_link;
-    std::unique_ptr<AtspiFocusTracker> m_focus; // only with a bus at start
+    AXElementRef m_systemWide;
     std::optional<bool> m_trusted; // the last answer the bus gave
     bool m_requireKnownWindow = false;
 };

@@ -36,7 +36,7 @@ bool AtspiBusLink::connected() const
     return m_connected && dbus_connection_get_is_connected(m_connection.get());
 }
 
-// libdbus tells of a closed connection with a local signal, dispatched from the main loop.
+// libdbus tells of a closed connection with a local signal, dispatched from libatspi's loop.
 DBusHandlerResult AtspiBusLink::onMessage(DBusConnection*, DBusMessage* message, void* self)
 {
     auto* link = static_cast<AtspiBusLink*>(self);

@@ -5,11 +5,13 @@
 #include <QDBusServiceWatcher>
 #include <QObject>
 
+#include <atomic>
+
 // Whether libatspi's connection to the accessibility bus still stands, and when a bus answers
 // again after it fell (the desktop session restarted it, or it crashed). libatspi 2.46 connects
 // once per process: after atspi_exit, atspi_init finds the registry and every application it knew
 // disposed (the desktop answers "The application no longer exists"), so a new bus is only reached
-// by a fresh start of the program. Events come through the GLib main loop (Qt's).
+// by a fresh start of the program. Events come through libatspi's loop (AtspiThread's).
 class AtspiBusLink : public QObject {
     Q_OBJECT
 public:
@@ -29,6 +31,6 @@ private:
     void askForAddress();
 
     DBusConnectionRef m_connection;
-    bool m_connected = false;
+    std::atomic<bool> m_connected = false; // set where libatspi's connection is dispatched
     QDBusServiceWatcher m_watcher;
 };

@@ -1,16 +1,12 @@
 #include "platform/atspi/AtspiFocusTracker.h"
 
+#include "platform/atspi/AtspiFocusReports.h"
+
 #include "platform/atspi/GErrorSlot.h"
 
 #include "base/Log.h"
 
-#include <QTimer>
-
-#include <qcoro/qcorotimer.h>
-
-#include <algorithm>
 #include <cstring>
-#include <limits>
 #include <memory>
 
 namespace {
@@ -18,7 +14,6 @@ namespace {
 constexpr const char* focusEvent = "object:state-changed:focused";
 constexpr const char* selectionEvent = "object:text-selection-changed";
 constexpr const char* activeEvent = "object:state-changed:active";
-constexpr std::size_t maxReports = 64;
 
 struct EventFree {
     void operator()(AtspiEvent* e) const { g_boxed_free(ATSPI_TYPE_EVENT, e); }
@@ -26,7 +21,7 @@ struct EventFree {
 
 } // namespace
 
-AtspiFocusTracker::AtspiFocusTracker()
+AtspiFocusTracker::AtspiFocusTracker(AtspiFocusReports* reports) : m_reports(reports)
 {
     m_listener = GObjectRef<AtspiEventListener>::adopt(atspi_event_listener_new(&AtspiFocusTracker::onEvent, this, nullptr));
     GErrorSlot error;
@@ -76,55 +71,12 @@ void AtspiFocusTracker::onEvent(AtspiEvent* raw, void* self)
             tracker->m_focused = {};
         }
         const QByteArray bus = busNameOf(event->source);
-        if (!bus.isEmpty()) tracker->report(bus, event->detail1 != 0);
+        if (!bus.isEmpty()) tracker->m_reports->post(bus, event->detail1 != 0);
     }
-}
-
-void AtspiFocusTracker::report(const QByteArray& busName, bool focused)
-{
-    ++m_events;
-    const auto [at, added] = m_reports.try_emplace(busName);
-    at->second.focused = focused;
-    if (!focused) at->second.lastLoss = m_events;
-    if (added) {
-        m_reportOrder.push_back(busName);
-        if (m_reportOrder.size() > maxReports) {
-            m_reports.erase(m_reportOrder.front());
-            m_reportOrder.pop_front();
-        }
-    }
-    // From the event loop, not from inside libatspi's dispatch: a waiter that resumes goes on to
-    // call the application, which libatspi cannot do from within its own handler.
-    QMetaObject::invokeMethod(this, [this, busName, focused] { emit reported(busName, focused); }, Qt::QueuedConnection);
 }
 
 QByteArray AtspiFocusTracker::busNameOf(AtspiAccessible* object)
 {
     const AtspiApplication* app = object ? ATSPI_OBJECT(object)->app : nullptr;
     return app && app->bus_name ? QByteArray(app->bus_name) : QByteArray();
-}
-
-Accessibility::FocusReports AtspiFocusTracker::reportsSince(const QByteArray& busName, quint64 mark) const
-{
-    const auto found = m_reports.find(busName);
-    if (busName.isEmpty() || found == m_reports.end()) return {};
-    return {found->second.lastLoss > mark, found->second.focused};
-}
-
-QCoro::Task<std::optional<bool>> AtspiFocusTracker::nextReport(QByteArray busName, qint64 timeoutMs)
-{
-    if (busName.isEmpty()) co_return std::nullopt;
-    // One timer wakes the wait once, at the report or at the time-out. The connection goes with
-    // the timer, so no report reaches a wait that is over (several can come in one go).
-    QTimer wake;
-    wake.setSingleShot(true);
-    std::optional<bool> said;
-    connect(this, &AtspiFocusTracker::reported, &wake, [&](const QByteArray& bus, bool focused) {
-        if (said || bus != busName || !wake.isActive()) return; // the wait is already over
-        said = focused;
-        wake.start(0);
-    });
-    wake.start(int(std::clamp<qint64>(timeoutMs, 0, std::numeric_limits<int>::max())));
-    co_await wake;
-    co_return said;
 }

@@ -1,30 +1,24 @@
 #pragma once
 
-#include "platform/Accessibility.h"
 #include "platform/atspi/GObjectRef.h"
 
 #include <atspi/atspi.h>
 
 #include <QByteArray>
-#include <QObject>
 
-#include <qcoro/qcorotask.h>
-
-#include <deque>
-#include <map>
-#include <optional>
+class AtspiFocusReports;
 
 // The object that last reported gaining the keyboard focus, from AT-SPI's focus events (as
 // screen readers follow the focus). Answers at once, without asking any application, so a hung
-// application cannot slow it. Events arrive through the GLib main loop (Qt's, in the program).
+// application cannot slow it. Events arrive through libatspi's loop (AtspiThread's), where it is used.
 //
 // A GTK 4 application announces its first focus before its objects are on the bus, and never
 // again until its window loses and regains the keyboard: the object whose text selection changed
 // last is kept too, for the caller to check whether it holds the focus.
-class AtspiFocusTracker : public QObject {
-    Q_OBJECT
+class AtspiFocusTracker {
 public:
-    AtspiFocusTracker();
+    // Each application's word on its own focus is posted to `reports` (which outlives this).
+    explicit AtspiFocusTracker(AtspiFocusReports* reports);
     ~AtspiFocusTracker();
     AtspiFocusTracker(const AtspiFocusTracker&) = delete;
     AtspiFocusTracker& operator=(const AtspiFocusTracker&) = delete;
@@ -45,19 +39,9 @@ public:
 
     // The bus connection of the object's application, which its events come from; empty when not known.
     static QByteArray busNameOf(AtspiAccessible* object);
-    // The number of focus events so far.
-    quint64 mark() const { return m_events; }
-    // What the application on that bus connection said of its focus after the mark, and last.
-    Accessibility::FocusReports reportsSince(const QByteArray& busName, quint64 mark) const;
-    // What that application's next focus event says; absent when none came within timeoutMs.
-    QCoro::Task<std::optional<bool>> nextReport(QByteArray busName, qint64 timeoutMs);
-
-signals:
-    void reported(const QByteArray& busName, bool focused);
 
 private:
     static void onEvent(AtspiEvent* event, void* self);
-    void report(const QByteArray& busName, bool focused);
 
     GObjectRef<AtspiEventListener> m_listener;
     GObjectRef<AtspiAccessible> m_focused;
@@ -65,12 +49,5 @@ private:
     GObjectRef<AtspiAccessible> m_selected;
     GObjectRef<AtspiAccessible> m_active;
     bool m_followsSelections = false;
-    // Applications' word on their focus, the most recent few (bus names are not reused).
-    struct Reports {
-        bool focused = false; // the last word
-        quint64 lastLoss = 0; // the number of the last event that said it lost the focus
-    };
-    std::map<QByteArray, Reports> m_reports;
-    quint64 m_events = 0;
-    std::deque<QByteArray> m_reportOrder;
+    AtspiFocusReports* m_reports;
 };
