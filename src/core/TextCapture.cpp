@@ -224,8 +224,9 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaAX(Pid pid, AXElement
     if (!element) co_return std::nullopt;
     const std::shared_ptr<Accessibility> ax = Platform::shared().accessibility;
 
-    const AXResult<AXValue> selectedRead = co_await ax->copyAttributeValueAsync(element, Accessibility::selectedTextAttribute);
-    const auto selectedText = AX::as<QString>(selectedRead);
+    // Read together, in one trip: the rectangle is read again only where the range is widened.
+    const Accessibility::SelectionReads reads = co_await ax->readSelectionAsync(element);
+    const auto selectedText = AX::as<QString>(reads.selectedText);
     // A caret without a selection reads as blank here; the clipboard strategy gets its turn then.
     if (!selectedText || TextUtil::trimmed(*selectedText).isEmpty()) co_return std::nullopt;
 
@@ -236,15 +237,16 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaAX(Pid pid, AXElement
     cap.element = element;
     cap.pid = pid;
 
-    const AXResult<AXValue> rangeRead =
-        co_await ax->copyAttributeValueAsync(element, Accessibility::selectedTextRangeAttribute);
-    auto range = AX::as<TextRange>(rangeRead);
+    auto range = AX::as<TextRange>(reads.range);
     if (!range) co_return cap;
 
-    if (const auto full = co_await value(element)) {
+    AXResult<AXValue> boundsRead = reads.bounds;
+    if (const auto full = AX::as<QString>(reads.value)) {
         if (auto widened = co_await expandTypoRun(element, *full, *range)) {
             cap.selected = widened->first;
             range = widened->second;
+            boundsRead = co_await ax->copyParameterizedAttributeValueAsync(
+                element, Accessibility::boundsForRangeParameterizedAttribute, *range);
         }
         const qint64 total = full->size();
         const qint64 lo = std::max<qint64>(range->location - contextRadius, 0);
@@ -252,8 +254,6 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaAX(Pid pid, AXElement
         cap.context = (hi - lo != 0 && lo <= hi) ? full->mid(lo, hi - lo) : *selectedText;
     }
 
-    const AXResult<AXValue> boundsRead = co_await ax->copyParameterizedAttributeValueAsync(
-        element, Accessibility::boundsForRangeParameterizedAttribute, *range);
     const auto bounds = AX::as<QRectF>(boundsRead);
     if (bounds && (bounds->width() > 0 || bounds->height() > 0)) cap.selectionBounds = *bounds;
     co_return cap;

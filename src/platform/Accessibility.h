@@ -112,6 +112,26 @@ public:
     {
         co_return setAttributeValue(element, attribute, value);
     }
+
+    // A text element's selection as a capture reads it, in one go where the implementation can
+    // (each awaited call is a trip to where the calls are made): the selected text, then its range,
+    // the whole value and the range's rectangle. Where the text cannot be read or is empty, the
+    // rest is left unread (noValue); so is the rectangle without a range.
+    struct SelectionReads {
+        AXResult<AXValue> selectedText, range, value, bounds;
+    };
+    virtual QCoro::Task<SelectionReads> readSelectionAsync(AXElementRef element)
+    {
+        SelectionReads reads;
+        reads.selectedText = copyAttributeValue(element, selectedTextAttribute);
+        const QString* text = reads.selectedText.ok() ? std::get_if<QString>(&reads.selectedText.value) : nullptr;
+        if (!text || text->isEmpty()) co_return reads;
+        reads.range = copyAttributeValue(element, selectedTextRangeAttribute);
+        reads.value = copyAttributeValue(element, valueAttribute);
+        if (reads.range.ok())
+            reads.bounds = copyParameterizedAttributeValue(element, boundsForRangeParameterizedAttribute, reads.range.value);
+        co_return reads;
+    }
 };
 
 // Typed views of a read: absent on an error or a value of another kind.

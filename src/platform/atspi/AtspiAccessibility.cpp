@@ -211,6 +211,37 @@ QCoro::Task<AXError> AtspiAccessibility::setAttributeValueAsync(AXElementRef ref
     co_return written;
 }
 
+QCoro::Task<Accessibility::SelectionReads> AtspiAccessibility::readSelectionAsync(AXElementRef ref)
+{
+    SelectionReads reads;
+    if (const auto error = refused(ref, false)) {
+        reads.selectedText = fail(*error);
+        co_return reads;
+    }
+    // One trip to libatspi's thread; the rectangle is placed on the screens back here.
+    struct Found {
+        SelectionReads reads;
+        AXResult<AtspiCalls::Bounds> bounds;
+    };
+    auto call = await<Found>([ref](AtspiCalls& calls) {
+        const AtspiElement& element = *atspiElement(ref);
+        Found found;
+        found.reads.selectedText = calls.copy(element, selectedTextAttribute);
+        const QString* text =
+            found.reads.selectedText.ok() ? std::get_if<QString>(&found.reads.selectedText.value) : nullptr;
+        if (!text || text->isEmpty()) return found;
+        found.reads.range = calls.copy(element, selectedTextRangeAttribute);
+        found.reads.value = calls.copy(element, valueAttribute);
+        const TextRange* range = found.reads.range.ok() ? std::get_if<TextRange>(&found.reads.range.value) : nullptr;
+        if (range && !element.isSystemWide()) found.bounds = calls.bounds(element, *range);
+        return found;
+    });
+    const Found found = co_await call;
+    reads = found.reads;
+    if (found.reads.range.ok()) reads.bounds = placed(found.bounds);
+    co_return reads;
+}
+
 quint64 AtspiAccessibility::focusEventMark() { return m_focusReports.mark(); }
 
 Accessibility::FocusReports AtspiAccessibility::focusReportsSince(const AXElementRef& ref, quint64 mark)

@@ -52,6 +52,7 @@ public:
     QCoro::Task<AXResult<AXValue>> copyParameterizedAttributeValueAsync(AXElementRef element, QString attribute,
                                                                         AXValue parameter) override;
     QCoro::Task<AXError> setAttributeValueAsync(AXElementRef element, QString attribute, AXValue value) override;
+    QCoro::Task<SelectionReads> readSelectionAsync(AXElementRef element) override;
 
     // The application in front as the bus tells it (see AtspiFront); absent without a bus.
     std::optional<AtspiFront::Application> frontApplication();
