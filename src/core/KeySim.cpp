@@ -22,7 +22,8 @@ QCoro::Task<bool> KeySim::press(quint16 key, quint64 flags, Pid pid)
         co_await clock->sleep(modifierPollMs);
     }
 
-    const auto front = workspace->frontmostApplication();
+    auto asking = workspace->frontmostApplicationAsync();
+    const std::optional<RunningApplication> front = co_await asking;
     if (!front || front->pid != pid) {
         Log::write(QStringLiteral("맨 앞 앱이 바뀌어 단축키 흉내를 건너뜀"));
         co_return false;

@@ -108,7 +108,8 @@ void TextCapture::watchLateCopyWhile(std::function<bool()> condition)
 QCoro::Task<std::optional<Capture>> TextCapture::capture(bool accessibility, QString* why)
 {
     const auto workspace = Platform::shared().workspace;
-    const auto front = workspace->frontmostApplication();
+    auto asking = workspace->frontmostApplicationAsync();
+    const std::optional<RunningApplication> front = co_await asking;
     if (!front) co_return std::nullopt;
     const QString identifier = identifierForLog(*front);
 

@@ -44,6 +44,12 @@ std::shared_ptr<HotKeyService> hotKeys(std::shared_ptr<X11Keymap> keymap)
     return std::make_shared<WaylandHotKeys>(grab, route, portal ? std::make_unique<PortalShortcuts>(bus) : nullptr, command);
 }
 
+std::optional<RunningApplication> running(const std::optional<AtspiFront::Application>& front)
+{
+    if (!front) return std::nullopt;
+    return RunningApplication{front->pid, front->name.isEmpty() ? std::nullopt : std::optional(front->name), std::nullopt};
+}
+
 } // namespace
 
 std::shared_ptr<Platform> DesktopPlatform::create()
@@ -65,13 +71,19 @@ std::shared_ptr<Platform> DesktopPlatform::create()
     if (session.wayland) accessibility->followSelections();
     platform->accessibility = accessibility;
     std::weak_ptr<AtspiAccessibility> bus = accessibility;
-    platform->workspace = std::make_shared<FrontWorkspace>(windows, [bus]() -> std::optional<RunningApplication> {
-        const auto ax = bus.lock();
-        const auto front = ax ? ax->frontApplication() : std::nullopt;
-        if (!front) return std::nullopt;
-        return RunningApplication{front->pid, front->name.isEmpty() ? std::nullopt : std::optional(front->name),
-                                  std::nullopt};
-    });
+    platform->workspace = std::make_shared<FrontWorkspace>(
+        windows,
+        [bus]() -> std::optional<RunningApplication> {
+            const auto ax = bus.lock();
+            return running(ax ? ax->frontApplication() : std::nullopt);
+        },
+        [bus]() -> QCoro::Task<std::optional<RunningApplication>> {
+            const auto ax = bus.lock();
+            if (!ax) co_return std::nullopt;
+            auto asking = ax->frontApplicationAsync();
+            const std::optional<AtspiFront::Application> front = co_await asking;
+            co_return running(front);
+        });
     platform->keyboardLayout = keymap;
     platform->hotKeys = hotKeys(keymap);
     platform->keyPoster = std::make_shared<XTestKeyPoster>(input, keymap, windows, session.wayland);

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <qcoro/qcorotask.h>
+
 #include <functional>
 #include <optional>
 
@@ -37,6 +39,12 @@ public:
 
     // The application that receives the keyboard; absent when none can be told.
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
+    // The same, where telling it may wait on another application: awaited, the caller's event loop
+    // keeps running. The plain form then answers with what was told last.
+    virtual QCoro::Task<std::optional<RunningApplication>> frontmostApplicationAsync()
+    {
+        co_return frontmostApplication();
+    }
     // Its window; absent when none can be told.
     virtual std::optional<FrontWindow> frontmostWindow() = 0;
     virtual Pid ownPid() = 0;

@@ -5,6 +5,7 @@
 #include "cli/MemoryWindows.h"
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/atspi/AtspiBusLink.h"
+#include "platform/atspi/AtspiThread.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Workspace.h"
 
@@ -20,6 +21,9 @@
 
 #include <gtest/gtest.h>
 #include <qcoro/qcorotask.h>
+
+#include <atomic>
+#include <future>
 
 using namespace DesktopTest;
 
@@ -308,6 +312,29 @@ TEST(AtspiFocusReports, AnEditorsFocusReachesTheMainThread)
     ASSERT_TRUE(other);
     EXPECT_TRUE(waitUntil([&] { return ax.focusReportsSince(other, mark).last == true; }, 20s));
     EXPECT_GT(ax.focusEventMark(), mark);
+}
+
+// The application in front, as the bus tells it, never waits on libatspi's thread (where a busy
+// application holds it up to the call time-out): the plain form gives what was told last at once.
+TEST(AtspiFocusReports, TheFrontApplicationIsToldWithoutWaitingOnLibatspisThread)
+{
+    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
+    std::unique_ptr<LaunchedApp> editor;
+    ASSERT_TRUE(startFocused(ax, editor, {QStringLiteral("--text"), QStringLiteral("수도")}));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto asked = QCoro::waitFor(ax.frontApplicationAsync());
+        return asked && asked->pid == editor->pid();
+    }, 20s));
+    std::promise<void> letGo;
+    std::future<void> released = letGo.get_future();
+    std::atomic<bool> heldToTheEnd{false};
+    AtspiThread::shared()->post([&] { heldToTheEnd = released.wait_for(30s) == std::future_status::timeout; });
+    const auto told = ax.frontApplication();
+    letGo.set_value();
+    AtspiThread::shared()->run<bool>([] { return true; });
+    EXPECT_FALSE(heldToTheEnd) << "the plain form waited for the thread";
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->pid, editor->pid());
 }
 
 // A password field says it is one, and its text (even the mask) is neither read nor written: Qt's

@@ -113,7 +113,31 @@ void AtspiAccessibility::followSelections()
 std::optional<AtspiFront::Application> AtspiAccessibility::frontApplication()
 {
     if (!connected()) return std::nullopt;
-    return wait<std::optional<AtspiFront::Application>>([](AtspiCalls& calls) { return calls.frontApplication(); });
+    if (!m_frontAsked) {
+        m_frontAsked = true;
+        m_thread->post([calls = m_calls, home = &m_home, front = &m_front, asked = &m_frontAsked] {
+            auto told = inLoop<std::optional<AtspiFront::Application>>(
+                *calls, [](AtspiCalls& c) { return c.frontApplication(); });
+            // Dropped with `home` when this is gone first.
+            QMetaObject::invokeMethod(
+                home,
+                [front, asked, told = std::move(told)] {
+                    *front = told;
+                    *asked = false;
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    return m_front;
+}
+
+QCoro::Task<std::optional<AtspiFront::Application>> AtspiAccessibility::frontApplicationAsync()
+{
+    if (!connected()) co_return std::nullopt;
+    auto call = await<std::optional<AtspiFront::Application>>([](AtspiCalls& calls) { return calls.frontApplication(); });
+    std::optional<AtspiFront::Application> told = co_await call;
+    m_front = told;
+    co_return told;
 }
 
 AXElementRef AtspiAccessibility::application(Pid pid)

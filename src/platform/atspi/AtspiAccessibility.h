@@ -54,8 +54,11 @@ public:
     QCoro::Task<AXError> setAttributeValueAsync(AXElementRef element, QString attribute, AXValue value) override;
     QCoro::Task<SelectionReads> readSelectionAsync(AXElementRef element) override;
 
-    // The application in front as the bus tells it (see AtspiFront); absent without a bus.
+    // The application in front as the bus tells it (see AtspiFront); absent without a bus. Asking
+    // may wait on a busy application: the plain form answers at once with the answer told last
+    // (and asks again meanwhile), the awaited one asks.
     std::optional<AtspiFront::Application> frontApplication();
+    QCoro::Task<std::optional<AtspiFront::Application>> frontApplicationAsync();
     // In a Wayland session a window's own coordinates are all a native application can report:
     // rectangles are answered only where the workspace knows the window (an XWayland one).
     void requireKnownWindow(bool required) { m_requireKnownWindow = required; }
@@ -106,4 +109,6 @@ private:
     AXElementRef m_systemWide;
     std::optional<bool> m_trusted; // the last answer the bus gave
     bool m_requireKnownWindow = false;
+    std::optional<AtspiFront::Application> m_front; // told last
+    bool m_frontAsked = false;                      // a plain form's question is under way
 };
