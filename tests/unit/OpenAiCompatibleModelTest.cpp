@@ -313,8 +313,9 @@ TEST(OpenAiCompatibleModelTest, AGivenUpRequestClosesItsConnection)
         EXPECT_EQ(f.rank(), frequencyOrder()) << i;
     }
     EXPECT_TRUE(allClosed());
-    f.peer.next(chat, HttpPeer::chatJson(pick({2}, "r", {})));
-    EXPECT_EQ(f.rank().first().entry, pool(4)[2]);
+    // It answers again and ranks again (a try may still run out of time on a busy machine).
+    f.peer.always(chat, HttpPeer::chatJson(pick({2}, "r", {})));
+    EXPECT_TRUE(spinUntil([&] { return f.rank().first().entry == pool(4)[2]; }, 30000));
 
     // Nobody waits for the answer any more (the panel closed).
     f.peer.next(chat, hang);
