@@ -1,5 +1,7 @@
 #include "core/CandidatePanel.h"
 
+#include "base/Log.h"
+
 #include "core/LanguageModels.h"
 #include "core/ShortcutCenter.h"
 #include "platform/Platform.h"
@@ -300,5 +302,7 @@ bool CandidatePanel::passOn(const KeyEvent& event)
     const auto front = platform.workspace->frontmostApplication();
     if (front && front->pid != platform.workspace->ownPid())
         platform.keyPoster->postKeyDown(front->pid, event.keyCode, event.modifierFlags, event.nativeKey);
+    else
+        Log::write(front ? QStringLiteral("패널이 아직 맨 앞이라 키를 넘기지 않음") : QStringLiteral("맨 앞 앱을 알 수 없어 키를 넘기지 않음"));
     return false;
 }

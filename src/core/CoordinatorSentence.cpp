@@ -78,6 +78,8 @@ QCoro::Task<bool> Coordinator::sentencePath(Capture cap, QString text, PanelAnch
     // Without a model every step is arranged at once (the dictionary answers in microseconds), so
     // keys typed ahead meet their steps' rows; a model's steps are asked behind the first, in order.
     for (qsizetype step = 0; step < (run->model ? 1 : run->rows.size()); ++step) co_await arrangeStep(run, step);
+    // As after a word's lookup: the index pages the steps read go back to the page cache.
+    dictionary->releaseResident();
     showStep(run);
     if (run->model) detach(endCleanly(arrangeLaterSteps(run)));
     co_return true;
@@ -102,6 +104,7 @@ QCoro::Task<void> Coordinator::arrangeLaterSteps(std::shared_ptr<SentenceRun> ru
         // The user got there first and waits on the loading line.
         if (panel.session == run->session && run->walk.current() == step) showStep(run);
     }
+    dictionary->releaseResident();
 }
 
 void Coordinator::showStep(const std::shared_ptr<SentenceRun>& run)

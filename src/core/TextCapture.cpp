@@ -132,6 +132,7 @@ QCoro::Task<std::optional<Capture>> TextCapture::capture(bool accessibility, QSt
     if (accessibility && !Defaults::shared().boolean(QStringLiteral("debugForceClipboardCapture"))) {
         cap = co_await captureViaAX(front->pid, focus);
         if (cap) Log::write(QStringLiteral("선택 읽기: AX (%1)").arg(identifier));
+        else if (!focus) Log::write(QStringLiteral("선택 읽기: AX로 포커스된 요소를 찾지 못함 (%1)").arg(identifier));
     }
     // A pick's paste may still hold the clipboard (or PRIMARY): what it holds is not the user's.
     if (!cap && !co_await ClipboardLoan::allEnded())
@@ -229,7 +230,11 @@ QCoro::Task<std::optional<Capture>> TextCapture::captureViaAX(Pid pid, AXElement
     const Accessibility::SelectionReads reads = co_await ax->readSelectionAsync(element);
     const auto selectedText = AX::as<QString>(reads.selectedText);
     // A caret without a selection reads as blank here; the clipboard strategy gets its turn then.
-    if (!selectedText || TextUtil::trimmed(*selectedText).isEmpty()) co_return std::nullopt;
+    if (!selectedText || TextUtil::trimmed(*selectedText).isEmpty()) {
+        Log::write(selectedText ? QStringLiteral("선택 읽기: AX로 읽은 선택이 비어 있음")
+                                : QStringLiteral("선택 읽기: AX로 선택을 읽지 못함 (오류 %1)").arg(qint32(reads.selectedText.error)));
+        co_return std::nullopt;
+    }
 
     Capture cap;
     cap.selected = *selectedText;

@@ -287,6 +287,27 @@ TEST_P(AtspiAccessibilityTest, SystemWideFocusFollowsTheFocusedEditor)
 
 INSTANTIATE_TEST_SUITE_P(Editors, AtspiAccessibilityTest, testing::Values(Editor::mousepad, Editor::qt, Editor::qtRich), editorName);
 
+// A keyboard grab (the shortcut held down) takes the focus from GTK's text without giving it to
+// anything else: the system-wide focus still names that text, for the press to read.
+class AtspiGrabTest : public AtspiAccessibilityTest {};
+
+TEST_P(AtspiGrabTest, TheTextFocusedLastStandsInWhileAGrabHoldsTheKeyboard)
+{
+    ASSERT_NO_FATAL_FAILURE(open(QStringLiteral("수도를 보다"), {0, 2}));
+    const AXElementRef element = focused();
+    const quint64 mark = ax.focusEventMark();
+    auto grab = std::make_unique<KeyboardGrab>();
+    ASSERT_TRUE(grab->held());
+    const bool lost = waitUntil([&] { return ax.focusReportsSince(element, mark).last == false; }, 20s);
+    const auto seen = AX::as<AXElementRef>(ax.copyAttributeValue(ax.systemWide(), Accessibility::focusedUIElementAttribute));
+    grab.reset();
+    ASSERT_TRUE(lost) << "the editor did not report losing the focus to the grab";
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(read(*seen, Accessibility::selectedTextAttribute), QStringLiteral("수도"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Gtk, AtspiGrabTest, testing::Values(Editor::mousepad), editorName);
+
 TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
 {
     AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};

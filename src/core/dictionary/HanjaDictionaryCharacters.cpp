@@ -58,6 +58,7 @@ double HanjaDictionary::characterUses(QStringView character)
             }
         }
         m_characterUses = std::move(uses);
+        releaseResident(); // every word was read: the pages go back to the page cache
     }
     return m_characterUses->value(TextUtil::nfc(character.toString()));
 }
@@ -86,5 +87,6 @@ QHash<QString, int> HanjaDictionary::charactersBeside(QStringView word, qsizetyp
             if (!right.isEmpty() && pair == right) count(key, hangul.size(), j);
         }
     }
+    releaseResident(); // every word was read: the pages go back to the page cache
     return out;
 }

@@ -246,6 +246,10 @@ AXResult<AXValue> AtspiCalls::focusedElement(const AtspiElement& element)
     };
     if (element.isSystemWide()) {
         Accessible focused = focusedByEvents();
+        // A keyboard grab (the shortcut held down) takes the focus from the text without giving it
+        // to anything else: while nothing else gained it, the text focused last stands in. The
+        // caller reads it only where it belongs to the application in front.
+        if (!focused) focused = m_focus->lastFocused();
         if (!focused || !hasText(focused.get())) return fail(AXError::noValue);
         return wrap(std::move(focused));
     }

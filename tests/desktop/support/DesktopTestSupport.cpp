@@ -304,4 +304,22 @@ QList<pid_t> children(pid_t pid)
 
 bool alive(pid_t pid) { return kill(pid, 0) == 0; }
 
+KeyboardGrab::KeyboardGrab()
+{
+    Display* display = XOpenDisplay(nullptr);
+    m_display = display;
+    if (!display) return;
+    m_held = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime)
+        == GrabSuccess;
+    XSync(display, False);
+}
+
+KeyboardGrab::~KeyboardGrab()
+{
+    if (!m_display) return;
+    auto* display = static_cast<Display*>(m_display);
+    XUngrabKeyboard(display, CurrentTime);
+    XCloseDisplay(display);
+}
+
 } // namespace DesktopTest

@@ -105,4 +105,18 @@ unsigned long activeWindow();
 // Whether an application with that PID is on the accessibility bus now.
 bool registeredOnAccessibilityBus(pid_t pid);
 
+// The keyboard grabbed by a client of its own, as a held shortcut's key grabs it, until destroyed.
+class KeyboardGrab {
+public:
+    KeyboardGrab();
+    ~KeyboardGrab();
+    KeyboardGrab(const KeyboardGrab&) = delete;
+    KeyboardGrab& operator=(const KeyboardGrab&) = delete;
+    bool held() const { return m_held; }
+
+private:
+    void* m_display = nullptr;
+    bool m_held = false;
+};
+
 } // namespace DesktopTest
