@@ -34,6 +34,8 @@ MIN_SYLLABLES = 2
 # Kings' temple names end in these (仁宗, 宣祖), besides the suffixes usage_table.py counts.
 KING_SUFFIXES = frozenset("宗祖")
 NAME_SHARE = 0.5
+# The sources whose other spellings of hanja.txt's words are taken too.
+OTHER_SPELLINGS_FROM = frozenset({"statutes"})
 # The surnames of usage_table.py, and those of the Chinese histories Wikipedia annotates most.
 SURNAMES = ut.SURNAMES | frozenset("袁董曹荀諸葛司馬夏侯蔣鄧苻")
 
@@ -83,9 +85,11 @@ def supplement(spellings, sources, persons, shares):
         for (K, H), a in ann.items():
             if a < MIN_ANNOTATIONS or len(K) < MIN_SYLLABLES or len(K) != len(H) or not is_hangul(K):
                 continue
-            # New words only: another spelling of a word hanja.txt has would be scored by its
-            # annotations alone, and those are mostly names (경중 敬仲, 수화 綏和 over 輕重, 手話).
-            if K in spellings or len(K) > 2:
+            # New words, and other spellings of hanja.txt's words from the statutes (이권 利券, 전원
+            # 轉院): Wikipedia's are mostly names (경중 敬仲, 수화 綏和). They follow the word's own
+            # spellings: usage_table.py leaves them unscored, since annotations of a rarer reading
+            # alone would put it first (항간 港間 over 巷間).
+            if len(K) > 2 or (K in spellings and (name not in OTHER_SPELLINGS_FROM or H in spellings[K])):
                 continue
             if (K, H) in persons or H[-1] in ut.NAME_SUFFIXES or H[-1] in KING_SUFFIXES:
                 continue
