@@ -3,10 +3,11 @@
 enough, as dictionary entries (해촉 解囑, 209 times in statutes; 개임 改任), with their annotations.
 
 A pair (Hangul word, Hanja spelling) of two syllables or more is taken when
-- its word is no key of hanja.txt and has two syllables (longer new words are the seen
-  compounds' and the compound parts'). Other spellings of hanja.txt's words are left out: scored
-  by their annotations alone, mostly names (敬仲, 綏和), they went before the everyday spelling
-  (輕重, 手話) and cost 12 statute rows at top-1 while fixing 4;
+- its word has two syllables (longer new words are the seen compounds' and the compound parts')
+  and is no key of hanja.txt, or the pair comes from the statutes (이권 利券, 전원 轉院). Wikipedia's
+  other spellings of hanja.txt's words are left out: scored by their annotations alone, mostly
+  names (敬仲, 綏和), they went before the everyday spelling (輕重, 手話) and cost 12 statute rows at
+  top-1 while fixing 4. The statutes' are left unscored by usage_table.py, after the word's own;
 - each Hanja reads as its syllable by the one-character entries of hanja.txt, the initial-sound
   rule allowed at the start (ㄹ → ㄴ/ㅇ, ㄴ → ㅇ: 노동 勞動) and ㄴ → ㄹ anywhere (허락 許諾);
 - writers annotated it MIN_ANNOTATIONS times or more in one source (Korean statutes, Korean
