@@ -18,7 +18,10 @@ constexpr char32_t jamoLast = 0x318E;
 constexpr int jamoCount = int(jamoLast - jamoFirst + 1);
 
 inline bool isSyllable(char32_t c) { return c >= syllableFirst && c <= syllableLast; }
-inline bool isJamo(char32_t c) { return c >= jamoFirst && c <= jamoLast; }
+// ㆍ (arae-a) is in the block, but no key types it, and official text writes it for the middle dot
+// (산ㆍ학ㆍ연): it bounds a run like punctuation.
+constexpr char32_t araeA = 0x318D;
+inline bool isJamo(char32_t c) { return c >= jamoFirst && c <= jamoLast && c != araeA; }
 inline bool isHangulLetter(char32_t c) { return isSyllable(c) || isJamo(c); }
 inline bool isLatinLetter(char32_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 

@@ -92,10 +92,11 @@ namespace WordRows {
 std::optional<Lookup> lookUp(const QString& text, HanjaDictionary& dictionary, const HanjaDictionary::PartPicks& picks)
 {
     if (!allSyllables(text) || TextUtil::characterCount(text) > kMaxSyllables) return std::nullopt;
-    const std::optional<HanjaDictionary::Split> split = dictionary.split(text);
+    std::optional<HanjaDictionary::Split> split = dictionary.split(text);
     Lookup lookup;
     // With no dictionary word at its start (이순신은), a compound as writers spelled it may still read it.
     lookup.compounds = split ? dictionary.compounds(*split, 3, picks) : dictionary.compounds(text, 3, picks);
+    if (!split) split = dictionary.syllableSplit(text);
     if (split) lookup.entries = dictionary.candidates(split->stem);
     if (lookup.entries.isEmpty() && lookup.compounds.isEmpty()) return std::nullopt;
     lookup.head = split.value_or(HanjaDictionary::Split{text, QString()});

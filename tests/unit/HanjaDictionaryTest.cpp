@@ -147,7 +147,7 @@ TEST(HanjaDictionaryTest, ARestThatIsNoEndingGivesWayToAWordWithAKnownEnding)
 {
     const QByteArray dictionary = "사회\t社會\n사회부\t社會部\n사고\t事故\n사고가\t思考家\n정치\t政治\n정치가\t政治家\n"
                                   "환경\t環境\n환경처\t環境處\n가나다\t加那多\n반지\t斑指\n반지름\t半지름\n교육\t敎育\n"
-                                  "교육대\t敎育隊\n대장\t大將\n완전\t完全\n완전히\t完全히\n";
+                                  "교육대\t敎育隊\n대장\t大將\n완전\t完全\n완전히\t完全히\n구\t區\n";
     const QByteArray table = "사회부\t社會部\t5\n사고\t事故\t9\n환경처\t環境處\t2\n반지\t斑指\t5\n교육\t敎育\t9\n"
                              "완전\t完全\t9\n";
     const QByteArray endings = "# rest\tuses\n부터\t10\n처럼\t8\n가\t30\n를\t20\n은\t30\n장\t5\n";
@@ -164,6 +164,10 @@ TEST(HanjaDictionaryTest, ARestThatIsNoEndingGivesWayToAWordWithAKnownEnding)
     EXPECT_EQ(dict.split("완전히"), splitPair("완전히", ""));
     EXPECT_EQ(dict.split("교육대장"), splitPair("교육", "대장")) << "a word follows: a compound, not an ending";
     EXPECT_EQ(dict.split("반지름킹"), splitPair("반지", "름킹")) << "no longer word with a known ending";
+    // A one-character word is no stem of split; a press still reads it before a known ending.
+    EXPECT_EQ(dict.split("구를"), std::nullopt);
+    EXPECT_EQ(dict.syllableSplit("구를"), splitPair("구", "를"));
+    EXPECT_EQ(dict.syllableSplit("구킹"), std::nullopt);
 
     HanjaDictionary plain(HanjaDictionary::Texts{dictionary, table});
     EXPECT_EQ(plain.split("사회부터"), splitPair("사회부", "터")) << "without the list, the plain rule";

@@ -129,6 +129,8 @@ TEST(KeyboardLayoutFix, typoRunRefusesRealKoreanAndBadRanges)
     // Real Korean: the widened run has no jamo, or too few of them.
     EXPECT_EQ(run(u"저는 안녕하세요"_s, 4, 1), std::nullopt);
     EXPECT_EQ(run(u"안녕하세요ㅋ"_s, 5, 1), std::nullopt);
+    // ㆍ between syllables is official text's middle dot, not a typed letter.
+    EXPECT_EQ(run(u"산ㆍ학ㆍ연"_s, 0, 1), std::nullopt);
     // Several syllables without a jamo are not a typo worth widening.
     EXPECT_EQ(run(u"ㅗ디ㅣ디ㅐ"_s, 1, 1), std::pair(qint64(0), qint64(5)));
     EXPECT_EQ(run(u"ㅗ디디ㅣㅐ"_s, 1, 2), std::nullopt);

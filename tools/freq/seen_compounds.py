@@ -100,8 +100,11 @@ def ending_completions(endings):
     return completions
 
 
-def seen_compounds(spellings, ann, eojeols, endings, threshold):
-    """{(hangul, hanja): annotations} and the number of words left out as word + ending."""
+def seen_compounds(spellings, ann, eojeols, endings, threshold, annotated=None):
+    """{(hangul, hanja): annotations} and the number of words left out as word + ending.
+    annotated: {hangul: its annotated occurrences in the counted text} (default: the annotations).
+    An annotated occurrence stands bare in the eojeol counts (보정기간(補正期間)을 gives 보정기간 and
+    을), yet the writer said it is the compound: it is no evidence of the word + ending reading."""
     ending_set = set(endings)
     words = {}
     for (hangul, hanja), count in ann.items():
@@ -126,7 +129,10 @@ def seen_compounds(spellings, ann, eojeols, endings, threshold):
                 else:
                     ambiguous.update(completions.get(x, ()))
         if ambiguous:
-            as_word_and_ending = sum(eojeols.get(hangul + y, 0) for y in ambiguous)
+            own = annotated.get(hangul, 0) if annotated is not None else sum(spelled.values())
+            as_word_and_ending = sum(eojeols.get(hangul + y, 0) for y in ambiguous if y)
+            if "" in ambiguous:
+                as_word_and_ending += max(0, eojeols.get(hangul, 0) - own)
             as_noun = sum(eojeols.get(hangul + e, 0) for e in endings if e not in ambiguous)
             if as_noun < threshold * as_word_and_ending:
                 left_out += 1
@@ -174,17 +180,24 @@ def main():
     endings = read_endings(args.endings)
     eojeols = freqlib.read_eojeol_counts(args.raw)
     ann = freqlib.read_annotation_counts(args.raw)
+    uses = ann  # annotated occurrences in the counted text
     statutes = args.statute_weight not in ("0", "0.0")
     if statutes:
         # The statutes' compounds too (장성급 將星級), each annotation one sighting; their running
-        # text weighted as for the frequency table.
+        # text weighted as for the frequency table, and so their annotated occurrences in it.
         st_eojeols = freqlib.read_statute_eojeol_counts(args.raw)
-        eojeols = freqlib.mixed(eojeols, st_eojeols, freqlib.genre_weight(args.statute_weight, eojeols, st_eojeols))
-        ann = freqlib.mixed(ann, freqlib.read_statute_annotation_counts(args.raw), 1)
+        st_ann = freqlib.read_statute_annotation_counts(args.raw)
+        weight = freqlib.genre_weight(args.statute_weight, eojeols, st_eojeols)
+        eojeols = freqlib.mixed(eojeols, st_eojeols, weight)
+        uses = freqlib.mixed(ann, st_ann, weight)
+        ann = freqlib.mixed(ann, st_ann, 1)
+    annotated = {}
+    for (hangul, _), count in uses.items():
+        annotated[hangul] = annotated.get(hangul, 0) + count
     nouns = set(common_nouns(freqlib.read_learner_list(args.raw), spellings, None))
     r_noun, r_ending = rates(eojeols, nouns, endings)
     threshold = math.sqrt(r_noun * r_ending)
-    table, left_out = seen_compounds(spellings, ann, eojeols, endings, threshold)
+    table, left_out = seen_compounds(spellings, ann, eojeols, endings, threshold, annotated)
     shares = stem_shares(spellings, {h for h, _ in table}, eojeols, endings)
     with open(args.output, "w", encoding="utf-8", newline="\n") as f:
         f.write("# hangul<TAB>hanja<TAB>annotations[<TAB>stem uses per million of its dictionary word's]: "

@@ -3,10 +3,11 @@
 enough, as dictionary entries (해촉 解囑, 209 times in statutes; 개임 改任), with their annotations.
 
 A pair (Hangul word, Hanja spelling) of two syllables or more is taken when
-- its word is no key of hanja.txt and has two syllables (longer new words are the seen
-  compounds' and the compound parts'). Other spellings of hanja.txt's words are left out: scored
-  by their annotations alone, mostly names (敬仲, 綏和), they went before the everyday spelling
-  (輕重, 手話) and cost 12 statute rows at top-1 while fixing 4;
+- its word has two syllables (longer new words are the seen compounds' and the compound parts')
+  and is no key of hanja.txt, or the pair comes from the statutes (이권 利券, 전원 轉院). Wikipedia's
+  other spellings of hanja.txt's words are left out: scored by their annotations alone, mostly
+  names (敬仲, 綏和), they went before the everyday spelling (輕重, 手話) and cost 12 statute rows at
+  top-1 while fixing 4. The statutes' are left unscored by usage_table.py, after the word's own;
 - each Hanja reads as its syllable by the one-character entries of hanja.txt, the initial-sound
   rule allowed at the start (ㄹ → ㄴ/ㅇ, ㄴ → ㅇ: 노동 勞動) and ㄴ → ㄹ anywhere (허락 許諾);
 - writers annotated it MIN_ANNOTATIONS times or more in one source (Korean statutes, Korean
@@ -34,6 +35,8 @@ MIN_SYLLABLES = 2
 # Kings' temple names end in these (仁宗, 宣祖), besides the suffixes usage_table.py counts.
 KING_SUFFIXES = frozenset("宗祖")
 NAME_SHARE = 0.5
+# The sources whose other spellings of hanja.txt's words are taken too.
+OTHER_SPELLINGS_FROM = frozenset({"statutes"})
 # The surnames of usage_table.py, and those of the Chinese histories Wikipedia annotates most.
 SURNAMES = ut.SURNAMES | frozenset("袁董曹荀諸葛司馬夏侯蔣鄧苻")
 
@@ -83,9 +86,11 @@ def supplement(spellings, sources, persons, shares):
         for (K, H), a in ann.items():
             if a < MIN_ANNOTATIONS or len(K) < MIN_SYLLABLES or len(K) != len(H) or not is_hangul(K):
                 continue
-            # New words only: another spelling of a word hanja.txt has would be scored by its
-            # annotations alone, and those are mostly names (경중 敬仲, 수화 綏和 over 輕重, 手話).
-            if K in spellings or len(K) > 2:
+            # New words, and other spellings of hanja.txt's words from the statutes (이권 利券, 전원
+            # 轉院): Wikipedia's are mostly names (경중 敬仲, 수화 綏和). They follow the word's own
+            # spellings: usage_table.py leaves them unscored, since annotations of a rarer reading
+            # alone would put it first (항간 港間 over 巷間).
+            if len(K) > 2 or (K in spellings and (name not in OTHER_SPELLINGS_FROM or H in spellings[K])):
                 continue
             if (K, H) in persons or H[-1] in ut.NAME_SUFFIXES or H[-1] in KING_SUFFIXES:
                 continue

@@ -34,6 +34,8 @@ class SeenCompoundsTest(unittest.TestCase):
         table, left_out = self.table(ann, eojeols)
         self.assertEqual(table, {("일본군", "日本軍"): 8})
         self.assertEqual(left_out, 1)
+        # Its annotated occurrences stand bare too, yet are the compound's: 1 bare use left, 2 followed.
+        self.assertEqual(self.table({("일본군", "日本郡"): 3}, {"일본군": 4, "일본군의": 2})[0], {("일본군", "日本郡"): 3})
 
     def test_a_verb_form_that_runs_on_counts_for_the_dictionary_word(self):
         ann = {("이동한", "李東漢"): 1, ("일본군", "日本軍"): 1}

@@ -696,7 +696,10 @@ def main():
     started = time.time()
     entries = freqlib.read_dictionary(args.dict)
     if args.supplement != "none":
-        entries += freqlib.read_supplement(args.supplement)
+        # Its new words only: its other spellings of hanja.txt's words stay unscored, after the
+        # word's own (supplement.py).
+        known = {hangul for hangul, _ in entries}
+        entries += [(hangul, hanja) for hangul, hanja in freqlib.read_supplement(args.supplement) if hangul not in known]
     spellings = freqlib.spellings_by_word(entries)
     learner_rows = freqlib.read_learner_list(args.raw)
     eojeols = freqlib.read_eojeol_counts(args.raw)

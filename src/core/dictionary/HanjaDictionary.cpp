@@ -190,6 +190,19 @@ std::optional<HanjaDictionary::Split> HanjaDictionary::split(const QString& inpu
     return Split{text.first(bounds[stemK]), text.sliced(bounds[stemK])};
 }
 
+std::optional<HanjaDictionary::Split> HanjaDictionary::syllableSplit(const QString& input)
+{
+    const DictionaryData* d = data();
+    if (!d || d->endings.isEmpty()) return std::nullopt;
+    const QString text = TextUtil::nfc(input);
+    const QList<qsizetype> bounds = TextUtil::graphemeBoundaries(text);
+    if (bounds.size() < 3) return std::nullopt;
+    const QStringView word = QStringView(text).first(bounds[1]), rest = QStringView(text).sliced(bounds[1]);
+    const std::shared_ptr<const UserWordTable> user = userWords();
+    if (!d->endings.isEnding(rest) || !(d->findKey(word) || (user && user->hasHangul(word)))) return std::nullopt;
+    return Split{word.toString(), rest.toString()};
+}
+
 QList<HanjaEntry> HanjaDictionary::candidates(const QString& word)
 {
     const DictionaryData* d = data();

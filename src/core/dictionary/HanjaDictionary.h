@@ -88,6 +88,9 @@ public:
     // cannot begin an ending (사회부 + 터), the longest shorter word whose rest is a known ending
     // wins (사회 + 부터).
     std::optional<Split> split(const QString& text);
+    // A one-character word followed by a known ending (구에: 구 + 에, 보한다: 보 + 한다), which split()
+    // never reads so: a press that finds no longer word still offers the word's spellings.
+    std::optional<Split> syllableSplit(const QString& text);
     // The spellings of a word, by frequency score (ties in file order); file order for one-
     // character words and words with one entry. Surrounding blanks are ignored. The entries
     // borrow the dictionary's text: they must not outlive it.
