@@ -57,6 +57,7 @@ void CandidatePanel::showList(const QList<Candidate>& rows, const QString& heade
     m_items = rows;
     m_onPick = std::move(onPick);
     m_stepping = std::move(stepping);
+    m_stepLoading = false;
     m_isNotice = false;
     m_model.setHeader(header);
     m_model.setItems(rows);
@@ -78,12 +79,13 @@ void CandidatePanel::showList(const QList<Candidate>& rows, const QString& heade
         if (token == session) handleKey(key); // a pick ends the session, and the keys after it
 }
 
-void CandidatePanel::showHeaderOnly(const QString& header, const PanelAnchor& anchor, bool loading)
+void CandidatePanel::showHeaderOnly(const QString& header, const PanelAnchor& anchor, bool loading, bool stepping)
 {
     if (!loading) m_pendingKeys.clear(); // a notice has nothing to pick
     m_items.clear();
     m_onPick = nullptr;
     m_stepping.reset();
+    m_stepLoading = loading && stepping;
     m_isNotice = !loading;
     m_model.setHeader(header);
     m_model.setItems({});
@@ -93,9 +95,9 @@ void CandidatePanel::showHeaderOnly(const QString& header, const PanelAnchor& an
     present(anchor);
 }
 
-void CandidatePanel::showLoading(const QString& header, const PanelAnchor& anchor, qint64 token)
+void CandidatePanel::showLoading(const QString& header, const PanelAnchor& anchor, qint64 token, bool stepping)
 {
-    if (token == session) showHeaderOnly(header, anchor, true);
+    if (token == session) showHeaderOnly(header, anchor, true, stepping);
 }
 
 void CandidatePanel::showNotice(const QString& message, const PanelAnchor& anchor, qint64 token)
@@ -128,6 +130,7 @@ void CandidatePanel::dismiss()
     m_items.clear();
     m_onPick = nullptr;
     m_stepping.reset();
+    m_stepLoading = false;
     m_extraKeys = nullptr;
     m_isNotice = false;
 }
@@ -282,12 +285,14 @@ bool CandidatePanel::stepKey(const KeyEvent& event)
     return false;
 }
 
-bool CandidatePanel::listTakes(const KeyEvent& event)
+bool CandidatePanel::listTakes(const KeyEvent& event) const
 {
     if (event.keyCode == KeyCode::rightArrow || event.keyCode == KeyCode::returnKey || event.keyCode == KeyCode::tab
         || event.keyCode == KeyCode::keypadEnter)
         return true;
-    return isPickKey(event.keyCode) && !(event.modifierFlags & (ModifierFlag::command | ModifierFlag::control));
+    const bool plain = !(event.modifierFlags & (ModifierFlag::command | ModifierFlag::control));
+    if (m_stepLoading && plain && (event.keyCode == KeyCode::space || event.keyCode == KeyCode::backspace)) return true;
+    return isPickKey(event.keyCode) && plain;
 }
 
 bool CandidatePanel::passOn(const KeyEvent& event)

@@ -53,7 +53,8 @@ public:
                   PickHandler onPick, Stepping stepping);
     // Keys the shown list takes before the panel's own (true: taken); until the panel closes.
     void setExtraKeys(std::function<bool(quint16 key)> keys) { m_extraKeys = std::move(keys); }
-    void showLoading(const QString& header, const PanelAnchor& anchor, qint64 session);
+    // `stepping`: a step's rows are coming, which take Space and Backspace too.
+    void showLoading(const QString& header, const PanelAnchor& anchor, qint64 session, bool stepping = false);
     void showNotice(const QString& message, const PanelAnchor& anchor, qint64 session);
     void dismiss();
 
@@ -71,13 +72,14 @@ private:
     // Dismisses and hands the key (key-down only) to the application in front, which never saw
     // it: the panel holds the keyboard. False, the answer for a key not consumed.
     bool passOn(const KeyEvent& event);
-    // Whether the list, once up, takes the key (a pick, Return, the right arrow).
-    static bool listTakes(const KeyEvent& event);
+    // Whether the list, once up, takes the key (a pick, Return, the right arrow; Space and
+    // Backspace for a step).
+    bool listTakes(const KeyEvent& event) const;
     void expand();
     void relayout();
     void present(const PanelAnchor& anchor);
     // A loading row or a notice: the header and no rows to pick.
-    void showHeaderOnly(const QString& header, const PanelAnchor& anchor, bool loading);
+    void showHeaderOnly(const QString& header, const PanelAnchor& anchor, bool loading, bool stepping = false);
     void installMonitors();
     void pickRow(const Candidate& row, quint64 flags);
 
@@ -85,6 +87,7 @@ private:
     QList<Candidate> m_items;
     PickHandler m_onPick;
     std::optional<Stepping> m_stepping;
+    bool m_stepLoading = false; // a step's loading line
     std::function<bool(quint16 key)> m_extraKeys;
     bool m_isNotice = false;
     // The list's keys typed while it was loading, applied in order once its rows arrive.

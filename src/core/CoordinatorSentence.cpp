@@ -73,13 +73,14 @@ QCoro::Task<bool> Coordinator::sentencePath(Capture cap, QString text, PanelAnch
     run->chosen.resize(found.steps.size());
     run->found = std::move(found);
     Log::write(QStringLiteral("문장: %1단계").arg(run->found.steps.size()));
-    showStep(run); // loading, with the sentence
     run->model = co_await availableModel();
-    // Without a model every step is arranged at once (the dictionary answers in microseconds), so
-    // keys typed ahead meet their steps' rows; a model's steps are asked behind the first, in order.
-    for (qsizetype step = 0; step < (run->model ? 1 : run->rows.size()); ++step) co_await arrangeStep(run, step);
-    // As after a word's lookup: the index pages the steps read go back to the page cache.
-    dictionary->releaseResident();
+    // Without a model each step's rows are arranged as it is shown, within the key's turn (the
+    // dictionary answers in microseconds): keys typed ahead meet their steps' rows, and the first
+    // step does not wait for all the others. A model's steps are asked behind the first, in order.
+    if (run->model) {
+        showStep(run); // loading, with the sentence
+        co_await arrangeStep(run, 0);
+    }
     showStep(run);
     if (run->model) detach(endCleanly(arrangeLaterSteps(run)));
     co_return true;
@@ -112,6 +113,11 @@ void Coordinator::showStep(const std::shared_ptr<SentenceRun>& run)
     CandidatePanel& panel = CandidatePanel::shared();
     const qsizetype i = run->walk.current();
     const SentenceSteps::Step& step = run->found.steps[i];
+    if (!run->model && !run->rows[i]) {
+        run->rows[i] = WordRows::arrangeByFrequency(step.lookup, *dictionary).rows;
+        // As after a word's lookup: the index pages read (and the steps' search) go back to the page cache.
+        dictionary->releaseResident();
+    }
     const std::optional<QList<Candidate>>& rows = run->rows[i];
     // The word the first row writes is the one marked (a compound may run past the stem).
     const QString word = rows && !rows->isEmpty() ? rows->first().word : WordRows::firstWord(step.lookup);
@@ -120,7 +126,7 @@ void Coordinator::showStep(const std::shared_ptr<SentenceRun>& run)
     if (run->found.cut)
         header += kSeparator + QStringLiteral("%1자 뒤는 그대로 둠").arg(SentenceSteps::kMaxChars);
     if (!rows) {
-        panel.showLoading(header, run->anchor, run->session);
+        panel.showLoading(header, run->anchor, run->session, /*stepping=*/true);
         return;
     }
     QList<Candidate> list = *rows;

@@ -246,9 +246,17 @@ QHash<QString, QString> Ranker::modelMeanings(const QList<RankedCandidate>& rank
     return meanings;
 }
 
+Ranker::Arrangement Ranker::arrangeByFrequency(const QString& word, const QList<HanjaEntry>& entries)
+{
+    const QList<RankedCandidate> top = plain(entries, 3);
+    return Arrangement{PickHistory::shared().reorder(merge(top, entries), word, false), modelMeanings(top),
+                       RankEngine::frequency};
+}
+
 QCoro::Task<Ranker::Arrangement> Ranker::arrange(std::shared_ptr<LanguageModel> model, QString word,
                                                 QList<HanjaEntry> entries, QString context)
 {
+    if (!model) co_return arrangeByFrequency(word, entries);
     const Ranking ranking = co_await rankWith(model, word, entries, context, 3);
     const QList<HanjaEntry> merged = merge(ranking.candidates, entries);
     // When the model failed, the learned order decides the top, as without a model.

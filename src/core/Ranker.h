@@ -73,6 +73,8 @@ public:
     // model's first choice keeps the top place only when the model did rank.
     static QCoro::Task<Arrangement> arrange(std::shared_ptr<LanguageModel> model, QString word,
                                             QList<HanjaEntry> entries, QString context);
+    // arrange() without a model, at once.
+    static Arrangement arrangeByFrequency(const QString& word, const QList<HanjaEntry>& entries);
 
 private:
     // Absent when the model failed or gave nothing usable.

@@ -122,15 +122,16 @@ QString headerWord(const Lookup& lookup, const QString& firstWord)
     return quoted(lookup.head.stem) + lookup.head.rest;
 }
 
-QCoro::Task<Arranged> arrange(std::shared_ptr<LanguageModel> model, Lookup lookup, QString context,
-                              HanjaDictionary& dictionary)
+namespace {
+
+// The rows of an arrangement of the stem's spellings, with the compounds around them.
+Arranged rowsOf(const Lookup& lookup, const Ranker::Arrangement& arranged, HanjaDictionary& dictionary)
 {
     // Compounds the text reads likelier as the word and its ending follow the word's own rows.
     QList<HanjaDictionary::Compound> before, after;
-    for (HanjaDictionary::Compound& c : lookup.compounds) (c.afterWord ? after : before).append(c);
-    const HanjaDictionary::Split split = lookup.head;
-    // Ranked (the model's choices first), merged to 40 rows at most, reordered by the picks.
-    const Ranker::Arrangement arranged = co_await Ranker::arrange(model, split.stem, lookup.entries, context);
+    for (const HanjaDictionary::Compound& c : lookup.compounds) (c.afterWord ? after : before).append(c);
+    const HanjaDictionary::Split& split = lookup.head;
+    // Merged to 40 rows at most, reordered by the picks.
     const MeaningLine::Style style = WritingSettings::meaningStyle();
     const ReplacementFormat::Format format = WritingSettings::format();
     QList<Candidate> rows = compoundRows(before, style, format, dictionary);
@@ -142,7 +143,22 @@ QCoro::Task<Arranged> arrange(std::shared_ptr<LanguageModel> model, Lookup looku
     // A model ranked the stem's rows only; its first choice is the first of them.
     const qsizetype modelFirst = arranged.engine == RankEngine::model && rows.size() > stemStart ? stemStart : -1;
     rows.append(later);
-    co_return Arranged{learnedFirst(rows, modelFirst), arranged.engine};
+    return Arranged{learnedFirst(rows, modelFirst), arranged.engine};
+}
+
+} // namespace
+
+QCoro::Task<Arranged> arrange(std::shared_ptr<LanguageModel> model, Lookup lookup, QString context,
+                              HanjaDictionary& dictionary)
+{
+    // Ranked, the model's choices first.
+    const Ranker::Arrangement arranged = co_await Ranker::arrange(model, lookup.head.stem, lookup.entries, context);
+    co_return rowsOf(lookup, arranged, dictionary);
+}
+
+Arranged arrangeByFrequency(const Lookup& lookup, HanjaDictionary& dictionary)
+{
+    return rowsOf(lookup, Ranker::arrangeByFrequency(lookup.head.stem, lookup.entries), dictionary);
 }
 
 } // namespace WordRows

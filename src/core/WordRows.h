@@ -47,6 +47,8 @@ struct Arranged {
 // Ranked with the model (null: frequency) in the context, merged, reordered by the picks.
 QCoro::Task<Arranged> arrange(std::shared_ptr<LanguageModel> model, Lookup lookup, QString context,
                               HanjaDictionary& dictionary);
+// The same without a model, at once (tens of microseconds).
+Arranged arrangeByFrequency(const Lookup& lookup, HanjaDictionary& dictionary);
 
 // The word as a header names it, the quoted word the first row writes and its rest: "수도"를.
 QString headerWord(const Lookup& lookup, const QString& firstWord);

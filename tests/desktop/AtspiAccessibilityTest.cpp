@@ -177,7 +177,7 @@ TEST_P(AtspiAccessibilityTest, ReadsSelectionRangeValueAndBoundsOnTheScreensOnly
 
 TEST_P(AtspiAccessibilityTest, BoundsOfASelectionOnTheSecondLineAreBelowTheFirstOrAbsent)
 {
-    const QString text = QStringLiteral("첫째 줄의 수도\n둘째 줄의 수도를");
+    const QString text = QStringLiteral("첫째 줄의 수도\n둘째 줄의 수도를 가나다라마바사아자차카타파하 가나다라마바사아자차카타파하");
     ASSERT_NO_FATAL_FAILURE(open(text, {15, 2}));
     AXElementRef element = focused();
     auto bounds = [&](TextRange r) {
@@ -197,6 +197,16 @@ TEST_P(AtspiAccessibilityTest, BoundsOfASelectionOnTheSecondLineAreBelowTheFirst
     EXPECT_GE(second->top(), first->bottom() - 1) << "line 2 at y " << second->y() << ", line 1 at y " << first->y();
     EXPECT_NEAR(second->left(), first->left(), 2);
     EXPECT_NEAR(second->width(), first->width(), 2);
+
+    // A long range, from a few characters' boxes under ATK: line 1's top to line 2's bottom, from
+    // the left edge line 2 starts at.
+    if (GetParam() != Editor::mousepad) return;
+    const auto lineTwo = bounds({9, 1});
+    const auto span = bounds({6, text.size() - 6});
+    ASSERT_TRUE(lineTwo && span);
+    EXPECT_NEAR(span->top(), first->top(), 2);
+    EXPECT_GE(span->bottom(), lineTwo->bottom() - 1);
+    EXPECT_NEAR(span->left(), lineTwo->left(), 2);
 }
 
 TEST_P(AtspiAccessibilityTest, OffsetsAfterHangulAndAnEmojiCountUtf16BothWays)

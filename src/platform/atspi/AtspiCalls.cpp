@@ -333,7 +333,8 @@ AXResult<AtspiCalls::Bounds> AtspiCalls::bounds(const AtspiElement& element, con
     if (*end == *start) return {AXError::noValue, {}}; // no characters, no rectangle
     std::optional<QRectF> extents = element.units().rangeFromCharacters
         ? AtspiExtents::characterSpan(text.get(), *whole, gint(*start), gint(*end - 1))
-        : AtspiExtents::range(text.get(), gint(*start), gint(*end));
+        : *end - *start > AtspiExtents::kLongRange ? AtspiExtents::longRange(text.get(), gint(*start), gint(*end))
+                                                    : AtspiExtents::range(text.get(), gint(*start), gint(*end));
     if (!extents) return {AXError::cannotComplete, {}};
     if (extents->width() <= 0 && extents->height() <= 0) return {AXError::noValue, {}};
     Bounds found{*extents, AtspiExtents::window(element.accessible()), 0};

@@ -30,6 +30,22 @@ std::optional<QRectF> characterBox(AtspiText* text, gint offset)
 
 } // namespace
 
+std::optional<QRectF> longRange(AtspiText* text, gint start, gint end)
+{
+    const std::optional<QRectF> first = characterBox(text, start);
+    const std::optional<QRectF> last = characterBox(text, end - 1);
+    if (!first || !last) return std::nullopt;
+    QRectF box = first->united(*last);
+    // Lines wrapped in between all start at the left edge the last line starts at.
+    GErrorSlot error;
+    AtspiTextRange* line = atspi_text_get_string_at_offset(text, end - 1, ATSPI_TEXT_GRANULARITY_LINE, error.out());
+    const gint lineStart = !error.failed() && line ? line->start_offset : start;
+    if (line) g_boxed_free(ATSPI_TYPE_TEXT_RANGE, line);
+    if (lineStart > start && lineStart < end - 1)
+        if (const std::optional<QRectF> edge = characterBox(text, lineStart)) box = box.united(*edge);
+    return box;
+}
+
 // Qt's rectangle of a range: from its first character's box to its last one's (range extents
 // there take one character too many). Qt's QPlainTextEdit gives every paragraph's boxes the y of
 // the text's first line; a box in a later paragraph that reports the very first line's y is thus
