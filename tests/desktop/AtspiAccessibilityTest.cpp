@@ -13,9 +13,6 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
