@@ -204,7 +204,7 @@ TEST(X11ClipboardTest, piecesThatStopBeforeTheLastAreLeftOut)
 {
     X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
     const qint64 initial = clipboard.changeCount();
-    Program owner(QStringLiteral(SORELWICK_STALLED_INCR_OWNER), {});
+    Program owner(QStringLiteral(SORELWICK_SELECTION_OWNER), {QStringLiteral("stalled")});
     ASSERT_TRUE(waitUntil([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
     ASSERT_TRUE(waitUntil([&] { return clipboard.changeCount() > initial; }));
 
@@ -265,7 +265,7 @@ TEST(X11ClipboardTest, ourClipboardGoesToTheClipboardManagerWhenWeLeave)
         EXPECT_FALSE(clipboard.handToManager());
         EXPECT_EQ(log.count(QStringLiteral("클립보드 관리자가 없어")), 1);
 
-        manager = std::make_unique<Program>(QStringLiteral(SORELWICK_CLIPBOARD_MANAGER), QStringList());
+        manager = std::make_unique<Program>(QStringLiteral(SORELWICK_SELECTION_OWNER), QStringList{QStringLiteral("manager")});
         ASSERT_TRUE(waitUntil([&] { return manager->process().canReadLine(); }));
         EXPECT_EQ(manager->process().readLine(), "ready\n");
         EXPECT_TRUE(clipboard.handToManager());
