@@ -5,12 +5,13 @@
 //   tests/desktop/session.sh build/bench/bench_DesktopBench [presses=30] [idle seconds=60]
 
 #include "DesktopTestSupport.h"
-#include "E2eDesktop.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 #include <X11/X.h>
 
@@ -19,9 +20,7 @@
 #include <thread>
 #include <cstdio>
 
-using namespace E2e;
-using DesktopTest::LaunchedApp;
-using DesktopTest::waitUntil;
+using namespace DesktopTest;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -63,6 +62,29 @@ QImage panelPicture(pid_t pid)
 {
     const auto panel = visibleWindow(pid, QStringLiteral("소렐"));
     return panel ? screenshot(panel->geometry) : QImage();
+}
+
+// One kB field of /proc/PID/status ("VmRSS"; "RssAnon" the process's own, "RssFile" mapped files
+// such as the dictionary's pages).
+std::optional<qint64> statusKiB(pid_t pid, const QByteArray& field)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.startsWith(field + ':')) return line.mid(field.size() + 1).trimmed().split(' ').first().toLongLong();
+    return std::nullopt;
+}
+std::optional<qint64> residentKiB(pid_t pid) { return statusKiB(pid, "VmRSS"); }
+
+// User and system CPU time from /proc/PID/stat (its fields after the command name's last ')').
+std::optional<qint64> cpuMilliseconds(pid_t pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray stat = file.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13) return std::nullopt;
+    return (fields[11].toLongLong() + fields[12].toLongLong()) * 1000 / sysconf(_SC_CLK_TCK);
 }
 
 int fail(const char* what)

@@ -28,15 +28,9 @@ QByteArray readAll(const QString& path)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    Fuzz::startApplication();
-    if (!folder().isValid()) Fuzz::fail(__FILE__, __LINE__, "a temporary folder", folder().errorString());
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    FUZZ_CHECK(folder().isValid(), folder().errorString());
     const QByteArray original = Fuzz::bytes(data, size);
     QDir dir(folder().path());
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) dir.remove(name);

@@ -27,12 +27,6 @@ const QByteArray kScores = "가나\t家\t9\n화\t花\t2\n";
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    Fuzz::startApplication();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const DictionaryIndex::Sources sources = DictionaryIndex::sourcesOf(dictionary(), kScores);

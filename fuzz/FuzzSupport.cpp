@@ -13,16 +13,16 @@
 // program's own syslog is replaced in these executables only.
 extern "C" void syslog(int, const char*, ...) {}
 
-namespace Fuzz {
-
-void startApplication()
+extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     static int argc = 1;
     static char name[] = "sorelwick-fuzz";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    (void)app;
+    new QCoreApplication(argc, argv);
+    return 0;
 }
+
+namespace Fuzz {
 
 QString scratchFolder()
 {

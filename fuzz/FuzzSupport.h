@@ -6,11 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// What the fuzz targets share: a Qt application (coroutines wait in an event loop) and a property
-// check that stops the run with what went wrong, so libFuzzer keeps the input as a crash.
+// What the fuzz targets share: a Qt application, made in LLVMFuzzerInitialize (coroutines wait in
+// an event loop), and a property check that stops the run with what went wrong, so libFuzzer keeps
+// the input as a crash.
 namespace Fuzz {
-
-void startApplication();
 
 // Where targets write their files: memory (/dev/shm) when there is one, as every write is synced.
 QString scratchFolder();

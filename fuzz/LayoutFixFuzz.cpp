@@ -31,11 +31,7 @@ void checkTypoRun(const QString& full, TextRange selection)
 {
     const auto run = KeyboardLayoutFix::typoRun(full, selection);
     if (!run) return;
-    const QString detail = Fuzz::show(full) + QStringLiteral(" at %1+%2 -> %3+%4")
-                                                  .arg(selection.location)
-                                                  .arg(selection.length)
-                                                  .arg(run->location)
-                                                  .arg(run->length);
+    const QString detail = Fuzz::show(full) + QStringLiteral(" at %1+%2").arg(selection.location).arg(selection.length);
     FUZZ_CHECK(run->location >= 0 && run->end() <= full.size(), detail);
     FUZZ_CHECK(run->location <= selection.location && run->end() >= selection.end(), detail);
     FUZZ_CHECK(*run != selection, detail);
@@ -71,8 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
         if (const auto korean = KeyboardLayoutFix::englishToKorean(text)) {
             const auto back = KeyboardLayoutFix::koreanToEnglish(*korean);
-            FUZZ_CHECK(back && *back == text, Fuzz::show(text) + " -> " + Fuzz::show(*korean) + " -> "
-                                                  + Fuzz::show(back.value_or(QStringLiteral("(none)"))));
+            FUZZ_CHECK(back && *back == text, Fuzz::show(text) + " -> " + Fuzz::show(*korean));
         }
     }
 
@@ -84,8 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const auto keys = KeyboardLayoutFix::koreanToEnglish(syllables);
         FUZZ_CHECK(keys.has_value(), Fuzz::show(syllables));
         const auto again = KeyboardLayoutFix::englishToKorean(*keys);
-        FUZZ_CHECK(again && *again == syllables, Fuzz::show(syllables) + " -> " + Fuzz::show(*keys) + " -> "
-                                                     + Fuzz::show(again.value_or(QStringLiteral("(none)"))));
+        FUZZ_CHECK(again && *again == syllables, Fuzz::show(syllables) + " -> " + Fuzz::show(*keys));
     }
     return 0;
 }

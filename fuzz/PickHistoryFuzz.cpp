@@ -17,34 +17,20 @@ namespace {
 
 const QString kKey = QStringLiteral("pickHistory");
 
-// A pair written as the history writes it: a whole count of at least 1 and a finite time.
-bool wellFormed(const QJsonValue& v)
-{
-    if (!v.isArray()) return false;
-    const QJsonArray a = v.toArray();
-    if (a.size() != 2 || !a[0].isDouble() || !a[1].isDouble()) return false;
-    const double count = a[0].toDouble(), time = a[1].toDouble();
-    return count >= 1 && count == std::floor(count) && count < 1e15 && std::isfinite(time);
-}
-
 // A pair as a pick leaves it: a whole count of at least 1 and a finite time. A stored count too
 // big for a double to add 1 to stays as stored (it still ranks first); it is not a pick's fault.
 bool writtenByAPick(const QJsonValue& v)
 {
-    if (!v.isArray()) return false;
     const QJsonArray a = v.toArray();
-    if (a.size() != 2 || !a[0].isDouble() || !a[1].isDouble()) return false;
+    if (!v.isArray() || a.size() != 2 || !a[0].isDouble() || !a[1].isDouble()) return false;
     const double count = a[0].toDouble(), time = a[1].toDouble();
     return std::isfinite(count) && count >= 1 && count == std::floor(count) && std::isfinite(time);
 }
 
-} // namespace
+// A pair written as the history writes it, with room to count on.
+bool wellFormed(const QJsonValue& v) { return writtenByAPick(v) && v.toArray()[0].toDouble() < 1e15; }
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    Fuzz::startApplication();
-    return 0;
-}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

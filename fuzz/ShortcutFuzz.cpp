@@ -82,19 +82,11 @@ Shortcut expectedAtStart(const std::optional<QJsonValue>& code, const std::optio
 
 QString describe(const Shortcut& s) { return QStringLiteral("key %1 modifiers 0x%2").arg(s.keyCode).arg(s.modifiers, 0, 16); }
 
-std::shared_ptr<FakePlatform> g_platform;
-
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    Fuzz::startApplication();
-    g_platform = FakePlatform::install();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    static const std::shared_ptr<FakePlatform> platform = FakePlatform::install();
     Reader in{data, size};
     const std::optional<QJsonValue> code = in.value();
     const std::optional<QJsonValue> modifiers = in.value();
@@ -105,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (code) store->setValue(kCode, *code);
     if (modifiers) store->setValue(kModifiers, *modifiers);
     Defaults::setShared(store);
-    g_platform->hotKeys->takenByOthers.clear();
+    platform->hotKeys->takenByOthers.clear();
 
     const QString stored = QStringLiteral("stored code %1, modifiers %2")
                                .arg(code ? code->toVariant().toString() : QStringLiteral("absent"),
@@ -120,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     center.activate([] {});
     const Shortcut masked{requested.keyCode, requested.modifiers & Shortcut::modifierMask};
-    if (takenByOthers) g_platform->hotKeys->takenByOthers.insert({masked.keyCode, masked.carbonModifiers()});
+    if (takenByOthers) platform->hotKeys->takenByOthers.insert({masked.keyCode, masked.carbonModifiers()});
     const std::optional<QString> message = center.change(requested);
     const QString detail = stored + QStringLiteral(", change to ") + describe(requested);
     if (refused(requested)) {

@@ -14,9 +14,6 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -63,18 +60,19 @@ AXElementRef focusedIn(AtspiAccessibility& ax, pid_t pid)
                : nullptr;
 }
 
-// The test editor started with `arguments`, in front and on the bus: its focused element.
-AXElementRef startFocused(AtspiAccessibility& ax, std::unique_ptr<LaunchedApp>& editor, const QStringList& arguments)
+// The test editor holding text with a range selected, given options, in front and on the bus:
+// its focused element.
+AXElementRef startFocused(AtspiAccessibility& ax, TestEditor& editor, const QString& text, TextRange selection,
+                          const QStringList& options = {})
 {
-    editor = LaunchedApp::start(testEditorPath(), arguments);
     AXElementRef element;
-    if (editor && editor->waitForWindow() && editor->activate() && editor->waitForAccessible())
-        waitUntil([&] { return (element = focusedIn(ax, editor->pid())) != nullptr; }, 5s);
+    if (editor.open(text, selection.location, selection.length, options) && editor.program->waitForAccessible())
+        waitUntil([&] { return (element = focusedIn(ax, editor.program->pid())) != nullptr; }, 5s);
     return element;
 }
 
-// Counts code points of the first utf16 units (keys move the caret by characters).
-int codePoints(const QString& text, int utf16)
+// Code points of the first utf16 units (keys move the caret by characters).
+int codePoints(const QString& text, qsizetype utf16)
 {
     return int(text.left(utf16).toUcs4().size());
 }
@@ -84,33 +82,20 @@ protected:
     // Opens the editor on text with the UTF-16 range selected, in front, on the accessibility bus.
     void open(const QString& text, TextRange selection)
     {
-        m_text = text;
-        if (GetParam() != Editor::mousepad) {
-            m_mirror = m_dir.filePath(QStringLiteral("mirror.txt"));
-            QStringList arguments{QStringLiteral("--text"), text, QStringLiteral("--select"),
-                                  QStringLiteral("%1,%2").arg(selection.location).arg(selection.length),
-                                  QStringLiteral("--mirror"), m_mirror};
-            if (GetParam() == Editor::qtRich) arguments << QStringLiteral("--rich");
-            m_app = LaunchedApp::start(testEditorPath(), arguments);
-        } else {
-            const QString path = m_dir.filePath(QStringLiteral("text.txt"));
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(text.toUtf8());
-            file.close();
-            m_app = LaunchedApp::start(QStringLiteral("mousepad"), {path});
-        }
-        ASSERT_TRUE(m_app);
-        ASSERT_TRUE(m_app->waitForWindow());
-        ASSERT_TRUE(m_app->activate());
-        ASSERT_TRUE(m_app->waitForAccessible());
         if (GetParam() == Editor::mousepad) {
-            QStringList keys{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("5"),
-                             QStringLiteral("ctrl+Home")};
-            for (int i = 0; i < codePoints(text, int(selection.location)); ++i) keys << QStringLiteral("Right");
-            const int length = codePoints(text, int(selection.end())) - codePoints(text, int(selection.location));
-            for (int i = 0; i < length; ++i) keys << QStringLiteral("shift+Right");
+            // Selected with keys (the arrows move by characters), as a user selects.
+            ASSERT_TRUE(m_mousepad.start(text));
+            ASSERT_TRUE(m_mousepad.program->waitForAccessible());
+            QStringList keys{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("ctrl+Home")};
+            for (int i = 0; i < codePoints(text, selection.location); ++i) keys << QStringLiteral("Right");
+            for (int i = codePoints(text, selection.location); i < codePoints(text, selection.end()); ++i)
+                keys << QStringLiteral("shift+Right");
             ASSERT_TRUE(xdotool(keys));
+            m_app = m_mousepad.program.get();
+        } else {
+            ASSERT_TRUE(m_editor.open(text, selection.location, selection.length,
+                                      GetParam() == Editor::qtRich ? QStringList{QStringLiteral("--rich")} : QStringList{}));
+            m_app = m_editor.program.get();
         }
         ASSERT_TRUE(waitUntil([&] { return focused() != nullptr; }, 20s)) << "no focused text element";
         ASSERT_TRUE(waitUntil([&] { return AX::as<TextRange>(ax.copyAttributeValue(focused(), range)) == selection; }, 20s))
@@ -118,24 +103,16 @@ protected:
     }
 
     AXElementRef focused() { return focusedIn(ax, m_app->pid()); }
-
     std::optional<QString> read(const AXElementRef& element, const QString& attribute)
     {
         return AX::as<QString>(ax.copyAttributeValue(element, attribute));
     }
 
-    QString mirrored() const
-    {
-        QFile f(m_mirror);
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
-
     const QString range = Accessibility::selectedTextRangeAttribute;
     AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
-    QTemporaryDir m_dir;
-    QString m_text;
-    QString m_mirror;
-    std::unique_ptr<LaunchedApp> m_app;
+    Mousepad m_mousepad;
+    TestEditor m_editor;
+    LaunchedApp* m_app = nullptr;
 };
 
 } // namespace
@@ -209,38 +186,32 @@ TEST_P(AtspiAccessibilityTest, BoundsOfASelectionOnTheSecondLineAreBelowTheFirst
     EXPECT_NEAR(span->left(), lineTwo->left(), 2);
 }
 
-TEST_P(AtspiAccessibilityTest, OffsetsAfterHangulAndAnEmojiCountUtf16BothWays)
-{
-    // The emoji takes two UTF-16 units and one code point; the selection 수도 starts at unit 5.
-    const QString text = QStringLiteral("😀한글 수도를 쓰다");
-    ASSERT_NO_FATAL_FAILURE(open(text, {5, 2}));
-    AXElementRef element = focused();
-    EXPECT_EQ(read(element, Accessibility::selectedTextAttribute), QStringLiteral("수도"));
-
-    ASSERT_EQ(ax.setAttributeValue(element, range, AXValue(TextRange{7, 1})), AXError::success);
-    EXPECT_TRUE(waitUntil([&] { return read(element, Accessibility::selectedTextAttribute) == QStringLiteral("를"); }, 2s));
-    EXPECT_EQ(AX::as<TextRange>(ax.copyAttributeValue(element, range)), (TextRange{7, 1}));
-
-    // A position inside the emoji's surrogate pair names no character.
-    EXPECT_EQ(ax.setAttributeValue(element, range, AXValue(TextRange{1, 2})), AXError::illegalArgument);
-}
-
-TEST_P(AtspiAccessibilityTest, ReplacementIsWrittenExactlyAndReadBack)
+// The emoji takes two UTF-16 units and one code point: offsets after it count UTF-16 both ways,
+// and a replacement of multi-byte and outside-the-BMP text is written whole (a length counted the
+// wrong way pads or truncates it).
+TEST_P(AtspiAccessibilityTest, OffsetsAfterAnEmojiCountUtf16AndAReplacementIsWrittenExactly)
 {
     const QString text = QStringLiteral("😀 대한민국의 수도를 안다");
     ASSERT_NO_FATAL_FAILURE(open(text, {9, 2}));
     AXElementRef element = focused();
-    ASSERT_EQ(read(element, Accessibility::selectedTextAttribute), QStringLiteral("수도"));
+    EXPECT_EQ(read(element, Accessibility::selectedTextAttribute), QStringLiteral("수도"));
+    const auto selects = [&](TextRange r, const QString& selected) {
+        return ax.setAttributeValue(element, range, AXValue(r)) == AXError::success
+            && waitUntil([&] { return read(element, Accessibility::selectedTextAttribute) == selected; }, 2s)
+            && AX::as<TextRange>(ax.copyAttributeValue(element, range)) == r;
+    };
+    EXPECT_TRUE(selects({11, 1}, QStringLiteral("를")));
+    // A position inside the emoji's surrogate pair names no character.
+    EXPECT_EQ(ax.setAttributeValue(element, range, AXValue(TextRange{1, 2})), AXError::illegalArgument);
 
-    // Multi-byte and outside-the-BMP text: a length counted the wrong way pads or truncates it.
-    const QString replacement = QStringLiteral("수도(首都)🙂");
-    ASSERT_EQ(ax.setAttributeValue(element, Accessibility::selectedTextAttribute, AXValue(replacement)),
+    ASSERT_TRUE(selects({9, 2}, QStringLiteral("수도")));
+    ASSERT_EQ(ax.setAttributeValue(element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("수도(首都)🙂"))),
               AXError::success);
     const QString expected = QStringLiteral("😀 대한민국의 수도(首都)🙂를 안다");
     EXPECT_TRUE(waitUntil([&] { return read(element, Accessibility::valueAttribute) == expected; }, 2s))
         << read(element, Accessibility::valueAttribute).value_or(QStringLiteral("(nothing)")).toStdString();
     if (GetParam() != Editor::mousepad) {
-        EXPECT_TRUE(waitUntil([&] { return mirrored() == expected; }, 2s)) << mirrored().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return m_editor.text() == expected; }, 2s)) << m_editor.text().toStdString();
     }
 }
 
@@ -322,9 +293,8 @@ TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
 {
     AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     const QString text = QStringLiteral("대한민국의 수도");
-    std::unique_ptr<LaunchedApp> editor;
-    const AXElementRef element = startFocused(ax, editor, {QStringLiteral("--read-only"), QStringLiteral("--text"), text,
-                                                           QStringLiteral("--select"), QStringLiteral("6,2")});
+    TestEditor editor;
+    const AXElementRef element = startFocused(ax, editor, text, {6, 2}, {QStringLiteral("--read-only")});
     ASSERT_TRUE(element);
     EXPECT_NE(ax.setAttributeValue(element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("首都"))),
               AXError::success);
@@ -335,11 +305,10 @@ TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
 TEST(AtspiFocusReports, AnEditorsFocusReachesTheMainThread)
 {
     AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
-    std::unique_ptr<LaunchedApp> first, second;
-    const AXElementRef element = startFocused(ax, first, {QStringLiteral("--text"), QStringLiteral("수도")});
-    ASSERT_TRUE(element);
+    TestEditor first, second;
+    ASSERT_TRUE(startFocused(ax, first, QStringLiteral("수도"), {0, 0}));
     const quint64 mark = ax.focusEventMark();
-    const AXElementRef other = startFocused(ax, second, {QStringLiteral("--text"), QStringLiteral("보다")});
+    const AXElementRef other = startFocused(ax, second, QStringLiteral("보다"), {0, 0});
     ASSERT_TRUE(other);
     EXPECT_TRUE(waitUntil([&] { return ax.focusReportsSince(other, mark).last == true; }, 20s));
     EXPECT_GT(ax.focusEventMark(), mark);
@@ -384,10 +353,7 @@ TEST(AtspiWrite, APasswordFieldIsNamedAndNeitherReadNorWritten)
     const Field fields[] = {
         {"Qt", testEditorPath(),
          {QStringLiteral("--password"), QStringLiteral("--text"), QStringLiteral("수도0420"), QStringLiteral("--mirror"), mirror},
-         {}, [&](Program&) {
-             QFile written(mirror);
-             return written.open(QIODevice::ReadOnly) ? QString::fromUtf8(written.readAll()) : QString();
-         }},
+         {}, [&](Program&) { return readFile(mirror); }},
         {"GTK", QStringLiteral("zenity"), {QStringLiteral("--password")}, QStringLiteral("sudo0420"), [](Program& app) {
              xdotool({QStringLiteral("key"), QStringLiteral("Return")});
              waitUntil([&] { return app.process().state() == QProcess::NotRunning; });

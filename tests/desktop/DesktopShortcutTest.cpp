@@ -3,6 +3,8 @@
 // daemon reads them, and a GlobalShortcuts portal of our own making that answers as the
 // documented interface does (no real one runs here: GNOME 43 has none, KDE is not installed).
 
+#include "DesktopTestSupport.h"
+
 #include "base/Defaults.h"
 #include "base/Log.h"
 #include "core/Shortcut.h"
@@ -13,14 +15,11 @@
 #include "support/FakePlatform.h"
 #include "support/MemoryDefaultsStore.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
-#include <QDeadlineTimer>
-#include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -39,19 +38,9 @@ const QString kCommand = u"'/opt/my apps/sorelwick' --trigger"_s;
 
 QString gsettings(const QStringList& args)
 {
-    QProcess p;
-    p.start(u"gsettings"_s, args);
-    p.waitForFinished(10000);
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    return QString::fromUtf8(DesktopTest::run(u"gsettings"_s, args).value_or(QByteArray())).trimmed();
 }
 QString get(const QString& schema, const QString& key) { return gsettings({u"get"_s, schema, key}); }
-
-bool waitFor(const std::function<bool()>& done, int ms = 5000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 class DesktopShortcut : public ::testing::Test {
 protected:
@@ -211,7 +200,7 @@ TEST_F(DesktopShortcut, PortalSessionHoldsTheRecordedShortcutAndItsPressesDispat
     ShortcutCenter center;
     int presses = 0;
     center.activate([&] { ++presses; });
-    ASSERT_TRUE(waitFor([&] { return portal.seen().size() == 2; }));
+    ASSERT_TRUE(DesktopTest::waitUntil([&] { return portal.seen().size() == 2; }));
     EXPECT_EQ(portal.seen().at(1).method, u"BindShortcuts"_s);
     EXPECT_EQ(portal.seen().at(1).trigger, u"CTRL+ALT+h"_s);
     const QString first = portal.seen().at(1).path;
@@ -219,25 +208,25 @@ TEST_F(DesktopShortcut, PortalSessionHoldsTheRecordedShortcutAndItsPressesDispat
 
     Activation::takePending();
     portal.activate(portalBus, first, u"token-1"_s);
-    ASSERT_TRUE(waitFor([&] { return presses == 1; }));
+    ASSERT_TRUE(DesktopTest::waitUntil([&] { return presses == 1; }));
     EXPECT_EQ(Activation::takePending().xdgActivationToken, "token-1");
 
     // A new combination: the old session goes, the new one holds the new trigger.
     using namespace ModifierFlag;
     ASSERT_EQ(center.change(Shortcut{122, option | shift}), std::nullopt);
-    ASSERT_TRUE(waitFor([&] { return portal.seen().size() == 5; }));
+    ASSERT_TRUE(DesktopTest::waitUntil([&] { return portal.seen().size() == 5; }));
     EXPECT_EQ(portal.seen().at(2).method, u"Close"_s);
     EXPECT_EQ(portal.seen().at(2).path, first);
     EXPECT_EQ(portal.seen().at(4).trigger, u"ALT+SHIFT+F1"_s);
     // A press in the closed session is not ours; one in the new session is (they come in order).
     portal.activate(portalBus, first, u"stale"_s);
     portal.activate(portalBus, portal.seen().at(4).path, u"token-2"_s);
-    ASSERT_TRUE(waitFor([&] { return presses >= 2; }));
+    ASSERT_TRUE(DesktopTest::waitUntil([&] { return presses >= 2; }));
     EXPECT_EQ(presses, 2);
     EXPECT_EQ(Activation::takePending().xdgActivationToken, "token-2");
 
     center.suspend();
-    ASSERT_TRUE(waitFor([&] { return portal.seen().size() == 6; }));
+    ASSERT_TRUE(DesktopTest::waitUntil([&] { return portal.seen().size() == 6; }));
     EXPECT_EQ(portal.seen().at(5).method, u"Close"_s);
     EXPECT_EQ(portal.seen().at(5).path, portal.seen().at(4).path);
 

@@ -1,5 +1,8 @@
 #include "DesktopTestSupport.h"
 
+#include "base/Defaults.h"
+#include "support/MemoryDefaultsStore.h"
+
 #include <QApplication>
 
 #include <cstdio>
@@ -15,6 +18,7 @@ int main(int argc, char** argv)
                              "(SORELWICK_STAGES=desktop scripts/test).\n");
         return 1;
     }
+    Defaults::setShared(std::make_shared<MemoryDefaultsStore>());
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

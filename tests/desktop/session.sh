@@ -1,23 +1,17 @@
 #!/usr/bin/env bash
 # Runs a command inside a private desktop of its own: Xvfb, openbox, a session D-Bus and the
-# accessibility bus (with assistive technologies switched on). Everything it starts is ended by
-# PID when the command ends, fails or the script is interrupted. Several can run at once: the
-# display number comes from Xvfb (-displayfd), the bus addresses from the daemons.
+# accessibility bus, switched on. Everything it starts is ended by PID when the command ends or
+# the script is interrupted. Several can run at once (Xvfb -displayfd, the daemons' addresses).
 #
 #   tests/desktop/session.sh CMD [ARGS...]       exit status is CMD's
 #   SORELWICK_DESKTOP_SIZE=1280x800 ...          screen size (default 1600x1000)
 #   SORELWICK_DESKTOP_KEEP=1 ...                 keep the temp dir (logs of the daemons)
 #
-# Inside, DISPLAY, DBUS_SESSION_BUS_ADDRESS, XDG_* dirs (private, under the temp dir),
-# SORELWICK_DESKTOP_TMP, SORELWICK_A11Y_BUS_ADDRESS (for dbus-send --bus=...; the bus of the
-# start), SORELWICK_A11Y_BUS_SCRIPT (tests/desktop/a11y-bus.sh) and
-# QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 are set.
+# Inside, DISPLAY, DBUS_SESSION_BUS_ADDRESS, private XDG_* dirs, SORELWICK_DESKTOP_TMP,
+# SORELWICK_A11Y_BUS_ADDRESS and SORELWICK_A11Y_BUS_SCRIPT (tests/desktop/a11y-bus.sh) are set.
 set -euo pipefail
 
-if [ $# -eq 0 ]; then
-  echo "usage: $0 CMD [ARGS...]" >&2
-  exit 2
-fi
+[ $# -gt 0 ] || { echo "usage: $0 CMD [ARGS...]" >&2; exit 2; }
 
 here=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/sorelwick-desktop.XXXXXX")

@@ -34,11 +34,11 @@ protected:
     // tests/desktop/a11y-bus.sh stop|start: the session's bus ended by PID, or a new one started.
     static bool bus(const QString& command)
     {
-        return run(qEnvironmentVariable("SORELWICK_A11Y_BUS_SCRIPT"), {command}) == 0;
+        return run(qEnvironmentVariable("SORELWICK_A11Y_BUS_SCRIPT"), {command}).has_value();
     }
 
     // The list comes up over the editor without the first-run window; the first row is picked.
-    static void pickFirstRow(QtEditor& editor)
+    static void pickFirstRow(TestEditor& editor)
     {
         const bool listed = shortcutShowsList();
         EXPECT_FALSE(visibleWindow(s_app->pid(), kOnboardingTitle)) << "the first-run window came up";
@@ -50,7 +50,7 @@ protected:
 TEST_F(AccessibilityBus, AGoneBusMeansTheClipboardAndABusBackMeansAtspiAgain)
 {
     {
-        QtEditor editor;
+        TestEditor editor;
         ASSERT_TRUE(editor.open(kSentence, kSelected));
         ASSERT_TRUE(bus(QStringLiteral("stop")));
         EXPECT_TRUE(waitUntil([] { return log().contains(kLostLine); }, 5s)) << log().toStdString();
@@ -65,7 +65,7 @@ TEST_F(AccessibilityBus, AGoneBusMeansTheClipboardAndABusBackMeansAtspiAgain)
     ASSERT_TRUE(waitUntil(shortcutRegistered, 15s));
     ASSERT_TRUE(s_app->running());
 
-    QtEditor editor;
+    TestEditor editor;
     ASSERT_TRUE(editor.open(kSentence, kSelected));
     ASSERT_TRUE(editor.program->waitForAccessible());
     const qsizetype before = log().size();

@@ -4,7 +4,6 @@
 // returning user: the first run is done), a tray host beside it, and ways to see its windows.
 
 #include "DesktopTestSupport.h"
-#include "E2eDesktop.h"
 
 #include <QClipboard>
 #include <QColor>
@@ -23,10 +22,7 @@
 
 namespace E2eTest {
 
-using namespace E2e;
-using DesktopTest::LaunchedApp;
-using DesktopTest::waitUntil;
-using namespace std::chrono_literals;
+using namespace DesktopTest;
 
 inline const QString kSentence = QStringLiteral("대한민국의 수도는 서울이다.");
 inline const QString kPicked = QStringLiteral("대한민국의 수도(首都)는 서울이다."); // 수도는 picked first
@@ -91,69 +87,6 @@ struct ClipboardHolder {
     }
 };
 
-// mousepad holding the text, in front, its text on the accessibility bus.
-struct Editor {
-    QTemporaryDir dir;
-    std::unique_ptr<LaunchedApp> program;
-
-    // environment: settings for mousepad alone ("GDK_SCALE=2").
-    bool open(const QString& text, const QStringList& environment = {})
-    {
-        const QString path = dir.filePath(QStringLiteral("text.txt"));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) return false;
-        file.write(text.toUtf8());
-        file.close();
-        program = LaunchedApp::start(QStringLiteral("env"),
-                                     environment + QStringList{QStringLiteral("mousepad"),
-                                                               QStringLiteral("--disable-server"), path});
-        if (!program) return false;
-        const pid_t pid = program->pid();
-        return waitUntil([&] { return applicationText(pid) == text; }, 15s) && program->activate(10s);
-    }
-    pid_t pid() const { return program->pid(); }
-    QString text() const { return applicationText(program->pid()).value_or(QStringLiteral("<none>")); }
-    bool select(const QString& part)
-    {
-        const QString whole = text();
-        const qsizetype at = whole.indexOf(part);
-        if (at < 0) return false;
-        // Code points, as the accessibility bus counts (the texts here are all in the BMP).
-        return selectText(pid(), int(at), int(at + part.size()));
-    }
-    // Holding `text` with `part` selected.
-    bool openSelected(const QString& text, const QString& part) { return open(text) && select(part); }
-};
-
-inline QString readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-// The Qt 6 test editor holding the text with a part selected; every change mirrored to a file.
-struct QtEditor {
-    QTemporaryDir dir;
-    std::unique_ptr<LaunchedApp> program;
-
-    QString mirror() const { return dir.filePath(QStringLiteral("mirror.txt")); }
-    QString text() const { return readFile(mirror()); }
-
-    // prefix comes before the editor's command line (env settings); extra after its own options.
-    bool open(const QString& text, const QString& selected, const QStringList& extra = {},
-              const QStringList& prefix = {})
-    {
-        const qsizetype at = text.indexOf(selected);
-        if (at < 0) return false;
-        QStringList arguments = prefix;
-        arguments << DesktopTest::testEditorPath() << QStringLiteral("--text") << text << QStringLiteral("--select")
-                  << QStringLiteral("%1,%2").arg(at).arg(selected.size()) << QStringLiteral("--mirror") << mirror()
-                  << extra;
-        program = LaunchedApp::start(QStringLiteral("env"), arguments);
-        return program && waitUntil([&] { return this->text() == text; }, 15s) && program->activate(10s);
-    }
-};
-
 class EndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -183,7 +116,7 @@ protected:
         ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
     }
 
-    static std::optional<E2e::Window> panel() { return visibleWindow(s_app->pid(), kPanelTitle); }
+    static std::optional<DesktopTest::Window> panel() { return visibleWindow(s_app->pid(), kPanelTitle); }
     static bool waitForPanel() { return waitUntil([] { return panel().has_value(); }, 5s); }
     // The panel with its rows, not only the loading header (which is far lower than 3 rows), and
     // holding the keys: it takes them once its window is viewable, which may come a little after.

@@ -38,7 +38,7 @@ protected:
     static void expectPanelUnderWordInMousepad(int gtkScale, int qtScale, const QString& picture)
     {
         SCOPED_TRACE(QStringLiteral("GDK_SCALE=%1 QT_SCALE_FACTOR=%2").arg(gtkScale).arg(qtScale).toStdString());
-        Editor editor;
+        Mousepad editor;
         ASSERT_TRUE(editor.open(kSentence, {QStringLiteral("GDK_SCALE=%1").arg(gtkScale)}) && editor.select(kWord));
         expectPanelUnderWord(editor.pid(), gtkScale, qtScale, picture);
     }
@@ -50,7 +50,7 @@ TEST_F(PanelOnScaledScreens, ThePanelOpensUnderTheWordOfAnEditorAtAnyScale)
     expectPanelUnderWordInMousepad(2, 1, QStringLiteral("panel-gtk2-qt1.png"));
     // A Qt editor reports its window without the window manager's frame.
     SCOPED_TRACE("the Qt editor at QT_SCALE_FACTOR=2");
-    QtEditor editor;
+    TestEditor editor;
     ASSERT_TRUE(editor.open(kSentence, kWord, {}, {QStringLiteral("QT_SCALE_FACTOR=2")}));
     ASSERT_TRUE(editor.program->waitForAccessible());
     expectPanelUnderWord(editor.program->pid(), 2, 1, QStringLiteral("panel-qteditor2-qt1.png"));

@@ -48,7 +48,7 @@ struct BrowserPage {
     // The field's text, from the window title (absent until the page runs).
     std::optional<QString> field() const
     {
-        for (const E2e::Window& window : visibleWindows(program->pid())) {
+        for (const DesktopTest::Window& window : visibleWindows(program->pid())) {
             const qsizetype at = window.name.indexOf(QStringLiteral("field:"));
             if (at < 0) continue;
             const qsizetype end = window.name.lastIndexOf(QStringLiteral(" — "));

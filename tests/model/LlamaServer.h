@@ -56,14 +56,12 @@ public:
     bool ready() const { return m_ready; }
     QString failure() const { return m_failure; }
     QString endpoint() const { return QStringLiteral("http://127.0.0.1:%1/v1").arg(m_port); }
-    quint16 port() const { return m_port; }
     qint64 pid() const { return m_process.processId(); }
     qint64 modelBytes() const { return QFile(m_model).size(); }
     QString log() const
     {
         QFile file(m_dir.filePath("server.log"));
-        file.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(file.readAll());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
     void signal(int number) const
     {
@@ -97,10 +95,7 @@ private:
         const QDeadlineTimer deadline(60000);
         while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
             if (!(co_await fetch(QStringLiteral("http://127.0.0.1:%1/health").arg(m_port))).isNull()) co_return true;
-            QTimer timer;
-            timer.setSingleShot(true);
-            timer.start(50);
-            co_await timer;
+            co_await QCoro::sleepFor(std::chrono::milliseconds(50));
         }
         co_return false;
     }

@@ -93,31 +93,22 @@ QString closedEndpoint()
 #define START(server)                                                                                                  \
     ASSERT_TRUE(server.ready()) << server.failure().toStdString()
 
-TEST(LlamaServerTest, TheModelListAsTheServerSendsItFindsTheModel)
+// One server for what the client reads of it: its model list (llama-server's own "models" besides
+// OpenAI's "data"; no modelName means the first listed), a structured answer the panel follows,
+// and a schema it cannot turn into a grammar, refused with its reason.
+TEST(LlamaServerTest, TheModelListAStructuredPickAndARefusedFormatAsTheServerSendsThem)
 {
     LlamaServer server(kPick);
     START(server);
     const QJsonObject list = QJsonDocument::fromJson(server.get("/v1/models")).object();
-    // llama-server lists the model twice over: "models" (its own) besides "data" (OpenAI's).
     ASSERT_TRUE(list.value("models").isArray()) << QJsonDocument(list).toJson().toStdString();
-    const QJsonArray data = list.value("data").toArray();
-    ASSERT_FALSE(data.isEmpty());
-    const QString listed = data.first().toObject().value("id").toString();
-    EXPECT_FALSE(listed.isEmpty());
-
+    ASSERT_FALSE(list.value("data").toArray().first().toObject().value("id").toString().isEmpty());
     Client client(server.endpoint());
     EXPECT_TRUE(QCoro::waitFor(client.model->isAvailable()));
-    // No modelName: the first listed is asked, and answers.
-    const auto answer = QCoro::waitFor(client.model->respondText("지시", "질문"));
-    ASSERT_TRUE(answer.ok()) << answer.error().toStdString();
-    EXPECT_EQ(answer.get(), kPick);
-}
+    const auto text = QCoro::waitFor(client.model->respondText("지시", "질문"));
+    ASSERT_TRUE(text.ok()) << text.error().toStdString();
+    EXPECT_EQ(text.get(), kPick);
 
-TEST(LlamaServerTest, AStructuredRequestGetsAValidPickAndThePanelFollowsIt)
-{
-    LlamaServer server(kPick);
-    START(server);
-    Client client(server.endpoint());
     const auto answer = QCoro::waitFor(client.model->respondStructured("지시", "질문", Ranker::Pick::schema()));
     ASSERT_TRUE(answer.ok()) << answer.error().toStdString();
     EXPECT_EQ(answer.get(), QJsonDocument::fromJson(kPick.toUtf8()).object());
@@ -125,12 +116,18 @@ TEST(LlamaServerTest, AStructuredRequestGetsAValidPickAndThePanelFollowsIt)
     ASSERT_EQ(ranked.size(), 3);
     EXPECT_EQ(ranked[0], (RankedCandidate{pool()[2], "문맥상 죄수.", "죄수"}));
     EXPECT_EQ(ranked[1], (RankedCandidate{pool()[0], "", "서울"}));
-
     const QStringList frequency = primaries(CommandLine(closedEndpoint()).lookup("수도"));
     ASSERT_GE(frequency.size(), 3);
     const QJsonObject panel = CommandLine(server.endpoint()).lookup("수도");
     EXPECT_TRUE(panel.value("header").toString().contains(" · AI · ")) << panel.value("header").toString().toStdString();
     EXPECT_EQ(primaries(panel).mid(0, 2), (QStringList{frequency[2], frequency[0]}));
+
+    const QJsonObject unsupported{{"type", "object"},
+                                  {"properties", QJsonObject{{"a", QJsonObject{{"$ref", "#/definitions/missing"}}}}},
+                                  {"required", QJsonArray{"a"}}};
+    const auto refused = QCoro::waitFor(client.model->respondStructured("지시", "질문", unsupported));
+    ASSERT_FALSE(refused.ok());
+    EXPECT_TRUE(refused.error().contains("answered HTTP 4")) << refused.error().toStdString();
 }
 
 // The server stops every answer after four tokens: half an object, which falls back as the unit
@@ -150,20 +147,6 @@ TEST(LlamaServerTest, AnAnswerThatBreaksTheSchemaFallsBackToFrequencyWithALogLin
     const QJsonObject panel = CommandLine(server.endpoint()).lookup("수도");
     EXPECT_TRUE(panel.value("header").toString().contains(" · 빈도순 · ")) << panel.value("header").toString().toStdString();
     EXPECT_EQ(primaries(panel), frequency);
-}
-
-TEST(LlamaServerTest, AFormatTheServerRefusesIsAnErrorWithTheServersReason)
-{
-    LlamaServer server(kPick);
-    START(server);
-    Client client(server.endpoint());
-    // A schema the server cannot turn into a grammar.
-    const QJsonObject unsupported{{"type", "object"},
-                                  {"properties", QJsonObject{{"a", QJsonObject{{"$ref", "#/definitions/missing"}}}}},
-                                  {"required", QJsonArray{"a"}}};
-    const auto answer = QCoro::waitFor(client.model->respondStructured("지시", "질문", unsupported));
-    ASSERT_FALSE(answer.ok());
-    EXPECT_TRUE(answer.error().contains("answered HTTP 4")) << answer.error().toStdString();
 }
 
 // The sentence selected whole, the first step's cleanup offer picked: what simulate prints.

@@ -9,7 +9,6 @@ usage: editors_test.py BUILD_DIR OUTPUT_DIR   (run inside the session: DIR/env s
 Screenshots of the panel over each editor go to OUTPUT_DIR."""
 import json
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -22,7 +21,6 @@ SORELWICK = os.path.join(BUILD, 'bin', 'sorelwick')
 SENTENCE = '대한민국의 수도는 서울이다'
 REPLACED = '대한민국의 수도(首都)는 서울이다'
 SELECT_SUDO = ['combo:Control_L+Home'] + ['key:Right'] * 6 + ['combo:Shift_L+Right'] * 2
-
 failures = []
 
 
@@ -45,7 +43,11 @@ def atspi(*args):
     return run('/usr/bin/python3', os.path.join(HERE, 'atspi-read.py'), *args, check=False)
 
 
-def poll(what, condition, seconds=10.0):
+def screenshot(name):
+    run('/usr/bin/python3', os.path.join(HERE, 'screenshot.py'), os.path.join(OUT, name))
+
+
+def poll(condition, seconds=10.0):
     """Polls condition until it holds or the deadline passes; the last value it gave."""
     deadline = time.monotonic() + seconds
     while True:
@@ -56,45 +58,37 @@ def poll(what, condition, seconds=10.0):
 
 
 def shown_windows(pid):
-    r = run('xdotool', 'search', '--onlyvisible', '--pid', str(pid), check=False)
-    return r.stdout.split()
-
-
-def active_window():
-    r = run('xdotool', 'getactivewindow', check=False)
-    return r.stdout.strip() if r.returncode == 0 else None
+    return run('xdotool', 'search', '--onlyvisible', '--pid', str(pid), check=False).stdout.split()
 
 
 def panel_with_focus(pid):
     """The panel's window once it is shown and has the keyboard."""
-    shown = shown_windows(pid)
-    active = active_window()
-    return active if active in shown else None
+    active = run('xdotool', 'getactivewindow', check=False).stdout.strip()
+    return active if active and active in shown_windows(pid) else None
 
 
-def gsettings(*args):
-    run('gsettings', 'set', *args)
-
-
-def bind_shortcut():
-    key = 'org.gnome.settings-daemon.plugins.media-keys'
-    path = '/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/sorelwick-test/'
-    gsettings(key, 'custom-keybindings', "['%s']" % path)
-    gsettings('%s.custom-keybinding:%s' % (key, path), 'name', 'Sorelwick')
-    gsettings('%s.custom-keybinding:%s' % (key, path), 'command', '%s --trigger' % SORELWICK)
-    gsettings('%s.custom-keybinding:%s' % (key, path), 'binding', '<Control><Alt>h')
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        log('FAIL', what)
+    return ok
 
 
 def start_sorelwick():
+    key = 'org.gnome.settings-daemon.plugins.media-keys'
+    path = '/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/sorelwick-test/'
+    run('gsettings', 'set', key, 'custom-keybindings', "['%s']" % path)
+    for name, value in (('name', 'Sorelwick'), ('command', '%s --trigger' % SORELWICK), ('binding', '<Control><Alt>h')):
+        run('gsettings', 'set', '%s.custom-keybinding:%s' % (key, path), name, value)
     config = os.path.join(os.environ['XDG_CONFIG_HOME'], 'sorelwick')
     os.makedirs(config, exist_ok=True)
     with open(os.path.join(config, 'defaults.json'), 'w') as f:
         json.dump({'onboardingDone': True}, f)
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1', SORELWICK_LOG_STDERR='1')
-    logfile = open(os.path.join(OUT, 'sorelwick.log'), 'w')
-    app = subprocess.Popen([SORELWICK], env=env, stdout=logfile, stderr=subprocess.STDOUT)
+    app = subprocess.Popen([SORELWICK], env=env, stdout=open(os.path.join(OUT, 'sorelwick.log'), 'w'),
+                           stderr=subprocess.STDOUT)
     # Ready once it answers on the accessibility bus, as the editors' text is read there too.
-    if not poll('sorelwick on the bus', lambda: str(app.pid) in atspi('apps').stdout, 20):
+    if not poll(lambda: str(app.pid) in atspi('apps').stdout, 20):
         raise RuntimeError('Sorelwick did not come up on the accessibility bus')
     return app
 
@@ -109,100 +103,70 @@ def stop(process, seconds=5):
             process.wait()
 
 
-class Editor:
-    def __init__(self, name, command, env):
-        self.name, self.command, self.env = name, command, env
-        self.process = None
+def exercise(name, command, env, sorelwick):
+    log('---', name)
+    shutil.rmtree(os.path.join(os.environ['XDG_DATA_HOME'], 'org.gnome.TextEditor'), ignore_errors=True)
+    path = os.path.join(SESSION, '%s.txt' % name)
+    with open(path, 'w') as f:
+        f.write(SENTENCE + '\n')
+    editor = subprocess.Popen(command + [path], env=dict(os.environ, **env), stdout=subprocess.DEVNULL,
+                              stderr=open(os.path.join(OUT, '%s.log' % name), 'w'))
+    pid = str(editor.pid)
+    text = lambda: atspi('text', pid).stdout.rstrip('\n')
 
-    def open(self):
-        shutil.rmtree(os.path.join(os.environ['XDG_DATA_HOME'], 'org.gnome.TextEditor'), ignore_errors=True)
-        path = os.path.join(SESSION, '%s.txt' % self.name)
-        with open(path, 'w') as f:
-            f.write(SENTENCE + '\n')
-        env = dict(os.environ, **self.env)
-        self.process = subprocess.Popen(self.command + [path], env=env, stdout=subprocess.DEVNULL,
-                                        stderr=open(os.path.join(OUT, '%s.log' % self.name), 'w'))
-        if atspi('wait', str(self.process.pid), '30').returncode != 0:
-            raise RuntimeError('%s did not come up on the accessibility bus' % self.name)
-
-    def text(self):
-        return atspi('text', str(self.process.pid)).stdout.rstrip('\n')
-
-    def select_word(self):
+    def list_over_word(what):
         # The window may take its first keys before it has the focus: selected again until it shows.
         def selected():
             keys(*SELECT_SUDO)
-            return atspi('selection', str(self.process.pid)).stdout.strip() == '수도'
-        return poll('selection', selected, 15)
+            return atspi('selection', pid).stdout.strip() == '수도'
+        if not check(poll(selected, 15), '%s: 수도 selected with keys%s' % (name, what)):
+            return False
+        keys('combo:Control_L+Alt_L+h')
+        return check(poll(lambda: panel_with_focus(sorelwick.pid)),
+                     '%s: the panel shows and takes the keys after Ctrl+Alt+H%s' % (name, what))
 
-    def close(self):
-        stop(self.process)
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        log('FAIL', what)
-    return ok
-
-
-def press_shortcut_for_panel(editor, sorelwick):
-    keys('combo:Control_L+Alt_L+h')
-    return poll('panel', lambda: panel_with_focus(sorelwick.pid), 10)
-
-
-def exercise(editor, sorelwick):
-    log('---', editor.name)
-    editor.open()
     try:
-        if not check(editor.select_word(), '%s: 수도 selected with keys' % editor.name):
+        if atspi('wait', pid, '30').returncode != 0:
+            raise RuntimeError('%s did not come up on the accessibility bus' % name)
+        if not list_over_word(''):
             return
-        panel = press_shortcut_for_panel(editor, sorelwick)
-        if not check(panel, '%s: the panel shows and takes the keys after Ctrl+Alt+H' % editor.name):
-            return
-        run('/usr/bin/python3', os.path.join(HERE, 'screenshot.py'),
-            os.path.join(OUT, 'panel-over-%s.png' % editor.name))
+        screenshot('panel-over-%s.png' % name)
         keys('key:1')
-        text = poll('replaced', lambda: editor.text() == REPLACED and REPLACED, 10) or editor.text()
-        check(text == REPLACED, '%s: 1 picks 首都 and nothing else is typed (text %r)' % (editor.name, text))
-        check(poll('closed', lambda: not shown_windows(sorelwick.pid), 5), '%s: the panel closes' % editor.name)
-        run('/usr/bin/python3', os.path.join(HERE, 'screenshot.py'),
-            os.path.join(OUT, 'replaced-in-%s.png' % editor.name))
+        got = poll(lambda: text() == REPLACED and REPLACED) or text()
+        check(got == REPLACED, '%s: 1 picks 首都 and nothing else is typed (text %r)' % (name, got))
+        check(poll(lambda: not shown_windows(sorelwick.pid), 5), '%s: the panel closes' % name)
+        screenshot('replaced-in-%s.png' % name)
 
-        before = editor.text()
-        if not check(editor.select_word(), '%s: 수도 selected again' % editor.name):
-            return
-        if not check(press_shortcut_for_panel(editor, sorelwick), '%s: the panel shows again' % editor.name):
+        before = text()
+        if not list_over_word(' again'):
             return
         keys('key:Escape')
-        check(poll('closed', lambda: not shown_windows(sorelwick.pid), 5), '%s: Escape closes the panel' % editor.name)
+        check(poll(lambda: not shown_windows(sorelwick.pid), 5), '%s: Escape closes the panel' % name)
         # Whatever Escape might still do arrives in the time the editor takes to answer a read.
         keys('sleep:0.2')
-        check(editor.text() == before, '%s: Escape changes nothing (text %r)' % (editor.name, editor.text()))
+        check(text() == before, '%s: Escape changes nothing (text %r)' % (name, text()))
     finally:
-        editor.close()
+        stop(editor)
 
 
 def main():
     os.makedirs(OUT, exist_ok=True)
-    gsettings('org.gnome.TextEditor', 'restore-session', 'false')
-    gsettings('org.xfce.mousepad.preferences.file', 'session-restore', 'never')
-    bind_shortcut()
+    run('gsettings', 'set', 'org.gnome.TextEditor', 'restore-session', 'false')
+    run('gsettings', 'set', 'org.xfce.mousepad.preferences.file', 'session-restore', 'never')
     sorelwick = start_sorelwick()
     editors = [
-        Editor('gnome-text-editor', ['gnome-text-editor', '--standalone'], {'GDK_BACKEND': 'wayland'}),
-        Editor('mousepad-wayland', ['mousepad', '--disable-server'], {'GDK_BACKEND': 'wayland'}),
-        Editor('mousepad-xwayland', ['mousepad', '--disable-server'], {'GDK_BACKEND': 'x11'}),
+        ('gnome-text-editor', ['gnome-text-editor', '--standalone'], {'GDK_BACKEND': 'wayland'}),
+        ('mousepad-wayland', ['mousepad', '--disable-server'], {'GDK_BACKEND': 'wayland'}),
+        ('mousepad-xwayland', ['mousepad', '--disable-server'], {'GDK_BACKEND': 'x11'}),
     ]
-    only = os.environ.get('SORELWICK_WAYLAND_EDITORS')
+    only = os.environ.get('SORELWICK_WAYLAND_EDITORS', '').split()
     try:
-        for editor in editors:
-            if only and editor.name not in only.split():
-                continue
-            try:
-                exercise(editor, sorelwick)
-            except RuntimeError as e:
-                check(False, '%s: %s' % (editor.name, e))
+        for name, command, env in editors:
+            if not only or name in only:
+                try:
+                    exercise(name, command, env, sorelwick)
+                except RuntimeError as e:
+                    check(False, '%s: %s' % (name, e))
     finally:
         stop(sorelwick)
     for line in failures:

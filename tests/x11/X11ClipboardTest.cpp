@@ -26,13 +26,6 @@ using namespace DesktopTest;
 
 namespace {
 
-// What another program holds on a selection, read by xclip as any program would.
-std::optional<QByteArray> xclip(const QString& selection, const QString& type)
-{
-    return DesktopTest::run(QStringLiteral("xclip"), {QStringLiteral("-selection"), selection,
-                                                         QStringLiteral("-t"), type, QStringLiteral("-o")});
-}
-
 // Numbered lines of Korean text, at least n bytes: a piece lost, doubled or out of order shows.
 QByteArray numberedText(qsizetype n)
 {
@@ -55,16 +48,30 @@ testing::AssertionResult holds(const std::optional<QByteArray>& got, const QByte
 
 } // namespace
 
-TEST(X11ClipboardTest, transientTextIsMarkedSecretAndOwnChangesCountAtOnce)
+// Our transient text is marked secret for clipboard histories. A paste shows as a request for the
+// text, named by the pasting process; a request for the list of types alone (histories make one at
+// every change) is none; a new write starts afresh. Another program's copy moves the count by one
+// (our own writes, noted by XFixes before it, did not count again), and the restore of an older
+// snapshot is skipped.
+TEST(X11ClipboardTest, transientTextIsMarkedSecretItsReadersNamedAndOwnChangesCountAtOnce)
 {
+    using Readers = QList<std::optional<Pid>>;
     X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
     const qint64 start = clipboard.changeCount();
-    const qint64 ours = ClipboardSnapshot::putTransient(QStringLiteral("首都"), clipboard);
+    ClipboardSnapshot::putTransient(QStringLiteral("首都"), clipboard);
+    ASSERT_TRUE(selectionData(QStringLiteral("clipboard"), QStringLiteral("TARGETS")));
+    EXPECT_EQ(clipboard.textReaders(), Readers{});
+    Program reader(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                                             QStringLiteral("UTF8_STRING"), QStringLiteral("-o")});
+    const Pid readerPid = reader.pid();
+    ASSERT_TRUE(waitUntil([&] { return reader.process().state() == QProcess::NotRunning; }));
+    EXPECT_EQ(reader.process().readAllStandardOutput(), QByteArray("首都"));
+    EXPECT_EQ(clipboard.textReaders(), Readers{readerPid});
+
+    const qint64 ours = ClipboardSnapshot::putTransient(QStringLiteral("水道"), clipboard);
     EXPECT_GT(ours, start);
-    EXPECT_EQ(xclip(QStringLiteral("clipboard"), QStringLiteral("x-kde-passwordManagerHint")), QByteArray("secret"));
-    EXPECT_EQ(xclip(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), QByteArray("首都"));
-    // Another program takes it: the count moves by one (our own writes, noted by XFixes before
-    // it, did not count again), and the restore of an older snapshot is skipped.
+    EXPECT_EQ(clipboard.textReaders(), Readers{});
+    EXPECT_EQ(selectionData(QStringLiteral("clipboard"), QStringLiteral("x-kde-passwordManagerHint")), QByteArray("secret"));
     const ClipboardSnapshot older = QCoro::waitFor(ClipboardSnapshot::take(clipboard));
     // In the foreground (-quiet), so that it is ended by its PID with the test.
     Program other(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
@@ -75,29 +82,6 @@ TEST(X11ClipboardTest, transientTextIsMarkedSecretAndOwnChangesCountAtOnce)
     EXPECT_EQ(clipboard.changeCount(), ours + 1);
     EXPECT_FALSE(older.restore(ours, clipboard));
     EXPECT_EQ(QCoro::waitFor(clipboard.string()), QStringLiteral("other"));
-}
-
-// A paste shows as a request for the text, named by the pasting process; a request for the list
-// of types alone (clipboard histories make one at every change) is none.
-TEST(X11ClipboardTest, requestsForOurTextNameWhoAsked)
-{
-    using Readers = QList<std::optional<Pid>>;
-    X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
-    ClipboardSnapshot::putTransient(QStringLiteral("首都"), clipboard);
-    EXPECT_EQ(clipboard.textReaders(), Readers{});
-    ASSERT_TRUE(xclip(QStringLiteral("clipboard"), QStringLiteral("TARGETS")));
-    EXPECT_EQ(clipboard.textReaders(), Readers{});
-
-    Program reader(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                                             QStringLiteral("UTF8_STRING"), QStringLiteral("-o")});
-    const Pid readerPid = reader.pid();
-    ASSERT_TRUE(waitUntil([&] { return reader.process().state() == QProcess::NotRunning; }));
-    EXPECT_EQ(reader.process().readAllStandardOutput(), QByteArray("首都"));
-    EXPECT_EQ(clipboard.textReaders(), Readers{readerPid});
-
-    // A new write starts afresh.
-    ClipboardSnapshot::putTransient(QStringLiteral("水道"), clipboard);
-    EXPECT_EQ(clipboard.textReaders(), Readers{});
 }
 
 // In xterm the selection is read from PRIMARY; its owner is the terminal, and nothing is sent
@@ -111,12 +95,12 @@ TEST(X11ClipboardTest, primaryOfAnXtermNamesItsOwner)
                                             QStringLiteral("echo sudoreul; exec sleep 120")});
     const unsigned long window = xterm.window();
     ASSERT_NE(window, 0u);
-    ASSERT_TRUE(DesktopTest::activate(window));
+    ASSERT_TRUE(activate(window));
     QList<qint32> sleeper;
-    ASSERT_TRUE(waitUntil([&] { return !(sleeper = DesktopTest::children(xterm.pid())).isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !(sleeper = children(xterm.pid())).isEmpty(); }));
 
     // A double click on the first word selects it.
-    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(window),
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(window),
                                          QStringLiteral("12"), QStringLiteral("8"), QStringLiteral("click"),
                                          QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
                                          QStringLiteral("80"), QStringLiteral("1")}));
@@ -124,44 +108,14 @@ TEST(X11ClipboardTest, primaryOfAnXtermNamesItsOwner)
     EXPECT_EQ(workspace.frontmostApplication()->pid, xterm.pid());
     EXPECT_EQ(workspace.frontmostApplication()->desktopId, QStringLiteral("XTerm"));
     EXPECT_EQ(QCoro::waitFor(primary.string()), QStringLiteral("sudoreul"));
-    EXPECT_TRUE(DesktopTest::alive(sleeper.first()));
+    EXPECT_TRUE(processRunning(sleeper.first()));
 }
 
-// An owner that stops answering costs one bounded wait a format, and the format is left out
-// with a log line instead of hanging the program.
-TEST(X11ClipboardTest, hungOwnerIsSkippedAfterTheTimeLimit)
-{
-    X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
-    QTemporaryDir dir;
-    const qint64 initial = clipboard.changeCount();
-    Program owner(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
-    ASSERT_TRUE(waitUntil([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
-    ASSERT_TRUE(waitUntil([&] { return clipboard.changeCount() > initial; }));
-    ASSERT_FALSE(QCoro::waitFor(clipboard.itemTypes()).isEmpty());
-
-    Log::Collector log;
-    ::kill(pid_t(owner.pid()), SIGSTOP);
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_FALSE(QCoro::waitFor(clipboard.data(0, QStringLiteral("image/png"))));
-    // The limit is 2 s (the log line says it was ours); a read without one would hang.
-    EXPECT_LT(timer.elapsed(), 15000);
-    EXPECT_TRUE(log.contains(QStringLiteral("image/png 형식을 건너뜀")));
-    // Its other formats are not waited for again: a snapshot of twenty would take forty seconds.
-    timer.restart();
-    EXPECT_FALSE(QCoro::waitFor(clipboard.data(0, QStringLiteral("text/plain"))));
-    EXPECT_FALSE(QCoro::waitFor(clipboard.data(0, QStringLiteral("UTF8_STRING"))));
-    EXPECT_LT(timer.elapsed(), 2000) << "less than one more time limit";
-    EXPECT_EQ(log.count(QStringLiteral("형식을 건너뜀: 주인이 앞서 응답하지 않음")), 2);
-    EXPECT_TRUE(QCoro::waitFor(clipboard.itemTypes()).isEmpty());
-    EXPECT_TRUE(log.contains(QStringLiteral("형식 목록을 읽지 못함")));
-    ::kill(pid_t(owner.pid()), SIGCONT);
-}
-
-// A press whose clipboard owner has stopped waits out the owner's time limit, and meanwhile the
-// event loop goes on (the tray, the instance socket, timers); then the press says why it copied
-// nothing.
-TEST(X11ClipboardTest, aStoppedOwnerHoldsUpThePressButNotTheEventLoop)
+// An owner that stops answering costs one bounded wait a format, the format left out with a log
+// line instead of hanging the program, and its other formats are not waited for again. A press
+// meanwhile waits out the time limit while the event loop goes on (the tray, the instance socket,
+// timers), then says why it copied nothing.
+TEST(X11ClipboardTest, aStoppedOwnerIsSkippedAfterTheTimeLimitWithoutHoldingUpTheEventLoop)
 {
     auto fake = FakePlatform::install();
     auto clipboard = std::make_shared<X11Clipboard>(QClipboard::Clipboard, X11Connection::open());
@@ -172,7 +126,21 @@ TEST(X11ClipboardTest, aStoppedOwnerHoldsUpThePressButNotTheEventLoop)
     Program owner(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
     ASSERT_TRUE(waitUntil([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
     ASSERT_TRUE(waitUntil([&] { return clipboard->changeCount() > initial; }));
+    ASSERT_FALSE(QCoro::waitFor(clipboard->itemTypes()).isEmpty());
+
+    Log::Collector log;
     ::kill(pid_t(owner.pid()), SIGSTOP);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(QCoro::waitFor(clipboard->data(0, QStringLiteral("image/png"))));
+    EXPECT_LT(timer.elapsed(), 15000); // the limit is 2 s; a read without one would hang
+    EXPECT_TRUE(log.contains(QStringLiteral("image/png 형식을 건너뜀")));
+    // A snapshot of twenty formats would otherwise take forty seconds.
+    timer.restart();
+    EXPECT_FALSE(QCoro::waitFor(clipboard->data(0, QStringLiteral("text/plain"))));
+    EXPECT_FALSE(QCoro::waitFor(clipboard->data(0, QStringLiteral("UTF8_STRING"))));
+    EXPECT_LT(timer.elapsed(), 2000) << "less than one more time limit";
+    EXPECT_EQ(log.count(QStringLiteral("형식을 건너뜀: 주인이 앞서 응답하지 않음")), 2);
 
     QString why;
     bool pressEnded = false;
@@ -186,6 +154,7 @@ TEST(X11ClipboardTest, aStoppedOwnerHoldsUpThePressButNotTheEventLoop)
     EXPECT_TRUE(waitUntil([&] { return pressEnded; }, 20s));
     EXPECT_TRUE(tickDuringPress) << "the event loop stood still while the owner was waited for";
     EXPECT_EQ(why, TextCapture::clipboardUnsavedNotice);
+    EXPECT_TRUE(log.contains(QStringLiteral("형식 목록을 읽지 못함")));
     ::kill(pid_t(owner.pid()), SIGCONT);
 }
 
@@ -220,10 +189,10 @@ TEST(X11ClipboardTest, dataInPiecesIsReadWholeOrLeftOutAboveTheLimitAndItsOwnerS
             EXPECT_EQ(log.contains(QStringLiteral("UTF8_STRING 형식을 건너뜀: too large")), tooLarge);
             EXPECT_EQ(clipboard.lastReadLost(), tooLarge) << "held but not taken: a snapshot cannot be whole";
             // xclip serves one request at a time: it answers again once the dropped transfer ended.
-            EXPECT_TRUE(xclip(QStringLiteral("clipboard"), QStringLiteral("TARGETS")));
+            EXPECT_TRUE(selectionData(QStringLiteral("clipboard"), QStringLiteral("TARGETS")));
         }
         if (!tooLarge) {
-            EXPECT_TRUE(holds(xclip(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), data));
+            EXPECT_TRUE(holds(selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), data));
         }
         EXPECT_EQ(owner.process().state(), QProcess::Running);
     }
@@ -235,7 +204,7 @@ TEST(X11ClipboardTest, piecesThatStopBeforeTheLastAreLeftOut)
 {
     X11Clipboard clipboard(QClipboard::Clipboard, X11Connection::open());
     const qint64 initial = clipboard.changeCount();
-    Program owner(QStringLiteral(SORELWICK_STALLED_INCR_OWNER), {});
+    Program owner(QStringLiteral(SORELWICK_SELECTION_OWNER), {QStringLiteral("stalled")});
     ASSERT_TRUE(waitUntil([&] { return owner.process().readAllStandardOutput().contains("owned"); }));
     ASSERT_TRUE(waitUntil([&] { return clipboard.changeCount() > initial; }));
 
@@ -263,9 +232,9 @@ TEST(X11ClipboardTest, largeCopyInMousepadIsSavedAndRestoredWhole)
     Program mousepad(QStringLiteral("mousepad"), {QStringLiteral("--disable-server"), path});
     const unsigned long window = mousepad.window(15s);
     ASSERT_NE(window, 0u);
-    ASSERT_TRUE(DesktopTest::activate(window));
+    ASSERT_TRUE(activate(window));
     const qint64 before = clipboard.changeCount();
-    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"),
                                          QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")}));
     ASSERT_TRUE(waitUntil([&] { return clipboard.changeCount() != before && clipboard.ownerPid() == mousepad.pid(); }));
 
@@ -277,7 +246,7 @@ TEST(X11ClipboardTest, largeCopyInMousepadIsSavedAndRestoredWhole)
     EXPECT_TRUE(holds(saved->second, text));
     const qint64 ours = ClipboardSnapshot::putTransient(QStringLiteral("首都"), clipboard);
     ASSERT_TRUE(snapshot.restore(ours, clipboard));
-    EXPECT_TRUE(holds(xclip(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), text));
+    EXPECT_TRUE(holds(selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), text));
 }
 
 // What we hold when we leave (the user's clipboard, put back after a paste) stays with the
@@ -296,11 +265,11 @@ TEST(X11ClipboardTest, ourClipboardGoesToTheClipboardManagerWhenWeLeave)
         EXPECT_FALSE(clipboard.handToManager());
         EXPECT_EQ(log.count(QStringLiteral("클립보드 관리자가 없어")), 1);
 
-        manager = std::make_unique<Program>(QStringLiteral(SORELWICK_CLIPBOARD_MANAGER), QStringList());
+        manager = std::make_unique<Program>(QStringLiteral(SORELWICK_SELECTION_OWNER), QStringList{QStringLiteral("manager")});
         ASSERT_TRUE(waitUntil([&] { return manager->process().canReadLine(); }));
         EXPECT_EQ(manager->process().readLine(), "ready\n");
         EXPECT_TRUE(clipboard.handToManager());
     }
-    EXPECT_TRUE(holds(xclip(QStringLiteral("clipboard"), QStringLiteral("image/png")), picture));
-    EXPECT_TRUE(holds(xclip(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), text));
+    EXPECT_TRUE(holds(selectionData(QStringLiteral("clipboard"), QStringLiteral("image/png")), picture));
+    EXPECT_TRUE(holds(selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), text));
 }

@@ -1,25 +1,16 @@
 #include "DesktopTestSupport.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include "platform/Types.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11Keymap.h"
+#include "platform/x11/XTestKeyPoster.h"
+
 #include <QFile>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-#include <QTemporaryDir>
-
-#include "platform/Types.h"
-#include "platform/x11/X11HotKeys.h"
-#include "platform/x11/XTestKeyPoster.h"
-
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11Keymap.h"
-
 #include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
-
 
 using namespace DesktopTest;
 
@@ -45,7 +36,7 @@ protected:
         // Leave the locks off and the US layout for the next test.
         setLock(XK_Num_Lock, false);
         setLock(XK_Caps_Lock, false);
-        DesktopTest::run(QStringLiteral("setxkbmap"),
+        run(QStringLiteral("setxkbmap"),
                             {QStringLiteral("-layout"), QStringLiteral("us"), QStringLiteral("-variant"), QString()});
     }
 
@@ -148,7 +139,7 @@ TEST_F(X11HotKeysTest, layoutChangeRenamesKeysAndKeepsTheGrabOnItsPosition)
     EXPECT_EQ(keymap->keyLabel(29), QStringLiteral("0"));
     ASSERT_EQ(hotKeys->registerHotKey(KeyCode::h, kCtrlAlt, 5).status, HotKeyService::noErr);
 
-    ASSERT_TRUE(DesktopTest::run(QStringLiteral("setxkbmap"), {QStringLiteral("ru")}));
+    ASSERT_TRUE(run(QStringLiteral("setxkbmap"), {QStringLiteral("ru")}));
     EXPECT_TRUE(waitUntil([&] { return keymap->keyLabel(kJ) == QStringLiteral("о"); }));
     EXPECT_EQ(keymap->keyLabel(KeyCode::h), QStringLiteral("р"));
 
@@ -165,14 +156,14 @@ TEST_F(X11HotKeysTest, layoutChangeRenamesKeysAndKeepsTheGrabOnItsPosition)
 TEST_F(X11HotKeysTest, theKoreanKeyboardsHanjaKeyCanBeTheShortcut)
 {
     constexpr quint32 kCtrl = 0x1000;
-    ASSERT_TRUE(DesktopTest::run(QStringLiteral("setxkbmap"), {QStringLiteral("kr")}));
+    ASSERT_TRUE(run(QStringLiteral("setxkbmap"), {QStringLiteral("kr")}));
     ASSERT_TRUE(waitUntil([&] { return keymap->keycode(KeyCode::hanja).has_value(); }));
     ASSERT_EQ(hotKeys->registerHotKey(KeyCode::hanja, kCtrl, 6).status, HotKeyService::noErr);
     EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+Hangul_Hanja"), 6));
     EXPECT_FALSE(pressReaches(QStringLiteral("Hangul_Hanja"), 6));
 
     const auto ownKey = keymap->keycode(KeyCode::hanja);
-    ASSERT_TRUE(DesktopTest::run(QStringLiteral("setxkbmap"),
+    ASSERT_TRUE(run(QStringLiteral("setxkbmap"),
                                     {QStringLiteral("-layout"), QStringLiteral("kr"), QStringLiteral("-variant"),
                                      QStringLiteral("kr104")}));
     ASSERT_TRUE(waitUntil([&] { return keymap->keycode(KeyCode::hanja) != ownKey; }));

@@ -1,21 +1,13 @@
 #include "DesktopTestSupport.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QTimer>
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11TrayColors.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-#include "platform/x11/X11TrayColors.h"
-
 #include <vector>
 
-#include "platform/x11/X11Connection.h"
 #include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
-
 
 using namespace DesktopTest;
 
@@ -26,7 +18,7 @@ namespace {
 struct FakeTray {
     std::shared_ptr<X11Connection> x = X11Connection::open();
     Display* d = x->display();
-    Window window = XCreateSimpleWindow(d, x->root(), 0, 0, 1, 1, 0, 0, 0);
+    ::Window window = XCreateSimpleWindow(d, x->root(), 0, 0, 1, 1, 0, 0, 0);
     Atom colors = x->atom("_NET_SYSTEM_TRAY_COLORS");
 
     FakeTray()
@@ -89,12 +81,11 @@ TEST(X11TrayColorsTest, followsTheTraysForegroundFromItsStartToItsEnd)
     tray->set(XA_CARDINAL, {0, 0x8080, 0xffff});
     EXPECT_EQ(colours.foreground(), QColor(0, 0x80, 0xff));
     // What is not that list is no colour: too short, another type, beyond 16 bits, none.
-    tray->set(XA_CARDINAL, {0xffff, 0xffff});
-    EXPECT_EQ(colours.foreground(), std::nullopt);
-    tray->set(XA_INTEGER, {0xffff, 0xffff, 0xffff});
-    EXPECT_EQ(colours.foreground(), std::nullopt);
-    tray->set(XA_CARDINAL, {0x1ffff, 0, 0});
-    EXPECT_EQ(colours.foreground(), std::nullopt);
+    for (const auto& [type, values] : {std::pair<Atom, std::vector<long>>{XA_CARDINAL, {0xffff, 0xffff}},
+                                       {XA_INTEGER, {0xffff, 0xffff, 0xffff}}, {XA_CARDINAL, {0x1ffff, 0, 0}}}) {
+        tray->set(type, values);
+        EXPECT_EQ(colours.foreground(), std::nullopt) << values.size() << " values";
+    }
     tray->clear();
     EXPECT_EQ(colours.foreground(), std::nullopt);
 

@@ -1,25 +1,17 @@
 #include "DesktopTestSupport.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QTimer>
-
-#include <gtest/gtest.h>
-
-#include <csignal>
-
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Keymap.h"
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyPoster.h"
 
-#include <QTemporaryDir>
+#include <QFile>
 
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11Keymap.h"
+#include <gtest/gtest.h>
+
 #include "platform/x11/XlibHeaders.h"
 
 #include <X11/XKBlib.h>
-
 
 using namespace DesktopTest;
 
@@ -50,14 +42,14 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
     const RunningApplication a{first.pid(), QStringLiteral("SorelFirst"), QStringLiteral("xterm")};
     const RunningApplication b{second.pid(), QStringLiteral("SorelSecond"), QStringLiteral("xterm")};
     // Start from the second: a window manager may or may not focus a new window.
-    ASSERT_TRUE(DesktopTest::activate(secondWindow));
+    ASSERT_TRUE(activate(secondWindow));
     ASSERT_TRUE(waitUntil([&] { return workspace.frontmostApplication() == b; }));
     for (int round = 0; round < 2; ++round) {
         activations.clear();
-        ASSERT_TRUE(DesktopTest::activate(firstWindow));
+        ASSERT_TRUE(activate(firstWindow));
         EXPECT_TRUE(waitUntil([&] { return activations.contains(a); }));
         EXPECT_EQ(workspace.frontmostApplication(), a);
-        ASSERT_TRUE(DesktopTest::activate(secondWindow));
+        ASSERT_TRUE(activate(secondWindow));
         EXPECT_TRUE(waitUntil([&] { return activations.contains(b); }));
         EXPECT_EQ(workspace.frontmostApplication(), b);
         EXPECT_EQ(activations.back(), b);
@@ -68,7 +60,7 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
 
     workspace.removeObserver(handle);
     activations.clear();
-    ASSERT_TRUE(DesktopTest::activate(firstWindow));
+    ASSERT_TRUE(activate(firstWindow));
     EXPECT_TRUE(waitUntil([&] { return workspace.frontmostApplication() == a; }));
     EXPECT_TRUE(activations.isEmpty());
 }
@@ -81,7 +73,7 @@ TEST(X11WorkspaceTest, theWindowInFrontComesWithTheWindowManagersFrame)
     Program program = terminal(QStringLiteral("SorelFramed"), QStringLiteral("exec sleep 60"));
     const unsigned long window = program.window();
     ASSERT_NE(window, 0u);
-    ASSERT_TRUE(DesktopTest::activate(window));
+    ASSERT_TRUE(activate(window));
     ASSERT_TRUE(waitUntil([&] {
         const auto front = workspace.frontmostApplication();
         return front && front->pid == program.pid();
@@ -93,10 +85,10 @@ TEST(X11WorkspaceTest, theWindowInFrontComesWithTheWindowManagersFrame)
     // openbox puts the client into a frame window of its own.
     auto connection = X11Connection::open();
     Display* d = connection->display();
-    Window root = 0, parent = 0, *children = nullptr;
+    ::Window root = 0, parent = 0, *children = nullptr;
     unsigned int count = 0;
     ASSERT_TRUE(XQueryTree(d, window, &root, &parent, &children, &count));
-    XFreePtr<Window> owned(children);
+    XFreePtr<::Window> owned(children);
     int x = 0, y = 0;
     unsigned int width = 0, height = 0, border = 0, depth = 0;
     ASSERT_TRUE(XGetGeometry(d, parent, &root, &x, &y, &width, &height, &border, &depth));
@@ -121,7 +113,7 @@ struct TypingInFront {
     bool inFront()
     {
         const unsigned long window = reader.window();
-        return window && DesktopTest::activate(window) && waitUntil([&] {
+        return window && activate(window) && waitUntil([&] {
                    return workspace->frontmostApplication() && workspace->frontmostApplication()->pid == reader.pid();
                });
     }
@@ -142,35 +134,26 @@ struct TypingInFront {
 
 } // namespace
 
-TEST(XTestKeyPosterTest, chordsReachTheApplicationInFront)
+// Keys reach the application in front, whole (pressed and released), Shift included, and no
+// modifier stays down after a chord. Typing handed back from the panel carries the keyboard's own
+// code of the key, so a key with no place on a US keyboard (here the ISO <> key beside the left
+// Shift; 한/영 and 한자 alike) comes out as it was pressed.
+TEST(XTestKeyPosterTest, keysReachTheApplicationInFrontAsPressed)
 {
     TypingInFront t;
     ASSERT_TRUE(t.inFront());
     // Typing for another process is refused and types nothing.
     EXPECT_FALSE(t.poster.postKeyDown(t.reader.pid() + 100000, KeyCode::h, 0));
-    // A key for the front process goes out whole (pressed and released), Shift included.
     EXPECT_TRUE(t.poster.postKeyDown(t.reader.pid(), KeyCode::h, ModifierFlag::shift));
     ASSERT_TRUE(t.press(34)); // i
-    ASSERT_TRUE(t.press(KeyCode::returnKey));
-    EXPECT_EQ(t.line(), QByteArray("Hi"));
-    // No modifier stays down after a chord.
-    EXPECT_EQ(t.poster.combinedModifierFlags(), 0u);
-}
-
-// Typing handed back from the panel carries the keyboard's own code of the key, so a key with no
-// place on a US keyboard (here the ISO <> key beside the left Shift; 한/영 and 한자 alike) comes out
-// as it was pressed, Shift included.
-TEST(XTestKeyPosterTest, aKeyHandedBackByItsOwnCodeComesOutAsPressed)
-{
-    TypingInFront t;
-    ASSERT_TRUE(t.inFront());
     constexpr quint32 lessGreater = 94; // <LSGT>
     ASSERT_EQ(XkbKeycodeToKeysym(t.connection->display(), lessGreater, 0, 0), KeySym(XK_less));
     constexpr quint16 noUsPosition = 0xFFFF;
     EXPECT_TRUE(t.poster.postKeyDown(t.reader.pid(), noUsPosition, 0, lessGreater));
     EXPECT_TRUE(t.poster.postKeyDown(t.reader.pid(), noUsPosition, ModifierFlag::shift, lessGreater));
     ASSERT_TRUE(t.press(KeyCode::returnKey));
-    EXPECT_EQ(t.line(), QByteArray("<>"));
+    EXPECT_EQ(t.line(), QByteArray("Hi<>"));
+    EXPECT_EQ(t.poster.combinedModifierFlags(), 0u);
 }
 
 // The chords we send mean their letter: on Dvorak Ctrl+C is the key that types C, not the one where
@@ -180,10 +163,10 @@ TEST(XTestKeyPosterTest, chordLettersAreWhatTheLayoutTypesAndReplayedKeysTheirPo
 {
     TypingInFront t;
     struct UsLayoutAfterwards {
-        ~UsLayoutAfterwards() { DesktopTest::run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
+        ~UsLayoutAfterwards() { run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
     } restore;
     ASSERT_TRUE(t.inFront());
-    ASSERT_TRUE(DesktopTest::run(QStringLiteral("setxkbmap"), {QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}));
+    ASSERT_TRUE(run(QStringLiteral("setxkbmap"), {QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")}));
     ASSERT_TRUE(waitUntil([&] { return t.keymap->keyLabel(KeyCode::c) == QStringLiteral("j"); }));
 
     ASSERT_TRUE(t.press(KeyCode::c));
@@ -199,13 +182,13 @@ TEST(XTestKeyPosterTest, heldModifiersCountAndLocksDoNot)
     auto keymap = std::make_shared<X11Keymap>(connection);
     XTestKeyPoster poster(connection, keymap, nullptr);
 
-    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
-    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
     EXPECT_EQ(poster.combinedModifierFlags(), 0u);
-    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("keydown"), QStringLiteral("Shift_L"), QStringLiteral("keydown"), QStringLiteral("Super_L")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("Shift_L"), QStringLiteral("keydown"), QStringLiteral("Super_L")}));
     EXPECT_TRUE(waitUntil([&] { return poster.combinedModifierFlags() == (ModifierFlag::shift | ModifierFlag::command); }));
-    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("keyup"), QStringLiteral("Super_L"), QStringLiteral("keyup"), QStringLiteral("Shift_L")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("Super_L"), QStringLiteral("keyup"), QStringLiteral("Shift_L")}));
     EXPECT_TRUE(waitUntil([&] { return poster.combinedModifierFlags() == 0u; }));
-    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
-    ASSERT_TRUE(DesktopTest::xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
 }

@@ -5,9 +5,10 @@
 //   sorelwick_test_editor [--rich | --password] [--read-only] [--text TEXT] [--select START,LENGTH]
 //                         [--mirror FILE] [--copy-delay MS] [--paste-delay MS]
 //
-// START and LENGTH count UTF-16 units, as Qt's text positions do. --rich uses a QTextEdit
-// instead of a QPlainTextEdit, --password a QLineEdit that masks its text. The delays make Ctrl+C and Ctrl+V act that much later, as a
-// slow application (a browser without accessibility, an office suite under load) does.
+// START and LENGTH count UTF-16 units, as Qt's text positions do. --rich uses a QTextEdit instead
+// of a QPlainTextEdit, --password a QLineEdit that masks its text. The delays make Ctrl+C and
+// Ctrl+V act that much later, as a slow application (a browser without accessibility, an office
+// suite under load) does.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,6 +22,8 @@
 
 #include <cstdio>
 #include <functional>
+#include <tuple>
+#include <type_traits>
 
 namespace {
 
@@ -35,88 +38,71 @@ void mirror(const QString& path, const QString& text)
 // Holds back the copy and paste keys and carries them out after their delays.
 class SlowClipboard : public QObject {
 public:
-    SlowClipboard(int copyDelay, int pasteDelay, std::function<void()> copy, std::function<void()> paste)
-        : m_copyDelay(copyDelay)
-        , m_pasteDelay(pasteDelay)
-        , m_copy(std::move(copy))
-        , m_paste(std::move(paste))
-    {
-    }
+    std::function<void()> copy, paste;
+    int copyDelay = 0, pasteDelay = 0;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (m_copyDelay > 0 && key->matches(QKeySequence::Copy)) {
-            QTimer::singleShot(m_copyDelay, this, m_copy);
-            return true;
-        }
-        if (m_pasteDelay > 0 && key->matches(QKeySequence::Paste)) {
-            QTimer::singleShot(m_pasteDelay, this, m_paste);
-            return true;
-        }
+        for (const auto& [sequence, delay, action] : {std::tuple(QKeySequence::Copy, copyDelay, copy),
+                                                      std::tuple(QKeySequence::Paste, pasteDelay, paste)})
+            if (event->type() == QEvent::KeyPress && delay > 0 && key->matches(sequence)) {
+                QTimer::singleShot(delay, this, action);
+                return true;
+            }
         return QObject::eventFilter(watched, event);
     }
-
-private:
-    int m_copyDelay;
-    int m_pasteDelay;
-    std::function<void()> m_copy;
-    std::function<void()> m_paste;
 };
 
-// A password field: one line, masked, the whole text selected unless --select says otherwise.
-int runPassword(QApplication& app, const QCommandLineParser& args)
-{
-    QLineEdit edit;
-    edit.setWindowTitle(QStringLiteral("Sorelwick test editor"));
-    edit.resize(640, 60);
-    edit.setEchoMode(QLineEdit::Password);
-    const QString mirrorPath = args.value(QStringLiteral("mirror"));
-    edit.setText(args.value(QStringLiteral("text")));
-    QObject::connect(&edit, &QLineEdit::textChanged, &edit, [&] { mirror(mirrorPath, edit.text()); });
-    mirror(mirrorPath, edit.text());
-    const QStringList select = args.value(QStringLiteral("select")).split(u',');
-    if (select.size() == 2) edit.setSelection(select[0].toInt(), select[1].toInt());
-    else edit.selectAll();
-    edit.show();
-    edit.activateWindow();
-    edit.setFocus();
-    return app.exec();
-}
-
+// One field of any of the three kinds: its text, selection, mirror and slow keys.
 template <typename Edit>
 int run(QApplication& app, const QCommandLineParser& args)
 {
+    constexpr bool password = std::is_same_v<Edit, QLineEdit>;
     Edit edit;
     edit.setWindowTitle(QStringLiteral("Sorelwick test editor"));
-    edit.resize(640, 360);
+    edit.resize(640, password ? 60 : 360);
     QFont font = edit.font();
     font.setPointSize(14);
     edit.setFont(font);
-    const QString mirrorPath = args.value(QStringLiteral("mirror"));
-    edit.setPlainText(args.value(QStringLiteral("text")));
+    const auto text = [&] {
+        if constexpr (password) return edit.text();
+        else return edit.toPlainText();
+    };
+    if constexpr (password) {
+        edit.setEchoMode(QLineEdit::Password);
+        edit.setText(args.value(QStringLiteral("text")));
+        edit.selectAll();
+    } else {
+        edit.setPlainText(args.value(QStringLiteral("text")));
+    }
     edit.setReadOnly(args.isSet(QStringLiteral("read-only")));
-    QObject::connect(&edit, &Edit::textChanged, &edit, [&] { mirror(mirrorPath, edit.toPlainText()); });
-    mirror(mirrorPath, edit.toPlainText());
-
+    const QString mirrorPath = args.value(QStringLiteral("mirror"));
+    QObject::connect(&edit, &Edit::textChanged, &edit, [&] { mirror(mirrorPath, text()); });
+    mirror(mirrorPath, text());
     if (args.isSet(QStringLiteral("select"))) {
-        const QStringList select = args.value(QStringLiteral("select")).split(u',');
+        const QStringList range = args.value(QStringLiteral("select")).split(u',');
         bool okStart = false, okLength = false;
-        const int start = select.value(0).toInt(&okStart);
-        const int length = select.value(1).toInt(&okLength);
-        if (select.size() != 2 || !okStart || !okLength) {
+        const int start = range.value(0).toInt(&okStart), length = range.value(1).toInt(&okLength);
+        if (range.size() != 2 || !okStart || !okLength) {
             std::fprintf(stderr, "test editor: --select needs START,LENGTH\n");
             return 2;
         }
-        QTextCursor cursor = edit.textCursor();
-        cursor.setPosition(start);
-        cursor.setPosition(start + length, QTextCursor::KeepAnchor);
-        edit.setTextCursor(cursor);
+        if constexpr (password) {
+            edit.setSelection(start, length);
+        } else {
+            QTextCursor cursor = edit.textCursor();
+            cursor.setPosition(start);
+            cursor.setPosition(start + length, QTextCursor::KeepAnchor);
+            edit.setTextCursor(cursor);
+        }
     }
-    SlowClipboard slow(args.value(QStringLiteral("copy-delay")).toInt(), args.value(QStringLiteral("paste-delay")).toInt(),
-                       [&] { edit.copy(); }, [&] { edit.paste(); });
+    SlowClipboard slow;
+    slow.copy = [&] { edit.copy(); };
+    slow.paste = [&] { edit.paste(); };
+    slow.copyDelay = args.value(QStringLiteral("copy-delay")).toInt();
+    slow.pasteDelay = args.value(QStringLiteral("paste-delay")).toInt();
     edit.installEventFilter(&slow);
     edit.show();
     edit.activateWindow();
@@ -142,6 +128,6 @@ int main(int argc, char** argv)
     args.addOption({QStringLiteral("paste-delay"), QStringLiteral("Milliseconds before Ctrl+V pastes."), QStringLiteral("ms")});
     args.process(app);
     if (args.isSet(QStringLiteral("rich"))) return run<QTextEdit>(app, args);
-    if (args.isSet(QStringLiteral("password"))) return runPassword(app, args);
+    if (args.isSet(QStringLiteral("password"))) return run<QLineEdit>(app, args);
     return run<QPlainTextEdit>(app, args);
 }

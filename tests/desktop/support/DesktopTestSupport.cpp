@@ -3,12 +3,19 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QHash>
+#include <QPixmap>
+#include <QScreen>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <atspi/atspi.h>
 #include <glib.h>
 
+#include <algorithm>
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -21,69 +28,193 @@ namespace DesktopTest {
 
 namespace {
 
-struct DisplayCloser {
-    void operator()(Display* d) const
-    {
-        if (d) XCloseDisplay(d);
-    }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+// X errors from our probes (a window gone meanwhile, a refused grab) are answers, not a reason
+// for Xlib to exit; errors of other connections go on to the handler there was.
+int s_lastError = 0;
+Display* s_display = nullptr;
+int (*s_previousHandler)(Display*, XErrorEvent*) = nullptr;
 
-// A window that goes away while asked about is an answer, not a reason for Xlib to exit.
-DisplayPtr openDisplay()
+Display* display()
 {
-    static const bool quiet = [] {
-        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    static const bool opened = [] {
+        s_display = XOpenDisplay(nullptr);
+        s_previousHandler = XSetErrorHandler([](Display* d, XErrorEvent* e) {
+            if (d != s_display) return s_previousHandler ? s_previousHandler(d, e) : 0;
+            s_lastError = e->error_code;
+            return 0;
+        });
         return true;
     }();
-    (void)quiet;
-    return DisplayPtr(XOpenDisplay(nullptr));
+    (void)opened;
+    return s_display;
 }
 
-struct XFreer {
-    void operator()(unsigned char* p) const
+template <typename T> struct XFreer {
+    void operator()(T* p) const
     {
         if (p) XFree(p);
     }
 };
 
-// One property of a window as a list of 32-bit items (longs in Xlib's format-32 convention).
-std::vector<unsigned long> cardinals(Display* d, Window w, const char* name, Atom type)
+// A format-32 property of a window as a list (longs in Xlib's convention).
+std::vector<unsigned long> cardinals(unsigned long w, const char* name, Atom type = AnyPropertyType)
 {
-    Atom atom = XInternAtom(d, name, False);
+    Display* d = display();
     Atom actualType = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* raw = nullptr;
-    if (XGetWindowProperty(d, w, atom, 0, 1 << 16, False, type, &actualType, &format, &count, &after, &raw)
-        != Success) {
+    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1 << 16, False, type, &actualType, &format, &count,
+                           &after, &raw) != Success)
         return {};
-    }
-    std::unique_ptr<unsigned char, XFreer> owned(raw);
+    std::unique_ptr<unsigned char, XFreer<unsigned char>> owned(raw);
     if (!raw || format != 32) return {};
     auto* items = reinterpret_cast<unsigned long*>(raw);
     return std::vector<unsigned long>(items, items + count);
 }
 
-void unrefObject(gpointer p)
+bool ownedBy(unsigned long window, pid_t pid)
 {
-    if (p) g_object_unref(p);
+    const auto owner = cardinals(window, "_NET_WM_PID", XA_CARDINAL);
+    return !owner.empty() && pid_t(owner.front()) == pid;
+}
+
+unsigned long clientWindow(pid_t pid)
+{
+    for (unsigned long w : cardinals(DefaultRootWindow(display()), "_NET_CLIENT_LIST", XA_WINDOW))
+        if (ownedBy(w, pid)) return w;
+    return 0;
+}
+
+QString windowName(unsigned long window)
+{
+    Display* d = display();
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* raw = nullptr;
+    if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_NAME", False), 0, 1024, False,
+                           XInternAtom(d, "UTF8_STRING", False), &type, &format, &count, &after, &raw) == Success
+        && raw) {
+        std::unique_ptr<unsigned char, XFreer<unsigned char>> data(raw);
+        if (count > 0) return QString::fromUtf8(reinterpret_cast<char*>(raw), int(count));
+    }
+    char* name = nullptr;
+    if (!XFetchName(d, window, &name) || !name) return {};
+    std::unique_ptr<char, XFreer<char>> owned(name);
+    return QString::fromLocal8Bit(name);
+}
+
+void collect(unsigned long window, pid_t pid, QList<Window>& out, int depth)
+{
+    Display* d = display();
+    if (window != DefaultRootWindow(d)) {
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(d, window, &attributes) || attributes.map_state != IsViewable) return;
+        if (ownedBy(window, pid)) out.append({window, windowName(window), windowFrame(window)});
+    }
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (depth > 3 || !XQueryTree(d, window, &root, &parent, &children, &count)) return;
+    std::unique_ptr<::Window, XFreer<::Window>> owned(children);
+    for (unsigned int i = 0; i < count; ++i) collect(children[i], pid, out, depth + 1);
+}
+
+QList<KeyCode> keyCodes(const QString& keys)
+{
+    static const QHash<QString, QString> modifiers{{QStringLiteral("ctrl"), QStringLiteral("Control_L")},
+                                                   {QStringLiteral("alt"), QStringLiteral("Alt_L")},
+                                                   {QStringLiteral("shift"), QStringLiteral("Shift_L")},
+                                                   {QStringLiteral("super"), QStringLiteral("Super_L")}};
+    QList<KeyCode> codes;
+    for (const QString& part : keys.split(QLatin1Char('+')))
+        codes << XKeysymToKeycode(display(), XStringToKeysym(modifiers.value(part, part).toLatin1().constData()));
+    return codes;
+}
+
+void sendKeys(const QList<KeyCode>& codes, bool down, unsigned long delayMs = CurrentTime)
+{
+    for (KeyCode c : codes) {
+        XTestFakeKeyEvent(display(), c, down, delayMs);
+        delayMs = CurrentTime;
+    }
+    XFlush(display());
+}
+
+struct GObjectDeleter {
+    void operator()(void* p) const
+    {
+        if (p) g_object_unref(p);
+    }
+};
+using AccessiblePtr = std::unique_ptr<AtspiAccessible, GObjectDeleter>;
+using TextPtr = std::unique_ptr<AtspiText, GObjectDeleter>;
+
+AccessiblePtr applicationOf(pid_t pid)
+{
+    static const bool initialised = (atspi_init(), true);
+    (void)initialised;
+    AccessiblePtr desktop(atspi_get_desktop(0));
+    const gint count = desktop ? atspi_accessible_get_child_count(desktop.get(), nullptr) : 0;
+    for (gint i = 0; i < count; ++i) {
+        AccessiblePtr app(atspi_accessible_get_child_at_index(desktop.get(), i, nullptr));
+        if (app && pid_t(atspi_accessible_get_process_id(app.get(), nullptr)) == pid) return app;
+    }
+    return nullptr;
+}
+
+// Depth first, the first editable object with a Text interface.
+AccessiblePtr findText(AtspiAccessible* node, int depth)
+{
+    if (depth > 40) return nullptr;
+    AtspiStateSet* states = atspi_accessible_get_state_set(node);
+    const bool editable = states && atspi_state_set_contains(states, ATSPI_STATE_EDITABLE);
+    if (states) g_object_unref(states);
+    if (editable && TextPtr(atspi_accessible_get_text_iface(node)))
+        return AccessiblePtr(ATSPI_ACCESSIBLE(g_object_ref(node)));
+    const gint count = atspi_accessible_get_child_count(node, nullptr);
+    for (gint i = 0; i < count; ++i) {
+        AccessiblePtr child(atspi_accessible_get_child_at_index(node, i, nullptr));
+        if (AccessiblePtr found = child ? findText(child.get(), depth + 1) : nullptr) return found;
+    }
+    return nullptr;
+}
+
+TextPtr textOf(pid_t pid)
+{
+    AccessiblePtr app = applicationOf(pid);
+    AccessiblePtr object = app ? findText(app.get(), 0) : nullptr;
+    return TextPtr(object ? atspi_accessible_get_text_iface(object.get()) : nullptr);
+}
+
+// Whether a libatspi call went through (its error, if any, freed).
+bool succeeded(GError* error)
+{
+    if (error) g_error_free(error);
+    return !error;
+}
+
+std::optional<QString> contentOf(AtspiText* text)
+{
+    // To the character count: GTK 3 cuts the end of text holding an emoji at -1.
+    GError* error = nullptr;
+    const gint count = atspi_text_get_character_count(text, &error);
+    gchar* content = error ? nullptr : atspi_text_get_text(text, 0, count, &error);
+    if (!succeeded(error)) return std::nullopt;
+    const QString result = QString::fromUtf8(content);
+    g_free(content);
+    return result;
 }
 
 } // namespace
-
-void processEvents()
-{
-    if (QCoreApplication::instance()) QCoreApplication::processEvents();
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-}
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline)
 {
     const auto end = std::chrono::steady_clock::now() + deadline;
     for (;;) {
-        processEvents();
+        if (QCoreApplication::instance()) QCoreApplication::processEvents();
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
         if (condition()) return true;
         if (std::chrono::steady_clock::now() >= end) return condition();
         std::this_thread::sleep_for(10ms);
@@ -95,15 +226,19 @@ bool insideDesktopSession()
     return qEnvironmentVariableIsSet("DISPLAY") && qEnvironmentVariableIsSet("SORELWICK_DESKTOP_TMP");
 }
 
-QString testEditorPath()
+QString testEditorPath() { return QStringLiteral(SORELWICK_TEST_EDITOR); }
+
+QString readFile(const QString& path)
 {
-    return QStringLiteral(SORELWICK_TEST_EDITOR);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
+
+// ------------------------------------------------------------------------------------ programs
 
 std::unique_ptr<LaunchedApp> LaunchedApp::start(const QString& program, const QStringList& arguments)
 {
-    std::vector<QByteArray> storage;
-    storage.push_back(program.toLocal8Bit());
+    std::vector<QByteArray> storage{program.toLocal8Bit()};
     for (const QString& a : arguments) storage.push_back(a.toUtf8());
     std::vector<char*> argv;
     for (QByteArray& s : storage) argv.push_back(s.data());
@@ -115,13 +250,8 @@ std::unique_ptr<LaunchedApp> LaunchedApp::start(const QString& program, const QS
 
 bool LaunchedApp::running()
 {
-    if (m_reaped) return false;
-    int status = 0;
-    if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-        m_reaped = true;
-        return false;
-    }
-    return true;
+    if (!m_reaped && waitpid(m_pid, nullptr, WNOHANG) == m_pid) m_reaped = true;
+    return !m_reaped;
 }
 
 LaunchedApp::~LaunchedApp()
@@ -134,92 +264,17 @@ LaunchedApp::~LaunchedApp()
     if (running()) {
         kill(m_pid, SIGKILL);
         waitpid(m_pid, nullptr, 0);
-        m_reaped = true;
     }
 }
 
 bool LaunchedApp::waitForWindow(std::chrono::milliseconds deadline)
 {
-    DisplayPtr d = openDisplay();
-    if (!d) return false;
-    const Window root = DefaultRootWindow(d.get());
-    return waitUntil(
-        [&] {
-            for (unsigned long w : cardinals(d.get(), root, "_NET_CLIENT_LIST", XA_WINDOW)) {
-                auto pid = cardinals(d.get(), w, "_NET_WM_PID", XA_CARDINAL);
-                if (!pid.empty() && pid_t(pid.front()) == m_pid) {
-                    m_window = w;
-                    return true;
-                }
-            }
-            return false;
-        },
-        deadline);
-}
-
-unsigned long activeWindow()
-{
-    DisplayPtr d = openDisplay();
-    if (!d) return 0;
-    auto active = cardinals(d.get(), DefaultRootWindow(d.get()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
-    return active.empty() ? 0 : active.front();
+    return waitUntil([&] { return (m_window = clientWindow(m_pid)) != 0; }, deadline);
 }
 
 bool LaunchedApp::activate(std::chrono::milliseconds deadline)
 {
-    if (!m_window && !waitForWindow(deadline)) return false;
-    DisplayPtr d = openDisplay();
-    if (!d) return false;
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = m_window;
-    e.xclient.message_type = XInternAtom(d.get(), "_NET_ACTIVE_WINDOW", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = 2; // from a pager: the window manager obeys without focus-stealing checks
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d.get(), DefaultRootWindow(d.get()), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
-    XFlush(d.get());
-    return waitUntil([&] { return activeWindow() == m_window; }, deadline);
-}
-
-QRect windowFrame(unsigned long window)
-{
-    DisplayPtr d = openDisplay();
-    if (!d || !window) return {};
-    XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(d.get(), window, &attributes)) return {};
-    int x = 0, y = 0;
-    Window child = 0;
-    XTranslateCoordinates(d.get(), window, DefaultRootWindow(d.get()), 0, 0, &x, &y, &child);
-    return QRect(x, y, attributes.width, attributes.height);
-}
-
-bool xdotool(const QStringList& arguments)
-{
-    auto tool = LaunchedApp::start(QStringLiteral("xdotool"), arguments);
-    if (!tool) return false;
-    int status = 0;
-    if (waitpid(tool->pid(), &status, 0) != tool->pid()) return false;
-    tool->m_reaped = true;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-bool registeredOnAccessibilityBus(pid_t pid)
-{
-    static const bool initialised = [] {
-        atspi_init();
-        return true;
-    }();
-    (void)initialised;
-    std::unique_ptr<AtspiAccessible, decltype(&unrefObject)> desktop(atspi_get_desktop(0), unrefObject);
-    if (!desktop) return false;
-    const gint count = atspi_accessible_get_child_count(desktop.get(), nullptr);
-    for (gint i = 0; i < count; ++i) {
-        std::unique_ptr<AtspiAccessible, decltype(&unrefObject)> app(
-            atspi_accessible_get_child_at_index(desktop.get(), i, nullptr), unrefObject);
-        if (app && pid_t(atspi_accessible_get_process_id(app.get(), nullptr)) == pid) return true;
-    }
-    return false;
+    return (m_window || waitForWindow(deadline)) && DesktopTest::activate(m_window, deadline);
 }
 
 bool LaunchedApp::waitForAccessible(std::chrono::milliseconds deadline)
@@ -227,15 +282,8 @@ bool LaunchedApp::waitForAccessible(std::chrono::milliseconds deadline)
     return waitUntil([&] { return registeredOnAccessibilityBus(m_pid); }, deadline);
 }
 
-void LaunchedApp::stop()
-{
-    kill(m_pid, SIGSTOP);
-}
-
-void LaunchedApp::resume()
-{
-    kill(m_pid, SIGCONT);
-}
+void LaunchedApp::stop() { kill(m_pid, SIGSTOP); }
+void LaunchedApp::resume() { kill(m_pid, SIGCONT); }
 
 Program::Program(const QString& program, const QStringList& arguments)
 {
@@ -257,16 +305,7 @@ Program::~Program()
 unsigned long Program::window(std::chrono::milliseconds deadline)
 {
     unsigned long id = 0;
-    waitUntil(
-        [&] {
-            const auto out = run(QStringLiteral("xdotool"),
-                                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                  QString::number(pid())},
-                                 2s);
-            id = out ? out->trimmed().split('\n').first().toULong() : 0;
-            return id != 0;
-        },
-        deadline);
+    waitUntil([&] { return (id = clientWindow(pid())) != 0; }, deadline);
     return id;
 }
 
@@ -283,26 +322,254 @@ std::optional<QByteArray> run(const QString& program, const QStringList& argumen
     return p.readAllStandardOutput();
 }
 
-bool activate(unsigned long window)
-{
-    return run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)})
-        .has_value();
-}
+bool xdotool(const QStringList& arguments) { return run(QStringLiteral("xdotool"), arguments).has_value(); }
 
 QList<pid_t> children(pid_t pid)
 {
     QList<pid_t> list;
     const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile f(tasks.filePath(task + QStringLiteral("/children")));
-        if (!f.open(QIODevice::ReadOnly)) continue;
-        for (const QByteArray& c : f.readAll().simplified().split(' '))
-            if (!c.isEmpty()) list << pid_t(c.toInt());
-    }
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QString& c : readFile(tasks.filePath(task + QStringLiteral("/children"))).split(u' ', Qt::SkipEmptyParts))
+            list << pid_t(c.toInt());
     return list;
 }
 
-bool alive(pid_t pid) { return kill(pid, 0) == 0; }
+bool processRunning(pid_t pid)
+{
+    const QString stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype after = stat.lastIndexOf(u')');
+    return after > 0 && stat.size() > after + 2 && stat[after + 2] != u'Z';
+}
+
+// ------------------------------------------------------------------------------------ windows
+
+bool activate(unsigned long window, std::chrono::milliseconds deadline)
+{
+    Display* d = display();
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window;
+    e.xclient.message_type = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = 2; // from a pager: the window manager obeys without focus-stealing checks
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XFlush(d);
+    return waitUntil([&] { return activeWindow() == window; }, deadline);
+}
+
+unsigned long activeWindow()
+{
+    const auto active = cardinals(DefaultRootWindow(display()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    return active.empty() ? 0 : active.front();
+}
+
+QRect windowFrame(unsigned long window)
+{
+    Display* d = display();
+    XWindowAttributes attributes{};
+    if (!window || !XGetWindowAttributes(d, window, &attributes)) return {};
+    int x = 0, y = 0;
+    ::Window child = 0;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    return QRect(x, y, attributes.width, attributes.height);
+}
+
+QList<Window> visibleWindows(pid_t pid)
+{
+    QList<Window> out;
+    collect(DefaultRootWindow(display()), pid, out, 0);
+    return out;
+}
+
+std::optional<Window> visibleWindow(pid_t pid, const QString& name)
+{
+    for (const Window& w : visibleWindows(pid))
+        if (w.name == name) return w;
+    return std::nullopt;
+}
+
+bool keyGrabbedByOthers(const char* keysym, unsigned int modifiers)
+{
+    Display* d = display();
+    const KeyCode code = XKeysymToKeycode(d, XStringToKeysym(keysym));
+    s_lastError = 0;
+    XGrabKey(d, code, modifiers, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync);
+    XSync(d, False);
+    const bool refused = s_lastError == BadAccess;
+    if (!refused) XUngrabKey(d, code, modifiers, DefaultRootWindow(d));
+    XSync(d, False);
+    return refused;
+}
+
+bool keyboardGrabbedElsewhere()
+{
+    Display* d = display();
+    const int status = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (status == GrabSuccess) XUngrabKeyboard(d, CurrentTime);
+    XSync(d, False);
+    return status == AlreadyGrabbed;
+}
+
+// ------------------------------------------------------------------------------------ keys
+
+void pressChord(const QString& chord)
+{
+    QList<KeyCode> codes = keyCodes(chord);
+    sendKeys(codes, true);
+    std::reverse(codes.begin(), codes.end());
+    sendKeys(codes, false);
+}
+
+void keysDown(const QString& keys) { sendKeys(keyCodes(keys), true); }
+
+void keysUp(const QString& keys, unsigned long delayMs) { sendKeys(keyCodes(keys), false, delayMs); }
+
+void clickAt(QPoint position)
+{
+    Display* d = display();
+    XTestFakeMotionEvent(d, -1, position.x(), position.y(), CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XFlush(d);
+}
+
+// ------------------------------------------------------------------------------------ text
+
+bool registeredOnAccessibilityBus(pid_t pid) { return applicationOf(pid) != nullptr; }
+
+std::optional<QString> applicationText(pid_t pid)
+{
+    const TextPtr text = textOf(pid);
+    return text ? contentOf(text.get()) : std::nullopt;
+}
+
+std::optional<QString> TextReader::text()
+{
+    if (m_object)
+        if (auto content = contentOf(static_cast<AtspiText*>(m_object.get()))) return content;
+    // Not found yet, or gone (the application rebuilt it): look again.
+    TextPtr found = textOf(m_pid);
+    if (!found) return std::nullopt;
+    m_object = std::shared_ptr<void>(found.release(), g_object_unref);
+    return contentOf(static_cast<AtspiText*>(m_object.get()));
+}
+
+bool selectText(pid_t pid, int start, int end)
+{
+    const TextPtr text = textOf(pid);
+    if (!text) return false;
+    GError* error = nullptr;
+    const bool ok = atspi_text_get_n_selections(text.get(), nullptr) > 0
+        ? atspi_text_set_selection(text.get(), 0, start, end, &error)
+        : atspi_text_add_selection(text.get(), start, end, &error);
+    return succeeded(error) && ok;
+}
+
+std::optional<QRect> textExtents(pid_t pid, int start, int end)
+{
+    const TextPtr text = textOf(pid);
+    if (!text) return std::nullopt;
+    GError* error = nullptr;
+    AtspiRect* r = atspi_text_get_range_extents(text.get(), start, end, ATSPI_COORD_TYPE_SCREEN, &error);
+    std::optional<QRect> result;
+    if (succeeded(error) && r && r->width > 0) result = QRect(r->x, r->y, r->width, r->height);
+    g_free(r);
+    return result;
+}
+
+bool setApplicationText(pid_t pid, const QString& text)
+{
+    const TextPtr plain = textOf(pid);
+    if (!plain) return false;
+    std::unique_ptr<AtspiEditableText, GObjectDeleter> editable(
+        atspi_accessible_get_editable_text_iface(ATSPI_ACCESSIBLE(plain.get())));
+    if (!editable) return false;
+    // Delete and insert: GTK editors do not all take set_text_contents. GTK counts the inserted
+    // length in bytes.
+    GError* error = nullptr;
+    const gint length = atspi_text_get_character_count(plain.get(), &error);
+    const QByteArray utf8 = text.toUtf8();
+    const bool ok = !error && atspi_editable_text_delete_text(editable.get(), 0, length, &error) && !error
+        && atspi_editable_text_insert_text(editable.get(), 0, utf8.constData(), int(utf8.size()), &error);
+    return succeeded(error) && ok;
+}
+
+std::optional<QByteArray> selectionData(const QString& selection, const QString& target)
+{
+    return run(QStringLiteral("xclip"),
+               {QStringLiteral("-out"), QStringLiteral("-selection"), selection, QStringLiteral("-target"), target});
+}
+
+// ------------------------------------------------------------------------------------ pictures
+
+bool publishTrayColour(const QColor& foreground)
+{
+    Display* d = display();
+    const QByteArray selection = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(d));
+    const ::Window tray = XGetSelectionOwner(d, XInternAtom(d, selection.constData(), False));
+    if (!tray) return false;
+    const QRgba64 c = foreground.rgba64();
+    // Foreground, error, warning and success, 16 bits a channel; the last three as the first.
+    std::vector<long> values;
+    for (int i = 0; i < 4; ++i) values.insert(values.end(), {long(c.red()), long(c.green()), long(c.blue())});
+    XChangeProperty(d, tray, XInternAtom(d, "_NET_SYSTEM_TRAY_COLORS", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values.data()), int(values.size()));
+    XSync(d, False);
+    return true;
+}
+
+QImage screenshot(const QRect& area)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return {};
+    const QRect r = area.isNull() ? screen->geometry() : area;
+    return screen->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+}
+
+QString outputFolder()
+{
+    QString folder = qEnvironmentVariable("SORELWICK_TEST_OUTPUT");
+    if (folder.isEmpty()) folder = QDir::currentPath();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+// ------------------------------------------------------------------------------------ editors
+
+bool Mousepad::start(const QString& text, const QStringList& environment)
+{
+    const QString path = dir.filePath(QStringLiteral("text.txt"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0) return false;
+    file.close();
+    program = LaunchedApp::start(QStringLiteral("env"), environment + QStringList{QStringLiteral("mousepad"),
+                                                                                  QStringLiteral("--disable-server"), path});
+    return program && program->activate(10s);
+}
+
+bool Mousepad::open(const QString& text, const QStringList& environment)
+{
+    return start(text, environment) && waitUntil([&] { return applicationText(pid()) == text; }, 15s);
+}
+
+bool Mousepad::select(const QString& part)
+{
+    const qsizetype at = text().indexOf(part);
+    return at >= 0 && selectText(pid(), int(at), int(at + part.size()));
+}
+
+bool TestEditor::open(const QString& text, qsizetype start, qsizetype length, const QStringList& options,
+                      const QStringList& environment)
+{
+    program = LaunchedApp::start(QStringLiteral("env"),
+                                 environment
+                                     + QStringList{testEditorPath(), QStringLiteral("--text"), text,
+                                                   QStringLiteral("--select"), QStringLiteral("%1,%2").arg(start).arg(length),
+                                                   QStringLiteral("--mirror"), mirror()}
+                                     + options);
+    return program && waitUntil([&] { return this->text() == text; }, 15s) && program->activate(10s);
+}
 
 KeyboardGrab::KeyboardGrab()
 {

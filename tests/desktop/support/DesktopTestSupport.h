@@ -1,13 +1,17 @@
 #pragma once
 
-// Helpers for tests that run against real applications inside tests/desktop/session.sh:
-// start a program, wait (with a deadline) for its window and its accessibility registration,
-// end it by PID.
+// What the desktop, X11 and end-to-end tiers (and the desktop benchmark) do to a private desktop
+// (tests/desktop/session.sh) from outside, as a user would: start programs and end them by PID,
+// wait with a deadline, find windows, press keys through XTest, read and set an application's
+// text over the accessibility bus, read the clipboard, take screenshots.
 
+#include <QColor>
+#include <QImage>
 #include <QProcess>
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <functional>
@@ -23,58 +27,47 @@ using namespace std::chrono_literals;
 // the deadline passes; answers its last value.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline = 5s);
 
-// Handles pending Qt and GLib events once (accessibility events arrive through GLib).
-void processEvents();
-
-// Whether the tests run inside the desktop session (a display and an accessibility bus).
 bool insideDesktopSession();
-
-// The test editor built with the tests (tests/desktop/apps/TestEditor.cpp).
 QString testEditorPath();
+QString readFile(const QString& path);
 
 // A program started for a test and ended by PID when the object goes (SIGCONT first, in case the
 // test stopped it; then SIGTERM, then SIGKILL after a deadline; always reaped).
 class LaunchedApp {
 public:
-    // Starts the program with its arguments; null when it could not be started.
     static std::unique_ptr<LaunchedApp> start(const QString& program, const QStringList& arguments);
     ~LaunchedApp();
     LaunchedApp(const LaunchedApp&) = delete;
     LaunchedApp& operator=(const LaunchedApp&) = delete;
 
     pid_t pid() const { return m_pid; }
-    // Whether the process still runs (false once it exited, e.g. handed over to another instance).
+    // False once it exited (e.g. handed over to another instance).
     bool running();
-
-    // The first top-level window with _NET_WM_PID == pid, once the window manager lists it.
+    // Its first window the window manager lists (_NET_WM_PID).
     bool waitForWindow(std::chrono::milliseconds deadline = 10s);
     unsigned long window() const { return m_window; }
-    // Makes the window the active one (through the window manager) and waits until it is.
+    // Its window made the active one, through the window manager.
     bool activate(std::chrono::milliseconds deadline = 5s);
-    // The application is registered on the accessibility bus.
     bool waitForAccessible(std::chrono::milliseconds deadline = 10s);
-
     // SIGSTOP / SIGCONT: a hung application, and back.
     void stop();
     void resume();
 
 private:
-    friend bool xdotool(const QStringList&);
     explicit LaunchedApp(pid_t pid) : m_pid(pid) {}
     pid_t m_pid;
     bool m_reaped = false;
     unsigned long m_window = 0;
 };
 
-// A program whose standard input and output the test uses (xclip, a clipboard owner), ended by
-// PID when the object goes (SIGTERM, then SIGKILL after a deadline).
+// A program whose standard input and output the test uses, ended by PID when the object goes.
 class Program {
 public:
     Program(const QString& program, const QStringList& arguments);
     ~Program();
     pid_t pid() const { return pid_t(m_process.processId()); }
     QProcess& process() { return m_process; }
-    // Its first top-level window once the window manager maps it; 0 when none came in time.
+    // Its first window the window manager lists; 0 when none came in time.
     unsigned long window(std::chrono::milliseconds deadline = 10s);
 
 private:
@@ -85,25 +78,100 @@ private:
 // them); its standard output, or absent when it failed or outlived the deadline.
 std::optional<QByteArray> run(const QString& program, const QStringList& arguments,
                               std::chrono::milliseconds deadline = 10s);
-
-// Makes the window the active one (xdotool windowactivate --sync).
-bool activate(unsigned long window);
-
-// The PIDs of a process's children, and whether a process is there.
-QList<pid_t> children(pid_t pid);
-bool alive(pid_t pid);
-
-// A window's rectangle in root (screen) coordinates; empty when the window is gone.
-QRect windowFrame(unsigned long window);
-
-// Runs xdotool with the arguments (keys to the focused window, ...); true when it succeeded.
 bool xdotool(const QStringList& arguments);
 
-// The window currently active according to the window manager (_NET_ACTIVE_WINDOW), 0 if none.
+// The window made the active one through the window manager, as a pager asks.
+bool activate(unsigned long window, std::chrono::milliseconds deadline = 5s);
 unsigned long activeWindow();
+// A window's rectangle in root coordinates; empty when it is gone.
+QRect windowFrame(unsigned long window);
 
-// Whether an application with that PID is on the accessibility bus now.
+// A process's children; whether a process is alive and not a zombie.
+QList<pid_t> children(pid_t pid);
+bool processRunning(pid_t pid);
+
+// Viewable X windows of a process, at any depth under the root.
+struct Window {
+    unsigned long id = 0;
+    QString name; // _NET_WM_NAME or WM_NAME
+    QRect geometry; // root coordinates
+};
+QList<Window> visibleWindows(pid_t pid);
+std::optional<Window> visibleWindow(pid_t pid, const QString& name);
+
+// Whether another client holds a passive grab of the key on the root window (tried ourselves).
+bool keyGrabbedByOthers(const char* keysym, unsigned int modifiers);
+// Whether another client holds the keyboard (the panel does while it is up).
+bool keyboardGrabbedElsewhere();
+
+// Keys through XTest in xdotool's syntax ("ctrl+alt+h", "1", "Escape"): a chord pressed and let
+// go; keys down, or up in the order given, the first one delayMs after the server gets it.
+void pressChord(const QString& chord);
+void keysDown(const QString& keys);
+void keysUp(const QString& keys, unsigned long delayMs = 0);
+void clickAt(QPoint position);
+
+// The first editable object with a Text interface in the application, over the accessibility bus.
 bool registeredOnAccessibilityBus(pid_t pid);
+std::optional<QString> applicationText(pid_t pid);
+// The same object found once and then only read: a search walks the whole accessible tree.
+class TextReader {
+public:
+    explicit TextReader(pid_t pid) : m_pid(pid) {}
+    std::optional<QString> text();
+
+private:
+    pid_t m_pid;
+    std::shared_ptr<void> m_object;
+};
+// [start, end) in code points.
+bool selectText(pid_t pid, int start, int end);
+std::optional<QRect> textExtents(pid_t pid, int start, int end);
+bool setApplicationText(pid_t pid, const QString& text);
+
+// What the owner of an X selection ("clipboard", "primary") gives for a target, read by xclip.
+std::optional<QByteArray> selectionData(const QString& selection, const QString& target);
+
+// Has the tray that owns the tray selection ask its icons for this colour (_NET_SYSTEM_TRAY_COLORS).
+bool publishTrayColour(const QColor& foreground);
+
+QImage screenshot(const QRect& area = {});
+// $SORELWICK_TEST_OUTPUT, else the current folder.
+QString outputFolder();
+
+// mousepad, an instance of its own, holding the text.
+struct Mousepad {
+    QTemporaryDir dir;
+    std::unique_ptr<LaunchedApp> program;
+
+    // In front; environment: settings for mousepad alone ("GDK_SCALE=2").
+    bool start(const QString& text, const QStringList& environment = {});
+    // In front and its text on the accessibility bus.
+    bool open(const QString& text, const QStringList& environment = {});
+    pid_t pid() const { return program->pid(); }
+    QString text() const { return applicationText(pid()).value_or(QStringLiteral("<none>")); }
+    // The first occurrence of part (text in the BMP: code points are UTF-16 units).
+    bool select(const QString& part);
+    bool openSelected(const QString& text, const QString& part) { return open(text) && select(part); }
+};
+
+// The Qt 6 test editor (tests/desktop/apps) holding the text, every change mirrored to a file.
+struct TestEditor {
+    QTemporaryDir dir;
+    std::unique_ptr<LaunchedApp> program;
+
+    QString mirror() const { return dir.filePath(QStringLiteral("mirror.txt")); }
+    QString text() const { return readFile(mirror()); }
+    // [start, start + length) selected in UTF-16 units; options after its own, environment before.
+    bool open(const QString& text, qsizetype start, qsizetype length, const QStringList& options = {},
+              const QStringList& environment = {});
+    bool open(const QString& text, const QString& selected, const QStringList& options = {},
+              const QStringList& environment = {})
+    {
+        const qsizetype at = text.indexOf(selected);
+        return at >= 0 && open(text, at, selected.size(), options, environment);
+    }
+};
 
 // The keyboard grabbed by a client of its own, as a held shortcut's key grabs it, until destroyed.
 class KeyboardGrab {
