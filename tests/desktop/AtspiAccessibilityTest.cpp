@@ -319,11 +319,12 @@ TEST(AtspiFocusReports, AnEditorsFocusReachesTheMainThread)
 TEST(AtspiFocusReports, TheFrontApplicationIsToldWithoutWaitingOnLibatspisThread)
 {
     AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
-    std::unique_ptr<LaunchedApp> editor;
-    ASSERT_TRUE(startFocused(ax, editor, {QStringLiteral("--text"), QStringLiteral("수도")}));
+    TestEditor editor;
+    ASSERT_TRUE(startFocused(ax, editor, QStringLiteral("수도"), {0, 0}));
+    const pid_t pid = editor.program->pid();
     ASSERT_TRUE(waitUntil([&] {
         const auto asked = QCoro::waitFor(ax.frontApplicationAsync());
-        return asked && asked->pid == editor->pid();
+        return asked && asked->pid == pid;
     }, 20s));
     std::promise<void> letGo;
     std::future<void> released = letGo.get_future();
@@ -334,7 +335,7 @@ TEST(AtspiFocusReports, TheFrontApplicationIsToldWithoutWaitingOnLibatspisThread
     AtspiThread::shared()->run<bool>([] { return true; });
     EXPECT_FALSE(heldToTheEnd) << "the plain form waited for the thread";
     ASSERT_TRUE(told);
-    EXPECT_EQ(told->pid, editor->pid());
+    EXPECT_EQ(told->pid, pid);
 }
 
 // A password field says it is one, and its text (even the mask) is neither read nor written: Qt's
