@@ -63,8 +63,6 @@ inline bool logNames(const Log::Collector& log, const QStringList& names)
     return false;
 }
 
-inline QString fixturesDir() { return QStringLiteral(SORELWICK_FIXTURES_DIR); }
-
 // The first n (up to 14) spellings of 수도, as the ranker gets them.
 inline QList<HanjaEntry> pool(int n)
 {
