@@ -2,7 +2,6 @@
 
 void FakeHotKeyService::installEventHandler(Dispatch dispatch)
 {
-    ++m_handlerInstalls;
     m_dispatch = std::move(dispatch);
 }
 

@@ -25,7 +25,6 @@ public:
     bool press(quint32 keyCode, quint32 carbonModifiers);
     bool isRegistered(quint32 keyCode, quint32 carbonModifiers) const;
     qsizetype registeredCount() const { return qsizetype(m_registered.size()); }
-    int handlerInstalls() const { return m_handlerInstalls; }
 
     QSet<Combination> takenByOthers;
     bool keyDown = false; // the user still holds the shortcut's key
@@ -37,7 +36,6 @@ private:
         quint32 id;
     };
     Dispatch m_dispatch;
-    int m_handlerInstalls = 0;
     std::map<quint64, Entry> m_registered; // by ref
     quint64 m_nextRef = 1;
 };

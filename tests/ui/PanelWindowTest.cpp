@@ -188,8 +188,6 @@ TEST_F(PanelWindowFixture, UpToTenRowsExpandInPlaceWithoutAScrollView)
         ASSERT_TRUE(spinUntil([&] { return view()->rows().size() == n; }));
         EXPECT_EQ(view()->scrollView(), nullptr);
         EXPECT_EQ(view()->moreRow(), nullptr);
-        EXPECT_EQ(view()->keyHint(), n == 5 ? QStringLiteral("1~5 교체 · Alt+1~5 복사 · esc")
-                                            : QStringLiteral("1~9 교체 · Alt+1~9 복사 · esc"));
         ASSERT_TRUE(spinUntil([&] { return frameSize() == view()->sizeHint(); })) << "the window follows the taller list";
     }
     EXPECT_TRUE(picks.isEmpty());
@@ -214,18 +212,14 @@ TEST_F(PanelWindowFixture, KeysReachTheModel)
     EXPECT_EQ(picks.last(), qMakePair(QStringLiteral("首都2"), true)) << "Alt copies";
 
     showList(3);
-    QTest::keyClick(window.get(), Qt::Key_Return, Qt::ShiftModifier);
-    EXPECT_EQ(picks.last(), qMakePair(QStringLiteral("首都1"), false));
-
-    showList(3);
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(picks.size(), 3);
+    EXPECT_EQ(picks.size(), 2);
 
     showList(3);
     QTest::keyClick(window.get(), Qt::Key_2, Qt::KeypadModifier);
     EXPECT_FALSE(window->isVisible()) << "keypad digits are not pick keys";
-    EXPECT_EQ(picks.size(), 3);
+    EXPECT_EQ(picks.size(), 2);
 }
 
 TEST_F(PanelWindowFixture, ClicksPickAtOnceAndAPressOutsideDismisses)

@@ -145,17 +145,6 @@ TEST(LearningCliTest, APickThatCannotBeSavedExitsOneAndSaysWhy)
     EXPECT_EQ(r.code, 1) << "no count of a history that could not be read";
     EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
     EXPECT_TRUE(r.err.contains("not a regular file")) << r.err.toStdString();
-
-    QDir(path).removeRecursively();
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(R"({"format": "hanjaOnly"})");
-    file.close();
-    QFile::setPermissions(path, QFile::ReadOwner);
-    r = cli.run({"lookup", "--pick", "2", "수도"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.err.contains("read-only")) << r.err.toStdString();
-    EXPECT_FALSE(cli.defaults().contains("pickHistory"));
 }
 
 // After "--" every argument is text to look up, also one that looks like an option.

@@ -3,6 +3,8 @@
 #include "TestSupport.h"
 
 #include <QDeadlineTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,19 +13,40 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <future>
+#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
 const auto readAll = TestSupport::readFile;
 const auto writeAll = TestSupport::writeFile;
+const auto kReadOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+const auto kReadWrite = kReadOnly | QFile::WriteOwner;
+
+QJsonObject onDisk(const QString& path) { return QJsonDocument::fromJson(readAll(path)).object(); }
+
+// Another program (an editor, another Sorelwick process) writes the file in place.
+void writeByHand(const QString& path, const QByteArray& bytes)
+{
+    // The owner's bits only: Qt would set the "user" ones (the caller's access) as the owner's.
+    const bool existed = QFile::exists(path);
+    const QFile::Permissions mode = QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    if (existed) QFile::setPermissions(path, mode | QFile::WriteOwner);
+    ASSERT_TRUE(writeAll(path, bytes));
+    if (existed) QFile::setPermissions(path, mode);
+}
+
+// Root passes every permission check: the child becomes nobody, owning the folder.
+bool asNobody(const QString& folder)
+{
+    constexpr uid_t nobody = 65534;
+    return ::chown(QFile::encodeName(folder).constData(), nobody, nobody) == 0 && ::setgroups(0, nullptr) == 0
+        && ::setgid(nobody) == 0 && ::setuid(nobody) == 0;
+}
 
 } // namespace
 
@@ -230,4 +253,122 @@ TEST(DefaultsStoreTest, EveryBrokenFileIsKeptAsideUnderAFreeName)
     QSet<QByteArray> contents;
     for (const QString& name : aside) contents.insert(readAll(dir.filePath(name)));
     EXPECT_EQ(contents.size(), 30) << "no file was written over another";
+}
+
+// Settings that cannot be written: what the user changed stays in force until it can be saved,
+// and a file that cannot be fixed is not read over and over.
+
+// The store refuses a file or folder without write permission for every user, root included.
+TEST(DefaultsStoreFailureTest, UnsavedChangesStayInForceUntilOneWriteSavesThemAll)
+{
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "read-only folder" : "read-only file");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("defaults.json");
+        writeByHand(path, R"({"format": "hangulParenHanja", "meaningStyle": "gloss", "pickHistory": {"a\tA": [1, 1]}})");
+        const auto lock = [&](bool readOnly) {
+            if (folder) QFile::setPermissions(dir.path(), readOnly ? QFile::ReadOwner | QFile::ExeOwner
+                                                                   : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            else QFile::setPermissions(path, readOnly ? kReadOnly : kReadWrite);
+        };
+        lock(true);
+        JsonDefaultsStore store(path);
+        Log::Collector log;
+
+        EXPECT_FALSE(store.setValue("format", "hanjaOnly"));
+        EXPECT_FALSE(store.setValue("meaningStyle", "none"));
+        EXPECT_FALSE(store.remove("pickHistory"));
+        EXPECT_EQ(store.string("format"), "hanjaOnly") << "a later failed change keeps the earlier one";
+        EXPECT_EQ(store.string("meaningStyle"), "none");
+        EXPECT_FALSE(store.contains("pickHistory"));
+        EXPECT_TRUE(log.contains("defaults.json"));
+        EXPECT_TRUE(store.holdsUnsaved());
+
+        // A change made elsewhere to another key is seen, under the changes made here.
+        writeByHand(path, R"({"format": "hangulParenHanja", "modelName": "other", "pickHistory": {"a\tA": [1, 1]}})");
+        EXPECT_EQ(store.string("modelName"), "other");
+        EXPECT_EQ(store.string("format"), "hanjaOnly");
+        EXPECT_FALSE(store.contains("pickHistory"));
+
+        // Asked not to be kept: the change is undone, the earlier ones stay.
+        EXPECT_FALSE(store.setValue("meaningStyle", "summary", DefaultsStore::Unsaved::drop));
+        EXPECT_EQ(store.string("meaningStyle"), "none");
+
+        // The first write that succeeds carries them all.
+        lock(false);
+        EXPECT_TRUE(store.setValue("hotKeyCode", 38));
+        EXPECT_EQ(onDisk(path), (QJsonObject{{"format", "hanjaOnly"}, {"meaningStyle", "none"}, {"modelName", "other"},
+                                             {"hotKeyCode", 38}}));
+        EXPECT_FALSE(store.holdsUnsaved());
+        writeByHand(path, R"({"format": "hanjaParenHangul"})");
+        EXPECT_EQ(store.string("format"), "hanjaParenHangul") << "once saved, the file decides again";
+        EXPECT_FALSE(store.contains("meaningStyle"));
+    }
+}
+
+namespace {
+
+// A broken file the store may not move aside (the lock beside it cannot be taken, a folder
+// without write permission) is read again only once it changes, and logged once each time.
+void checkBrokenFileThatStays(const QString& path, const std::function<void(bool)>& readOnly)
+{
+    readOnly(false);
+    writeByHand(path, R"({"format": "hanjaOnly")");
+    readOnly(true);
+    Log::Collector log;
+    JsonDefaultsStore store(path, std::chrono::milliseconds(0));
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(store.value("format").isUndefined());
+    EXPECT_EQ(log.count("defaults.json"), 1) << log.lines().join('\n').toStdString();
+    EXPECT_FALSE(store.setValue("meaningStyle", "none"));
+    EXPECT_EQ(store.string("meaningStyle"), "none");
+
+    log.clear();
+    writeByHand(path, R"({"format": "hanjaParenHangul"})");
+    EXPECT_EQ(store.string("format"), "hanjaParenHangul");
+    EXPECT_EQ(store.string("meaningStyle"), "none");
+    writeByHand(path, R"({"format": )");
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(store.value("format").isUndefined());
+    EXPECT_EQ(log.count("defaults.json"), 1) << log.lines().join('\n').toStdString();
+    readOnly(false);
+    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList({"defaults.json.broken-*"}).size(), 0);
+    EXPECT_EQ(QFile(path).size(), 11) << "the user's file is left as it is";
+}
+
+} // namespace
+
+TEST(DefaultsStoreFailureTest, ABrokenFileWhoseLockCannotBeTakenIsReadAgainOnlyWhenItChanges)
+{
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("defaults.json.lock"));
+    checkBrokenFileThatStays(dir.filePath("defaults.json"), [](bool) {});
+}
+
+TEST(DefaultsStoreFailureTest, ABrokenFileInAReadOnlyFolderIsReadAgainOnlyWhenItChanges)
+{
+    QTemporaryDir dir;
+    const auto check = [&dir] {
+        JsonDefaultsStore(dir.filePath("defaults.json")).setValue("n", 1); // the lock file exists
+        checkBrokenFileThatStays(dir.filePath("defaults.json"), [&dir](bool readOnly) {
+            QFile::setPermissions(dir.path(), readOnly ? QFile::ReadOwner | QFile::ExeOwner
+                                                       : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+    };
+    if (::geteuid() != 0) check();
+    else TestSupport::inChild([&dir] { return asNobody(dir.path()); }, check);
+}
+
+// A full disk is said to be one: the change fails, the file stays as it was, nothing is left over.
+TEST(DefaultsStoreFailureTest, AFullDiskIsNamedAndLeavesNothingBehind)
+{
+    QTemporaryDir dir;
+    TestSupport::inChild([&dir] { return TestSupport::onePageOfRoom(dir.path()); }, [&dir] {
+        const QString path = dir.filePath("defaults.json");
+        writeByHand(path, R"({"format": "hanjaOnly"})");
+        TestSupport::fillDisk(dir.path());
+        Log::Collector log;
+        EXPECT_FALSE(JsonDefaultsStore(path).setValue("format", "hanjaParenHangul", DefaultsStore::Unsaved::drop));
+        EXPECT_TRUE(log.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << log.lines().join('\n').toStdString();
+        EXPECT_EQ(onDisk(path), (QJsonObject{{"format", "hanjaOnly"}}));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"defaults.json", "defaults.json.lock", "filler"}));
+    });
 }

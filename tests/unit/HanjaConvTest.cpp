@@ -52,8 +52,6 @@ TEST(HanjaConvTest, OneSyllableWordsFollowTheTableAndTheRestKeepsLibhangulsOrder
     EXPECT_EQ(c.tsv, QStringLiteral("수\t數\t셀 수\n수\t首\t머리 수\n수\t手\t손 수\n수\t水\t물 수\n"
                                     "수도\t首都\t서울\n수도\t修道\t도를 닦음\n"
                                     "고\t古\t옛 고\n고\t高\t높을 고\n"));
-    EXPECT_TRUE(c.out.contains("1 one-syllable words ordered")) << c.out.toStdString();
-    EXPECT_TRUE(c.out.contains("3 malformed table lines skipped")) << c.out.toStdString();
 }
 
 TEST(HanjaConvTest, WithoutATableOrWithABadOneNothingIsReordered)
@@ -65,7 +63,6 @@ TEST(HanjaConvTest, WithoutATableOrWithABadOneNothingIsReordered)
     const Converted invalid = convert(source, QByteArray("수\t數\t40\n\xff\t\xfe\t1\n"));
     ASSERT_EQ(invalid.code, 0);
     EXPECT_EQ(invalid.tsv, plain.tsv);
-    EXPECT_TRUE(invalid.out.contains("not valid UTF-8")) << invalid.out.toStdString();
 
     QTemporaryDir dir;
     QProcess process;
@@ -85,5 +82,4 @@ TEST(HanjaConvTest, TheSupplementsSpellingsJoinTheirWordAndNewWordsFollow)
     ASSERT_EQ(c.code, 0) << c.out.toStdString();
     EXPECT_TRUE(c.tsv.contains(QStringLiteral("수도\t首都\t서울\n수도\t修道\t도를 닦음\n수도\t水道\t\n고\t古")));
     EXPECT_TRUE(c.tsv.endsWith(QStringLiteral("고\t高\t높을 고\n해촉\t解囑\t\n해촉\t解觸\t\n")));
-    EXPECT_TRUE(c.out.contains("3 entries from the supplement (1 malformed")) << c.out.toStdString();
 }

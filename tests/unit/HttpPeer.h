@@ -37,7 +37,6 @@ public:
         m_server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
             while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-                ++m_accepted;
                 m_open.insert(socket);
                 QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { onReadyRead(socket); });
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] { m_open.remove(socket); });
@@ -76,8 +75,7 @@ public:
         return chatAnswer(QString::fromUtf8(QJsonDocument(content).toJson(QJsonDocument::Compact)), delayMs);
     }
 
-    // Connections accepted so far, and those the client has not closed yet.
-    int accepted() const { return m_accepted; }
+    // Connections the client has not closed yet.
     qsizetype openConnections() const { return m_open.size(); }
 
     const QList<Request>& requests() const { return m_requests; }
@@ -154,6 +152,5 @@ private:
     std::map<QByteArray, std::deque<Response>> m_queued;
     std::map<QByteArray, Response> m_standing;
     QList<Request> m_requests;
-    int m_accepted = 0;
     QSet<QTcpSocket*> m_open;
 };

@@ -76,16 +76,13 @@ TEST(OpenAiCompatibleModelTest, AValidPickIsRankedAndTheRequestCarriesSchemaAndT
 
     const QList<HttpPeer::Request> chats = f.peer.requests("POST", "/v1/chat/completions");
     ASSERT_EQ(chats.size(), 1);
+    // The model listed first, and the schema, its properties in their order on the wire: indices,
+    // reason, meanings.
     const QJsonObject body = chats.first().json();
     EXPECT_EQ(body.value("model").toString(), "test-model");
-    const QJsonArray messages = body.value("messages").toArray();
-    ASSERT_EQ(messages.size(), 2);
-    EXPECT_EQ(messages[0].toObject().value("role").toString(), "system");
-    const QJsonObject format = body.value("response_format").toObject();
-    EXPECT_EQ(format.value("type").toString(), "json_schema");
-    EXPECT_EQ(format.value("json_schema").toObject().value("schema").toObject(), Ranker::Pick::schema());
-    EXPECT_TRUE(format.value("json_schema").toObject().value("strict").toBool());
-    // The properties keep their order on the wire: indices, reason, meanings.
+    const QJsonObject format = body.value("response_format").toObject().value("json_schema").toObject();
+    EXPECT_EQ(format.value("schema").toObject(), Ranker::Pick::schema());
+    EXPECT_TRUE(format.value("strict").toBool());
     const QByteArray raw = chats.first().body;
     const qsizetype schemaAt = raw.indexOf("\"response_format\"");
     const qsizetype indicesAt = raw.indexOf("\"indices\"", schemaAt);
@@ -108,7 +105,6 @@ TEST(OpenAiCompatibleModelTest, AValidPickIsRankedAndTheRequestCarriesSchemaAndT
 TEST(OpenAiCompatibleModelTest, UnusableAnswersAreModelErrorsWithFrequencyFallback)
 {
     Fixture f;
-    Log::Collector log;
     const auto chat = "POST /v1/chat/completions";
     f.peer.next(chat, HttpPeer::chatAnswer("{\"indices\": [1], \"reason\": "));
     f.peer.next(chat, HttpPeer::chatAnswer("[1, 2]"));
@@ -116,29 +112,21 @@ TEST(OpenAiCompatibleModelTest, UnusableAnswersAreModelErrorsWithFrequencyFallba
     f.peer.next(chat, HttpPeer::Response{200, R"({"choices":[]})"});
     f.peer.next(chat, HttpPeer::Response{500, R"({"error":{"message":"model crashed"}})"});
     for (int i = 0; i < 5; ++i) EXPECT_EQ(f.rank(), frequencyOrder()) << "answer " << i;
-
-    EXPECT_EQ(log.count("[Sorelwick] model server error: "), 5);
-    EXPECT_TRUE(log.contains("model crashed")) << "the server's own words are kept";
 }
 
 TEST(OpenAiCompatibleModelTest, AnAnswerTheServerDidNotFinishIsAnError)
 {
     Fixture f;
-    Log::Collector log;
     const auto chat = "POST /v1/chat/completions";
     // Cut at the length limit, the cleanup would delete the rest of the sentence it replaces.
     for (const QString reason : {"length", "content_filter"}) {
         f.peer.next(chat, HttpPeer::chatAnswer("오늘은 날씨가", 0, reason));
-        EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("오늘은 날씨가 좋네요 정말로 좋아요.", "")), std::nullopt);
-        EXPECT_TRUE(log.contains(QString("answered only part of an answer (finish_reason \"%1\")").arg(reason)))
-            << log.lines().join("\n").toStdString();
+        EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("오늘은 날씨가 좋네요 정말로 좋아요.", "")), std::nullopt) << reason.toStdString();
     }
-    EXPECT_EQ(log.count("[Sorelwick] cleanTypos error: "), 2);
     f.peer.next(chat, HttpPeer::chatJson(pick({2}, "r", {}), 0));
     f.peer.next(chat, HttpPeer::chatAnswer(R"({"indices":[2],"reason":"r","meanings":[]})", 0, "length"));
     EXPECT_EQ(f.rank().first().entry, pool(4)[2]);
     EXPECT_EQ(f.rank(), frequencyOrder());
-    EXPECT_EQ(log.count("[Sorelwick] model server error: "), 1);
 
     // A natural end, also under the older name some servers give it, or none told.
     for (const QString& reason : {QString("stop"), QString("eos_token"), QString()}) {
@@ -151,14 +139,11 @@ TEST(OpenAiCompatibleModelTest, AnAnswerTheServerDidNotFinishIsAnError)
 TEST(OpenAiCompatibleModelTest, AnAnswerSlowerThanTheTimeOutIsAModelError)
 {
     Fixture f(OpenAiCompatibleModel::Timeouts{5000ms, 5000ms, 150ms});
-    Log::Collector log;
     f.peer.next("POST /v1/chat/completions", HttpPeer::chatJson(pick({2}, "r", {}), 5000));
     EXPECT_EQ(f.rank(), frequencyOrder());
-    EXPECT_EQ(log.count("[Sorelwick] model server error: "), 1);
 
     f.peer.next("POST /v1/chat/completions", HttpPeer::Response{200, {}, 0, true});
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::nullopt);
-    EXPECT_EQ(log.count("[Sorelwick] cleanTypos error: "), 1);
 
     // A listing that hangs makes the model unavailable within the availability time-out.
     f.peer.always("GET /v1/models", HttpPeer::Response{200, {}, 0, true});
@@ -176,7 +161,6 @@ TEST(OpenAiCompatibleModelTest, AvailabilityNeedsAListedModelOnThisMachine)
     EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
     f.peer.always("GET /v1/models", HttpPeer::Response{500, "boom"});
     EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
-    EXPECT_TRUE(log.contains("boom")) << "a server that fails is logged with its words";
     EXPECT_EQ(f.rank(), frequencyOrder());
     EXPECT_TRUE(f.peer.requests("POST", "/v1/chat/completions").isEmpty());
 

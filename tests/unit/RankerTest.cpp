@@ -1,5 +1,4 @@
 #include "core/LanguageModels.h"
-#include "base/Log.h"
 #include "core/PickHistory.h"
 #include "core/RankEngine.h"
 #include "core/Ranker.h"
@@ -97,47 +96,16 @@ TEST(RankerTest, TheModelsChoicesComeFirstThenThePoolFills)
     with.model->queueStructured(answer({2, 0}, " 수도는 도시. ", {" 죄수 \n", "\t서울"}));
     EXPECT_EQ(rank(p), (QList<RankedCandidate>{{p[2], " 수도는 도시. ", "죄수"}, {p[0], "", "서울"}, plain(p[1])}));
 
-    // An invalid first index takes the reason with it; meanings go by position.
-    with.model->queueStructured(answer({7, 1}, "이유", {"m7", "m1"}));
-    EXPECT_EQ(rank(p), (QList<RankedCandidate>{{p[1], "", "m1"}, plain(p[0]), plain(p[2])}));
-
-    with.model->queueStructured(answer({1, 1, 1}, "이유", {"a", "b", "c"}));
-    EXPECT_EQ(rank(p), (QList<RankedCandidate>{{p[1], "이유", "a"}, plain(p[0]), plain(p[2])}));
-
-    with.model->queueStructured(answer({-1, 3, 4, 0, 2}, "이유", {"x"}));
-    EXPECT_EQ(rank(p), (QList<RankedCandidate>{{p[3], "", ""}, {p[4], "", ""}, {p[0], "", ""}}));
-
-    with.model->queueStructured(answer({}, "이유", {}));
-    EXPECT_EQ(rank(p), (QList<RankedCandidate>{plain(p[0]), plain(p[1]), plain(p[2])}));
-
-    // The thirteenth candidate is out of reach even when the model names it.
-    with.model->queueStructured(answer({12, 11}, "이유", {"", "굴"}));
-    EXPECT_EQ(rank(pool(13)), (QList<RankedCandidate>{{pool(13)[11], "", "굴"}, plain(pool(13)[0]), plain(pool(13)[1])}));
-
-    // Equal pool entries are passed over by the fill-up.
+    // Out-of-range, repeated and fractional indices, and the pool's size, are the model-answer
+    // fuzz target's, against its own merge. Equal pool entries are passed over by the fill-up.
     const QList<HanjaEntry> twins = {p[0], p[0], p[1]};
     with.model->queueStructured(answer({0}, "이유", {}));
     EXPECT_EQ(rank(twins), (QList<RankedCandidate>{{p[0], "이유", ""}, plain(p[1])}));
 }
 
-TEST(RankerTest, ModelErrorsAreLoggedAndFallBack)
-{
-    WithModel with;
-    const QList<HanjaEntry> p = pool(4);
-    Log::Collector log;
-    with.model->queueStructuredError("the server went away");
-    EXPECT_EQ(rank(p), (QList<RankedCandidate>{plain(p[0]), plain(p[1]), plain(p[2])}));
-    EXPECT_TRUE(log.lines().contains("[Sorelwick] model server error: the server went away"));
-
-    with.model->queueStructured(QJsonObject{{"indices", QJsonArray{1}}, {"reason", "r"}});
-    EXPECT_EQ(rank(p).first(), plain(p[0]));
-    EXPECT_EQ(log.count("[Sorelwick] model server error: "), 2);
-}
-
 TEST(RankerTest, CleanTyposReturnsOnlyARealCorrection)
 {
     WithModel with;
-    Log::Collector log;
     with.model->queueText("  안녕하세요\n");
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::optional<QString>("안녕하세요"));
     EXPECT_EQ(with.model->requests().first().prompt, "앞뒤 문맥:\n\n\n고칠 텍스트:\n안녕하세여");
@@ -157,36 +125,27 @@ TEST(RankerTest, CleanTyposReturnsOnlyARealCorrection)
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("한글", "")), std::nullopt);
     with.model->queueTextError("refused");
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("한글", "문맥")), std::nullopt);
-    EXPECT_TRUE(log.lines().contains("[Sorelwick] cleanTypos error: refused"));
 }
 
 TEST(RankerTest, AnAnswerThatCannotBeACorrectionOfTheTextIsNotOffered)
 {
     WithModel with;
-    Log::Collector log;
     const QString text = "잘 됬어요", context = "어제 그일이 잘 됬어요 정말로.";
     const QString tooShortText = "오늘은 날씨가 좋네요 정말로 좋아요. 내일도 맑겠지요.";
     const struct {
         const char* what;
-        QString text, answer, reason;
+        QString text, answer;
     } refused[] = {
-        {"the prompt echoed", text, "앞뒤 문맥:\n" + context + "\n\n고칠 텍스트:\n" + text, "heading \"앞뒤 문맥:\""},
-        {"the text's heading kept", text, "고칠 텍스트: 잘 됐어요", "heading \"고칠 텍스트:\""},
-        {"the whole context corrected", text, "어제 그 일이 잘 됐어요 정말로.", "the context around the text (\"정말로.\")"},
-        {"an explanation added", text, "잘 됐어요\n\n'됬어요'는 '되었어요'의 준말이므로 '됐어요'로 써야 맞습니다.",
-         "the answer is 81 jamo long for a text of 11"},
-        {"a little over twice as long", text, "잘 됐어요 그리고 또 잘 됐어요 네 네", "the answer is 39 jamo long for a text of 11"},
-        {"most of the text gone", tooShortText, "오늘은 날씨가", "jamo long for a text of"},
+        {"the prompt echoed", text, "앞뒤 문맥:\n" + context + "\n\n고칠 텍스트:\n" + text},
+        {"the text's heading kept", text, "고칠 텍스트: 잘 됐어요"},
+        {"the whole context corrected", text, "어제 그 일이 잘 됐어요 정말로."},
+        {"an explanation added", text, "잘 됐어요\n\n'됬어요'는 '되었어요'의 준말이므로 '됐어요'로 써야 맞습니다."},
+        {"a little over twice as long (39 jamo for 11)", text, "잘 됐어요 그리고 또 잘 됐어요 네 네"},
+        {"most of the text gone", tooShortText, "오늘은 날씨가"},
     };
     for (const auto& c : refused) {
-        SCOPED_TRACE(c.what);
-        log.clear();
         with.model->queueText(c.answer);
-        const QString around = c.text == text ? context : c.text;
-        EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos(c.text, around)), std::nullopt);
-        ASSERT_EQ(log.lines().size(), 1) << log.lines().join("\n").toStdString();
-        EXPECT_TRUE(log.lines().first().startsWith("[Sorelwick] cleanTypos: not offered, "));
-        EXPECT_TRUE(log.contains(c.reason)) << log.lines().first().toStdString();
+        EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos(c.text, c.text == text ? context : c.text)), std::nullopt) << c.what;
     }
 
     // Real corrections that change the length or repeat what the context also holds.
@@ -201,13 +160,11 @@ TEST(RankerTest, AnAnswerThatCannotBeACorrectionOfTheTextIsNotOffered)
         {"정말 잘 됬어요", "정말 잘 됬어요 정말", "정말 잘 됐어요"},
         {"고칠 텍스트: 됬다", "", "고칠 텍스트: 됐다"},
     };
-    log.clear();
     for (const auto& c : offered) {
         with.model->queueText(c.answer);
         EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos(c.text, c.context)), std::optional<QString>(c.answer))
             << c.text.toStdString();
     }
-    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join("\n").toStdString();
 }
 
 TEST(RankerTest, ArrangeMergesRankedTopAndReordersByPicks)

@@ -157,16 +157,14 @@ TEST_F(Shortcuts, combinationTakenByAnotherProgramKeepsTheOldOne)
     EXPECT_EQ(center.current(), Shortcut::defaultShortcut());
     EXPECT_TRUE(press(Shortcut::defaultShortcut()));
     EXPECT_EQ(presses, 1);
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 단축키 Ctrl+Alt+J 등록 실패: -9878"_s));
     EXPECT_FALSE(defaults->contains(u"hotKeyCode"_s));
     EXPECT_EQ(notifications, 0);
 
-    // At start-up a failure is only logged; the shortcut stays what it is.
+    // At start-up a failure leaves the shortcut what it is.
     ShortcutCenter other; // the default is ours already
     other.activate([] {});
     EXPECT_FALSE(other.isRegistered());
     EXPECT_EQ(other.current(), Shortcut::defaultShortcut());
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 단축키 Ctrl+Alt+H 등록 실패: -9878"_s));
 }
 
 TEST_F(Shortcuts, aShortcutThatCannotBeSavedIsRefusedAndTheOldOneKept)
@@ -217,7 +215,6 @@ TEST_F(Shortcuts, aShortcutHeldAtStartIsTriedAgainThenShownAsHeldElsewhere)
         EXPECT_TRUE(press(shortcut));
         EXPECT_EQ(presses, 1);
         EXPECT_EQ(log.count(u"단축키 Ctrl+Alt+H 등록 실패"_s), 1) << "the retries are quiet";
-        EXPECT_TRUE(log.contains(u"[Sorelwick] 단축키 Ctrl+Alt+H 등록: 다시 시도해 됨"_s));
         EXPECT_EQ(notifications, 1);
         EXPECT_EQ(fake->clock->pendingCount(), 0);
     }
@@ -232,7 +229,6 @@ TEST_F(Shortcuts, aShortcutHeldAtStartIsTriedAgainThenShownAsHeldElsewhere)
         EXPECT_FALSE(center.isRegistered());
         EXPECT_TRUE(center.isHeldElsewhere());
         EXPECT_EQ(notifications, 1);
-        EXPECT_EQ(log.count(u"쓸 수 없음"_s), 1);
         EXPECT_EQ(fake->clock->pendingCount(), 0) << "the retries end";
         // Choosing another combination ends it.
         EXPECT_EQ(center.change(Shortcut{kJ, control | option}), std::nullopt);

@@ -12,7 +12,14 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <memory>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace TestSupport {
 
@@ -63,7 +70,41 @@ inline bool logNames(const Log::Collector& log, const QStringList& names)
     return false;
 }
 
-inline QString fixturesDir() { return QStringLiteral(SORELWICK_FIXTURES_DIR); }
+// Runs the check in a child process that `prepare` sets up first (other privileges, other mounts);
+// its failures are printed there and fail the test here. Skips where it cannot be set up.
+inline void inChild(const std::function<bool()>& prepare, const std::function<void()>& check)
+{
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (!prepare()) _exit(77);
+        check();
+        std::fflush(stdout);
+        _exit(testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "the child could not be set up";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the check failed in the child, as printed above";
+}
+
+// For inChild: one page of room at the folder, in a mount of the child's own.
+inline bool onePageOfRoom(const QString& folder)
+{
+    return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+        && ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=4k") == 0;
+}
+
+// Fills the disk the folder is on with a file named filler.
+inline void fillDisk(const QString& folder)
+{
+    QFile filler(folder + QStringLiteral("/filler"));
+    if (filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        while (filler.write(QByteArray(512, 'x')) > 0) {
+        }
+}
 
 // The first n (up to 14) spellings of 수도, as the ranker gets them.
 inline QList<HanjaEntry> pool(int n)

@@ -284,41 +284,35 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
     ASSERT_TRUE(cap);
 
     EXPECT_TRUE(replace(*cap, u"수도(首都)"_s));
-    EXPECT_EQ(app->text, u"대한민국의 수도(首都)는 서울이다"_s);
-    EXPECT_EQ(log.count(u"[Sorelwick] 치환: AX"_s), 1);
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
 
     // Each case: the sentence selected afresh, one quirk of the application's writes; whether the
-    // replacement is pasted after all, and the one reason logged for it.
+    // replacement is pasted after all.
     const QString replaced = u"대한민국의 首都는 서울이다"_s;
-    const QString why[] = {u"[Sorelwick] 치환: AX 쓰기가 성공이라는데 글자가 그대로라 ⌘V로"_s,
-                           u"[Sorelwick] 치환: AX (늦게 끝남)"_s,
-                           u"[Sorelwick] 치환: AX가 선택만 지우고 글을 넣지 못해 ⌘V로"_s};
     const auto& selected = Accessibility::selectedTextAttribute;
     const struct {
         const char* quirk;
         std::function<void()> arrange;
         QString text;
         bool pasted;
-        QString reason;
     } cases[] = {
-        {"success reported, text unchanged", [&] { app->ignoredWrites.insert(selected); }, replaced, true, why[0]},
+        {"success reported, text unchanged", [&] { app->ignoredWrites.insert(selected); }, replaced, true},
         {"success reported, the text changed late (an input method, a busy application)",
          [&] {
              app->ignoredWrites.insert(selected);
              fake->clock->afterMs(TextReplacer::writeShowsWithinMs - 100, [&] { app->text = replaced; });
          },
-         replaced, false, {}},
+         replaced, false},
         {"a value that cannot be read back is trusted",
          [&] {
              app->ignoredWrites.insert(selected);
              app->readOverrides[Accessibility::valueAttribute] = {AXError::cannotComplete, {}};
          },
-         sentence, false, {}},
+         sentence, false},
         {"a time-out reported, the write carried out", [&] { fake->writeFaults(*app).late[selected] = AXError::cannotComplete; },
-         replaced, false, why[1]},
-        {"the selection deleted, nothing inserted", [&] { fake->writeFaults(*app).half.insert(selected); }, replaced, true, why[2]},
-        {"the write refused", [&] { fake->writeFaults(*app).refused[selected] = AXError::cannotComplete; }, replaced, true, {}},
+         replaced, false},
+        {"the selection deleted, nothing inserted", [&] { fake->writeFaults(*app).half.insert(selected); }, replaced, true},
+        {"the write refused", [&] { fake->writeFaults(*app).refused[selected] = AXError::cannotComplete; }, replaced, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.quirk);
@@ -329,13 +323,10 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
         fake->writeFaults(*app).late.clear();
         fake->writeFaults(*app).half.clear();
         fake->writeFaults(*app).refused.clear();
-        log.clear();
         fake->keyPoster->clearPosted();
         c.arrange();
         EXPECT_TRUE(replace(*cap, u"首都"_s));
         EXPECT_EQ(app->text, c.text);
-        for (const QString& reason : why) EXPECT_EQ(log.contains(reason), reason == c.reason) << reason.toStdString();
-        EXPECT_EQ(log.contains(u"[Sorelwick] 치환: ⌘V"_s), c.pasted);
         if (c.pasted) {
             EXPECT_TRUE(postedOnly({KeyCode::v, ModifierFlag::control}));
         } else {
@@ -581,7 +572,6 @@ TEST_F(TextAccess, aFocusLeftInABackgroundApplicationIsNotTaken)
 TEST(ClipboardSnapshot, restoresEveryItemAndTypeItCouldRead)
 {
     FaultyPasteboard pasteboard;
-    Log::Collector log;
     const QList<PasteboardItem> items{
         PasteboardItem{{u"text/html"_s, "<i>a</i>"}, {Pasteboard::stringType, "a"}},
         PasteboardItem{{u"application/x-color"_s, QByteArray(4, '\0')}, {Pasteboard::stringType, "b"}}};
@@ -602,10 +592,8 @@ TEST(ClipboardSnapshot, restoresEveryItemAndTypeItCouldRead)
     pasteboard.unreadableTypes.insert(u"text/html"_s);
     const ClipboardSnapshot partial = QCoro::waitFor(ClipboardSnapshot::take(pasteboard));
     pasteboard.unreadableTypes.clear();
-    log.clear();
     EXPECT_TRUE(partial.restore(ClipboardSnapshot::putTransient(u"x"_s, pasteboard), pasteboard));
     EXPECT_EQ(pasteboard.items(), (QList<PasteboardItem>{PasteboardItem{{Pasteboard::stringType, "a"}}, items[1]}));
-    EXPECT_TRUE(log.contains(u"[Sorelwick] 클립보드를 되돌림: 읽지 못한 형식 1개는 빠짐"_s));
 
     // An empty clipboard comes back empty.
     pasteboard.clearContents();

@@ -14,8 +14,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,30 +119,16 @@ TEST(UserWordsTest, AFullDiskFailsTheAddAndKeepsTheFile)
     Fixture f;
     const QString folder = QFileInfo(f.words.path()).absolutePath();
     ASSERT_TRUE(QDir().mkpath(folder));
-    std::fflush(stdout);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-            || ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=4k") != 0)
-            _exit(77);
-        if (!f.words.add("범용", "汎用", "", kAt).ok) _exit(2);
+    TestSupport::inChild([&] { return TestSupport::onePageOfRoom(folder); }, [&] {
+        ASSERT_TRUE(f.words.add("범용", "汎用", "", kAt).ok);
         const QString before = fileText(f.words.path());
-        QFile filler(folder + "/filler");
-        filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        while (filler.write(QByteArray(512, 'x')) > 0) {
-        }
+        TestSupport::fillDisk(folder);
         const UserWords::Result r = f.words.add("김철수", "金哲洙", "", kAt);
-        const bool named = r.reason.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)));
-        const bool kept = fileText(f.words.path()) == before;
-        const bool clean = QDir(folder).entryList(QDir::Files) == QStringList({"filler", "words.txt", "words.txt.lock"});
-        _exit(!r.ok && named && kept && clean ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount of our own here";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_FALSE(r.ok);
+        EXPECT_TRUE(r.reason.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << r.reason.toStdString();
+        EXPECT_EQ(fileText(f.words.path()), before);
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList({"filler", "words.txt", "words.txt.lock"}));
+    });
 }
 
 TEST(UserWordsTest, ABrokenLineIsSkippedAndKeptAside)
