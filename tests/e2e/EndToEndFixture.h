@@ -125,6 +125,20 @@ protected:
         return waitUntil([] { return panel() && panel()->geometry.height() >= 100 && keyboardGrabbedElsewhere(); }, 5s);
     }
 
+    // The panel's picture, to tell a key's next list from the one before it.
+    static QImage panelShot()
+    {
+        const auto shown = panel();
+        return shown ? screenshot(shown->geometry) : QImage();
+    }
+    static bool waitForNextList(const QImage& before)
+    {
+        return waitUntil([&] {
+            const QImage now = panelShot();
+            return !now.isNull() && now != before;
+        }, 10s) && waitForList();
+    }
+
     // Ctrl+Alt+H pressed: whether the list came up.
     static bool shortcutShowsList()
     {

@@ -139,15 +139,17 @@ TEST_F(EndToEnd, AWordSpelledCharacterByCharacterIsWrittenAndOfferedFirstNextTim
     ASSERT_TRUE(editor.openSelected(QStringLiteral("범용 도구를 쓴다."), QStringLiteral("범용")));
     pressChord(QStringLiteral("ctrl+alt+h"));
     ASSERT_TRUE(waitForList());
+    // Each syllable's rows are a list of their own, which takes the keys once it is up.
+    QImage shown = panelShot();
     pressChord(QStringLiteral("Tab"));
-    ASSERT_TRUE(waitForList());
+    ASSERT_TRUE(waitForNextList(shown));
     saveShot(QStringLiteral("compose-over-mousepad.png"));
+    shown = panelShot();
     pressChord(bum);
-    // The next syllable's rows are a list of their own, which takes the keys once it is up.
-    ASSERT_TRUE(waitForList());
+    ASSERT_TRUE(waitForNextList(shown));
     pressChord(yong);
     const QString expected = QStringLiteral("범용(汎用) 도구를 쓴다.");
-    EXPECT_TRUE(waitUntil([&] { return editor.text() == expected; }, 5s)) << editor.text().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return editor.text() == expected; }, 10s)) << editor.text().toStdString();
     EXPECT_TRUE(readFile(words).contains(QStringLiteral("범용:汎用:"))) << readFile(words).toStdString();
 
     // Next time 汎用 is the first row: 1 writes it.
