@@ -34,11 +34,12 @@ public:
         : m_words(std::move(words))
     {
         // Each index one array of cells, open addressing: a load of thousands of words makes
-        // no allocation per word, and a lookup reads a cell or two.
+        // no allocation per word, and a lookup reads a cell or two, and a word only when the
+        // cell's hash is the text's.
         const size_t size = std::bit_ceil(size_t(m_words.size()) * 2 + 2);
         m_mask = size - 1;
-        m_byHangul.assign(size, kEmpty);
-        m_byHanja.assign(size, kEmpty);
+        m_byHangul.assign(size, Cell{});
+        m_byHanja.assign(size, Cell{});
         for (qsizetype i = 0; i < m_words.size(); ++i) {
             const UserWord& w = m_words.at(i); // at(): the list is not copied apart
             insert(m_byHangul, qHash(QStringView(w.hangul)), quint32(i));
@@ -63,21 +64,26 @@ public:
 
 private:
     static constexpr quint32 kEmpty = 0xFFFFFFFF;
-    using Cells = std::vector<quint32>; // word indexes, kEmpty where none
+    struct Cell {
+        quint32 word = kEmpty; // index in m_words
+        quint32 hash = 0;      // the text's hash, its low half
+    };
+    using Cells = std::vector<Cell>;
 
     void insert(Cells& cells, size_t hash, quint32 word)
     {
         size_t at = hash & m_mask;
-        while (cells[at] != kEmpty) at = (at + 1) & m_mask;
-        cells[at] = word;
+        while (cells[at].word != kEmpty) at = (at + 1) & m_mask;
+        cells[at] = Cell{word, quint32(hash)};
     }
     // Calls f with each word whose field is text, in the order they were put in (the file's).
     template <typename F>
     void each(const Cells& cells, QStringView text, QString UserWord::*field, F f) const
     {
         if (cells.empty()) return;
-        for (size_t at = qHash(text) & m_mask; cells[at] != kEmpty; at = (at + 1) & m_mask)
-            if (m_words[cells[at]].*field == text) f(cells[at]);
+        const size_t hash = qHash(text);
+        for (size_t at = hash & m_mask; cells[at].word != kEmpty; at = (at + 1) & m_mask)
+            if (cells[at].hash == quint32(hash) && m_words[cells[at].word].*field == text) f(cells[at].word);
     }
     QList<UserWord> pick(const Cells& cells, QStringView text, QString UserWord::*field) const
     {
