@@ -60,15 +60,18 @@ QList<SyllableCompose::Choice> SyllableCompose::choicesFor(const QString& word, 
             uses.append(dictionary.characterUses(hanja));
         }
     }
-    // First the characters the dictionary's words spell this syllable with beside the same
-    // neighbour (a name's or a term's syllables come in such pairs), then the most used; the
-    // dictionary's order among equals.
-    const QHash<QString, int> beside = dictionary.charactersBeside(word, index);
+    // First the characters the words spell this syllable with beside the same neighbour (a name's
+    // or a term's syllables come in such pairs), then those the compounds the dictionary lacks
+    // spell it with most (the words spelled by hand are of their kind: names, places, titles), then
+    // the most used in the dictionary's words; the dictionary's order among equals.
+    const HanjaDictionary::SyllableCounts counts = dictionary.charactersAt(word, index);
     QList<qsizetype> order(out.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-        const int nearA = beside.value(out[a].hanja), nearB = beside.value(out[b].hanja);
-        return nearA != nearB ? nearA > nearB : uses[a] > uses[b];
+        const int nearA = counts.beside.value(out[a].hanja), nearB = counts.beside.value(out[b].hanja);
+        if (nearA != nearB) return nearA > nearB;
+        const int seenA = counts.inCompounds.value(out[a].hanja), seenB = counts.inCompounds.value(out[b].hanja);
+        return seenA != seenB ? seenA > seenB : uses[a] > uses[b];
     });
     QList<Choice> sorted;
     for (qsizetype i : order) sorted.append(out[i]);

@@ -8,8 +8,8 @@
 
 // A word the dictionary does not spell as wanted, spelled one syllable at a time: each syllable
 // offers the characters that read so there (李 for 이 at a word's start, 率 for 율 after a vowel),
-// those the dictionary's words use beside the same neighbouring syllable first, then the most used,
-// nine to a page.
+// those the words use beside the same neighbouring syllable first, then those the compounds writers
+// spelled (and the dictionary lacks) use most there, then the most used, nine to a page.
 class SyllableCompose {
 public:
     static constexpr qsizetype kMinSyllables = 2;

@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -88,5 +87,5 @@ private:
     QMutex m_mutex;
     std::shared_ptr<const UserWordTable> m_table;
     QByteArray m_stamp; // of the file m_table was read from
-    QElapsedTimer m_checked; // since the file was last looked at
+    qint64 m_checkedMs = -1; // when the file was last looked at (coarse monotonic clock); -1: look now
 };

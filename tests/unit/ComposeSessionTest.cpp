@@ -79,6 +79,14 @@ TEST_F(ComposeFixture, ASyllableWithMoreThanNineCharactersPagesAndBackspaceAtThe
     compose.nextPage();
     EXPECT_EQ(compose.page().value(0), first) << "the pages go round";
 
+    // Compounds writers spelled: 暇 beside the same 수, then 街 spelling 가 elsewhere, before file order.
+    data.write("seen_compounds.tsv", "가수원\t暇水院\t1\n대가로\t大街路\t1\n");
+    reloadDictionary();
+    EXPECT_EQ(SyllableCompose("가수", *dictionary).page().mid(0, 3),
+              QList<SyllableCompose::Choice>({{"暇", ""}, {"街", ""}, first}));
+    data.write("seen_compounds.tsv", "");
+    reloadDictionary();
+
     fake->openEditor("가수", {0, 2});
     ASSERT_TRUE(pressShowsList());
     press(kTab);

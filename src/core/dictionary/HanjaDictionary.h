@@ -159,10 +159,15 @@ public:
     // plus its uses in running text by the frequency table (HanjaDictionaryCharacters.cpp); counted
     // over the whole dictionary on first use.
     double characterUses(QStringView character);
-    // For the syllable at `index` of word: how often the dictionary's words that hold it beside the
-    // same neighbour spell it with each character there (가림성 嘉林城 gives 嘉 for the 가 of 가림현);
-    // each call reads through all words.
-    QHash<QString, int> charactersBeside(QStringView word, qsizetype index);
+    // For the syllable at `index` of word: how often the dictionary's words and the compounds as
+    // writers spelled them that hold it beside the same neighbour spell it with each character
+    // there (가림성 嘉林城 gives 嘉 for the 가 of 가림현), and how often those compounds spell the
+    // syllable with each character anywhere; each call reads through all words.
+    struct SyllableCounts {
+        QHash<QString, int> beside;
+        QHash<QString, int> inCompounds;
+    };
+    SyllableCounts charactersAt(QStringView word, qsizetype index);
 
     // Counts for the load summary and tests.
     qsizetype keyCount();

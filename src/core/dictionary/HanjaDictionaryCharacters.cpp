@@ -5,6 +5,7 @@
 #include "base/TextUtil.h"
 #include "core/dictionary/DictionaryData.h"
 #include "core/dictionary/FrequencyTable.h"
+#include "core/dictionary/SeenCompounds.h"
 
 namespace {
 
@@ -63,11 +64,12 @@ double HanjaDictionary::characterUses(QStringView character)
     return m_characterUses->value(TextUtil::nfc(character.toString()));
 }
 
-QHash<QString, int> HanjaDictionary::charactersBeside(QStringView word, qsizetype index)
+HanjaDictionary::SyllableCounts HanjaDictionary::charactersAt(QStringView word, qsizetype index)
 {
-    QHash<QString, int> out;
+    SyllableCounts counts;
+    QHash<QString, int>& out = counts.beside;
     const DictionaryData* d = data();
-    if (!d || index < 0 || index >= word.size()) return out;
+    if (!d || index < 0 || index >= word.size()) return counts;
     const QStringView left = index > 0 ? word.sliced(index - 1, 2) : QStringView();
     const QStringView right = index + 1 < word.size() ? word.sliced(index, 2) : QStringView();
     const auto count = [&](const DictionaryData::KeyRef& key, qsizetype length, qsizetype at) {
@@ -87,6 +89,13 @@ QHash<QString, int> HanjaDictionary::charactersBeside(QStringView word, qsizetyp
             if (!right.isEmpty() && pair == right) count(key, hangul.size(), j);
         }
     }
+    // The compounds writers spelled that the dictionary lacks are the words a user spells by hand
+    // too: their names, places and terms share syllables and characters with the next one.
+    if (const SeenCompounds* seen = seenCompounds()) {
+        SeenCompounds::PlaceCounts places = seen->charactersAt(word, index);
+        for (auto it = places.beside.cbegin(); it != places.beside.cend(); ++it) out[it.key()] += it.value();
+        counts.inCompounds = std::move(places.anywhere);
+    }
     releaseResident(); // every word was read: the pages go back to the page cache
-    return out;
+    return counts;
 }

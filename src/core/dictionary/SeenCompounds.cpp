@@ -168,3 +168,34 @@ QList<SeenCompounds::Spelling> SeenCompounds::spellings(QByteArrayView utf8, int
         out.append({QString::fromUtf8(m_text.constData() + it->start + it->wordLength + 1, it->hanjaLength), it->count});
     return out;
 }
+
+SeenCompounds::PlaceCounts SeenCompounds::charactersAt(QStringView word, qsizetype index) const
+{
+    PlaceCounts out;
+    if (index < 0 || index >= word.size()) return out;
+    const auto bytesOf = [&](qsizetype i) {
+        return i >= 0 && i < word.size() && TextUtil::isHangulSyllable(word[i].unicode()) ? QString(word[i]).toUtf8() : QByteArray();
+    };
+    const QByteArray self = bytesOf(index), left = bytesOf(index - 1), right = bytesOf(index + 1);
+    if (self.size() != 3) return out;
+    const auto same = [](const char* at, const QByteArray& syllable) {
+        return syllable.size() == 3 && std::memcmp(at, syllable.constData(), 3) == 0;
+    };
+    for (const Line& l : m_lines) {
+        const char* const w = m_text.constData() + l.start;
+        const qsizetype n = l.wordLength / 3;
+        for (qsizetype j = 0; j < n; ++j) {
+            if (!same(w + 3 * j, self)) continue;
+            // The spelling's character j: one per syllable, each one to four bytes.
+            const auto* h = reinterpret_cast<const Byte*>(w + l.wordLength + 1);
+            for (qsizetype k = 0; k < j; ++k) h += *h < 0x80 ? 1 : *h < 0xE0 ? 2 : *h < 0xF0 ? 3 : 4;
+            const int size = *h < 0x80 ? 1 : *h < 0xE0 ? 2 : *h < 0xF0 ? 3 : 4;
+            const QString character = QString::fromUtf8(reinterpret_cast<const char*>(h), size);
+            ++out.anywhere[character];
+            // Each side counts, as the dictionary's words count beside a word's two neighbours.
+            const int beside = int(j > 0 && same(w + 3 * (j - 1), left)) + int(j + 1 < n && same(w + 3 * (j + 1), right));
+            if (beside > 0) out.beside[character] += beside;
+        }
+    }
+    return out;
+}

@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -51,6 +52,15 @@ public:
     // The word's uses as a stem per million uses of its longest dictionary word, from its most seen
     // line; none when the file gives none (the word reads no other way) or the word was never seen.
     std::optional<quint32> stemShare(QByteArrayView utf8) const;
+
+    // For the syllable at `index` of word: the characters the spellings put there beside the same
+    // neighbouring syllable, and the characters they spell that syllable with anywhere, each line
+    // once. One pass over the lines' bytes (a Hangul syllable is three of them).
+    struct PlaceCounts {
+        QHash<QString, int> beside;
+        QHash<QString, int> anywhere;
+    };
+    PlaceCounts charactersAt(QStringView word, qsizetype index) const;
 
 private:
     struct Line {

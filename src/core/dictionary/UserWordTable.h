@@ -10,6 +10,8 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <bit>
+#include <vector>
 
 struct UserWord {
     QString hangul;
@@ -22,18 +24,27 @@ struct UserWord {
     }
 };
 
+// Moved as bytes when a list of them grows, as its fields are.
+Q_DECLARE_TYPEINFO(UserWord, Q_RELOCATABLE_TYPE);
+
 class UserWordTable {
 public:
     UserWordTable() = default;
     explicit UserWordTable(QList<UserWord> words)
         : m_words(std::move(words))
     {
-        m_byHangul.reserve(m_words.size());
-        m_byHanja.reserve(m_words.size());
+        // Each index one array of cells, open addressing: a load of thousands of words makes
+        // no allocation per word, and a lookup reads a cell or two, and a word only when the
+        // cell's hash is the text's.
+        const size_t size = std::bit_ceil(size_t(m_words.size()) * 2 + 2);
+        m_mask = size - 1;
+        m_byHangul.assign(size, Cell{});
+        m_byHanja.assign(size, Cell{});
         for (qsizetype i = 0; i < m_words.size(); ++i) {
-            m_byHangul.insert(qHash(QStringView(m_words[i].hangul)), i);
-            m_byHanja.insert(qHash(QStringView(m_words[i].hanja)), i);
-            m_longestHanja = std::max(m_longestHanja, m_words[i].hanja.size());
+            const UserWord& w = m_words.at(i); // at(): the list is not copied apart
+            insert(m_byHangul, qHash(QStringView(w.hangul)), quint32(i));
+            insert(m_byHanja, qHash(QStringView(w.hanja)), quint32(i));
+            m_longestHanja = std::max(m_longestHanja, w.hanja.size());
         }
     }
 
@@ -42,8 +53,9 @@ public:
     // Asked for every prefix of every press: found by the text's hash, without a copy of it.
     bool hasHangul(QStringView hangul) const
     {
-        const auto [from, to] = m_byHangul.equal_range(qHash(hangul));
-        return std::any_of(from, to, [&](qsizetype i) { return m_words[i].hangul == hangul; });
+        bool found = false;
+        each(m_byHangul, hangul, &UserWord::hangul, [&](quint32) { found = true; });
+        return found;
     }
     // In the file's order (the latest added last).
     QList<UserWord> forHangul(QStringView hangul) const { return pick(m_byHangul, hangul, &UserWord::hangul); }
@@ -51,21 +63,38 @@ public:
     qsizetype longestHanja() const { return m_longestHanja; } // UTF-16 units
 
 private:
-    using Index = QMultiHash<size_t, qsizetype>;
-    QList<UserWord> pick(const Index& index, QStringView text, QString UserWord::*field) const
+    static constexpr quint32 kEmpty = 0xFFFFFFFF;
+    struct Cell {
+        quint32 word = kEmpty; // index in m_words
+        quint32 hash = 0;      // the text's hash, its low half
+    };
+    using Cells = std::vector<Cell>;
+
+    void insert(Cells& cells, size_t hash, quint32 word)
     {
-        QList<qsizetype> at;
-        const auto [from, to] = index.equal_range(qHash(text));
-        for (auto it = from; it != to; ++it)
-            if (m_words[*it].*field == text) at.append(*it);
-        std::sort(at.begin(), at.end());
+        size_t at = hash & m_mask;
+        while (cells[at].word != kEmpty) at = (at + 1) & m_mask;
+        cells[at] = Cell{word, quint32(hash)};
+    }
+    // Calls f with each word whose field is text, in the order they were put in (the file's).
+    template <typename F>
+    void each(const Cells& cells, QStringView text, QString UserWord::*field, F f) const
+    {
+        if (cells.empty()) return;
+        const size_t hash = qHash(text);
+        for (size_t at = hash & m_mask; cells[at].word != kEmpty; at = (at + 1) & m_mask)
+            if (cells[at].hash == quint32(hash) && m_words[cells[at].word].*field == text) f(cells[at].word);
+    }
+    QList<UserWord> pick(const Cells& cells, QStringView text, QString UserWord::*field) const
+    {
         QList<UserWord> out;
-        for (qsizetype i : at) out.append(m_words[i]);
+        each(cells, text, field, [&](quint32 i) { out.append(m_words[i]); });
         return out;
     }
 
     QList<UserWord> m_words;
-    Index m_byHangul; // by the text's hash
-    Index m_byHanja;
+    Cells m_byHangul;
+    Cells m_byHanja;
+    size_t m_mask = 0;
     qsizetype m_longestHanja = 0;
 };
