@@ -35,6 +35,17 @@ void keepQtOnX()
     qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
+// libatspi opens its connection to each application on GLib's default context, from the thread
+// it runs on (AtspiThread), which takes the connection over afterwards. Qt's GLib event loop
+// would dispatch that context on this thread meanwhile: two threads on one connection, and libdbus
+// ends the program ("dbus_watch_handle ... watch != NULL"). Qt's own loop leaves the context alone;
+// GTK's dialogs need GLib's, so Qt's own dialogs are used.
+void keepGlibContextForAccessibility()
+{
+    qputenv("QT_NO_GLIB", "1");
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+}
+
 // How the program was named when it started, for a start in place.
 std::string& programName()
 {
@@ -86,7 +97,9 @@ int run(int argc, char** argv)
     }
 
     keepQtOnX();
+    keepGlibContextForAccessibility();
     QApplication app(argc, argv);
+    qunsetenv("QT_NO_GLIB"); // read: not for the programs started from here
     QApplication::setApplicationName(QStringLiteral("sorelwick"));
     QApplication::setDesktopFileName(QStringLiteral("sorelwick"));
     // A tray program: closing its last window does not end it.

@@ -19,6 +19,8 @@ int main(int argc, char** argv)
         return 1;
     }
     Defaults::setShared(std::make_shared<MemoryDefaultsStore>());
+    // As the program runs: GLib's default context is left to libatspi's thread.
+    qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
