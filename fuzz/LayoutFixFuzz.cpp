@@ -7,7 +7,8 @@
 namespace {
 
 bool isSyllable(QChar c) { return c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3; }
-bool isJamo(QChar c) { return c.unicode() >= 0x3131 && c.unicode() <= 0x318E; }
+// ㆍ (U+318D) has no key: official text writes it for the middle dot, and it bounds a run.
+bool isJamo(QChar c) { return c.unicode() >= 0x3131 && c.unicode() <= 0x318E && c.unicode() != 0x318D; }
 bool isHangulLetter(QChar c) { return isSyllable(c) || isJamo(c); }
 
 void checkSuggestion(const QString& text)
