@@ -133,8 +133,8 @@ void Coordinator::showStep(const std::shared_ptr<SentenceRun>& run)
     if (run->model && i == 0) list.append(cleanupOffer());
     list.append(skipRow());
     std::weak_ptr<SentenceRun> weak = run;
-    const auto withRun = [this, weak](auto action) {
-        return [this, weak, action] {
+    const auto withRun = [weak](auto action) {
+        return [weak, action] {
             if (const auto r = weak.lock(); r && CandidatePanel::shared().session == r->session) action(r);
         };
     };
