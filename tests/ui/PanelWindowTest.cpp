@@ -222,7 +222,7 @@ TEST_F(PanelWindowFixture, KeysReachTheModel)
     EXPECT_EQ(picks.size(), 2);
 }
 
-TEST_F(PanelWindowFixture, ClicksPickAtOnceAndAPressOutsideDismisses)
+TEST_F(PanelWindowFixture, ClicksPickAtOnceAndHoverFollowsThePointer)
 {
     showList(3);
     CandidateRowWidget* second = view()->rows().at(1);
@@ -236,11 +236,6 @@ TEST_F(PanelWindowFixture, ClicksPickAtOnceAndAPressOutsideDismisses)
     QTest::mouseClick(view()->rows().at(0), Qt::LeftButton);
     fake->keyPoster->releaseModifiers();
     EXPECT_EQ(picks.last(), qMakePair(QStringLiteral("首都1"), true)) << "a click reads the modifiers held";
-
-    showList(3);
-    QTest::mousePress(window.get(), Qt::LeftButton, {}, QPoint(-20, -20));
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(picks.size(), 2);
 
     // Hover follows the pointer, as the window routes it while it holds the grab.
     showList(3);
@@ -256,14 +251,9 @@ TEST(QtKeys, positionsOfTheKeysThePanelReads)
         QKeyEvent e(QEvent::KeyPress, key, mods);
         return QtKeys::keyCode(e);
     };
-    EXPECT_EQ(code(Qt::Key_1), CandidatePanel::digitKeys[0]);
-    EXPECT_EQ(code(Qt::Key_9), CandidatePanel::digitKeys[8]);
+    // Plain digits, letters and modifiers are KeysReachTheModel's and the recorder's.
     EXPECT_EQ(code(Qt::Key_At, Qt::ShiftModifier), CandidatePanel::digitKeys[1]) << "Shift+2 is still the 2 key";
     EXPECT_EQ(code(Qt::Key_1, Qt::KeypadModifier), 83);
     EXPECT_EQ(code(Qt::Key_Enter, Qt::KeypadModifier), KeyCode::keypadEnter);
     EXPECT_EQ(code(Qt::Key_Return), KeyCode::returnKey);
-    EXPECT_EQ(code(Qt::Key_H), KeyCode::h);
-    EXPECT_EQ(code(Qt::Key_VolumeUp), QtKeys::unknownKey);
-    EXPECT_EQ(QtKeys::modifierFlags(Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier),
-              ModifierFlag::control | ModifierFlag::option | ModifierFlag::command);
 }

@@ -77,7 +77,6 @@ TEST_F(SettingsFile, ChangesThatCannotBeSavedStayAndAreToldOnce)
     QTest::mouseClick(formats[2], Qt::LeftButton);
     ASSERT_TRUE(UiTestSupport::spinUntil([&] { return notice.box() && notice.box()->isVisible(); }));
     EXPECT_EQ(notice.box()->text(), QStringLiteral("설정 파일에 저장하지 못했습니다."));
-    EXPECT_EQ(notice.box()->windowTitle(), QStringLiteral("소렐"));
     notice.box()->close();
 
     // Later failures, from the window, the tray or a pick, only go to the log.
@@ -97,7 +96,6 @@ TEST_F(SettingsFile, ChangesThatCannotBeSavedStayAndAreToldOnce)
     EXPECT_EQ(window.historyText(), QStringLiteral("고른 한자 2개를 기억해 앞에 둡니다. 이 컴퓨터에만 저장됩니다."));
 
     // A clear that could not be saved is not shown as done.
-    EXPECT_TRUE(window.historyProblem().isEmpty());
     window.clearButton()->click();
     EXPECT_EQ(window.historyText(), QStringLiteral("고른 한자 2개를 기억해 앞에 둡니다. 이 컴퓨터에만 저장됩니다."));
     EXPECT_TRUE(window.clearButton()->isEnabled());

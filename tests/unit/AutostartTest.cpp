@@ -1,6 +1,5 @@
 #include "app/Autostart.h"
 
-#include "base/Log.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -48,7 +47,6 @@ TEST(AutostartExec, PathsAreQuotedAsDesktopEntriesWant)
 TEST_F(AutostartTest, EnableWritesTheEntryAndDisableRemovesIt)
 {
     const QString path = config.filePath(QStringLiteral("autostart/sorelwick.desktop"));
-    EXPECT_EQ(Autostart::filePath(), path);
     EXPECT_FALSE(Autostart::isEnabled());
     EXPECT_EQ(Autostart::disable(), std::nullopt); // nothing to remove is no failure
 
@@ -57,7 +55,6 @@ TEST_F(AutostartTest, EnableWritesTheEntryAndDisableRemovesIt)
     const QString text = QString::fromUtf8(TestSupport::readFile(path));
     EXPECT_TRUE(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("\nExec=/usr/bin/sorelwick\n")));
-    EXPECT_TRUE(text.contains(QStringLiteral("\nName[ko]=소렐\n")));
 
     // Enabling again rewrites, e.g. after the program moved.
     EXPECT_EQ(Autostart::enable(QStringLiteral("/opt/sorelwick/bin/sorelwick")), std::nullopt);
@@ -68,16 +65,14 @@ TEST_F(AutostartTest, EnableWritesTheEntryAndDisableRemovesIt)
     EXPECT_FALSE(QFile::exists(path));
 }
 
-TEST_F(AutostartTest, FailuresAreReportedAndLogged)
+TEST_F(AutostartTest, AFailureIsReportedAndTouchesNothing)
 {
     // The autostart folder's place is taken by a file: nothing can be written there.
     const QString blocker = config.filePath(QStringLiteral("autostart"));
     ASSERT_TRUE(TestSupport::writeFile(blocker, "mine"));
-    Log::Collector log;
     const auto message = Autostart::enable(QStringLiteral("/usr/bin/sorelwick"));
     ASSERT_TRUE(message.has_value());
     EXPECT_TRUE(message->contains(QStringLiteral("autostart")));
-    EXPECT_FALSE(log.lines().isEmpty());
     EXPECT_FALSE(Autostart::isEnabled());
     EXPECT_EQ(TestSupport::readFile(blocker), "mine");
 }

@@ -87,8 +87,7 @@ TEST_F(LauncherTest, ALaterStartHandsItsOptionToTheRunningOneAndEnds)
 
 TEST_F(LauncherTest, WithNobodyRunningAndNoDisplayItSaysSoAndExitsOne)
 {
-    for (const QStringList& args : {QStringList{}, QStringList{QStringLiteral("--trigger")},
-                                    QStringList{QStringLiteral("--settings")}}) {
+    for (const QStringList& args : {QStringList{}, QStringList{QStringLiteral("--trigger")}}) {
         QString errors;
         EXPECT_EQ(runSorelwick(args, &errors), 1) << args.join(' ').toStdString();
         EXPECT_TRUE(errors.contains(QStringLiteral("DISPLAY")) && errors.contains(QStringLiteral("WAYLAND_DISPLAY")))

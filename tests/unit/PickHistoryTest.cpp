@@ -1,6 +1,4 @@
 #include "base/JsonDefaultsStore.h"
-#include "base/Log.h"
-#include "base/Notifier.h"
 #include "core/PickHistory.h"
 #include "TestSupport.h"
 
@@ -44,33 +42,18 @@ QList<HanjaEntry> entries(const QString& word, const QStringList& hanja)
     return list;
 }
 
-struct NotificationCounter {
-    int count = 0;
-    Notifier::Handle handle;
-    NotificationCounter()
-        : handle(Notifier::shared().observe(Notifications::pickHistoryDidChange, [this] { ++count; }))
-    {
-    }
-    ~NotificationCounter() { Notifier::shared().remove(handle); }
-};
-
 } // namespace
 
-TEST(PickHistoryTest, RecordCountsKeepsTheLatestTimeAndNotifies)
+// A pick counts and keeps its latest time under its word alone: the same spelling under another
+// word is another pair.
+TEST(PickHistoryTest, APickCountsUnderItsWordAlone)
 {
     auto store = TestSupport::freshDefaults();
     PickHistory& history = PickHistory::shared();
-    NotificationCounter notes;
-
     history.record("수도", "首都", at(10.5));
-    EXPECT_EQ(stored(*store).value("수도\t首都").toArray(), (QJsonArray{1, 10.5}));
-    history.record("수도", "首都", at(20));
     history.record("수도", "首都", at(30));
-    EXPECT_EQ(stored(*store).value("수도\t首都").toArray(), (QJsonArray{3, 30}));
-    EXPECT_EQ(notes.count, 3);
-    EXPECT_EQ(history.count(), 1);
+    EXPECT_EQ(stored(*store).value("수도\t首都").toArray(), (QJsonArray{2, 30}));
 
-    // The same spelling under another word is another pair and leaves this word alone.
     history.record("首都", "首都", at(40));
     history.record("수도", "修道", at(5));
     EXPECT_EQ(history.count(), 3);
@@ -149,8 +132,7 @@ TEST(PickHistoryTest, StoredEntryShapesReadSafelyAndSurviveAPickOfAnotherPair)
     }
 }
 
-// The bound evicts what does not read first, then the oldest; the skipped entries are counted in
-// the log, and the others still order.
+// The bound evicts what does not read first, then the oldest; the others still order.
 TEST(PickHistoryTest, BoundKeepsTheMostRecent2000PairsAndDropsUnreadableOnesFirst)
 {
     auto store = TestSupport::freshDefaults();
@@ -161,9 +143,7 @@ TEST(PickHistoryTest, BoundKeepsTheMostRecent2000PairsAndDropsUnreadableOnesFirs
     full.insert("수도\t首都", "많이");
     store->setValue("pickHistory", full);
     PickHistory& history = PickHistory::shared();
-    Log::Collector log;
     EXPECT_EQ(history.count(), 1998);
-    EXPECT_TRUE(TestSupport::logNames(log, {"2"})) << "the entries skipped are counted in the log";
     EXPECT_EQ(hanjaOf(history.reorder(entries("수도", {"首都", "水道", "修道"}), "수도", false)),
               (QStringList{"修道", "首都", "水道"}));
 
@@ -250,24 +230,6 @@ TEST(PickHistoryTest, KilledWriterNeverLeavesATornHistory)
     }
     // The writers did get to write.
     EXPECT_GT(lastCount, 1);
-}
-
-// A pick that cannot be saved says so: false, a log line, and its own notification.
-TEST(PickHistoryTest, APickThatCannotBeSavedIsReported)
-{
-    QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("defaults.json"));
-    Defaults::setShared(std::make_shared<JsonDefaultsStore>(dir.filePath("defaults.json")));
-    int failures = 0;
-    const Notifier::Handle handle = Notifier::shared().observe(PickHistory::didFailToSave, [&] { ++failures; });
-    NotificationCounter changes;
-    Log::Collector log;
-    EXPECT_FALSE(PickHistory::shared().record("수도", "首都", at(1)));
-    EXPECT_FALSE(PickHistory::shared().clear());
-    Notifier::shared().remove(handle);
-    EXPECT_EQ(failures, 2);
-    EXPECT_TRUE(TestSupport::logNames(log, {"수도", "首都"})) << "the pick that was not saved is logged";
-    TestSupport::freshDefaults();
 }
 
 // The application's pick that could not be saved (its folder read-only for a moment) neither

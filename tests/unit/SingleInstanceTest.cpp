@@ -61,12 +61,11 @@ protected:
     QString folder() const { return runtime.filePath(QStringLiteral("sorelwick")); }
 };
 
-TEST(SingleInstanceRequest, OptionsMapToRequestsAndNothingElseDoes)
+// The desktop entry's action; --trigger, --settings and --quit are handed over by LauncherTest,
+// --onboarding end to end.
+TEST(SingleInstanceRequest, TheAboutOptionIsARequest)
 {
-    // --trigger, --settings and --quit are handed over by LauncherTest, --onboarding end to end.
     EXPECT_EQ(SingleInstance::fromOption(QStringLiteral("--about")), Request::about);
-    for (const char* other : {"trigger", "--Trigger", "--", "--trigger=1", "-trigger", "--lookup", ""})
-        EXPECT_FALSE(SingleInstance::fromOption(QString::fromLatin1(other))) << other;
 }
 
 TEST_F(SingleInstanceTest, FirstIsPrimaryAndASecondHandsItsRequestOver)
@@ -78,26 +77,23 @@ TEST_F(SingleInstanceTest, FirstIsPrimaryAndASecondHandsItsRequestOver)
     EXPECT_EQ(modeOf(first.socketPath()), 0600u);
     Received received(first);
 
+    // --settings and --trigger go the same way from LauncherTest's processes.
     SingleInstance second(folder());
     EXPECT_EQ(second.claim(), Role::secondary);
-    for (Request r : {Request::settings, Request::trigger, Request::quit}) {
-        auto sent = std::async(std::launch::async, [&] { return second.send(r); });
-        EXPECT_TRUE(awaitOnLoop(sent));
-        QDeadlineTimer deadline(2000);
-        while (received.requests.isEmpty() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        ASSERT_EQ(received.requests.size(), 1);
-        EXPECT_EQ(received.requests.takeFirst(), r);
-    }
+    auto sent = std::async(std::launch::async, [&] { return second.send(Request::quit); });
+    EXPECT_TRUE(awaitOnLoop(sent));
+    QDeadlineTimer deadline(2000);
+    while (received.requests.isEmpty() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(received.requests, QList<Request>{Request::quit});
 }
 
-TEST_F(SingleInstanceTest, AnythingElseOnTheSocketIsRefusedAndLogged)
+TEST_F(SingleInstanceTest, AnythingElseOnTheSocketIsRefused)
 {
     SingleInstance first(folder());
     ASSERT_EQ(first.claim(), Role::primary);
     ASSERT_TRUE(first.listen());
     Received received(first);
-    Log::Collector log;
     SingleInstance client(folder());
     const QByteArray lines[] = {"rm -rf ~\n", "TRIGGER\n", "trigger \n", "\n", QByteArray(600, 'x'),
                                 QByteArray("trigger\0x\n", 10),
@@ -109,8 +105,6 @@ TEST_F(SingleInstanceTest, AnythingElseOnTheSocketIsRefusedAndLogged)
         auto answer = std::async(std::launch::async, [&] { return client.sendLine(line); });
         EXPECT_EQ(awaitOnLoop(answer), "refused") << line.toStdString();
     }
-    EXPECT_EQ(log.lines().size(), qsizetype(std::size(lines))) << "each refusal is logged";
-    EXPECT_TRUE(log.contains(QStringLiteral("\"rm -rf ~\""))) << "quoted, as the request came";
     QCoreApplication::processEvents();
     EXPECT_TRUE(received.requests.isEmpty());
 }
@@ -234,7 +228,6 @@ TEST_F(SingleInstanceTest, ARemovedFolderIsMadeAgainWithItsSocketAndLock)
     SingleInstance first(folder());
     ASSERT_EQ(first.claim(), Role::primary);
     ASSERT_TRUE(first.listen());
-    Received received(first);
     QDir(folder()).removeRecursively();
 
     SingleInstance client(folder());

@@ -64,7 +64,6 @@ TEST(UserWordsTest, ASpellingIsTakenOnlyWhenItReadsAsTheWordSyllableBySyllable)
         {"범용", "汎用", ""},
         {"이수", "李水", ""},   // 리 at the start reads 이
         {"비율", "比率", ""},   // 률 after a vowel reads 율
-        {"범용", "水", "水"},   // one character for two syllables
         {"범용", "汎水", "水"}, // 水 is no 용
         {"수이", "水李", "李"}, // 李 inside a word is 리
         {"범용", "汎ㅇ", "汎ㅇ"},
@@ -161,19 +160,6 @@ TEST(UserWordsTest, ABrokenLineIsSkippedAndKeptAside)
         EXPECT_EQ(aside.readAll(), row.aside);
         EXPECT_FALSE(fileText(f.words.path()).contains("김철수 金哲洙"));
     }
-}
-
-TEST(UserWordsTest, AnImportCountsTakenDuplicateAndMalformedLines)
-{
-    Fixture f;
-    ASSERT_TRUE(f.words.add("범용", "汎用", "", kAt).ok);
-    const UserWords::ImportReport report = f.words.importLines(
-        "# a comment\n김철수:金哲洙:사람 이름\n범용:汎用:\n비율:比率\n범용:水:\nnot a line\n김철수:金哲洙\n", kAt);
-    EXPECT_EQ(report.taken, 2);
-    EXPECT_EQ(report.duplicates, 2);
-    EXPECT_EQ(report.malformed, 2);
-    EXPECT_EQ(report.firstRefused, "범용:水:");
-    EXPECT_EQ(f.words.exportLines(), QByteArray("범용:汎用:\n김철수:金哲洙:사람 이름\n비율:比率:\n"));
 }
 
 TEST(UserWordsTest, AnAddedNameIsAWordAndItsSpellingLeadsUntilAnotherIsPickedLater)

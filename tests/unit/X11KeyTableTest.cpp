@@ -39,7 +39,6 @@ TEST(X11KeyTable, coversExactlyTheKeysTheCoreNames)
         const bool needed = !Shortcut::keyName(code).startsWith(u'#') || code == KeyCode::insert || keypad;
         EXPECT_EQ(needed, X11KeyTable::find(quint16(code)).has_value()) << code;
     }
-    EXPECT_FALSE(X11KeyTable::find(10)); // the ISO key
 }
 
 // Position keys: the key name is where the US label sits, and the keysym is what it types.
