@@ -160,7 +160,7 @@ TEST(OutputCliTest, OutputThatCannotBeWrittenIsAFailure)
     EXPECT_EQ(cli.run({"lookup"}).code, 2);
 }
 
-TEST(LayoutFixCli, fixPrintsTheOfferOrNothing)
+TEST(LayoutFixCli, fixPrintsTheOfferAndALookupCutsItsHeader)
 {
     CommandLine cli({{"modelEndpoint", closedEndpoint()}});
     EXPECT_EQ(cli.out({"fix", "dkssud"}), "안녕\n영문 자판으로 친 한글\n");
