@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <deque>
 #include <map>
@@ -20,6 +21,7 @@ public:
     struct Response {
         int status = 200;
         QByteArray body;
+        int delayMs = 0;
         bool hang = false; // never answer
         bool endless = false; // a chunked body that never ends
     };
@@ -138,8 +140,10 @@ private:
         const QByteArray reply = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted\r\n"
             + "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(response.body.size())
             + "\r\nConnection: close\r\n\r\n" + response.body;
-        socket->write(reply);
-        socket->disconnectFromHost();
+        QTimer::singleShot(response.delayMs, socket, [socket, reply] {
+            socket->write(reply);
+            socket->disconnectFromHost();
+        });
     }
 
     QTcpServer m_server;

@@ -129,11 +129,11 @@ TEST(OpenAiCompatibleModelTest, AnAnswerTheServerDidNotFinishIsAnError)
 TEST(OpenAiCompatibleModelTest, AnAnswerSlowerThanTheTimeOutIsAModelError)
 {
     Fixture f(OpenAiCompatibleModel::Timeouts{5000ms, 5000ms, 150ms});
-    f.peer.next("POST /v1/chat/completions", HttpPeer::Response{200, {}, true});
+    f.peer.next("POST /v1/chat/completions", HttpPeer::Response{200, {}, 0, true});
     EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::nullopt);
 
     // A listing that hangs makes the model unavailable within the availability time-out.
-    f.peer.always("GET /v1/models", HttpPeer::Response{200, {}, true});
+    f.peer.always("GET /v1/models", HttpPeer::Response{200, {}, 0, true});
     OpenAiCompatibleModel quick(OpenAiCompatibleModel::Timeouts{300ms});
     EXPECT_FALSE(QCoro::waitFor(quick.isAvailable()));
 }
@@ -149,6 +149,7 @@ TEST(OpenAiCompatibleModelTest, AvailabilityNeedsAListedModelOnThisMachine)
     f.peer.always("GET /v1/models", HttpPeer::Response{500, "boom"});
     EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
     EXPECT_EQ(f.rank(), frequencyOrder());
+    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::nullopt);
     EXPECT_TRUE(f.peer.requests("POST", "/v1/chat/completions").isEmpty());
 
     // Nothing listening is the ordinary case: unavailable, and silent.
@@ -251,7 +252,7 @@ TEST(OpenAiCompatibleModelTest, AGivenUpRequestClosesItsConnection)
 {
     Log::Collector log;
     const auto chat = "POST /v1/chat/completions";
-    const HttpPeer::Response endless{200, {}, false, true}, hang{200, {}, true};
+    const HttpPeer::Response endless{200, {}, 0, false, true}, hang{200, {}, 0, true};
     {
         // Time enough for the size cap to come first, even in an instrumented build.
         Fixture f(OpenAiCompatibleModel::Timeouts{20000ms, 20000ms, 20000ms});
