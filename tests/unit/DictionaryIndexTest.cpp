@@ -140,7 +140,4 @@ TEST(DictionaryIndexTest, ADamagedIndexIsRefusedWhereverItIsDamaged)
         EXPECT_EQ(dict.candidates("가나").value(0).hanja(), u"家");
         EXPECT_EQ(log.count("hanja.index not used (damaged ("), 1) << qPrintable(log.lines().join('\n'));
     }
-    DataDir none;
-    none.write("hanja.tsv", dictionary);
-    EXPECT_EQ(HanjaDictionary(none.path()).candidates("수도").size(), 2);
 }

@@ -14,9 +14,6 @@ using Style = MeaningLine::Style;
 TEST(FormatsTest, StoredValuesReadAsTheirCaseOrTheDefault)
 {
     auto store = TestSupport::freshDefaults();
-    EXPECT_EQ(WritingSettings::format(), Format::hangulParenHanja);
-    EXPECT_EQ(WritingSettings::meaningStyle(), Style::gloss);
-
     store->setValue("format", "HanjaOnly");
     store->setValue("meaningStyle", 3);
     Log::Collector log;

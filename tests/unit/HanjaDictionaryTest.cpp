@@ -57,7 +57,6 @@ TEST(HanjaDictionaryTest, MissingFilesAreLoggedAndRetried)
     DataDir dir;
     Log::Collector log;
     HanjaDictionary dict(dir.path());
-    EXPECT_FALSE(dict.split("수도"));
     EXPECT_TRUE(dict.candidates("수도").isEmpty());
     EXPECT_TRUE(logNames(log, {"hanja.tsv"}));
 
