@@ -1,6 +1,5 @@
 #include "base/Log.h"
 #include "base/Notifier.h"
-#include "core/EnumKeys.h"
 #include "core/MeaningLine.h"
 #include "core/ReplacementFormat.h"
 #include "core/WritingSettings.h"
@@ -15,9 +14,6 @@ using Style = MeaningLine::Style;
 TEST(FormatsTest, StoredValuesReadAsTheirCaseOrTheDefault)
 {
     auto store = TestSupport::freshDefaults();
-    EXPECT_EQ(WritingSettings::format(), Format::hangulParenHanja);
-    EXPECT_EQ(WritingSettings::meaningStyle(), Style::gloss);
-
     store->setValue("format", "HanjaOnly");
     store->setValue("meaningStyle", 3);
     Log::Collector log;
@@ -48,17 +44,6 @@ TEST(FormatsTest, EveryFormatWritePostsAndMeaningStyleWritesDoNot)
     EXPECT_EQ(posts, 2);
     EXPECT_EQ(store->value("format").toString(), "hanjaOnly");
     EXPECT_EQ(store->value("meaningStyle").toString(), "summary");
-}
-
-TEST(FormatsTest, StoredNamesAreTheCaseNamesInOrder)
-{
-    // Users' settings files hold these strings; the enumerations must keep writing them.
-    QStringList formats, styles;
-    for (Format f : EnumKeys::all<Format>()) formats.append(EnumKeys::key(f));
-    for (Style s : EnumKeys::all<Style>()) styles.append(EnumKeys::key(s));
-    EXPECT_EQ(formats, QStringList({"hangulParenHanja", "hanjaParenHangul", "hanjaOnly"}));
-    EXPECT_EQ(styles, QStringList({"none", "gloss", "summary"}));
-    EXPECT_EQ(EnumKeys::fromKey<Format>("ReplacementFormat::hanjaOnly"), std::nullopt) << "only the bare name";
 }
 
 TEST(FormatsTest, MeaningTextFallsBackAlongItsChain)

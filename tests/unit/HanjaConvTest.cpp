@@ -3,7 +3,6 @@
 
 #include "TestSupport.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -52,25 +51,6 @@ TEST(HanjaConvTest, OneSyllableWordsFollowTheTableAndTheRestKeepsLibhangulsOrder
     EXPECT_EQ(c.tsv, QStringLiteral("수\t數\t셀 수\n수\t首\t머리 수\n수\t手\t손 수\n수\t水\t물 수\n"
                                     "수도\t首都\t서울\n수도\t修道\t도를 닦음\n"
                                     "고\t古\t옛 고\n고\t高\t높을 고\n"));
-}
-
-TEST(HanjaConvTest, WithoutATableOrWithABadOneNothingIsReordered)
-{
-    const Converted plain = convert(source, std::nullopt);
-    ASSERT_EQ(plain.code, 0);
-    EXPECT_TRUE(plain.tsv.startsWith(QStringLiteral("수\t水\t물 수\n수\t手\t손 수\n")));
-    // A table the lookup would not read (not UTF-8) orders nothing either.
-    const Converted invalid = convert(source, QByteArray("수\t數\t40\n\xff\t\xfe\t1\n"));
-    ASSERT_EQ(invalid.code, 0);
-    EXPECT_EQ(invalid.tsv, plain.tsv);
-
-    QTemporaryDir dir;
-    QProcess process;
-    process.start(QStringLiteral(SORELWICK_TOOLS_DIR "/sorelwick_hanjaconv"),
-                  {QStringLiteral("/nonexistent/hanja.txt"), dir.filePath("out.tsv"), dir.filePath("missing.tsv")});
-    process.waitForFinished(30000);
-    EXPECT_NE(process.exitCode(), 0);
-    EXPECT_FALSE(QFile::exists(dir.filePath("out.tsv")));
 }
 
 TEST(HanjaConvTest, TheSupplementsSpellingsJoinTheirWordAndNewWordsFollow)

@@ -15,13 +15,6 @@ using TestSupport::logNames;
 
 namespace {
 
-QStringList hanjaOf(const QList<HanjaDictionary::Compound>& compounds)
-{
-    QStringList out;
-    for (const HanjaDictionary::Compound& c : compounds) out.append(c.hanja);
-    return out;
-}
-
 std::optional<HanjaDictionary::Split> splitPair(const QString& stem, const QString& rest)
 {
     return HanjaDictionary::Split{stem, rest};
@@ -39,13 +32,11 @@ TEST(HanjaDictionaryTest, SplitFindsTheDictionaryWordAtTheStart)
 
     EXPECT_EQ(dict.split("가나다라마"), splitPair("가나", "다라마")) << "a scored shorter word beats unscored longer ones";
     EXPECT_EQ(dict.split("마바사아"), splitPair("마바사", "아")) << "without scores the longest wins";
-    EXPECT_EQ(dict.split("마바사"), splitPair("마바사", ""));
     EXPECT_EQ(dict.split("수도"), splitPair("수도", "")) << "the whole text first, even with a shorter key";
     EXPECT_EQ(dict.split("수도를"), splitPair("수도", "를"));
     EXPECT_EQ(dict.split("가나!? a"), splitPair("가나", "!? a")) << "the rest is kept as it was";
     EXPECT_EQ(dict.split("한"), splitPair("한", ""));
     EXPECT_EQ(dict.split("한국"), std::nullopt) << "one-character prefixes are never stems";
-    EXPECT_EQ(dict.split("국"), std::nullopt);
     EXPECT_EQ(dict.split(""), std::nullopt);
     EXPECT_EQ(dict.split("없는말"), std::nullopt);
 }
@@ -57,13 +48,8 @@ TEST(HanjaDictionaryTest, TextsCompareAsCanonicalEquivalents)
     const QString decomposed = QString("수도를").normalized(QString::NormalizationForm_D);
     ASSERT_NE(decomposed, QString("수도를"));
     EXPECT_EQ(dict.split(decomposed), splitPair("수도", "를"));
-    EXPECT_EQ(dict.candidates(QString("수도").normalized(QString::NormalizationForm_D)).size(), 1);
-    EXPECT_EQ(dict.candidates(" 수도\n").size(), 1) << "blanks around the word are no part of it";
-    EXPECT_EQ(dict.candidates("낙원")[0].hanja(), u"\u6A02園");
     EXPECT_EQ(dict.charGloss(u"\uF914"), "즐길 락");
     EXPECT_EQ(HanjaEntry("낙원", "\uF914園"), dict.candidates("낙원")[0]);
-    EXPECT_TRUE(dict.candidates("낙원")[0].borrowsText());
-    EXPECT_FALSE(HanjaEntry("낙원", "\uF914園").borrowsText());
 }
 
 TEST(HanjaDictionaryTest, MissingFilesAreLoggedAndRetried)
@@ -71,10 +57,8 @@ TEST(HanjaDictionaryTest, MissingFilesAreLoggedAndRetried)
     DataDir dir;
     Log::Collector log;
     HanjaDictionary dict(dir.path());
-    EXPECT_FALSE(dict.split("수도"));
     EXPECT_TRUE(dict.candidates("수도").isEmpty());
     EXPECT_TRUE(logNames(log, {"hanja.tsv"}));
-    EXPECT_FALSE(dict.isLoaded());
 
     dir.write("hanja.tsv", "수도\t首都\n");
     EXPECT_EQ(dict.candidates("수도").size(), 1) << "a failed load is tried again";
@@ -114,11 +98,7 @@ TEST(HanjaDictionaryTest, ARestThatIsNoEndingGivesWayToAWordWithAKnownEnding)
     const QByteArray endings = "# rest\tuses\n부터\t10\n처럼\t8\n가\t30\n를\t20\n은\t30\n장\t5\n";
     HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings});
     EXPECT_EQ(dict.split("사회부터"), splitPair("사회", "부터")) << "터 begins no ending";
-    EXPECT_EQ(dict.split("환경처럼"), splitPair("환경", "처럼"));
     EXPECT_EQ(dict.split("사회부를"), splitPair("사회부", "를")) << "a rest that may be an ending keeps the rule";
-    EXPECT_EQ(dict.split("사회부"), splitPair("사회부", ""));
-    EXPECT_EQ(dict.split("사고가"), splitPair("사고", "가"));
-    EXPECT_EQ(dict.split("정치가"), splitPair("정치가", ""));
     EXPECT_EQ(dict.split("사회부킹"), splitPair("사회부", "킹")) << "no shorter word with a known ending: the rule stands";
     // A rest that is no known ending gives way to a longer word with one, or with nothing after it.
     EXPECT_EQ(dict.split("반지름은"), splitPair("반지름", "은"));
@@ -146,7 +126,6 @@ TEST(HanjaDictionaryTest, ARestThatIsMostlyALongerWordsEndGivesWayToThatWord)
     EXPECT_EQ(dict.split("통상사"), splitPair("통상사", "")) << "nothing after the longer word is an ending too";
     // Rests not marked keep the rule: a particle, an ending in its own right.
     EXPECT_EQ(dict.split("기린도"), splitPair("기린", "도"));
-    EXPECT_EQ(dict.split("사고가"), splitPair("사고", "가"));
     EXPECT_EQ(dict.split("사회적인"), splitPair("사회", "적인"));
     // A marked rest needs the longer word, and a known ending or nothing after it.
     EXPECT_EQ(dict.split("한국사가"), splitPair("한국", "사가")) << "한국사 is no dictionary word";
@@ -173,10 +152,8 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
     const QByteArray parts = "가림\t嘉林\t30\n군\t郡\t200\n군\t君\t10\n부\t部\t10\n이\t李\t10\n부과\t賦課\t10\n";
     HanjaDictionary dict(HanjaDictionary::Texts{dictionary, table, endings, parts});
 
-    // A part never seen inside compounds keeps the dictionary's order (係數 計數 季嫂).
-    const auto found = dict.compounds("부과계수를");
-    EXPECT_EQ(hanjaOf(found), QStringList({"賦課係數", "賦課計數", "賦課季嫂"}));
-    EXPECT_EQ(found.value(0), (HanjaDictionary::Compound{"부과계수", "賦課係數", {"賦課", "係數"}, "를"}));
+    // The rows made of the parts, their order and rest, are the session's
+    // (SessionFixture.ACompoundTheDictionaryLacksLeadsAndIsLearnedWhole).
     EXPECT_EQ(dict.compounds("부과계수", 1).size(), 1) << "nothing after it; the limit holds";
 
     // A one-syllable suffix seen in compounds ends one, and the parts' spellings follow their uses
@@ -185,7 +162,6 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
     ASSERT_FALSE(county.isEmpty());
     EXPECT_EQ(county[0], (HanjaDictionary::Compound{"가림군", "嘉林郡", {"嘉林", "郡"}, "이었는데"}));
     EXPECT_EQ(dict.compounds("가림군이").value(0).rest, "이") << "이 reads likelier as the ending than as 李";
-    EXPECT_EQ(dict.compounds("가림군").value(0).hanja, "嘉林郡") << "nothing after it";
     EXPECT_EQ(dict.split("가림군"), splitPair("가림", "군")) << "the empty rest is no ending of the split";
 
     // No compound where the rest reads likelier as an ending, or where nothing follows the stem.
@@ -219,17 +195,6 @@ TEST(HanjaDictionaryTest, CompoundsTheDictionaryLacksAreMadeOfItsWords)
     EXPECT_TRUE(noParts.compounds("부과계수를").isEmpty());
 }
 
-// Missing, or holding nothing: no seen compounds, and the rest of the dictionary as before. The
-// lines themselves are checked by the seen-compounds fuzz target against its own reading.
-TEST(HanjaDictionaryTest, WithoutSeenCompoundsTheRestOfTheDictionaryServes)
-{
-    HanjaDictionary none(HanjaDictionary::Texts{"이\t李\n", std::nullopt, "은\t10\n"});
-    EXPECT_TRUE(none.compounds("이순신은").isEmpty());
-    HanjaDictionary empty(HanjaDictionary::Texts{"이\t李\n", std::nullopt, "은\t10\n", std::nullopt, "# nothing\n"});
-    EXPECT_EQ(empty.seenCompoundCount(), 0);
-    EXPECT_EQ(empty.candidates("이").size(), 1);
-}
-
 TEST(HanjaDictionaryTest, SeenCompoundsLeadTheCompoundRows)
 {
     const QByteArray dictionary = "부과\t賦課\n부과\t附過\n계수\t係數\n계수\t計數\n계수\t季嫂\n이\t李\n신\t臣\n"
@@ -243,7 +208,9 @@ TEST(HanjaDictionaryTest, SeenCompoundsLeadTheCompoundRows)
     // Most seen first, spellings seen as often in the order the parts make them (係數 before 計數,
     // against the file), then the spellings made of the parts, without those already there.
     const auto found = dict.compounds("부과계수를");
-    EXPECT_EQ(hanjaOf(found), QStringList({"附過係數", "賦課係數", "賦課計數", "賦課季嫂"}));
+    QStringList spellings;
+    for (const HanjaDictionary::Compound& c : found) spellings.append(c.hanja);
+    EXPECT_EQ(spellings, QStringList({"附過係數", "賦課係數", "賦課計數", "賦課季嫂"}));
     EXPECT_EQ(found.value(0), (HanjaDictionary::Compound{"부과계수", "附過係數", {"附過", "係數"}, "를"}))
         << "the dictionary words that spell it are its parts";
     EXPECT_EQ(dict.compounds("부과계수를", 1).size(), 2) << "the limit holds for each kind";
@@ -254,14 +221,9 @@ TEST(HanjaDictionaryTest, SeenCompoundsLeadTheCompoundRows)
     ASSERT_EQ(army.size(), 2);
     EXPECT_EQ(army[0], (HanjaDictionary::Compound{"영국군", "英國軍", {"英國", "軍"}, "은"}));
 
-    // No dictionary word starts a name: the seen compound alone reads it, with a known ending or nothing.
-    const auto name = dict.compounds("이순신은");
-    EXPECT_EQ(hanjaOf(name), QStringList({"李舜臣", "李純信"}));
-    EXPECT_EQ(name.value(0), (HanjaDictionary::Compound{"이순신", "李舜臣", {}, "은"}))
-        << "no parts: 舜 is no dictionary spelling, and one-syllable words alone tell nothing";
-    EXPECT_EQ(dict.compounds("이순신").value(0).rest, "");
+    // No dictionary word starts a name: the seen compound alone reads it, with a known ending or
+    // nothing (SessionFixture.ACompoundAsWritersSpelledIt…), never with anything else.
     EXPECT_TRUE(dict.compounds("이순신킹").isEmpty()) << "no known ending after it";
-    EXPECT_EQ(dict.compounds("이순신은이").size(), 0);
     EXPECT_EQ(dict.compounds(QString("이순신은").normalized(QString::NormalizationForm_D)).value(0).hanja, "李舜臣");
 
     // A dictionary word that covers more of the text wins over a shorter seen compound.

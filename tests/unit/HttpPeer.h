@@ -56,23 +56,22 @@ public:
     void next(const QByteArray& route, Response response) { m_queued[route].push_back(std::move(response)); }
 
     // The usual answers: one model listed, chat answered with the given message content.
-    void listModels(const QStringList& ids = {QStringLiteral("test-model")})
+    void listModels()
     {
-        QJsonArray data;
-        for (const QString& id : ids) data.append(QJsonObject{{"id", id}, {"object", "model"}});
+        const QJsonArray data{QJsonObject{{"id", "test-model"}, {"object", "model"}}};
         always("GET /v1/models", Response{200, QJsonDocument(QJsonObject{{"object", "list"}, {"data", data}}).toJson()});
     }
-    static Response chatAnswer(const QString& content, int delayMs = 0, const QString& finishReason = {})
+    static Response chatAnswer(const QString& content, const QString& finishReason = {})
     {
         const QJsonObject message{{"role", "assistant"}, {"content", content}};
         QJsonObject choice{{"index", 0}, {"message", message}};
         if (!finishReason.isNull()) choice.insert("finish_reason", finishReason);
         const QJsonObject body{{"object", "chat.completion"}, {"choices", QJsonArray{choice}}};
-        return Response{200, QJsonDocument(body).toJson(QJsonDocument::Compact), delayMs};
+        return Response{200, QJsonDocument(body).toJson(QJsonDocument::Compact)};
     }
-    static Response chatJson(const QJsonObject& content, int delayMs = 0)
+    static Response chatJson(const QJsonObject& content)
     {
-        return chatAnswer(QString::fromUtf8(QJsonDocument(content).toJson(QJsonDocument::Compact)), delayMs);
+        return chatAnswer(QString::fromUtf8(QJsonDocument(content).toJson(QJsonDocument::Compact)));
     }
 
     // Connections the client has not closed yet.

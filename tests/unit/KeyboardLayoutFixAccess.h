@@ -3,12 +3,11 @@
 #include "core/KeyboardLayoutFix.h"
 #include "core/KeyboardLayoutFixTables.h"
 
-// Test access to the private parts of KeyboardLayoutFix (the automaton, the key walk, the
-// well-formedness test and the key table). Shared by every test file so the friend is defined once.
+// Test access to the private parts of KeyboardLayoutFix (the automaton, the key walk and the key
+// table). Shared by every test file so the friend is defined once.
 struct KeyboardLayoutFixAccess {
     static QString compose(QStringView jamo) { return KeyboardLayoutFix::compose(jamo); }
     static QString keys(QStringView character) { return KeyboardLayoutFix::keys(character); }
-    static bool isWellFormed(QStringView text) { return KeyboardLayoutFix::isWellFormed(text); }
     // The jamo a QWERTY key types on the 2-set layout, or a null QChar when it is not a key.
     static QChar jamoForKey(char16_t key)
     {

@@ -1,5 +1,4 @@
 #include "core/LanguageModels.h"
-#include "core/PickHistory.h"
 #include "core/RankEngine.h"
 #include "core/Ranker.h"
 #include "support/FakeLanguageModel.h"
@@ -47,19 +46,13 @@ TEST(RankerTest, PickAnswersConvertBackOnlyWhenWellFormed)
     EXPECT_FALSE(Ranker::Pick::fromJson(QJsonObject{{"indices", 1}, {"reason", "r"}, {"meanings", QJsonArray{}}}));
 }
 
+// A model that is there but unavailable: OpenAiCompatibleModelTest.AvailabilityNeedsAListedModel….
 TEST(RankerTest, WithoutAModelTheFrequencyOrderIsCutToTheLimit)
 {
     TestSupport::freshDefaults();
     LanguageModels::setShared(nullptr);
     EXPECT_EQ(rank(pool(4)), (QList<RankedCandidate>{plain(pool(4)[0]), plain(pool(4)[1]), plain(pool(4)[2])}));
     EXPECT_EQ(QCoro::waitFor(engineInForce()), RankEngine::frequency);
-
-    WithModel with;
-    with.model->setAvailable(false);
-    EXPECT_EQ(rank(pool(4)).size(), 3);
-    EXPECT_EQ(QCoro::waitFor(engineInForce()), RankEngine::frequency);
-    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::nullopt);
-    EXPECT_TRUE(with.model->requests().isEmpty());
 }
 
 TEST(RankerTest, FewerThanTwoCandidatesNeverReachTheModel)
@@ -71,60 +64,28 @@ TEST(RankerTest, FewerThanTwoCandidatesNeverReachTheModel)
     EXPECT_TRUE(with.model->requests().isEmpty());
 }
 
-TEST(RankerTest, PromptAndInstructionsAsSent)
+TEST(RankerTest, PromptAsSent)
 {
     WithModel with;
     with.model->queueStructured(answer({0}, "r", {}));
     rank(pool(13), "");
     ASSERT_EQ(with.model->requests().size(), 1);
     const FakeLanguageModel::Request& request = with.model->requests().first();
-    EXPECT_EQ(request.instructions,
-              "당신은 한국어 한자 병기 전문가입니다. 주어진 문맥에서 한글 단어 '수도'가 뜻하는 한자어를 후보 목록 중에서만 고릅니다.\n"
-              "후보 목록에 없는 한자는 절대 만들지 않습니다. 번호로만 답합니다.");
     // Twelve numbered spellings at most, Hanja only; an empty context keeps its heading.
     EXPECT_EQ(request.prompt,
               "문맥:\n\n\n단어: 수도\n\n후보:\n0. 首都\n1. 修道\n2. 囚徒\n3. 隨道\n4. 水稻\n5. 受渡\n6. 水道\n7. 手刀\n"
               "8. 修到\n9. 需導\n10. 首途\n11. 隧道\n\n문맥에 가장 알맞은 후보 번호를 알맞은 순서대로 최대 3개 고르세요.");
-    EXPECT_EQ(request.schema, Ranker::Pick::schema());
 }
 
-TEST(RankerTest, TheModelsChoicesComeFirstThenThePoolFills)
+// The model's choices first, their meanings trimmed, then the pool: the model-answer fuzz target's,
+// against its own merge. Equal pool entries, which its pool never holds, are passed over by the fill-up.
+TEST(RankerTest, EqualPoolEntriesAreOfferedOnce)
 {
     WithModel with;
-    const QList<HanjaEntry> p = pool(5);
-
-    with.model->queueStructured(answer({2, 0}, " 수도는 도시. ", {" 죄수 \n", "\t서울"}));
-    EXPECT_EQ(rank(p), (QList<RankedCandidate>{{p[2], " 수도는 도시. ", "죄수"}, {p[0], "", "서울"}, plain(p[1])}));
-
-    // Out-of-range, repeated and fractional indices, and the pool's size, are the model-answer
-    // fuzz target's, against its own merge. Equal pool entries are passed over by the fill-up.
+    const QList<HanjaEntry> p = pool(2);
     const QList<HanjaEntry> twins = {p[0], p[0], p[1]};
     with.model->queueStructured(answer({0}, "이유", {}));
     EXPECT_EQ(rank(twins), (QList<RankedCandidate>{{p[0], "이유", ""}, plain(p[1])}));
-}
-
-TEST(RankerTest, CleanTyposReturnsOnlyARealCorrection)
-{
-    WithModel with;
-    with.model->queueText("  안녕하세요\n");
-    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("안녕하세여", "")), std::optional<QString>("안녕하세요"));
-    EXPECT_EQ(with.model->requests().first().prompt, "앞뒤 문맥:\n\n\n고칠 텍스트:\n안녕하세여");
-
-    with.model->queueText("같은 글\n");
-    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("같은 글", "")), std::nullopt);
-    // Blanks around the input go back around the row: a triple-clicked line or a word dragged
-    // with its space, answered unchanged, is nothing to correct.
-    for (const QString input : {"같은 글 ", "같은 글\n", "\t같은 글\r\n"}) {
-        with.model->queueText("같은 글");
-        EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos(input, "")), std::nullopt) << input.toStdString();
-    }
-    // Decomposed jamo are the same text.
-    with.model->queueText(QString("한글").normalized(QString::NormalizationForm_D));
-    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("한글", "")), std::nullopt);
-    with.model->queueText(" \n\t");
-    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("한글", "")), std::nullopt);
-    with.model->queueTextError("refused");
-    EXPECT_EQ(QCoro::waitFor(Ranker::cleanTypos("한글", "문맥")), std::nullopt);
 }
 
 TEST(RankerTest, AnAnswerThatCannotBeACorrectionOfTheTextIsNotOffered)
@@ -167,36 +128,11 @@ TEST(RankerTest, AnAnswerThatCannotBeACorrectionOfTheTextIsNotOffered)
     }
 }
 
-TEST(RankerTest, ArrangeMergesRankedTopAndReordersByPicks)
+// How picks and a model's choice arrange the rows is the session's (SessionFixture's
+// HistoryDecidesTheTopOnlyWithoutAModel and AFailingModelShowsFrequency…); here, at most 40 rows,
+// the ranked top first and never repeated.
+TEST(RankerTest, MergeKeepsTheRankedTopAndFortyRows)
 {
-    WithModel with;
-    const QList<HanjaEntry> p = pool(14);
-    // The history favours 水道; without a model, it comes first.
-    PickHistory::shared().record("수도", "水道", QDateTime::currentDateTime());
-    Ranker::Arrangement plainOrder = QCoro::waitFor(Ranker::arrange(nullptr, "수도", p, ""));
-    EXPECT_EQ(plainOrder.entries.size(), 14);
-    EXPECT_EQ(plainOrder.entries.first().hanja(), u"水道");
-    EXPECT_EQ(plainOrder.entries[1].hanja(), u"首都");
-
-    // With a model its first choice keeps the top place; its meanings are kept by spelling.
-    with.model->queueStructured(answer({4, 2}, "이유", {"벼", "죄수"}));
-    const Ranker::Arrangement ranked = QCoro::waitFor(Ranker::arrange(with.model, "수도", p, "논에 심은 수도"));
-    EXPECT_EQ(ranked.engine, RankEngine::model);
-    QStringList order;
-    for (const HanjaEntry& e : ranked.entries) order.append(e.hanja().toString());
-    EXPECT_EQ(order.mid(0, 5), (QStringList{"水稻", "水道", "囚徒", "首都", "修道"}));
-    EXPECT_EQ(order.size(), 14);
-    EXPECT_EQ(ranked.meanings.value("水稻"), "벼");
-    EXPECT_EQ(ranked.meanings.value("首都"), "");
-    EXPECT_TRUE(ranked.meanings.contains("首都"));
-
-    // A model that fails ranked nothing: the learned order decides the top, and says so.
-    with.model->queueStructuredError("HTTP 500");
-    const Ranker::Arrangement failed = QCoro::waitFor(Ranker::arrange(with.model, "수도", p, "논에 심은 수도"));
-    EXPECT_EQ(failed.engine, RankEngine::frequency);
-    EXPECT_EQ(failed.entries.first().hanja(), u"水道");
-
-    // At most 40 rows, the ranked top first and never repeated.
     QList<HanjaEntry> many;
     for (int i = 0; i < 50; ++i) many.append(HanjaEntry("가", QString(QChar(0x4E00 + i)), QString()));
     const QList<HanjaEntry> merged = Ranker::merge({plain(many[45]), plain(many[3])}, many);

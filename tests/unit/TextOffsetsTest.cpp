@@ -49,7 +49,6 @@ TEST(TextOffsets, InsertLengthsAsEachToolkitCountsThem)
     EXPECT_EQ(TextOffsets::length(mixed, LengthUnit::utf8Byte), 1 + 3 + 3 + 4 + 3);
     EXPECT_EQ(TextOffsets::length(mixed, LengthUnit::utf16), 6);
     EXPECT_EQ(TextOffsets::length(mixed, LengthUnit::codePoint), 5);
-    EXPECT_EQ(TextOffsets::length(QStringLiteral("首都(수도)"), LengthUnit::utf8Byte), 6 + 1 + 6 + 1);
 
     const ToolkitUnits qt = ToolkitUnits::forToolkit(QStringLiteral("Qt"));
     EXPECT_EQ(qt.offsets, Unit::utf16);

@@ -44,12 +44,4 @@ TEST(TextUtil, toneMarksJoinTheSyllableBeforeThem)
     EXPECT_EQ(TextUtil::nfc(u"가\u302B\u302A"_s), u"가\u302A\u302B"_s);
 }
 
-TEST(TextUtil, plainTextTakesTheFastPathsUnchanged)
-{
-    const QString text = u"대한민국의 首都(수도)는 ㅅㅇ — \"Seoul\"."_s;
-    EXPECT_TRUE(TextUtil::isSimple(text));
-    EXPECT_EQ(TextUtil::nfc(text), text);
-    EXPECT_EQ(TextUtil::characterCount(text), text.size());
-}
-
 } // namespace
