@@ -102,6 +102,7 @@ TEST(SentenceStepsTest, TheHeaderMarksTheWordInItsSurroundingsOnOneLine)
 }
 
 struct SentenceSession : SessionFixture {
+    const QString text = QStringLiteral("대한민국의 수도는 서울이다");
     SentenceSession()
     {
         data.write("hanja.tsv", kSentenceDictionary);
@@ -112,7 +113,6 @@ struct SentenceSession : SessionFixture {
 
 TEST_F(SentenceSession, StepsThroughTheWordsAndWritesOnce)
 {
-    const QString text = QStringLiteral("대한민국의 수도는 서울이다");
     const struct {
         QList<quint16> keys;
         QString written;
@@ -141,7 +141,6 @@ TEST_F(SentenceSession, StepsThroughTheWordsAndWritesOnce)
 
 TEST_F(SentenceSession, KeysTypedWhileAStepsRowsAreComingAreKeptForThem)
 {
-    const QString text = QStringLiteral("대한민국의 수도는 서울이다");
     useModel();
     model->hold(); // 수도's ranking; 대한민국 has one spelling, nothing to ask
     const struct {
@@ -169,7 +168,6 @@ TEST_F(SentenceSession, KeysTypedWhileAStepsRowsAreComingAreKeptForThem)
 
 TEST_F(SentenceSession, EscapeOrEverythingSkippedWritesNothingAndAltOnTheLastStepCopies)
 {
-    const QString text = QStringLiteral("대한민국의 수도는 서울이다");
     auto editor = fake->openEditor(text, {0, text.size()});
     for (const QList<quint16>& keys : {QList<quint16>{kDigit1, kEscape}, QList<quint16>{kSpace, kSpace}}) {
         ASSERT_TRUE(pressShowsList());
@@ -189,7 +187,6 @@ TEST_F(SentenceSession, EscapeOrEverythingSkippedWritesNothingAndAltOnTheLastSte
 
 TEST_F(SentenceSession, ASelectionThatChangedMeanwhileIsNotWrittenOver)
 {
-    const QString text = QStringLiteral("대한민국의 수도는 서울이다");
     auto editor = fake->openEditor(text, {0, text.size()});
     ASSERT_TRUE(pressShowsList());
     press(kDigit1);

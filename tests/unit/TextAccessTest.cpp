@@ -1,5 +1,3 @@
-#include "base/Log.h"
-#include "core/ClipboardSnapshot.h"
 #include "core/KeySim.h"
 #include "core/TextCapture.h"
 #include "core/TextReplacer.h"
@@ -68,7 +66,6 @@ protected:
 
     std::shared_ptr<MemoryDefaultsStore> defaults;
     std::shared_ptr<FakePlatform> fake;
-    Log::Collector log;
 };
 
 } // namespace
@@ -81,15 +78,9 @@ TEST_F(TextAccess, accessibilityCaptureReadsSelectionContextAndBounds)
     EXPECT_EQ(cap->selected, u"수도는"_s);
     EXPECT_EQ(cap->context, u"대한민국의 수도는 서울이다"_s);
     EXPECT_TRUE(cap->viaAccessibility);
-    EXPECT_TRUE(cap->element);
     EXPECT_EQ(cap->selectionBounds, QRectF(160, 200, 30, 20));
     EXPECT_EQ(cap->pid, 501);
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-
-    // The focus known only to the application's own element still counts.
-    app->answersSystemWideFocus = false;
-    ASSERT_TRUE(capture());
-    EXPECT_EQ(capture().value().selected, u"수도는"_s);
 
     // Without a range: no context window and no bounds.
     app->readOverrides[Accessibility::selectedTextRangeAttribute] = {AXError::noValue, {}};
@@ -134,8 +125,6 @@ TEST_F(TextAccess, blankOrUnreadableSelectionFallsBackToCommandC)
     EXPECT_EQ(cap->selected, u"수도"_s);
     EXPECT_EQ(cap->context, u"수도"_s);
     EXPECT_FALSE(cap->viaAccessibility);
-    EXPECT_FALSE(cap->element);
-    EXPECT_FALSE(cap->selectionBounds);
     // Exactly one Ctrl+C (an editor's copy chord), and the user's clipboard is back.
     EXPECT_TRUE(postedOnly({KeyCode::c, ModifierFlag::control}));
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
@@ -163,11 +152,9 @@ TEST_F(TextAccess, copyThatChangesNothingGivesUpAfterTwentyPolls)
     EXPECT_EQ(fake->clock->monotonicMs() - start, 500);
     EXPECT_EQ(fake->pasteboard->changeCount(), count); // untouched, not even restored
 
-    // No frontmost application: nothing at all, not even a log line.
+    // No frontmost application: nothing at all.
     fake->workspace->clearFrontmost();
-    log.clear();
     EXPECT_FALSE(capture());
-    EXPECT_TRUE(log.lines().isEmpty());
 }
 
 // A clipboard too large to be saved (or whose owner stopped answering) would be replaced for good
@@ -184,12 +171,13 @@ TEST_F(TextAccess, aClipboardThatCannotBeSavedIsNotCopiedOver)
         EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
         EXPECT_EQ(fake->pasteboard->changeCount(), count);
     }
-    // A type the owner only refuses has nothing to lose.
+    // A type the owner only refuses has nothing to lose: the rest comes back.
     fake->faultyPasteboard->untakeableTypes.clear();
     fake->faultyPasteboard->unreadableTypes = {u"image/png"_s};
     QString why;
     EXPECT_TRUE(QCoro::waitFor(TextCapture::capture(true, &why)));
     EXPECT_TRUE(why.isEmpty());
+    EXPECT_EQ(fake->pasteboard->items(), (QList<PasteboardItem>{userClipboard()[0], {{u"text/uri-list"_s, "file:///a.png"}}}));
 }
 
 // Slow applications (Chromium without accessibility, an office suite under load) answer the copy
@@ -213,7 +201,8 @@ TEST_F(TextAccess, lateCopyIsUndoneUnlessAnotherProgramCopiedMeanwhile)
     EXPECT_EQ(fake->pasteboard->text(), u"newer"_s);
 }
 
-TEST_F(TextAccess, ownWindowIsReadAndWrittenDirectly)
+// The onboarding's practice (a ui test) reads and writes our own text view through a whole session.
+TEST_F(TextAccess, ownWindowIsReadDirectlyOrNotAtAll)
 {
     fake->openEditor(u"다른 앱"_s, {0, 2});
     fake->workspace->activate(fake->workspace->ownPid());
@@ -225,20 +214,7 @@ TEST_F(TextAccess, ownWindowIsReadAndWrittenDirectly)
     view->content = u"연습 수도"_s;
     view->selection = {3, 2};
     fake->ownWindows->focused = view;
-    auto cap = capture();
-    ASSERT_TRUE(cap);
-    EXPECT_EQ(cap->selected, u"수도"_s);
-    EXPECT_EQ(cap->context, u"연습 수도"_s);
-    EXPECT_EQ(cap->local, view);
-    EXPECT_EQ(cap->pid, fake->workspace->ownPid());
-    EXPECT_EQ(cap->selectionBounds, QRectF(324, 300, 16, 18));
-
-    const qint64 count = fake->pasteboard->changeCount();
-    EXPECT_TRUE(replace(*cap, u"수도(首都)"_s));
-    EXPECT_EQ(view->content, u"연습 수도(首都)"_s);
-    EXPECT_EQ(fake->pasteboard->changeCount(), count);
-    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-
+    EXPECT_EQ(capture().value().selectionBounds, QRectF(324, 300, 16, 18));
     view->selection = {0, 0};
     EXPECT_FALSE(capture());
 }
@@ -320,9 +296,7 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
         app->selection = {6, 2};
         app->readOverrides.clear();
         app->ignoredWrites.clear();
-        fake->writeFaults(*app).late.clear();
-        fake->writeFaults(*app).half.clear();
-        fake->writeFaults(*app).refused.clear();
+        fake->writeFaults(*app) = {};
         fake->keyPoster->clearPosted();
         c.arrange();
         EXPECT_TRUE(replace(*cap, u"首都"_s));
@@ -378,6 +352,13 @@ TEST_F(TextAccess, pasteRestoresTheClipboardUnlessAnotherProgramWroteMeanwhile)
     EXPECT_TRUE(replace(*cap, u"首都"_s));
     EXPECT_EQ(app->text, u"首都"_s);
     EXPECT_EQ(fake->pasteboard->text(), u"newer"_s);
+
+    // An empty clipboard comes back empty.
+    app->text = u"수도"_s;
+    app->selection = {0, 2};
+    fake->pasteboard->clearContents();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    EXPECT_TRUE(fake->pasteboard->items().isEmpty());
 }
 
 // An application that reads the clipboard late must get the replacement, not the user's old
@@ -422,31 +403,18 @@ TEST_F(TextAccess, aPasteThatLandsAfterTheReplacementGaveUpGivesTheClipboardBack
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
 }
 
-TEST_F(TextAccess, pasteRefusedWhenTheFrontmostApplicationChanged)
+// Another application in front before the paste: SessionFixture.ARefusedReplacementSaysSoAndStillLearns.
+TEST_F(TextAccess, copyRefusedWhenTheFrontmostApplicationChanged)
 {
-    auto app = clipboardOnlyEditor();
+    clipboardOnlyEditor();
     auto other = fake->workspace->addApplication(777, u"org.example.Chat"_s);
-    const auto cap = capture();
-    ASSERT_TRUE(cap);
-
-    // Before the paste.
-    fake->workspace->activate(other->pid());
-    const qint64 start = fake->clock->monotonicMs();
-    EXPECT_FALSE(replace(*cap, u"首都"_s));
-    EXPECT_EQ(fake->clock->monotonicMs(), start); // no wait after a refusal
-    EXPECT_EQ(app->text, u"수도"_s);
-    EXPECT_EQ(other->text, QString());
-    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
-    EXPECT_TRUE(postedOnly({KeyCode::c, ModifierFlag::control})) << "only the capture's copy";
-
-    // Before the copy, while the user still holds the shortcut's modifiers.
-    fake->workspace->activate(app->pid());
+    // It comes in front while the user still holds the shortcut's modifiers.
     fake->keyPoster->holdModifiers(ModifierFlag::control | ModifierFlag::option, 200);
     fake->clock->afterMs(100, [this, other] { fake->workspace->activate(other->pid()); });
     const qint64 count = fake->pasteboard->changeCount();
     EXPECT_FALSE(capture());
     EXPECT_EQ(fake->pasteboard->changeCount(), count);
-    EXPECT_EQ(fake->keyPoster->posted().size(), 2) << "no key reached the other application";
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty()) << "no key reached the other application";
 }
 
 TEST_F(TextAccess, modifierWaitPostsAfterReleaseOrGivesUpAfterOneSecond)
@@ -536,24 +504,23 @@ TEST_F(TextAccess, terminalsAreReadFromPrimaryAndPastedWithTheirOwnChord)
 
 // The accessibility layer can keep naming a background editor's text as focused while an
 // application without accessibility is in front: that text is neither read nor written, and the
-// front application's own way is taken.
+// front application's own way is taken (a terminal's: the e2e tier, with xterm).
 TEST_F(TextAccess, aFocusLeftInABackgroundApplicationIsNotTaken)
 {
     auto editor = fake->openEditor(u"수도를 보다"_s, {0, 2});
     fake->accessibility->backgroundFocus = editor;
 
-    auto term = terminal(u"$ echo 수도"_s, u"수도"_s, 620, u"XTerm"_s);
     auto plain = fake->openEditor(u"서울 수도"_s, {3, 2}, 630, u"org.example.Plain"_s);
     plain->hasAccessibleFocus = false;
     auto own = fake->openEditor(u"수도"_s, {0, 2}, 640, u"org.example.Own"_s);
     own->answersSystemWideFocus = false;
-    // In front in turn: a terminal (PRIMARY), an editor without accessibility (its copy chord) and
-    // one whose focus only its own element knows (read and written through it).
+    // In front in turn: an editor without accessibility (its copy chord) and one whose focus only
+    // its own element knows (read and written through it).
     const struct {
         std::shared_ptr<MemoryApplication> app;
         bool viaAccessibility;
         QString after;
-    } fronts[] = {{term, false, u"$ echo 首都"_s}, {plain, false, u"서울 首都"_s}, {own, true, u"首都"_s}};
+    } fronts[] = {{plain, false, u"서울 首都"_s}, {own, true, u"首都"_s}};
     for (const auto& front : fronts) {
         SCOPED_TRACE(front.app->pid());
         fake->workspace->activate(front.app->pid());
@@ -567,38 +534,4 @@ TEST_F(TextAccess, aFocusLeftInABackgroundApplicationIsNotTaken)
     EXPECT_EQ(editor->text, u"수도를 보다"_s);
     EXPECT_EQ(editor->selection, (TextRange{0, 2}));
     EXPECT_EQ(editor->attributeWrites, 0);
-}
-
-TEST(ClipboardSnapshot, restoresEveryItemAndTypeItCouldRead)
-{
-    FaultyPasteboard pasteboard;
-    const QList<PasteboardItem> items{
-        PasteboardItem{{u"text/html"_s, "<i>a</i>"}, {Pasteboard::stringType, "a"}},
-        PasteboardItem{{u"application/x-color"_s, QByteArray(4, '\0')}, {Pasteboard::stringType, "b"}}};
-    pasteboard.writeFromOtherProgram(items);
-
-    const ClipboardSnapshot snapshot = QCoro::waitFor(ClipboardSnapshot::take(pasteboard));
-    EXPECT_EQ(snapshot.items, items);
-    const qint64 ours = ClipboardSnapshot::putTransient(u"首都"_s, pasteboard);
-    EXPECT_EQ(pasteboard.text(), u"首都"_s);
-    EXPECT_EQ(pasteboard.types(),
-              (QList<QStringList>{{Pasteboard::stringType, ClipboardSnapshot::transientType,
-                                   ClipboardSnapshot::autoGeneratedType}}));
-    EXPECT_TRUE(snapshot.restore(ours, pasteboard));
-    EXPECT_EQ(pasteboard.items(), items);
-
-    // A type whose data the owner does not deliver is left out; the rest comes back.
-    pasteboard.writeFromOtherProgram(items);
-    pasteboard.unreadableTypes.insert(u"text/html"_s);
-    const ClipboardSnapshot partial = QCoro::waitFor(ClipboardSnapshot::take(pasteboard));
-    pasteboard.unreadableTypes.clear();
-    EXPECT_TRUE(partial.restore(ClipboardSnapshot::putTransient(u"x"_s, pasteboard), pasteboard));
-    EXPECT_EQ(pasteboard.items(), (QList<PasteboardItem>{PasteboardItem{{Pasteboard::stringType, "a"}}, items[1]}));
-
-    // An empty clipboard comes back empty.
-    pasteboard.clearContents();
-    const ClipboardSnapshot empty = QCoro::waitFor(ClipboardSnapshot::take(pasteboard));
-    EXPECT_TRUE(empty.items.isEmpty());
-    EXPECT_TRUE(empty.restore(ClipboardSnapshot::putTransient(u"x"_s, pasteboard), pasteboard));
-    EXPECT_TRUE(pasteboard.items().isEmpty());
 }
