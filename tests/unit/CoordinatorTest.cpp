@@ -20,6 +20,16 @@ TEST_F(SessionFixture, DictionaryPickReplacesTheWordAndKeepsTheEnding)
     EXPECT_EQ(PickHistory::shared().count(), 1);
     spinUntil([] { return false; });
     EXPECT_EQ(replacedPosts, 1) << "one press, at most one replacement";
+
+    // With Alt the spelling is copied and the text left; it counts as a pick all the same.
+    editor = fake->openEditor("수도를", {0, 3});
+    ASSERT_TRUE(pressShowsList());
+    press(kDigit2, ModifierFlag::option);
+    EXPECT_EQ(fake->pasteboard->text(), "水道");
+    spinUntil([] { return false; });
+    EXPECT_EQ(editor->text, "수도를");
+    EXPECT_EQ(replacedPosts, 1);
+    EXPECT_EQ(PickHistory::shared().count(), 2);
 }
 
 TEST_F(SessionFixture, PressesWhileLoadingAndALateRankerAnswer)
@@ -66,18 +76,6 @@ TEST_F(SessionFixture, AFailingModelShowsFrequencyAndTheLearnedOrder)
     EXPECT_EQ(primaries().mid(0, 2), QStringList({"首都", "囚徒"}));
     EXPECT_EQ(panel.model().items()[0].secondary, "뜻0");
     EXPECT_EQ(model->availabilityChecks(), 2);
-}
-
-TEST_F(SessionFixture, OptionPickCopiesTheHanjaAndLeavesTheText)
-{
-    auto editor = fake->openEditor("수도를", {0, 3});
-    ASSERT_TRUE(pressShowsList());
-    press(kDigit1, ModifierFlag::option);
-    EXPECT_EQ(fake->pasteboard->text(), "首都");
-    spinUntil([] { return false; });
-    EXPECT_EQ(editor->text, "수도를");
-    EXPECT_EQ(replacedPosts, 0);
-    EXPECT_EQ(PickHistory::shared().count(), 1) << "a copied spelling counts as a pick";
 }
 
 TEST_F(SessionFixture, ARefusedReplacementSaysSoAndStillLearns)
