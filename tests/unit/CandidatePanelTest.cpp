@@ -130,8 +130,9 @@ TEST_F(PanelFixture, TypingOverANoticeReachesTheApplicationOnce)
 }
 
 // The panel holds the keyboard; what it hands on goes to the application in front, never to a
-// new session or to Sorelwick itself.
-TEST_F(PanelFixture, KeysHandedOnReachOnlyTheApplication)
+// new session or to Sorelwick itself. Another application in front closes it (a click outside
+// too: the ui tier's window test, on the real window).
+TEST_F(PanelFixture, KeysHandedOnReachOnlyTheApplicationAndAnotherInFrontCloses)
 {
     // A second press of the shortcut only closes the list: passed on, it would open a new one.
     const Shortcut shortcut = ShortcutCenter::shared().current();
@@ -141,8 +142,15 @@ TEST_F(PanelFixture, KeysHandedOnReachOnlyTheApplication)
     // Nor does a key go to Sorelwick itself when one of its own windows is in front.
     showList(3);
     fake->workspace->activate(fake->workspace->ownPid());
+    EXPECT_TRUE(panel.isVisible()) << "our own activation keeps the panel";
     EXPECT_EQ(press(kLetterA), false);
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
+
+    showList(3);
+    fake->workspace->activate(fake->workspace->addApplication(777, QStringLiteral("org.example.Other"))->pid());
+    EXPECT_FALSE(panel.isVisible());
+    EXPECT_EQ(fake->workspace->observerCount(), 0);
+    EXPECT_FALSE(fake->panelWindow->hasKeyMonitor());
 }
 
 TEST_F(PanelFixture, NoticeTimesOutButNotOverANewerShowing)
@@ -185,19 +193,6 @@ TEST_F(PanelFixture, StaleTokensShowNothingAndPicksRunAfterDismissal)
     press(kDigit[2]);
     EXPECT_TRUE(hiddenAtPick);
     EXPECT_EQ(sessionAtPick, token + 1);
-}
-
-// A click outside closes the panel too: the ui tier's window test, on the real window.
-TEST_F(PanelFixture, AnotherApplicationInFrontCloses)
-{
-    auto other = fake->workspace->addApplication(777, QStringLiteral("org.example.Other"));
-    showList(3);
-    fake->workspace->activate(fake->workspace->ownPid());
-    EXPECT_TRUE(panel.isVisible()) << "our own activation keeps the panel";
-    fake->workspace->activate(other->pid());
-    EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(fake->workspace->observerCount(), 0);
-    EXPECT_FALSE(fake->panelWindow->hasKeyMonitor());
 }
 
 TEST_F(PanelFixture, EachDigitKeyPicksItsOwnRowInAnExpandedList)
