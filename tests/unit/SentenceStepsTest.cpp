@@ -13,13 +13,6 @@ constexpr quint16 kDigit3 = 20, kSpace = 49, kBackspace = 51, kReturn = 36, kEsc
 const QByteArray kSentenceDictionary = "대한민국\t大韓民國\n수도\t首都\n수도\t水道\n정부\t政府\n수\t首\t머리 수\n"
                                        "도\t都\t도읍 도\n국회\t國會\n";
 
-QStringList stepWords(const SentenceSteps::Steps& found, const QString& text)
-{
-    QStringList words;
-    for (const SentenceSteps::Step& s : found.steps) words.append(text.mid(s.start, s.length));
-    return words;
-}
-
 } // namespace
 
 TEST(SentenceStepsTest, StepsAreTheEojeolsAPressWouldFindAWordOfTwoSyllablesIn)
@@ -40,7 +33,10 @@ TEST(SentenceStepsTest, StepsAreTheEojeolsAPressWouldFindAWordOfTwoSyllablesIn)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
-        EXPECT_EQ(stepWords(SentenceSteps::find(c.text, dictionary), c.text), c.steps);
+        QStringList words;
+        for (const SentenceSteps::Step& s : SentenceSteps::find(c.text, dictionary).steps)
+            words.append(c.text.mid(s.start, s.length));
+        EXPECT_EQ(words, c.steps);
     }
     EXPECT_FALSE(SentenceSteps::isSentence(" 수도는 "));
     EXPECT_TRUE(SentenceSteps::isSentence("수도는\n정부"));
@@ -93,10 +89,9 @@ TEST(SentenceStepsTest, AnswersAreWrittenInPlaceWithEverythingBetweenKept)
     }
 }
 
+// A step's header at the start of a short text: the session's (StepsThroughTheWordsAndWritesOnce).
 TEST(SentenceStepsTest, TheHeaderMarksTheWordInItsSurroundingsOnOneLine)
 {
-    const QString text = QStringLiteral("대한민국의 수도는 서울이다");
-    EXPECT_EQ(SentenceSteps::header(text, {6, 3, {}}, 2, 1, 2), "대한민국의 [수도]는 서울이다 · 2/2");
     const QString longText = QStringLiteral("가나다라마바사아자차카타파하\n가나다라 수도는 가나다라마바사아자차카타파하");
     EXPECT_EQ(SentenceSteps::header(longText, {20, 3, {}}, 2, 0, 9), "… 가나다라 [수도]는 가나다라마… · 1/9");
 }

@@ -11,7 +11,6 @@ struct SessionClipboard : SessionFixture {
     SessionClipboard()
     {
         data.write("hanja.tsv", "수도\t首都\n");
-        data.write("hanja_freq.tsv", "수도\t首都\t100\n");
         reloadDictionary();
     }
     ~SessionClipboard() override
@@ -49,28 +48,25 @@ TEST_F(SessionClipboard, WhereKeysCannotReachTheSpellingGoesOnTheClipboardAtOnce
 TEST_F(SessionClipboard, ALatePasteIsNoFailure)
 {
     auto editor = clipboardOnlyEditor("수도", {0, 2});
-    editor->pasteDelayMs = 1500;
-    ASSERT_TRUE(pressShowsList());
-    fake->panelWindow->pressKey(kDigit1);
-    settle(6000);
-    EXPECT_EQ(editor->text, "수도(首都)");
-    EXPECT_EQ(replacedPosts, 1);
-    EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(fake->pasteboard->text(), kUserClipboard);
-
-    editor->text = "수도";
-    editor->selection = {0, 2};
-    editor->pasteDelayMs = TextReplacer::pasteDeadlineMs + 500;
-    ASSERT_TRUE(pressShowsList());
-    const qint64 picked = fake->clock->monotonicMs();
-    fake->panelWindow->pressKey(kDigit1);
-    ASSERT_TRUE(spinUntil([&] { return noticeShown(noticeFor("수도(首都)")); }));
-    EXPECT_GE(fake->clock->monotonicMs() - picked, TextReplacer::pasteDeadlineMs) << "told only once the wait is over";
-    settle(6000);
-    EXPECT_EQ(editor->text, "수도(首都)");
-    EXPECT_EQ(replacedPosts, 2);
-    EXPECT_FALSE(panel.isVisible());
-    EXPECT_EQ(fake->pasteboard->text(), kUserClipboard);
+    for (const qint64 delay : {qint64(1500), qint64(TextReplacer::pasteDeadlineMs + 500)}) {
+        SCOPED_TRACE(delay);
+        editor->text = "수도";
+        editor->selection = {0, 2};
+        editor->pasteDelayMs = delay;
+        const int before = replacedPosts;
+        ASSERT_TRUE(pressShowsList());
+        const qint64 picked = fake->clock->monotonicMs();
+        fake->panelWindow->pressKey(kDigit1);
+        if (delay > TextReplacer::pasteDeadlineMs) {
+            ASSERT_TRUE(spinUntil([&] { return noticeShown(noticeFor("수도(首都)")); }));
+            EXPECT_GE(fake->clock->monotonicMs() - picked, TextReplacer::pasteDeadlineMs) << "told only once the wait is over";
+        }
+        settle(6000);
+        EXPECT_EQ(editor->text, "수도(首都)");
+        EXPECT_EQ(replacedPosts, before + 1);
+        EXPECT_FALSE(panel.isVisible());
+        EXPECT_EQ(fake->pasteboard->text(), kUserClipboard);
+    }
 }
 
 // The shortcut pressed again while the pick's paste still holds the clipboard.
