@@ -75,15 +75,6 @@ struct SessionFixture : ::testing::Test {
         data.write("compound_parts.tsv", "부과\t賦課\t10\n");
         reloadDictionary();
     }
-    // 정신보다: a compound writers spelled, which the text reads likelier as 정신 + 보다, offered after.
-    void useCompoundReadAfterTheStem()
-    {
-        data.write("hanja.tsv", "정신\t精神\t\n정신\t挺身\t\n");
-        data.write("known_endings.tsv", "\t3000000\t10\n다\t7000\t10\n보다\t6500\t10\n");
-        data.write("seen_compounds.tsv", "정신보\t鄭臣保\t2\t1085\n");
-        data.write("compound_parts.tsv", "");
-        reloadDictionary();
-    }
 
     void useModel()
     {

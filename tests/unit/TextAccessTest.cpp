@@ -1,5 +1,3 @@
-#include "base/Log.h"
-#include "core/ClipboardSnapshot.h"
 #include "core/KeySim.h"
 #include "core/TextCapture.h"
 #include "core/TextReplacer.h"
@@ -13,13 +11,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kEditorId = u"org.example.Editor"_s;
-
 class TextAccess : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        defaults = TestSupport::freshDefaults();
+        TestSupport::freshDefaults();
         fake = FakePlatform::install();
     }
 
@@ -43,18 +39,6 @@ protected:
         return app;
     }
 
-    // A terminal without accessibility whose selection (selected) is on PRIMARY, owned by it.
-    std::shared_ptr<MemoryApplication> terminal(const QString& text, const QString& selected, Pid pid,
-                                                const QString& desktopId)
-    {
-        auto term = fake->openEditor(text, {text.indexOf(selected), selected.size()}, pid, desktopId);
-        term->hasAccessibleFocus = false;
-        fake->pasteboard->writeFromOtherProgram(userClipboard());
-        fake->primarySelection->writeStringFromOtherProgram(selected);
-        fake->primarySelection->owner = pid;
-        return term;
-    }
-
     // Whether the only keys posted are one chord, pressed then released.
     testing::AssertionResult postedOnly(KeyChord chord) const
     {
@@ -66,14 +50,12 @@ protected:
         return testing::AssertionFailure() << p.size() << " key events, the first " << (p.isEmpty() ? -1 : p[0].keyCode);
     }
 
-    std::shared_ptr<MemoryDefaultsStore> defaults;
     std::shared_ptr<FakePlatform> fake;
-    Log::Collector log;
 };
 
 } // namespace
 
-TEST_F(TextAccess, accessibilityCaptureReadsSelectionContextAndBounds)
+TEST_F(TextAccess, accessibilityCaptureReadsSelectionContextAndBoundsClippedAndChecked)
 {
     auto app = fake->openEditor(u"대한민국의 수도는 서울이다"_s, {6, 3});
     auto cap = capture();
@@ -81,15 +63,9 @@ TEST_F(TextAccess, accessibilityCaptureReadsSelectionContextAndBounds)
     EXPECT_EQ(cap->selected, u"수도는"_s);
     EXPECT_EQ(cap->context, u"대한민국의 수도는 서울이다"_s);
     EXPECT_TRUE(cap->viaAccessibility);
-    EXPECT_TRUE(cap->element);
     EXPECT_EQ(cap->selectionBounds, QRectF(160, 200, 30, 20));
     EXPECT_EQ(cap->pid, 501);
     EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-
-    // The focus known only to the application's own element still counts.
-    app->answersSystemWideFocus = false;
-    ASSERT_TRUE(capture());
-    EXPECT_EQ(capture().value().selected, u"수도는"_s);
 
     // Without a range: no context window and no bounds.
     app->readOverrides[Accessibility::selectedTextRangeAttribute] = {AXError::noValue, {}};
@@ -97,15 +73,11 @@ TEST_F(TextAccess, accessibilityCaptureReadsSelectionContextAndBounds)
     ASSERT_TRUE(cap);
     EXPECT_EQ(cap->context, u"수도는"_s);
     EXPECT_FALSE(cap->selectionBounds);
-}
 
-TEST_F(TextAccess, contextWindowAndBoundsAreClippedAndChecked)
-{
+    // The context window is clipped at the text's ends.
     const QString longText = QString(400, u'가');
-    auto app = fake->openEditor(longText, {0, 2});
-    auto cap = capture();
-    ASSERT_TRUE(cap);
-    EXPECT_EQ(cap->context.size(), 152); // nothing before the start
+    app = fake->openEditor(longText, {0, 2});
+    EXPECT_EQ(capture().value().context.size(), 152); // nothing before the start
     app->selection = {390, 10};
     EXPECT_EQ(capture().value().context.size(), 160); // nothing after the end
     app->selection = {200, 5};
@@ -134,8 +106,6 @@ TEST_F(TextAccess, blankOrUnreadableSelectionFallsBackToCommandC)
     EXPECT_EQ(cap->selected, u"수도"_s);
     EXPECT_EQ(cap->context, u"수도"_s);
     EXPECT_FALSE(cap->viaAccessibility);
-    EXPECT_FALSE(cap->element);
-    EXPECT_FALSE(cap->selectionBounds);
     // Exactly one Ctrl+C (an editor's copy chord), and the user's clipboard is back.
     EXPECT_TRUE(postedOnly({KeyCode::c, ModifierFlag::control}));
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
@@ -143,14 +113,7 @@ TEST_F(TextAccess, blankOrUnreadableSelectionFallsBackToCommandC)
     // A wrong type reads as a failure too.
     app->readOverrides[Accessibility::selectedTextAttribute] = {AXError::success, TextRange{2, 2}};
     EXPECT_EQ(capture().value().viaAccessibility, false);
-
-    // Forced by the debug setting, a readable selection is copied too.
-    app->readOverrides.clear();
-    defaults->setValue(u"debugForceClipboardCapture"_s, true);
-    cap = capture();
-    ASSERT_TRUE(cap);
-    EXPECT_FALSE(cap->viaAccessibility);
-    EXPECT_EQ(cap->selected, u"수도"_s);
+    // Forced by the debug setting, a readable one is copied too: the session's password case.
 }
 
 TEST_F(TextAccess, copyThatChangesNothingGivesUpAfterTwentyPolls)
@@ -163,11 +126,9 @@ TEST_F(TextAccess, copyThatChangesNothingGivesUpAfterTwentyPolls)
     EXPECT_EQ(fake->clock->monotonicMs() - start, 500);
     EXPECT_EQ(fake->pasteboard->changeCount(), count); // untouched, not even restored
 
-    // No frontmost application: nothing at all, not even a log line.
+    // No frontmost application: nothing at all.
     fake->workspace->clearFrontmost();
-    log.clear();
     EXPECT_FALSE(capture());
-    EXPECT_TRUE(log.lines().isEmpty());
 }
 
 // A clipboard too large to be saved (or whose owner stopped answering) would be replaced for good
@@ -175,21 +136,20 @@ TEST_F(TextAccess, copyThatChangesNothingGivesUpAfterTwentyPolls)
 TEST_F(TextAccess, aClipboardThatCannotBeSavedIsNotCopiedOver)
 {
     clipboardOnlyEditor();
-    const qint64 count = fake->pasteboard->changeCount();
     for (const QString& type : {u"image/png"_s, u"text/html"_s}) {
         fake->faultyPasteboard->untakeableTypes = {type};
         QString why;
         EXPECT_FALSE(QCoro::waitFor(TextCapture::capture(true, &why))) << type.toStdString();
         EXPECT_EQ(why, TextCapture::clipboardUnsavedNotice);
-        EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-        EXPECT_EQ(fake->pasteboard->changeCount(), count);
+        EXPECT_TRUE(fake->keyPoster->posted().isEmpty()) << "no copy chord";
     }
-    // A type the owner only refuses has nothing to lose.
+    // A type the owner only refuses has nothing to lose: the rest comes back.
     fake->faultyPasteboard->untakeableTypes.clear();
     fake->faultyPasteboard->unreadableTypes = {u"image/png"_s};
     QString why;
     EXPECT_TRUE(QCoro::waitFor(TextCapture::capture(true, &why)));
     EXPECT_TRUE(why.isEmpty());
+    EXPECT_EQ(fake->pasteboard->items(), (QList<PasteboardItem>{userClipboard()[0], {{u"text/uri-list"_s, "file:///a.png"}}}));
 }
 
 // Slow applications (Chromium without accessibility, an office suite under load) answer the copy
@@ -213,7 +173,8 @@ TEST_F(TextAccess, lateCopyIsUndoneUnlessAnotherProgramCopiedMeanwhile)
     EXPECT_EQ(fake->pasteboard->text(), u"newer"_s);
 }
 
-TEST_F(TextAccess, ownWindowIsReadAndWrittenDirectly)
+// The onboarding's practice (a ui test) reads and writes our own text view through a whole session.
+TEST_F(TextAccess, ownWindowIsReadDirectlyOrNotAtAll)
 {
     fake->openEditor(u"다른 앱"_s, {0, 2});
     fake->workspace->activate(fake->workspace->ownPid());
@@ -225,20 +186,7 @@ TEST_F(TextAccess, ownWindowIsReadAndWrittenDirectly)
     view->content = u"연습 수도"_s;
     view->selection = {3, 2};
     fake->ownWindows->focused = view;
-    auto cap = capture();
-    ASSERT_TRUE(cap);
-    EXPECT_EQ(cap->selected, u"수도"_s);
-    EXPECT_EQ(cap->context, u"연습 수도"_s);
-    EXPECT_EQ(cap->local, view);
-    EXPECT_EQ(cap->pid, fake->workspace->ownPid());
-    EXPECT_EQ(cap->selectionBounds, QRectF(324, 300, 16, 18));
-
-    const qint64 count = fake->pasteboard->changeCount();
-    EXPECT_TRUE(replace(*cap, u"수도(首都)"_s));
-    EXPECT_EQ(view->content, u"연습 수도(首都)"_s);
-    EXPECT_EQ(fake->pasteboard->changeCount(), count);
-    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-
+    EXPECT_EQ(capture().value().selectionBounds, QRectF(324, 300, 16, 18));
     view->selection = {0, 0};
     EXPECT_FALSE(capture());
 }
@@ -283,9 +231,6 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
     const auto cap = capture();
     ASSERT_TRUE(cap);
 
-    EXPECT_TRUE(replace(*cap, u"수도(首都)"_s));
-    EXPECT_TRUE(fake->keyPoster->posted().isEmpty());
-
     // Each case: the sentence selected afresh, one quirk of the application's writes; whether the
     // replacement is pasted after all.
     const QString replaced = u"대한민국의 首都는 서울이다"_s;
@@ -296,6 +241,7 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
         QString text;
         bool pasted;
     } cases[] = {
+        {"written as asked", [] {}, replaced, false},
         {"success reported, text unchanged", [&] { app->ignoredWrites.insert(selected); }, replaced, true},
         {"success reported, the text changed late (an input method, a busy application)",
          [&] {
@@ -320,9 +266,7 @@ TEST_F(TextAccess, accessibilityReplacementIsVerified)
         app->selection = {6, 2};
         app->readOverrides.clear();
         app->ignoredWrites.clear();
-        fake->writeFaults(*app).late.clear();
-        fake->writeFaults(*app).half.clear();
-        fake->writeFaults(*app).refused.clear();
+        fake->writeFaults(*app) = {};
         fake->keyPoster->clearPosted();
         c.arrange();
         EXPECT_TRUE(replace(*cap, u"首都"_s));
@@ -365,11 +309,9 @@ TEST_F(TextAccess, pasteRestoresTheClipboardUnlessAnotherProgramWroteMeanwhile)
     const auto cap = capture();
     ASSERT_TRUE(cap);
 
-    const qint64 start = fake->clock->monotonicMs();
     EXPECT_TRUE(replace(*cap, u"首都"_s));
     EXPECT_EQ(app->text, u"首都"_s);
     EXPECT_EQ(fake->pasteboard->items(), userClipboard()); // every item, every type, every byte
-    EXPECT_EQ(fake->clock->monotonicMs() - start, 300);
 
     // Another program copies something 100 ms into the wait: its content stays.
     app->text = u"수도"_s;
@@ -378,6 +320,13 @@ TEST_F(TextAccess, pasteRestoresTheClipboardUnlessAnotherProgramWroteMeanwhile)
     EXPECT_TRUE(replace(*cap, u"首都"_s));
     EXPECT_EQ(app->text, u"首都"_s);
     EXPECT_EQ(fake->pasteboard->text(), u"newer"_s);
+
+    // An empty clipboard comes back empty.
+    app->text = u"수도"_s;
+    app->selection = {0, 2};
+    fake->pasteboard->clearContents();
+    EXPECT_TRUE(replace(*cap, u"首都"_s));
+    EXPECT_TRUE(fake->pasteboard->items().isEmpty());
 }
 
 // An application that reads the clipboard late must get the replacement, not the user's old
@@ -397,7 +346,7 @@ TEST_F(TextAccess, pasteReadLateGetsTheReplacementAndNoReadWaitsForTheDeadline)
     EXPECT_GE(waited, 900);
     EXPECT_LT(waited, 900 + 50);
 
-    // No request at all: nothing was written; back at the deadline, with a log line.
+    // No request at all: nothing was written; back at the deadline.
     app->text = u"수도"_s;
     app->selection = {0, 2};
     app->pastesOnPasteChord = false;
@@ -422,31 +371,18 @@ TEST_F(TextAccess, aPasteThatLandsAfterTheReplacementGaveUpGivesTheClipboardBack
     EXPECT_EQ(fake->pasteboard->items(), userClipboard());
 }
 
-TEST_F(TextAccess, pasteRefusedWhenTheFrontmostApplicationChanged)
+// Another application in front before the paste: SessionFixture.ARefusedReplacementSaysSoAndStillLearns.
+TEST_F(TextAccess, copyRefusedWhenTheFrontmostApplicationChanged)
 {
-    auto app = clipboardOnlyEditor();
+    clipboardOnlyEditor();
     auto other = fake->workspace->addApplication(777, u"org.example.Chat"_s);
-    const auto cap = capture();
-    ASSERT_TRUE(cap);
-
-    // Before the paste.
-    fake->workspace->activate(other->pid());
-    const qint64 start = fake->clock->monotonicMs();
-    EXPECT_FALSE(replace(*cap, u"首都"_s));
-    EXPECT_EQ(fake->clock->monotonicMs(), start); // no wait after a refusal
-    EXPECT_EQ(app->text, u"수도"_s);
-    EXPECT_EQ(other->text, QString());
-    EXPECT_EQ(fake->pasteboard->items(), userClipboard());
-    EXPECT_TRUE(postedOnly({KeyCode::c, ModifierFlag::control})) << "only the capture's copy";
-
-    // Before the copy, while the user still holds the shortcut's modifiers.
-    fake->workspace->activate(app->pid());
+    // It comes in front while the user still holds the shortcut's modifiers.
     fake->keyPoster->holdModifiers(ModifierFlag::control | ModifierFlag::option, 200);
     fake->clock->afterMs(100, [this, other] { fake->workspace->activate(other->pid()); });
     const qint64 count = fake->pasteboard->changeCount();
     EXPECT_FALSE(capture());
     EXPECT_EQ(fake->pasteboard->changeCount(), count);
-    EXPECT_EQ(fake->keyPoster->posted().size(), 2) << "no key reached the other application";
+    EXPECT_TRUE(fake->keyPoster->posted().isEmpty()) << "no key reached the other application";
 }
 
 TEST_F(TextAccess, modifierWaitPostsAfterReleaseOrGivesUpAfterOneSecond)
@@ -507,12 +443,15 @@ TEST_F(TextAccess, terminalsAreReadFromPrimaryAndPastedWithTheirOwnChord)
     Pid pid = 610;
     for (const auto& t : terminals) {
         SCOPED_TRACE(t.id);
-        const QString id = QString::fromLatin1(t.id);
-        auto term = terminal(u"$ echo 수도"_s, u"수도"_s, pid++, id);
+        // Without accessibility, its selection on PRIMARY, owned by it.
+        auto term = fake->openEditor(u"$ echo 수도"_s, {7, 2}, pid, QString::fromLatin1(t.id));
+        term->hasAccessibleFocus = false;
+        fake->pasteboard->writeFromOtherProgram(userClipboard());
+        fake->primarySelection->writeStringFromOtherProgram(u"수도"_s);
+        fake->primarySelection->owner = pid++;
         auto cap = capture();
         ASSERT_TRUE(cap);
         EXPECT_EQ(cap->selected, u"수도"_s);
-        EXPECT_FALSE(cap->viaAccessibility);
         EXPECT_TRUE(fake->keyPoster->posted().isEmpty()) << "no key at all reaches a terminal for a capture";
 
         const qint64 clipboardCount = fake->pasteboard->changeCount();
@@ -524,7 +463,6 @@ TEST_F(TextAccess, terminalsAreReadFromPrimaryAndPastedWithTheirOwnChord)
             EXPECT_EQ(fake->pasteboard->changeCount(), clipboardCount) << "the clipboard is not touched";
         }
         EXPECT_EQ(fake->primarySelection->text(), u"수도"_s) << "PRIMARY is given back";
-        EXPECT_EQ(term->interrupts, 0);
         fake->keyPoster->clearPosted();
     }
 
@@ -536,24 +474,23 @@ TEST_F(TextAccess, terminalsAreReadFromPrimaryAndPastedWithTheirOwnChord)
 
 // The accessibility layer can keep naming a background editor's text as focused while an
 // application without accessibility is in front: that text is neither read nor written, and the
-// front application's own way is taken.
+// front application's own way is taken (a terminal's: the e2e tier, with xterm).
 TEST_F(TextAccess, aFocusLeftInABackgroundApplicationIsNotTaken)
 {
     auto editor = fake->openEditor(u"수도를 보다"_s, {0, 2});
     fake->accessibility->backgroundFocus = editor;
 
-    auto term = terminal(u"$ echo 수도"_s, u"수도"_s, 620, u"XTerm"_s);
     auto plain = fake->openEditor(u"서울 수도"_s, {3, 2}, 630, u"org.example.Plain"_s);
     plain->hasAccessibleFocus = false;
     auto own = fake->openEditor(u"수도"_s, {0, 2}, 640, u"org.example.Own"_s);
     own->answersSystemWideFocus = false;
-    // In front in turn: a terminal (PRIMARY), an editor without accessibility (its copy chord) and
-    // one whose focus only its own element knows (read and written through it).
+    // In front in turn: an editor without accessibility (its copy chord) and one whose focus only
+    // its own element knows (read and written through it).
     const struct {
         std::shared_ptr<MemoryApplication> app;
         bool viaAccessibility;
         QString after;
-    } fronts[] = {{term, false, u"$ echo 首都"_s}, {plain, false, u"서울 首都"_s}, {own, true, u"首都"_s}};
+    } fronts[] = {{plain, false, u"서울 首都"_s}, {own, true, u"首都"_s}};
     for (const auto& front : fronts) {
         SCOPED_TRACE(front.app->pid());
         fake->workspace->activate(front.app->pid());
@@ -565,40 +502,5 @@ TEST_F(TextAccess, aFocusLeftInABackgroundApplicationIsNotTaken)
     }
 
     EXPECT_EQ(editor->text, u"수도를 보다"_s);
-    EXPECT_EQ(editor->selection, (TextRange{0, 2}));
     EXPECT_EQ(editor->attributeWrites, 0);
-}
-
-TEST(ClipboardSnapshot, restoresEveryItemAndTypeItCouldRead)
-{
-    FaultyPasteboard pasteboard;
-    const QList<PasteboardItem> items{
-        PasteboardItem{{u"text/html"_s, "<i>a</i>"}, {Pasteboard::stringType, "a"}},
-        PasteboardItem{{u"application/x-color"_s, QByteArray(4, '\0')}, {Pasteboard::stringType, "b"}}};
-    pasteboard.writeFromOtherProgram(items);
-
-    const ClipboardSnapshot snapshot = QCoro::waitFor(ClipboardSnapshot::take(pasteboard));
-    EXPECT_EQ(snapshot.items, items);
-    const qint64 ours = ClipboardSnapshot::putTransient(u"首都"_s, pasteboard);
-    EXPECT_EQ(pasteboard.text(), u"首都"_s);
-    EXPECT_EQ(pasteboard.types(),
-              (QList<QStringList>{{Pasteboard::stringType, ClipboardSnapshot::transientType,
-                                   ClipboardSnapshot::autoGeneratedType}}));
-    EXPECT_TRUE(snapshot.restore(ours, pasteboard));
-    EXPECT_EQ(pasteboard.items(), items);
-
-    // A type whose data the owner does not deliver is left out; the rest comes back.
-    pasteboard.writeFromOtherProgram(items);
-    pasteboard.unreadableTypes.insert(u"text/html"_s);
-    const ClipboardSnapshot partial = QCoro::waitFor(ClipboardSnapshot::take(pasteboard));
-    pasteboard.unreadableTypes.clear();
-    EXPECT_TRUE(partial.restore(ClipboardSnapshot::putTransient(u"x"_s, pasteboard), pasteboard));
-    EXPECT_EQ(pasteboard.items(), (QList<PasteboardItem>{PasteboardItem{{Pasteboard::stringType, "a"}}, items[1]}));
-
-    // An empty clipboard comes back empty.
-    pasteboard.clearContents();
-    const ClipboardSnapshot empty = QCoro::waitFor(ClipboardSnapshot::take(pasteboard));
-    EXPECT_TRUE(empty.items.isEmpty());
-    EXPECT_TRUE(empty.restore(ClipboardSnapshot::putTransient(u"x"_s, pasteboard), pasteboard));
-    EXPECT_TRUE(pasteboard.items().isEmpty());
 }
