@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <qcoro/qcorotask.h>
 
+#include <array>
 #include <atomic>
 #include <future>
 
@@ -44,12 +45,7 @@ enum class Editor { mousepad, qt, qtRich };
 
 std::string editorName(const testing::TestParamInfo<Editor>& info)
 {
-    switch (info.param) {
-    case Editor::mousepad: return "Mousepad";
-    case Editor::qt: return "QtEditor";
-    case Editor::qtRich: return "QtRichEditor";
-    }
-    return "?";
+    return std::array{"Mousepad", "QtEditor", "QtRichEditor"}.at(std::size_t(info.param));
 }
 
 // The focused element of the application, if it has one on the bus.
@@ -66,7 +62,7 @@ AXElementRef startFocused(AtspiAccessibility& ax, TestEditor& editor, const QStr
                           const QStringList& options = {})
 {
     AXElementRef element;
-    if (editor.open(text, selection.location, selection.length, options) && editor.program->waitForAccessible())
+    if (editor.start(text, selection.location, selection.length, options) && editor.program->waitForAccessible())
         waitUntil([&] { return (element = focusedIn(ax, editor.program->pid())) != nullptr; }, 5s);
     return element;
 }
@@ -93,8 +89,8 @@ protected:
             ASSERT_TRUE(xdotool(keys));
             m_app = m_mousepad.program.get();
         } else {
-            ASSERT_TRUE(m_editor.open(text, selection.location, selection.length,
-                                      GetParam() == Editor::qtRich ? QStringList{QStringLiteral("--rich")} : QStringList{}));
+            ASSERT_TRUE(m_editor.start(text, selection.location, selection.length,
+                                       GetParam() == Editor::qtRich ? QStringList{QStringLiteral("--rich")} : QStringList{}));
             m_app = m_editor.program.get();
         }
         ASSERT_TRUE(waitUntil([&] { return focused() != nullptr; }, 20s)) << "no focused text element";
@@ -277,11 +273,10 @@ TEST_P(AtspiGrabTest, TheTextFocusedLastStandsInWhileAGrabHoldsTheKeyboard)
     ASSERT_NO_FATAL_FAILURE(open(QStringLiteral("수도를 보다"), {0, 2}));
     const AXElementRef element = focused();
     const quint64 mark = ax.focusEventMark();
-    auto grab = std::make_unique<KeyboardGrab>();
-    ASSERT_TRUE(grab->held());
+    ASSERT_TRUE(grabKeyboard(true));
     const bool lost = waitUntil([&] { return ax.focusReportsSince(element, mark).last == false; }, 20s);
     const auto seen = AX::as<AXElementRef>(ax.copyAttributeValue(ax.systemWide(), Accessibility::focusedUIElementAttribute));
-    grab.reset();
+    grabKeyboard(false);
     ASSERT_TRUE(lost) << "the editor did not report losing the focus to the grab";
     ASSERT_TRUE(seen);
     EXPECT_EQ(read(*seen, Accessibility::selectedTextAttribute), QStringLiteral("수도"));
@@ -312,6 +307,9 @@ TEST(AtspiFocusReports, AnEditorsFocusReachesTheMainThread)
     ASSERT_TRUE(other);
     EXPECT_TRUE(waitUntil([&] { return ax.focusReportsSince(other, mark).last == true; }, 20s));
     EXPECT_GT(ax.focusEventMark(), mark);
+    // None for a process not on the bus.
+    EXPECT_EQ(ax.application(getpid() + 100000), nullptr);
+    EXPECT_EQ(ax.application(0), nullptr);
 }
 
 // The application in front, as the bus tells it, never waits on libatspi's thread (where a busy
@@ -349,31 +347,28 @@ TEST(AtspiWrite, APasswordFieldIsNamedAndNeitherReadNorWritten)
         QString program;
         QStringList arguments;
         QString typed; // into the field once it has the focus
-        std::function<QString(Program&)> held;
+        std::function<QString(LaunchedApp&)> held;
     };
     const Field fields[] = {
         {"Qt", testEditorPath(),
          {QStringLiteral("--password"), QStringLiteral("--text"), QStringLiteral("수도0420"), QStringLiteral("--mirror"), mirror},
-         {}, [&](Program&) { return readFile(mirror); }},
-        {"GTK", QStringLiteral("zenity"), {QStringLiteral("--password")}, QStringLiteral("sudo0420"), [](Program& app) {
+         {}, [&](LaunchedApp&) { return readFile(mirror); }},
+        {"GTK", QStringLiteral("zenity"), {QStringLiteral("--password")}, QStringLiteral("sudo0420"), [](LaunchedApp& app) {
              xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-             waitUntil([&] { return app.process().state() == QProcess::NotRunning; });
+             waitUntil([&] { return !app.running(); });
              return QString::fromUtf8(app.process().readAllStandardOutput()).trimmed();
          }},
     };
     for (const Field& f : fields) {
         SCOPED_TRACE(f.name);
         AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
-        Program app(f.program, f.arguments);
-        const unsigned long window = app.window();
-        ASSERT_NE(window, 0u);
-        ASSERT_TRUE(activate(window));
-        ASSERT_TRUE(waitUntil([&] { return registeredOnAccessibilityBus(app.pid()); }, 10s));
+        const auto app = LaunchedApp::start(f.program, f.arguments);
+        ASSERT_TRUE(app && app->activate(10s) && app->waitForAccessible());
         if (!f.typed.isEmpty()) {
             ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"), f.typed}));
         }
         AXElementRef element;
-        ASSERT_TRUE(waitUntil([&] { return (element = focusedIn(ax, app.pid())) != nullptr; }, 5s));
+        ASSERT_TRUE(waitUntil([&] { return (element = focusedIn(ax, app->pid())) != nullptr; }, 5s));
         EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(element, Accessibility::subroleAttribute)),
                   Accessibility::secureTextFieldSubrole);
         for (const QString& attribute : {Accessibility::selectedTextAttribute, Accessibility::valueAttribute})
@@ -381,7 +376,7 @@ TEST(AtspiWrite, APasswordFieldIsNamedAndNeitherReadNorWritten)
         EXPECT_NE(ax.setAttributeValue(element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("首都"))),
                   AXError::success);
         const QString expected = f.typed.isEmpty() ? f.arguments.at(2) : f.typed;
-        EXPECT_EQ(f.held(app), expected);
+        EXPECT_EQ(f.held(*app), expected);
     }
 }
 
@@ -428,12 +423,5 @@ TEST(AtspiTrust, AGoneBusLeavesTheSwitchAsLastReadUntilABusReturns)
     // Later tests, each a process of its own, find a bus again.
     ASSERT_EQ(QProcess::execute(script, {QStringLiteral("start")}), 0);
     EXPECT_TRUE(waitUntil([&] { return returned; }, 5s));
-}
-
-TEST(AtspiApplication, NoneForAProcessNotOnTheBus)
-{
-    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
-    EXPECT_EQ(ax.application(getpid() + 100000), nullptr);
-    EXPECT_EQ(ax.application(0), nullptr);
 }
 

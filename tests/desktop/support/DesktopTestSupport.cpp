@@ -17,12 +17,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace DesktopTest {
 
@@ -238,32 +234,24 @@ QString readFile(const QString& path)
 
 std::unique_ptr<LaunchedApp> LaunchedApp::start(const QString& program, const QStringList& arguments)
 {
-    std::vector<QByteArray> storage{program.toLocal8Bit()};
-    for (const QString& a : arguments) storage.push_back(a.toUtf8());
-    std::vector<char*> argv;
-    for (QByteArray& s : storage) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return nullptr;
-    return std::unique_ptr<LaunchedApp>(new LaunchedApp(pid));
+    std::unique_ptr<LaunchedApp> app(new LaunchedApp);
+    app->m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    app->m_process.start(program, arguments);
+    if (!app->m_process.waitForStarted(5000)) return nullptr;
+    app->m_pid = pid_t(app->m_process.processId());
+    return app;
 }
 
-bool LaunchedApp::running()
-{
-    if (!m_reaped && waitpid(m_pid, nullptr, WNOHANG) == m_pid) m_reaped = true;
-    return !m_reaped;
-}
+bool LaunchedApp::running() { return m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(0); }
 
 LaunchedApp::~LaunchedApp()
 {
     if (!running()) return;
     kill(m_pid, SIGCONT);
     kill(m_pid, SIGTERM);
-    const auto end = std::chrono::steady_clock::now() + 3s;
-    while (running() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(5ms);
-    if (running()) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
+    if (!m_process.waitForFinished(3000)) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
     }
 }
 
@@ -285,30 +273,6 @@ bool LaunchedApp::waitForAccessible(std::chrono::milliseconds deadline)
 void LaunchedApp::stop() { kill(m_pid, SIGSTOP); }
 void LaunchedApp::resume() { kill(m_pid, SIGCONT); }
 
-Program::Program(const QString& program, const QStringList& arguments)
-{
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(program, arguments);
-    m_process.waitForStarted(5000);
-}
-
-Program::~Program()
-{
-    if (m_process.state() == QProcess::NotRunning) return;
-    kill(pid(), SIGTERM);
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-}
-
-unsigned long Program::window(std::chrono::milliseconds deadline)
-{
-    unsigned long id = 0;
-    waitUntil([&] { return (id = clientWindow(pid())) != 0; }, deadline);
-    return id;
-}
-
 std::optional<QByteArray> run(const QString& program, const QStringList& arguments, std::chrono::milliseconds deadline)
 {
     QProcess p;
@@ -323,16 +287,6 @@ std::optional<QByteArray> run(const QString& program, const QStringList& argumen
 }
 
 bool xdotool(const QStringList& arguments) { return run(QStringLiteral("xdotool"), arguments).has_value(); }
-
-QList<pid_t> children(pid_t pid)
-{
-    QList<pid_t> list;
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        for (const QString& c : readFile(tasks.filePath(task + QStringLiteral("/children"))).split(u' ', Qt::SkipEmptyParts))
-            list << pid_t(c.toInt());
-    return list;
-}
 
 bool processRunning(pid_t pid)
 {
@@ -503,18 +457,14 @@ std::optional<QByteArray> selectionData(const QString& selection, const QString&
 
 // ------------------------------------------------------------------------------------ pictures
 
-bool publishTrayColour(const QColor& foreground)
+bool setTrayColours(const std::vector<long>& values, const char* type)
 {
     Display* d = display();
     const QByteArray selection = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(d));
     const ::Window tray = XGetSelectionOwner(d, XInternAtom(d, selection.constData(), False));
     if (!tray) return false;
-    const QRgba64 c = foreground.rgba64();
-    // Foreground, error, warning and success, 16 bits a channel; the last three as the first.
-    std::vector<long> values;
-    for (int i = 0; i < 4; ++i) values.insert(values.end(), {long(c.red()), long(c.green()), long(c.blue())});
-    XChangeProperty(d, tray, XInternAtom(d, "_NET_SYSTEM_TRAY_COLORS", False), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(values.data()), int(values.size()));
+    XChangeProperty(d, tray, XInternAtom(d, "_NET_SYSTEM_TRAY_COLORS", False), XInternAtom(d, type, False), 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(values.data()), int(values.size()));
     XSync(d, False);
     return true;
 }
@@ -559,34 +509,26 @@ bool Mousepad::select(const QString& part)
     return at >= 0 && selectText(pid(), int(at), int(at + part.size()));
 }
 
-bool TestEditor::open(const QString& text, qsizetype start, qsizetype length, const QStringList& options,
-                      const QStringList& environment)
+bool TestEditor::start(const QString& text, qsizetype at, qsizetype length, const QStringList& options,
+                       const QStringList& environment)
 {
     program = LaunchedApp::start(QStringLiteral("env"),
                                  environment
                                      + QStringList{testEditorPath(), QStringLiteral("--text"), text,
-                                                   QStringLiteral("--select"), QStringLiteral("%1,%2").arg(start).arg(length),
+                                                   QStringLiteral("--select"), QStringLiteral("%1,%2").arg(at).arg(length),
                                                    QStringLiteral("--mirror"), mirror()}
                                      + options);
     return program && waitUntil([&] { return this->text() == text; }, 15s) && program->activate(10s);
 }
 
-KeyboardGrab::KeyboardGrab()
+bool grabKeyboard(bool grab)
 {
-    Display* display = XOpenDisplay(nullptr);
-    m_display = display;
-    if (!display) return;
-    m_held = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime)
+    Display* d = display();
+    const bool held = grab && XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime)
         == GrabSuccess;
-    XSync(display, False);
-}
-
-KeyboardGrab::~KeyboardGrab()
-{
-    if (!m_display) return;
-    auto* display = static_cast<Display*>(m_display);
-    XUngrabKeyboard(display, CurrentTime);
-    XCloseDisplay(display);
+    if (!grab) XUngrabKeyboard(d, CurrentTime);
+    XSync(d, False);
+    return held || !grab;
 }
 
 } // namespace DesktopTest
