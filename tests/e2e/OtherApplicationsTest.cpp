@@ -51,8 +51,14 @@ struct Terminal {
     }
 };
 
-TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheRunningCommandGoesOn)
+// A Qt editor behind xterm: the accessibility bus keeps naming its text as focused after xterm,
+// which is not on the bus, comes to the front (Qt reports no focus loss when its window is
+// deactivated). The shortcut there belongs to xterm: its own selection is read and pasted, the
+// editor keeps its text until it is in front again.
+TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheCommandAndAQtEditorBehindAreLeftAlone)
 {
+    TestEditor editor;
+    ASSERT_TRUE(editor.open(kSentence, QStringLiteral("수도는")));
     Terminal terminal;
     ASSERT_TRUE(terminal.open(QStringLiteral("수도")));
     const pid_t command = terminal.commandPid();
@@ -87,22 +93,6 @@ TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheRunningCommandGoes
     ASSERT_TRUE(shortcutShowsList());
     EXPECT_TRUE(picks([&] { return terminal.input(); }, QStringLiteral("수도(首都)수도(首都)")));
     EXPECT_TRUE(processRunning(command));
-}
-
-// The accessibility bus keeps naming the Qt editor's text as focused after xterm, which is not on
-// the bus, comes to the front (Qt reports no focus loss when its window is deactivated). The
-// shortcut there belongs to xterm: its own selection is read and pasted, the editor behind it
-// keeps its text.
-TEST_F(OtherApplications, ABackgroundQtEditorIsNeitherReadNorWrittenWhileXtermIsInFront)
-{
-    TestEditor editor;
-    ASSERT_TRUE(editor.open(kSentence, QStringLiteral("수도는")));
-    Terminal terminal;
-    ASSERT_TRUE(terminal.open(QStringLiteral("수도")));
-    ASSERT_TRUE(terminal.selectFirst(QStringLiteral("수도"))) << "the double-click did not select the word";
-
-    ASSERT_TRUE(shortcutShowsList()) << "no panel after Ctrl+Alt+H";
-    EXPECT_TRUE(picks([&] { return terminal.input(); }, QStringLiteral("수도(首都)")));
     EXPECT_TRUE(panelGone());
     EXPECT_EQ(editor.text(), kSentence) << "the editor in the background was written";
 

@@ -1,3 +1,5 @@
+#include "DesktopTestSupport.h"
+
 #include "platform/x11/X11Activation.h"
 #include "platform/x11/X11Connection.h"
 
@@ -46,15 +48,7 @@ TEST(X11ActivationTest, theStartupIdNamesTheWindowAndItsSequenceIsEnded)
     }
     EXPECT_EQ(message, QByteArray("remove: ID=\"sorelwick-test/\\\"quoted\\\"\\\\_TIME42\"") + '\0');
 
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    ASSERT_EQ(XGetWindowProperty(dpy, window, listener->atom("_NET_STARTUP_ID"), 0, 64, False, AnyPropertyType, &type,
-                                 &format, &count, &after, &data),
-              Success);
-    const XFreePtr<unsigned char> held(data);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(data), int(count)), id);
+    EXPECT_EQ(DesktopTest::windowProperty(window, "_NET_STARTUP_ID"), id);
     XDestroyWindow(dpy, window);
     XFlush(dpy);
 }

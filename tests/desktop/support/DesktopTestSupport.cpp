@@ -52,8 +52,9 @@ template <typename T> struct XFreer {
     }
 };
 
-// A format-32 property of a window as a list (longs in Xlib's convention).
-std::vector<unsigned long> cardinals(unsigned long w, const char* name, Atom type = AnyPropertyType)
+// A window property's items of the given format (format 32 ones as longs, in Xlib's convention);
+// empty when it is absent or of another format.
+QByteArray property(unsigned long w, const char* name, Atom type, int wanted)
 {
     Display* d = display();
     Atom actualType = None;
@@ -61,12 +62,18 @@ std::vector<unsigned long> cardinals(unsigned long w, const char* name, Atom typ
     unsigned long count = 0, after = 0;
     unsigned char* raw = nullptr;
     if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1 << 16, False, type, &actualType, &format, &count,
-                           &after, &raw) != Success)
+                           &after, &raw) != Success || !raw)
         return {};
     std::unique_ptr<unsigned char, XFreer<unsigned char>> owned(raw);
-    if (!raw || format != 32) return {};
-    auto* items = reinterpret_cast<unsigned long*>(raw);
-    return std::vector<unsigned long>(items, items + count);
+    const qsizetype size = qsizetype(count) * (format == 32 ? qsizetype(sizeof(long)) : 1);
+    return format == wanted ? QByteArray(reinterpret_cast<const char*>(raw), size) : QByteArray();
+}
+
+std::vector<unsigned long> cardinals(unsigned long w, const char* name, Atom type)
+{
+    const QByteArray items = property(w, name, type, 32);
+    const auto* first = reinterpret_cast<const unsigned long*>(items.constData());
+    return std::vector<unsigned long>(first, first + items.size() / qsizetype(sizeof(long)));
 }
 
 bool ownedBy(unsigned long window, pid_t pid)
@@ -82,23 +89,15 @@ unsigned long clientWindow(pid_t pid)
     return 0;
 }
 
+unsigned long activeWindow()
+{
+    const auto active = cardinals(DefaultRootWindow(display()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    return active.empty() ? 0 : active.front();
+}
+
 QString windowName(unsigned long window)
 {
-    Display* d = display();
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* raw = nullptr;
-    if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_NAME", False), 0, 1024, False,
-                           XInternAtom(d, "UTF8_STRING", False), &type, &format, &count, &after, &raw) == Success
-        && raw) {
-        std::unique_ptr<unsigned char, XFreer<unsigned char>> data(raw);
-        if (count > 0) return QString::fromUtf8(reinterpret_cast<char*>(raw), int(count));
-    }
-    char* name = nullptr;
-    if (!XFetchName(d, window, &name) || !name) return {};
-    std::unique_ptr<char, XFreer<char>> owned(name);
-    return QString::fromLocal8Bit(name);
+    return QString::fromUtf8(property(window, "_NET_WM_NAME", XInternAtom(display(), "UTF8_STRING", False), 8));
 }
 
 void collect(unsigned long window, pid_t pid, QList<Window>& out, int depth)
@@ -312,11 +311,7 @@ bool activate(unsigned long window, std::chrono::milliseconds deadline)
     return waitUntil([&] { return activeWindow() == window; }, deadline);
 }
 
-unsigned long activeWindow()
-{
-    const auto active = cardinals(DefaultRootWindow(display()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
-    return active.empty() ? 0 : active.front();
-}
+QByteArray windowProperty(unsigned long window, const char* name) { return property(window, name, AnyPropertyType, 8); }
 
 QRect windowFrame(unsigned long window)
 {

@@ -69,9 +69,10 @@ bool xdotool(const QStringList& arguments);
 
 // The window made the active one through the window manager, as a pager asks.
 bool activate(unsigned long window, std::chrono::milliseconds deadline = 5s);
-unsigned long activeWindow();
 // A window's rectangle in root coordinates; empty when it is gone.
 QRect windowFrame(unsigned long window);
+// A window's property of 8-bit items (a string), of any type; empty when it has none.
+QByteArray windowProperty(unsigned long window, const char* name);
 
 // Whether a process is alive and not a zombie.
 bool processRunning(pid_t pid);
