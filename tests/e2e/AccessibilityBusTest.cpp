@@ -23,7 +23,7 @@ protected:
     static void SetUpTestSuite()
     {
         QFile::remove(logPath());
-        s_app = startSorelwick(logPath());
+        s_app = startSorelwick({QStringLiteral("SORELWICK_LOG_STDERR=1")}, logPath());
     }
 
     // tests/desktop/a11y-bus.sh stop|start: the session's bus ended by PID, or a new one started.

@@ -32,9 +32,9 @@ inline QString sorelwick() { return QStringLiteral(SORELWICK_BIN_DIR "/sorelwick
 
 inline bool shortcutRegistered() { return keyGrabbedByOthers("h", ControlMask | Mod1Mask); }
 
-// Sorelwick, started as a returning user (the first run done) and ready: it holds its shortcut.
-// Given a log file, its log lines go there (the shell execs it: the PID is Sorelwick's).
-inline std::unique_ptr<LaunchedApp> startSorelwick(const QString& logFile = {})
+// Sorelwick, started as a returning user (the first run done) with these variables set, and ready:
+// it holds its shortcut. Given a log file, its log lines go there.
+inline std::unique_ptr<LaunchedApp> startSorelwick(const QStringList& environment = {}, const QString& logFile = {})
 {
     const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/sorelwick");
     QDir().mkpath(folder);
@@ -44,10 +44,7 @@ inline std::unique_ptr<LaunchedApp> startSorelwick(const QString& logFile = {})
         return nullptr;
     }
     defaults.close();
-    auto program = logFile.isEmpty()
-        ? LaunchedApp::start(sorelwick(), {})
-        : LaunchedApp::start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("SORELWICK_LOG_STDERR=1 exec \"$0\" 2>>\"$1\""),
-                                                    sorelwick(), logFile});
+    auto program = LaunchedApp::start(QStringLiteral("env"), environment + QStringList{sorelwick()}, logFile);
     if (!program || !waitUntil([] { return shortcutRegistered(); }, 15s)) {
         ADD_FAILURE() << "Sorelwick did not register its shortcut";
         return nullptr;

@@ -239,11 +239,8 @@ TEST_F(EndToEnd, TypingOnComposesThroughTheInputMethod)
     ASSERT_TRUE(ibus);
     ASSERT_TRUE(waitUntil([] { return run(QStringLiteral("ibus"), {QStringLiteral("engine"), QStringLiteral("hangul")}).has_value(); }, 20s))
         << "ibus-daemon did not take the Hangul engine";
-    qputenv("GTK_IM_MODULE", "ibus");
     Mousepad editor;
-    const bool opened = editor.open(QStringLiteral("수도 서울"));
-    qunsetenv("GTK_IM_MODULE");
-    ASSERT_TRUE(opened);
+    ASSERT_TRUE(editor.open(QStringLiteral("수도 서울"), {QStringLiteral("GTK_IM_MODULE=ibus")}));
     const auto shown = [&] { return editor.text(); };
     // ibus-hangul starts in Latin, and composes only once mousepad's input context has reached the
     // daemon: a syllable is typed over 서울 until one comes out, switching to Hangul while Latin does.
@@ -357,18 +354,8 @@ TEST_F(EndToEnd, ASecondStartHandsItsWindowToTheRunningOne)
 // programs): Sorelwick stays on X, where its shortcut, chords and panel work.
 TEST(WaylandSession, SorelwickStaysOnXWhereTheSessionOffersIt)
 {
-    struct Restore {
-        QByteArray platform = qgetenv("QT_QPA_PLATFORM"), session = qgetenv("XDG_SESSION_TYPE");
-        ~Restore()
-        {
-            qputenv("QT_QPA_PLATFORM", platform);
-            qputenv("XDG_SESSION_TYPE", session);
-        }
-    } restore;
-    qputenv("QT_QPA_PLATFORM", "wayland");
-    qputenv("XDG_SESSION_TYPE", "wayland");
-    auto app = startSorelwick(); // fails the case unless it holds its shortcut
-    ASSERT_TRUE(app);
+    auto app = startSorelwick({QStringLiteral("QT_QPA_PLATFORM=wayland"), QStringLiteral("XDG_SESSION_TYPE=wayland")});
+    ASSERT_TRUE(app) << "it does not hold its shortcut";
     app.reset();
     EXPECT_TRUE(waitUntil([] { return !shortcutRegistered(); }, 10s)) << "the ended Sorelwick's shortcut stays held";
 }

@@ -54,14 +54,12 @@ TEST_F(PanelOnScaledScreens, ThePanelOpensUnderTheWordOfAnEditorAtAnyScale)
     expectPanelUnderWord(editor.program->pid(), 2, 1, QStringLiteral("panel-qteditor2-qt1.png"));
 }
 
-// Sorelwick itself at twice the scale (the variable unset again for the programs started after it).
+// Sorelwick itself at twice the scale.
 class ScaledSorelwick : public PanelOnScaledScreens {
 protected:
     static void SetUpTestSuite()
     {
-        qputenv("QT_SCALE_FACTOR", "2");
-        s_app = startSorelwick();
-        qunsetenv("QT_SCALE_FACTOR");
+        s_app = startSorelwick({QStringLiteral("QT_SCALE_FACTOR=2")});
     }
 };
 

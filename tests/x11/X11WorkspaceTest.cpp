@@ -37,20 +37,18 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
     const auto first = terminal(QStringLiteral("SorelFirst"), QStringLiteral("exec sleep 60"));
     const auto second = terminal(QStringLiteral("SorelSecond"), QStringLiteral("exec sleep 60"));
     ASSERT_TRUE(first && second);
-    const unsigned long firstWindow = first->window();
-    const unsigned long secondWindow = second->window();
 
     const RunningApplication a{first->pid(), QStringLiteral("SorelFirst"), QStringLiteral("xterm")};
     const RunningApplication b{second->pid(), QStringLiteral("SorelSecond"), QStringLiteral("xterm")};
     // Start from the second: a window manager may or may not focus a new window.
-    ASSERT_TRUE(activate(secondWindow));
+    ASSERT_TRUE(second->activate());
     ASSERT_TRUE(waitUntil([&] { return workspace.frontmostApplication() == b; }));
     for (int round = 0; round < 2; ++round) {
         activations.clear();
-        ASSERT_TRUE(activate(firstWindow));
+        ASSERT_TRUE(first->activate());
         EXPECT_TRUE(waitUntil([&] { return activations.contains(a); }));
         EXPECT_EQ(workspace.frontmostApplication(), a);
-        ASSERT_TRUE(activate(secondWindow));
+        ASSERT_TRUE(second->activate());
         EXPECT_TRUE(waitUntil([&] { return activations.contains(b); }));
         EXPECT_EQ(workspace.frontmostApplication(), b);
         EXPECT_EQ(activations.back(), b);
@@ -61,7 +59,7 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
 
     workspace.removeObserver(handle);
     activations.clear();
-    ASSERT_TRUE(activate(firstWindow));
+    ASSERT_TRUE(first->activate());
     EXPECT_TRUE(waitUntil([&] { return workspace.frontmostApplication() == a; }));
     EXPECT_TRUE(activations.isEmpty());
 }

@@ -231,10 +231,12 @@ QString readFile(const QString& path)
 
 // ------------------------------------------------------------------------------------ programs
 
-std::unique_ptr<LaunchedApp> LaunchedApp::start(const QString& program, const QStringList& arguments)
+std::unique_ptr<LaunchedApp> LaunchedApp::start(const QString& program, const QStringList& arguments,
+                                                const QString& errorFile)
 {
     std::unique_ptr<LaunchedApp> app(new LaunchedApp);
-    app->m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (errorFile.isEmpty()) app->m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    else app->m_process.setStandardErrorFile(errorFile, QIODevice::Append);
     app->m_process.start(program, arguments);
     if (!app->m_process.waitForStarted(5000)) return nullptr;
     app->m_pid = pid_t(app->m_process.processId());
@@ -353,11 +355,9 @@ bool keyGrabbedByOthers(const char* keysym, unsigned int modifiers)
 
 bool keyboardGrabbedElsewhere()
 {
-    Display* d = display();
-    const int status = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
-    if (status == GrabSuccess) XUngrabKeyboard(d, CurrentTime);
-    XSync(d, False);
-    return status == AlreadyGrabbed;
+    const bool ours = grabKeyboard(true);
+    grabKeyboard(false);
+    return !ours;
 }
 
 // ------------------------------------------------------------------------------------ keys

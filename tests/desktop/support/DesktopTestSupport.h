@@ -32,12 +32,13 @@ QString testEditorPath();
 QString readFile(const QString& path);
 
 // A program started for a test and ended by PID when the object goes (SIGCONT first, in case the
-// test stopped it; then SIGTERM, then SIGKILL after a deadline). Its standard error goes to ours;
-// its standard output and input are the test's, through process().
+// test stopped it; then SIGTERM, then SIGKILL after a deadline). Its standard error goes to ours,
+// or to the end of errorFile; its standard output and input are the test's, through process().
 class LaunchedApp {
 public:
     // Null when it did not start.
-    static std::unique_ptr<LaunchedApp> start(const QString& program, const QStringList& arguments);
+    static std::unique_ptr<LaunchedApp> start(const QString& program, const QStringList& arguments,
+                                              const QString& errorFile = {});
     ~LaunchedApp();
 
     pid_t pid() const { return m_pid; }
