@@ -7,7 +7,6 @@
 
 #include <QColor>
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 
@@ -36,14 +35,11 @@ inline bool shortcutRegistered() { return keyGrabbedByOthers("h", ControlMask | 
 // it holds its shortcut. Given a log file, its log lines go there.
 inline std::unique_ptr<LaunchedApp> startSorelwick(const QStringList& environment = {}, const QString& logFile = {})
 {
-    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/sorelwick");
-    QDir().mkpath(folder);
-    QFile defaults(folder + QStringLiteral("/defaults.json"));
-    if (!defaults.open(QIODevice::WriteOnly) || defaults.write(R"({"onboardingDone": true})") < 0) {
-        ADD_FAILURE() << "cannot write " << defaults.fileName().toStdString();
+    if (!writeFile(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/sorelwick/defaults.json"),
+                   R"({"onboardingDone": true})")) {
+        ADD_FAILURE() << "cannot write the settings";
         return nullptr;
     }
-    defaults.close();
     auto program = LaunchedApp::start(QStringLiteral("env"), environment + QStringList{sorelwick()}, logFile);
     if (!program || !waitUntil([] { return shortcutRegistered(); }, 15s)) {
         ADD_FAILURE() << "Sorelwick did not register its shortcut";

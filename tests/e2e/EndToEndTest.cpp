@@ -182,7 +182,7 @@ TEST_F(EndToEnd, WithNothingSelectedTheNoticeShowsAtThePointerOrOnTheMonitorType
 
 // Typing on instead of picking: the panel holds the keyboard, yet the key replaces the selection
 // as it would without Sorelwick, with its modifiers, and the keys after it follow in order.
-TEST_F(EndToEnd, AKeyThatPicksNothingGoesOnToTheEditor)
+TEST_F(EndToEnd, AKeyOrClickThatPicksNothingGoesOnToTheEditor)
 {
     const QString text = QStringLiteral("수도 서울");
     Mousepad editor;
@@ -220,6 +220,16 @@ TEST_F(EndToEnd, AKeyThatPicksNothingGoesOnToTheEditor)
     pressChord(QStringLiteral("y"));
     keysUp(QStringLiteral("shift"));
     EXPECT_TRUE(reads(shown, QStringLiteral("XY 서울")));
+
+    // The click that closes the panel is the editor's too: it moves the caret, and the next key is
+    // typed there instead of over the selection.
+    ASSERT_TRUE(listOver(QStringLiteral("수도")));
+    const auto last = textExtents(editor.pid(), int(text.size()) - 1, int(text.size()));
+    ASSERT_TRUE(last);
+    clickAt(QPoint(last->right() + 40, last->center().y())); // past the end of the line
+    EXPECT_TRUE(panelGone());
+    pressChord(QStringLiteral("x"));
+    EXPECT_TRUE(reads(shown, text + QStringLiteral("x")));
 
     // A keypad digit picks nothing: with Num Lock on it types its digit.
     pressChord(QStringLiteral("Num_Lock"));
@@ -269,21 +279,6 @@ TEST_F(EndToEnd, TypingOnComposesThroughTheInputMethod)
     keysUp(QStringLiteral("g"));
     for (const char* key : {"k", "s", "space"}) pressChord(QString::fromLatin1(key)); // ㅏ ㄴ: 한, committed
     EXPECT_TRUE(reads(shown, QStringLiteral("한  서울")));
-}
-
-// The click that closes the panel is the editor's too: it moves the caret, and the next key is
-// typed there instead of over the selection.
-TEST_F(EndToEnd, AClickOutsideThePanelClosesItAndReachesTheWindowUnderIt)
-{
-    Mousepad editor;
-    ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
-    const auto last = textExtents(editor.pid(), int(kSentence.size()) - 1, int(kSentence.size()));
-    ASSERT_TRUE(last);
-    ASSERT_TRUE(shortcutShowsList());
-    clickAt(QPoint(last->right() + 40, last->center().y())); // past the end of the line
-    EXPECT_TRUE(panelGone());
-    pressChord(QStringLiteral("x"));
-    EXPECT_TRUE(reads([&] { return editor.text(); }, kSentence + QStringLiteral("x")));
 }
 
 TEST_F(EndToEnd, TheTrayIconOpensTheMenu)

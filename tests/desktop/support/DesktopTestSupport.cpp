@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
 #include <QPixmap>
@@ -229,6 +230,12 @@ QString readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // ------------------------------------------------------------------------------------ programs
 
 std::unique_ptr<LaunchedApp> LaunchedApp::start(const QString& program, const QStringList& arguments,
@@ -387,11 +394,7 @@ void clickAt(QPoint position)
 
 bool registeredOnAccessibilityBus(pid_t pid) { return applicationOf(pid) != nullptr; }
 
-std::optional<QString> applicationText(pid_t pid)
-{
-    const TextPtr text = textOf(pid);
-    return text ? contentOf(text.get()) : std::nullopt;
-}
+std::optional<QString> applicationText(pid_t pid) { return TextReader(pid).text(); }
 
 std::optional<QString> TextReader::text()
 {
@@ -485,9 +488,7 @@ QString outputFolder()
 bool Mousepad::start(const QString& text, const QStringList& environment)
 {
     const QString path = dir.filePath(QStringLiteral("text.txt"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0) return false;
-    file.close();
+    if (!writeFile(path, text.toUtf8())) return false;
     program = LaunchedApp::start(QStringLiteral("env"), environment + QStringList{QStringLiteral("mousepad"),
                                                                                   QStringLiteral("--disable-server"), path});
     return program && program->activate(10s);

@@ -30,6 +30,8 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 bool insideDesktopSession();
 QString testEditorPath();
 QString readFile(const QString& path);
+// Whether the file came to hold these bytes, its folder made first.
+bool writeFile(const QString& path, const QByteArray& bytes);
 
 // A program started for a test and ended by PID when the object goes (SIGCONT first, in case the
 // test stopped it; then SIGTERM, then SIGKILL after a deadline). Its standard error goes to ours,
