@@ -52,18 +52,12 @@ inline std::unique_ptr<LaunchedApp> startSorelwick(const QStringList& environmen
 // a browser's copy does), and what the clipboard gave of each while it held it.
 struct ClipboardHolder {
     std::unique_ptr<LaunchedApp> program;
-    QByteArray said;
     QList<QPair<QString, QByteArray>> formats;
 
-    bool says(const QByteArray& line)
-    {
-        said += program->process().readAllStandardOutput();
-        return said.contains(line + '\n');
-    }
     bool start()
     {
         program = LaunchedApp::start(QStringLiteral(SORELWICK_X11_HELPER), {QStringLiteral("formats")});
-        if (!program || !waitUntil([&] { return says("owned"); }, 10s)) return false;
+        if (!program || !program->said("owned", 1, 10s)) return false;
         for (const char* type : {"text/plain", "text/html", "image/png", "application/x-sorelwick-blob"}) {
             const std::optional<QByteArray> data = selectionData(QStringLiteral("clipboard"), QString::fromLatin1(type));
             if (!data) return false;

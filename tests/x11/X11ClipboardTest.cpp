@@ -108,7 +108,7 @@ TEST(X11ClipboardTest, aStoppedOwnerIsSkippedAfterTheTimeLimitWithoutHoldingUpTh
     fake->openEditor(QStringLiteral("수도"), {0, 2});
     const qint64 initial = clipboard->changeCount();
     const auto owner = LaunchedApp::start(QStringLiteral(SORELWICK_X11_HELPER), {QStringLiteral("formats")});
-    ASSERT_TRUE(owner && waitUntil([&] { return owner->process().readAllStandardOutput().contains("owned"); }));
+    ASSERT_TRUE(owner && owner->said("owned"));
     ASSERT_TRUE(waitUntil([&] { return clipboard->changeCount() > initial; }));
     ASSERT_FALSE(QCoro::waitFor(clipboard->itemTypes()).isEmpty());
 
@@ -140,7 +140,7 @@ TEST(X11ClipboardTest, aStoppedOwnerIsSkippedAfterTheTimeLimitWithoutHoldingUpTh
     // out after the time limit too, never taken for whole.
     const qint64 stopped = clipboard->changeCount();
     const auto stalled = LaunchedApp::start(QStringLiteral(SORELWICK_X11_HELPER), {QStringLiteral("stalled")});
-    ASSERT_TRUE(stalled && waitUntil([&] { return stalled->process().readAllStandardOutput().contains("owned"); }));
+    ASSERT_TRUE(stalled && stalled->said("owned"));
     ASSERT_TRUE(waitUntil([&] { return clipboard->changeCount() > stopped; }));
     timer.restart();
     EXPECT_FALSE(QCoro::waitFor(clipboard->data(0, QStringLiteral("UTF8_STRING"))));
@@ -224,8 +224,7 @@ TEST(X11ClipboardTest, ourClipboardGoesToTheClipboardManagerWhenWeLeave)
         EXPECT_FALSE(clipboard.handToManager());
 
         manager = LaunchedApp::start(QStringLiteral(SORELWICK_X11_HELPER), {QStringLiteral("manager")});
-        ASSERT_TRUE(manager && waitUntil([&] { return manager->process().canReadLine(); }));
-        EXPECT_EQ(manager->process().readLine(), "ready\n");
+        ASSERT_TRUE(manager && manager->said("ready"));
         EXPECT_TRUE(clipboard.handToManager());
     }
     EXPECT_TRUE(holds(selectionData(QStringLiteral("clipboard"), QStringLiteral("image/png")), picture));

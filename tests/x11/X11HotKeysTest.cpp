@@ -6,7 +6,6 @@
 #include "platform/x11/X11Keymap.h"
 #include "platform/x11/XTestKeyPoster.h"
 
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -168,33 +167,19 @@ TEST_F(X11HotKeysTest, layoutChangesRenameKeysKeepGrabsOnTheirPositionAndFindThe
 // screen Sorelwick itself runs on.
 TEST(X11HotKeysScreens, aPressOnEitherScreenReachesTheHotKey)
 {
-    QTemporaryDir dir;
-    const QString numberFile = dir.filePath(QStringLiteral("display"));
     const auto server = LaunchedApp::start(
-        QStringLiteral("sh"), {QStringLiteral("-c"),
-                               QStringLiteral("exec Xvfb -displayfd 3 -screen 0 640x480x24 -screen 1 640x480x24 -nolisten tcp 3>\"$1\""),
-                               QStringLiteral("sh"), numberFile});
-    QString display; // ":N"
-    ASSERT_TRUE(server && waitUntil([&] {
-        display = QStringLiteral(":") + readFile(numberFile).trimmed();
-        return display.size() > 1;
-    }, 20s)) << "Xvfb with two screens did not start";
+        QStringLiteral("Xvfb"), QStringLiteral("-displayfd 1 -screen 0 640x480x24 -screen 1 640x480x24 -nolisten tcp").split(u' '));
+    ASSERT_TRUE(server && waitUntil([&] { return server->process().canReadLine(); }, 20s)) << "Xvfb with two screens did not start";
+    const QString display = QStringLiteral(":") + QString::fromLatin1(server->process().readLine().trimmed());
     const auto listener = LaunchedApp::start(QStringLiteral("env"), {QStringLiteral("DISPLAY=") + display + QStringLiteral(".1"),
                                                                      QStringLiteral(SORELWICK_X11_HELPER), QStringLiteral("hotkey")});
-    QByteArray out;
-    const auto said = [&](const QByteArray& line, int times) {
-        return waitUntil([&] {
-            out += listener->process().readAllStandardOutput();
-            return out.count(line + '\n') >= times;
-        });
-    };
-    ASSERT_TRUE(listener && said("ready", 1)) << out.constData();
+    ASSERT_TRUE(listener && listener->said("ready"));
     for (int screen : {0, 1}) {
         const auto where = run(QStringLiteral("env"),
                                {QStringLiteral("DISPLAY=") + display, QStringLiteral("xdotool"), QStringLiteral("mousemove"),
                                 QStringLiteral("--screen"), QString::number(screen), QStringLiteral("100"), QStringLiteral("100"),
                                 QStringLiteral("getmouselocation"), QStringLiteral("key"), QStringLiteral("ctrl+alt+k")});
         EXPECT_TRUE(where && where->contains("screen:" + QByteArray::number(screen))) << "the pointer is not on screen " << screen;
-        EXPECT_TRUE(said("pressed", screen + 1)) << "a press on screen " << screen;
+        EXPECT_TRUE(listener->said("pressed", screen + 1)) << "a press on screen " << screen;
     }
 }

@@ -278,6 +278,14 @@ bool LaunchedApp::waitForAccessible(std::chrono::milliseconds deadline)
     return waitUntil([&] { return registeredOnAccessibilityBus(m_pid); }, deadline);
 }
 
+bool LaunchedApp::said(const QByteArray& line, int times, std::chrono::milliseconds deadline)
+{
+    return waitUntil([&] {
+        m_output += m_process.readAllStandardOutput();
+        return m_output.count(line + '\n') >= times;
+    }, deadline);
+}
+
 void LaunchedApp::stop() { kill(m_pid, SIGSTOP); }
 void LaunchedApp::resume() { kill(m_pid, SIGCONT); }
 

@@ -45,6 +45,8 @@ public:
 
     pid_t pid() const { return m_pid; }
     QProcess& process() { return m_process; }
+    // Whether it printed the line `times` times, waited for (what it printed stays for the next ask).
+    bool said(const QByteArray& line, int times = 1, std::chrono::milliseconds deadline = 5s);
     // False once it exited (e.g. handed over to another instance).
     bool running();
     // Its first window the window manager lists (_NET_WM_PID).
@@ -60,6 +62,7 @@ public:
 private:
     LaunchedApp() = default;
     QProcess m_process;
+    QByteArray m_output;
     pid_t m_pid = 0;
     unsigned long m_window = 0;
 };
