@@ -10,9 +10,9 @@
 //       CLIPBOARD in one MULTIPLE request (as GNOME's does), takes CLIPBOARD with that content,
 //       answers, and serves it from then on (no INCR). Prints "ready", then "saved <n>" after each
 //       hand-over.
-//   sorelwick_x11_helper stalled   holds CLIPBOARD with text it sends in pieces (INCR) but stops
-//       after the first piece, as an owner that hangs mid-transfer does (Qt's always finishes).
-//       Prints "owned".
+//   sorelwick_x11_helper stalled   holds CLIPBOARD with text (UTF8_STRING alone, no TARGETS) it sends
+//       in pieces (INCR) but stops after the first piece, as an owner that hangs mid-transfer does
+//       (Qt's always finishes). Prints "owned".
 #include "platform/HotKeyService.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotKeys.h"
@@ -200,7 +200,7 @@ int manager()
 
 int stalled()
 {
-    const Atom targets = atom("TARGETS"), utf8 = atom("UTF8_STRING");
+    const Atom utf8 = atom("UTF8_STRING");
     if (!own(atom("CLIPBOARD"), "owned")) return 3;
     const std::vector<unsigned char> piece(64 * 1024, 'x');
     Window requestor = None;
@@ -213,11 +213,7 @@ int stalled()
             const XSelectionRequestEvent& r = e.xselectionrequest;
             XEvent reply{};
             reply.xselection = {SelectionNotify, 0, False, nullptr, r.requestor, r.selection, r.target, r.property, r.time};
-            if (r.target == targets) {
-                const Atom list[] = {targets, utf8};
-                XChangeProperty(dpy, r.requestor, r.property, XA_ATOM, 32, PropModeReplace,
-                                reinterpret_cast<const unsigned char*>(list), 2);
-            } else if (r.target == utf8) {
+            if (r.target == utf8) {
                 XSelectInput(dpy, r.requestor, PropertyChangeMask);
                 const long size = 1 << 20;
                 XChangeProperty(dpy, r.requestor, r.property, atom("INCR"), 32, PropModeReplace,
