@@ -56,6 +56,12 @@ AXElementRef focusedIn(AtspiAccessibility& ax, pid_t pid)
                : nullptr;
 }
 
+// The rectangle of a range of the element's text.
+AXResult<AXValue> boundsOf(AtspiAccessibility& ax, const AXElementRef& element, TextRange range)
+{
+    return ax.copyParameterizedAttributeValue(element, Accessibility::boundsForRangeParameterizedAttribute, AXValue(range));
+}
+
 // The test editor holding text with a range selected, given options, in front and on the bus:
 // its focused element.
 AXElementRef startFocused(AtspiAccessibility& ax, TestEditor& editor, const QString& text, TextRange selection,
@@ -80,8 +86,7 @@ protected:
     {
         if (GetParam() == Editor::mousepad) {
             // Selected with keys (the arrows move by characters), as a user selects.
-            ASSERT_TRUE(m_mousepad.start(text));
-            ASSERT_TRUE(m_mousepad.program->waitForAccessible());
+            ASSERT_TRUE(m_mousepad.open(text));
             QStringList keys{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("ctrl+Home")};
             for (int i = 0; i < codePoints(text, selection.location); ++i) keys << QStringLiteral("Right");
             for (int i = codePoints(text, selection.location); i < codePoints(text, selection.end()); ++i)
@@ -121,8 +126,7 @@ TEST_P(AtspiAccessibilityTest, ReadsSelectionRangeValueAndBoundsOnTheScreensOnly
     EXPECT_EQ(read(element, Accessibility::selectedTextAttribute), QStringLiteral("수도를"));
     EXPECT_EQ(read(element, Accessibility::valueAttribute), text);
 
-    auto bounds = AX::as<QRectF>(ax.copyParameterizedAttributeValue(
-        element, Accessibility::boundsForRangeParameterizedAttribute, AXValue(TextRange{3, 3})));
+    const auto bounds = AX::as<QRectF>(boundsOf(ax, element, {3, 3}));
     ASSERT_TRUE(bounds);
     const QRect window = windowFrame(m_app->window());
     EXPECT_GT(bounds->width(), 0);
@@ -131,21 +135,14 @@ TEST_P(AtspiAccessibilityTest, ReadsSelectionRangeValueAndBoundsOnTheScreensOnly
                                                            << " outside the window";
 
     // An empty range has no rectangle; a range past the text is refused.
-    EXPECT_FALSE(ax.copyParameterizedAttributeValue(element, Accessibility::boundsForRangeParameterizedAttribute,
-                                                    AXValue(TextRange{3, 0}))
-                     .ok());
-    EXPECT_EQ(ax.copyParameterizedAttributeValue(element, Accessibility::boundsForRangeParameterizedAttribute,
-                                                 AXValue(TextRange{3, 100}))
-                  .error,
-              AXError::illegalArgument);
+    EXPECT_FALSE(boundsOf(ax, element, {3, 0}).ok());
+    EXPECT_EQ(boundsOf(ax, element, {3, 100}).error, AXError::illegalArgument);
 
     // Seen from screens far from every window, the rectangle is an error.
     AtspiAccessibility farAway(screenAt(QRectF(5000, 5000, 800, 600)), sessionWorkspace());
     const AXElementRef seenFar = focusedIn(farAway, m_app->pid());
     ASSERT_TRUE(seenFar);
-    EXPECT_FALSE(farAway.copyParameterizedAttributeValue(seenFar, Accessibility::boundsForRangeParameterizedAttribute,
-                                                         AXValue(TextRange{3, 3}))
-                     .ok());
+    EXPECT_FALSE(boundsOf(farAway, seenFar, {3, 3}).ok());
 }
 
 TEST_P(AtspiAccessibilityTest, BoundsOfASelectionOnTheSecondLineAreBelowTheFirstOrAbsent)
@@ -153,10 +150,7 @@ TEST_P(AtspiAccessibilityTest, BoundsOfASelectionOnTheSecondLineAreBelowTheFirst
     const QString text = QStringLiteral("첫째 줄의 수도\n둘째 줄의 수도를 가나다라마바사아자차카타파하 가나다라마바사아자차카타파하");
     ASSERT_NO_FATAL_FAILURE(open(text, {15, 2}));
     AXElementRef element = focused();
-    auto bounds = [&](TextRange r) {
-        return AX::as<QRectF>(
-            ax.copyParameterizedAttributeValue(element, Accessibility::boundsForRangeParameterizedAttribute, AXValue(r)));
-    };
+    const auto bounds = [&](TextRange r) { return AX::as<QRectF>(boundsOf(ax, element, r)); };
     const auto first = bounds({6, 2});
     ASSERT_TRUE(first);
     // Two characters of the same font: no third one's width more.

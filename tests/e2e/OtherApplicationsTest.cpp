@@ -10,6 +10,12 @@ using namespace E2eTest;
 
 class OtherApplications : public EndToEnd {};
 
+// The text an X selection ("clipboard", "primary") holds, as UTF-8.
+QString selectionText(const QString& selection = QStringLiteral("clipboard"))
+{
+    return QString::fromUtf8(selectionData(selection, QStringLiteral("UTF8_STRING")).value_or("<none>"));
+}
+
 // xterm that prints a word and then runs cat, which writes what is typed to a file as it comes
 // (the terminal hands over each character at once, not line by line).
 struct Terminal {
@@ -38,9 +44,7 @@ struct Terminal {
     // holds `selection`.
     bool selectFirst(const QString& selection, int clicks = 2)
     {
-        const auto selected = [&] {
-            return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING")) == selection.toUtf8();
-        };
+        const auto selected = [&] { return selectionText(QStringLiteral("primary")) == selection; };
         return waitUntil(
             [&] {
                 const QPoint at = windowFrame(program->window()).topLeft() + QPoint(10, 10);
@@ -71,9 +75,7 @@ TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheCommandAndAQtEdito
     // Without a compositor the panel is cut to its rounded box: its corners show the terminal.
     saveShot(QStringLiteral("panel-corners.png"), panel()->geometry.adjusted(-6, -6, 6, 6));
     pressChord(QStringLiteral("alt+1"));
-    EXPECT_TRUE(waitUntil([] { return selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING"))
-                                          == QStringLiteral("首都").toUtf8(); },
-                          5s));
+    EXPECT_TRUE(reads([] { return selectionText(); }, QStringLiteral("首都")));
     EXPECT_TRUE(waitForPanel()) << "the notice that confirms the copy";
     ASSERT_TRUE(closes());
     EXPECT_TRUE(processRunning(command)) << "the command in the terminal was interrupted";
@@ -83,9 +85,7 @@ TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheCommandAndAQtEdito
     // lent for the paste, holds the word again afterwards.
     ASSERT_TRUE(shortcutShowsList());
     EXPECT_TRUE(picks([&] { return terminal.input(); }, QStringLiteral("수도(首都)")));
-    EXPECT_TRUE(waitUntil([] { return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING"))
-                                          == QStringLiteral("수도").toUtf8(); },
-                          5s));
+    EXPECT_TRUE(reads([] { return selectionText(QStringLiteral("primary")); }, QStringLiteral("수도")));
     EXPECT_TRUE(processRunning(command));
 
     // A triple-clicked line ends in a line break, which would run the line: the pick comes without.
@@ -136,7 +136,7 @@ TEST_F(OtherApplications, TheClipboardComesBackWholeAfterAPasteAndASlowEditorsLa
             EXPECT_TRUE(picks([&] { return editor.text(); }));
         }
         EXPECT_TRUE(waitUntil([&] { return holder.isBack(); }, 5s))
-            << selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")).value_or("none").toStdString();
+            << selectionText().toStdString();
         ASSERT_TRUE(c.copiesLate ? closes() : panelGone());
     }
     EXPECT_TRUE(s_app->running());
@@ -153,7 +153,7 @@ TEST_F(OtherApplications, AReadOnlyViewLeavesThePickOnTheClipboardAndSaysSo)
     // Read only once the notice is up: a read of the lent text before would be a request.
     ASSERT_TRUE(waitForPanel()) << "no notice after the paste went unread";
     saveShot(QStringLiteral("notice-read-only.png"));
-    EXPECT_EQ(selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), QStringLiteral("수도(首都)는").toUtf8());
+    EXPECT_EQ(selectionText(), QStringLiteral("수도(首都)는"));
     EXPECT_EQ(editor.text(), kSentence);
 }
 

@@ -9,9 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/x11/XlibHeaders.h"
-
-#include <X11/XKBlib.h>
+#include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
 
 using namespace DesktopTest;
 
