@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <qcoro/qcorotask.h>
 
+#include <array>
 #include <atomic>
 #include <future>
 
@@ -44,12 +45,7 @@ enum class Editor { mousepad, qt, qtRich };
 
 std::string editorName(const testing::TestParamInfo<Editor>& info)
 {
-    switch (info.param) {
-    case Editor::mousepad: return "Mousepad";
-    case Editor::qt: return "QtEditor";
-    case Editor::qtRich: return "QtRichEditor";
-    }
-    return "?";
+    return std::array{"Mousepad", "QtEditor", "QtRichEditor"}.at(std::size_t(info.param));
 }
 
 // The focused element of the application, if it has one on the bus.
@@ -60,13 +56,19 @@ AXElementRef focusedIn(AtspiAccessibility& ax, pid_t pid)
                : nullptr;
 }
 
+// The rectangle of a range of the element's text.
+AXResult<AXValue> boundsOf(AtspiAccessibility& ax, const AXElementRef& element, TextRange range)
+{
+    return ax.copyParameterizedAttributeValue(element, Accessibility::boundsForRangeParameterizedAttribute, AXValue(range));
+}
+
 // The test editor holding text with a range selected, given options, in front and on the bus:
 // its focused element.
 AXElementRef startFocused(AtspiAccessibility& ax, TestEditor& editor, const QString& text, TextRange selection,
                           const QStringList& options = {})
 {
     AXElementRef element;
-    if (editor.open(text, selection.location, selection.length, options) && editor.program->waitForAccessible())
+    if (editor.start(text, selection.location, selection.length, options) && editor.program->waitForAccessible())
         waitUntil([&] { return (element = focusedIn(ax, editor.program->pid())) != nullptr; }, 5s);
     return element;
 }
@@ -84,8 +86,7 @@ protected:
     {
         if (GetParam() == Editor::mousepad) {
             // Selected with keys (the arrows move by characters), as a user selects.
-            ASSERT_TRUE(m_mousepad.start(text));
-            ASSERT_TRUE(m_mousepad.program->waitForAccessible());
+            ASSERT_TRUE(m_mousepad.open(text));
             QStringList keys{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("5"), QStringLiteral("ctrl+Home")};
             for (int i = 0; i < codePoints(text, selection.location); ++i) keys << QStringLiteral("Right");
             for (int i = codePoints(text, selection.location); i < codePoints(text, selection.end()); ++i)
@@ -93,8 +94,8 @@ protected:
             ASSERT_TRUE(xdotool(keys));
             m_app = m_mousepad.program.get();
         } else {
-            ASSERT_TRUE(m_editor.open(text, selection.location, selection.length,
-                                      GetParam() == Editor::qtRich ? QStringList{QStringLiteral("--rich")} : QStringList{}));
+            ASSERT_TRUE(m_editor.start(text, selection.location, selection.length,
+                                       GetParam() == Editor::qtRich ? QStringList{QStringLiteral("--rich")} : QStringList{}));
             m_app = m_editor.program.get();
         }
         ASSERT_TRUE(waitUntil([&] { return focused() != nullptr; }, 20s)) << "no focused text element";
@@ -125,8 +126,7 @@ TEST_P(AtspiAccessibilityTest, ReadsSelectionRangeValueAndBoundsOnTheScreensOnly
     EXPECT_EQ(read(element, Accessibility::selectedTextAttribute), QStringLiteral("수도를"));
     EXPECT_EQ(read(element, Accessibility::valueAttribute), text);
 
-    auto bounds = AX::as<QRectF>(ax.copyParameterizedAttributeValue(
-        element, Accessibility::boundsForRangeParameterizedAttribute, AXValue(TextRange{3, 3})));
+    const auto bounds = AX::as<QRectF>(boundsOf(ax, element, {3, 3}));
     ASSERT_TRUE(bounds);
     const QRect window = windowFrame(m_app->window());
     EXPECT_GT(bounds->width(), 0);
@@ -135,21 +135,14 @@ TEST_P(AtspiAccessibilityTest, ReadsSelectionRangeValueAndBoundsOnTheScreensOnly
                                                            << " outside the window";
 
     // An empty range has no rectangle; a range past the text is refused.
-    EXPECT_FALSE(ax.copyParameterizedAttributeValue(element, Accessibility::boundsForRangeParameterizedAttribute,
-                                                    AXValue(TextRange{3, 0}))
-                     .ok());
-    EXPECT_EQ(ax.copyParameterizedAttributeValue(element, Accessibility::boundsForRangeParameterizedAttribute,
-                                                 AXValue(TextRange{3, 100}))
-                  .error,
-              AXError::illegalArgument);
+    EXPECT_FALSE(boundsOf(ax, element, {3, 0}).ok());
+    EXPECT_EQ(boundsOf(ax, element, {3, 100}).error, AXError::illegalArgument);
 
     // Seen from screens far from every window, the rectangle is an error.
     AtspiAccessibility farAway(screenAt(QRectF(5000, 5000, 800, 600)), sessionWorkspace());
     const AXElementRef seenFar = focusedIn(farAway, m_app->pid());
     ASSERT_TRUE(seenFar);
-    EXPECT_FALSE(farAway.copyParameterizedAttributeValue(seenFar, Accessibility::boundsForRangeParameterizedAttribute,
-                                                         AXValue(TextRange{3, 3}))
-                     .ok());
+    EXPECT_FALSE(boundsOf(farAway, seenFar, {3, 3}).ok());
 }
 
 TEST_P(AtspiAccessibilityTest, BoundsOfASelectionOnTheSecondLineAreBelowTheFirstOrAbsent)
@@ -157,10 +150,7 @@ TEST_P(AtspiAccessibilityTest, BoundsOfASelectionOnTheSecondLineAreBelowTheFirst
     const QString text = QStringLiteral("첫째 줄의 수도\n둘째 줄의 수도를 가나다라마바사아자차카타파하 가나다라마바사아자차카타파하");
     ASSERT_NO_FATAL_FAILURE(open(text, {15, 2}));
     AXElementRef element = focused();
-    auto bounds = [&](TextRange r) {
-        return AX::as<QRectF>(
-            ax.copyParameterizedAttributeValue(element, Accessibility::boundsForRangeParameterizedAttribute, AXValue(r)));
-    };
+    const auto bounds = [&](TextRange r) { return AX::as<QRectF>(boundsOf(ax, element, r)); };
     const auto first = bounds({6, 2});
     ASSERT_TRUE(first);
     // Two characters of the same font: no third one's width more.
@@ -251,7 +241,10 @@ TEST_P(AtspiAccessibilityTest, AHungApplicationFailsWithinTheTimeOut)
         << "the write must not have happened";
 }
 
-TEST_P(AtspiAccessibilityTest, SystemWideFocusFollowsTheFocusedEditor)
+// The system-wide focus names the focused editor's text. A keyboard grab (the shortcut held down)
+// takes the focus from GTK's text without giving it to anything else: the system-wide focus still
+// names that text, for the press to read.
+TEST_P(AtspiAccessibilityTest, SystemWideFocusFollowsTheFocusedEditorAndOutlastsAKeyboardGrab)
 {
     ASSERT_NO_FATAL_FAILURE(open(QStringLiteral("수도를 보다"), {0, 2}));
     std::optional<AXElementRef> element;
@@ -264,30 +257,20 @@ TEST_P(AtspiAccessibilityTest, SystemWideFocusFollowsTheFocusedEditor)
     const AXResult<Pid> owner = ax.processIdentifier(*element);
     EXPECT_TRUE(owner.ok());
     EXPECT_EQ(owner.value, m_app->pid());
-}
 
-INSTANTIATE_TEST_SUITE_P(Editors, AtspiAccessibilityTest, testing::Values(Editor::mousepad, Editor::qt, Editor::qtRich), editorName);
-
-// A keyboard grab (the shortcut held down) takes the focus from GTK's text without giving it to
-// anything else: the system-wide focus still names that text, for the press to read.
-class AtspiGrabTest : public AtspiAccessibilityTest {};
-
-TEST_P(AtspiGrabTest, TheTextFocusedLastStandsInWhileAGrabHoldsTheKeyboard)
-{
-    ASSERT_NO_FATAL_FAILURE(open(QStringLiteral("수도를 보다"), {0, 2}));
-    const AXElementRef element = focused();
+    if (GetParam() != Editor::mousepad) return;
+    const AXElementRef text = focused();
     const quint64 mark = ax.focusEventMark();
-    auto grab = std::make_unique<KeyboardGrab>();
-    ASSERT_TRUE(grab->held());
-    const bool lost = waitUntil([&] { return ax.focusReportsSince(element, mark).last == false; }, 20s);
+    ASSERT_TRUE(grabKeyboard(true));
+    const bool lost = waitUntil([&] { return ax.focusReportsSince(text, mark).last == false; }, 20s);
     const auto seen = AX::as<AXElementRef>(ax.copyAttributeValue(ax.systemWide(), Accessibility::focusedUIElementAttribute));
-    grab.reset();
+    grabKeyboard(false);
     ASSERT_TRUE(lost) << "the editor did not report losing the focus to the grab";
     ASSERT_TRUE(seen);
     EXPECT_EQ(read(*seen, Accessibility::selectedTextAttribute), QStringLiteral("수도"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Gtk, AtspiGrabTest, testing::Values(Editor::mousepad), editorName);
+INSTANTIATE_TEST_SUITE_P(Editors, AtspiAccessibilityTest, testing::Values(Editor::mousepad, Editor::qt, Editor::qtRich), editorName);
 
 TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
 {
@@ -302,7 +285,9 @@ TEST(AtspiWrite, AReadOnlyEditorRefusesTheReplacementAndKeepsItsText)
 }
 
 // Focus events are dispatched on libatspi's thread: an editor's word on its focus reaches this one.
-TEST(AtspiFocusReports, AnEditorsFocusReachesTheMainThread)
+// The application in front, as the bus tells it, never waits on that thread (where a busy
+// application holds it up to the call time-out): the plain form gives what was told last at once.
+TEST(AtspiFocusReports, AnEditorsFocusReachesTheMainThreadAndTheFrontApplicationIsToldWithoutWaiting)
 {
     AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     TestEditor first, second;
@@ -312,16 +297,11 @@ TEST(AtspiFocusReports, AnEditorsFocusReachesTheMainThread)
     ASSERT_TRUE(other);
     EXPECT_TRUE(waitUntil([&] { return ax.focusReportsSince(other, mark).last == true; }, 20s));
     EXPECT_GT(ax.focusEventMark(), mark);
-}
+    // None for a process not on the bus.
+    EXPECT_EQ(ax.application(getpid() + 100000), nullptr);
+    EXPECT_EQ(ax.application(0), nullptr);
 
-// The application in front, as the bus tells it, never waits on libatspi's thread (where a busy
-// application holds it up to the call time-out): the plain form gives what was told last at once.
-TEST(AtspiFocusReports, TheFrontApplicationIsToldWithoutWaitingOnLibatspisThread)
-{
-    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
-    TestEditor editor;
-    ASSERT_TRUE(startFocused(ax, editor, QStringLiteral("수도"), {0, 0}));
-    const pid_t pid = editor.program->pid();
+    const pid_t pid = second.program->pid();
     ASSERT_TRUE(waitUntil([&] {
         const auto asked = QCoro::waitFor(ax.frontApplicationAsync());
         return asked && asked->pid == pid;
@@ -349,31 +329,28 @@ TEST(AtspiWrite, APasswordFieldIsNamedAndNeitherReadNorWritten)
         QString program;
         QStringList arguments;
         QString typed; // into the field once it has the focus
-        std::function<QString(Program&)> held;
+        std::function<QString(LaunchedApp&)> held;
     };
     const Field fields[] = {
         {"Qt", testEditorPath(),
          {QStringLiteral("--password"), QStringLiteral("--text"), QStringLiteral("수도0420"), QStringLiteral("--mirror"), mirror},
-         {}, [&](Program&) { return readFile(mirror); }},
-        {"GTK", QStringLiteral("zenity"), {QStringLiteral("--password")}, QStringLiteral("sudo0420"), [](Program& app) {
+         {}, [&](LaunchedApp&) { return readFile(mirror); }},
+        {"GTK", QStringLiteral("zenity"), {QStringLiteral("--password")}, QStringLiteral("sudo0420"), [](LaunchedApp& app) {
              xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-             waitUntil([&] { return app.process().state() == QProcess::NotRunning; });
+             waitUntil([&] { return !app.running(); });
              return QString::fromUtf8(app.process().readAllStandardOutput()).trimmed();
          }},
     };
     for (const Field& f : fields) {
         SCOPED_TRACE(f.name);
         AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
-        Program app(f.program, f.arguments);
-        const unsigned long window = app.window();
-        ASSERT_NE(window, 0u);
-        ASSERT_TRUE(activate(window));
-        ASSERT_TRUE(waitUntil([&] { return registeredOnAccessibilityBus(app.pid()); }, 10s));
+        const auto app = LaunchedApp::start(f.program, f.arguments);
+        ASSERT_TRUE(app && app->activate(10s) && app->waitForAccessible());
         if (!f.typed.isEmpty()) {
             ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"), f.typed}));
         }
         AXElementRef element;
-        ASSERT_TRUE(waitUntil([&] { return (element = focusedIn(ax, app.pid())) != nullptr; }, 5s));
+        ASSERT_TRUE(waitUntil([&] { return (element = focusedIn(ax, app->pid())) != nullptr; }, 5s));
         EXPECT_EQ(AX::as<QString>(ax.copyAttributeValue(element, Accessibility::subroleAttribute)),
                   Accessibility::secureTextFieldSubrole);
         for (const QString& attribute : {Accessibility::selectedTextAttribute, Accessibility::valueAttribute})
@@ -381,11 +358,11 @@ TEST(AtspiWrite, APasswordFieldIsNamedAndNeitherReadNorWritten)
         EXPECT_NE(ax.setAttributeValue(element, Accessibility::selectedTextAttribute, AXValue(QStringLiteral("首都"))),
                   AXError::success);
         const QString expected = f.typed.isEmpty() ? f.arguments.at(2) : f.typed;
-        EXPECT_EQ(f.held(app), expected);
+        EXPECT_EQ(f.held(*app), expected);
     }
 }
 
-TEST(AtspiTrust, FollowsTheAccessibilitySwitchAndPromptingTurnsItOn)
+TEST(AtspiTrust, FollowsTheSwitchPromptingTurnsItOnAndAGoneBusLeavesItAsLastRead)
 {
     AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
     auto setEnabled = [](bool on) {
@@ -400,18 +377,12 @@ TEST(AtspiTrust, FollowsTheAccessibilitySwitchAndPromptingTurnsItOn)
     EXPECT_FALSE(ax.isProcessTrusted());
     EXPECT_TRUE(ax.isProcessTrusted(true));
     EXPECT_TRUE(ax.isProcessTrusted());
-    setEnabled(true);
-}
 
-// The bus ended under it, as when the desktop session restarts it: not taken for the switch
-// turned off, no launcher started on demand by the question, nothing asked of the closed
-// connection; a new bus is told of once it answers.
-TEST(AtspiTrust, AGoneBusLeavesTheSwitchAsLastReadUntilABusReturns)
-{
-    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
+    // The bus ended under it, as when the desktop session restarts it: not taken for the switch
+    // turned off, no launcher started on demand by the question, nothing asked of the closed
+    // connection; a new bus is told of once it answers.
     bool returned = false;
     QObject::connect(&ax.busLink(), &AtspiBusLink::returned, [&] { returned = true; });
-    ASSERT_TRUE(ax.isProcessTrusted());
     const QString script = qEnvironmentVariable("SORELWICK_A11Y_BUS_SCRIPT");
     const auto busNamed = [] {
         return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.a11y.Bus")).value();
@@ -428,12 +399,5 @@ TEST(AtspiTrust, AGoneBusLeavesTheSwitchAsLastReadUntilABusReturns)
     // Later tests, each a process of its own, find a bus again.
     ASSERT_EQ(QProcess::execute(script, {QStringLiteral("start")}), 0);
     EXPECT_TRUE(waitUntil([&] { return returned; }, 5s));
-}
-
-TEST(AtspiApplication, NoneForAProcessNotOnTheBus)
-{
-    AtspiAccessibility ax{sessionScreen(), sessionWorkspace()};
-    EXPECT_EQ(ax.application(getpid() + 100000), nullptr);
-    EXPECT_EQ(ax.application(0), nullptr);
 }
 

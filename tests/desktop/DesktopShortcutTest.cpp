@@ -6,12 +6,10 @@
 #include "DesktopTestSupport.h"
 
 #include "base/Defaults.h"
-#include "base/Log.h"
 #include "core/Shortcut.h"
 #include "core/ShortcutCenter.h"
 #include "platform/wayland/PortalShortcuts.h"
 #include "platform/wayland/WaylandHotKeys.h"
-#include "support/FakeHotKeyService.h"
 #include "support/FakePlatform.h"
 #include "support/MemoryDefaultsStore.h"
 

@@ -46,21 +46,11 @@ start() {
   echo "$address"
 }
 
-none_alive() {
-  local pid
-  for pid; do alive "$pid" && return 1; done
-  return 0
-}
-
 stop() {
   [ -f "$pids" ] || return 0
-  local victims="" pid recorded
+  local recorded
   mapfile -t recorded < <(sort -u "$pids")
-  for pid in "${recorded[@]}"; do victims="$victims $(descendants "$pid") $pid"; done
-  # shellcheck disable=SC2086
-  kill -TERM $victims 2>/dev/null || true
-  # shellcheck disable=SC2086
-  poll 1 none_alive $victims || kill -KILL $victims 2>/dev/null || true
+  end_trees "${recorded[@]}"
   rm -f "$pids"
   poll 10 bus_gone || { echo "the accessibility bus name stays owned" >&2; return 1; }
 }

@@ -28,3 +28,19 @@ alive() {
   state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
   [[ $state != Z* ]]
 }
+
+none_alive() {
+  local pid
+  for pid; do alive "$pid" && return 1; done
+  return 0
+}
+
+# Ends the processes and everything below them: SIGTERM, then SIGKILL to what is left after a second.
+end_trees() {
+  local victims="" pid
+  for pid; do victims="$victims $(descendants "$pid") $pid"; done
+  # shellcheck disable=SC2086
+  kill -TERM $victims 2>/dev/null || true
+  # shellcheck disable=SC2086
+  poll 1 none_alive $victims || kill -KILL $victims 2>/dev/null || true
+}

@@ -21,17 +21,8 @@ started=() # PIDs in start order; ended in reverse
 . "$here/processes.sh"
 
 end_pid() {
-  local pid=$1 victims
-  victims="$(descendants "$pid") $pid"
-  # shellcheck disable=SC2086
-  kill -TERM $victims 2>/dev/null || true
-  for _ in $(seq 50); do
-    alive "$pid" || break
-    sleep 0.02
-  done
-  # shellcheck disable=SC2086
-  kill -KILL $victims 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  end_trees "$1"
+  wait "$1" 2>/dev/null || true
 }
 
 cleanup() {

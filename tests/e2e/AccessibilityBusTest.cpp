@@ -19,16 +19,11 @@ protected:
     static QString logPath() { return QDir(outputFolder()).filePath(QStringLiteral("accessibility-bus-sorelwick.log")); }
     static QString log() { return readFile(logPath()); }
 
-    // Sorelwick with its log in a file (the shell execs it: the PID is Sorelwick's), to tell how it
-    // read a selection.
+    // Sorelwick with its log in a file, to tell how it read a selection.
     static void SetUpTestSuite()
     {
-        writeDefaults(R"({"onboardingDone": true})");
         QFile::remove(logPath());
-        s_app = LaunchedApp::start(QStringLiteral("sh"),
-                                   {QStringLiteral("-c"), QStringLiteral("SORELWICK_LOG_STDERR=1 exec \"$0\" 2>>\"$1\""),
-                                    sorelwick(), logPath()});
-        EXPECT_TRUE(s_app && waitUntil(shortcutRegistered, 15s)) << "Sorelwick did not register its shortcut";
+        s_app = startSorelwick({QStringLiteral("SORELWICK_LOG_STDERR=1")}, logPath());
     }
 
     // tests/desktop/a11y-bus.sh stop|start: the session's bus ended by PID, or a new one started.
@@ -50,13 +45,12 @@ protected:
 TEST_F(AccessibilityBus, AGoneBusMeansTheClipboardAndABusBackMeansAtspiAgain)
 {
     {
-        TestEditor editor;
-        ASSERT_TRUE(editor.open(kSentence, kSelected));
+        TestEditor editor; // not asked over the bus: this process would stay on the ended one
+        ASSERT_TRUE(editor.start(kSentence, kSentence.indexOf(kSelected), kSelected.size()));
         ASSERT_TRUE(bus(QStringLiteral("stop")));
         EXPECT_TRUE(waitUntil([] { return log().contains(kLostLine); }, 5s)) << log().toStdString();
         pickFirstRow(editor);
         EXPECT_TRUE(log().contains(QStringLiteral("선택 읽기: ⌘C 성공"))) << log().toStdString();
-        EXPECT_EQ(log().count(kLostLine), 1);
     }
 
     ASSERT_TRUE(bus(QStringLiteral("start")));
@@ -67,7 +61,6 @@ TEST_F(AccessibilityBus, AGoneBusMeansTheClipboardAndABusBackMeansAtspiAgain)
 
     TestEditor editor;
     ASSERT_TRUE(editor.open(kSentence, kSelected));
-    ASSERT_TRUE(editor.program->waitForAccessible());
     const qsizetype before = log().size();
     pickFirstRow(editor);
     EXPECT_TRUE(log().mid(before).contains(QStringLiteral("선택 읽기: AX"))) << log().mid(before).toStdString();

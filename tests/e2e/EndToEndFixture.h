@@ -5,13 +5,10 @@
 
 #include "DesktopTestSupport.h"
 
-#include <QClipboard>
 #include <QColor>
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -32,24 +29,19 @@ inline const QColor kTrayInk(0xf0, 0xe0, 0x30);
 
 inline QString sorelwick() { return QStringLiteral(SORELWICK_BIN_DIR "/sorelwick"); }
 
-// Settings as a returning user has them: the first run is done.
-inline void writeDefaults(const QByteArray& json)
-{
-    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/sorelwick");
-    QDir().mkpath(folder);
-    QFile file(folder + QStringLiteral("/defaults.json"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(json);
-}
-
 inline bool shortcutRegistered() { return keyGrabbedByOthers("h", ControlMask | Mod1Mask); }
 
-// Sorelwick, started and ready: it holds its shortcut.
-inline std::unique_ptr<LaunchedApp> startSorelwick(const QStringList& arguments = {})
+// Sorelwick, started as a returning user (the first run done) with these variables set, and ready:
+// it holds its shortcut. Given a log file, its log lines go there.
+inline std::unique_ptr<LaunchedApp> startSorelwick(const QStringList& environment = {}, const QString& logFile = {})
 {
-    auto program = LaunchedApp::start(sorelwick(), arguments);
-    if (!program) return nullptr;
-    if (!waitUntil([] { return shortcutRegistered(); }, 15s)) {
+    if (!writeFile(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/sorelwick/defaults.json"),
+                   R"({"onboardingDone": true})")) {
+        ADD_FAILURE() << "cannot write the settings";
+        return nullptr;
+    }
+    auto program = LaunchedApp::start(QStringLiteral("env"), environment + QStringList{sorelwick()}, logFile);
+    if (!program || !waitUntil([] { return shortcutRegistered(); }, 15s)) {
         ADD_FAILURE() << "Sorelwick did not register its shortcut";
         return nullptr;
     }
@@ -57,24 +49,19 @@ inline std::unique_ptr<LaunchedApp> startSorelwick(const QStringList& arguments 
 }
 
 // A program that holds the clipboard with text, HTML, a PNG picture and a large blob at once (as
-// a browser's copy does); it writes each format to <dir>/<n> as "type\nbytes".
+// a browser's copy does), and what the clipboard gave of each while it held it.
 struct ClipboardHolder {
-    QTemporaryDir dir;
     std::unique_ptr<LaunchedApp> program;
     QList<QPair<QString, QByteArray>> formats;
+
     bool start()
     {
-        program = LaunchedApp::start(QStringLiteral(SORELWICK_CLIPBOARD_OWNER), {dir.path()});
-        // It takes the clipboard once every file is written (the clipboard may hold the same
-        // formats already, given back by Sorelwick after an earlier holder).
-        if (!program || !waitUntil([&] { return QFile::exists(dir.filePath(QStringLiteral("owned"))); }, 10s))
-            return false;
-        for (int i = 0; i < 4; ++i) {
-            QFile file(dir.filePath(QString::number(i)));
-            if (!file.open(QIODevice::ReadOnly)) return false;
-            const QByteArray all = file.readAll();
-            const qsizetype newline = all.indexOf('\n');
-            formats.append({QString::fromUtf8(all.left(newline)), all.mid(newline + 1)});
+        program = LaunchedApp::start(QStringLiteral(SORELWICK_X11_HELPER), {QStringLiteral("formats")});
+        if (!program || !program->said("owned", 1, 10s)) return false;
+        for (const char* type : {"text/plain", "text/html", "image/png", "application/x-sorelwick-blob"}) {
+            const std::optional<QByteArray> data = selectionData(QStringLiteral("clipboard"), QString::fromLatin1(type));
+            if (!data) return false;
+            formats.append({QString::fromLatin1(type), *data});
         }
         return true;
     }
@@ -96,10 +83,12 @@ protected:
                                  QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
                                  QStringLiteral("--height"), QStringLiteral("24"), QStringLiteral("--SetDockType"),
                                  QStringLiteral("true")});
-        writeDefaults(R"({"onboardingDone": true})");
         s_app = startSorelwick();
-        // Then the tray asks for a light icon, as a panel does that turns dark.
-        EXPECT_TRUE(waitUntil([] { return publishTrayColour(kTrayInk); }, 10s)) << "trayer took no tray selection";
+        // Then the tray asks for a light icon, as a panel does that turns dark (16 bits a channel,
+        // for the foreground, error, warning and success colours alike).
+        std::vector<long> ink;
+        for (int i = 0; i < 4; ++i) ink.insert(ink.end(), {kTrayInk.red() * 257, kTrayInk.green() * 257, kTrayInk.blue() * 257});
+        EXPECT_TRUE(waitUntil([&] { return setTrayColours(ink); }, 10s)) << "trayer took no tray selection";
     }
     static void TearDownTestSuite()
     {
@@ -113,11 +102,18 @@ protected:
     {
         ASSERT_TRUE(s_app && s_app->running()) << "Sorelwick is not running";
         // Every case starts with no panel up.
-        ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
+        ASSERT_TRUE(panelGone());
     }
 
     static std::optional<DesktopTest::Window> panel() { return visibleWindow(s_app->pid(), kPanelTitle); }
     static bool waitForPanel() { return waitUntil([] { return panel().has_value(); }, 5s); }
+    static bool panelGone() { return waitUntil([] { return !panel(); }, 3s); }
+    // `key` pressed: whether the panel goes.
+    static bool closes(const QString& key = QStringLiteral("Escape"))
+    {
+        pressChord(key);
+        return panelGone();
+    }
     // The panel with its rows, not only the loading header (which is far lower than 3 rows), and
     // holding the keys: it takes them once its window is viewable, which may come a little after.
     static bool waitForList()
@@ -145,13 +141,18 @@ protected:
         pressChord(QStringLiteral("ctrl+alt+h"));
         return waitForList();
     }
-    // `key` pressed in the list: whether `text` comes to read `expected` (what it read if not).
+    // Whether `text` comes to read `expected` (what it read if not).
+    static testing::AssertionResult reads(const std::function<QString()>& text, const QString& expected)
+    {
+        if (waitUntil([&] { return text() == expected; }, 10s)) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "it reads " << text().toStdString();
+    }
+    // `key` pressed in the list: whether `text` comes to read `expected`.
     static testing::AssertionResult picks(const std::function<QString()>& text, const QString& expected = kPicked,
                                           const QString& key = QStringLiteral("1"))
     {
         pressChord(key);
-        if (waitUntil([&] { return text() == expected; }, 10s)) return testing::AssertionSuccess();
-        return testing::AssertionFailure() << "it reads " << text().toStdString();
+        return reads(text, expected);
     }
 
     // A second start with `option`: it hands the request to the running one and ends.

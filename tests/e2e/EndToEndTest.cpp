@@ -6,9 +6,8 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QScreen>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,29 +16,10 @@ namespace {
 
 using namespace E2eTest;
 
-// In mousepad Escape changes nothing, and Alt+1 copies the Hanja and leaves the text.
-TEST_F(EndToEnd, EscapeChangesNothingAndAltDigitCopiesTheSpelling)
-{
-    Mousepad editor;
-    ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
-    ASSERT_TRUE(shortcutShowsList()) << "no panel after Ctrl+Alt+H";
-    pressChord(QStringLiteral("Escape"));
-    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
-
-    ASSERT_TRUE(shortcutShowsList());
-    pressChord(QStringLiteral("alt+1"));
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    EXPECT_TRUE(waitUntil([&] { return clipboard->text() == QStringLiteral("首都"); }, 5s))
-        << clipboard->text().toStdString();
-    EXPECT_TRUE(waitForPanel()) << "the notice that confirms the copy";
-    pressChord(QStringLiteral("Escape"));
-    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
-    EXPECT_EQ(editor.text(), kSentence);
-}
-
-// 1 in the list writes the first spelling over the selection: in mousepad (GTK) and both of Qt's
-// text views, Hanja read back to Hangul too, the list brought up each way a user can (the
-// shortcut, a second start with --trigger, the shortcut held past the keyboard's repeat delay).
+// 1 in the list writes the first spelling over the selection: in mousepad (GTK) and Qt's rich text
+// view (its plain one is in OtherApplications), Hanja read back to Hangul too, the list brought up
+// each way a user can (the shortcut, a second start with --trigger, the shortcut held past the
+// keyboard's repeat delay).
 TEST_F(EndToEnd, ThePickReplacesTheSelectionInEachEditorHoweverTheListCameUp)
 {
     enum How { shortcut, trigger, held };
@@ -51,12 +31,10 @@ TEST_F(EndToEnd, ThePickReplacesTheSelectionInEachEditorHoweverTheListCameUp)
         How how;
         const char* shot;
     } rows[] = {
-        {"mousepad", mousepad, kSentence, QStringLiteral("수도는"), kPicked, shortcut, "panel-over-mousepad.png"},
         {"mousepad, Hanja to Hangul", mousepad, QStringLiteral("大韓民國의 首都는 서울이다."),
          QStringLiteral("大韓民國의 首都는"), QStringLiteral("대한민국의 수도는 서울이다."), shortcut, "reading-over-mousepad.png"},
         {"mousepad, --trigger", mousepad, kSentence, QStringLiteral("수도는"), kPicked, trigger, nullptr},
-        {"mousepad, the shortcut held", mousepad, kSentence, QStringLiteral("수도는"), kPicked, held, nullptr},
-        {"QPlainTextEdit", QStringList{}, kSentence, QStringLiteral("수도는"), kPicked, shortcut, nullptr},
+        {"mousepad, the shortcut held", mousepad, kSentence, QStringLiteral("수도는"), kPicked, held, "panel-over-mousepad.png"},
         {"QTextEdit", QStringList{QStringLiteral("--rich")}, kSentence, QStringLiteral("수도는"), kPicked, shortcut,
          "panel-over-qt-editor.png"},
     };
@@ -67,7 +45,6 @@ TEST_F(EndToEnd, ThePickReplacesTheSelectionInEachEditorHoweverTheListCameUp)
         std::function<QString()> text;
         if (r.qtOptions) {
             ASSERT_TRUE(qt.open(r.text, r.selected, *r.qtOptions));
-            ASSERT_TRUE(qt.program->waitForAccessible());
             text = [&] { return qt.text(); };
         } else {
             ASSERT_TRUE(gtk.openSelected(r.text, r.selected));
@@ -91,7 +68,7 @@ TEST_F(EndToEnd, ThePickReplacesTheSelectionInEachEditorHoweverTheListCameUp)
         ASSERT_TRUE(waitForList()) << "no list";
         if (r.shot) saveShot(QString::fromLatin1(r.shot));
         EXPECT_TRUE(picks(text, r.expected));
-        EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+        EXPECT_TRUE(panelGone());
     }
 }
 
@@ -104,25 +81,23 @@ TEST_F(EndToEnd, ASentenceIsSteppedThroughWrittenOnceAndUndoneInOneStep)
     pressChord(QStringLiteral("1"));
     const QString written = QStringLiteral("대한민국(大韓民國)의 수도(首都)는 서울이다.");
     EXPECT_TRUE(picks([&] { return editor.text(); }, written));
-    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    EXPECT_TRUE(panelGone());
     pressChord(QStringLiteral("ctrl+z"));
-    EXPECT_TRUE(waitUntil([&] { return editor.text() == kSentence; }, 5s)) << editor.text().toStdString();
+    EXPECT_TRUE(reads([&] { return editor.text(); }, kSentence));
 }
 
 // 범용 as 汎用, which the dictionary lacks: spelled one character at a time (Tab, then a digit for
-// each syllable), written, kept as the user's word and offered first on the next press.
-TEST_F(EndToEnd, AWordSpelledCharacterByCharacterIsWrittenAndOfferedFirstNextTime)
+// each syllable), written, and kept as the user's word.
+TEST_F(EndToEnd, AWordSpelledCharacterByCharacterIsWrittenAndKept)
 {
     // Which rows 汎 and 用 are on, as a simulated session on its own words and settings shows them.
     QTemporaryDir scratch;
-    QProcess simulate;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), scratch.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.path());
-    simulate.setProcessEnvironment(env);
-    simulate.start(sorelwick(), {QStringLiteral("simulate"), QStringLiteral("범용"), QStringLiteral("--compose"), QStringLiteral("1,1")});
-    ASSERT_TRUE(simulate.waitForFinished(60000));
-    const QStringList lines = QString::fromUtf8(simulate.readAllStandardOutput()).split(QLatin1Char('\n'));
+    const std::optional<QByteArray> simulated = run(
+        QStringLiteral("env"), {QStringLiteral("XDG_DATA_HOME=") + scratch.path(), QStringLiteral("XDG_CONFIG_HOME=") + scratch.path(),
+                                sorelwick(), QStringLiteral("simulate"), QStringLiteral("범용"), QStringLiteral("--compose"),
+                                QStringLiteral("1,1")}, 60s);
+    ASSERT_TRUE(simulated);
+    const QStringList lines = QString::fromUtf8(*simulated).split(QLatin1Char('\n'));
     const auto rowOf = [&](const QString& header, const QString& hanja) {
         const qsizetype at = lines.indexOf(header);
         for (qsizetype i = at + 1; at >= 0 && i < lines.size() && !lines[i].isEmpty(); ++i)
@@ -137,8 +112,7 @@ TEST_F(EndToEnd, AWordSpelledCharacterByCharacterIsWrittenAndOfferedFirstNextTim
     QFile::remove(words);
     Mousepad editor;
     ASSERT_TRUE(editor.openSelected(QStringLiteral("범용 도구를 쓴다."), QStringLiteral("범용")));
-    pressChord(QStringLiteral("ctrl+alt+h"));
-    ASSERT_TRUE(waitForList());
+    ASSERT_TRUE(shortcutShowsList());
     // Each syllable's rows are a list of their own, which takes the keys once it is up.
     QImage shown = panelShot();
     pressChord(QStringLiteral("Tab"));
@@ -147,19 +121,8 @@ TEST_F(EndToEnd, AWordSpelledCharacterByCharacterIsWrittenAndOfferedFirstNextTim
     shown = panelShot();
     pressChord(bum);
     ASSERT_TRUE(waitForNextList(shown));
-    pressChord(yong);
-    const QString expected = QStringLiteral("범용(汎用) 도구를 쓴다.");
-    EXPECT_TRUE(waitUntil([&] { return editor.text() == expected; }, 10s)) << editor.text().toStdString();
+    EXPECT_TRUE(picks([&] { return editor.text(); }, QStringLiteral("범용(汎用) 도구를 쓴다."), yong));
     EXPECT_TRUE(readFile(words).contains(QStringLiteral("범용:汎用:"))) << readFile(words).toStdString();
-
-    // Next time 汎用 is the first row: 1 writes it.
-    ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
-    Mousepad again;
-    ASSERT_TRUE(again.openSelected(QStringLiteral("범용 기계"), QStringLiteral("범용")));
-    pressChord(QStringLiteral("ctrl+alt+h"));
-    ASSERT_TRUE(waitForList());
-    pressChord(QStringLiteral("1"));
-    EXPECT_TRUE(waitUntil([&] { return again.text() == QStringLiteral("범용(汎用) 기계"); }, 5s)) << again.text().toStdString();
     QFile::remove(words);
 }
 
@@ -212,15 +175,14 @@ TEST_F(EndToEnd, WithNothingSelectedTheNoticeShowsAtThePointerOrOnTheMonitorType
             EXPECT_LT(frame.right(), TwoMonitors::split) << frame.x() << "," << frame.y();
             EXPECT_TRUE(editorFrame.contains(frame.topLeft())) << frame.x() << "," << frame.y();
         }
-        pressChord(QStringLiteral("Escape"));
-        EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+        EXPECT_TRUE(closes());
     }
     EXPECT_EQ(editor.text(), kSentence);
 }
 
 // Typing on instead of picking: the panel holds the keyboard, yet the key replaces the selection
 // as it would without Sorelwick, with its modifiers, and the keys after it follow in order.
-TEST_F(EndToEnd, AKeyThatPicksNothingGoesOnToTheEditor)
+TEST_F(EndToEnd, AKeyOrClickThatPicksNothingGoesOnToTheEditor)
 {
     const QString text = QStringLiteral("수도 서울");
     Mousepad editor;
@@ -231,35 +193,43 @@ TEST_F(EndToEnd, AKeyThatPicksNothingGoesOnToTheEditor)
             return false;
         return shortcutShowsList();
     };
-    const auto reads = [&](const QString& expected) {
-        return waitUntil([&] { return editor.text() == expected; }, 5s);
-    };
+    const auto shown = [&] { return editor.text(); };
     // As a typist presses it: still down when the panel has taken it and let the keyboard go.
     const auto typeHeld = [](const QString& key) {
         keysDown(key);
-        EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+        EXPECT_TRUE(panelGone());
         keysUp(key);
     };
 
     ASSERT_TRUE(listOver(QStringLiteral("수도")));
     typeHeld(QStringLiteral("x"));
-    EXPECT_TRUE(reads(QStringLiteral("x 서울"))) << editor.text().toStdString();
+    EXPECT_TRUE(reads(shown, QStringLiteral("x 서울")));
     pressChord(QStringLiteral("y"));
-    EXPECT_TRUE(reads(QStringLiteral("xy 서울"))) << editor.text().toStdString();
+    EXPECT_TRUE(reads(shown, QStringLiteral("xy 서울")));
 
     // A quick tap, let go before the panel saw it.
     ASSERT_TRUE(listOver(QStringLiteral("수도")));
     pressChord(QStringLiteral("z"));
-    EXPECT_TRUE(reads(QStringLiteral("z 서울"))) << editor.text().toStdString();
+    EXPECT_TRUE(reads(shown, QStringLiteral("z 서울")));
 
     // Shift held over both keys: the first arrives shifted and the user's Shift stays down.
     ASSERT_TRUE(listOver(QStringLiteral("수도")));
     keysDown(QStringLiteral("shift"));
     typeHeld(QStringLiteral("x"));
-    EXPECT_TRUE(reads(QStringLiteral("X 서울"))) << editor.text().toStdString();
+    EXPECT_TRUE(reads(shown, QStringLiteral("X 서울")));
     pressChord(QStringLiteral("y"));
     keysUp(QStringLiteral("shift"));
-    EXPECT_TRUE(reads(QStringLiteral("XY 서울"))) << editor.text().toStdString();
+    EXPECT_TRUE(reads(shown, QStringLiteral("XY 서울")));
+
+    // The click that closes the panel is the editor's too: it moves the caret, and the next key is
+    // typed there instead of over the selection.
+    ASSERT_TRUE(listOver(QStringLiteral("수도")));
+    const auto last = textExtents(editor.pid(), int(text.size()) - 1, int(text.size()));
+    ASSERT_TRUE(last);
+    clickAt(QPoint(last->right() + 40, last->center().y())); // past the end of the line
+    EXPECT_TRUE(panelGone());
+    pressChord(QStringLiteral("x"));
+    EXPECT_TRUE(reads(shown, text + QStringLiteral("x")));
 
     // A keypad digit picks nothing: with Num Lock on it types its digit.
     pressChord(QStringLiteral("Num_Lock"));
@@ -268,7 +238,7 @@ TEST_F(EndToEnd, AKeyThatPicksNothingGoesOnToTheEditor)
     } numLockOff;
     ASSERT_TRUE(listOver(QStringLiteral("수도")));
     pressChord(QStringLiteral("KP_1"));
-    EXPECT_TRUE(reads(QStringLiteral("1 서울"))) << editor.text().toStdString();
+    EXPECT_TRUE(reads(shown, QStringLiteral("1 서울")));
 }
 
 // Korean is typed through an input method (ibus-hangul here): the pick goes in past it, and a
@@ -279,19 +249,14 @@ TEST_F(EndToEnd, TypingOnComposesThroughTheInputMethod)
     ASSERT_TRUE(ibus);
     ASSERT_TRUE(waitUntil([] { return run(QStringLiteral("ibus"), {QStringLiteral("engine"), QStringLiteral("hangul")}).has_value(); }, 20s))
         << "ibus-daemon did not take the Hangul engine";
-    qputenv("GTK_IM_MODULE", "ibus");
     Mousepad editor;
-    const bool opened = editor.open(QStringLiteral("수도 서울"));
-    qunsetenv("GTK_IM_MODULE");
-    ASSERT_TRUE(opened);
-    const auto reads = [&](const QString& expected) {
-        return waitUntil([&] { return editor.text() == expected; }, 5s);
-    };
+    ASSERT_TRUE(editor.open(QStringLiteral("수도 서울"), {QStringLiteral("GTK_IM_MODULE=ibus")}));
+    const auto shown = [&] { return editor.text(); };
     // ibus-hangul starts in Latin, and composes only once mousepad's input context has reached the
     // daemon: a syllable is typed over 서울 until one comes out, switching to Hangul while Latin does.
     const QString text = QStringLiteral("수도 서울");
     const auto composes = [&] {
-        if (!setApplicationText(editor.pid(), text) || !reads(text) || !editor.select(QStringLiteral("서울")))
+        if (!setApplicationText(editor.pid(), text) || !reads(shown, text) || !editor.select(QStringLiteral("서울")))
             return false;
         for (const char* key : {"g", "k", "s", "space"}) pressChord(QString::fromLatin1(key));
         waitUntil([&] { return editor.text().endsWith(QLatin1Char(' ')); }, 3s);
@@ -300,36 +265,20 @@ TEST_F(EndToEnd, TypingOnComposesThroughTheInputMethod)
         return false;
     };
     ASSERT_TRUE(waitUntil(composes, 40s)) << "ibus-hangul never composed: " << editor.text().toStdString();
-    ASSERT_TRUE(setApplicationText(editor.pid(), text) && reads(text));
+    ASSERT_TRUE(setApplicationText(editor.pid(), text) && reads(shown, text));
 
     ASSERT_TRUE(editor.select(QStringLiteral("수도")));
     ASSERT_TRUE(shortcutShowsList());
-    EXPECT_TRUE(picks([&] { return editor.text(); }, QStringLiteral("수도(首都) 서울")));
+    EXPECT_TRUE(picks(shown, QStringLiteral("수도(首都) 서울")));
 
-    ASSERT_TRUE(setApplicationText(editor.pid(), text) && reads(text));
+    ASSERT_TRUE(setApplicationText(editor.pid(), text) && reads(shown, text));
     ASSERT_TRUE(editor.select(QStringLiteral("수도")));
     ASSERT_TRUE(shortcutShowsList());
     keysDown(QStringLiteral("g")); // ㅎ, held as a typist holds it
-    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    EXPECT_TRUE(panelGone());
     keysUp(QStringLiteral("g"));
     for (const char* key : {"k", "s", "space"}) pressChord(QString::fromLatin1(key)); // ㅏ ㄴ: 한, committed
-    EXPECT_TRUE(reads(QStringLiteral("한  서울"))) << editor.text().toStdString();
-}
-
-// The click that closes the panel is the editor's too: it moves the caret, and the next key is
-// typed there instead of over the selection.
-TEST_F(EndToEnd, AClickOutsideThePanelClosesItAndReachesTheWindowUnderIt)
-{
-    Mousepad editor;
-    ASSERT_TRUE(editor.openSelected(kSentence, QStringLiteral("수도는")));
-    const auto last = textExtents(editor.pid(), int(kSentence.size()) - 1, int(kSentence.size()));
-    ASSERT_TRUE(last);
-    ASSERT_TRUE(shortcutShowsList());
-    clickAt(QPoint(last->right() + 40, last->center().y())); // past the end of the line
-    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
-    pressChord(QStringLiteral("x"));
-    EXPECT_TRUE(waitUntil([&] { return editor.text() == kSentence + QStringLiteral("x"); }, 5s))
-        << editor.text().toStdString();
+    EXPECT_TRUE(reads(shown, QStringLiteral("한  서울")));
 }
 
 TEST_F(EndToEnd, TheTrayIconOpensTheMenu)
@@ -400,19 +349,8 @@ TEST_F(EndToEnd, ASecondStartHandsItsWindowToTheRunningOne)
 // programs): Sorelwick stays on X, where its shortcut, chords and panel work.
 TEST(WaylandSession, SorelwickStaysOnXWhereTheSessionOffersIt)
 {
-    struct Restore {
-        QByteArray platform = qgetenv("QT_QPA_PLATFORM"), session = qgetenv("XDG_SESSION_TYPE");
-        ~Restore()
-        {
-            qputenv("QT_QPA_PLATFORM", platform);
-            qputenv("XDG_SESSION_TYPE", session);
-        }
-    } restore;
-    qputenv("QT_QPA_PLATFORM", "wayland");
-    qputenv("XDG_SESSION_TYPE", "wayland");
-    writeDefaults(R"({"onboardingDone": true})");
-    auto app = startSorelwick(); // fails the case unless it holds its shortcut
-    ASSERT_TRUE(app);
+    auto app = startSorelwick({QStringLiteral("QT_QPA_PLATFORM=wayland"), QStringLiteral("XDG_SESSION_TYPE=wayland")});
+    ASSERT_TRUE(app) << "it does not hold its shortcut";
     app.reset();
     EXPECT_TRUE(waitUntil([] { return !shortcutRegistered(); }, 10s)) << "the ended Sorelwick's shortcut stays held";
 }

@@ -10,6 +10,12 @@ using namespace E2eTest;
 
 class OtherApplications : public EndToEnd {};
 
+// The text an X selection ("clipboard", "primary") holds, as UTF-8.
+QString selectionText(const QString& selection = QStringLiteral("clipboard"))
+{
+    return QString::fromUtf8(selectionData(selection, QStringLiteral("UTF8_STRING")).value_or("<none>"));
+}
+
 // xterm that prints a word and then runs cat, which writes what is typed to a file as it comes
 // (the terminal hands over each character at once, not line by line).
 struct Terminal {
@@ -38,9 +44,7 @@ struct Terminal {
     // holds `selection`.
     bool selectFirst(const QString& selection, int clicks = 2)
     {
-        const auto selected = [&] {
-            return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING")) == selection.toUtf8();
-        };
+        const auto selected = [&] { return selectionText(QStringLiteral("primary")) == selection; };
         return waitUntil(
             [&] {
                 const QPoint at = windowFrame(program->window()).topLeft() + QPoint(10, 10);
@@ -51,34 +55,37 @@ struct Terminal {
     }
 };
 
-TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheRunningCommandGoesOn)
+// A Qt editor behind xterm: the accessibility bus keeps naming its text as focused after xterm,
+// which is not on the bus, comes to the front (Qt reports no focus loss when its window is
+// deactivated). The shortcut there belongs to xterm: its own selection is read and pasted, the
+// editor keeps its text until it is in front again.
+TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheCommandAndAQtEditorBehindAreLeftAlone)
 {
+    TestEditor editor;
+    ASSERT_TRUE(editor.open(kSentence, QStringLiteral("수도는")));
     Terminal terminal;
     ASSERT_TRUE(terminal.open(QStringLiteral("수도")));
     const pid_t command = terminal.commandPid();
     ASSERT_TRUE(terminal.selectFirst(QStringLiteral("수도"))) << "the double-click did not select the word";
 
-    // Alt+1: the Hanja on the clipboard; a copy chord (Ctrl+C) would have ended cat.
+    // Alt+1: the Hanja on the clipboard, a notice saying so, and nothing typed; a copy chord
+    // (Ctrl+C) would have ended cat.
     ASSERT_TRUE(shortcutShowsList()) << "no panel after Ctrl+Alt+H";
     saveShot(QStringLiteral("panel-over-xterm.png"));
     // Without a compositor the panel is cut to its rounded box: its corners show the terminal.
     saveShot(QStringLiteral("panel-corners.png"), panel()->geometry.adjusted(-6, -6, 6, 6));
     pressChord(QStringLiteral("alt+1"));
-    EXPECT_TRUE(waitUntil([] { return selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING"))
-                                          == QStringLiteral("首都").toUtf8(); },
-                          5s));
-    pressChord(QStringLiteral("Escape"));
-    ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    EXPECT_TRUE(reads([] { return selectionText(); }, QStringLiteral("首都")));
+    EXPECT_TRUE(waitForPanel()) << "the notice that confirms the copy";
+    ASSERT_TRUE(closes());
     EXPECT_TRUE(processRunning(command)) << "the command in the terminal was interrupted";
+    EXPECT_EQ(terminal.input(), QString()) << "keys reached the command";
 
     // A pick pastes into what runs there (the terminal cannot replace printed text), and PRIMARY,
     // lent for the paste, holds the word again afterwards.
-    EXPECT_EQ(terminal.input(), QString()) << "keys reached the command";
     ASSERT_TRUE(shortcutShowsList());
     EXPECT_TRUE(picks([&] { return terminal.input(); }, QStringLiteral("수도(首都)")));
-    EXPECT_TRUE(waitUntil([] { return selectionData(QStringLiteral("primary"), QStringLiteral("UTF8_STRING"))
-                                          == QStringLiteral("수도").toUtf8(); },
-                          5s));
+    EXPECT_TRUE(reads([] { return selectionText(QStringLiteral("primary")); }, QStringLiteral("수도")));
     EXPECT_TRUE(processRunning(command));
 
     // A triple-clicked line ends in a line break, which would run the line: the pick comes without.
@@ -86,24 +93,7 @@ TEST_F(OtherApplications, InXtermTheWordComesFromPrimaryAndTheRunningCommandGoes
     ASSERT_TRUE(shortcutShowsList());
     EXPECT_TRUE(picks([&] { return terminal.input(); }, QStringLiteral("수도(首都)수도(首都)")));
     EXPECT_TRUE(processRunning(command));
-}
-
-// The accessibility bus keeps naming the Qt editor's text as focused after xterm, which is not on
-// the bus, comes to the front (Qt reports no focus loss when its window is deactivated). The
-// shortcut there belongs to xterm: its own selection is read and pasted, the editor behind it
-// keeps its text.
-TEST_F(OtherApplications, ABackgroundQtEditorIsNeitherReadNorWrittenWhileXtermIsInFront)
-{
-    TestEditor editor;
-    ASSERT_TRUE(editor.open(kSentence, QStringLiteral("수도는")));
-    ASSERT_TRUE(editor.program->waitForAccessible());
-    Terminal terminal;
-    ASSERT_TRUE(terminal.open(QStringLiteral("수도")));
-    ASSERT_TRUE(terminal.selectFirst(QStringLiteral("수도"))) << "the double-click did not select the word";
-
-    ASSERT_TRUE(shortcutShowsList()) << "no panel after Ctrl+Alt+H";
-    EXPECT_TRUE(picks([&] { return terminal.input(); }, QStringLiteral("수도(首都)")));
-    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    EXPECT_TRUE(panelGone());
     EXPECT_EQ(editor.text(), kSentence) << "the editor in the background was written";
 
     // Back in front, the editor is read and written as before.
@@ -130,8 +120,8 @@ TEST_F(OtherApplications, TheClipboardComesBackWholeAfterAPasteAndASlowEditorsLa
         ClipboardHolder holder;
         ASSERT_TRUE(holder.start()) << "the clipboard holder did not take the clipboard";
         TestEditor editor;
-        ASSERT_TRUE(editor.open(kSentence, QStringLiteral("수도는"), c.options,
-                                {QStringLiteral("AT_SPI_BUS_ADDRESS=unix:path=/nonexistent")}));
+        ASSERT_TRUE(editor.start(kSentence, kSentence.indexOf(QStringLiteral("수도는")), 3, c.options,
+                                 {QStringLiteral("AT_SPI_BUS_ADDRESS=unix:path=/nonexistent")}));
         ASSERT_FALSE(registeredOnAccessibilityBus(editor.program->pid()));
         // Ctrl and Alt let go 300 ms before H: while H is down the X server sends every key to the
         // shortcut's grab, so a copy chord sent then would never reach the editor.
@@ -140,16 +130,14 @@ TEST_F(OtherApplications, TheClipboardComesBackWholeAfterAPasteAndASlowEditorsLa
         keysUp(QStringLiteral("h"), 300);
         if (c.copiesLate) {
             ASSERT_TRUE(waitForPanel()) << "no notice after Ctrl+Alt+H";
-            ASSERT_TRUE(waitUntil([&] { return QFile::exists(holder.dir.filePath(QStringLiteral("lost"))); }, 5s))
-                << "the editor never copied";
+            ASSERT_TRUE(holder.program->said("lost")) << "the editor never copied";
         } else {
             ASSERT_TRUE(waitForList()) << "no panel after Ctrl+Alt+H";
             EXPECT_TRUE(picks([&] { return editor.text(); }));
         }
         EXPECT_TRUE(waitUntil([&] { return holder.isBack(); }, 5s))
-            << selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")).value_or("none").toStdString();
-        if (c.copiesLate) pressChord(QStringLiteral("Escape"));
-        ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
+            << selectionText().toStdString();
+        ASSERT_TRUE(c.copiesLate ? closes() : panelGone());
     }
     EXPECT_TRUE(s_app->running());
 }
@@ -160,14 +148,12 @@ TEST_F(OtherApplications, AReadOnlyViewLeavesThePickOnTheClipboardAndSaysSo)
 {
     TestEditor editor;
     ASSERT_TRUE(editor.open(kSentence, QStringLiteral("수도는"), {QStringLiteral("--read-only")}));
-    ASSERT_TRUE(editor.program->waitForAccessible());
     ASSERT_TRUE(shortcutShowsList()) << "no panel after Ctrl+Alt+H";
-    pressChord(QStringLiteral("1"));
-    ASSERT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    ASSERT_TRUE(closes(QStringLiteral("1")));
     // Read only once the notice is up: a read of the lent text before would be a request.
     ASSERT_TRUE(waitForPanel()) << "no notice after the paste went unread";
     saveShot(QStringLiteral("notice-read-only.png"));
-    EXPECT_EQ(selectionData(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), QStringLiteral("수도(首都)는").toUtf8());
+    EXPECT_EQ(selectionText(), QStringLiteral("수도(首都)는"));
     EXPECT_EQ(editor.text(), kSentence);
 }
 

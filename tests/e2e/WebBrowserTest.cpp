@@ -16,32 +16,27 @@ struct BrowserPage {
 
     bool open(const QString& text, const QString& selected)
     {
-        QFile page(dir.filePath(QStringLiteral("page.html")));
-        if (!page.open(QIODevice::WriteOnly)) return false;
-        page.write(QStringLiteral(
-                       "<!doctype html><meta charset=utf-8><title>page</title>"
-                       "<textarea id=t rows=4 cols=40>%1</textarea><script>"
-                       "const t = document.getElementById('t'); t.focus();"
-                       "const at = t.value.indexOf('%2'); t.setSelectionRange(at, at + %3);"
-                       "setInterval(() => { document.title = 'field:' + t.value; }, 50);</script>")
-                       .arg(text, selected)
-                       .arg(selected.size())
-                       .toUtf8());
-        page.close();
+        const QString page = dir.filePath(QStringLiteral("page.html"));
+        const QString profile = dir.filePath(QStringLiteral("profile"));
         // A profile of its own: no first-run pages, no other Firefox to hand the page to.
-        QDir().mkpath(dir.filePath(QStringLiteral("profile")));
-        QFile prefs(dir.filePath(QStringLiteral("profile/user.js")));
-        if (!prefs.open(QIODevice::WriteOnly)) return false;
-        prefs.write("user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
-                    "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
-                    "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
-                    "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
-                    "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n");
-        prefs.close();
-        program = LaunchedApp::start(QStringLiteral("env"),
-                                     {QStringLiteral("-u"), QStringLiteral("MOZ_HEADLESS"), QStringLiteral("firefox-esr"),
-                                      QStringLiteral("--no-remote"), QStringLiteral("--profile"),
-                                      dir.filePath(QStringLiteral("profile")), page.fileName()});
+        if (!writeFile(page, QStringLiteral("<!doctype html><meta charset=utf-8><title>page</title>"
+                                            "<textarea id=t rows=4 cols=40>%1</textarea><script>"
+                                            "const t = document.getElementById('t'); t.focus();"
+                                            "const at = t.value.indexOf('%2'); t.setSelectionRange(at, at + %3);"
+                                            "setInterval(() => { document.title = 'field:' + t.value; }, 50);</script>")
+                                 .arg(text, selected)
+                                 .arg(selected.size())
+                                 .toUtf8())
+            || !writeFile(profile + QStringLiteral("/user.js"),
+                          "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+                          "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
+                          "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
+                          "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
+                          "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"))
+            return false;
+        program = LaunchedApp::start(QStringLiteral("env"), {QStringLiteral("-u"), QStringLiteral("MOZ_HEADLESS"),
+                                                             QStringLiteral("firefox-esr"), QStringLiteral("--no-remote"),
+                                                             QStringLiteral("--profile"), profile, page});
         return program && waitUntil([&] { return field() == text; }, 60s) && program->activate(10s);
     }
 
@@ -72,7 +67,7 @@ TEST_F(WebBrowser, APickInAFirefoxTextFieldIsPastedAndTheClipboardComesBack)
     saveShot(QStringLiteral("panel-over-firefox.png"));
     EXPECT_TRUE(picks([&] { return page.field().value_or(QStringLiteral("<no title>")); }));
     EXPECT_TRUE(waitUntil([&] { return holder.isBack(); }, 5s));
-    EXPECT_TRUE(waitUntil([] { return !panel(); }, 3s));
+    EXPECT_TRUE(panelGone());
 }
 
 } // namespace

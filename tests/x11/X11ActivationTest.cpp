@@ -1,8 +1,9 @@
+#include "DesktopTestSupport.h"
+
 #include "platform/x11/X11Activation.h"
 #include "platform/x11/X11Connection.h"
 
 #include <QDeadlineTimer>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -25,36 +26,22 @@ TEST(X11ActivationTest, theStartupIdNamesTheWindowAndItsSequenceIsEnded)
     XEvent event;
     ASSERT_TRUE(listener->waitForEvent(window, MapNotify, [](const XEvent&) { return true; }, event, QDeadlineTimer(10000)));
 
-    const QByteArray id = "sorelwick-test/\"quoted\"\\_TIME42";
-    ASSERT_TRUE(activation->request(window, id));
-
     QByteArray message;
-    const QDeadlineTimer deadline(10000);
-    while (!message.endsWith('\0') && !deadline.hasExpired()) {
-        if (!XPending(dpy)) {
-            QThread::msleep(5);
-            continue;
-        }
-        XNextEvent(dpy, &event);
-        if (event.type != ClientMessage) continue;
-        const Atom type = event.xclient.message_type;
+    listener->addHandler([&](XEvent& e) {
+        if (e.type != ClientMessage) return;
+        const Atom type = e.xclient.message_type;
         if (type == listener->atom("_NET_STARTUP_INFO_BEGIN")) message.clear();
-        else if (type != listener->atom("_NET_STARTUP_INFO")) continue;
-        const QByteArray piece(event.xclient.data.b, 20);
+        else if (type != listener->atom("_NET_STARTUP_INFO")) return;
+        const QByteArray piece(e.xclient.data.b, 20);
         const qsizetype end = piece.indexOf('\0');
         message += end < 0 ? piece : piece.left(end + 1);
-    }
+    });
+    const QByteArray id = "sorelwick-test/\"quoted\"\\_TIME42";
+    ASSERT_TRUE(activation->request(window, id));
+    EXPECT_TRUE(DesktopTest::waitUntil([&] { return message.endsWith('\0'); }, std::chrono::seconds(10)));
     EXPECT_EQ(message, QByteArray("remove: ID=\"sorelwick-test/\\\"quoted\\\"\\\\_TIME42\"") + '\0');
 
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    ASSERT_EQ(XGetWindowProperty(dpy, window, listener->atom("_NET_STARTUP_ID"), 0, 64, False, AnyPropertyType, &type,
-                                 &format, &count, &after, &data),
-              Success);
-    const XFreePtr<unsigned char> held(data);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(data), int(count)), id);
+    EXPECT_EQ(DesktopTest::windowProperty(window, "_NET_STARTUP_ID"), id);
     XDestroyWindow(dpy, window);
     XFlush(dpy);
 }

@@ -6,7 +6,6 @@
 #include "platform/x11/X11Keymap.h"
 #include "platform/x11/XTestKeyPoster.h"
 
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -71,7 +70,7 @@ protected:
 
 } // namespace
 
-TEST_F(X11HotKeysTest, pressArrivesWithAndWithoutLocks)
+TEST_F(X11HotKeysTest, pressArrivesWithAndWithoutLocksAndItsKeyReadsAsHeldUntilLetGo)
 {
     const auto reg = hotKeys->registerHotKey(KeyCode::h, kCtrlAlt, 7);
     ASSERT_EQ(reg.status, HotKeyService::noErr);
@@ -94,18 +93,14 @@ TEST_F(X11HotKeysTest, pressArrivesWithAndWithoutLocks)
     // Free again for anyone, ourselves included.
     EXPECT_EQ(hotKeys->registerHotKey(KeyCode::h, kCtrlAlt, 8).status, HotKeyService::noErr);
     EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+alt+h"), 8));
-}
 
-// While the hot key's own key is down the server gives every key to the grab: a synthetic
-// keystroke has to wait for it, and the modifiers alone say nothing of it.
-TEST_F(X11HotKeysTest, theHotKeysKeyReadsAsHeldUntilItIsLetGo)
-{
-    const auto reg = hotKeys->registerHotKey(KeyCode::h, kCtrlAlt, 7);
-    ASSERT_EQ(reg.status, HotKeyService::noErr);
+    // While the hot key's own key is down the server gives every key to the grab: a synthetic
+    // keystroke has to wait for it, and the modifiers alone say nothing of it.
+    pressed.clear();
     EXPECT_FALSE(hotKeys->keyHeld());
     ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+h")}));
     ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt")}));
-    EXPECT_TRUE(waitUntil([&] { return pressed.contains(7); }));
+    EXPECT_TRUE(waitUntil([&] { return pressed.contains(8); }));
     EXPECT_TRUE(hotKeys->keyHeld());
     // Another key down is not the hot key's.
     ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("h")}));
@@ -133,7 +128,7 @@ TEST_F(X11HotKeysTest, combinationHeldByAnotherClientIsRefused)
     EXPECT_EQ(hotKeys->registerHotKey(10, kCtrlAlt, 3).status, HotKeyService::eventHotKeyInvalidErr);
 }
 
-TEST_F(X11HotKeysTest, layoutChangeRenamesKeysAndKeepsTheGrabOnItsPosition)
+TEST_F(X11HotKeysTest, layoutChangesRenameKeysKeepGrabsOnTheirPositionAndFindTheHanjaKey)
 {
     EXPECT_EQ(keymap->keyLabel(kJ), QStringLiteral("j"));
     EXPECT_EQ(keymap->keyLabel(29), QStringLiteral("0"));
@@ -149,12 +144,9 @@ TEST_F(X11HotKeysTest, layoutChangeRenamesKeysAndKeepsTheGrabOnItsPosition)
     ASSERT_TRUE(poster.postKeyEvent(KeyCode::h, ModifierFlag::control | ModifierFlag::option, true));
     ASSERT_TRUE(poster.postKeyEvent(KeyCode::h, ModifierFlag::control | ModifierFlag::option, false));
     EXPECT_TRUE(waitUntil([&] { return pressed.contains(5u); }));
-}
 
-// Ctrl+한자 on a Korean keyboard: the key is found by what it types, on its own key or on the
-// right Ctrl where 101/104-key keyboards put it.
-TEST_F(X11HotKeysTest, theKoreanKeyboardsHanjaKeyCanBeTheShortcut)
-{
+    // Ctrl+한자 on a Korean keyboard: the key is found by what it types, on its own key or on the
+    // right Ctrl where 101/104-key keyboards put it.
     constexpr quint32 kCtrl = 0x1000;
     ASSERT_TRUE(run(QStringLiteral("setxkbmap"), {QStringLiteral("kr")}));
     ASSERT_TRUE(waitUntil([&] { return keymap->keycode(KeyCode::hanja).has_value(); }));
@@ -170,74 +162,24 @@ TEST_F(X11HotKeysTest, theKoreanKeyboardsHanjaKeyCanBeTheShortcut)
     EXPECT_TRUE(pressReaches(QStringLiteral("ctrl+Hangul_Hanja"), 6));
 }
 
-namespace {
-
-// An X server of its own with two screens (as DISPLAY=:N.0 and :N.1 name them), no window
-// manager: the keyboard goes to the screen the pointer is on.
-struct TwoScreenServer {
-    QTemporaryDir dir;
-    std::unique_ptr<Program> server;
-    QString display; // ":N"
-
-    bool start()
-    {
-        const QString numberFile = dir.filePath(QStringLiteral("display"));
-        server = std::make_unique<Program>(
-            QStringLiteral("sh"), QStringList{QStringLiteral("-c"),
-                                              QStringLiteral("exec Xvfb -displayfd 3 -screen 0 640x480x24 -screen 1 "
-                                                             "640x480x24 -nolisten tcp 3>\"$1\""),
-                                              QStringLiteral("sh"), numberFile});
-        return waitUntil([&] {
-            QFile file(numberFile);
-            if (!file.open(QIODevice::ReadOnly)) return false;
-            const QByteArray number = file.readAll().trimmed();
-            display = QStringLiteral(":") + QString::fromLatin1(number);
-            return !number.isEmpty();
-        }, 20s);
-    }
-};
-
-struct DisplayCloser {
-    void operator()(Display* d) const { XCloseDisplay(d); }
-};
-
-} // namespace
-
-// On a display with several screens the hot key fires on each of them, whichever screen Sorelwick
-// itself runs on.
+// An X server of its own with two screens (as DISPLAY=:N.0 and :N.1 name them), no window manager:
+// the keyboard goes to the screen the pointer is on. The hot key fires on each of them, whichever
+// screen Sorelwick itself runs on.
 TEST(X11HotKeysScreens, aPressOnEitherScreenReachesTheHotKey)
 {
-    TwoScreenServer x;
-    ASSERT_TRUE(x.start()) << "Xvfb with two screens did not start";
-    Program listener(QStringLiteral("env"), {QStringLiteral("DISPLAY=") + x.display + QStringLiteral(".1"),
-                                             QStringLiteral(SORELWICK_HOTKEY_LISTENER)});
-    QByteArray out;
-    const auto said = [&](const QByteArray& line, int times) {
-        return waitUntil([&] {
-            out += listener.process().readAllStandardOutput();
-            return out.count(line + '\n') >= times;
-        });
-    };
-    ASSERT_TRUE(said("ready", 1)) << out.constData();
-
-    std::unique_ptr<Display, DisplayCloser> dpy(XOpenDisplay(x.display.toLocal8Bit().constData()));
-    ASSERT_TRUE(dpy);
-    ASSERT_EQ(ScreenCount(dpy.get()), 2);
-    const auto press = [&](int screen) {
-        XWarpPointer(dpy.get(), None, RootWindow(dpy.get(), screen), 0, 0, 0, 0, 100, 100);
-        ::Window root = 0, child = 0;
-        int rootX = 0, rootY = 0, x = 0, y = 0;
-        unsigned int mask = 0;
-        EXPECT_TRUE(XQueryPointer(dpy.get(), RootWindow(dpy.get(), screen), &root, &child, &rootX, &rootY, &x, &y, &mask))
-            << "the pointer is not on screen " << screen;
-        for (KeySym k : {XK_Control_L, XK_Alt_L, XK_k})
-            XTestFakeKeyEvent(dpy.get(), XKeysymToKeycode(dpy.get(), k), True, CurrentTime);
-        for (KeySym k : {XK_k, XK_Alt_L, XK_Control_L})
-            XTestFakeKeyEvent(dpy.get(), XKeysymToKeycode(dpy.get(), k), False, CurrentTime);
-        XSync(dpy.get(), False);
-    };
-    press(0);
-    EXPECT_TRUE(said("pressed", 1)) << "a press on the first screen";
-    press(1);
-    EXPECT_TRUE(said("pressed", 2)) << "a press on the screen it runs on";
+    const auto server = LaunchedApp::start(
+        QStringLiteral("Xvfb"), QStringLiteral("-displayfd 1 -screen 0 640x480x24 -screen 1 640x480x24 -nolisten tcp").split(u' '));
+    ASSERT_TRUE(server && waitUntil([&] { return server->process().canReadLine(); }, 20s)) << "Xvfb with two screens did not start";
+    const QString display = QStringLiteral(":") + QString::fromLatin1(server->process().readLine().trimmed());
+    const auto listener = LaunchedApp::start(QStringLiteral("env"), {QStringLiteral("DISPLAY=") + display + QStringLiteral(".1"),
+                                                                     QStringLiteral(SORELWICK_X11_HELPER), QStringLiteral("hotkey")});
+    ASSERT_TRUE(listener && listener->said("ready"));
+    for (int screen : {0, 1}) {
+        const auto where = run(QStringLiteral("env"),
+                               {QStringLiteral("DISPLAY=") + display, QStringLiteral("xdotool"), QStringLiteral("mousemove"),
+                                QStringLiteral("--screen"), QString::number(screen), QStringLiteral("100"), QStringLiteral("100"),
+                                QStringLiteral("getmouselocation"), QStringLiteral("key"), QStringLiteral("ctrl+alt+k")});
+        EXPECT_TRUE(where && where->contains("screen:" + QByteArray::number(screen))) << "the pointer is not on screen " << screen;
+        EXPECT_TRUE(listener->said("pressed", screen + 1)) << "a press on screen " << screen;
+    }
 }

@@ -5,23 +5,23 @@
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyPoster.h"
 
-#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include "platform/x11/XlibHeaders.h"
-
-#include <X11/XKBlib.h>
+#include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
 
 using namespace DesktopTest;
 
 namespace {
 
-Program terminal(const QString& cls, const QString& command)
+// xterm under a class of its own running the command, its window listed.
+std::unique_ptr<LaunchedApp> terminal(const QString& cls, const QString& command)
 {
-    return Program(QStringLiteral("xterm"), {QStringLiteral("-class"), cls, QStringLiteral("-geometry"),
-                                             QStringLiteral("60x8+20+20"), QStringLiteral("-e"),
-                                             QStringLiteral("sh"), QStringLiteral("-c"), command});
+    auto xterm = LaunchedApp::start(QStringLiteral("xterm"), {QStringLiteral("-class"), cls, QStringLiteral("-geometry"),
+                                                              QStringLiteral("60x8+20+20"), QStringLiteral("-e"),
+                                                              QStringLiteral("sh"), QStringLiteral("-c"), command});
+    return xterm && xterm->waitForWindow() ? std::move(xterm) : nullptr;
 }
 
 } // namespace
@@ -32,24 +32,21 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
     QList<RunningApplication> activations;
     const auto handle = workspace.observeActivation([&](const RunningApplication& a) { activations << a; });
 
-    Program first = terminal(QStringLiteral("SorelFirst"), QStringLiteral("exec sleep 60"));
-    Program second = terminal(QStringLiteral("SorelSecond"), QStringLiteral("exec sleep 60"));
-    const unsigned long firstWindow = first.window();
-    const unsigned long secondWindow = second.window();
-    ASSERT_NE(firstWindow, 0u);
-    ASSERT_NE(secondWindow, 0u);
+    const auto first = terminal(QStringLiteral("SorelFirst"), QStringLiteral("exec sleep 60"));
+    const auto second = terminal(QStringLiteral("SorelSecond"), QStringLiteral("exec sleep 60"));
+    ASSERT_TRUE(first && second);
 
-    const RunningApplication a{first.pid(), QStringLiteral("SorelFirst"), QStringLiteral("xterm")};
-    const RunningApplication b{second.pid(), QStringLiteral("SorelSecond"), QStringLiteral("xterm")};
+    const RunningApplication a{first->pid(), QStringLiteral("SorelFirst"), QStringLiteral("xterm")};
+    const RunningApplication b{second->pid(), QStringLiteral("SorelSecond"), QStringLiteral("xterm")};
     // Start from the second: a window manager may or may not focus a new window.
-    ASSERT_TRUE(activate(secondWindow));
+    ASSERT_TRUE(second->activate());
     ASSERT_TRUE(waitUntil([&] { return workspace.frontmostApplication() == b; }));
     for (int round = 0; round < 2; ++round) {
         activations.clear();
-        ASSERT_TRUE(activate(firstWindow));
+        ASSERT_TRUE(first->activate());
         EXPECT_TRUE(waitUntil([&] { return activations.contains(a); }));
         EXPECT_EQ(workspace.frontmostApplication(), a);
-        ASSERT_TRUE(activate(secondWindow));
+        ASSERT_TRUE(second->activate());
         EXPECT_TRUE(waitUntil([&] { return activations.contains(b); }));
         EXPECT_EQ(workspace.frontmostApplication(), b);
         EXPECT_EQ(activations.back(), b);
@@ -60,7 +57,7 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
 
     workspace.removeObserver(handle);
     activations.clear();
-    ASSERT_TRUE(activate(firstWindow));
+    ASSERT_TRUE(first->activate());
     EXPECT_TRUE(waitUntil([&] { return workspace.frontmostApplication() == a; }));
     EXPECT_TRUE(activations.isEmpty());
 }
@@ -70,17 +67,16 @@ TEST(X11WorkspaceTest, followsTheActiveWindowAcrossApplications)
 TEST(X11WorkspaceTest, theWindowInFrontComesWithTheWindowManagersFrame)
 {
     X11Workspace workspace(X11Connection::open());
-    Program program = terminal(QStringLiteral("SorelFramed"), QStringLiteral("exec sleep 60"));
-    const unsigned long window = program.window();
-    ASSERT_NE(window, 0u);
-    ASSERT_TRUE(activate(window));
+    const auto program = terminal(QStringLiteral("SorelFramed"), QStringLiteral("exec sleep 60"));
+    ASSERT_TRUE(program && program->activate());
+    const unsigned long window = program->window();
     ASSERT_TRUE(waitUntil([&] {
         const auto front = workspace.frontmostApplication();
-        return front && front->pid == program.pid();
+        return front && front->pid == program->pid();
     }));
     const std::optional<FrontWindow> front = workspace.frontmostWindow();
     ASSERT_TRUE(front);
-    EXPECT_EQ(front->pid, program.pid());
+    EXPECT_EQ(front->pid, program->pid());
 
     // openbox puts the client into a frame window of its own.
     auto connection = X11Connection::open();
@@ -107,28 +103,21 @@ struct TypingInFront {
     XTestKeyPoster poster{connection, keymap, workspace};
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("typed"));
-    Program reader = terminal(QStringLiteral("SorelReader"),
-                              QStringLiteral("read line; printf '%s' \"$line\" > '%1'; exec sleep 60").arg(out));
+    const std::unique_ptr<LaunchedApp> reader = terminal(
+        QStringLiteral("SorelReader"), QStringLiteral("read line; printf '%s' \"$line\" > '%1'; exec sleep 60").arg(out));
 
     bool inFront()
     {
-        const unsigned long window = reader.window();
-        return window && activate(window) && waitUntil([&] {
-                   return workspace->frontmostApplication() && workspace->frontmostApplication()->pid == reader.pid();
+        return reader && reader->activate() && waitUntil([&] {
+                   return workspace->frontmostApplication() && workspace->frontmostApplication()->pid == reader->pid();
                });
     }
     bool press(quint16 key) { return poster.postKeyEvent(key, 0, true) && poster.postKeyEvent(key, 0, false); }
     // The line, once Return has ended it; empty when nothing came.
-    QByteArray line()
+    QString line()
     {
-        QByteArray typed;
-        waitUntil([&] {
-            QFile f(out);
-            if (!f.open(QIODevice::ReadOnly)) return false;
-            typed = f.readAll();
-            return !typed.isEmpty();
-        });
-        return typed;
+        waitUntil([&] { return !readFile(out).isEmpty(); });
+        return readFile(out);
     }
 };
 
@@ -143,16 +132,16 @@ TEST(XTestKeyPosterTest, keysReachTheApplicationInFrontAsPressed)
     TypingInFront t;
     ASSERT_TRUE(t.inFront());
     // Typing for another process is refused and types nothing.
-    EXPECT_FALSE(t.poster.postKeyDown(t.reader.pid() + 100000, KeyCode::h, 0));
-    EXPECT_TRUE(t.poster.postKeyDown(t.reader.pid(), KeyCode::h, ModifierFlag::shift));
+    EXPECT_FALSE(t.poster.postKeyDown(t.reader->pid() + 100000, KeyCode::h, 0));
+    EXPECT_TRUE(t.poster.postKeyDown(t.reader->pid(), KeyCode::h, ModifierFlag::shift));
     ASSERT_TRUE(t.press(34)); // i
     constexpr quint32 lessGreater = 94; // <LSGT>
     ASSERT_EQ(XkbKeycodeToKeysym(t.connection->display(), lessGreater, 0, 0), KeySym(XK_less));
     constexpr quint16 noUsPosition = 0xFFFF;
-    EXPECT_TRUE(t.poster.postKeyDown(t.reader.pid(), noUsPosition, 0, lessGreater));
-    EXPECT_TRUE(t.poster.postKeyDown(t.reader.pid(), noUsPosition, ModifierFlag::shift, lessGreater));
+    EXPECT_TRUE(t.poster.postKeyDown(t.reader->pid(), noUsPosition, 0, lessGreater));
+    EXPECT_TRUE(t.poster.postKeyDown(t.reader->pid(), noUsPosition, ModifierFlag::shift, lessGreater));
     ASSERT_TRUE(t.press(KeyCode::returnKey));
-    EXPECT_EQ(t.line(), QByteArray("Hi<>"));
+    EXPECT_EQ(t.line(), QStringLiteral("Hi<>"));
     EXPECT_EQ(t.poster.combinedModifierFlags(), 0u);
 }
 
@@ -171,9 +160,9 @@ TEST(XTestKeyPosterTest, chordLettersAreWhatTheLayoutTypesAndReplayedKeysTheirPo
 
     ASSERT_TRUE(t.press(KeyCode::c));
     ASSERT_TRUE(t.press(KeyCode::v));
-    EXPECT_TRUE(t.poster.postKeyDown(t.reader.pid(), KeyCode::c, 0));
+    EXPECT_TRUE(t.poster.postKeyDown(t.reader->pid(), KeyCode::c, 0));
     ASSERT_TRUE(t.press(KeyCode::returnKey));
-    EXPECT_EQ(t.line(), QByteArray("cvj"));
+    EXPECT_EQ(t.line(), QStringLiteral("cvj"));
 }
 
 TEST(XTestKeyPosterTest, heldModifiersCountAndLocksDoNot)

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
 #include <QPixmap>
@@ -17,12 +18,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace DesktopTest {
 
@@ -56,8 +53,9 @@ template <typename T> struct XFreer {
     }
 };
 
-// A format-32 property of a window as a list (longs in Xlib's convention).
-std::vector<unsigned long> cardinals(unsigned long w, const char* name, Atom type = AnyPropertyType)
+// A window property's items of the given format (format 32 ones as longs, in Xlib's convention);
+// empty when it is absent or of another format.
+QByteArray property(unsigned long w, const char* name, Atom type, int wanted)
 {
     Display* d = display();
     Atom actualType = None;
@@ -65,12 +63,18 @@ std::vector<unsigned long> cardinals(unsigned long w, const char* name, Atom typ
     unsigned long count = 0, after = 0;
     unsigned char* raw = nullptr;
     if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1 << 16, False, type, &actualType, &format, &count,
-                           &after, &raw) != Success)
+                           &after, &raw) != Success || !raw)
         return {};
     std::unique_ptr<unsigned char, XFreer<unsigned char>> owned(raw);
-    if (!raw || format != 32) return {};
-    auto* items = reinterpret_cast<unsigned long*>(raw);
-    return std::vector<unsigned long>(items, items + count);
+    const qsizetype size = qsizetype(count) * (format == 32 ? qsizetype(sizeof(long)) : 1);
+    return format == wanted ? QByteArray(reinterpret_cast<const char*>(raw), size) : QByteArray();
+}
+
+std::vector<unsigned long> cardinals(unsigned long w, const char* name, Atom type)
+{
+    const QByteArray items = property(w, name, type, 32);
+    const auto* first = reinterpret_cast<const unsigned long*>(items.constData());
+    return std::vector<unsigned long>(first, first + items.size() / qsizetype(sizeof(long)));
 }
 
 bool ownedBy(unsigned long window, pid_t pid)
@@ -86,23 +90,15 @@ unsigned long clientWindow(pid_t pid)
     return 0;
 }
 
+unsigned long activeWindow()
+{
+    const auto active = cardinals(DefaultRootWindow(display()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    return active.empty() ? 0 : active.front();
+}
+
 QString windowName(unsigned long window)
 {
-    Display* d = display();
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* raw = nullptr;
-    if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_NAME", False), 0, 1024, False,
-                           XInternAtom(d, "UTF8_STRING", False), &type, &format, &count, &after, &raw) == Success
-        && raw) {
-        std::unique_ptr<unsigned char, XFreer<unsigned char>> data(raw);
-        if (count > 0) return QString::fromUtf8(reinterpret_cast<char*>(raw), int(count));
-    }
-    char* name = nullptr;
-    if (!XFetchName(d, window, &name) || !name) return {};
-    std::unique_ptr<char, XFreer<char>> owned(name);
-    return QString::fromLocal8Bit(name);
+    return QString::fromUtf8(property(window, "_NET_WM_NAME", XInternAtom(display(), "UTF8_STRING", False), 8));
 }
 
 void collect(unsigned long window, pid_t pid, QList<Window>& out, int depth)
@@ -234,36 +230,36 @@ QString readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // ------------------------------------------------------------------------------------ programs
 
-std::unique_ptr<LaunchedApp> LaunchedApp::start(const QString& program, const QStringList& arguments)
+std::unique_ptr<LaunchedApp> LaunchedApp::start(const QString& program, const QStringList& arguments,
+                                                const QString& errorFile)
 {
-    std::vector<QByteArray> storage{program.toLocal8Bit()};
-    for (const QString& a : arguments) storage.push_back(a.toUtf8());
-    std::vector<char*> argv;
-    for (QByteArray& s : storage) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return nullptr;
-    return std::unique_ptr<LaunchedApp>(new LaunchedApp(pid));
+    std::unique_ptr<LaunchedApp> app(new LaunchedApp);
+    if (errorFile.isEmpty()) app->m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    else app->m_process.setStandardErrorFile(errorFile, QIODevice::Append);
+    app->m_process.start(program, arguments);
+    if (!app->m_process.waitForStarted(5000)) return nullptr;
+    app->m_pid = pid_t(app->m_process.processId());
+    return app;
 }
 
-bool LaunchedApp::running()
-{
-    if (!m_reaped && waitpid(m_pid, nullptr, WNOHANG) == m_pid) m_reaped = true;
-    return !m_reaped;
-}
+bool LaunchedApp::running() { return m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(0); }
 
 LaunchedApp::~LaunchedApp()
 {
     if (!running()) return;
     kill(m_pid, SIGCONT);
     kill(m_pid, SIGTERM);
-    const auto end = std::chrono::steady_clock::now() + 3s;
-    while (running() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(5ms);
-    if (running()) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
+    if (!m_process.waitForFinished(3000)) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
     }
 }
 
@@ -282,32 +278,16 @@ bool LaunchedApp::waitForAccessible(std::chrono::milliseconds deadline)
     return waitUntil([&] { return registeredOnAccessibilityBus(m_pid); }, deadline);
 }
 
+bool LaunchedApp::said(const QByteArray& line, int times, std::chrono::milliseconds deadline)
+{
+    return waitUntil([&] {
+        m_output += m_process.readAllStandardOutput();
+        return m_output.count(line + '\n') >= times;
+    }, deadline);
+}
+
 void LaunchedApp::stop() { kill(m_pid, SIGSTOP); }
 void LaunchedApp::resume() { kill(m_pid, SIGCONT); }
-
-Program::Program(const QString& program, const QStringList& arguments)
-{
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(program, arguments);
-    m_process.waitForStarted(5000);
-}
-
-Program::~Program()
-{
-    if (m_process.state() == QProcess::NotRunning) return;
-    kill(pid(), SIGTERM);
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-}
-
-unsigned long Program::window(std::chrono::milliseconds deadline)
-{
-    unsigned long id = 0;
-    waitUntil([&] { return (id = clientWindow(pid())) != 0; }, deadline);
-    return id;
-}
 
 std::optional<QByteArray> run(const QString& program, const QStringList& arguments, std::chrono::milliseconds deadline)
 {
@@ -323,16 +303,6 @@ std::optional<QByteArray> run(const QString& program, const QStringList& argumen
 }
 
 bool xdotool(const QStringList& arguments) { return run(QStringLiteral("xdotool"), arguments).has_value(); }
-
-QList<pid_t> children(pid_t pid)
-{
-    QList<pid_t> list;
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        for (const QString& c : readFile(tasks.filePath(task + QStringLiteral("/children"))).split(u' ', Qt::SkipEmptyParts))
-            list << pid_t(c.toInt());
-    return list;
-}
 
 bool processRunning(pid_t pid)
 {
@@ -358,11 +328,7 @@ bool activate(unsigned long window, std::chrono::milliseconds deadline)
     return waitUntil([&] { return activeWindow() == window; }, deadline);
 }
 
-unsigned long activeWindow()
-{
-    const auto active = cardinals(DefaultRootWindow(display()), "_NET_ACTIVE_WINDOW", XA_WINDOW);
-    return active.empty() ? 0 : active.front();
-}
+QByteArray windowProperty(unsigned long window, const char* name) { return property(window, name, AnyPropertyType, 8); }
 
 QRect windowFrame(unsigned long window)
 {
@@ -404,11 +370,9 @@ bool keyGrabbedByOthers(const char* keysym, unsigned int modifiers)
 
 bool keyboardGrabbedElsewhere()
 {
-    Display* d = display();
-    const int status = XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
-    if (status == GrabSuccess) XUngrabKeyboard(d, CurrentTime);
-    XSync(d, False);
-    return status == AlreadyGrabbed;
+    const bool ours = grabKeyboard(true);
+    grabKeyboard(false);
+    return !ours;
 }
 
 // ------------------------------------------------------------------------------------ keys
@@ -438,11 +402,7 @@ void clickAt(QPoint position)
 
 bool registeredOnAccessibilityBus(pid_t pid) { return applicationOf(pid) != nullptr; }
 
-std::optional<QString> applicationText(pid_t pid)
-{
-    const TextPtr text = textOf(pid);
-    return text ? contentOf(text.get()) : std::nullopt;
-}
+std::optional<QString> applicationText(pid_t pid) { return TextReader(pid).text(); }
 
 std::optional<QString> TextReader::text()
 {
@@ -503,18 +463,14 @@ std::optional<QByteArray> selectionData(const QString& selection, const QString&
 
 // ------------------------------------------------------------------------------------ pictures
 
-bool publishTrayColour(const QColor& foreground)
+bool setTrayColours(const std::vector<long>& values, const char* type)
 {
     Display* d = display();
     const QByteArray selection = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(d));
     const ::Window tray = XGetSelectionOwner(d, XInternAtom(d, selection.constData(), False));
     if (!tray) return false;
-    const QRgba64 c = foreground.rgba64();
-    // Foreground, error, warning and success, 16 bits a channel; the last three as the first.
-    std::vector<long> values;
-    for (int i = 0; i < 4; ++i) values.insert(values.end(), {long(c.red()), long(c.green()), long(c.blue())});
-    XChangeProperty(d, tray, XInternAtom(d, "_NET_SYSTEM_TRAY_COLORS", False), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(values.data()), int(values.size()));
+    XChangeProperty(d, tray, XInternAtom(d, "_NET_SYSTEM_TRAY_COLORS", False), XInternAtom(d, type, False), 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(values.data()), int(values.size()));
     XSync(d, False);
     return true;
 }
@@ -540,9 +496,7 @@ QString outputFolder()
 bool Mousepad::start(const QString& text, const QStringList& environment)
 {
     const QString path = dir.filePath(QStringLiteral("text.txt"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0) return false;
-    file.close();
+    if (!writeFile(path, text.toUtf8())) return false;
     program = LaunchedApp::start(QStringLiteral("env"), environment + QStringList{QStringLiteral("mousepad"),
                                                                                   QStringLiteral("--disable-server"), path});
     return program && program->activate(10s);
@@ -559,34 +513,26 @@ bool Mousepad::select(const QString& part)
     return at >= 0 && selectText(pid(), int(at), int(at + part.size()));
 }
 
-bool TestEditor::open(const QString& text, qsizetype start, qsizetype length, const QStringList& options,
-                      const QStringList& environment)
+bool TestEditor::start(const QString& text, qsizetype at, qsizetype length, const QStringList& options,
+                       const QStringList& environment)
 {
     program = LaunchedApp::start(QStringLiteral("env"),
                                  environment
                                      + QStringList{testEditorPath(), QStringLiteral("--text"), text,
-                                                   QStringLiteral("--select"), QStringLiteral("%1,%2").arg(start).arg(length),
+                                                   QStringLiteral("--select"), QStringLiteral("%1,%2").arg(at).arg(length),
                                                    QStringLiteral("--mirror"), mirror()}
                                      + options);
     return program && waitUntil([&] { return this->text() == text; }, 15s) && program->activate(10s);
 }
 
-KeyboardGrab::KeyboardGrab()
+bool grabKeyboard(bool grab)
 {
-    Display* display = XOpenDisplay(nullptr);
-    m_display = display;
-    if (!display) return;
-    m_held = XGrabKeyboard(display, DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync, CurrentTime)
+    Display* d = display();
+    const bool held = grab && XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime)
         == GrabSuccess;
-    XSync(display, False);
-}
-
-KeyboardGrab::~KeyboardGrab()
-{
-    if (!m_display) return;
-    auto* display = static_cast<Display*>(m_display);
-    XUngrabKeyboard(display, CurrentTime);
-    XCloseDisplay(display);
+    if (!grab) XUngrabKeyboard(d, CurrentTime);
+    XSync(d, False);
+    return held || !grab;
 }
 
 } // namespace DesktopTest

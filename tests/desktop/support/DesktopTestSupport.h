@@ -5,7 +5,6 @@
 // wait with a deadline, find windows, press keys through XTest, read and set an application's
 // text over the accessibility bus, read the clipboard, take screenshots.
 
-#include <QColor>
 #include <QImage>
 #include <QProcess>
 #include <QRect>
@@ -18,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <sys/types.h>
+#include <vector>
 
 namespace DesktopTest {
 
@@ -30,17 +30,23 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 bool insideDesktopSession();
 QString testEditorPath();
 QString readFile(const QString& path);
+// Whether the file came to hold these bytes, its folder made first.
+bool writeFile(const QString& path, const QByteArray& bytes);
 
 // A program started for a test and ended by PID when the object goes (SIGCONT first, in case the
-// test stopped it; then SIGTERM, then SIGKILL after a deadline; always reaped).
+// test stopped it; then SIGTERM, then SIGKILL after a deadline). Its standard error goes to ours,
+// or to the end of errorFile; its standard output and input are the test's, through process().
 class LaunchedApp {
 public:
-    static std::unique_ptr<LaunchedApp> start(const QString& program, const QStringList& arguments);
+    // Null when it did not start.
+    static std::unique_ptr<LaunchedApp> start(const QString& program, const QStringList& arguments,
+                                              const QString& errorFile = {});
     ~LaunchedApp();
-    LaunchedApp(const LaunchedApp&) = delete;
-    LaunchedApp& operator=(const LaunchedApp&) = delete;
 
     pid_t pid() const { return m_pid; }
+    QProcess& process() { return m_process; }
+    // Whether it printed the line `times` times, waited for (what it printed stays for the next ask).
+    bool said(const QByteArray& line, int times = 1, std::chrono::milliseconds deadline = 5s);
     // False once it exited (e.g. handed over to another instance).
     bool running();
     // Its first window the window manager lists (_NET_WM_PID).
@@ -54,24 +60,11 @@ public:
     void resume();
 
 private:
-    explicit LaunchedApp(pid_t pid) : m_pid(pid) {}
-    pid_t m_pid;
-    bool m_reaped = false;
-    unsigned long m_window = 0;
-};
-
-// A program whose standard input and output the test uses, ended by PID when the object goes.
-class Program {
-public:
-    Program(const QString& program, const QStringList& arguments);
-    ~Program();
-    pid_t pid() const { return pid_t(m_process.processId()); }
-    QProcess& process() { return m_process; }
-    // Its first window the window manager lists; 0 when none came in time.
-    unsigned long window(std::chrono::milliseconds deadline = 10s);
-
-private:
+    LaunchedApp() = default;
     QProcess m_process;
+    QByteArray m_output;
+    pid_t m_pid = 0;
+    unsigned long m_window = 0;
 };
 
 // Runs a program to its end with events served meanwhile (the test's own selections answer from
@@ -82,12 +75,12 @@ bool xdotool(const QStringList& arguments);
 
 // The window made the active one through the window manager, as a pager asks.
 bool activate(unsigned long window, std::chrono::milliseconds deadline = 5s);
-unsigned long activeWindow();
 // A window's rectangle in root coordinates; empty when it is gone.
 QRect windowFrame(unsigned long window);
+// A window's property of 8-bit items (a string), of any type; empty when it has none.
+QByteArray windowProperty(unsigned long window, const char* name);
 
-// A process's children; whether a process is alive and not a zombie.
-QList<pid_t> children(pid_t pid);
+// Whether a process is alive and not a zombie.
 bool processRunning(pid_t pid);
 
 // Viewable X windows of a process, at any depth under the root.
@@ -132,8 +125,9 @@ bool setApplicationText(pid_t pid, const QString& text);
 // What the owner of an X selection ("clipboard", "primary") gives for a target, read by xclip.
 std::optional<QByteArray> selectionData(const QString& selection, const QString& target);
 
-// Has the tray that owns the tray selection ask its icons for this colour (_NET_SYSTEM_TRAY_COLORS).
-bool publishTrayColour(const QColor& foreground);
+// Has the tray that owns the tray selection ask its icons for these colours (_NET_SYSTEM_TRAY_COLORS:
+// foreground, error, warning and success, 16 bits a channel), given as a property of this type.
+bool setTrayColours(const std::vector<long>& values, const char* type = "CARDINAL");
 
 QImage screenshot(const QRect& area = {});
 // $SORELWICK_TEST_OUTPUT, else the current folder.
@@ -162,29 +156,20 @@ struct TestEditor {
 
     QString mirror() const { return dir.filePath(QStringLiteral("mirror.txt")); }
     QString text() const { return readFile(mirror()); }
-    // [start, start + length) selected in UTF-16 units; options after its own, environment before.
-    bool open(const QString& text, qsizetype start, qsizetype length, const QStringList& options = {},
-              const QStringList& environment = {});
+    // In front, [at, at + length) selected in UTF-16 units; options after its own, environment before.
+    bool start(const QString& text, qsizetype at, qsizetype length, const QStringList& options = {},
+               const QStringList& environment = {});
+    // In front, the first occurrence of `selected` selected, and on the accessibility bus.
     bool open(const QString& text, const QString& selected, const QStringList& options = {},
               const QStringList& environment = {})
     {
         const qsizetype at = text.indexOf(selected);
-        return at >= 0 && open(text, at, selected.size(), options, environment);
+        return at >= 0 && start(text, at, selected.size(), options, environment) && program->waitForAccessible();
     }
 };
 
-// The keyboard grabbed by a client of its own, as a held shortcut's key grabs it, until destroyed.
-class KeyboardGrab {
-public:
-    KeyboardGrab();
-    ~KeyboardGrab();
-    KeyboardGrab(const KeyboardGrab&) = delete;
-    KeyboardGrab& operator=(const KeyboardGrab&) = delete;
-    bool held() const { return m_held; }
-
-private:
-    void* m_display = nullptr;
-    bool m_held = false;
-};
+// The keyboard grabbed by a client of our own, as a held shortcut's key grabs it, or let go again;
+// whether that went through.
+bool grabKeyboard(bool grab);
 
 } // namespace DesktopTest

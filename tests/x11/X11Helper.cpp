@@ -1,20 +1,88 @@
-// Xlib selection owners the X11 tests need and Qt's owner cannot be (Xlib alone):
+// The other X clients the X11 and end-to-end tests need, each until it is ended:
 //
-//   sorelwick_selection_owner manager   a clipboard manager as desktops run one (ICCCM): holds
-//       CLIPBOARD_MANAGER; asked to convert it to SAVE_TARGETS, it reads every target of CLIPBOARD
-//       in one MULTIPLE request (as GNOME's does), takes CLIPBOARD with that content, answers, and
-//       serves it from then on. Prints "ready", then "saved <n>" after each hand-over (no INCR).
-//   sorelwick_selection_owner stalled   holds CLIPBOARD with text it sends in pieces (INCR) but
-//       stops after the first piece, as an owner that hangs mid-transfer does. Prints "owned".
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
+//   sorelwick_x11_helper formats   holds CLIPBOARD with text, HTML and a PNG picture together, as a
+//       browser's copy does, and a 1.5 MB blob that only travels in pieces (INCR). Prints "owned",
+//       then "lost" once another program takes the clipboard.
+//   sorelwick_x11_helper hotkey    holds Ctrl+Alt+K as Sorelwick holds its shortcut, on the display
+//       of $DISPLAY (any of its screens). Prints "ready", then "pressed" at each press.
+//   sorelwick_x11_helper manager   a clipboard manager as desktops run one (ICCCM), in Xlib alone:
+//       holds CLIPBOARD_MANAGER; asked to convert it to SAVE_TARGETS, it reads every target of
+//       CLIPBOARD in one MULTIPLE request (as GNOME's does), takes CLIPBOARD with that content,
+//       answers, and serves it from then on (no INCR). Prints "ready", then "saved <n>" after each
+//       hand-over.
+//   sorelwick_x11_helper stalled   holds CLIPBOARD with text (UTF8_STRING alone, no TARGETS) it sends
+//       in pieces (INCR) but stops after the first piece, as an owner that hangs mid-transfer does
+//       (Qt's always finishes). Prints "owned".
+#include "platform/HotKeyService.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11Keymap.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QPainter>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/x11/XlibHeaders.h" // last: its macros clash with Qt
+
 namespace {
+
+void say(const char* line)
+{
+    std::puts(line);
+    std::fflush(stdout);
+}
+
+int holdFormats()
+{
+    QImage image(64, 48, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.fillRect(8, 8, 40, 24, QColor(200, 40, 40, 180));
+    painter.end();
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+
+    QByteArray blob(1536 * 1024, Qt::Uninitialized);
+    quint32 x = 2463534242u;
+    for (char& c : blob) { // xorshift: no two pieces alike
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x);
+    }
+    auto* mime = new QMimeData;
+    mime->setData(QStringLiteral("text/plain"), QByteArrayLiteral("before: \xec\x88\x98\xeb\x8f\x84 \xf0\x9f\x98\x80"));
+    mime->setData(QStringLiteral("text/html"), QByteArrayLiteral("<p><b>before</b> \xec\x88\x98\xeb\x8f\x84</p>"));
+    mime->setData(QStringLiteral("image/png"), png);
+    mime->setData(QStringLiteral("application/x-sorelwick-blob"), blob);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setMimeData(mime, QClipboard::Clipboard);
+    QObject::connect(clipboard, &QClipboard::changed, [clipboard](QClipboard::Mode mode) {
+        if (mode == QClipboard::Clipboard && !clipboard->ownsClipboard()) say("lost");
+    });
+    say("owned");
+    return QGuiApplication::exec();
+}
+
+int holdHotKey()
+{
+    const auto connection = X11Connection::open();
+    if (!connection) return 2;
+    X11HotKeys hotKeys(std::make_shared<X11Keymap>(connection));
+    hotKeys.installEventHandler([](quint32) { say("pressed"); });
+    if (hotKeys.registerHotKey(40, 0x1800, 1).status != HotKeyService::noErr) return 3; // Ctrl+Alt+K
+    say("ready");
+    return QGuiApplication::exec();
+}
 
 struct Saved {
     Atom target;
@@ -57,8 +125,7 @@ bool own(Atom selection, const char* said)
 {
     XSetSelectionOwner(dpy, selection, window, CurrentTime);
     if (XGetSelectionOwner(dpy, selection) != window) return false;
-    std::printf("%s\n", said);
-    std::fflush(stdout);
+    say(said);
     return true;
 }
 
@@ -111,8 +178,7 @@ int manager()
                     XChangeProperty(dpy, r.requestor, r.property, atom("NULL"), 32, PropModeReplace, nullptr, 0);
                 reply.xselection.property = r.property == None ? r.target : r.property;
             }
-            std::printf("saved %zu\n", got.size());
-            std::fflush(stdout);
+            say(("saved " + std::to_string(got.size())).c_str());
         } else if (r.selection == clipboard && r.target == targets) {
             std::vector<long> list{long(targets)};
             for (const Saved& s : saved) list.push_back(long(s.target));
@@ -134,7 +200,7 @@ int manager()
 
 int stalled()
 {
-    const Atom targets = atom("TARGETS"), utf8 = atom("UTF8_STRING");
+    const Atom utf8 = atom("UTF8_STRING");
     if (!own(atom("CLIPBOARD"), "owned")) return 3;
     const std::vector<unsigned char> piece(64 * 1024, 'x');
     Window requestor = None;
@@ -147,11 +213,7 @@ int stalled()
             const XSelectionRequestEvent& r = e.xselectionrequest;
             XEvent reply{};
             reply.xselection = {SelectionNotify, 0, False, nullptr, r.requestor, r.selection, r.target, r.property, r.time};
-            if (r.target == targets) {
-                const Atom list[] = {targets, utf8};
-                XChangeProperty(dpy, r.requestor, r.property, XA_ATOM, 32, PropModeReplace,
-                                reinterpret_cast<const unsigned char*>(list), 2);
-            } else if (r.target == utf8) {
+            if (r.target == utf8) {
                 XSelectInput(dpy, r.requestor, PropertyChangeMask);
                 const long size = 1 << 20;
                 XChangeProperty(dpy, r.requestor, r.property, atom("INCR"), 32, PropModeReplace,
@@ -176,11 +238,17 @@ int stalled()
 
 int main(int argc, char** argv)
 {
+    const std::string mode = argc == 2 ? argv[1] : "";
+    if (mode == "formats" || mode == "hotkey") {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        QGuiApplication app(argc, argv);
+        return mode == "formats" ? holdFormats() : holdHotKey();
+    }
     dpy = XOpenDisplay(nullptr);
-    if (!dpy || argc != 2) return 2;
+    if (!dpy) return 2;
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; }); // a requestor may be gone
     window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
-    if (std::strcmp(argv[1], "manager") == 0) return manager();
-    if (std::strcmp(argv[1], "stalled") == 0) return stalled();
+    if (mode == "manager") return manager();
+    if (mode == "stalled") return stalled();
     return 2;
 }
