@@ -75,12 +75,6 @@ public:
         m_process.waitForFinished(10000);
     }
 
-    // GET on the server, the body when it answered 200.
-    QByteArray get(const QString& path)
-    {
-        return QCoro::waitFor(fetch(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path)));
-    }
-
 private:
     QCoro::Task<QByteArray> fetch(QString url)
     {
