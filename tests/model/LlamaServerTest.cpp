@@ -15,6 +15,8 @@
 #include <QJsonObject>
 #include <QTimer>
 
+#include <qcoro/qcorotask.h>
+
 #include <gtest/gtest.h>
 
 namespace {
