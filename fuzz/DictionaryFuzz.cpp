@@ -10,6 +10,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QRegularExpression>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -69,24 +70,9 @@ std::optional<QString> glossOf(const QString& meaning)
 // no number to the loader either.
 std::optional<double> score(const QByteArray& field)
 {
-    if (field.isEmpty() || field.size() > 64) return std::nullopt;
-    qsizetype i = 0;
-    if (field[i] == '+' || field[i] == '-') ++i;
-    qsizetype digits = 0;
-    while (i < field.size() && std::isdigit(uchar(field[i]))) ++i, ++digits;
-    if (i < field.size() && field[i] == '.') {
-        ++i;
-        while (i < field.size() && std::isdigit(uchar(field[i]))) ++i, ++digits;
-    }
-    if (digits == 0) return std::nullopt;
-    if (i < field.size() && (field[i] == 'e' || field[i] == 'E')) {
-        ++i;
-        if (i < field.size() && (field[i] == '+' || field[i] == '-')) ++i;
-        qsizetype exponentDigits = 0;
-        while (i < field.size() && std::isdigit(uchar(field[i]))) ++i, ++exponentDigits;
-        if (exponentDigits == 0) return std::nullopt;
-    }
-    if (i != field.size()) return std::nullopt;
+    static const QRegularExpression number(
+        QRegularExpression::anchoredPattern(QStringLiteral(R"([+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?)")));
+    if (field.size() > 64 || !number.match(QString::fromLatin1(field)).hasMatch()) return std::nullopt;
     errno = 0;
     const double value = std::strtod(field.constData(), nullptr);
     if (errno == ERANGE || !std::isfinite(value)) return std::nullopt;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDebug>
 #include <QString>
+#include <QStringDecoder>
 
 #include <cstddef>
 #include <cstdint>
@@ -11,9 +13,6 @@
 // the input as a crash.
 namespace Fuzz {
 
-// Where targets write their files: memory (/dev/shm) when there is one, as every write is synced.
-QString scratchFolder();
-
 [[noreturn]] void fail(const char* file, int line, const char* condition, const QString& detail);
 
 inline QByteArray bytes(const uint8_t* data, size_t size)
@@ -21,15 +20,22 @@ inline QByteArray bytes(const uint8_t* data, size_t size)
     return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
-// Text that reaches Korean quickly from few bytes: bytes below 0x80 are ASCII; 0x80 to 0xDD are
-// the 94 compatibility jamo; 0xDE to 0xFF take the next byte too and give a Hangul syllable.
-QString koreanText(const uint8_t* data, size_t size);
+// Whether bytes are UTF-8 as RFC 3629 has it: Qt's decoder, not the loaders' scan, refuses overlong
+// forms, surrogates and anything above U+10FFFF.
+inline bool validUtf8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)QString(decoder(bytes));
+    return !decoder.hasError();
+}
 
-// Whether bytes are UTF-8 as RFC 3629 has it: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool validUtf8(const QByteArray& bytes);
-
-// A form of text fit for a failure message: printable, with the code points of the rest.
-QString show(const QString& text);
+// A form of text fit for a failure message: quoted, the unprintable escaped.
+inline QString show(const QString& text)
+{
+    QString out;
+    QDebug(&out).nospace() << text;
+    return out;
+}
 
 } // namespace Fuzz
 

@@ -16,8 +16,6 @@
 
 #include <qcoro/qcorotask.h>
 
-#include <cmath>
-
 namespace {
 
 // The merge of a model answer, written out plainly.
@@ -54,9 +52,6 @@ void checkRanking(const QByteArray& answer, qsizetype candidateCount, int limit)
     if (plainUtf8 && doc.isObject() && doc.object().contains(QStringLiteral("indices"))
         && doc.object().contains(QStringLiteral("reason")) && doc.object().contains(QStringLiteral("meanings")))
         FUZZ_CHECK(parsed.ok() && parsed.get() == doc.object(), detail);
-    if (parsed.ok())
-        for (const QString& name : {QStringLiteral("indices"), QStringLiteral("reason"), QStringLiteral("meanings")})
-            FUZZ_CHECK(parsed.get().contains(name), detail);
 
     auto model = std::make_shared<FakeLanguageModel>();
     if (parsed.ok())
@@ -69,13 +64,6 @@ void checkRanking(const QByteArray& answer, qsizetype candidateCount, int limit)
 
     const std::optional<Ranker::Pick> pick =
         parsed.ok() ? Ranker::Pick::fromJson(parsed.get()) : std::optional<Ranker::Pick>();
-    if (pick) {
-        // What converts converts back to the same Pick.
-        const std::optional<Ranker::Pick> again = Ranker::Pick::fromJson(pick->toJson());
-        FUZZ_CHECK(again && again->indices == pick->indices && again->reason == pick->reason
-                       && again->meanings == pick->meanings,
-                   detail);
-    }
     const QList<RankedCandidate> expected =
         candidateCount < 2 ? expectedRanking(Ranker::Pick{}, candidates, int(candidateCount))
         : pick ? expectedRanking(*pick, pool, limit)

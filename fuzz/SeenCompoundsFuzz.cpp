@@ -10,6 +10,7 @@
 #include "core/dictionary/SeenCompounds.h"
 
 #include <QMap>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -21,21 +22,13 @@ struct Pair {
     std::optional<quint64> share;
 };
 
-bool syllables(const QString& s)
-{
-    return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3; });
-}
-
 std::optional<quint64> number(const QByteArray& field, quint64 least, quint64 most)
 {
-    if (field.isEmpty()) return std::nullopt;
-    quint64 value = 0;
-    for (char c : field) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + quint64(c - '0');
-        if (value > most) return std::nullopt;
-    }
-    return value >= least ? std::optional(value) : std::nullopt;
+    static const QRegularExpression digits(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]+")));
+    bool ok = false;
+    const quint64 value = field.toULongLong(&ok);
+    if (!ok || !digits.match(QString::fromLatin1(field)).hasMatch() || value < least || value > most) return std::nullopt;
+    return value;
 }
 
 std::optional<quint64> count(const QByteArray& field) { return number(field, 1, 0xFFFFFFFFull); }
@@ -56,9 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QList<QByteArray> fields = line.split('\t');
         bool ok = (fields.size() == 3 || fields.size() == 4) && Fuzz::validUtf8(line);
         if (ok) {
+            static const QRegularExpression syllables(QRegularExpression::anchoredPattern(QStringLiteral("[\uAC00-\uD7A3]{3,}")));
             const QString word = QString::fromUtf8(fields[0]);
             const QString hanja = QString::fromUtf8(fields[1]);
-            ok = word.size() >= 3 && syllables(word) && hanja.toUcs4().size() == word.size() && count(fields[2])
+            ok = syllables.match(word).hasMatch() && hanja.toUcs4().size() == word.size() && count(fields[2])
                 && (fields.size() == 3 || share(fields[3]));
         }
         if (ok) want[fields[0]].append({fields[1], *count(fields[2]), fields.size() == 4 ? share(fields[3]) : std::nullopt});

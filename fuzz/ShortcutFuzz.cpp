@@ -105,10 +105,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ShortcutCenter center;
     const Shortcut start = center.current();
     FUZZ_CHECK(start == expectedAtStart(code, modifiers), stored + QStringLiteral(" read as ") + describe(start));
-    FUZZ_CHECK(!start.displayString().isEmpty(), stored);
-    FUZZ_CHECK(!Shortcut::keyName(requested.keyCode).isEmpty(), describe(requested));
-    FUZZ_CHECK(Shortcut::symbols(requested.modifiers) == Shortcut::symbols(requested.modifiers & Shortcut::modifierMask),
-               describe(requested));
 
     center.activate([] {});
     const Shortcut masked{requested.keyCode, requested.modifiers & Shortcut::modifierMask};

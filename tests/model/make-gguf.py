@@ -35,8 +35,6 @@ def pieces(answer):
             raise SystemExit("make-gguf: cannot cut the answer into distinct pieces")
         out.append(answer[i:j])
         i = j
-    if len(out[-1]) < 2 and len(out) > 1:
-        out[-2] += out.pop()
     return out
 
 

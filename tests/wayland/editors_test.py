@@ -44,7 +44,7 @@ def atspi(*args):
 
 
 def screenshot(name):
-    run('/usr/bin/python3', os.path.join(HERE, 'screenshot.py'), os.path.join(OUT, name))
+    keys('shot:' + os.path.join(OUT, name))
 
 
 def poll(condition, seconds=10.0):
@@ -126,7 +126,7 @@ def exercise(name, command, env, sorelwick):
                      '%s: the panel shows and takes the keys after Ctrl+Alt+H%s' % (name, what))
 
     try:
-        if atspi('wait', pid, '30').returncode != 0:
+        if not poll(lambda: atspi('text', pid).returncode == 0, 30):
             raise RuntimeError('%s did not come up on the accessibility bus' % name)
         if not list_over_word(''):
             return
