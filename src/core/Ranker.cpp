@@ -105,13 +105,6 @@ std::optional<Ranker::Pick> Ranker::Pick::fromJson(const QJsonObject& object)
     return pick;
 }
 
-QJsonObject Ranker::Pick::toJson() const
-{
-    QJsonArray indexArray;
-    for (qint64 i : indices) indexArray.append(i);
-    return QJsonObject{{kIndices, indexArray}, {kReason, reason}, {kMeanings, QJsonArray::fromStringList(meanings)}};
-}
-
 QCoro::Task<QList<RankedCandidate>> Ranker::rank(QString word, QList<HanjaEntry> candidates, QString context,
                                                  int limit)
 {

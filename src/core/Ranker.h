@@ -35,7 +35,6 @@ public:
         static QJsonObject schema();
         // Absent when a property is missing or of another shape.
         static std::optional<Pick> fromJson(const QJsonObject& object);
-        QJsonObject toJson() const;
     };
 
     // The model never sees more spellings than this; nothing beyond them is returned.

@@ -22,7 +22,6 @@ HanjaEntry::HanjaEntry(const QString& hangul, const QString& hanja, const QStrin
 HanjaEntry HanjaEntry::borrowed(QStringView hangul, QStringView hanja, QStringView meaning)
 {
     HanjaEntry e;
-    e.m_borrowed = true;
     e.m_hangul = hangul.data();
     e.m_hangulLen = hangul.size();
     e.m_hanja = hanja.data();

@@ -2,7 +2,7 @@
 
 // One dictionary word as a value: a Hangul word, one Hanja spelling of it and a free-text meaning.
 // An entry either owns its text or borrows it from a dictionary, which saves a copy of three
-// strings for every row of every lookup; which one it is shows in how it was made.
+// strings for every row of every lookup.
 
 #include <QString>
 #include <QStringView>
@@ -16,8 +16,6 @@ public:
     // (a dictionary's text does; the shared dictionary's lives for the whole process).
     static HanjaEntry borrowed(QStringView hangul, QStringView hanja, QStringView meaning);
 
-    bool borrowsText() const { return m_borrowed; }
-
     QStringView hangul() const { return {m_hangul, m_hangulLen}; }
     QStringView hanja() const { return {m_hanja, m_hanjaLen}; }
     QStringView meaning() const { return {m_meaning, m_meaningLen}; }
@@ -30,7 +28,6 @@ public:
 
 private:
     QString m_own; // the three fields back to back, unless borrowed
-    bool m_borrowed = false;
     const QChar* m_hangul = nullptr;
     const QChar* m_hanja = nullptr;
     const QChar* m_meaning = nullptr;
