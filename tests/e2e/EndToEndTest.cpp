@@ -278,7 +278,7 @@ TEST_F(EndToEnd, TypingOnComposesThroughTheInputMethod)
     EXPECT_TRUE(panelGone());
     keysUp(QStringLiteral("g"));
     for (const char* key : {"k", "s", "space"}) pressChord(QString::fromLatin1(key)); // ㅏ ㄴ: 한, committed
-    EXPECT_TRUE(reads(shown, QStringLiteral("한  서울")));
+    EXPECT_TRUE(reads(shown, QStringLiteral("한  서울"))) << editor.text().toStdString();
 }
 
 TEST_F(EndToEnd, TheTrayIconOpensTheMenu)
