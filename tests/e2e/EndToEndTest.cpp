@@ -276,6 +276,9 @@ TEST_F(EndToEnd, TypingOnComposesThroughTheInputMethod)
     ASSERT_TRUE(shortcutShowsList());
     keysDown(QStringLiteral("g")); // ㅎ, held as a typist holds it
     EXPECT_TRUE(panelGone());
+    // Once the panel lets go of the keyboard, the key is let go and pressed again for the editor;
+    // a typist's next key comes after that, and typed sooner it would come before ㅎ.
+    EXPECT_TRUE(waitUntil([] { return !keyIsDown(QStringLiteral("g")); }, 3s));
     keysUp(QStringLiteral("g"));
     for (const char* key : {"k", "s", "space"}) pressChord(QString::fromLatin1(key)); // ㅏ ㄴ: 한, committed
     EXPECT_TRUE(reads(shown, QStringLiteral("한  서울"))) << editor.text().toStdString();

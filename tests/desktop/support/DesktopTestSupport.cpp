@@ -389,6 +389,14 @@ void keysDown(const QString& keys) { sendKeys(keyCodes(keys), true); }
 
 void keysUp(const QString& keys, unsigned long delayMs) { sendKeys(keyCodes(keys), false, delayMs); }
 
+bool keyIsDown(const QString& key)
+{
+    const QList<KeyCode> codes = keyCodes(key);
+    char keys[32] = {};
+    XQueryKeymap(display(), keys);
+    return !codes.isEmpty() && (keys[codes[0] / 8] & (1 << (codes[0] % 8)));
+}
+
 void clickAt(QPoint position)
 {
     Display* d = display();

@@ -102,6 +102,8 @@ bool keyboardGrabbedElsewhere();
 void pressChord(const QString& chord);
 void keysDown(const QString& keys);
 void keysUp(const QString& keys, unsigned long delayMs = 0);
+// Whether the server has the key (xdotool's name) down.
+bool keyIsDown(const QString& key);
 void clickAt(QPoint position);
 
 // The first editable object with a Text interface in the application, over the accessibility bus.
