@@ -112,6 +112,8 @@ TEST_F(OnboardingFixture, APracticeReplacementRunsTheRealSessionInOurOwnTextView
     EXPECT_EQ(field->toPlainText(), QStringLiteral("대한민국의 수도(首都)는 서울이다."));
     EXPECT_TRUE(done());
     EXPECT_EQ(window.footerButton()->text(), QStringLiteral("시작하기"));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_TRUE(window.isVisible()) << "once practised, Escape no longer answers the footer";
     QTest::keyClick(field, Qt::Key_Return);
     EXPECT_FALSE(window.isVisible()) << "Return in the field answers the footer's 시작하기";
     EXPECT_EQ(field->blockCount(), 1);

@@ -190,6 +190,11 @@ TEST_F(ShellFixture, RecorderAcceptsRefusesAndCancels)
     EXPECT_EQ(recorder.helpText(), QStringLiteral("Super+H — ")
                                        + ShortcutCenter::shared().change(Shortcut{KeyCode::h, command}).value_or("accepted"));
     EXPECT_EQ(fake->hotKeys->registeredCount(), 0);
+    // Taken by another program: the old shortcut was put back to fall back on, and is off again.
+    fake->hotKeys->takenByOthers.insert({40, Shortcut{40, control | option}.carbonModifiers()}); // K
+    QTest::keyClick(&recorder, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_TRUE(recorder.isRecording());
+    EXPECT_EQ(fake->hotKeys->registeredCount(), 0);
 
     // The shortcut in force may be pressed again.
     QTest::keyClick(&recorder, Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
