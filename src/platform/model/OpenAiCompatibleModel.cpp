@@ -278,6 +278,10 @@ QCoro::Task<OpenAiCompatibleModel::HttpResult> OpenAiCompatibleModel::send(QUrl 
 
     HttpResult result;
     if (!failure.isEmpty()) {
+        // Qt 6.4's HTTP thread does not always stop reading an aborted reply's connection (an
+        // endless answer was read on for minutes); clearing the cache ends that thread and its
+        // sockets once the abort at the frame's end has been posted.
+        QMetaObject::invokeMethod(m_network.get(), [n = m_network.get()] { n->clearConnectionCache(); }, Qt::QueuedConnection);
         result.failure = failure;
         co_return result;
     }
