@@ -1,5 +1,7 @@
 #include "DesktopTestSupport.h"
 
+#include "platform/atspi/AtspiThread.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <csignal>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace DesktopTest {
@@ -145,6 +148,15 @@ struct GObjectDeleter {
 };
 using AccessiblePtr = std::unique_ptr<AtspiAccessible, GObjectDeleter>;
 using TextPtr = std::unique_ptr<AtspiText, GObjectDeleter>;
+
+// libatspi is not thread-safe: these calls run on the thread the code under test makes its own
+// on (a desktop test holds one), never beside it; on one of their own where nothing holds it.
+template <typename F>
+std::invoke_result_t<F> onAtspiThread(F job)
+{
+    using T = std::invoke_result_t<F>;
+    return AtspiThread::shared()->run<T>(std::function<T()>(std::move(job)));
+}
 
 AccessiblePtr applicationOf(pid_t pid)
 {
@@ -408,59 +420,75 @@ void clickAt(QPoint position)
 
 // ------------------------------------------------------------------------------------ text
 
-bool registeredOnAccessibilityBus(pid_t pid) { return applicationOf(pid) != nullptr; }
+bool registeredOnAccessibilityBus(pid_t pid)
+{
+    return onAtspiThread([pid] { return applicationOf(pid) != nullptr; });
+}
 
 std::optional<QString> applicationText(pid_t pid) { return TextReader(pid).text(); }
 
 std::optional<QString> TextReader::text()
+{
+    return onAtspiThread([this] { return read(); });
+}
+
+std::optional<QString> TextReader::read()
 {
     if (m_object)
         if (auto content = contentOf(static_cast<AtspiText*>(m_object.get()))) return content;
     // Not found yet, or gone (the application rebuilt it): look again.
     TextPtr found = textOf(m_pid);
     if (!found) return std::nullopt;
-    m_object = std::shared_ptr<void>(found.release(), g_object_unref);
+    m_object = std::shared_ptr<void>(found.release(), [](void* object) {
+        onAtspiThread([object] { g_object_unref(object); });
+    });
     return contentOf(static_cast<AtspiText*>(m_object.get()));
 }
 
 bool selectText(pid_t pid, int start, int end)
 {
-    const TextPtr text = textOf(pid);
-    if (!text) return false;
-    GError* error = nullptr;
-    const bool ok = atspi_text_get_n_selections(text.get(), nullptr) > 0
-        ? atspi_text_set_selection(text.get(), 0, start, end, &error)
-        : atspi_text_add_selection(text.get(), start, end, &error);
-    return succeeded(error) && ok;
+    return onAtspiThread([&] {
+        const TextPtr text = textOf(pid);
+        if (!text) return false;
+        GError* error = nullptr;
+        const bool ok = atspi_text_get_n_selections(text.get(), nullptr) > 0
+            ? atspi_text_set_selection(text.get(), 0, start, end, &error)
+            : atspi_text_add_selection(text.get(), start, end, &error);
+        return succeeded(error) && ok;
+    });
 }
 
 std::optional<QRect> textExtents(pid_t pid, int start, int end)
 {
-    const TextPtr text = textOf(pid);
-    if (!text) return std::nullopt;
-    GError* error = nullptr;
-    AtspiRect* r = atspi_text_get_range_extents(text.get(), start, end, ATSPI_COORD_TYPE_SCREEN, &error);
-    std::optional<QRect> result;
-    if (succeeded(error) && r && r->width > 0) result = QRect(r->x, r->y, r->width, r->height);
-    g_free(r);
-    return result;
+    return onAtspiThread([&]() -> std::optional<QRect> {
+        const TextPtr text = textOf(pid);
+        if (!text) return std::nullopt;
+        GError* error = nullptr;
+        AtspiRect* r = atspi_text_get_range_extents(text.get(), start, end, ATSPI_COORD_TYPE_SCREEN, &error);
+        std::optional<QRect> result;
+        if (succeeded(error) && r && r->width > 0) result = QRect(r->x, r->y, r->width, r->height);
+        g_free(r);
+        return result;
+    });
 }
 
 bool setApplicationText(pid_t pid, const QString& text)
 {
-    const TextPtr plain = textOf(pid);
-    if (!plain) return false;
-    std::unique_ptr<AtspiEditableText, GObjectDeleter> editable(
-        atspi_accessible_get_editable_text_iface(ATSPI_ACCESSIBLE(plain.get())));
-    if (!editable) return false;
-    // Delete and insert: GTK editors do not all take set_text_contents. GTK counts the inserted
-    // length in bytes.
-    GError* error = nullptr;
-    const gint length = atspi_text_get_character_count(plain.get(), &error);
-    const QByteArray utf8 = text.toUtf8();
-    const bool ok = !error && atspi_editable_text_delete_text(editable.get(), 0, length, &error) && !error
-        && atspi_editable_text_insert_text(editable.get(), 0, utf8.constData(), int(utf8.size()), &error);
-    return succeeded(error) && ok;
+    return onAtspiThread([&] {
+        const TextPtr plain = textOf(pid);
+        if (!plain) return false;
+        std::unique_ptr<AtspiEditableText, GObjectDeleter> editable(
+            atspi_accessible_get_editable_text_iface(ATSPI_ACCESSIBLE(plain.get())));
+        if (!editable) return false;
+        // Delete and insert: GTK editors do not all take set_text_contents. GTK counts the inserted
+        // length in bytes.
+        GError* error = nullptr;
+        const gint length = atspi_text_get_character_count(plain.get(), &error);
+        const QByteArray utf8 = text.toUtf8();
+        const bool ok = !error && atspi_editable_text_delete_text(editable.get(), 0, length, &error) && !error
+            && atspi_editable_text_insert_text(editable.get(), 0, utf8.constData(), int(utf8.size()), &error);
+        return succeeded(error) && ok;
+    });
 }
 
 std::optional<QByteArray> selectionData(const QString& selection, const QString& target)

@@ -116,6 +116,7 @@ public:
     std::optional<QString> text();
 
 private:
+    std::optional<QString> read();
     pid_t m_pid;
     std::shared_ptr<void> m_object;
 };
