@@ -2,6 +2,7 @@
 #include "base/Log.h"
 #include "core/RankEngine.h"
 #include "core/Ranker.h"
+#include "platform/model/HttpAnswerReader.h"
 #include "platform/model/ListeningSockets.h"
 #include "platform/model/OpenAiCompatibleModel.h"
 #include "HttpPeer.h"
@@ -259,7 +260,7 @@ TEST(OpenAiCompatibleModelTest, AGivenUpRequestClosesItsConnection)
         const auto allClosed = [&] { return spinUntil([&] { return f.peer.openConnections() == 0; }, 60000); };
         f.peer.next(chat, endless);
         EXPECT_EQ(f.rank(), frequencyOrder());
-        EXPECT_TRUE(log.contains("answer larger than"));
+        EXPECT_TRUE(log.contains("answer larger than")) << log.lines().join(u'\n').toStdString();
         EXPECT_TRUE(allClosed()) << "the endless answer is still being read";
         f.peer.always("GET /v1/models", endless);
         EXPECT_FALSE(QCoro::waitFor(f.model->isAvailable()));
@@ -332,4 +333,34 @@ TEST(OpenAiCompatibleModelTest, ADefaultEndpointIsUsedOnlyWhenItsServerRunsAsThi
     EXPECT_EQ(f.rank(), frequencyOrder());
     f.defaults->setValue("modelEndpoint", f.peer.endpoint());
     EXPECT_TRUE(QCoro::waitFor(f.model->isAvailable()));
+}
+
+// Answers that are no answer fail with what is wrong; an interim answer is passed over.
+TEST(HttpAnswerReaderTest, MalformedAndCutAnswersFailAndAnInterimOneIsPassedOver)
+{
+    const struct {
+        QByteArray wire;
+        const char* error; // empty: complete
+    } cases[] = {
+        {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 204 No Content\r\n\r\n", ""},
+        {"SSH-2.0-OpenSSH\r\n", "not an HTTP answer"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", "two different Content-Lengths"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n", "a malformed Content-Length"},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n", "a Transfer-Encoding not read here"},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabcd\r\n0\r\n\r\n", "a chunk longer than its size"},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", "a malformed chunk size"},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n11\r\n", "answer larger than 16 bytes"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nab", "the connection closed before the answer ended"},
+        {"HTTP/1.1 200 OK\r\nX: " + QByteArray(HttpAnswerReader::kMaxHeaderBytes, 'x'), "a line of the answer too long"},
+        {"", "the connection closed without an answer"},
+    };
+    for (const auto& c : cases) {
+        HttpAnswerReader reader(16);
+        reader.feed(c.wire);
+        reader.closed();
+        EXPECT_EQ(reader.state(), *c.error ? HttpAnswerReader::State::failed : HttpAnswerReader::State::complete)
+            << c.wire.left(60).toStdString();
+        EXPECT_TRUE(*c.error ? reader.error().startsWith(QLatin1String(c.error)) : reader.error().isEmpty())
+            << reader.error().toStdString();
+    }
 }

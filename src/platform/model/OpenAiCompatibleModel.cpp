@@ -2,6 +2,7 @@
 
 #include "base/Defaults.h"
 #include "base/Log.h"
+#include "platform/model/HttpAnswerReader.h"
 #include "platform/model/ListeningSockets.h"
 #include "platform/model/LogExcerpt.h"
 
@@ -11,13 +12,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
 #include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QSslSocket>
+#include <QTcpSocket>
 #include <QTimer>
 
-#include <qcoro/qcoronetworkreply.h>
 #include <qcoro/qcorosignal.h>
 
 #include <algorithm>
@@ -58,6 +57,24 @@ QString describe(const QUrl& url, int status, const QByteArray& body)
     return QStringLiteral("%1 answered HTTP %2: %3").arg(url.toDisplayString()).arg(status).arg(errorMessage(body));
 }
 
+// A request as it goes on the wire: the path on the address connected to, and the name the
+// server was configured with as its Host.
+QByteArray requestBytes(const QUrl& url, const QString& host, const QByteArray& body)
+{
+    QByteArray path = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    if (path.isEmpty()) path = "/";
+    const QString name = host.isEmpty() ? url.host() : host;
+    QByteArray hostHeader = name.contains(QLatin1Char(':')) ? '[' + name.toLatin1() + ']' : QUrl::toAce(name);
+    if (url.port() >= 0) hostHeader += ':' + QByteArray::number(url.port());
+    QByteArray head = (body.isNull() ? QByteArrayLiteral("GET ") : QByteArrayLiteral("POST ")) + path
+        + QByteArrayLiteral(" HTTP/1.1\r\nHost: ") + hostHeader
+        + QByteArrayLiteral("\r\nAccept: application/json\r\nConnection: close\r\n");
+    if (!body.isNull())
+        head += QByteArrayLiteral("Content-Type: application/json\r\nContent-Length: ") + QByteArray::number(body.size())
+            + QByteArrayLiteral("\r\n");
+    return head + QByteArrayLiteral("\r\n") + body;
+}
+
 } // namespace
 
 // Ends one request's wait: its answer came, it failed, or it was given up.
@@ -74,13 +91,8 @@ OpenAiCompatibleModel::OpenAiCompatibleModel()
 
 OpenAiCompatibleModel::OpenAiCompatibleModel(Timeouts timeouts)
     : m_timeouts(timeouts)
-    , m_network(std::make_unique<QNetworkAccessManager>())
     , m_giveUp(std::make_unique<RequestEnd>())
 {
-    // Requests go straight to the server: never through a proxy from the environment, and
-    // never along a redirect to somewhere else.
-    m_network->setProxy(QNetworkProxy::NoProxy);
-    m_network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
 OpenAiCompatibleModel::~OpenAiCompatibleModel() = default;
@@ -219,44 +231,65 @@ QCoro::Task<OpenAiCompatibleModel::HttpResult> OpenAiCompatibleModel::send(QUrl 
                                                                            milliseconds connectTimeout,
                                                                            milliseconds wholeTimeout)
 {
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    request.setRawHeader(QByteArrayLiteral("Accept"), QByteArrayLiteral("application/json"));
-    // Connected by address; the server still hears the name it was configured with.
-    if (!host.isEmpty() && host != url.host()) {
-        const QString port = url.port() >= 0 ? QStringLiteral(":%1").arg(url.port()) : QString();
-        request.setRawHeader(QByteArrayLiteral("Host"), QUrl::toAce(host) + port.toLatin1());
-        request.setPeerVerifyName(host);
-    }
-
-    // A reply still running when the frame ends is aborted, which closes its connection. Qt 6.4
-    // emits finished() inside abort() and only then tells its HTTP thread to stop, through the
-    // reply's own signals: they must stay connected (no disconnect() of the reply), or the
-    // connection stays open, is read on without end and holds one of the host's six slots.
-    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(
-        body.isNull() ? m_network->get(request) : m_network->post(request, body), [](QNetworkReply* r) {
-            if (!r->isFinished()) r->abort();
-            r->deleteLater();
-        });
-    QNetworkReply* raw = reply.get();
-    // Every link of ours to the reply goes with this, before the reply is closed.
+    // A connection of its own for each request, read here and closed when the frame ends, whatever
+    // ended it: never past the cap, and nothing is left reading a server that keeps sending (Qt
+    // 6.4's HTTP thread was seen reading such an answer into memory by the gigabyte, signalling
+    // nothing, and reading on after the abort).
+    const bool tls = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    std::unique_ptr<QTcpSocket, void (*)(QTcpSocket*)> socket(tls ? new QSslSocket : new QTcpSocket, [](QTcpSocket* s) {
+        s->abort();
+        s->deleteLater();
+    });
+    QTcpSocket* raw = socket.get();
+    raw->setProxy(QNetworkProxy::NoProxy); // straight to the server: no proxy, and no redirect followed
+    raw->setReadBufferSize(kReadAheadBytes);
+    // Every link of ours to the socket goes with this, before the socket is closed.
     RequestEnd end;
 
-    // A failure ends the wait from the event loop, not from inside a timer's or the reply's signal.
+    // A failure ends the wait from the event loop, not from inside a timer's or the socket's signal.
     QString failure;
+    bool refused = false;
     auto fail = [&failure, &end](const QString& why) {
         if (!failure.isEmpty()) return;
         failure = why;
         QMetaObject::invokeMethod(&end, &RequestEnd::ended, Qt::QueuedConnection);
     };
-    QObject::connect(raw, &QNetworkReply::finished, &end, &RequestEnd::ended);
+    HttpAnswerReader answer(kMaxAnswerBytes);
+    const auto answered = [&answer, &fail, &end, &url] {
+        if (answer.state() == HttpAnswerReader::State::complete)
+            QMetaObject::invokeMethod(&end, &RequestEnd::ended, Qt::QueuedConnection);
+        else if (answer.state() == HttpAnswerReader::State::failed)
+            fail(url.toDisplayString() + QStringLiteral(": ") + answer.error());
+    };
+    const auto read = [raw, &answer] {
+        while (answer.state() == HttpAnswerReader::State::reading && raw->bytesAvailable() > 0)
+            answer.feed(raw->read(kReadAheadBytes));
+    };
+    QObject::connect(raw, &QTcpSocket::readyRead, &end, [read, answered, &answer] {
+        if (answer.state() != HttpAnswerReader::State::reading) return;
+        read();
+        answered();
+    });
+    const auto connectionEnded = [read, answered, &answer] {
+        if (answer.state() != HttpAnswerReader::State::reading) return;
+        read();
+        answer.closed();
+        answered();
+    };
+    QObject::connect(raw, &QTcpSocket::disconnected, &end, connectionEnded);
+    QObject::connect(raw, &QAbstractSocket::errorOccurred, &end,
+                     [raw, connectionEnded, &answer, &fail, &refused, &url](QAbstractSocket::SocketError error) {
+                         if (error == QAbstractSocket::RemoteHostClosedError) return connectionEnded();
+                         if (answer.state() != HttpAnswerReader::State::reading) return;
+                         refused = error == QAbstractSocket::ConnectionRefusedError;
+                         fail(url.toDisplayString() + QStringLiteral(": ") + raw->errorString());
+                     });
+
     QTimer connectTimer;
     connectTimer.setSingleShot(true);
     QObject::connect(&connectTimer, &QTimer::timeout, &end, [&fail, &url, connectTimeout] {
         fail(QStringLiteral("%1: no connection within %2 ms").arg(url.toDisplayString()).arg(connectTimeout.count()));
     });
-    QObject::connect(raw, &QNetworkReply::requestSent, &connectTimer, &QTimer::stop);
     QTimer wholeTimer;
     wholeTimer.setSingleShot(true);
     QObject::connect(&wholeTimer, &QTimer::timeout, &end, [&fail, &url, wholeTimeout] {
@@ -264,34 +297,39 @@ QCoro::Task<OpenAiCompatibleModel::HttpResult> OpenAiCompatibleModel::send(QUrl 
                  .arg(url.toDisplayString())
                  .arg(wholeTimeout.count()));
     });
-    QObject::connect(raw, &QNetworkReply::downloadProgress, &end, [&fail, &url](qint64 received, qint64 total) {
-        if (received > kMaxAnswerBytes || total > kMaxAnswerBytes)
-            fail(QStringLiteral("%1: answer larger than %2 bytes").arg(url.toDisplayString()).arg(kMaxAnswerBytes));
-    });
     QObject::connect(m_giveUp.get(), &RequestEnd::ended, &end, [&fail, &url] {
         fail(url.toDisplayString() + QStringLiteral(": given up, the answer is no longer wanted"));
     });
+
+    // Sent once connected (and encrypted); the connect time-out ends when all of it is written.
+    const QByteArray request = requestBytes(url, host, body);
+    qint64 written = 0;
+    QObject::connect(raw, &QTcpSocket::bytesWritten, &connectTimer, [&written, &connectTimer, size = request.size()](qint64 n) {
+        if ((written += n) >= size) connectTimer.stop();
+    });
+    const auto write = [raw, &request] { raw->write(request); };
+    const quint16 port = quint16(url.port(tls ? 443 : 80));
+    if (tls) {
+        auto* secure = static_cast<QSslSocket*>(raw);
+        QObject::connect(secure, &QSslSocket::encrypted, &end, write);
+        secure->connectToHostEncrypted(url.host(), port, host.isEmpty() ? url.host() : host);
+    } else {
+        QObject::connect(raw, &QTcpSocket::connected, &end, write);
+        raw->connectToHost(url.host(), port);
+    }
     connectTimer.start(std::min(connectTimeout, wholeTimeout));
     wholeTimer.start(wholeTimeout);
 
-    if (!raw->isFinished()) co_await qCoro(&end, &RequestEnd::ended);
+    co_await qCoro(&end, &RequestEnd::ended);
 
     HttpResult result;
     if (!failure.isEmpty()) {
-        // Qt 6.4's HTTP thread does not always stop reading an aborted reply's connection (an
-        // endless answer was read on for minutes); clearing the cache ends that thread and its
-        // sockets once the abort at the frame's end has been posted.
-        QMetaObject::invokeMethod(m_network.get(), [n = m_network.get()] { n->clearConnectionCache(); }, Qt::QueuedConnection);
         result.failure = failure;
+        result.refused = refused;
         co_return result;
     }
-    result.status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (result.status == 0) {
-        result.refused = raw->error() == QNetworkReply::ConnectionRefusedError;
-        result.failure = url.toDisplayString() + QStringLiteral(": ") + raw->errorString();
-        co_return result;
-    }
-    result.body = raw->readAll();
+    result.status = answer.status();
+    result.body = answer.body();
     co_return result;
 }
 

@@ -15,7 +15,6 @@
 #include <optional>
 #include <variant>
 
-class QNetworkAccessManager;
 class RequestEnd;
 
 // A local model server speaking the OpenAI-compatible chat completions API (llama.cpp's
@@ -42,6 +41,8 @@ public:
     };
     // Answers beyond this are cut off as an error rather than filling memory.
     static constexpr qint64 kMaxAnswerBytes = 4 * 1024 * 1024;
+    // How much of an answer may wait unread in its socket.
+    static constexpr qint64 kReadAheadBytes = 256 * 1024;
 
     OpenAiCompatibleModel();
     explicit OpenAiCompatibleModel(Timeouts timeouts);
@@ -116,7 +117,6 @@ private:
     std::optional<Found> m_found;
 
     Timeouts m_timeouts;
-    std::unique_ptr<QNetworkAccessManager> m_network;
     std::unique_ptr<RequestEnd> m_giveUp; // tells every running request that it is given up
     Resolver m_resolver = systemResolve;
     ListenerOwners m_listenerOwners;
