@@ -472,6 +472,16 @@ std::optional<QRect> textExtents(pid_t pid, int start, int end)
     });
 }
 
+std::optional<int> caretOffset(pid_t pid)
+{
+    return onAtspiThread([pid]() -> std::optional<int> {
+        const TextPtr text = textOf(pid);
+        GError* error = nullptr;
+        const gint caret = text ? atspi_text_get_caret_offset(text.get(), &error) : -1;
+        return succeeded(error) && caret >= 0 ? std::optional<int>(caret) : std::nullopt;
+    });
+}
+
 bool setApplicationText(pid_t pid, const QString& text)
 {
     return onAtspiThread([&] {

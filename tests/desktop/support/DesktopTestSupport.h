@@ -123,6 +123,8 @@ private:
 // [start, end) in code points.
 bool selectText(pid_t pid, int start, int end);
 std::optional<QRect> textExtents(pid_t pid, int start, int end);
+// The caret's offset in code points.
+std::optional<int> caretOffset(pid_t pid);
 bool setApplicationText(pid_t pid, const QString& text);
 
 // What the owner of an X selection ("clipboard", "primary") gives for a target, read by xclip.
