@@ -61,7 +61,7 @@ HttpAnswerReader::State HttpAnswerReader::feed(QByteArrayView bytes)
             break;
         case Phase::untilClose:
             if (m_body.size() + m_pending.size() > m_maxBody) {
-                fail(QStringLiteral("answer larger than %1 bytes").arg(m_maxBody));
+                tooLarge();
                 break;
             }
             m_left = m_pending.size();
@@ -115,7 +115,7 @@ bool HttpAnswerReader::headerLine(const QByteArray& line)
         } else if (m_chunked) {
             m_phase = Phase::chunkSize;
         } else if (m_length > m_maxBody) {
-            return fail(QStringLiteral("answer larger than %1 bytes").arg(m_maxBody));
+            return tooLarge();
         } else if (m_length >= 0) {
             m_left = m_length;
             m_phase = Phase::sized;
@@ -151,7 +151,7 @@ bool HttpAnswerReader::chunkSizeLine(const QByteArray& line)
     if (size == 0) {
         m_phase = Phase::trailers;
     } else if (m_body.size() + size > m_maxBody) {
-        return fail(QStringLiteral("answer larger than %1 bytes").arg(m_maxBody));
+        return tooLarge();
     } else {
         m_left = size;
         m_phase = Phase::chunkData;
@@ -165,6 +165,8 @@ void HttpAnswerReader::takeBody(qint64 count)
     m_pending.remove(0, count);
     m_left -= count;
 }
+
+bool HttpAnswerReader::tooLarge() { return fail(QStringLiteral("answer larger than %1 bytes").arg(m_maxBody)); }
 
 bool HttpAnswerReader::fail(const QString& why)
 {

@@ -35,6 +35,7 @@ private:
     bool chunkSizeLine(const QByteArray& line);
     void takeBody(qint64 count);
     bool fail(const QString& why);
+    bool tooLarge();
     void complete();
 
     qint64 m_maxBody;
